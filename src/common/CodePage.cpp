@@ -1,0 +1,167 @@
+#include "common/CodePage.h"
+#include "common/Errors.h"
+
+#include <QChar>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <iconv.h>
+#include <memory>
+
+namespace kf {
+
+namespace {
+
+std::unique_ptr<CodePage> &instanceSlot()
+{
+    static std::unique_ptr<CodePage> slot;
+    return slot;
+}
+
+std::string upperAscii(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return s;
+}
+
+std::unique_ptr<CodePage> makeFromEnvironment()
+{
+    std::string name;
+    if (const char *cp = std::getenv("KEYFOLIO_CODEPAGE"); cp && *cp)
+        name = upperAscii(cp);
+    else if (const char *lang = std::getenv("LANG"); lang && *lang)
+        name = CodePage::codePageForLocale(lang);
+    if (name.empty())
+        name = "CP1252";
+    try {
+        return std::make_unique<CodePage>(name);
+    } catch (const Exception &) {
+        return std::make_unique<CodePage>("CP1252");
+    }
+}
+
+} // namespace
+
+const CodePage &CodePage::current()
+{
+    auto &slot = instanceSlot();
+    if (!slot)
+        slot = makeFromEnvironment();
+    return *slot;
+}
+
+void CodePage::reload()
+{
+    instanceSlot() = makeFromEnvironment();
+}
+
+std::string CodePage::codePageForLocale(const std::string &locale)
+{
+    std::string lang = locale.substr(0, locale.find_first_of("_.@"));
+    for (char &c : lang)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    static const struct { const char *langs; const char *cp; } table[] = {
+        {" ru uk bg be sr mk ky kk tt mn ", "CP1251"},
+        {" pl cs sk hu sl hr ro sq bs ", "CP1250"},
+        {" el ", "CP1253"},
+        {" tr az ", "CP1254"},
+        {" he yi ", "CP1255"},
+        {" ar fa ur ", "CP1256"},
+        {" et lv lt ", "CP1257"},
+        {" vi ", "CP1258"},
+        {" th ", "CP874"},
+    };
+    if (lang.empty() || lang == "c" || lang == "posix")
+        return "CP1252";
+    const std::string key = " " + lang + " ";
+    for (const auto &row : table)
+        if (std::string(row.langs).find(key) != std::string::npos)
+            return row.cp;
+    return "CP1252";
+}
+
+CodePage::CodePage(const std::string &name) : m_name(name)
+{
+    if (name.size() > 2 && name.compare(0, 2, "CP") == 0)
+        m_number = std::atoi(name.c_str() + 2);
+
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw EConvertError("Unknown code page " + name);
+    for (int b = 0; b < 256; ++b) {
+        char in = char(b);
+        char out[8] = {};
+        char *inp = &in;
+        char *outp = out;
+        size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        char16_t u = char16_t(b); // undefined bytes keep their own value
+        if (r != size_t(-1) && inLeft == 0 && sizeof out - outLeft == 2)
+            u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
+        m_toUnicode[b] = u;
+    }
+    iconv_close(cd);
+
+    for (int b = 0; b < 256; ++b)
+        m_fromUnicode[b] = {m_toUnicode[b], uint8_t(b)};
+    std::sort(m_fromUnicode.begin(), m_fromUnicode.end());
+
+    for (int b = 0; b < 256; ++b) {
+        const QChar ch(m_toUnicode[b]);
+        uint8_t lo = uint8_t(b), up = uint8_t(b);
+        const char16_t l = ch.toLower().unicode();
+        const char16_t u = ch.toUpper().unicode();
+        if (l != ch.unicode() && !fromUnicode(l, lo))
+            lo = uint8_t(b);
+        if (u != ch.unicode() && !fromUnicode(u, up))
+            up = uint8_t(b);
+        m_lower[b] = lo;
+        m_upper[b] = up;
+    }
+}
+
+bool CodePage::fromUnicode(char32_t c, uint8_t &out) const
+{
+    if (c > 0xFFFF)
+        return false;
+    const auto it = std::lower_bound(m_fromUnicode.begin(), m_fromUnicode.end(),
+                                     std::pair<char16_t, uint8_t>{char16_t(c), 0});
+    if (it == m_fromUnicode.end() || it->first != c)
+        return false;
+    out = it->second;
+    return true;
+}
+
+QString CodePage::decode(std::string_view bytes) const
+{
+    QString s(qsizetype(bytes.size()), Qt::Uninitialized);
+    QChar *d = s.data();
+    for (size_t i = 0; i < bytes.size(); ++i)
+        d[i] = QChar(m_toUnicode[uint8_t(bytes[i])]);
+    return s;
+}
+
+std::string CodePage::encode(const QString &text) const
+{
+    std::string out;
+    out.reserve(size_t(text.size()));
+    for (const QChar ch : text) {
+        uint8_t b;
+        out.push_back(fromUnicode(ch.unicode(), b) ? char(b) : '?');
+    }
+    return out;
+}
+
+std::string CodePage::toLower(std::string_view bytes) const
+{
+    std::string out(bytes);
+    for (char &c : out)
+        c = char(m_lower[uint8_t(c)]);
+    return out;
+}
+
+} // namespace kf

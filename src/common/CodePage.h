@@ -1,0 +1,54 @@
+#pragma once
+// The user's 8-bit code page: byte <-> Unicode and lower/upper-case tables.
+// Word-list text and character codes stay bytes; they become Unicode only at
+// the screen edge, through these tables. The tables are total: a byte the code
+// page leaves undefined maps to the C1/control character of the same value and
+// back, so no byte is ever lost.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kf {
+
+class CodePage {
+public:
+    // The code page in force: KEYFOLIO_CODEPAGE (e.g. "CP1251"), else the one a
+    // desktop picks for the language of LANG, else CP1252. Built once.
+    static const CodePage &current();
+    // Re-reads the environment (for tests that change KEYFOLIO_CODEPAGE).
+    static void reload();
+    // The code page a desktop picks for a locale name like "ru_RU.UTF-8".
+    static std::string codePageForLocale(const std::string &locale);
+
+    explicit CodePage(const std::string &name); // throws EConvertError if iconv lacks it
+
+    const std::string &name() const { return m_name; }
+    int number() const { return m_number; } // 1251 for "CP1251", 0 if not a CPnnnn name
+
+    char16_t toUnicode(uint8_t b) const { return m_toUnicode[b]; }
+    // The byte for a Unicode character; false when the code page has none.
+    bool fromUnicode(char32_t c, uint8_t &out) const;
+    uint8_t lower(uint8_t b) const { return m_lower[b]; }
+    uint8_t upper(uint8_t b) const { return m_upper[b]; }
+    const std::array<uint8_t, 256> &lowerTable() const { return m_lower; }
+    const std::array<uint8_t, 256> &upperTable() const { return m_upper; }
+
+    QString decode(std::string_view bytes) const;
+    // Characters the code page cannot hold become '?'.
+    std::string encode(const QString &text) const;
+    std::string toLower(std::string_view bytes) const;
+
+private:
+    std::string m_name;
+    int m_number = 0;
+    std::array<char16_t, 256> m_toUnicode{};
+    std::array<uint8_t, 256> m_lower{};
+    std::array<uint8_t, 256> m_upper{};
+    // Sorted (unicode, byte) pairs for the reverse lookup.
+    std::array<std::pair<char16_t, uint8_t>, 256> m_fromUnicode{};
+};
+
+} // namespace kf

@@ -1,0 +1,117 @@
+#include "common/TextFile.h"
+#include "common/Errors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace kf {
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string reason()
+{
+    return std::strerror(errno);
+}
+} // namespace
+
+std::string readFileBytes(const std::string &path, uint64_t maxBytes)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        throw EFOpenError("Cannot open file \"" + path + "\". " + reason());
+    if (S_ISDIR(st.st_mode))
+        throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f)
+        throw EFOpenError("Cannot open file \"" + path + "\". " + reason());
+    if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > maxBytes)
+        throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+    std::string data;
+    if (S_ISREG(st.st_mode))
+        data.reserve(size_t(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        const size_t n = std::fread(buf, 1, sizeof buf, f.get());
+        if (n > 0) {
+            if (data.size() + n > maxBytes)
+                throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+            data.append(buf, n);
+        }
+        if (n < sizeof buf) {
+            if (std::ferror(f.get()))
+                throw EFOpenError("Cannot read file \"" + path + "\". " + reason());
+            break;
+        }
+    }
+    return data;
+}
+
+std::string_view textBeforeNul(std::string_view bytes)
+{
+    const size_t nul = bytes.find('\0');
+    return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+}
+
+std::vector<std::string> splitLines(std::string_view bytes)
+{
+    const std::string_view text = textBeforeNul(bytes);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::vector<std::string> readTextLines(const std::string &path)
+{
+    return splitLines(readFileBytes(path));
+}
+
+std::string joinLinesCrLf(const std::vector<std::string> &lines)
+{
+    size_t total = 0;
+    for (const auto &l : lines)
+        total += l.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const auto &l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void writeFileBytes(const std::string &path, std::string_view bytes)
+{
+    FilePtr f(std::fopen(path.c_str(), "wb"));
+    if (!f)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + reason());
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
+        throw EFCreateError("Cannot write file \"" + path + "\". " + reason());
+    if (std::fclose(f.release()) != 0)
+        throw EFCreateError("Cannot write file \"" + path + "\". " + reason());
+}
+
+void writeTextLines(const std::string &path, const std::vector<std::string> &lines)
+{
+    writeFileBytes(path, joinLinesCrLf(lines));
+}
+
+} // namespace kf

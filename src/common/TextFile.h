@@ -1,0 +1,40 @@
+#pragma once
+// Text files as the program reads and writes them: the whole file is read and
+// cut into lines at CR LF, a lone CR and a lone LF; a NUL byte ends the text;
+// a final line break makes no empty last line; no byte-order mark is read.
+// Written text ends every line, the last too, with CR LF.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kf {
+
+// Files larger than this are refused by readFileBytes (a guard against a
+// hostile or mistaken choice of file).
+constexpr uint64_t kMaxTextFileBytes = uint64_t(2) << 30;
+
+// Reads a whole file; throws EFOpenError naming the file when it cannot be read
+// or is larger than maxBytes.
+std::string readFileBytes(const std::string &path, uint64_t maxBytes = kMaxTextFileBytes);
+
+// The text before the first NUL byte.
+std::string_view textBeforeNul(std::string_view bytes);
+
+// Cuts text into lines by the rules above (including the NUL rule).
+std::vector<std::string> splitLines(std::string_view bytes);
+
+// readFileBytes + splitLines.
+std::vector<std::string> readTextLines(const std::string &path);
+
+// Every line followed by CR LF.
+std::string joinLinesCrLf(const std::vector<std::string> &lines);
+
+// Writes bytes to a file, replacing it; throws EFCreateError naming the file.
+void writeFileBytes(const std::string &path, std::string_view bytes);
+
+// joinLinesCrLf + writeFileBytes.
+void writeTextLines(const std::string &path, const std::vector<std::string> &lines);
+
+} // namespace kf
