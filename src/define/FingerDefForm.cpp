@@ -45,11 +45,11 @@ const char *const kEmptyTableMessage =
 
 } // namespace
 
-TFingerDefFm::TFingerDefFm(QWidget *parent) : QWidget(parent)
+TFingerDefFm::TFingerDefFm(QWidget *parent) : TChildForm(parent)
 {
     setObjectName(QStringLiteral("FingerDefFm"));
     setWindowTitle(QStringLiteral("Finger definition"));
-    setFixedSize(438, 255);
+    setClientSize(438, 255);
 
     for (int i = 0; i < kSliderCount; ++i) {
         const SliderPlace &place = kPlaces[i];
@@ -120,7 +120,7 @@ void TFingerDefFm::Apply()
 
 void TFingerDefFm::showEvent(QShowEvent *event)
 {
-    QWidget::showEvent(event);
+    TChildForm::showEvent(event);
     if (!m_shown) {
         m_shown = true;
         Refresh();

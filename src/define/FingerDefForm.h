@@ -4,7 +4,7 @@
 // from the data module on the first showing and on Refresh, and written back
 // only on Apply.
 
-#include <QWidget>
+#include "app/ChildForm.h"
 
 #include <array>
 #include <cstdint>
@@ -16,7 +16,7 @@ namespace kf {
 
 class TRxSlider;
 
-class TFingerDefFm : public QWidget {
+class TFingerDefFm : public TChildForm {
     Q_OBJECT
 public:
     static constexpr int kSliderCount = 10;
