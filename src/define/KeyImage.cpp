@@ -1,0 +1,183 @@
+#include "define/KeyImage.h"
+#include "common/ColorValue.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <cstdlib>
+#include <cstring>
+
+namespace kf {
+
+namespace {
+
+constexpr char kNotBitmap[] = "Bitmap image is not valid";
+// Bitmaps larger than this many pixels are refused (a hostile file could
+// otherwise ask for gigabytes).
+constexpr qint64 kMaxPixels = qint64(1) << 26;
+
+uint32_t readU32(const unsigned char *p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+uint16_t readU16(const unsigned char *p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+bool looksLikeBmp(std::string_view bytes)
+{
+    if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M')
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const uint32_t infoSize = readU32(p + 14);
+    int64_t w = 0, h = 0;
+    if (infoSize == 12) {
+        w = readU16(p + 18);
+        h = readU16(p + 20);
+    } else if (infoSize >= 40 && bytes.size() >= 26) {
+        w = int32_t(readU32(p + 18));
+        h = int32_t(readU32(p + 22));
+    } else {
+        return false;
+    }
+    w = std::llabs(w);
+    h = std::llabs(h);
+    return w * h <= kMaxPixels;
+}
+
+int nearestIndex(const QVector<QRgb> &table, QRgb c)
+{
+    int best = 0;
+    long bestDist = -1;
+    for (int i = 0; i < table.size(); ++i) {
+        const long dr = qRed(table[i]) - qRed(c), dg = qGreen(table[i]) - qGreen(c),
+                   db = qBlue(table[i]) - qBlue(c);
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDist < 0 || d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::string_view GlyphBitmapBytes(std::string_view glyph)
+{
+    if (glyph.size() > 7) {
+        const auto *p = reinterpret_cast<const unsigned char *>(glyph.data());
+        if (readU16(p) == 1 && readU16(p + 2) == 0x0100 && readU32(p + 4) == glyph.size() - 8)
+            return glyph.substr(8);
+    }
+    return glyph;
+}
+
+QImage BitmapFromBytes(std::string_view bytes)
+{
+    if (!looksLikeBmp(bytes))
+        throw EInvalidGraphic(kNotBitmap);
+    QImage image;
+    const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+    if (!image.loadFromData(data, "BMP") || image.isNull())
+        throw EInvalidGraphic(kNotBitmap);
+    return image;
+}
+
+QImage GlyphToImage(std::string_view glyph)
+{
+    if (glyph.empty())
+        return QImage();
+    return BitmapFromBytes(GlyphBitmapBytes(glyph));
+}
+
+QImage GlyphToImageOrNull(std::string_view glyph)
+{
+    try {
+        return GlyphToImage(glyph);
+    } catch (const EInvalidGraphic &) {
+        return QImage();
+    }
+}
+
+std::string ImageToBmp(const QImage &image)
+{
+    if (image.isNull())
+        return std::string();
+    QImage toWrite = image;
+    // The bitmap writer knows 1-, 8-, 24- and 32-bit pictures; others become 24-bit.
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_RGB32:
+        break;
+    default:
+        toWrite = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                : QImage::Format_RGB32);
+    }
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    if (!toWrite.save(&buffer, "BMP"))
+        throw EInvalidGraphic(kNotBitmap);
+    return std::string(out.constData(), size_t(out.size()));
+}
+
+std::string ImageToGlyph(const QImage &image)
+{
+    const std::string bmp = ImageToBmp(image);
+    if (bmp.empty())
+        return bmp;
+    std::string value(8, '\0');
+    const uint32_t size = uint32_t(bmp.size());
+    value[0] = 1;
+    value[1] = 0;
+    value[2] = 0;
+    value[3] = 1;
+    for (int i = 0; i < 4; ++i)
+        value[size_t(4 + i)] = char((size >> (8 * i)) & 0xFF);
+    return value + bmp;
+}
+
+QImage LoadBitmapFile(const std::string &path)
+{
+    return BitmapFromBytes(readFileBytes(path, 256u << 20));
+}
+
+uint32_t KeyFaceColor(const QImage &image)
+{
+    if (image.isNull())
+        return 0;
+    return RgbToColorValue(image.pixel(0, image.height() - 1));
+}
+
+QImage RecolorKey(const QImage &picture, uint32_t color)
+{
+    if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
+        return picture;
+    QImage out = picture;
+    const QRgb ref = out.pixel(0, out.height() - 1);
+    const QRgb target = ColorValueToRgb(color);
+    const bool paletted = out.format() == QImage::Format_Indexed8 || out.format() == QImage::Format_Mono
+        || out.format() == QImage::Format_MonoLSB;
+    const int targetIndex = paletted ? nearestIndex(out.colorTable(), target) : 0;
+    const int rr = qRed(ref), rg = qGreen(ref), rb = qBlue(ref);
+    for (int x = 0; x < out.width(); ++x) {
+        for (int y = 0; y < out.height(); ++y) {
+            const QRgb p = picture.pixel(x, y);
+            if (std::abs(qRed(p) - rr) < 40 && std::abs(qGreen(p) - rg) < 40 && std::abs(qBlue(p) - rb) < 40) {
+                if (paletted)
+                    out.setPixel(x, y, uint(targetIndex));
+                else
+                    out.setPixel(x, y, (target & 0x00FFFFFF) | (p & 0xFF000000));
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace kf

@@ -1,0 +1,27 @@
+#pragma once
+// The definition of one column of a record table.
+
+#include <cstdint>
+#include <string>
+
+namespace kf {
+
+enum class TFieldType : uint8_t {
+    String,  // text of at most Size bytes
+    Integer, // 32-bit signed integer
+    Boolean,
+    Graphic, // a picture: bytes of any length
+};
+
+struct TFieldDef {
+    std::string Name;
+    TFieldType DataType = TFieldType::Integer;
+    int Size = 0;          // String: the maximum length in bytes (1..65535); otherwise 0
+    bool Required = false; // a post with this field null (or empty text) is refused
+
+    TFieldDef() = default;
+    TFieldDef(std::string name, TFieldType type, int size = 0, bool required = false)
+        : Name(std::move(name)), DataType(type), Size(size), Required(required) {}
+};
+
+} // namespace kf

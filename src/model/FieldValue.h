@@ -1,0 +1,41 @@
+#pragma once
+// A single field value as it travels in and out of a record table: null, a
+// 32-bit integer, a boolean, or bytes (text and pictures are both bytes).
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace kf {
+
+class TValue {
+public:
+    enum class Kind : uint8_t { Null, Integer, Boolean, Bytes };
+
+    TValue() = default;                    // null
+    TValue(int32_t v) : m_kind(Kind::Integer), m_int(v) {}
+    TValue(bool v) : m_kind(Kind::Boolean), m_int(v ? 1 : 0) {}
+    TValue(const char *s) : m_kind(Kind::Bytes), m_bytes(s ? s : "") {}
+    TValue(std::string s) : m_kind(Kind::Bytes), m_bytes(std::move(s)) {}
+    static TValue Null() { return TValue(); }
+
+    Kind kind() const { return m_kind; }
+    bool IsNull() const { return m_kind == Kind::Null; }
+    // Raw accessors; they do not convert (use the field accessors for that).
+    int32_t integer() const { return m_int; }
+    bool boolean() const { return m_int != 0; }
+    const std::string &bytes() const { return m_bytes; }
+
+    bool operator==(const TValue &o) const
+    {
+        return m_kind == o.m_kind && m_int == o.m_int && m_bytes == o.m_bytes;
+    }
+    bool operator!=(const TValue &o) const { return !(*this == o); }
+
+private:
+    Kind m_kind = Kind::Null;
+    int32_t m_int = 0;
+    std::string m_bytes;
+};
+
+} // namespace kf
