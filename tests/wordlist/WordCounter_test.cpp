@@ -1,0 +1,38 @@
+#include "wordlist/WordCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+using kf::WordCounter;
+
+TEST(WordCounter, CountsDistinctKeysThroughGrowth)
+{
+    WordCounter counter;
+    ASSERT_TRUE(counter.addExisting("old", 3));
+    EXPECT_FALSE(counter.addExisting("old", 3)); // one entry per key
+    auto add = [&](const std::string &w, uint64_t len) {
+        char buf[WordCounter::kKeyLimit + 8] = {};
+        std::copy(w.begin(), w.end(), buf);
+        counter.add(buf, w.size(), len);
+    };
+    // Enough keys to grow the slot table several times; every key twice.
+    const int n = 20000;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < n; ++i)
+            add("w" + std::to_string(i), uint64_t(pass == 0 ? 10 : 99));
+    add("old", 3);
+    add("", 0); // the empty key is a key like any other
+    ASSERT_EQ(counter.size(), size_t(n + 2));
+    EXPECT_EQ(counter.existingCount(), 1u);
+    EXPECT_EQ(counter.key(0), "old");
+    EXPECT_EQ(counter.count(0), 1);
+    for (int i = 0; i < n; i += 997) {
+        EXPECT_EQ(counter.key(size_t(i + 1)), "w" + std::to_string(i));
+        EXPECT_EQ(counter.count(size_t(i + 1)), 2);
+        EXPECT_EQ(counter.length(size_t(i + 1)), 10); // the length first met
+    }
+    EXPECT_EQ(counter.key(size_t(n + 1)), "");
+    EXPECT_EQ(counter.count(size_t(n + 1)), 1);
+}
