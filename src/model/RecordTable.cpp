@@ -122,6 +122,9 @@ struct TRecordTable::Impl {
     uint64_t viewSeq = 0;
     uint64_t viewVersion = 1;
     std::vector<uint32_t> view;
+    // With an order: a 64-bit prefix of each view row's first key, so that
+    // searches mostly compare these instead of reaching into the rows.
+    std::vector<uint64_t> viewKey;
 
     uint32_t cur = kNoRow;
     bool bof = true, eof = true;
@@ -196,10 +199,12 @@ struct TRecordTable::Impl {
     {
         if (order.empty()) // stored order: the view holds ascending slots
             return std::lower_bound(view.begin(), view.end(), p.row) - view.begin();
+        const uint64_t pp = KeyPrefix(ProbeCell(p, order[0].col));
         size_t lo = 0, hi = view.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            if (CompareToProbe(view[mid], p) < 0)
+            const uint64_t k = viewKey[mid];
+            if (k < pp || (k == pp && CompareToProbe(view[mid], p) < 0))
                 lo = mid + 1;
             else
                 hi = mid;
@@ -220,10 +225,12 @@ struct TRecordTable::Impl {
     }
     size_t LowerBoundKey(const std::vector<TCell> &key, size_t n) const
     {
+        const uint64_t kp = KeyPrefix(key[0]);
         size_t lo = 0, hi = view.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            if (CompareKey(view[mid], key, n) < 0)
+            const uint64_t k = viewKey[mid];
+            if (k < kp || (k == kp && CompareKey(view[mid], key, n) < 0))
                 lo = mid + 1;
             else
                 hi = mid;
@@ -243,6 +250,13 @@ struct TRecordTable::Impl {
             v = (v << 8) | (i < c.s.size() ? uint8_t(c.s[i]) : 0);
         return (v << 8) | 1;
     }
+    // The prefix of a first-key cell, inverted for a descending key.
+    uint64_t KeyPrefix(const TCell &c) const
+    {
+        const uint64_t p = Prefix(c, Data().defs[order[0].col].DataType);
+        return order[0].desc ? ~p : p;
+    }
+    uint64_t RowKeyPrefix(uint32_t row) const { return KeyPrefix(Data().Cell(row, order[0].col)); }
 
     void BuildView()
     {
@@ -268,8 +282,17 @@ struct TRecordTable::Impl {
                     return a.first < b.first;
                 return RowLess(a.second, b.second);
             });
-            for (size_t i = 0; i < view.size(); ++i)
+            viewKey.resize(view.size());
+            for (size_t i = 0; i < view.size(); ++i) {
                 view[i] = keyed[i].second;
+                viewKey[i] = keyed[i].first;
+            }
+        } else if (!order.empty()) {
+            viewKey.clear();
+            for (uint32_t r : view)
+                viewKey.push_back(RowKeyPrefix(r));
+        } else {
+            viewKey.clear();
         }
         viewBuilt = true;
         viewSeq = store->changeSeq;
@@ -285,13 +308,20 @@ struct TRecordTable::Impl {
         viewBuilt = false;
         view.clear();
         view.shrink_to_fit();
+        viewKey.clear();
+        viewKey.shrink_to_fit();
         ++viewVersion;
     }
     void ViewInsertAt(size_t pos, uint32_t row)
     {
         const int p = static_cast<int>(pos);
         Tell([&](IDataLink &l) { l.RowsAboutToBeInserted(*self, p, p); });
-        view.insert(view.begin() + pos, row);
+        if (pos == view.size())
+            view.push_back(row);
+        else
+            view.insert(view.begin() + pos, row);
+        if (!order.empty())
+            viewKey.insert(viewKey.begin() + pos, RowKeyPrefix(row));
         ++viewVersion;
         Tell([&](IDataLink &l) { l.RowsInserted(*self, p, p); });
     }
@@ -300,10 +330,18 @@ struct TRecordTable::Impl {
         const int p = static_cast<int>(pos);
         Tell([&](IDataLink &l) { l.RowsAboutToBeRemoved(*self, p, p); });
         view.erase(view.begin() + pos);
+        if (!order.empty())
+            viewKey.erase(viewKey.begin() + pos);
         ++viewVersion;
         Tell([&](IDataLink &l) { l.RowsRemoved(*self, p, p); });
     }
-    void ViewInsert(uint32_t row) { ViewInsertAt(LowerBound(Probe{row, nullptr}), row); }
+    void ViewInsert(uint32_t row)
+    {
+        if (order.empty() && (view.empty() || view.back() < row))
+            ViewInsertAt(view.size(), row); // a new row in stored order: the end
+        else
+            ViewInsertAt(LowerBound(Probe{row, nullptr}), row);
+    }
 
     // ---- position ---------------------------------------------------------
     void SetCurrent(uint32_t row)
@@ -398,6 +436,8 @@ struct TRecordTable::Impl {
                 const bool stays = (oldPos == 0 || RowLess(view[oldPos - 1], row)) &&
                                    (oldPos + 1 == view.size() || RowLess(row, view[oldPos + 1]));
                 if (stays) {
+                    if (!order.empty())
+                        viewKey[oldPos] = RowKeyPrefix(row);
                     const int p = static_cast<int>(oldPos);
                     Tell([&](IDataLink &l) { l.RowChanged(*self, p); });
                 } else {
@@ -578,15 +618,13 @@ struct TRecordTable::Impl {
         if (!Editing())
             throw EDatabaseError("Dataset not in edit or insert mode");
         const TFieldDef &def = Data().defs[col];
-        TValue conv;
-        if (!ConvertForField(def, v, conv)) {
+        if (!ConvertForField(def, v, buffer[col])) {
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Integer)
                 throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Boolean)
                 throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
             throw EConvertError("Invalid value for field '" + def.Name + "'");
         }
-        buffer[col] = std::move(conv);
         modified = true;
         Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, col); });
     }
@@ -1080,7 +1118,7 @@ void TRecordTable::Edit()
         Insert();
         return;
     }
-    d->buffer = d->Data().RowValues(d->cur);
+    d->Data().ReadRow(d->cur, d->buffer);
     d->editRow = d->cur;
     d->modified = false;
     d->state = TDataSetState::Edit;
@@ -1094,7 +1132,9 @@ void TRecordTable::Insert()
     d->CheckActive();
     CheckBrowseMode();
     d->rowBeforeInsert = d->cur;
-    d->buffer.assign(FieldDefs().size(), TValue());
+    d->buffer.resize(FieldDefs().size());
+    for (TValue &v : d->buffer)
+        v.SetNull();
     d->editRow = kNoRow;
     d->modified = false;
     d->state = TDataSetState::Insert;
@@ -1120,8 +1160,9 @@ void TRecordTable::Post()
         if (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty()))
             throw EDatabaseError("Field '" + defs[c].Name + "' must have a value");
     }
-    std::vector<TValue> values = std::move(d->buffer);
-    d->buffer.clear();
+    // The buffer keeps its capacity for the next row; the store copies from it
+    // before it tells anyone of the change.
+    const std::vector<TValue> &values = d->buffer;
     const bool inserting = d->state == TDataSetState::Insert;
     const uint32_t editRow = d->editRow;
     const bool modified = d->modified;
@@ -1145,8 +1186,7 @@ void TRecordTable::Post()
             d->pendingState = true;
         });
     } catch (...) {
-        if (d->state == TDataSetState::Browse && d->buffer.empty()) {
-            d->buffer = std::move(values);
+        if (d->state == TDataSetState::Browse) {
             d->state = inserting ? TDataSetState::Insert : TDataSetState::Edit;
             d->editRow = editRow;
             d->modified = modified;
