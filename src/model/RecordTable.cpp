@@ -6,6 +6,7 @@
 #include "model/RowStore.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -136,6 +137,8 @@ struct TRecordTable::Impl {
     uint32_t editRow = kNoRow;
     uint32_t rowBeforeInsert = kNoRow;
     bool modified = false;
+    bool appending = false;    // the insert was started by Append()
+    bool skipGather = false;   // CheckBrowseMode already asked the links
 
     int disableCount = 0;
     std::vector<IDataLink *> links;
@@ -627,6 +630,16 @@ struct TRecordTable::Impl {
         }
         modified = true;
         Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, col); });
+    }
+
+    // Lets the links write pending control values into the edit buffer.
+    void GatherLinks()
+    {
+        if (skipGather || !Editing())
+            return;
+        const std::vector<IDataLink *> copy = links;
+        for (IDataLink *l : copy)
+            l->UpdateData(*self);
     }
 
     // ---- store mutations (run every cursor's bookkeeping) ------------------
@@ -1131,6 +1144,7 @@ void TRecordTable::Insert()
 {
     d->CheckActive();
     CheckBrowseMode();
+    d->appending = false;
     d->rowBeforeInsert = d->cur;
     d->buffer.resize(FieldDefs().size());
     for (TValue &v : d->buffer)
@@ -1143,12 +1157,42 @@ void TRecordTable::Insert()
         AfterInsert(*this);
 }
 
-void TRecordTable::Append() { Insert(); }
+void TRecordTable::Append()
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->appending = true;
+    d->rowBeforeInsert = d->cur;
+    d->buffer.resize(FieldDefs().size());
+    for (TValue &v : d->buffer)
+        v.SetNull();
+    d->editRow = kNoRow;
+    d->modified = false;
+    d->state = TDataSetState::Insert;
+    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+    if (AfterInsert)
+        AfterInsert(*this);
+}
+
+int TRecordTable::InsertPosition() const
+{
+    if (!d->Active() || d->state != TDataSetState::Insert)
+        return -1;
+    if (d->appending)
+        return RecordCount();
+    if (d->rowBeforeInsert == kNoRow)
+        return 0;
+    const int at = ViewIndexOf(TBookmark{d->store->generation, d->rowBeforeInsert});
+    return at >= 0 ? at : RecordCount();
+}
 
 void TRecordTable::Post()
 {
     d->CheckActive();
     if (!d->Editing())
+        return;
+    d->GatherLinks();
+    if (!d->Editing()) // a link may have cancelled
         return;
     if (BeforePost)
         BeforePost(*this);
@@ -1267,10 +1311,85 @@ void TRecordTable::CheckBrowseMode()
 {
     if (!d->Editing())
         return;
-    if (d->modified)
-        Post();
-    else
-        Cancel();
+    d->GatherLinks();
+    if (!d->Editing())
+        return;
+    d->skipGather = true;
+    try {
+        if (d->modified)
+            Post();
+        else
+            Cancel();
+    } catch (...) {
+        d->skipGather = false;
+        throw;
+    }
+    d->skipGather = false;
+}
+
+void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    if (rows.empty())
+        return;
+    static const TValue kNull;
+    std::exception_ptr error;
+    d->Mutate([&](TRowStore &s) {
+        const std::vector<Impl *> cursors = s.cursors;
+        for (Impl *c : cursors)
+            c->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*c->self); });
+        const std::vector<TFieldDef> &defs = s.data.defs;
+        std::vector<TValue> conv(defs.size());
+        try {
+            for (const std::vector<TValue> &row : rows) {
+                for (size_t f = 0; f < defs.size(); ++f) {
+                    const TValue &v = f < row.size() ? row[f] : kNull;
+                    if (!ConvertForField(defs[f], v, conv[f]))
+                        throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
+                    if (defs[f].Required &&
+                        (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
+                        throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
+                }
+                const uint32_t r = s.data.AppendRow(conv);
+                if (s.logChanges)
+                    s.log.push_back({TRowStore::Change::Insert, r, {}});
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+        ++s.changeSeq;
+        for (Impl *c : cursors) {
+            c->DropView();
+            c->cacheVersion = 0;
+            if (c->cur == kNoRow && c->state != TDataSetState::Inactive)
+                c->GoFirst();
+            c->pendingScroll = true; // positions moved
+            c->Tell([&](IDataLink &l) { l.DataSetReset(*c->self); });
+        }
+    });
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TRecordTable::SetBookmarkValue(const TBookmark &bookmark, int field, const TValue &value)
+{
+    d->CheckActive();
+    TRowData &data = d->Data();
+    if (bookmark.IsNull() || bookmark.Generation != d->store->generation || bookmark.Row >= data.SlotCount() ||
+        !data.alive[bookmark.Row])
+        throw EDatabaseError("Record not found");
+    if (field < 0 || field >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    const TFieldDef &def = data.defs[size_t(field)];
+    std::vector<TValue> values;
+    data.ReadRow(bookmark.Row, values);
+    if (!ConvertForField(def, value, values[size_t(field)]))
+        throw EConvertError("Invalid value for field '" + def.Name + "'");
+    const TValue &v = values[size_t(field)];
+    if (def.Required && (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty())))
+        throw EDatabaseError("Field '" + def.Name + "' must have a value");
+    d->Mutate([&](TRowStore &s) { Impl::StoreModify(s, bookmark.Row, values, true); });
 }
 
 // ---- bookmarks ------------------------------------------------------------
