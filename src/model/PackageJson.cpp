@@ -195,7 +195,9 @@ struct ParsedTable {
     std::vector<std::vector<TValue>> rows;
 };
 
-ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage &cp)
+// check: throws when the field list lacks a field of the table it stands for.
+ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage &cp,
+                       void (*check)(const TRecordTable &, const std::string &))
 {
     const QJsonValue tableValue = root.value(QLatin1String(key));
     if (!tableValue.isObject())
@@ -240,6 +242,11 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
             fail(where + ".required", "not true or false");
         def.Required = f.value("required").toBool(false);
         out.defs.push_back(def);
+    }
+    {
+        TRecordTable probe;
+        probe.CreateDataSet(out.defs);
+        check(probe, key);
     }
 
     const QJsonArray rows = table.value("rows").toArray();
@@ -393,16 +400,14 @@ void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
         if (it.key() != "keys" && it.key() != "chars" && it.key() != "settings")
             throw EConvertError("JSON: unknown entry \"" + it.key().toStdString() + "\"");
 
-    const ParsedTable keys = parseTable(root, "keys", cp);
-    const ParsedTable chars = parseTable(root, "chars", cp);
+    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields);
+    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields);
     const PackageSettings settings = parseSettings(root, cp);
 
     // Build the tables apart first, so a refusal leaves dm as it was.
     TRecordTable keyTable, charTable;
     keyTable.CreateDataSet(keys.defs);
     charTable.CreateDataSet(chars.defs);
-    TDataMod::CheckKeyFields(keyTable, "keys");
-    TDataMod::CheckCharFields(charTable, "chars");
     fillTable(keyTable, keys);
     fillTable(charTable, chars);
     keyTable.MergeChangeLog();

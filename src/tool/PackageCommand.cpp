@@ -9,6 +9,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -66,8 +67,11 @@ int info(const std::string &path)
 
     std::ostringstream out;
     out << "File: " << path << "\nMembers:\n";
+    size_t width = 8;
     for (const auto &m : zip.members())
-        out << "  " << std::left << std::setw(12) << m.name << std::right << std::setw(10) << m.size << " bytes  "
+        width = std::max(width, m.name.size());
+    for (const auto &m : zip.members())
+        out << "  " << std::left << std::setw(int(width)) << m.name << std::right << std::setw(10) << m.size << " bytes  "
             << std::left << std::setw(8) << methodName(m.method) << std::right << std::setw(10) << m.compressedSize
             << " compressed\n";
     out << "Keys: " << dm.MainTbl.RecordCount() << "\nCharacters: " << dm.Ctbl.RecordCount() << "\nSettings:\n";

@@ -607,5 +607,16 @@ TEST_F(MainDataTest, LoadsCommittedFixtures)
         EXPECT_EQ(dm.MainTbl.RecordCount(), c.keys);
         EXPECT_EQ(dm.Ctbl.RecordCount(), c.chars);
         EXPECT_EQ(dm.Author, c.author);
+        EXPECT_EQ(dm.FingerX[0], -7);
+        ASSERT_TRUE(dm.LocateChar(30, false, false, 2001));
+        EXPECT_EQ(dm.Ctbl.FieldByName("Name").AsString(), "a grave");
     }
+
+    // A member of 65 MiB of zeros, honestly declared, is refused unread.
+    TDataMod dm;
+    fill(dm);
+    const std::string before = snapshot(dm);
+    EXPECT_FALSE(dm.LoadPackage(std::string(KF_TEST_DATA_DIR) + "/packages/bomb.vkt"));
+    EXPECT_EQ(dm.PackageError(), "key.cds: the member is declared larger than 64 MiB");
+    EXPECT_EQ(snapshot(dm), before);
 }
