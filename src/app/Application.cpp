@@ -1,0 +1,23 @@
+#include "app/Application.h"
+
+#include "app/AppException.h"
+
+#include <stdexcept>
+
+namespace kf {
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        AppException(receiver, e);
+    } catch (...) {
+        AppException(receiver, std::runtime_error("Unknown error"));
+    }
+    return false;
+}
+
+} // namespace kf

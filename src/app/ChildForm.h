@@ -1,0 +1,23 @@
+#pragma once
+// Base of the tool windows that live inside the main window's frame. A tool
+// window builds its controls in its constructor; FormCreate runs right after,
+// when the window exists (errors there are reported and the window stays).
+
+#include <QWidget>
+
+namespace kf {
+
+class TChildForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TChildForm(QWidget *parent = nullptr);
+
+    // Runs once after construction, before the window is first shown.
+    virtual void FormCreate() {}
+
+protected:
+    // The window is not resizable; its client area is w x h pixels.
+    void setClientSize(int w, int h);
+};
+
+} // namespace kf

@@ -1,0 +1,59 @@
+#pragma once
+// The child-window factory: finds the open window of a class in the frame,
+// or creates it; restores, raises and shows it. It keeps no list of its own:
+// the frame's windows are the only record.
+
+#include "app/ChildForm.h"
+#include "app/IntfFormFactory.h"
+
+#include <functional>
+#include <memory>
+
+class QMdiArea;
+class QMdiSubWindow;
+struct QMetaObject;
+
+namespace kf {
+
+class TWinFormFactory : public IFormFactory {
+public:
+    // area: the frame the windows live in (not owned).
+    explicit TWinFormFactory(QMdiArea *area);
+
+    void ShowDefineFm() override;
+    void ShowKbDemoFm() override;
+    void ShowFingerDefFm() override;
+    void ShowTcgFm() override;
+    void ShowDicFm() override;
+
+    // The open window of exactly class T (not of a derived class), or nullptr.
+    template <class T>
+    T *FindForm() const
+    {
+        return static_cast<T *>(FindForm(T::staticMetaObject));
+    }
+
+    // The single window of class T, found or newly made, in normal state
+    // and raised.
+    template <class T>
+    T *GetForm()
+    {
+        return static_cast<T *>(
+            GetForm(T::staticMetaObject, [] { return std::unique_ptr<TChildForm>(new T); }));
+    }
+
+    TChildForm *FindForm(const QMetaObject &cls) const;
+    TChildForm *GetForm(const QMetaObject &cls,
+                        const std::function<std::unique_ptr<TChildForm>()> &make);
+
+    // The frame window holding form, or nullptr.
+    static QMdiSubWindow *FrameOf(const QWidget *form);
+
+private:
+    template <class T>
+    void show();
+
+    QMdiArea *m_area; // not owned
+};
+
+} // namespace kf

@@ -1,0 +1,122 @@
+#include "app/MainForm.h"
+
+#include "app/ComFormFactory.h"
+#include "app/FormAbout.h"
+#include "app/HelpPage.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+
+namespace kf {
+
+namespace {
+
+QAction *makeAction(QObject *owner, const char *name, const QString &caption, const QString &hint)
+{
+    auto *a = new QAction(caption, owner);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    } else {
+        // Without a hint the tool tip would repeat the caption; keep it quiet.
+        a->setToolTip(QString(caption).remove(QLatin1Char('&')));
+    }
+    return a;
+}
+
+} // namespace
+
+TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainFm"));
+    setWindowTitle(QStringLiteral("Keyfolio"));
+
+    m_area = new QMdiArea(this);
+    m_area->setObjectName(QStringLiteral("MdiArea"));
+    m_area->setBackground(QColor(192, 220, 192));
+    m_area->setAccessibleName(QStringLiteral("Keyfolio"));
+    setCentralWidget(m_area);
+
+    // File dialogs without a preset folder open in the current working
+    // directory: the dialog service does that for the whole run.
+    FormFactory = std::make_unique<TWinFormFactory>(m_area);
+
+    A_ShowDefineFm = makeAction(this, "A_ShowDefineFm", QStringLiteral("&Keyboard Definition"),
+                                QStringLiteral("Define keyboard and mapping of characthers"));
+    A_ShowKbDemoFm = makeAction(this, "A_ShowKbDemoFm", QStringLiteral("Keyboard &Layout"),
+                                QStringLiteral("Define location of each key by drag and drop operations"));
+    A_ShowFingerDefFm = makeAction(this, "A_ShowFingerDefFm", QStringLiteral("&Finger Definition"),
+                                   QStringLiteral("Define length and color of each finger in Tarvo Typing Tutor"));
+    A_TCG = makeAction(this, "A_TCG", QStringLiteral("Typing Course &Generator"), QString());
+    A_Dictionary = makeAction(this, "A_Dictionary", QStringLiteral("Dictionary Generator"),
+                              QStringLiteral("Make  a dictornary file by scanning text files"));
+    A_About = makeAction(this, "A_About", QStringLiteral("About"), QString());
+    A_Help = makeAction(this, "A_Help", QStringLiteral("Help"), QString());
+    A_Close = makeAction(this, "A_Close", QStringLiteral("Close"), QString());
+
+    connect(A_ShowDefineFm, &QAction::triggered, this, [this] { FormFactory->ShowDefineFm(); });
+    connect(A_ShowKbDemoFm, &QAction::triggered, this, [this] { FormFactory->ShowKbDemoFm(); });
+    connect(A_ShowFingerDefFm, &QAction::triggered, this, [this] { FormFactory->ShowFingerDefFm(); });
+    connect(A_TCG, &QAction::triggered, this, [this] { FormFactory->ShowTcgFm(); });
+    connect(A_Dictionary, &QAction::triggered, this, [this] { FormFactory->ShowDicFm(); });
+    connect(A_About, &QAction::triggered, this, [this] { A_AboutExecute(); });
+    connect(A_Help, &QAction::triggered, this, [this] { A_HelpExecute(); });
+    connect(A_Close, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("FileMenu"));
+    file->addAction(A_About);
+    file->addAction(A_Help);
+    file->addSeparator();
+    file->addAction(A_Close);
+
+    QMenu *keyboard = menuBar()->addMenu(QStringLiteral("Virtual keyboard"));
+    keyboard->setObjectName(QStringLiteral("VirtualKeyboardMenu"));
+    keyboard->addAction(A_ShowDefineFm);
+    keyboard->addAction(A_ShowKbDemoFm);
+    keyboard->addAction(A_ShowFingerDefFm);
+
+    QMenu *words = menuBar()->addMenu(QStringLiteral("Word list"));
+    words->setObjectName(QStringLiteral("WordListMenu"));
+    words->addAction(A_TCG);
+    words->addAction(A_Dictionary);
+
+    for (QMenu *m : {file, keyboard, words})
+        m->setToolTipsVisible(true);
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    setGeometry(RestoredGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+}
+
+TMainFm::~TMainFm()
+{
+    // The tool windows go with the frame, without their closing steps.
+    delete m_area;
+    m_area = nullptr;
+}
+
+QRect TMainFm::RestoredGeometry(const QRect &screen)
+{
+    return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(763, 522), screen);
+}
+
+void TMainFm::A_AboutExecute()
+{
+    TFmAbout box; // a fresh box each time, gone when closed
+    box.exec();
+}
+
+void TMainFm::A_HelpExecute()
+{
+    // Whether the desktop could open it is not reported.
+    QDesktopServices::openUrl(HelpPageUrl());
+}
+
+} // namespace kf

@@ -1,0 +1,45 @@
+#pragma once
+// The main window: a frame for the tool windows, with the program's menu.
+
+#include "app/IntfFormFactory.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QMdiArea;
+
+namespace kf {
+
+class TWinFormFactory;
+
+class TMainFm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainFm(QWidget *parent = nullptr);
+    ~TMainFm() override;
+
+    QMdiArea *MdiArea() const { return m_area; }
+    TWinFormFactory &Factory() const { return *FormFactory; }
+
+    // Size and place when the window is restored: 763 x 522, centred.
+    static QRect RestoredGeometry(const QRect &screen);
+
+    QAction *A_ShowDefineFm;
+    QAction *A_ShowKbDemoFm;
+    QAction *A_ShowFingerDefFm;
+    QAction *A_TCG;
+    QAction *A_Dictionary;
+    QAction *A_About;
+    QAction *A_Help;
+    QAction *A_Close;
+
+private:
+    void A_AboutExecute();
+    void A_HelpExecute();
+
+    QMdiArea *m_area;
+    std::unique_ptr<TWinFormFactory> FormFactory;
+};
+
+} // namespace kf

@@ -1,0 +1,43 @@
+#pragma once
+// The translation layer: GNU gettext, text domain "default", catalogues in a
+// "locale" folder beside the program (<lang>/LC_MESSAGES/default.mo).
+//
+// Only the texts of the libraries and the platform are translated (message
+// box buttons, the record-table engine's messages, the picture errors) and
+// the template warning of the keyboard logic; window captions and the
+// program's other texts stay as they are.
+
+#include <QString>
+
+namespace kf {
+
+// Starts translation with the catalogues under localeDir (the "locale"
+// folder). The language is $LANG, else the user's locale ("de_AT"), cut at
+// the first "."; the full code is tried first, then its first two letters.
+// A catalogue that does not declare the charset UTF-8 leaves translation off.
+// When a QCoreApplication exists, the texts Qt itself shows (dialog buttons)
+// are translated too. Returns whether translation is on.
+bool StartTranslation(const QString &localeDir);
+
+// The folder "locale" beside the running program (needs the application object).
+QString DefaultLocaleDir();
+
+// Stops translating (texts come back unchanged).
+void StopTranslation();
+
+// Whether a catalogue is in force.
+bool TranslationActive();
+
+// The language code that StartTranslation looked for ("de_AT"), and the
+// catalogue folder name it took ("de"), empty when none.
+QString TranslationLanguage();
+QString TranslationCatalogue();
+
+// The translation of msgid (UTF-8), or msgid itself when translation is off
+// or the catalogue has no entry. The pointer stays valid for the whole run.
+const char *Translate(const char *msgid);
+
+// Translate() as a QString.
+QString TranslateQ(const char *msgid);
+
+} // namespace kf

@@ -1,0 +1,280 @@
+#include "model/MainData.h"
+#include "common/Errors.h"
+
+#include <ctime>
+#include <utility>
+
+namespace kf {
+
+TDataMod *DataMod = nullptr;
+
+namespace {
+
+const char *typeName(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String:
+        return "text";
+    case TFieldType::Integer:
+        return "integer";
+    case TFieldType::Boolean:
+        return "boolean";
+    case TFieldType::Graphic:
+        return "picture";
+    }
+    return "unknown";
+}
+
+void checkFields(const TRecordTable &table, const std::vector<TFieldDef> &wanted, const std::string &member)
+{
+    const std::vector<TFieldDef> &defs = table.FieldDefs();
+    for (const TFieldDef &w : wanted) {
+        const int i = table.FindFieldIndex(w.Name);
+        if (i < 0)
+            throw EDatabaseError(member + ": field '" + w.Name + "' is missing");
+        if (defs[size_t(i)].DataType != w.DataType)
+            throw EDatabaseError(member + ": field '" + w.Name + "' is " + typeName(defs[size_t(i)].DataType)
+                                 + ", not " + typeName(w.DataType));
+    }
+}
+
+// Reads a datapacket into a table of its own, so nothing of the definition
+// changes when it is broken.
+void parsePacket(TRecordTable &into, const std::string &bytes, const std::string &member)
+{
+    try {
+        into.LoadFromBytes(bytes);
+    } catch (const std::exception &e) {
+        throw EDatabaseError(member + ": " + e.what());
+    }
+}
+
+} // namespace
+
+TDataMod::TDataMod()
+{
+    DataModuleCreate();
+    DataMod = this;
+}
+
+TDataMod::~TDataMod()
+{
+    if (DataMod == this)
+        DataMod = nullptr;
+    Ctbl.AfterOpen = nullptr;
+}
+
+std::vector<TFieldDef> TDataMod::KeyFieldDefs()
+{
+    return {
+        {"Name", TFieldType::String, 20, true},
+        {"KeyValue", TFieldType::Integer},
+        {"KeyType", TFieldType::Integer},
+        {"KeyType2", TFieldType::Integer},
+        {"Finger", TFieldType::Integer},
+        {"Glyph", TFieldType::Graphic},
+        {"Width", TFieldType::Integer},
+        {"Height", TFieldType::Integer},
+        {"X", TFieldType::Integer},
+        {"Y", TFieldType::Integer},
+        {"Hint", TFieldType::String, 127},
+    };
+}
+
+std::vector<TFieldDef> TDataMod::CharFieldDefs()
+{
+    return {
+        {"Name", TFieldType::String, 30},
+        {"Code", TFieldType::Integer},
+        {"KeyNo", TFieldType::Integer},
+        {"Shift", TFieldType::Boolean},
+        {"AltGr", TFieldType::Boolean},
+        {"Accent", TFieldType::Integer},
+    };
+}
+
+void TDataMod::CheckKeyFields(const TRecordTable &table, const std::string &member)
+{
+    checkFields(table, KeyFieldDefs(), member);
+}
+
+void TDataMod::CheckCharFields(const TRecordTable &table, const std::string &member)
+{
+    checkFields(table, CharFieldDefs(), member);
+}
+
+void TDataMod::DataModuleCreate()
+{
+    MainTbl.Name = "MainTbl";
+    Ctbl.Name = "Ctbl";
+    CtblF.Name = "CtblF";
+    CtblD.Name = "CtblD";
+
+    MainTbl.CreateDataSet(KeyFieldDefs());
+    MainTbl.SetIndexFieldNames("Name");
+
+    Ctbl.AfterOpen = [this](TRecordTable &) { CtblAfterOpen(); };
+    Ctbl.CreateDataSet(CharFieldDefs()); // opens Ctbl: CtblAfterOpen runs
+
+    MainSource.SetDataSet(&MainTbl);
+    CtblSource.SetDataSet(&Ctbl);
+
+    // Kit reads every package as a ZIP archive, whatever its extension.
+    Kit.close();
+    SetSettings(PackageSettings{});
+    m_packageError.clear();
+}
+
+void TDataMod::CtblAfterOpen()
+{
+    Ctbl.SetIndexFieldNames("Code");
+    CtblF.CloneCursor(Ctbl);
+    CtblD.CloneCursor(Ctbl);
+    CtblD.SetFilter(std::string());
+    CtblD.SetFiltered(true);
+}
+
+void TDataMod::ClearKeyTable()
+{
+    MainTbl.EmptyDataSet();
+}
+
+PackageSettings TDataMod::Settings() const
+{
+    PackageSettings s;
+    s.bkcolor = bkcolor;
+    s.Author = Author;
+    s.misc = misc;
+    s.lengths = FingerLength;
+    s.xValues = FingerX;
+    s.colors = FingerColor;
+    return s;
+}
+
+void TDataMod::SetSettings(const PackageSettings &s)
+{
+    bkcolor = s.bkcolor;
+    Author = s.Author;
+    misc = s.misc;
+    FingerLength = s.lengths;
+    FingerX = s.xValues;
+    FingerColor = s.colors;
+}
+
+bool TDataMod::LoadPackage(const std::string &path)
+{
+    try {
+        Kit.open(path);
+        loadFromKit();
+        m_packageError.clear();
+        return true;
+    } catch (const std::exception &e) {
+        Kit.close();
+        m_packageError = e.what();
+        return false;
+    }
+}
+
+bool TDataMod::LoadPackageBytes(std::string_view bytes)
+{
+    try {
+        Kit.openBytes(bytes);
+        loadFromKit();
+        m_packageError.clear();
+        return true;
+    } catch (const std::exception &e) {
+        Kit.close();
+        m_packageError = e.what();
+        return false;
+    }
+}
+
+void TDataMod::loadFromKit()
+{
+    // Read and check everything first ...
+    const std::string keyBytes = Kit.read(kKeyMember);
+    const std::string charBytes = Kit.read(kCharMember);
+    const std::string readmeBytes = Kit.read(kReadmeMember);
+    Kit.close();
+
+    {
+        TRecordTable keys;
+        parsePacket(keys, keyBytes, kKeyMember);
+        CheckKeyFields(keys, kKeyMember);
+    }
+    {
+        TRecordTable chars;
+        parsePacket(chars, charBytes, kCharMember);
+        CheckCharFields(chars, kCharMember);
+    }
+    const PackageSettings settings = readReadme(readmeBytes);
+
+    // ... then replace. The packets parsed above parse again here; the key
+    // table keeps the order in force, Ctbl's AfterOpen sets up its cursors.
+    const std::string keyOrder = MainTbl.IndexFieldNames();
+    const std::string keyIndex = MainTbl.IndexName();
+    MainTbl.LoadFromBytes(keyBytes);
+    try {
+        if (!keyIndex.empty())
+            MainTbl.SetIndexName(keyIndex);
+        else
+            MainTbl.SetIndexFieldNames(keyOrder);
+    } catch (const EDatabaseError &) {
+        MainTbl.SetIndexFieldNames("Name"); // the order's fields are gone
+    }
+    Ctbl.LoadFromBytes(charBytes);
+    SetSettings(settings);
+}
+
+std::vector<ZipArchive::Member> TDataMod::packageMembers()
+{
+    MainTbl.CheckBrowseMode(); // posts a changed row, drops an unchanged one
+    MainTbl.MergeChangeLog();
+    std::string keyBytes = MainTbl.SaveToBytes();
+
+    for (TRecordTable *cursor : {&Ctbl, &CtblF, &CtblD})
+        cursor->CheckBrowseMode();
+    Ctbl.MergeChangeLog();
+    std::string charBytes = Ctbl.SaveToBytes();
+
+    std::vector<ZipArchive::Member> members;
+    members.push_back({kKeyMember, std::move(keyBytes)});
+    members.push_back({kCharMember, std::move(charBytes)});
+    members.push_back({kReadmeMember, writeReadme(Settings())});
+    return members;
+}
+
+std::string TDataMod::PackageBytes()
+{
+    return ZipArchive::build(packageMembers(), std::time(nullptr));
+}
+
+bool TDataMod::SavePackage(const std::string &path)
+{
+    try {
+        ZipArchive::writeFile(path, packageMembers(), std::time(nullptr));
+        m_packageError.clear();
+        return true;
+    } catch (const std::exception &e) {
+        m_packageError = e.what();
+        return false;
+    }
+}
+
+bool TDataMod::LocateChar(int32_t keyValue, bool shift, bool altGr, int32_t accent)
+{
+    return Ctbl.Locate("KeyNo;Shift;AltGr;Accent", {TValue(keyValue), TValue(shift), TValue(altGr), TValue(accent)});
+}
+
+bool TDataMod::LocateKey(int32_t keyValue)
+{
+    return MainTbl.Locate("KeyValue", {TValue(keyValue)});
+}
+
+void TDataMod::FilterKeyChars(int32_t keyValue)
+{
+    CtblD.SetFilter("KeyNo=" + std::to_string(keyValue));
+    CtblD.SetFiltered(true);
+}
+
+} // namespace kf

@@ -1,0 +1,118 @@
+#pragma once
+// The data module: the one keyboard definition of the running program. It
+// holds the key table, the character table with its two further cursors, the
+// keyboard settings and the ZIP container that reads and writes keyboard
+// packages (.vkt). Every window edits these in place.
+
+#include "model/DataSource.h"
+#include "model/Readme.h"
+#include "model/RecordTable.h"
+#include "model/ZipArchive.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kf {
+
+class TDataMod;
+
+// The data module of the run (not owned here). A TDataMod makes itself the
+// DataMod when it is created and clears it when it is destroyed, so the
+// program owns one for the whole run and a test can create a fresh one.
+extern TDataMod *DataMod;
+
+class TDataMod {
+public:
+    TDataMod();  // runs DataModuleCreate
+    ~TDataMod();
+    TDataMod(const TDataMod &) = delete;
+    TDataMod &operator=(const TDataMod &) = delete;
+
+    // ---- tables ------------------------------------------------------------
+    TRecordTable MainTbl;    // key table, ordered by Name from the start
+    TDataSource MainSource;  // binding point of MainTbl
+    TRecordTable Ctbl;       // character table, ordered by Code
+    TDataSource CtblSource;  // binding point of Ctbl
+    TRecordTable CtblF;      // clone of Ctbl: every row, stored order
+    TRecordTable CtblD;      // clone of Ctbl: filtered to one key's characters
+    ZipArchive Kit;          // the package container (reads any file extension)
+
+    // ---- settings ------------------------------------------------------------
+    int32_t bkcolor = 0;     // keyboard background, colour value
+    std::string Author;      // code-page bytes
+    std::string misc;        // info text, code-page bytes, may hold line breaks
+    // Per finger, indexed by finger code 0 (left little) .. 9 (right little);
+    // the settings keys are kFingerKeys[code] (+ "x", + "Color").
+    std::array<int32_t, kFingerCount> FingerLength{};
+    std::array<int32_t, kFingerCount> FingerX{};     // carried from load to save only
+    std::array<int32_t, kFingerCount> FingerColor{};
+
+    PackageSettings Settings() const;
+    void SetSettings(const PackageSettings &settings);
+
+    // ---- events and operations ---------------------------------------------
+    // Runs when the data module is created: both tables defined, open and
+    // empty; Ctbl's AfterOpen is CtblAfterOpen; the binding points name their
+    // tables; settings at their start values.
+    void DataModuleCreate();
+    // Runs each time Ctbl opens: Ctbl ordered by Code; CtblF and CtblD made
+    // new clones of it; CtblD filtering with an empty expression.
+    void CtblAfterOpen();
+    // Deletes every row of the key table (the character table is untouched).
+    void ClearKeyTable();
+
+    // Reads a package. The three members are read and checked before anything
+    // changes: on any failure the definition stays exactly as it was, the
+    // result is false and PackageError() tells why. On success the tables'
+    // rows and every setting are replaced; the key table keeps its order.
+    bool LoadPackage(const std::string &path);
+    // The same from the bytes of a package file.
+    bool LoadPackageBytes(std::string_view bytes);
+
+    // Writes the definition as a package: members "key.cds", "char.cds",
+    // "readme". Rows in edit are posted first (a refused post ends the save)
+    // and the change logs merged. The file at path is replaced only by a
+    // complete archive. False on failure, with PackageError() telling why;
+    // an earlier file at path then stays as it was.
+    bool SavePackage(const std::string &path);
+    // The bytes SavePackage would write (for the command line and tests).
+    std::string PackageBytes();
+
+    // The reason of the last failed LoadPackage/SavePackage; empty after a
+    // success.
+    const std::string &PackageError() const { return m_packageError; }
+
+    // ---- lookups -------------------------------------------------------------
+    // Moves Ctbl to the character a key types in a state: the first row in
+    // Code order with this KeyNo, Shift, AltGr and Accent (so the lowest Code
+    // wins; a row whose KeyNo is null matches no key).
+    bool LocateChar(int32_t keyValue, bool shift, bool altGr, int32_t accent);
+    // Moves MainTbl to the first key, in its current order, with this KeyValue.
+    bool LocateKey(int32_t keyValue);
+    // Makes CtblD show the characters of one key ("KeyNo=" + keyValue).
+    void FilterKeyChars(int32_t keyValue);
+    // The byte a character code stands for: its low 8 bits.
+    static uint8_t CodeByte(int32_t code) { return uint8_t(code & 0xFF); }
+
+    // ---- field lists -----------------------------------------------------------
+    static std::vector<TFieldDef> KeyFieldDefs();
+    static std::vector<TFieldDef> CharFieldDefs();
+    // Checks that a table carries every field of the key (or character) table
+    // with a compatible type; throws EDatabaseError "MEMBER: ..." otherwise.
+    static void CheckKeyFields(const TRecordTable &table, const std::string &member);
+    static void CheckCharFields(const TRecordTable &table, const std::string &member);
+
+    static constexpr const char *kKeyMember = "key.cds";
+    static constexpr const char *kCharMember = "char.cds";
+    static constexpr const char *kReadmeMember = "readme";
+
+private:
+    void loadFromKit();
+    std::vector<ZipArchive::Member> packageMembers();
+    std::string m_packageError;
+};
+
+} // namespace kf

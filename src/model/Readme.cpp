@@ -1,0 +1,198 @@
+#include "model/Readme.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
+
+#include <cstdlib>
+
+namespace kf {
+
+const std::array<const char *, kFingerCount> kFingerKeys = {
+    "LLittle", "LRing", "LMiddle", "LIndex", "LThumb",
+    "RThumb", "RIndex", "RMiddle", "RRing", "RLittle",
+};
+
+namespace {
+
+// The order in which the readme lists the fingers: the left hand from the
+// little finger to the thumb, then the right hand from the little finger to
+// the thumb.
+constexpr std::array<int, kFingerCount> kWrittenOrder = {0, 1, 2, 3, 4, 9, 8, 7, 6, 5};
+
+// How the writer spells a finger's name (two names carry other capitals than
+// the reader looks them up with; names match without regard to case).
+std::string writtenName(int finger)
+{
+    return finger == 1 ? "Lring" : kFingerKeys[size_t(finger)];
+}
+
+// Author and info text on one line: each line break becomes one space, and a
+// zero byte (which would end the readme for a reader) is dropped.
+std::string oneLine(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += ' ';
+        } else if (c == '\n') {
+            out += ' ';
+        } else if (c != '\0') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = char(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+int32_t lenientInteger(const std::vector<std::string> &lines, const std::string &name)
+{
+    std::string text;
+    int32_t value = 0;
+    if (readmeValue(lines, name, text) && parseReadmeInteger(text, value))
+        return value;
+    return 0;
+}
+
+} // namespace
+
+std::string writeReadme(const PackageSettings &s)
+{
+    std::vector<std::string> lines;
+    lines.reserve(33);
+    lines.push_back("bkcolor=" + std::to_string(s.bkcolor));
+    lines.push_back("author=" + oneLine(s.Author));
+    lines.push_back("misc=" + oneLine(s.misc));
+    for (int f : kWrittenOrder)
+        lines.push_back(writtenName(f) + "=" + std::to_string(s.lengths[size_t(f)]));
+    for (int f : kWrittenOrder)
+        lines.push_back(writtenName(f) + "x=" + std::to_string(s.xValues[size_t(f)]));
+    for (int f : kWrittenOrder)
+        lines.push_back(std::string(kFingerKeys[size_t(f)]) + "Color=" + std::to_string(s.colors[size_t(f)]));
+    return joinLinesCrLf(lines);
+}
+
+bool readmeValue(const std::vector<std::string> &lines, std::string_view name, std::string &value)
+{
+    for (const std::string &line : lines) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        if (equalsNoCase(std::string_view(line).substr(0, eq), name)) {
+            value = line.substr(eq + 1);
+            return true;
+        }
+    }
+    value.clear();
+    return false;
+}
+
+bool parseReadmeInteger(std::string_view text, int32_t &value)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && isBlank(text[b]))
+        ++b;
+    while (e > b && isBlank(text[e - 1]))
+        --e;
+    std::string_view t = text.substr(b, e - b);
+    if (t.empty())
+        return false;
+
+    bool negative = false;
+    if (t[0] == '-' || t[0] == '+') {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    if (t.empty())
+        return false;
+
+    size_t hexStart = 0;
+    if (t[0] == '$')
+        hexStart = 1;
+    else if (t.size() > 1 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
+        hexStart = 2;
+    if (hexStart) {
+        t.remove_prefix(hexStart);
+        if (t.empty() || t.size() > 8)
+            return false;
+        uint32_t v = 0;
+        for (char c : t) {
+            const int d = hexDigit(c);
+            if (d < 0)
+                return false;
+            v = (v << 4) | uint32_t(d);
+        }
+        value = int32_t(negative ? uint32_t(0) - v : v);
+        return true;
+    }
+
+    int64_t v = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+        if (v > int64_t(INT32_MAX) + 1)
+            return false;
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = int32_t(v);
+    return true;
+}
+
+PackageSettings readReadme(std::string_view bytes)
+{
+    const std::vector<std::string> lines = splitLines(bytes);
+    PackageSettings s;
+    std::string text;
+    if (!readmeValue(lines, "bkcolor", text))
+        throw EConvertError("readme: no bkcolor= line");
+    if (!parseReadmeInteger(text, s.bkcolor))
+        throw EConvertError("readme: bkcolor is not an integer");
+    readmeValue(lines, "Author", s.Author);
+    readmeValue(lines, "misc", s.misc);
+    for (size_t f = 0; f < size_t(kFingerCount); ++f) {
+        const std::string name = kFingerKeys[f];
+        s.lengths[f] = lenientInteger(lines, name);
+        s.xValues[f] = lenientInteger(lines, name + "x");
+        s.colors[f] = lenientInteger(lines, name + "Color");
+    }
+    return s;
+}
+
+} // namespace kf

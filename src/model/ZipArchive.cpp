@@ -1,0 +1,330 @@
+#include "model/ZipArchive.h"
+#include "common/Errors.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace kf {
+
+namespace {
+
+struct ZipDiscard {
+    void operator()(zip_t *za) const { zip_discard(za); }
+};
+using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
+
+struct ZipFileClose {
+    void operator()(zip_file_t *zf) const { zip_fclose(zf); }
+};
+using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileClose>;
+
+struct ZipSourceFree {
+    void operator()(zip_source_t *src) const { zip_source_free(src); }
+};
+using ZipSourcePtr = std::unique_ptr<zip_source_t, ZipSourceFree>;
+
+struct ZipErrorText {
+    zip_error_t error;
+    ZipErrorText() { zip_error_init(&error); }
+    explicit ZipErrorText(int code) { zip_error_init_with_code(&error, code); }
+    ~ZipErrorText() { zip_error_fini(&error); }
+    std::string text() { return zip_error_strerror(&error); }
+};
+
+std::string lowerAscii(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
+
+std::string sizeText(uint64_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+// The reason an archive could not be opened, from libzip's error code.
+std::string openFailure(int code)
+{
+    switch (code) {
+    case ZIP_ER_NOZIP:
+        return "not a ZIP archive";
+    case ZIP_ER_INCONS:
+        return "the ZIP archive is damaged (inconsistent directory)";
+    case ZIP_ER_MULTIDISK:
+        return "multi-disk ZIP archives are not supported";
+    case ZIP_ER_MEMORY:
+        return "out of memory";
+    default: {
+        ZipErrorText e(code);
+        return "cannot open the ZIP archive: " + e.text();
+    }
+    }
+}
+
+} // namespace
+
+struct ZipArchive::Handle {
+    std::string bytes; // the archive's bytes when opened from memory
+    ZipPtr zip;
+};
+
+ZipArchive::ZipArchive() = default;
+ZipArchive::~ZipArchive() = default;
+
+bool ZipArchive::isOpen() const
+{
+    return m_handle != nullptr;
+}
+
+void ZipArchive::close()
+{
+    m_handle.reset();
+    m_members.clear();
+}
+
+void ZipArchive::open(const std::string &path)
+{
+    close();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw EFOpenError("cannot open \"" + path + "\": it is a folder");
+    {
+        std::FILE *probe = std::fopen(path.c_str(), "rb");
+        if (!probe)
+            throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
+        std::fclose(probe);
+    }
+    if (S_ISREG(st.st_mode) && st.st_size == 0)
+        throw EZipError("not a ZIP archive (the file is empty)");
+
+    int code = 0;
+    auto handle = std::make_unique<Handle>();
+    handle->zip.reset(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code));
+    if (!handle->zip)
+        throw EZipError(openFailure(code));
+    openHandle(std::move(handle));
+}
+
+void ZipArchive::openBytes(std::string_view bytes)
+{
+    close();
+    if (bytes.empty())
+        throw EZipError("not a ZIP archive (no data)");
+    auto handle = std::make_unique<Handle>();
+    handle->bytes.assign(bytes.data(), bytes.size());
+    ZipErrorText err;
+    ZipSourcePtr src(zip_source_buffer_create(handle->bytes.data(), handle->bytes.size(), 0, &err.error));
+    if (!src)
+        throw EZipError("cannot open the ZIP archive: " + err.text());
+    handle->zip.reset(zip_open_from_source(src.get(), ZIP_RDONLY | ZIP_CHECKCONS, &err.error));
+    if (!handle->zip)
+        throw EZipError(openFailure(zip_error_code_zip(&err.error)));
+    src.release(); // the archive owns its source now
+    openHandle(std::move(handle));
+}
+
+void ZipArchive::openHandle(std::unique_ptr<Handle> handle)
+{
+    zip_t *za = handle->zip.get();
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    if (count < 0)
+        throw EZipError("cannot read the ZIP directory");
+    std::vector<MemberInfo> members;
+    members.reserve(size_t(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(za, zip_uint64_t(i), ZIP_FL_ENC_RAW, &st) != 0)
+            throw EZipError("cannot read the ZIP directory: " + std::string(zip_strerror(za)));
+        MemberInfo m;
+        if (st.valid & ZIP_STAT_NAME)
+            m.name = st.name;
+        if (st.valid & ZIP_STAT_SIZE)
+            m.size = st.size;
+        if (st.valid & ZIP_STAT_COMP_SIZE)
+            m.compressedSize = st.comp_size;
+        if (st.valid & ZIP_STAT_COMP_METHOD)
+            m.method = st.comp_method;
+        if (st.valid & ZIP_STAT_MTIME)
+            m.mtime = st.mtime;
+        if (st.valid & ZIP_STAT_ENCRYPTION_METHOD)
+            m.encrypted = st.encryption_method != ZIP_EM_NONE;
+        members.push_back(std::move(m));
+    }
+    m_handle = std::move(handle);
+    m_members = std::move(members);
+}
+
+std::optional<size_t> ZipArchive::find(std::string_view name) const
+{
+    const std::string wanted = lowerAscii(name);
+    for (size_t i = 0; i < m_members.size(); ++i)
+        if (m_members[i].name.size() == wanted.size() && lowerAscii(m_members[i].name) == wanted)
+            return i;
+    return std::nullopt;
+}
+
+std::string ZipArchive::read(std::string_view name) const
+{
+    const auto index = find(name);
+    if (!index)
+        throw EZipError(std::string(name) + ": member missing");
+    return read(*index);
+}
+
+std::string ZipArchive::read(size_t index) const
+{
+    if (!m_handle || index >= m_members.size())
+        throw EZipError("no such ZIP member");
+    const MemberInfo &m = m_members[index];
+    const std::string who = m.name + ": ";
+    if (m.encrypted)
+        throw EZipError(who + "the member is encrypted");
+    if (m.size > kMaxMemberBytes)
+        throw EZipError(who + "the member is declared larger than " + sizeText(kMaxMemberBytes));
+    if (!zip_compression_method_supported(zip_int32_t(m.method), 0))
+        throw EZipError(who + "unsupported compression method " + std::to_string(m.method));
+
+    zip_t *za = m_handle->zip.get();
+    ZipFilePtr zf(zip_fopen_index(za, index, 0));
+    if (!zf)
+        throw EZipError(who + zip_strerror(za));
+
+    // Read at most the declared size, then make sure nothing follows: a member
+    // that expands beyond what it declares is refused before it can grow large.
+    std::string data;
+    data.resize(size_t(m.size));
+    uint64_t done = 0;
+    while (done < m.size) {
+        const zip_int64_t n = zip_fread(zf.get(), data.data() + done, m.size - done);
+        if (n < 0)
+            throw EZipError(who + zip_file_strerror(zf.get()));
+        if (n == 0)
+            throw EZipError(who + "the member is shorter than declared");
+        done += uint64_t(n);
+    }
+    char extra[1];
+    const zip_int64_t more = zip_fread(zf.get(), extra, 1);
+    if (more < 0)
+        throw EZipError(who + zip_file_strerror(zf.get()));
+    if (more > 0)
+        throw EZipError(who + "the member expands beyond its declared size");
+    return data;
+}
+
+bool ZipArchive::deflateIsLarger(std::string_view data)
+{
+    return deflatedSize(data) > data.size();
+}
+
+uint64_t ZipArchive::deflatedSize(std::string_view data)
+{
+    // The same settings as the archive writer: raw deflate, 32 KiB window,
+    // the largest memory level.
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (deflateInit2(&zs, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw EZipError("cannot start the deflate compressor");
+    std::string out(size_t(deflateBound(&zs, uLong(data.size()))) + 16, '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef *>(out.data());
+    zs.avail_out = uInt(out.size());
+    const int rc = deflate(&zs, Z_FINISH);
+    const uLong produced = zs.total_out;
+    deflateEnd(&zs);
+    if (rc != Z_STREAM_END)
+        throw EZipError("deflate failed");
+    return produced;
+}
+
+std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mtime)
+{
+    for (const Member &m : members)
+        if (m.data.size() > kMaxMemberBytes)
+            throw EZipError(m.name + ": the member is larger than " + sizeText(kMaxMemberBytes));
+
+    ZipErrorText err;
+    ZipSourcePtr out(zip_source_buffer_create(nullptr, 0, 0, &err.error));
+    if (!out)
+        throw EZipError("cannot create the ZIP archive: " + err.text());
+    zip_source_keep(out.get()); // stays ours after the archive closes
+
+    ZipPtr za(zip_open_from_source(out.get(), ZIP_TRUNCATE, &err.error));
+    if (!za) {
+        zip_source_free(out.get()); // drop the reference the archive did not take
+        throw EZipError("cannot create the ZIP archive: " + err.text());
+    }
+    for (const Member &m : members) {
+        zip_source_t *src = zip_source_buffer(za.get(), m.data.data(), m.data.size(), 0);
+        if (!src)
+            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+        const zip_int64_t idx = zip_file_add(za.get(), m.name.c_str(), src, 0);
+        if (idx < 0) {
+            zip_source_free(src);
+            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+        }
+        const bool store = deflateIsLarger(m.data);
+        if (zip_set_file_compression(za.get(), zip_uint64_t(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                     store ? 0 : zip_uint32_t(kDeflateLevel)) != 0
+            || zip_file_set_mtime(za.get(), zip_uint64_t(idx), mtime, 0) != 0)
+            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+    }
+    if (zip_close(za.get()) != 0)
+        throw EZipError(std::string("cannot write the ZIP archive: ") + zip_strerror(za.get()));
+    za.release(); // closed and freed by zip_close
+
+    if (zip_source_open(out.get()) != 0)
+        throw EZipError("cannot read back the ZIP archive");
+    std::string bytes;
+    char buf[1 << 16];
+    for (;;) {
+        const zip_int64_t n = zip_source_read(out.get(), buf, sizeof buf);
+        if (n < 0) {
+            zip_source_close(out.get());
+            throw EZipError("cannot read back the ZIP archive");
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, size_t(n));
+    }
+    zip_source_close(out.get());
+    return bytes;
+}
+
+void ZipArchive::writeFile(const std::string &path, const std::vector<Member> &members, std::time_t mtime)
+{
+    const std::string bytes = build(members, mtime);
+    const QString target = QString::fromLocal8Bit(path.c_str());
+    if (QFileInfo(target).isDir())
+        throw EFCreateError("cannot create \"" + path + "\": it is a folder");
+
+    // A temporary file beside the target, renamed over it once complete;
+    // QSaveFile removes the temporary file when it is not committed.
+    QSaveFile file(target);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError("cannot create \"" + path + "\": " + file.errorString().toStdString());
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+        const std::string why = file.errorString().toStdString();
+        file.cancelWriting();
+        throw EFCreateError("cannot write \"" + path + "\": " + why);
+    }
+    if (!file.commit())
+        throw EFCreateError("cannot write \"" + path + "\": " + file.errorString().toStdString());
+}
+
+} // namespace kf

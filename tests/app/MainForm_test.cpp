@@ -1,0 +1,396 @@
+// The main window, its child-window factory, the About box, Help and the
+// application's error report, driven through the real actions.
+
+#include "app/AppException.h"
+#include "app/Application.h"
+#include "app/ComFormFactory.h"
+#include "app/FormAbout.h"
+#include "app/HelpPage.h"
+#include "app/MainForm.h"
+#include "common/Errors.h"
+#include "common/ScriptedDialogs.h"
+#include "define/DefineForm.h"
+#include "define/FingerDefForm.h"
+#include "keyboard/KbDemoForm.h"
+#include "wordlist/DicForm.h"
+#include "wordlist/TcgForm.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace kf {
+
+// A tool window whose creation handler fails.
+class TFailingCreateFm : public TChildForm {
+    Q_OBJECT
+public:
+    TFailingCreateFm() { setWindowTitle(QStringLiteral("Failing")); }
+    void FormCreate() override { throw EConvertError("'abc' is not a valid integer value"); }
+};
+
+// A tool window whose controls cannot be built.
+class TFailingBuildFm : public TChildForm {
+    Q_OBJECT
+public:
+    TFailingBuildFm() { throw EInvalidGraphic("Bitmap image is not valid"); }
+};
+
+// A window derived from a tool window: not "the same class" for the factory.
+class TDerivedDicFm : public TDicFm {
+    Q_OBJECT
+};
+
+// A tool window that asks before closing (as the dictionary window may).
+class TAskingFm : public TChildForm {
+    Q_OBJECT
+protected:
+    void closeEvent(QCloseEvent *e) override
+    {
+        if (!Dialogs().confirm(QStringLiteral("Close?")))
+            e->ignore();
+    }
+};
+
+// A control whose mouse handler fails.
+class TFailingButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override
+    {
+        throw EDatabaseError("Field 'Name' must have a value");
+    }
+};
+
+} // namespace kf
+
+using namespace kf;
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+public slots:
+    // Stands in for the desktop's browser.
+    void openUrl(const QUrl &url) { m_opened << url; }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void menusHoldTheActionsInOrder();
+    void sameActionTwiceGivesOneWindow_data();
+    void sameActionTwiceGivesOneWindow();
+    void minimisedOrMaximisedWindowComesBackNormal();
+    void closedWindowIsMadeAfresh();
+    void twoToolsAtOnce();
+    void findFormMatchesTheExactClassOnly();
+    void errorInCreationHandlerIsReportedAndWindowStays();
+    void errorWhileBuildingLeavesNoWindow();
+    void errorInEventHandlerIsReportedAndProgramGoesOn();
+    void appExceptionText_data();
+    void appExceptionText();
+    void aboutTwiceShowsTwoFreshBoxes();
+    void helpOpensThePageBesideTheProgram();
+    void closingMainWindowAsksNoChildWindow();
+
+private:
+    ScriptedDialogs &dialogs() { return *m_dialogs; }
+    QList<QMdiSubWindow *> windows() const
+    {
+        QList<QMdiSubWindow *> open;
+        for (QMdiSubWindow *w : m_main->MdiArea()->subWindowList())
+            if (!w->isHidden())
+                open << w;
+        return open;
+    }
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    std::unique_ptr<TMainFm> m_main;
+    ScriptedDialogs *m_dialogs = nullptr;
+    QList<QUrl> m_opened;
+};
+
+void MainFormTest::init()
+{
+    auto d = std::make_unique<ScriptedDialogs>();
+    m_dialogs = d.get();
+    SetDialogs(std::move(d));
+    m_main = std::make_unique<TMainFm>();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+}
+
+void MainFormTest::cleanup()
+{
+    m_main.reset();
+    flushDeletes();
+    SetDialogs(nullptr);
+    m_dialogs = nullptr;
+}
+
+void MainFormTest::menusHoldTheActionsInOrder()
+{
+    const QList<QAction *> menus = m_main->menuBar()->actions();
+    QStringList seen;
+    for (QAction *m : menus) {
+        QStringList items;
+        for (QAction *a : m->menu()->actions())
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        seen << m->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    QCOMPARE(seen, (QStringList{
+                       QStringLiteral("File: About, Help, -, Close"),
+                       QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
+                                      "&Finger Definition"),
+                       QStringLiteral("Word list: Typing Course &Generator, Dictionary Generator"),
+                   }));
+    for (QAction *a : m_main->findChildren<QAction *>())
+        QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("Keyfolio"));
+}
+
+void MainFormTest::sameActionTwiceGivesOneWindow_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QSize>("clientSize");
+    QTest::newRow("definition") << "A_ShowDefineFm" << "Keyboard definition" << QSize(792, 490);
+    QTest::newRow("layout") << "A_ShowKbDemoFm" << "Keyboard layout" << QSize(691, 525);
+    QTest::newRow("finger") << "A_ShowFingerDefFm" << "Finger definition" << QSize(438, 255);
+    QTest::newRow("course") << "A_TCG" << "Typing Course Generator" << QSize(492, 386);
+    QTest::newRow("dictionary") << "A_Dictionary" << "Make Dictionary" << QSize(548, 438);
+}
+
+void MainFormTest::sameActionTwiceGivesOneWindow()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, caption);
+    QFETCH(QSize, clientSize);
+    auto *a = m_main->findChild<QAction *>(action);
+    QVERIFY(a);
+
+    a->trigger();
+    QCOMPARE(windows().size(), 1);
+    QMdiSubWindow *first = windows().first();
+    QCOMPARE(first->windowTitle(), caption);
+    QCOMPARE(first->widget()->size(), clientSize);
+    QVERIFY(first->isVisible());
+    QCOMPARE(m_main->MdiArea()->activeSubWindow(), first);
+    first->widget()->setProperty("userContent", 42);
+
+    a->trigger();
+    QCOMPARE(windows().size(), 1);
+    QCOMPARE(windows().first(), first);
+    QCOMPARE(first->widget()->property("userContent").toInt(), 42);
+}
+
+void MainFormTest::minimisedOrMaximisedWindowComesBackNormal()
+{
+    m_main->A_ShowFingerDefFm->trigger();
+    QMdiSubWindow *w = windows().first();
+    const QRect normal = w->geometry();
+
+    w->showMinimized();
+    QVERIFY(w->isMinimized());
+    m_main->A_ShowFingerDefFm->trigger();
+    QCOMPARE(windows(), QList<QMdiSubWindow *>{w});
+    QVERIFY(!w->isMinimized());
+    QCOMPARE(w->geometry(), normal);
+
+    w->showMaximized();
+    m_main->A_ShowFingerDefFm->trigger();
+    QVERIFY(!w->isMaximized());
+    QCOMPARE(w->geometry(), normal);
+}
+
+void MainFormTest::closedWindowIsMadeAfresh()
+{
+    m_main->A_ShowDefineFm->trigger();
+    QPointer<QWidget> first = windows().first()->widget();
+    first->setProperty("userContent", 7);
+
+    QVERIFY(windows().first()->close());
+    QVERIFY(windows().isEmpty()); // gone at once, even before it is deleted
+    flushDeletes();
+    QVERIFY(first.isNull());
+
+    m_main->A_ShowDefineFm->trigger();
+    QCOMPARE(windows().size(), 1);
+    QVERIFY(!windows().first()->widget()->property("userContent").isValid());
+}
+
+void MainFormTest::twoToolsAtOnce()
+{
+    m_main->A_TCG->trigger();
+    m_main->A_Dictionary->trigger();
+    QCOMPARE(windows().size(), 2);
+    TWinFormFactory &f = m_main->Factory();
+    QVERIFY(f.FindForm<TTcgFm>());
+    QVERIFY(f.FindForm<TDicFm>());
+    QMdiSubWindow *dic = TWinFormFactory::FrameOf(f.FindForm<TDicFm>());
+    dic->showMinimized();
+
+    m_main->A_TCG->trigger();
+    QCOMPARE(windows().size(), 2);
+    QCOMPARE(m_main->MdiArea()->activeSubWindow(), TWinFormFactory::FrameOf(f.FindForm<TTcgFm>()));
+    QVERIFY(dic->isMinimized()); // the other tool is left as it was
+}
+
+void MainFormTest::findFormMatchesTheExactClassOnly()
+{
+    TWinFormFactory &f = m_main->Factory();
+    auto *derived = f.GetForm<TDerivedDicFm>();
+    QVERIFY(derived);
+    QCOMPARE(f.FindForm<TDicFm>(), nullptr);
+    QCOMPARE(f.FindForm<TDerivedDicFm>(), derived);
+
+    m_main->A_Dictionary->trigger();
+    QCOMPARE(windows().size(), 2);
+    QVERIFY(f.FindForm<TDicFm>() != nullptr);
+    QVERIFY(static_cast<QWidget *>(f.FindForm<TDicFm>()) != derived);
+}
+
+void MainFormTest::errorInCreationHandlerIsReportedAndWindowStays()
+{
+    auto *form = m_main->Factory().GetForm<TFailingCreateFm>();
+    QVERIFY(form);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    const auto &m = dialogs().last(ScriptedDialogs::Kind::Message);
+    QCOMPARE(m.caption, QStringLiteral("Tarvo Keyfolio"));
+    QCOMPARE(m.text, QStringLiteral(
+                         "AppException: TFailingCreateFm~EConvertError--'abc' is not a valid integer value"));
+    QCOMPARE(windows().size(), 1);
+    QVERIFY(TWinFormFactory::FrameOf(form)->isVisible());
+}
+
+void MainFormTest::errorWhileBuildingLeavesNoWindow()
+{
+    QVERIFY_THROWS_EXCEPTION(EInvalidGraphic, m_main->Factory().GetForm<TFailingBuildFm>());
+    QVERIFY(m_main->MdiArea()->subWindowList().isEmpty());
+    QCOMPARE(m_main->Factory().FindForm<TFailingBuildFm>(), nullptr);
+}
+
+void MainFormTest::errorInEventHandlerIsReportedAndProgramGoesOn()
+{
+    m_main->A_ShowDefineFm->trigger();
+    QWidget *form = windows().first()->widget();
+    auto *button = new TFailingButton(QStringLiteral("Post"), form);
+    button->setGeometry(10, 10, 60, 25);
+    button->show();
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 2);
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::Message).text,
+             QStringLiteral("AppException: TFailingButton~EDatabaseError--Field 'Name' must have a value"));
+
+    // The program is still alive and answers the next request.
+    m_main->A_TCG->trigger();
+    QCOMPARE(windows().size(), 2);
+}
+
+void MainFormTest::appExceptionText_data()
+{
+    QTest::addColumn<QString>("senderKind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("own window") << "window"
+                                << "AppException: TDefineFm~EDatabaseError--Field 'Name' must have a value";
+    QTest::newRow("library control inside a window")
+        << "label" << "AppException: TDefineFm~EDatabaseError--Field 'Name' must have a value";
+    QTest::newRow("application") << "app"
+                                 << "AppException: TApplication~EDatabaseError--Field 'Name' must have a value";
+    QTest::newRow("library error") << "std"
+                                   << "AppException: TApplication~out_of_range--index \"5\"  out of range";
+}
+
+void MainFormTest::appExceptionText()
+{
+    QFETCH(QString, senderKind);
+    QFETCH(QString, expected);
+    TDefineFm window;
+    auto *label = new QLabel(&window);
+    const QObject *sender = senderKind == QLatin1String("window")  ? static_cast<QObject *>(&window)
+                            : senderKind == QLatin1String("label") ? static_cast<QObject *>(label)
+                                                                  : qApp;
+    if (senderKind == QLatin1String("std"))
+        QCOMPARE(AppExceptionText(sender, std::out_of_range("index \"5\"  out of range")), expected);
+    else
+        QCOMPARE(AppExceptionText(sender, EDatabaseError("Field 'Name' must have a value")), expected);
+}
+
+void MainFormTest::aboutTwiceShowsTwoFreshBoxes()
+{
+    QList<QPointer<TFmAbout>> boxes;
+    QStringList texts;
+    auto closeWithOk = [&] {
+        auto *box = qobject_cast<TFmAbout *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        boxes << box;
+        texts << box->windowTitle() + QLatin1Char('|') + box->TitleLb->text() + QLatin1Char('|')
+                       + box->VersionLb->text();
+        QTest::mouseClick(box->OKBn, Qt::LeftButton);
+    };
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, this, closeWithOk);
+        m_main->A_About->trigger();
+        QCOMPARE(boxes.size(), i + 1);
+        QVERIFY(boxes.last().isNull()); // destroyed once closed
+    }
+    const QString expected = QStringLiteral("About|Tarvo Typing Tutor's Keyfolio|V 2.3");
+    QCOMPARE(texts, (QStringList{expected, expected}));
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<TFmAbout *>(w));
+}
+
+void MainFormTest::helpOpensThePageBesideTheProgram()
+{
+    m_opened.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    m_main->A_Help->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    QCOMPARE(m_opened.size(), 1);
+    const QUrl url = m_opened.first();
+    QVERIFY(url.isLocalFile());
+    QCOMPARE(url.toLocalFile(), QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html"));
+    QFile page(url.toLocalFile());
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(url.toLocalFile()));
+    const QString html = QString::fromUtf8(page.readAll());
+    for (const char *tool : {"Keyboard definition", "Keyboard layout", "Finger definition",
+                             "Dictionary generator", "Typing course generator"})
+        QVERIFY2(html.contains(QLatin1String(tool)), tool);
+    QVERIFY(dialogs().asked().empty()); // nothing is reported either way
+}
+
+void MainFormTest::closingMainWindowAsksNoChildWindow()
+{
+    auto *asking = m_main->Factory().GetForm<TAskingFm>();
+    QPointer<QWidget> guard(asking);
+    QVERIFY(m_main->close());
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
+    m_main.reset();
+    QVERIFY(guard.isNull());
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.setApplicationName(ApplicationTitle());
+    MainFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainForm_test.moc"
