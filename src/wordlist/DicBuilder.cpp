@@ -1,12 +1,13 @@
 #include "wordlist/DicBuilder.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
-#include "common/TextFile.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
+#include <exception>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -137,23 +138,24 @@ public:
     uint32_t wordsScanned() const { return m_scanned; }
 
     // Writes the counts into the table: existing rows get theirs added, new
-    // words are appended as rows.
+    // words are appended as rows. The counter gives its memory back meanwhile.
     void commit()
     {
-        for (size_t i = 0; i < m_existing.size(); ++i) {
-            const int32_t added = m_counter.count(i);
-            if (added == 0)
-                continue;
-            m_all.GotoBookmark(m_existing[i]);
-            const int32_t old = m_all.Fields(m_countField).AsInteger();
-            m_all.Edit();
-            m_all.Fields(m_countField).SetAsInteger(addCapped(old, added));
-            m_all.Post();
-        }
-        for (size_t i = m_counter.existingCount(); i < m_counter.size(); ++i) {
-            m_all.AppendRecord({TValue(std::string(m_counter.key(i))), TValue(m_counter.count(i)),
-                                TValue(m_counter.length(i))});
-        }
+        const size_t existing = m_counter.existingCount();
+        m_counter.drain([&](size_t i, std::string_view key, int32_t count, int32_t len) {
+            if (i < existing) {
+                if (count == 0)
+                    return;
+                m_all.GotoBookmark(m_existing[i]);
+                const int32_t old = m_all.Fields(m_countField).AsInteger();
+                m_all.Edit();
+                m_all.Fields(m_countField).SetAsInteger(addCapped(old, count));
+                m_all.Post();
+            } else {
+                m_all.AppendRecord({TValue(std::string(key)), TValue(count), TValue(len)});
+            }
+        });
+        std::vector<TBookmark>().swap(m_existing);
     }
 
 private:
@@ -203,35 +205,47 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
                                    const std::string &additionalDelimiters)
 {
     const uint32_t start = tickMs();
+    const DelimiterSet delims = Delimiters(additionalDelimiters);
+    std::array<uint8_t, 256> translate{};
+    if (caseSensitive) {
+        for (int i = 0; i < 256; ++i)
+            translate[size_t(i)] = uint8_t(i);
+    } else {
+        translate = CodePage::current().lowerTable();
+    }
+
+    std::exception_ptr failure;
     {
         ControlsDisabled quiet(m_table);
         m_table.CheckBrowseMode();
-        m_table.SetIndexName("WordIndex");
-        const DelimiterSet delims = Delimiters(additionalDelimiters);
-        std::array<uint8_t, 256> translate{};
-        if (caseSensitive) {
-            for (int i = 0; i < 256; ++i)
-                translate[size_t(i)] = uint8_t(i);
-        } else {
-            translate = CodePage::current().lowerTable();
-        }
-
-        Scan scan(m_table, m_wordField, m_countField, m_lenField);
-        try {
-            for (const std::string &path : paths)
-                scan.readFile(path, delims, translate);
-        } catch (...) {
-            // What was counted before the failure stays.
+        // The rows change in bulk while this cursor is in stored order and
+        // unfiltered, where every added or changed row keeps its place; the
+        // word order and the filter come back afterwards and are built once.
+        const bool wasFiltered = m_table.Filtered();
+        m_table.SetIndexName(std::string());
+        if (wasFiltered)
+            m_table.SetFiltered(false);
+        {
+            Scan scan(m_table, m_wordField, m_countField, m_lenField);
+            try {
+                for (const std::string &path : paths)
+                    scan.readFile(path, delims, translate);
+            } catch (...) {
+                // What was counted before the failure stays.
+                failure = std::current_exception();
+            }
             scan.commit();
             m_wordsScanned += scan.wordsScanned();
-            m_table.First();
-            throw;
         }
-        scan.commit();
-        m_wordsScanned += scan.wordsScanned();
-        m_table.First();
+        m_table.SetIndexName("WordIndex");
+        if (wasFiltered)
+            m_table.SetFiltered(true);
     }
-    return tickMs() - start;
+    const uint32_t elapsed = tickMs() - start;
+    m_table.First();
+    if (failure)
+        std::rethrow_exception(failure);
+    return elapsed;
 }
 
 void TDicBuilder::SortByFrequency()
@@ -288,30 +302,46 @@ void TDicBuilder::ClearWordlist()
     m_table.EmptyDataSet();
 }
 
-std::string TDicBuilder::listedText(bool withCounts) const
+void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
 {
-    std::string out;
+    // Written through a buffer of its own: the list is never held whole.
+    struct FileCloser {
+        void operator()(std::FILE *f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    std::string buffer;
+    buffer.reserve(kBlockSize + 64);
+    auto spill = [&]() {
+        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f.get()) != buffer.size())
+            throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+        buffer.clear();
+    };
     const int n = m_table.RecordCount();
-    out.reserve(size_t(n) * 12);
     for (int i = 0; i < n; ++i) {
-        out += m_table.FieldValueAt(i, m_wordField).bytes();
+        buffer += m_table.FieldValueAt(i, m_wordField).bytes();
         if (withCounts) {
-            out += '\t';
-            out += std::to_string(m_table.FieldValueAt(i, m_countField).integer());
+            buffer += '\t';
+            buffer += std::to_string(m_table.FieldValueAt(i, m_countField).integer());
         }
-        out += "\r\n";
+        buffer += "\r\n";
+        if (buffer.size() >= kBlockSize)
+            spill();
     }
-    return out;
+    spill();
+    if (std::fclose(f.release()) != 0)
+        throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
 }
 
 void TDicBuilder::SaveWordlist(const std::string &path) const
 {
-    writeFileBytes(path, listedText(false));
+    writeListed(path, false);
 }
 
 void TDicBuilder::SaveFrequencyList(const std::string &path) const
 {
-    writeFileBytes(path, listedText(true));
+    writeListed(path, true);
 }
 
 void TDicBuilder::FilterWordLength(int32_t min, int32_t max)

@@ -77,7 +77,7 @@ public:
 
 private:
     class Scan;
-    std::string listedText(bool withCounts) const;
+    void writeListed(const std::string &path, bool withCounts) const;
 
     TRecordTable m_table;
     uint32_t m_wordsScanned = 0;

@@ -7,7 +7,6 @@
 namespace kf {
 
 namespace {
-constexpr size_t kInitialSlots = 1024;
 // Record positions are 32-bit (plus one in a slot): at most this many chunks.
 constexpr size_t kMaxChunks = 4095;
 
@@ -51,6 +50,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
         if (m_chunks.size() >= kMaxChunks)
             throw EDatabaseError("Too many distinct words.");
         m_chunks.push_back(std::make_unique<char[]>(kChunkSize));
+        m_chunkUsed.push_back(0);
         m_used = 0;
     }
     const uint32_t pos = uint32_t(((m_chunks.size() - 1) << kChunkBits) | m_used);
@@ -62,6 +62,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     std::memcpy(rec + kHeader, key, keyLen);
     std::memset(rec + kHeader + keyLen, 0, padded - keyLen);
     m_used += size;
+    m_chunkUsed.back() = uint32_t(m_used);
     m_records.push_back(pos);
     m_slots[slot] = (uint64_t(tag) << 32) | uint64_t(pos + 1);
     // Keep the load at most one half so that probe runs stay short.

@@ -85,6 +85,36 @@ public:
     // Length of the word as first met (or as registered), capped at INT32_MAX.
     int32_t length(size_t i) const { return readInt(record(m_records[i]) + 4); }
 
+    // Hands every entry, in order, to fn(size_t index, std::string_view key,
+    // int32_t count, int32_t length) and empties the counter, giving back its
+    // memory as it goes (the index first, then each arena chunk once walked).
+    template <class Fn>
+    void drain(Fn &&fn)
+    {
+        flush();
+        std::vector<uint64_t>().swap(m_slots);
+        const size_t n = m_records.size();
+        std::vector<uint32_t>().swap(m_records);
+        size_t index = 0;
+        for (size_t c = 0; c < m_chunks.size(); ++c) {
+            const char *p = m_chunks[c].get();
+            const char *end = p + m_chunkUsed[c];
+            while (index < n && p < end) {
+                const size_t keyLen = uint8_t(p[8]);
+                fn(index, std::string_view(p + kHeader, keyLen), readInt(p), readInt(p + 4));
+                ++index;
+                p += kHeader + ((keyLen + 7) & ~size_t(7));
+            }
+            m_chunks[c].reset();
+        }
+        m_chunks.clear();
+        m_chunkUsed.clear();
+        m_used = kChunkSize;
+        m_existing = 0;
+        m_slots.assign(kInitialSlots, 0);
+        m_mask = kInitialSlots - 1;
+    }
+
     // Bytes held (for memory accounting in tests and benchmarks).
     size_t memoryUsed() const
     {
@@ -94,6 +124,7 @@ public:
 
 private:
     static constexpr size_t kBatch = 16;
+    static constexpr size_t kInitialSlots = 1024;
     static constexpr size_t kDirectSlots = size_t(1) << 16;
     struct Pending {
         char key[kKeyLimit + 8];
@@ -188,6 +219,7 @@ private:
     void grow();
 
     std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<uint32_t> m_chunkUsed; // bytes of records in each chunk
     size_t m_used = kChunkSize; // bytes used in the last chunk (full: none yet)
     std::vector<uint32_t> m_records; // arena position of entry i
     std::vector<uint64_t> m_slots;   // (tag << 32) | (position + 1); 0 = empty

@@ -185,6 +185,28 @@ TEST(DicBuilder, WordAcrossBlockBoundariesAndHugeWords)
     EXPECT_EQ(b.WordsScanned(), uint32_t(words + 2));
 }
 
+TEST(DicBuilder, ManyDistinctWords)
+{
+    // Enough distinct words to take the counter past its small-table path.
+    TempFiles files;
+    const int n = 100000;
+    std::string a, b;
+    for (int i = 0; i < n; ++i) {
+        a += "w" + std::to_string(i) + " ";
+        b += "w" + std::to_string(n - 1 - i) + "\r\n";
+    }
+    TDicBuilder builder;
+    builder.MakeWordList({files.write("a.txt", a), files.write("b.txt", b)}, false, "");
+    builder.MakeWordList({files.path("a.txt")}, false, "");
+    ASSERT_EQ(builder.WordCount(), n);
+    EXPECT_EQ(builder.WordsScanned(), uint32_t(3 * n));
+    const Rows rows = listed(builder);
+    for (const Row &r : rows)
+        ASSERT_EQ(std::get<1>(r), 3) << std::get<0>(r);
+    EXPECT_EQ(rows.front(), Row("w0", 3, 2));
+    EXPECT_EQ(rows.back(), Row("w99999", 3, 6));
+}
+
 TEST(DicBuilder, UnreadableFileKeepsWhatWasCounted)
 {
     TempFiles files;
