@@ -92,7 +92,6 @@ TRxSlider::TRxSlider(QWidget *parent) : QAbstractSlider(parent), m_color(kInitia
 
 void TRxSlider::setColor(uint32_t value)
 {
-    value &= 0xFFFFFF;
     if (value == m_color)
         return;
     m_color = value;
@@ -244,6 +243,10 @@ void TRxSlider::mouseMoveEvent(QMouseEvent *event)
 
 void TRxSlider::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton) {
+        event->accept(); // the press has done its work
+        return;
+    }
     if (event->button() != Qt::LeftButton || m_press == Press::None) {
         event->ignore();
         return;

@@ -1,0 +1,219 @@
+#include "keyboard/ButtonType.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <qdrawutil.h>
+
+namespace kf {
+
+namespace {
+
+// What assistive technology sees of a key button: a push button named by the
+// key, described by its hint, checked while down, pressed by its press action.
+class KeyButtonAccessible : public QAccessibleWidget {
+public:
+    explicit KeyButtonAccessible(ButtonType *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+    }
+
+    ButtonType *button() const { return static_cast<ButtonType *>(widget()); }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.focusable = false;
+        s.checkable = button()->group() != 0;
+        s.checked = button()->down();
+        s.pressed = button()->isDown();
+        return s;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name:
+            return button()->accessibleName();
+        case QAccessible::Description: {
+            const QString d = button()->accessibleDescription();
+            return d.isEmpty() ? button()->toolTip() : d;
+        }
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names{pressAction()};
+        if (button()->group() != 0)
+            names << toggleAction();
+        return names;
+    }
+
+    void doAction(const QString &actionName) override
+    {
+        if (!widget()->isEnabled())
+            return;
+        if (actionName == pressAction() || actionName == toggleAction())
+            button()->click();
+    }
+
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+};
+
+QAccessibleInterface *keyButtonAccessibleFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("kf::ButtonType") && object && object->isWidgetType())
+        return new KeyButtonAccessible(static_cast<ButtonType *>(object));
+    return nullptr;
+}
+
+void installAccessibleFactoryOnce()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(keyButtonAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
+// The picture as drawn: 32-bit with alpha, every pixel of the bottom-left
+// pixel's colour made transparent.
+QImage transparentCopy(const QImage &picture)
+{
+    if (picture.isNull())
+        return QImage();
+    QImage img = picture.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = img.pixel(0, img.height() - 1) & 0x00FFFFFFu;
+    for (int y = 0; y < img.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if ((line[x] & 0x00FFFFFFu) == key)
+                line[x] = 0;
+    }
+    return img;
+}
+
+} // namespace
+
+ButtonType::ButtonType(QWidget *parent) : QAbstractButton(parent)
+{
+    installAccessibleFactoryOnce();
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(this, &QAbstractButton::toggled, this, [this] {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    });
+}
+
+ButtonType::~ButtonType() = default;
+
+void ButtonType::SetPressed(bool down)
+{
+    if (!KeepGlyph)
+        setGlyph(down ? DownGlyph : UpGlyph);
+    setDownState(down);
+}
+
+void ButtonType::setGlyph(const QImage &picture)
+{
+    m_glyph = picture;
+    m_drawn = transparentCopy(picture);
+    update();
+}
+
+void ButtonType::setFaceColor(const QColor &color)
+{
+    m_faceColor = color;
+    update();
+}
+
+void ButtonType::setGroup(int group)
+{
+    m_group = group;
+    if (group == 0) {
+        setChecked(false);
+        setCheckable(false);
+    } else {
+        setCheckable(true);
+    }
+}
+
+void ButtonType::setDownState(bool down)
+{
+    if (m_group == 0 || down == this->down())
+        return;
+    if (down) {
+        setChecked(true);
+        putPartnersUp();
+    } else if (m_allowAllUp) {
+        setChecked(false);
+    }
+}
+
+void ButtonType::putPartnersUp()
+{
+    QWidget *owner = parentWidget();
+    if (!owner)
+        return;
+    for (QObject *child : owner->children()) {
+        auto *other = qobject_cast<ButtonType *>(child);
+        if (other && other != this && other->m_group == m_group && other->down())
+            other->setChecked(false);
+    }
+}
+
+void ButtonType::nextCheckState()
+{
+    setDownState(!down());
+}
+
+QSize ButtonType::sizeHint() const
+{
+    return m_glyph.isNull() ? QSize(23, 22) : m_glyph.size() + QSize(4, 4);
+}
+
+void ButtonType::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QColor face = m_faceColor.isValid() ? m_faceColor : palette().color(QPalette::Button);
+    p.fillRect(rect(), face);
+    const bool sunken = down() || isDown();
+    if (!m_drawn.isNull()) {
+        QPoint at((width() - m_drawn.width()) / 2, (height() - m_drawn.height()) / 2);
+        if (sunken)
+            at += QPoint(1, 1);
+        p.drawImage(at, m_drawn);
+    }
+    qDrawShadePanel(&p, rect(), QPalette(face), sunken, 1);
+}
+
+void ButtonType::mousePressEvent(QMouseEvent *event)
+{
+    QPointer<ButtonType> self(this);
+    emit mouseDown(this, event->button(), event->modifiers(), event->buttons(),
+                   event->position().toPoint());
+    // The handler may have run a drag, rebuilt the keyboard or destroyed us.
+    if (!self)
+        return;
+    QAbstractButton::mousePressEvent(event);
+}
+
+void InvertBitmap(QImage &bitmap)
+{
+    if (bitmap.isNull())
+        return;
+    if (bitmap.format() != QImage::Format_RGB32 && bitmap.format() != QImage::Format_ARGB32)
+        bitmap.convertTo(bitmap.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    bitmap.invertPixels(QImage::InvertRgb);
+    bitmap.setPixel(0, bitmap.height() - 1, qRgb(0x80, 0x80, 0x80));
+}
+
+} // namespace kf

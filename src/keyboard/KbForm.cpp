@@ -1,0 +1,283 @@
+#include "keyboard/KbForm.h"
+
+#include "common/CodePage.h"
+#include "common/ColorValue.h"
+#include "define/KeyImage.h"
+#include "model/RecordTable.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+#include <algorithm>
+
+namespace kf {
+
+namespace {
+
+// The button group of a key type: all character keys share one group, both
+// Shift keys another; keys outside the table are never shown down.
+int GroupOfKeyType(int32_t keyType)
+{
+    if (keyType < KeyTypes::Backspace)
+        return 1;
+    switch (keyType) {
+    case KeyTypes::CapsLock:
+        return 20;
+    case KeyTypes::AltGr:
+        return 1000;
+    case KeyTypes::LShift:
+    case KeyTypes::RShift:
+        return 1002;
+    default:
+        return KeyTypes::IsAccent(keyType) ? 2000 : 0;
+    }
+}
+
+// Silences a table's bound views for a scope.
+class ControlsDisabled {
+public:
+    explicit ControlsDisabled(TRecordTable &table) : m_table(table) { m_table.DisableControls(); }
+    ~ControlsDisabled() { m_table.EnableControls(); }
+    ControlsDisabled(const ControlsDisabled &) = delete;
+    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
+
+private:
+    TRecordTable &m_table;
+};
+
+} // namespace
+
+TKbFm::TKbFm(QWidget *parent) : QScrollArea(parent), m_state(*this)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    auto *area = new QWidget;
+    area->setObjectName(QStringLiteral("KeyArea"));
+    area->setAutoFillBackground(true);
+    setWidget(area); // the scroll area owns it
+    m_keyArea = area;
+}
+
+TKbFm::~TKbFm()
+{
+    // The buttons go with the key area; nothing may refer to them afterwards.
+    m_state.ForgetKeys();
+}
+
+void TKbFm::SetDefinition(TRecordTable *keyTable, TRecordTable *charTable,
+                          TColorSource backgroundColor)
+{
+    m_keys = keyTable;
+    m_chars = charTable;
+    m_backgroundColor = std::move(backgroundColor);
+    m_state.SetTables(keyTable, charTable);
+}
+
+QColor TKbFm::BackgroundColor() const
+{
+    return m_keyArea->palette().color(QPalette::Window);
+}
+
+void TKbFm::SetBackgroundColor(const QColor &color)
+{
+    for (QWidget *w : {static_cast<QWidget *>(this), viewport(), m_keyArea}) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, color);
+        w->setPalette(pal);
+    }
+    viewport()->setAutoFillBackground(true);
+}
+
+bool TKbFm::BuildButtons(bool keepGlyph)
+{
+    SetBackgroundColor(ColorValueToColor(m_backgroundColor ? m_backgroundColor() : 0));
+    if (!m_keys)
+        return true;
+    TRecordTable &keys = *m_keys;
+    const CodePage &cp = CodePage::current();
+    const QColor background = BackgroundColor();
+
+    m_building = true;
+    struct BuildingDone {
+        TKbFm *fm;
+        ~BuildingDone()
+        {
+            fm->m_building = false;
+            fm->UpdateKeyAreaSize();
+        }
+    } buildingDone{this};
+
+    // The definition window's grids must not follow every row move.
+    ControlsDisabled silenced(keys);
+    const int fName = keys.FieldByName("Name").Index();
+    const int fKeyValue = keys.FieldByName("KeyValue").Index();
+    const int fKeyType = keys.FieldByName("KeyType").Index();
+    const int fKeyType2 = keys.FieldByName("KeyType2").Index();
+    const int fGlyph = keys.FieldByName("Glyph").Index();
+    const int fWidth = keys.FieldByName("Width").Index();
+    const int fHeight = keys.FieldByName("Height").Index();
+    const int fX = keys.FieldByName("X").Index();
+    const int fY = keys.FieldByName("Y").Index();
+    const int fHint = keys.FieldByName("Hint").Index();
+
+    m_buttons.reserve(m_buttons.size() + size_t(std::max(0, keys.RecordCount())));
+    for (keys.First(); !keys.Eof(); keys.Next()) {
+        auto *button = new ButtonType(m_keyArea); // owned by the key area
+        m_buttons.push_back(button);
+        m_currentButton = button;
+
+        button->setGeometry(keys.Fields(fX).AsInteger(), keys.Fields(fY).AsInteger(),
+                            std::max(0, keys.Fields(fWidth).AsInteger()),
+                            std::max(0, keys.Fields(fHeight).AsInteger()));
+        button->setToolTip(cp.decode(keys.Fields(fHint).AsString()));
+        button->setAccessibleName(cp.decode(keys.Fields(fName).AsString()));
+
+        // A value that is not a bitmap gives a key without a picture.
+        const QImage picture = GlyphToImageOrNull(keys.Fields(fGlyph).AsBytes());
+        button->setGlyph(picture);
+        button->UpGlyph = picture;
+        button->DownGlyph = picture;
+        button->KeepGlyph = keepGlyph;
+        InvertBitmap(button->DownGlyph);
+
+        button->setTag(keys.Fields(fKeyValue).AsInteger());
+        button->setFaceColor(picture.isNull() ? background
+                                              : ColorValueToColor(KeyFaceColor(picture)));
+        const int32_t keyType = keys.Fields(fKeyType).AsInteger();
+        button->setAllowAllUp(true);
+        button->setGroup(GroupOfKeyType(keyType));
+        button->installEventFilter(this);
+        button->show();
+
+        m_state.RegisterKey(button, keyType, keys.Fields(fKeyType2).AsInteger());
+        AttachButtonEvents();
+    }
+    return true;
+}
+
+void TKbFm::AttachButtonEvents()
+{
+    ButtonType *button = m_currentButton;
+    connect(button, &QAbstractButton::clicked, this, [this, button] { KeyButtonClick(button); });
+}
+
+void TKbFm::ClearButtons()
+{
+    m_state.ForgetKeys();
+    m_currentButton = nullptr;
+    std::vector<ButtonType *> buttons;
+    buttons.swap(m_buttons);
+    for (auto it = buttons.rbegin(); it != buttons.rend(); ++it) {
+        ButtonType *button = *it;
+        button->removeEventFilter(this);
+        if (m_clickDepth > 0) {
+            // A key's own click handler asked for this: the clicked button is
+            // still in use, so every button goes once the click is over.
+            button->hide();
+            button->deleteLater();
+        } else {
+            delete button;
+        }
+    }
+    UpdateKeyAreaSize();
+}
+
+void TKbFm::KeyButtonClick(ButtonType *Sender)
+{
+    const auto it = std::find(m_buttons.begin(), m_buttons.end(), Sender);
+    if (it == m_buttons.end())
+        return;
+    const int row = int(it - m_buttons.begin()) + 1;
+    struct Depth {
+        int &n;
+        explicit Depth(int &d) : n(d) { ++n; }
+        ~Depth() { --n; }
+    } depth(m_clickDepth);
+    m_state.PressKey(Sender, row);
+    if (OnKeyClick)
+        OnKeyClick(Sender);
+}
+
+void TKbFm::ShowKeyPressed(TKeyRef key, bool down)
+{
+    if (auto *button = qobject_cast<ButtonType *>(key))
+        button->SetPressed(down);
+}
+
+void TKbFm::ShowStatus(const QString &text)
+{
+    if (m_statusLabel)
+        m_statusLabel->setText(text);
+}
+
+void TKbFm::InsertText(const std::string &text)
+{
+    QWidget *target = m_targetEdit;
+    if (!target)
+        return;
+    // The character is a byte of the user's code page; a NUL byte ends it.
+    const std::string bytes = text.substr(0, text.find('\0'));
+    const QString s = CodePage::current().decode(bytes);
+    if (auto *line = qobject_cast<QLineEdit *>(target)) {
+        line->insert(s);
+    } else if (auto *rich = qobject_cast<QTextEdit *>(target)) {
+        QTextCursor cursor = rich->textCursor();
+        cursor.insertText(s);
+        rich->setTextCursor(cursor);
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(target)) {
+        QTextCursor cursor = plain->textCursor();
+        cursor.insertText(s);
+        plain->setTextCursor(cursor);
+    } else {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, s);
+        QApplication::sendEvent(target, &press);
+    }
+}
+
+void TKbFm::SendKey(int key)
+{
+    if (!m_targetEdit)
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(m_targetEdit, &press);
+}
+
+void TKbFm::SendBackspace()
+{
+    SendKey(Qt::Key_Backspace);
+}
+
+void TKbFm::SendDelete()
+{
+    SendKey(Qt::Key_Delete);
+}
+
+bool TKbFm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_building && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        && watched->parent() == m_keyArea)
+        UpdateKeyAreaSize();
+    return QScrollArea::eventFilter(watched, event);
+}
+
+void TKbFm::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    UpdateKeyAreaSize();
+}
+
+void TKbFm::UpdateKeyAreaSize()
+{
+    QRect used(0, 0, 0, 0);
+    for (const ButtonType *button : m_buttons)
+        used |= button->geometry();
+    const QSize view = viewport()->size();
+    m_keyArea->resize(std::max(view.width(), used.right() + 1),
+                      std::max(view.height(), used.bottom() + 1));
+}
+
+} // namespace kf

@@ -1,0 +1,113 @@
+#pragma once
+// The keyboard frame: draws the keyboard of a keyboard definition as one key
+// button per key-table row, at the key's position and size, and types through
+// the keyboard logic (TKbState), whose view it is. A host window places the
+// frame, attaches a target edit and a status label, builds the buttons and
+// hears about every click through OnKeyClick.
+//
+// The buttons live on KeyArea(), a widget inside the frame's scroll area, so
+// their positions are KeyArea's client coordinates; scroll bars appear when
+// the keys reach beyond the visible part.
+
+#include "keyboard/ButtonType.h"
+#include "keyboard/KbState.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QScrollArea>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+
+
+namespace kf {
+
+class TRecordTable;
+
+class TKbFm : public QScrollArea, public IKbView {
+    Q_OBJECT
+public:
+    using TKeyClickEvent = std::function<void(ButtonType *Sender)>;
+    using TColorSource = std::function<uint32_t()>;
+
+    explicit TKbFm(QWidget *parent = nullptr);
+    ~TKbFm() override;
+
+    // The keyboard definition the frame draws and types from: the key table,
+    // the character table and the keyboard background colour (a colour
+    // value). The tables are not owned and must outlive the buttons.
+    void SetDefinition(TRecordTable *keyTable, TRecordTable *charTable,
+                       TColorSource backgroundColor);
+
+    // Builds one button per key-table row in the table's current order; the
+    // table is left on its last row. keepGlyph false: pressed keys show their
+    // inverted picture. Call ClearButtons first. Returns true.
+    bool BuildButtons(bool keepGlyph);
+    // Destroys every button, the last created first, and forgets the keys'
+    // roles; the keyboard state's flags and pending accent stay.
+    void ClearButtons();
+
+    // The click handler of every key button: row = the button's position in
+    // creation order + 1; the keyboard state reacts, then OnKeyClick is raised.
+    void KeyButtonClick(ButtonType *Sender);
+
+    // Raised after every click on a key, with the clicked button.
+    TKeyClickEvent OnKeyClick;
+
+    // Receives typed text and the Backspace/Delete key presses (a QLineEdit,
+    // QTextEdit or QPlainTextEdit); not owned.
+    QWidget *TargetEdit() const { return m_targetEdit; }
+    void SetTargetEdit(QWidget *edit) { m_targetEdit = edit; }
+    // Shows the pending accent's name; not owned.
+    QLabel *StatusLabel() const { return m_statusLabel; }
+    void SetStatusLabel(QLabel *label) { m_statusLabel = label; }
+
+    // The button being set up (read by AttachButtonEvents), else the last built.
+    ButtonType *CurrentButton() const { return m_currentButton; }
+    // The buttons in creation order.
+    const std::vector<ButtonType *> &Buttons() const { return m_buttons; }
+    TKbState &KbState() { return m_state; }
+    const TKbState &KbState() const { return m_state; }
+    TRecordTable *KeyTable() const { return m_keys; }
+    // The widget the buttons are placed on.
+    QWidget *KeyArea() const { return m_keyArea; }
+    // The frame's background colour.
+    QColor BackgroundColor() const;
+    void SetBackgroundColor(const QColor &color);
+
+    // IKbView
+    void ShowKeyPressed(TKeyRef key, bool down) override;
+    void ShowStatus(const QString &text) override;
+    void InsertText(const std::string &text) override;
+    void SendBackspace() override;
+    void SendDelete() override;
+
+protected:
+    // Called once for each new button (CurrentButton) as the last step of its
+    // set-up. The base version connects the button's clicked() to
+    // KeyButtonClick; an override that calls it must not connect clicked() again.
+    virtual void AttachButtonEvents();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void UpdateKeyAreaSize();
+    void SendKey(int key);
+
+    TKbState m_state;
+    TRecordTable *m_keys = nullptr;  // not owned
+    TRecordTable *m_chars = nullptr; // not owned
+    TColorSource m_backgroundColor;
+    QWidget *m_keyArea = nullptr; // owned by the scroll area
+    std::vector<ButtonType *> m_buttons; // children of m_keyArea
+    ButtonType *m_currentButton = nullptr;
+    QPointer<QWidget> m_targetEdit;
+    QPointer<QLabel> m_statusLabel;
+    int m_clickDepth = 0;   // inside KeyButtonClick
+    bool m_building = false;
+};
+
+} // namespace kf
