@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <QSplitter>
 #include <QToolButton>
 
+#include <algorithm>
 #include <exception>
 
 namespace kf {
@@ -241,6 +243,14 @@ void TDefineFm::buildControls()
     FitImgCheckbox->setObjectName(QStringLiteral("FitImgCheckbox"));
     FitImgCheckbox->setGeometry(4, 84, 161, 17);
     FitImgCheckbox->setChecked(true);
+    {
+        // The caption must fit the box's width; a large desktop font is shrunk.
+        QFont f = FitImgCheckbox->font();
+        const int room = 161 - 22;
+        while (QFontMetrics(f).horizontalAdvance(FitImgCheckbox->text()) > room && f.pointSizeF() > 6)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        FitImgCheckbox->setFont(f);
+    }
 
     LoadImgBn = makeButton(this, "LoadImgBn", QStringLiteral("&Load image"), {172, 4, 75, 25});
     PasteImgBn = makeButton(this, "PasteImgBn", QStringLiteral("&Paste image"), {172, 28, 75, 25});
@@ -254,7 +264,7 @@ void TDefineFm::buildControls()
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
     authorLb->setObjectName(QStringLiteral("Label1"));
     authorLb->adjustSize();
-    authorLb->move(472, 8);
+    authorLb->move(std::min(472, 510 - authorLb->width()), 8); // right-aligned to the edit
     AuthorEd = new QLineEdit(this);
     AuthorEd->setObjectName(QStringLiteral("AuthorEd"));
     AuthorEd->setGeometry(512, 4, 273, 21);
@@ -264,7 +274,7 @@ void TDefineFm::buildControls()
     auto *infoLb = new QLabel(QStringLiteral("Info:"), this);
     infoLb->setObjectName(QStringLiteral("Label2"));
     infoLb->adjustSize();
-    infoLb->move(484, 36);
+    infoLb->move(std::min(484, 510 - infoLb->width()), 36);
     InfoEd = new QPlainTextEdit(this);
     InfoEd->setObjectName(QStringLiteral("InfoEd"));
     InfoEd->setGeometry(512, 28, 273, 67);
@@ -447,6 +457,9 @@ void TDefineFm::SaveBnClick()
         QString info = InfoEd->toPlainText();
         info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
         DataMod->misc = cp.encode(info);
+        // A picture changed in the picture box belongs to the key row that
+        // the save posts.
+        UpdateRecord(DataMod->MainTbl);
         if (!DataMod->SavePackage(toPath(path))) {
             Dialogs().warning(windowTitle(),
                               QStringLiteral("Cannot save \"%1\":\n%2")
@@ -507,8 +520,6 @@ void TDefineFm::ShowCurrentChar()
     }
     if (DemoEd->text() != text)
         DemoEd->setText(text);
-    // A typed character replaces the one shown.
-    DemoEd->selectAll();
 }
 
 void TDefineFm::FindChar(const QString &typed)
@@ -530,8 +541,10 @@ bool TDefineFm::eventFilter(QObject *watched, QEvent *event)
     if (watched == DemoEd && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         const QString text = key->text();
-        if (text.size() == 1 && text.at(0).isPrint())
+        if (text.size() == 1 && text.at(0).isPrint()) {
             FindChar(text);
+            DemoEd->selectAll(); // the typed character takes the place of the one shown
+        }
         return false; // the edit takes the key as usual
     }
     return TChildForm::eventFilter(watched, event);

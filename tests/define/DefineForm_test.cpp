@@ -1,3 +1,4 @@
+#include "app/ComFormFactory.h"
 #include "common/ColorValue.h"
 #include "common/ScriptedDialogs.h"
 #include "dbctrls/DBGrid.h"
@@ -19,6 +20,7 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -113,6 +115,7 @@ private slots:
     void cleanup();
 
     void looksAsDesigned();
+    void openedAgainKeepsTypedTexts();
     void codeListsInOrder();
     void cancelledDialogsChangeNothing();
     void loadFillsEditsLabelAndBackground();
@@ -138,6 +141,7 @@ private slots:
     void pasteFitsAndCopyRoundTrips();
     void pictureBoxKeys();
     void clearThenPostKeepsSize();
+    void saveTakesPendingPicture();
 
     void screenshot();
 
@@ -279,6 +283,29 @@ void DefineFormTest::looksAsDesigned()
     QCOMPARE(form->DBGrid->Model()->KindOf(9), TColumnKind::Picture);
     QCOMPARE(form->CharGrid->Model()->KindOf(3), TColumnKind::Check);
     QCOMPARE(form->CharGrid->Model()->KindOf(4), TColumnKind::Check);
+}
+
+void DefineFormTest::openedAgainKeepsTypedTexts()
+{
+    TWinFormFactory factory(m_area.get());
+    factory.ShowDefineFm();
+    QPointer<TDefineFm> form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    form->AuthorEd->setText(QStringLiteral("typed"));
+    form->InfoEd->setPlainText(QStringLiteral("info"));
+    factory.ShowDefineFm();
+    QCOMPARE(factory.FindForm<TDefineFm>(), form.data());
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("typed"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("info"));
+
+    // Closed and opened again: a fresh window with empty edits.
+    TWinFormFactory::FrameOf(form)->close();
+    QTRY_VERIFY(form.isNull());
+    factory.ShowDefineFm();
+    form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    QVERIFY(form->AuthorEd->text().isEmpty());
+    QVERIFY(form->InfoEd->toPlainText().isEmpty());
 }
 
 void DefineFormTest::codeListsInOrder()
@@ -902,6 +929,7 @@ void DefineFormTest::pictureBoxKeys()
     };
     const Step steps[] = {
         {Qt::Key_C, Qt::ControlModifier, {11, 7}, {11, 7}},
+        {Qt::Key_Insert, Qt::ControlModifier, {11, 7}, {11, 7}},
         {Qt::Key_X, Qt::ControlModifier, {0, 0}, {11, 7}},
         {Qt::Key_Escape, Qt::NoModifier, {11, 7}, {11, 7}},
         {Qt::Key_Delete, Qt::ShiftModifier, {0, 0}, {11, 7}},
@@ -937,6 +965,26 @@ void DefineFormTest::clearThenPostKeepsSize()
     QVERIFY(form->KeyImage->Picture().isNull());
 }
 
+void DefineFormTest::saveTakesPendingPicture()
+{
+    addKey(*m_dm, "K", 1, keyPicture(6, 6, qRgb(200, 200, 200)));
+    TDefineFm *form = open();
+    form->KeyImage->setFocus();
+    m_dialogs->answerColor(0x0000FF); // red
+    form->KeyColorBnClick();
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    QVERIFY(form->KeyImage->Modified()); // not in the row yet
+    const QString file = m_dir->filePath("pending.vkt");
+    m_dialogs->answerFile(file);
+    form->SaveBnClick(); // the picture box keeps the focus
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("pending.vkt"));
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+
+    QVERIFY(m_dm->LoadPackage(path(file)));
+    QCOMPARE(storedPicture(*m_dm).pixel(0, 5), qRgb(255, 0, 0)); // the rim, bottom-left
+    QCOMPARE(storedPicture(*m_dm).pixel(3, 3), qRgb(200, 200, 200));
+}
+
 // Not a check: writes a picture of the window with a loaded package when
 // KEYFOLIO_SCREENSHOT names a file.
 void DefineFormTest::screenshot()
@@ -944,7 +992,7 @@ void DefineFormTest::screenshot()
     const QString out = qEnvironmentVariable("KEYFOLIO_SCREENSHOT");
     if (out.isEmpty())
         QSKIP("set KEYFOLIO_SCREENSHOT to a .png path to take the picture");
-    const char *rows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    const char *rows[] = {"1234567890-=", "QWERTYUIOP[]", "ASDFGHJKL;'", "ZXCVBNM,./"};
     const QRgb faces[] = {qRgb(230, 230, 225), qRgb(210, 225, 245), qRgb(225, 245, 210), qRgb(245, 225, 210)};
     int value = 1;
     for (int r = 0; r < 4; ++r) {
@@ -952,8 +1000,7 @@ void DefineFormTest::screenshot()
             const QString label(QChar::fromLatin1(rows[r][i]));
             const int w = 36, h = 34;
             addKey(*m_dm, std::string("Key ") + rows[r][i], value, keyPicture(w, h, faces[r], label), w, h);
-            m_dm->MainTbl.Last();
-            m_dm->MainTbl.Edit();
+            m_dm->MainTbl.Edit(); // the row just added
             m_dm->MainTbl.FieldByName("X").SetAsInteger(10 + r * 12 + i * 40);
             m_dm->MainTbl.FieldByName("Y").SetAsInteger(10 + r * 40);
             const int32_t fingers[] = {0, 1, 2, 3, 3, 6, 6, 7, 8, 9};
@@ -980,6 +1027,12 @@ void DefineFormTest::screenshot()
     m_dm->Ctbl.SetRecNo(3);
     QCoreApplication::processEvents();
     QVERIFY(form->grab().save(out));
+    // The key pictures in their column.
+    form->DBGrid->scrollTo(form->DBGrid->model()->index(4, 10));
+    QCoreApplication::processEvents();
+    QString second = out;
+    second.replace(QStringLiteral(".png"), QStringLiteral("-glyphs.png"));
+    QVERIFY(form->grab().save(second));
 }
 
 QTEST_MAIN(DefineFormTest)
