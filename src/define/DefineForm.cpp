@@ -513,8 +513,9 @@ void TDefineFm::ShowCurrentChar()
 {
     QString text;
     TRecordTable *table = m_charLink->table();
-    if (table && table->Active() && (editing(*table) || table->RecNo() > 0)) {
-        const uint8_t byte = TDataMod::CodeByte(table->FieldByName("Code").AsInteger());
+    const int code = table && table->Active() ? table->FindFieldIndex("Code") : -1;
+    if (code >= 0 && (editing(*table) || table->RecNo() > 0)) {
+        const uint8_t byte = TDataMod::CodeByte(table->Fields(code).AsInteger());
         if (byte != 0)
             text = QString(QChar(CodePage::current().toUnicode(byte)));
     }

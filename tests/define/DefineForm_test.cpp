@@ -200,6 +200,8 @@ QString DefineFormTest::savePackage(const QString &name)
 
 void DefineFormTest::looksAsDesigned()
 {
+    addKey(*m_dm, "A", 1);
+    addChar(*m_dm, "a", 97);
     TDefineFm *form = open();
     QCOMPARE(form->windowTitle(), QStringLiteral("Keyboard definition"));
     QCOMPARE(form->size(), QSize(792, 490));
@@ -278,6 +280,10 @@ void DefineFormTest::looksAsDesigned()
             QVERIFY(!grid->Model()->Columns()[size_t(c)].ReadOnly);
         }
     };
+    // Only the key grid sorts by its titles and lets rows grow for tall pictures.
+    QVERIFY(form->DBGrid->horizontalHeader()->sectionsClickable());
+    QCOMPARE(form->DBGrid->verticalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    QCOMPARE(form->CharGrid->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
     checkColumns(form->DBGrid, keyCols, 11);
     checkColumns(form->CharGrid, charCols, 6);
     QCOMPARE(form->DBGrid->Model()->KindOf(9), TColumnKind::Picture);
