@@ -100,7 +100,8 @@ TRxSlider *TFingerDefFm::Slider(int k) const
 
 void TFingerDefFm::Refresh()
 {
-    if (DataMod->MainTbl.RecordCount() == 0) {
+    // Without a data module there is no key table either.
+    if (!DataMod || DataMod->MainTbl.RecordCount() == 0) {
         Dialogs().information(QString::fromLatin1(kEmptyTableMessage));
         return;
     }
@@ -112,6 +113,8 @@ void TFingerDefFm::Refresh()
 
 void TFingerDefFm::Apply()
 {
+    if (!DataMod)
+        return;
     for (int k = 1; k <= kSliderCount; ++k)
         DataMod->FingerLength[k - 1] = Slider(k)->value();
     for (int k = 1; k <= kSliderCount; ++k)
