@@ -92,7 +92,6 @@ TRxSlider::TRxSlider(QWidget *parent) : QAbstractSlider(parent), m_color(kInitia
 
 void TRxSlider::setColor(uint32_t value)
 {
-    value &= 0xFFFFFF;
     if (value == m_color)
         return;
     m_color = value;

@@ -20,7 +20,8 @@ public:
 
     explicit TRxSlider(QWidget *parent = nullptr);
 
-    // The track's colour, a colour value (red in bits 0..7).
+    // The track's colour, a colour value (red in bits 0..7). The value is kept
+    // as given; only its low 24 bits are painted.
     uint32_t color() const { return m_color; }
     void setColor(uint32_t value);
 

@@ -1,98 +1,1585 @@
-// Temporary skeleton: the engine is being written; every operation reports that.
-#pragma GCC diagnostic ignored "-Wunused-parameter"
 #include "model/RecordTable.h"
+
 #include "common/Errors.h"
+#include "model/DataPacket.h"
+#include "model/FilterExpression.h"
+#include "model/RowStore.h"
+
+#include <algorithm>
+#include <fstream>
 #include <istream>
+#include <iterator>
 #include <ostream>
+#include <sstream>
 
 namespace kf {
 
-struct TRecordTable::Impl { std::vector<TFieldDef> defs; };
+namespace {
 
-namespace { [[noreturn]] void notYet() { throw EDatabaseError("Record table engine: not implemented yet"); } }
-TRecordTable::TRecordTable() : d(new Impl) {}
-TRecordTable::TRecordTable(std::vector<TFieldDef> defs) : d(new Impl) { CreateDataSet(std::move(defs)); }
-TRecordTable::~TRecordTable() = default;
-void TRecordTable::CreateDataSet(std::vector<TFieldDef> defs) { notYet(); }
-bool TRecordTable::Active() const { notYet(); }
-const std::vector<TFieldDef> & TRecordTable::FieldDefs() const { notYet(); }
-int TRecordTable::FieldCount() const { notYet(); }
-TField TRecordTable::Fields(int index) { notYet(); }
-TField TRecordTable::FieldByName(const std::string &name) { notYet(); }
-int TRecordTable::FindFieldIndex(const std::string &name) const { notYet(); }
+std::string LowerAscii(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::string Trim(const std::string &s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::vector<std::string> SplitFieldList(const std::string &list)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        const size_t semi = list.find(';', start);
+        const std::string part = Trim(list.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
+        if (!part.empty())
+            out.push_back(part);
+        if (semi == std::string::npos)
+            break;
+        start = semi + 1;
+    }
+    return out;
+}
+
+[[noreturn]] void ClosedError() { throw EDatabaseError("Cannot perform this operation on a closed dataset"); }
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The shared store
+
+class TRowStore {
+public:
+    TRowData data;
+    uint64_t generation = 1; // bookmarks carry it; empty and load renew it
+    uint64_t changeSeq = 0;  // one step per row change
+    std::vector<TRecordTable::Impl *> cursors;
+
+    struct IndexDef {
+        std::string name, fields, descFields;
+    };
+    std::vector<IndexDef> indexes;
+
+    // Change log: every logged change, oldest first, with the row's values
+    // before it (modify, delete).
+    bool logChanges = true;
+    enum class Change : uint8_t { Insert, Modify, Delete };
+    struct LogEntry {
+        Change kind;
+        uint32_t row;
+        std::vector<TValue> before;
+    };
+    std::vector<LogEntry> log;
+
+    int depth = 0; // nesting of mutations; events flush when it returns to 0
+
+    std::vector<int> fieldIndex; // unused slot kept for layout stability
+    int FindField(const std::string &name) const
+    {
+        const std::string l = LowerAscii(name);
+        for (size_t i = 0; i < data.defs.size(); ++i)
+            if (LowerAscii(data.defs[i].Name) == l)
+                return static_cast<int>(i);
+        return -1;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The cursor
+
+struct KeyPart {
+    int col;
+    bool desc;
+};
+
+struct Probe {
+    uint32_t row;
+    const std::vector<TValue> *values; // replaces the stored values when set
+};
+
+struct TRecordTable::Impl {
+    TRecordTable *self;
+    std::shared_ptr<TRowStore> store;
+
+    std::string indexFieldNames;
+    std::string indexName;
+    std::vector<KeyPart> order;
+
+    std::string filterText;
+    bool filtered = false;
+    std::unique_ptr<TFilterExpression> filter; // compiled filterText while filtered
+
+    bool viewBuilt = false;
+    uint64_t viewSeq = 0;
+    uint64_t viewVersion = 1;
+    std::vector<uint32_t> view;
+
+    uint32_t cur = kNoRow;
+    bool bof = true, eof = true;
+    int cacheIdx = -1;
+    uint64_t cacheVersion = 0;
+
+    TDataSetState state = TDataSetState::Inactive;
+    std::vector<TValue> buffer;
+    uint32_t editRow = kNoRow;
+    uint32_t rowBeforeInsert = kNoRow;
+    bool modified = false;
+
+    int disableCount = 0;
+    std::vector<IDataLink *> links;
+    bool pendingScroll = false, pendingState = false, pendingValues = false, pendingMoved = false;
+
+    explicit Impl(TRecordTable *owner) : self(owner) {}
+
+    // ---- basics -----------------------------------------------------------
+    TRowData &Data() const { return store->data; }
+    bool Active() const { return store && state != TDataSetState::Inactive; }
+    void CheckActive() const
+    {
+        if (!Active())
+            ClosedError();
+    }
+    bool Editing() const { return state == TDataSetState::Edit || state == TDataSetState::Insert; }
+    bool FilterActive() const { return filtered && filter && !filter->IsAll(); }
+    bool Passes(uint32_t row) const
+    {
+        return Data().alive[row] && (!FilterActive() || filter->Matches(Data(), row));
+    }
+    bool LinksLive() const { return !links.empty() && disableCount == 0; }
+
+    template <typename F> void Tell(F f)
+    {
+        if (!LinksLive())
+            return;
+        const std::vector<IDataLink *> copy = links;
+        for (IDataLink *l : copy)
+            f(*l);
+    }
+
+    int FieldIndexOrThrow(const std::string &name) const
+    {
+        const int i = store ? store->FindField(name) : -1;
+        if (i < 0)
+            throw EDatabaseError("Field '" + name + "' not found");
+        return i;
+    }
+
+    // ---- comparisons ------------------------------------------------------
+    TCell ProbeCell(const Probe &p, int col) const
+    {
+        return p.values ? CellOf((*p.values)[col]) : Data().Cell(p.row, col);
+    }
+    // Sign of (row r - probe) in this cursor's order (ties by slot).
+    int CompareToProbe(uint32_t r, const Probe &p) const
+    {
+        if (r == p.row) // a row equals itself, whichever of its values the probe holds
+            return 0;
+        const TRowData &d = Data();
+        for (const KeyPart &k : order) {
+            int c = CompareCells(d.Cell(r, k.col), ProbeCell(p, k.col), d.defs[k.col].DataType);
+            if (c)
+                return k.desc ? -c : c;
+        }
+        return r < p.row ? -1 : (r > p.row ? 1 : 0);
+    }
+    bool RowLess(uint32_t a, uint32_t b) const { return CompareToProbe(a, Probe{b, nullptr}) < 0; }
+    size_t LowerBound(const Probe &p) const
+    {
+        if (order.empty()) // stored order: the view holds ascending slots
+            return std::lower_bound(view.begin(), view.end(), p.row) - view.begin();
+        size_t lo = 0, hi = view.size();
+        while (lo < hi) {
+            const size_t mid = (lo + hi) / 2;
+            if (CompareToProbe(view[mid], p) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+    // Sign of (row r - key) on the first n parts of the order.
+    int CompareKey(uint32_t r, const std::vector<TCell> &key, size_t n) const
+    {
+        const TRowData &d = Data();
+        for (size_t i = 0; i < n; ++i) {
+            const KeyPart &k = order[i];
+            int c = CompareCells(d.Cell(r, k.col), key[i], d.defs[k.col].DataType);
+            if (c)
+                return k.desc ? -c : c;
+        }
+        return 0;
+    }
+    size_t LowerBoundKey(const std::vector<TCell> &key, size_t n) const
+    {
+        size_t lo = 0, hi = view.size();
+        while (lo < hi) {
+            const size_t mid = (lo + hi) / 2;
+            if (CompareKey(view[mid], key, n) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+
+    // ---- the view ---------------------------------------------------------
+    static uint64_t Prefix(const TCell &c, TFieldType type)
+    {
+        if (c.null)
+            return 0;
+        if (type == TFieldType::Integer || type == TFieldType::Boolean)
+            return uint64_t(uint32_t(c.i) ^ 0x80000000u) + 1;
+        uint64_t v = 0;
+        for (size_t i = 0; i < 7; ++i)
+            v = (v << 8) | (i < c.s.size() ? uint8_t(c.s[i]) : 0);
+        return (v << 8) | 1;
+    }
+
+    void BuildView()
+    {
+        const TRowData &d = Data();
+        view.clear();
+        const uint32_t slots = d.SlotCount();
+        view.reserve(FilterActive() ? 0 : d.liveCount);
+        for (uint32_t r = 0; r < slots; ++r)
+            if (d.alive[r] && (!FilterActive() || filter->Matches(d, r)))
+                view.push_back(r);
+        if (!order.empty() && view.size() > 1) {
+            // Sort on a 64-bit prefix of the first key, the full comparison
+            // only breaking ties.
+            const KeyPart first = order[0];
+            const TFieldType type = d.defs[first.col].DataType;
+            std::vector<std::pair<uint64_t, uint32_t>> keyed(view.size());
+            for (size_t i = 0; i < view.size(); ++i) {
+                const uint64_t p = Prefix(d.Cell(view[i], first.col), type);
+                keyed[i] = {first.desc ? ~p : p, view[i]};
+            }
+            std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
+                if (a.first != b.first)
+                    return a.first < b.first;
+                return RowLess(a.second, b.second);
+            });
+            for (size_t i = 0; i < view.size(); ++i)
+                view[i] = keyed[i].second;
+        }
+        viewBuilt = true;
+        viewSeq = store->changeSeq;
+        ++viewVersion;
+    }
+    void EnsureView()
+    {
+        if (!viewBuilt)
+            BuildView();
+    }
+    void DropView()
+    {
+        viewBuilt = false;
+        view.clear();
+        view.shrink_to_fit();
+        ++viewVersion;
+    }
+    void ViewInsertAt(size_t pos, uint32_t row)
+    {
+        const int p = static_cast<int>(pos);
+        Tell([&](IDataLink &l) { l.RowsAboutToBeInserted(*self, p, p); });
+        view.insert(view.begin() + pos, row);
+        ++viewVersion;
+        Tell([&](IDataLink &l) { l.RowsInserted(*self, p, p); });
+    }
+    void ViewEraseAt(size_t pos)
+    {
+        const int p = static_cast<int>(pos);
+        Tell([&](IDataLink &l) { l.RowsAboutToBeRemoved(*self, p, p); });
+        view.erase(view.begin() + pos);
+        ++viewVersion;
+        Tell([&](IDataLink &l) { l.RowsRemoved(*self, p, p); });
+    }
+    void ViewInsert(uint32_t row) { ViewInsertAt(LowerBound(Probe{row, nullptr}), row); }
+
+    // ---- position ---------------------------------------------------------
+    void SetCurrent(uint32_t row)
+    {
+        if (row != cur) {
+            cur = row;
+            pendingScroll = true;
+            cacheVersion = 0;
+        }
+        bof = eof = (row == kNoRow);
+    }
+    void SetCurrentAt(size_t idx)
+    {
+        SetCurrent(view[idx]);
+        cacheIdx = static_cast<int>(idx);
+        cacheVersion = viewVersion;
+    }
+    int CurIndex()
+    {
+        if (cur == kNoRow)
+            return -1;
+        EnsureView();
+        if (cacheVersion == viewVersion)
+            return cacheIdx;
+        const size_t pos = LowerBound(Probe{cur, nullptr});
+        cacheIdx = (pos < view.size() && view[pos] == cur) ? static_cast<int>(pos) : -1;
+        cacheVersion = viewVersion;
+        return cacheIdx;
+    }
+    // The current row left the view: take the row now at its place, else the
+    // one before, else none.
+    void Relocate(const Probe &where)
+    {
+        EnsureView();
+        const size_t pos = LowerBound(where);
+        if (pos < view.size())
+            SetCurrentAt(pos);
+        else if (!view.empty())
+            SetCurrentAt(view.size() - 1);
+        else
+            SetCurrent(kNoRow);
+    }
+    void GoFirst()
+    {
+        EnsureView();
+        if (view.empty())
+            SetCurrent(kNoRow);
+        else
+            SetCurrentAt(0);
+        bof = true;
+    }
+
+    // ---- notifications from the store -------------------------------------
+    bool TakeChange()
+    {
+        // The view follows each change once; a view built during this change
+        // already holds it.
+        if (!viewBuilt || viewSeq >= store->changeSeq)
+            return false;
+        viewSeq = store->changeSeq;
+        return true;
+    }
+    void ResetLinksIfUnbuilt()
+    {
+        if (!viewBuilt && LinksLive()) {
+            Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+            Tell([&](IDataLink &l) { l.DataSetReset(*self); });
+            pendingScroll = true;
+        }
+    }
+
+    void OnRowInserted(uint32_t row)
+    {
+        if (TakeChange()) {
+            if (Passes(row))
+                ViewInsert(row);
+        } else {
+            ResetLinksIfUnbuilt();
+        }
+        if (cur == kNoRow && state != TDataSetState::Inactive && Passes(row))
+            SetCurrent(row); // the view was empty: the new row is its only one
+    }
+
+    void OnRowModified(uint32_t row, const std::vector<TValue> &before)
+    {
+        const bool isIn = Passes(row);
+        const Probe old{row, &before};
+        if (TakeChange()) {
+            const size_t oldPos = LowerBound(old);
+            const bool wasIn = oldPos < view.size() && view[oldPos] == row;
+            if (wasIn && isIn) {
+                const bool stays = (oldPos == 0 || RowLess(view[oldPos - 1], row)) &&
+                                   (oldPos + 1 == view.size() || RowLess(row, view[oldPos + 1]));
+                if (stays) {
+                    const int p = static_cast<int>(oldPos);
+                    Tell([&](IDataLink &l) { l.RowChanged(*self, p); });
+                } else {
+                    ViewEraseAt(oldPos);
+                    ViewInsert(row);
+                    if (cur == row)
+                        pendingMoved = true; // same row, another position
+                }
+            } else if (wasIn) {
+                ViewEraseAt(oldPos);
+            } else if (isIn) {
+                ViewInsert(row);
+            }
+        } else {
+            ResetLinksIfUnbuilt();
+        }
+        if (cur == row) {
+            if (isIn) {
+                pendingValues = true;
+                cacheVersion = 0;
+            } else {
+                Relocate(old);
+            }
+        } else if (cur == kNoRow && state != TDataSetState::Inactive && isIn) {
+            SetCurrent(row);
+        }
+    }
+
+    // Called while the row is marked dead but its values are still readable.
+    void OnRowDeleting(uint32_t row)
+    {
+        const Probe p{row, nullptr};
+        if (TakeChange()) {
+            const size_t pos = LowerBound(p);
+            if (pos < view.size() && view[pos] == row)
+                ViewEraseAt(pos);
+        } else {
+            ResetLinksIfUnbuilt();
+        }
+        if (cur == row)
+            Relocate(p);
+        if (state == TDataSetState::Edit && editRow == row) {
+            state = TDataSetState::Browse;
+            buffer.clear();
+            editRow = kNoRow;
+            modified = false;
+            pendingState = true;
+        }
+        if (rowBeforeInsert == row)
+            rowBeforeInsert = kNoRow;
+    }
+
+    void BeforeReset()
+    {
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        if (Editing()) {
+            state = TDataSetState::Browse;
+            buffer.clear();
+            editRow = kNoRow;
+            modified = false;
+            pendingState = true;
+        }
+        rowBeforeInsert = kNoRow;
+        DropView();
+        cur = kNoRow;
+    }
+    void AfterReset(bool reloaded)
+    {
+        if (reloaded) {
+            // The columns may differ: keep the order and filter only where
+            // they still make sense.
+            try {
+                order = ResolveOrder();
+            } catch (const Exception &) {
+                indexFieldNames.clear();
+                indexName.clear();
+                order.clear();
+            }
+            if (!filterText.empty()) {
+                try {
+                    filter = TFilterExpression::Compile(filterText, Data().defs);
+                } catch (const Exception &) {
+                    filterText.clear();
+                    filter.reset();
+                    filtered = false;
+                }
+            }
+        }
+        pendingScroll = true;
+        GoFirst();
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
+    }
+
+    void FlushEvents()
+    {
+        if (pendingState) {
+            pendingState = false;
+            Tell([&](IDataLink &l) { l.StateChanged(*self); });
+        }
+        if (pendingValues) {
+            pendingValues = false;
+            Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, -1); });
+        }
+        if (pendingMoved && !pendingScroll) {
+            pendingMoved = false;
+            Tell([&](IDataLink &l) { l.CurrentRowChanged(*self); });
+        }
+        pendingMoved = false;
+        if (pendingScroll) {
+            pendingScroll = false;
+            Tell([&](IDataLink &l) { l.CurrentRowChanged(*self); });
+            if (self->AfterScroll)
+                self->AfterScroll(*self);
+        }
+    }
+
+    // ---- orders -----------------------------------------------------------
+    std::vector<KeyPart> ParseOrder(const std::string &fields, const std::string &desc) const
+    {
+        std::vector<KeyPart> parts;
+        std::vector<int> descCols;
+        for (const std::string &n : SplitFieldList(desc))
+            descCols.push_back(FieldIndexOrThrow(n));
+        for (const std::string &n : SplitFieldList(fields)) {
+            const int col = FieldIndexOrThrow(n);
+            parts.push_back({col, std::find(descCols.begin(), descCols.end(), col) != descCols.end()});
+        }
+        return parts;
+    }
+    std::vector<KeyPart> ResolveOrder() const
+    {
+        if (!indexName.empty()) {
+            for (const TRowStore::IndexDef &def : store->indexes)
+                if (LowerAscii(def.name) == LowerAscii(indexName))
+                    return ParseOrder(def.fields, def.descFields);
+            throw EDatabaseError("Index '" + indexName + "' not found");
+        }
+        return ParseOrder(indexFieldNames, std::string());
+    }
+    void ApplyOrder(std::vector<KeyPart> parts)
+    {
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        order = std::move(parts);
+        DropView();
+        cacheVersion = 0;
+        if (cur == kNoRow)
+            GoFirst();
+        else
+            bof = eof = false;
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
+        pendingScroll = true; // the position in the view changed
+        FlushEvents();
+    }
+
+    void ApplyFilter()
+    {
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        DropView();
+        cacheVersion = 0;
+        GoFirst();
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
+        pendingScroll = true;
+        FlushEvents();
+    }
+
+    // ---- field values -----------------------------------------------------
+    TValue CurrentValue(int col) const
+    {
+        if (Editing())
+            return buffer[col];
+        if (cur == kNoRow || !store)
+            return TValue();
+        return Data().Value(cur, col);
+    }
+
+    void SetField(int col, const TValue &v)
+    {
+        if (!Editing())
+            throw EDatabaseError("Dataset not in edit or insert mode");
+        const TFieldDef &def = Data().defs[col];
+        TValue conv;
+        if (!ConvertForField(def, v, conv)) {
+            if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Integer)
+                throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
+            if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Boolean)
+                throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
+            throw EConvertError("Invalid value for field '" + def.Name + "'");
+        }
+        buffer[col] = std::move(conv);
+        modified = true;
+        Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, col); });
+    }
+
+    // ---- store mutations (run every cursor's bookkeeping) ------------------
+    template <typename F> void Mutate(F f)
+    {
+        TRowStore &s = *store;
+        ++s.depth;
+        try {
+            f(s);
+        } catch (...) {
+            --s.depth;
+            throw;
+        }
+        if (--s.depth == 0) {
+            const std::vector<Impl *> copy = s.cursors;
+            for (Impl *c : copy)
+                if (std::find(store->cursors.begin(), store->cursors.end(), c) != store->cursors.end())
+                    c->FlushEvents();
+        }
+    }
+    static uint32_t StoreInsert(TRowStore &s, const std::vector<TValue> &values)
+    {
+        const uint32_t row = s.data.AppendRow(values);
+        ++s.changeSeq;
+        if (s.logChanges)
+            s.log.push_back({TRowStore::Change::Insert, row, {}});
+        for (Impl *c : std::vector<Impl *>(s.cursors))
+            c->OnRowInserted(row);
+        return row;
+    }
+    static void StoreModify(TRowStore &s, uint32_t row, const std::vector<TValue> &values, bool log)
+    {
+        std::vector<TValue> before = s.data.RowValues(row);
+        s.data.SetRow(row, values);
+        ++s.changeSeq;
+        for (Impl *c : std::vector<Impl *>(s.cursors))
+            c->OnRowModified(row, before);
+        if (log && s.logChanges)
+            s.log.push_back({TRowStore::Change::Modify, row, std::move(before)});
+    }
+    static void StoreDelete(TRowStore &s, uint32_t row, bool log)
+    {
+        std::vector<TValue> before;
+        if (log && s.logChanges)
+            before = s.data.RowValues(row);
+        s.data.KillRow(row);
+        ++s.changeSeq;
+        for (Impl *c : std::vector<Impl *>(s.cursors))
+            c->OnRowDeleting(row);
+        s.data.FreeRow(row);
+        if (log && s.logChanges)
+            s.log.push_back({TRowStore::Change::Delete, row, std::move(before)});
+    }
+    static void StoreRevive(TRowStore &s, uint32_t row, const std::vector<TValue> &values)
+    {
+        s.data.ReviveRow(row, values);
+        ++s.changeSeq;
+        for (Impl *c : std::vector<Impl *>(s.cursors))
+            c->OnRowInserted(row);
+    }
+    template <typename F> void StoreReset(F change, bool reloaded)
+    {
+        Mutate([&](TRowStore &s) {
+            const std::vector<Impl *> cursors = s.cursors;
+            for (Impl *c : cursors)
+                c->BeforeReset();
+            change(s);
+            ++s.generation;
+            ++s.changeSeq;
+            s.log.clear();
+            for (Impl *c : cursors)
+                c->AfterReset(reloaded);
+        });
+    }
+
+    // ---- attach / detach --------------------------------------------------
+    void Detach()
+    {
+        if (!store)
+            return;
+        auto &cs = store->cursors;
+        cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
+        store.reset();
+    }
+    void Attach(std::shared_ptr<TRowStore> s)
+    {
+        Detach();
+        store = std::move(s);
+        store->cursors.push_back(this);
+    }
+    // This cursor starts afresh on its store: browse, no order, no filter.
+    void OpenFresh(std::shared_ptr<TRowStore> s)
+    {
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        const bool wasEditing = Editing();
+        Attach(std::move(s));
+        indexFieldNames.clear();
+        indexName.clear();
+        order.clear();
+        filterText.clear();
+        filter.reset();
+        filtered = false;
+        buffer.clear();
+        editRow = rowBeforeInsert = kNoRow;
+        modified = false;
+        state = TDataSetState::Browse;
+        pendingState = true;
+        (void)wasEditing;
+        DropView();
+        cur = kNoRow;
+        cacheVersion = 0;
+        pendingScroll = true;
+        GoFirst();
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
+        FlushEvents();
+    }
+};
+
+// ---------------------------------------------------------------------------
+// TRecordTable
+
+TRecordTable::TRecordTable() : d(new Impl(this)) {}
+
+TRecordTable::TRecordTable(std::vector<TFieldDef> defs) : d(new Impl(this))
+{
+    CreateDataSet(std::move(defs));
+}
+
+TRecordTable::~TRecordTable()
+{
+    d->Detach();
+    const std::vector<IDataLink *> copy = d->links;
+    d->links.clear();
+    for (IDataLink *l : copy)
+        l->DataSetDestroyed(*this);
+}
+
+void TRecordTable::CreateDataSet(std::vector<TFieldDef> defs)
+{
+    std::vector<std::string> seen;
+    for (TFieldDef &def : defs) {
+        if (def.Name.empty())
+            throw EDatabaseError("A field needs a name");
+        const std::string l = LowerAscii(def.Name);
+        if (std::find(seen.begin(), seen.end(), l) != seen.end())
+            throw EDatabaseError("Duplicate field name '" + def.Name + "'");
+        seen.push_back(l);
+        if (def.DataType == TFieldType::String) {
+            if (def.Size < 1 || def.Size > 0xFFFF)
+                throw EDatabaseError("Invalid size for field '" + def.Name + "'");
+        } else {
+            def.Size = 0;
+        }
+    }
+    if (defs.empty())
+        throw EDatabaseError("No fields defined");
+    auto store = std::make_shared<TRowStore>();
+    store->data.Define(std::move(defs));
+    d->OpenFresh(std::move(store));
+    if (AfterOpen)
+        AfterOpen(*this);
+}
+
+bool TRecordTable::Active() const { return d->Active(); }
+
+const std::vector<TFieldDef> &TRecordTable::FieldDefs() const
+{
+    static const std::vector<TFieldDef> none;
+    return d->store ? d->store->data.defs : none;
+}
+
+int TRecordTable::FieldCount() const { return static_cast<int>(FieldDefs().size()); }
+
+TField TRecordTable::Fields(int index)
+{
+    if (index < 0 || index >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    return TField(this, index);
+}
+
+TField TRecordTable::FieldByName(const std::string &name)
+{
+    return TField(this, d->FieldIndexOrThrow(name));
+}
+
+int TRecordTable::FindFieldIndex(const std::string &name) const
+{
+    return d->store ? d->store->FindField(name) : -1;
+}
+
+// ---- orders ---------------------------------------------------------------
+
 void TRecordTable::AddIndex(const std::string &name, const std::string &fields,
-                  const std::string &descFields) { notYet(); }
-std::string TRecordTable::IndexFieldNames() const { notYet(); }
-void TRecordTable::SetIndexFieldNames(const std::string &fields) { notYet(); }
-std::string TRecordTable::IndexName() const { notYet(); }
-void TRecordTable::SetIndexName(const std::string &name) { notYet(); }
-std::string TRecordTable::Filter() const { notYet(); }
-void TRecordTable::SetFilter(const std::string &expression) { notYet(); }
-bool TRecordTable::Filtered() const { notYet(); }
-void TRecordTable::SetFiltered(bool on) { notYet(); }
-void TRecordTable::First() { notYet(); }
-void TRecordTable::Last() { notYet(); }
-void TRecordTable::Next() { notYet(); }
-void TRecordTable::Prior() { notYet(); }
-int TRecordTable::MoveBy(int distance) { notYet(); }
-bool TRecordTable::Eof() const { notYet(); }
-bool TRecordTable::Bof() const { notYet(); }
-bool TRecordTable::IsEmpty() const { notYet(); }
-int TRecordTable::RecordCount() const { notYet(); }
-int TRecordTable::RecNo() const { notYet(); }
-void TRecordTable::SetRecNo(int recNo) { notYet(); }
-bool TRecordTable::Locate(const std::string &fields, const std::vector<TValue> &values) { notYet(); }
-bool TRecordTable::FindKey(const std::vector<TValue> &values) { notYet(); }
-TDataSetState TRecordTable::State() const { notYet(); }
-void TRecordTable::Edit() { notYet(); }
-void TRecordTable::Insert() { notYet(); }
-void TRecordTable::Append() { notYet(); }
-void TRecordTable::Post() { notYet(); }
-void TRecordTable::Cancel() { notYet(); }
-void TRecordTable::Delete() { notYet(); }
-void TRecordTable::AppendRecord(const std::vector<TValue> &values) { notYet(); }
-void TRecordTable::InsertRecord(const std::vector<TValue> &values) { notYet(); }
-bool TRecordTable::Modified() const { notYet(); }
-void TRecordTable::CheckBrowseMode() { notYet(); }
-TBookmark TRecordTable::GetBookmark() const { notYet(); }
-void TRecordTable::GotoBookmark(const TBookmark &bookmark) { notYet(); }
-bool TRecordTable::BookmarkValid(const TBookmark &bookmark) const { notYet(); }
-void TRecordTable::DisableControls() { notYet(); }
-void TRecordTable::EnableControls() { notYet(); }
-bool TRecordTable::ControlsDisabled() const { notYet(); }
-void TRecordTable::EmptyDataSet() { notYet(); }
-void TRecordTable::CloneCursor(TRecordTable &source) { notYet(); }
-bool TRecordTable::LogChanges() const { notYet(); }
-void TRecordTable::SetLogChanges(bool on) { notYet(); }
-int TRecordTable::ChangeCount() const { notYet(); }
-void TRecordTable::MergeChangeLog() { notYet(); }
-void TRecordTable::CancelUpdates() { notYet(); }
-void TRecordTable::SaveToStream(std::ostream &out) const { notYet(); }
-void TRecordTable::LoadFromStream(std::istream &in) { notYet(); }
-std::string TRecordTable::SaveToBytes() const { notYet(); }
-void TRecordTable::LoadFromBytes(const std::string &packet) { notYet(); }
-void TRecordTable::LoadFromBytes(const char *data, size_t size) { notYet(); }
-void TRecordTable::SaveToFile(const std::string &path) const { notYet(); }
-void TRecordTable::LoadFromFile(const std::string &path) { notYet(); }
-void TRecordTable::AddDataLink(IDataLink *link) { notYet(); }
-void TRecordTable::RemoveDataLink(IDataLink *link) { notYet(); }
-TBookmark TRecordTable::RowAt(int viewIndex) const { notYet(); }
-TValue TRecordTable::FieldValueAt(int viewIndex, int field) const { notYet(); }
-int TRecordTable::ViewIndexOf(const TBookmark &bookmark) const { notYet(); }
-TValue TRecordTable::BookmarkValue(const TBookmark &bookmark, int field) const { notYet(); }
+                            const std::string &descFields)
+{
+    d->CheckActive();
+    d->ParseOrder(fields, descFields); // the fields must exist
+    if (SplitFieldList(fields).empty())
+        throw EDatabaseError("Index '" + name + "' has no fields");
+    for (TRowStore::IndexDef &def : d->store->indexes)
+        if (LowerAscii(def.name) == LowerAscii(name)) {
+            def.fields = fields;
+            def.descFields = descFields;
+            return;
+        }
+    d->store->indexes.push_back({name, fields, descFields});
+}
 
-const TFieldDef &TField::Def() const { notYet(); }
-bool TField::IsNull() const { notYet(); }
-int32_t TField::AsInteger() const { notYet(); }
-std::string TField::AsString() const { notYet(); }
-bool TField::AsBoolean() const { notYet(); }
-std::string TField::AsBytes() const { notYet(); }
-TValue TField::Value() const { notYet(); }
-void TField::SetAsInteger(int32_t) { notYet(); }
-void TField::SetAsString(const std::string &) { notYet(); }
-void TField::SetAsBoolean(bool) { notYet(); }
-void TField::SetAsBytes(const std::string &) { notYet(); }
-void TField::SetValue(const TValue &) { notYet(); }
-void TField::Clear() { notYet(); }
+std::string TRecordTable::IndexFieldNames() const { return d->indexFieldNames; }
+
+void TRecordTable::SetIndexFieldNames(const std::string &fields)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    std::vector<KeyPart> parts = d->ParseOrder(fields, std::string());
+    d->indexFieldNames = fields;
+    d->indexName.clear();
+    d->ApplyOrder(std::move(parts));
+}
+
+std::string TRecordTable::IndexName() const { return d->indexName; }
+
+void TRecordTable::SetIndexName(const std::string &name)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    std::vector<KeyPart> parts;
+    if (!name.empty()) {
+        bool found = false;
+        for (const TRowStore::IndexDef &def : d->store->indexes)
+            if (LowerAscii(def.name) == LowerAscii(name)) {
+                parts = d->ParseOrder(def.fields, def.descFields);
+                found = true;
+            }
+        if (!found)
+            throw EDatabaseError("Index '" + name + "' not found");
+    }
+    d->indexName = name;
+    d->indexFieldNames.clear();
+    d->ApplyOrder(std::move(parts));
+}
+
+// ---- filter ---------------------------------------------------------------
+
+std::string TRecordTable::Filter() const { return d->filterText; }
+
+void TRecordTable::SetFilter(const std::string &expression)
+{
+    if (!d->Active() || !d->filtered) {
+        d->filterText = expression;
+        d->filter.reset();
+        return;
+    }
+    CheckBrowseMode();
+    std::unique_ptr<TFilterExpression> compiled = TFilterExpression::Compile(expression, FieldDefs());
+    d->filterText = expression;
+    d->filter = std::move(compiled);
+    d->ApplyFilter();
+}
+
+bool TRecordTable::Filtered() const { return d->filtered; }
+
+void TRecordTable::SetFiltered(bool on)
+{
+    if (on == d->filtered)
+        return;
+    if (!d->Active()) {
+        d->filtered = on;
+        return;
+    }
+    CheckBrowseMode();
+    if (on) {
+        d->filter = TFilterExpression::Compile(d->filterText, FieldDefs());
+        d->filtered = true;
+    } else {
+        d->filtered = false;
+        d->filter.reset();
+    }
+    d->ApplyFilter();
+}
+
+// ---- navigation -----------------------------------------------------------
+
+void TRecordTable::First()
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->GoFirst();
+    d->FlushEvents();
+}
+
+void TRecordTable::Last()
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->EnsureView();
+    if (d->view.empty())
+        d->SetCurrent(kNoRow);
+    else
+        d->SetCurrentAt(d->view.size() - 1);
+    d->eof = true;
+    d->FlushEvents();
+}
+
+void TRecordTable::Next() { MoveBy(1); }
+
+void TRecordTable::Prior() { MoveBy(-1); }
+
+int TRecordTable::MoveBy(int distance)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->EnsureView();
+    if (d->view.empty()) {
+        d->SetCurrent(kNoRow);
+        return 0;
+    }
+    const int n = static_cast<int>(d->view.size());
+    int idx = d->CurIndex();
+    if (idx < 0)
+        idx = 0;
+    int64_t target = int64_t(idx) + distance;
+    bool hitEnd = false, hitStart = false;
+    if (target >= n) {
+        target = n - 1;
+        hitEnd = true;
+    } else if (target < 0) {
+        target = 0;
+        hitStart = true;
+    }
+    d->SetCurrentAt(static_cast<size_t>(target));
+    d->eof = hitEnd;
+    d->bof = hitStart;
+    d->FlushEvents();
+    return static_cast<int>(target - idx);
+}
+
+bool TRecordTable::Eof() const { return !d->Active() || d->cur == kNoRow || d->eof; }
+
+bool TRecordTable::Bof() const { return !d->Active() || d->cur == kNoRow || d->bof; }
+
+bool TRecordTable::IsEmpty() const { return RecordCount() == 0; }
+
+int TRecordTable::RecordCount() const
+{
+    if (!d->Active())
+        return 0;
+    if (!d->FilterActive() && !d->viewBuilt)
+        return static_cast<int>(d->Data().liveCount);
+    // A built view answers even while a change is being announced, so the
+    // count moves in step with what the links were told.
+    d->EnsureView();
+    return static_cast<int>(d->view.size());
+}
+
+int TRecordTable::RecNo() const
+{
+    if (!d->Active())
+        return 0;
+    if (d->state == TDataSetState::Insert)
+        return -1;
+    return d->CurIndex() + 1;
+}
+
+void TRecordTable::SetRecNo(int recNo)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->EnsureView();
+    if (d->view.empty())
+        return;
+    const int n = static_cast<int>(d->view.size());
+    recNo = std::max(1, std::min(recNo, n));
+    d->SetCurrentAt(static_cast<size_t>(recNo - 1));
+    d->FlushEvents();
+}
+
+namespace {
+
+// Converts search values to the columns' kinds; false when one cannot match.
+bool SearchCells(const TRowData &data, const std::vector<int> &cols, const std::vector<TValue> &values,
+                 std::vector<TValue> &converted, bool nullMatchesNothing)
+{
+    converted.resize(cols.size());
+    for (size_t i = 0; i < cols.size(); ++i) {
+        if (values[i].IsNull() && nullMatchesNothing)
+            return false;
+        if (!ConvertForField(data.defs[cols[i]], values[i], converted[i]))
+            return false;
+        if (data.defs[cols[i]].DataType == TFieldType::Graphic && converted[i].IsNull() &&
+            !values[i].IsNull() && nullMatchesNothing)
+            return false; // an empty picture is stored as null, which matches nothing
+    }
+    return true;
+}
+
+} // namespace
+
+bool TRecordTable::Locate(const std::string &fields, const std::vector<TValue> &values)
+{
+    d->CheckActive();
+    std::vector<int> cols;
+    for (const std::string &n : SplitFieldList(fields))
+        cols.push_back(d->FieldIndexOrThrow(n));
+    if (cols.empty() || cols.size() != values.size())
+        throw EDatabaseError("Locate needs one value per field");
+    CheckBrowseMode();
+    std::vector<TValue> conv;
+    if (!SearchCells(d->Data(), cols, values, conv, true))
+        return false;
+    std::vector<TCell> cells;
+    for (const TValue &v : conv)
+        cells.push_back(CellOf(v));
+    d->EnsureView();
+    const TRowData &data = d->Data();
+    auto matches = [&](uint32_t r) {
+        for (size_t i = 0; i < cols.size(); ++i) {
+            const TCell c = data.Cell(r, cols[i]);
+            if (c.null || CompareCells(c, cells[i], data.defs[cols[i]].DataType) != 0)
+                return false;
+        }
+        return true;
+    };
+    size_t begin = 0, end = d->view.size();
+    // When the first order field is searched for, only its equal range can match.
+    if (!d->order.empty()) {
+        const auto it = std::find(cols.begin(), cols.end(), d->order[0].col);
+        if (it != cols.end()) {
+            const std::vector<TCell> key{cells[it - cols.begin()]};
+            begin = d->LowerBoundKey(key, 1);
+            size_t lo = begin, hi = d->view.size();
+            while (lo < hi) {
+                const size_t mid = (lo + hi) / 2;
+                if (d->CompareKey(d->view[mid], key, 1) <= 0)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            end = lo;
+        }
+    }
+    for (size_t i = begin; i < end; ++i)
+        if (matches(d->view[i])) {
+            d->SetCurrentAt(i);
+            d->FlushEvents();
+            return true;
+        }
+    return false;
+}
+
+bool TRecordTable::FindKey(const std::vector<TValue> &values)
+{
+    d->CheckActive();
+    if (d->order.empty())
+        throw EDatabaseError("No index currently active");
+    if (values.empty() || values.size() > d->order.size())
+        throw EDatabaseError("FindKey needs between 1 and " + std::to_string(d->order.size()) +
+                             " key values");
+    CheckBrowseMode();
+    std::vector<int> cols;
+    for (size_t i = 0; i < values.size(); ++i)
+        cols.push_back(d->order[i].col);
+    std::vector<TValue> conv;
+    if (!SearchCells(d->Data(), cols, values, conv, false))
+        return false;
+    std::vector<TCell> cells;
+    for (const TValue &v : conv)
+        cells.push_back(CellOf(v));
+    d->EnsureView();
+    const size_t pos = d->LowerBoundKey(cells, cells.size());
+    if (pos < d->view.size() && d->CompareKey(d->view[pos], cells, cells.size()) == 0) {
+        d->SetCurrentAt(pos);
+        d->FlushEvents();
+        return true;
+    }
+    return false;
+}
+
+// ---- editing --------------------------------------------------------------
+
+TDataSetState TRecordTable::State() const { return d->state; }
+
+void TRecordTable::Edit()
+{
+    d->CheckActive();
+    if (d->Editing())
+        return;
+    if (d->cur == kNoRow) {
+        Insert();
+        return;
+    }
+    d->buffer = d->Data().RowValues(d->cur);
+    d->editRow = d->cur;
+    d->modified = false;
+    d->state = TDataSetState::Edit;
+    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+    if (AfterEdit)
+        AfterEdit(*this);
+}
+
+void TRecordTable::Insert()
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->rowBeforeInsert = d->cur;
+    d->buffer.assign(FieldDefs().size(), TValue());
+    d->editRow = kNoRow;
+    d->modified = false;
+    d->state = TDataSetState::Insert;
+    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+    if (AfterInsert)
+        AfterInsert(*this);
+}
+
+void TRecordTable::Append() { Insert(); }
+
+void TRecordTable::Post()
+{
+    d->CheckActive();
+    if (!d->Editing())
+        return;
+    if (BeforePost)
+        BeforePost(*this);
+    const std::vector<TFieldDef> &defs = FieldDefs();
+    for (size_t c = 0; c < defs.size(); ++c) {
+        if (!defs[c].Required)
+            continue;
+        const TValue &v = d->buffer[c];
+        if (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty()))
+            throw EDatabaseError("Field '" + defs[c].Name + "' must have a value");
+    }
+    std::vector<TValue> values = std::move(d->buffer);
+    d->buffer.clear();
+    const bool inserting = d->state == TDataSetState::Insert;
+    const uint32_t editRow = d->editRow;
+    const bool modified = d->modified;
+    // Browse before the store announces the change, so links see the final state.
+    d->state = TDataSetState::Browse;
+    d->editRow = kNoRow;
+    d->modified = false;
+    try {
+        d->Mutate([&](TRowStore &s) {
+            if (inserting) {
+                const uint32_t row = Impl::StoreInsert(s, values);
+                if (d->Passes(row)) {
+                    d->SetCurrent(row);
+                    d->cacheVersion = 0;
+                }
+            } else if (modified) {
+                if (editRow >= s.data.SlotCount() || !s.data.alive[editRow])
+                    throw EDatabaseError("Record not found");
+                Impl::StoreModify(s, editRow, values, true);
+            }
+            d->pendingState = true;
+        });
+    } catch (...) {
+        if (d->state == TDataSetState::Browse && d->buffer.empty()) {
+            d->buffer = std::move(values);
+            d->state = inserting ? TDataSetState::Insert : TDataSetState::Edit;
+            d->editRow = editRow;
+            d->modified = modified;
+        }
+        throw;
+    }
+    if (AfterPost)
+        AfterPost(*this);
+}
+
+void TRecordTable::Cancel()
+{
+    d->CheckActive();
+    if (!d->Editing())
+        return;
+    const bool inserting = d->state == TDataSetState::Insert;
+    d->state = TDataSetState::Browse;
+    d->buffer.clear();
+    d->editRow = kNoRow;
+    d->modified = false;
+    if (inserting && d->cur != kNoRow && d->rowBeforeInsert != kNoRow && d->Passes(d->rowBeforeInsert))
+        d->SetCurrent(d->rowBeforeInsert);
+    d->rowBeforeInsert = kNoRow;
+    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+    d->Tell([&](IDataLink &l) { l.CurrentValuesChanged(*this, -1); });
+    d->FlushEvents();
+    if (AfterCancel)
+        AfterCancel(*this);
+}
+
+void TRecordTable::Delete()
+{
+    d->CheckActive();
+    if (d->state == TDataSetState::Insert) {
+        Cancel();
+        return;
+    }
+    if (d->cur == kNoRow)
+        throw EDatabaseError("Cannot perform this operation on an empty dataset");
+    if (BeforeDelete)
+        BeforeDelete(*this);
+    if (d->state == TDataSetState::Edit) {
+        d->state = TDataSetState::Browse;
+        d->buffer.clear();
+        d->editRow = kNoRow;
+        d->modified = false;
+        d->pendingState = true;
+    }
+    const uint32_t row = d->cur;
+    d->Mutate([&](TRowStore &s) { Impl::StoreDelete(s, row, true); });
+    if (AfterDelete)
+        AfterDelete(*this);
+}
+
+void TRecordTable::AppendRecord(const std::vector<TValue> &values)
+{
+    Append();
+    const int n = std::min(static_cast<int>(values.size()), FieldCount());
+    for (int i = 0; i < n; ++i)
+        if (!values[i].IsNull())
+            d->SetField(i, values[i]);
+    Post();
+}
+
+void TRecordTable::InsertRecord(const std::vector<TValue> &values)
+{
+    Insert();
+    const int n = std::min(static_cast<int>(values.size()), FieldCount());
+    for (int i = 0; i < n; ++i)
+        if (!values[i].IsNull())
+            d->SetField(i, values[i]);
+    Post();
+}
+
+bool TRecordTable::Modified() const { return d->Editing() && d->modified; }
+
+void TRecordTable::CheckBrowseMode()
+{
+    if (!d->Editing())
+        return;
+    if (d->modified)
+        Post();
+    else
+        Cancel();
+}
+
+// ---- bookmarks ------------------------------------------------------------
+
+TBookmark TRecordTable::GetBookmark() const
+{
+    TBookmark b;
+    if (d->Active() && d->state != TDataSetState::Insert && d->cur != kNoRow) {
+        b.Generation = d->store->generation;
+        b.Row = d->cur;
+    }
+    return b;
+}
+
+bool TRecordTable::BookmarkValid(const TBookmark &bookmark) const
+{
+    return d->Active() && !bookmark.IsNull() && bookmark.Generation == d->store->generation &&
+           bookmark.Row < d->Data().SlotCount() && d->Passes(bookmark.Row);
+}
+
+void TRecordTable::GotoBookmark(const TBookmark &bookmark)
+{
+    d->CheckActive();
+    if (!BookmarkValid(bookmark))
+        throw EDatabaseError("Record not found");
+    CheckBrowseMode();
+    if (!BookmarkValid(bookmark)) // the post may have filtered it out
+        throw EDatabaseError("Record not found");
+    d->SetCurrent(bookmark.Row);
+    d->FlushEvents();
+}
+
+// ---- bulk work ------------------------------------------------------------
+
+void TRecordTable::DisableControls()
+{
+    if (d->disableCount == 0)
+        d->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*this); });
+    ++d->disableCount;
+}
+
+void TRecordTable::EnableControls()
+{
+    if (d->disableCount == 0)
+        return;
+    if (--d->disableCount == 0) {
+        d->Tell([&](IDataLink &l) { l.DataSetReset(*this); });
+        d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+        d->Tell([&](IDataLink &l) { l.CurrentRowChanged(*this); });
+    }
+}
+
+bool TRecordTable::ControlsDisabled() const { return d->disableCount > 0; }
+
+void TRecordTable::EmptyDataSet()
+{
+    d->CheckActive();
+    d->StoreReset([](TRowStore &s) { s.data.ClearRows(); }, false);
+}
+
+void TRecordTable::CloneCursor(TRecordTable &source)
+{
+    if (!source.d->Active())
+        ClosedError();
+    std::shared_ptr<TRowStore> store = source.d->store; // keeps it alive across Attach
+    d->OpenFresh(std::move(store));
+    if (AfterOpen)
+        AfterOpen(*this);
+}
+
+// ---- change log -----------------------------------------------------------
+
+bool TRecordTable::LogChanges() const { return d->store ? d->store->logChanges : true; }
+
+void TRecordTable::SetLogChanges(bool on)
+{
+    d->CheckActive();
+    d->store->logChanges = on;
+}
+
+int TRecordTable::ChangeCount() const
+{
+    return d->store ? static_cast<int>(d->store->log.size()) : 0;
+}
+
+void TRecordTable::MergeChangeLog()
+{
+    d->CheckActive();
+    d->store->log.clear();
+    d->store->log.shrink_to_fit();
+}
+
+void TRecordTable::CancelUpdates()
+{
+    d->CheckActive();
+    Cancel();
+    std::vector<TRowStore::LogEntry> log = std::move(d->store->log);
+    d->store->log.clear();
+    d->Mutate([&](TRowStore &s) {
+        for (auto it = log.rbegin(); it != log.rend(); ++it) {
+            switch (it->kind) {
+            case TRowStore::Change::Insert:
+                if (s.data.alive[it->row])
+                    Impl::StoreDelete(s, it->row, false);
+                break;
+            case TRowStore::Change::Modify:
+                if (s.data.alive[it->row])
+                    Impl::StoreModify(s, it->row, it->before, false);
+                break;
+            case TRowStore::Change::Delete:
+                if (!s.data.alive[it->row])
+                    Impl::StoreRevive(s, it->row, it->before);
+                break;
+            }
+        }
+    });
+}
+
+// ---- datapacket -----------------------------------------------------------
+
+std::string TRecordTable::SaveToBytes() const
+{
+    d->CheckActive();
+    return EncodeDataPacket(d->Data());
+}
+
+void TRecordTable::SaveToStream(std::ostream &out) const
+{
+    const std::string bytes = SaveToBytes();
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw EInOutError("Cannot write the datapacket");
+}
+
+void TRecordTable::LoadFromBytes(const char *data, size_t size)
+{
+    TRowData fresh;
+    DecodeDataPacket(data, size, fresh); // throws before anything changes
+    if (!d->store) {
+        auto store = std::make_shared<TRowStore>();
+        store->data = std::move(fresh);
+        d->OpenFresh(std::move(store));
+    } else {
+        d->StoreReset([&](TRowStore &s) { s.data = std::move(fresh); }, true);
+        d->state = TDataSetState::Browse;
+    }
+    if (AfterOpen)
+        AfterOpen(*this);
+}
+
+void TRecordTable::LoadFromBytes(const std::string &packet) { LoadFromBytes(packet.data(), packet.size()); }
+
+void TRecordTable::LoadFromStream(std::istream &in)
+{
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw EInOutError("Cannot read the datapacket");
+    LoadFromBytes(bytes);
+}
+
+void TRecordTable::SaveToFile(const std::string &path) const
+{
+    const std::string bytes = SaveToBytes();
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f)
+        throw EFCreateError("Cannot create file \"" + path + "\"");
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    f.close();
+    if (!f)
+        throw EFCreateError("Cannot write file \"" + path + "\"");
+}
+
+void TRecordTable::LoadFromFile(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        throw EFOpenError("Cannot open file \"" + path + "\"");
+    LoadFromStream(f);
+}
+
+// ---- observers and random access -------------------------------------------
+
+void TRecordTable::AddDataLink(IDataLink *link)
+{
+    if (link && std::find(d->links.begin(), d->links.end(), link) == d->links.end())
+        d->links.push_back(link);
+    if (d->Active())
+        d->EnsureView(); // from now on the view is kept and changes are told row by row
+}
+
+void TRecordTable::RemoveDataLink(IDataLink *link)
+{
+    d->links.erase(std::remove(d->links.begin(), d->links.end(), link), d->links.end());
+}
+
+TBookmark TRecordTable::RowAt(int viewIndex) const
+{
+    if (!d->Active())
+        throw EListError("List index out of bounds (" + std::to_string(viewIndex) + ")");
+    d->EnsureView();
+    if (viewIndex < 0 || size_t(viewIndex) >= d->view.size())
+        throw EListError("List index out of bounds (" + std::to_string(viewIndex) + ")");
+    return TBookmark{d->store->generation, d->view[viewIndex]};
+}
+
+TValue TRecordTable::FieldValueAt(int viewIndex, int field) const
+{
+    const TBookmark b = RowAt(viewIndex);
+    if (field < 0 || field >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    return d->Data().Value(b.Row, field);
+}
+
+int TRecordTable::ViewIndexOf(const TBookmark &bookmark) const
+{
+    if (!BookmarkValid(bookmark))
+        return -1;
+    d->EnsureView();
+    const size_t pos = d->LowerBound(Probe{bookmark.Row, nullptr});
+    return (pos < d->view.size() && d->view[pos] == bookmark.Row) ? static_cast<int>(pos) : -1;
+}
+
+TValue TRecordTable::BookmarkValue(const TBookmark &bookmark, int field) const
+{
+    if (!d->Active() || bookmark.IsNull() || bookmark.Generation != d->store->generation ||
+        bookmark.Row >= d->Data().SlotCount() || !d->Data().alive[bookmark.Row])
+        throw EDatabaseError("Record not found");
+    if (field < 0 || field >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    return d->Data().Value(bookmark.Row, field);
+}
+
+// ---------------------------------------------------------------------------
+// TField
+
+const TFieldDef &TField::Def() const
+{
+    const std::vector<TFieldDef> &defs = m_table->FieldDefs();
+    if (m_index < 0 || size_t(m_index) >= defs.size())
+        throw EDatabaseError("Field no longer exists");
+    return defs[m_index];
+}
+
+bool TField::IsNull() const
+{
+    Def();
+    return m_table->impl().CurrentValue(m_index).IsNull();
+}
+
+int32_t TField::AsInteger() const
+{
+    const TFieldDef &def = Def();
+    TRecordTable::Impl &d = m_table->impl();
+    if (!d.Editing() && d.cur != kNoRow &&
+        (def.DataType == TFieldType::Integer || def.DataType == TFieldType::Boolean))
+        return d.Data().Int(d.cur, m_index); // null cells hold 0
+    const TValue v = d.CurrentValue(m_index);
+    if (v.IsNull())
+        return 0;
+    if (v.kind() != TValue::Kind::Bytes)
+        return v.integer();
+    if (def.DataType == TFieldType::Graphic)
+        throw EConvertError("Invalid type conversion for field '" + def.Name + "'");
+    int32_t out;
+    if (!ParseIntegerText(v.bytes(), out))
+        throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
+    return out;
+}
+
+std::string TField::AsString() const
+{
+    const TFieldDef &def = Def();
+    const TValue v = m_table->impl().CurrentValue(m_index);
+    if (v.IsNull())
+        return std::string();
+    switch (def.DataType) {
+    case TFieldType::Integer:
+        return std::to_string(v.integer());
+    case TFieldType::Boolean:
+        return v.boolean() ? "True" : "False";
+    default:
+        return v.bytes();
+    }
+}
+
+bool TField::AsBoolean() const
+{
+    const TFieldDef &def = Def();
+    const TValue v = m_table->impl().CurrentValue(m_index);
+    if (v.IsNull())
+        return false;
+    if (v.kind() != TValue::Kind::Bytes)
+        return v.integer() != 0;
+    bool out;
+    if (def.DataType == TFieldType::Graphic || !ParseBooleanText(v.bytes(), out))
+        throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
+    return out;
+}
+
+std::string TField::AsBytes() const
+{
+    const TFieldDef &def = Def();
+    if (def.DataType == TFieldType::Graphic || def.DataType == TFieldType::String) {
+        const TValue v = m_table->impl().CurrentValue(m_index);
+        return v.IsNull() ? std::string() : v.bytes();
+    }
+    return AsString();
+}
+
+TValue TField::Value() const
+{
+    Def();
+    return m_table->impl().CurrentValue(m_index);
+}
+
+void TField::SetAsInteger(int32_t v)
+{
+    Def();
+    m_table->impl().SetField(m_index, TValue(v));
+}
+
+void TField::SetAsString(const std::string &v)
+{
+    Def();
+    m_table->impl().SetField(m_index, TValue(v));
+}
+
+void TField::SetAsBoolean(bool v)
+{
+    Def();
+    m_table->impl().SetField(m_index, TValue(v));
+}
+
+void TField::SetAsBytes(const std::string &v)
+{
+    Def();
+    m_table->impl().SetField(m_index, TValue(v));
+}
+
+void TField::SetValue(const TValue &v)
+{
+    Def();
+    m_table->impl().SetField(m_index, v);
+}
+
+void TField::Clear()
+{
+    Def();
+    m_table->impl().SetField(m_index, TValue());
+}
 
 } // namespace kf

@@ -1,0 +1,329 @@
+#include "model/RowStore.h"
+
+#include "common/Errors.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace kf {
+
+void TRowData::Define(std::vector<TFieldDef> fieldDefs)
+{
+    defs = std::move(fieldDefs);
+    cols.assign(defs.size(), Column());
+    arena.clear();
+    arena.shrink_to_fit();
+    garbage = 0;
+    alive.clear();
+    liveCount = 0;
+}
+
+void TRowData::ClearRows()
+{
+    for (Column &c : cols)
+        c = Column();
+    arena.clear();
+    arena.shrink_to_fit();
+    garbage = 0;
+    alive.clear();
+    alive.shrink_to_fit();
+    liveCount = 0;
+}
+
+void TRowData::Reserve(size_t rows)
+{
+    alive.reserve(rows);
+    for (size_t c = 0; c < cols.size(); ++c) {
+        cols[c].nulls.reserve(rows);
+        if (IsVarying(static_cast<int>(c))) {
+            cols[c].offs.reserve(rows);
+            cols[c].lens.reserve(rows);
+        } else {
+            cols[c].ints.reserve(rows);
+        }
+    }
+}
+
+uint32_t TRowData::BeginRow()
+{
+    if (alive.size() >= UINT32_MAX - 1)
+        throw EDatabaseError("Too many rows in one table");
+    alive.push_back(1);
+    ++liveCount;
+    return static_cast<uint32_t>(alive.size() - 1);
+}
+
+void TRowData::PushNull(int col)
+{
+    Column &c = cols[col];
+    c.nulls.push_back(1);
+    if (IsVarying(col)) {
+        c.offs.push_back(arena.size());
+        c.lens.push_back(0);
+    } else {
+        c.ints.push_back(0);
+    }
+}
+
+void TRowData::PushInt(int col, int32_t v)
+{
+    Column &c = cols[col];
+    c.nulls.push_back(0);
+    c.ints.push_back(v);
+}
+
+void TRowData::PushBytes(int col, const char *p, size_t n)
+{
+    Column &c = cols[col];
+    if (n > UINT32_MAX)
+        throw EDatabaseError("Value too large");
+    c.nulls.push_back(0);
+    c.offs.push_back(arena.size());
+    c.lens.push_back(static_cast<uint32_t>(n));
+    arena.insert(arena.end(), p, p + n);
+}
+
+uint32_t TRowData::AppendRow(const std::vector<TValue> &values)
+{
+    const uint32_t row = BeginRow();
+    for (size_t c = 0; c < cols.size(); ++c) {
+        const int col = static_cast<int>(c);
+        const TValue &v = c < values.size() ? values[c] : TValue();
+        if (v.IsNull())
+            PushNull(col);
+        else if (IsVarying(col))
+            PushBytes(col, v.bytes().data(), v.bytes().size());
+        else
+            PushInt(col, v.integer());
+    }
+    return row;
+}
+
+void TRowData::StoreBytes(int col, uint32_t row, std::string_view bytes)
+{
+    Column &c = cols[col];
+    if (bytes.size() > UINT32_MAX)
+        throw EDatabaseError("Value too large");
+    const uint32_t oldLen = c.lens[row];
+    if (bytes.size() <= oldLen) {
+        if (!bytes.empty())
+            std::memmove(arena.data() + c.offs[row], bytes.data(), bytes.size());
+        garbage += oldLen - bytes.size();
+    } else {
+        garbage += oldLen;
+        c.offs[row] = arena.size();
+        arena.insert(arena.end(), bytes.begin(), bytes.end());
+    }
+    c.lens[row] = static_cast<uint32_t>(bytes.size());
+}
+
+void TRowData::SetCell(uint32_t row, int col, const TValue &v)
+{
+    Column &c = cols[col];
+    c.nulls[row] = v.IsNull() ? 1 : 0;
+    if (IsVarying(col))
+        StoreBytes(col, row, v.IsNull() ? std::string_view() : std::string_view(v.bytes()));
+    else
+        c.ints[row] = v.IsNull() ? 0 : v.integer();
+}
+
+void TRowData::SetRow(uint32_t row, const std::vector<TValue> &values)
+{
+    for (size_t c = 0; c < cols.size(); ++c)
+        SetCell(row, static_cast<int>(c), c < values.size() ? values[c] : TValue());
+    MaybeCompact();
+}
+
+void TRowData::KillRow(uint32_t row)
+{
+    if (alive[row]) {
+        alive[row] = 0;
+        --liveCount;
+    }
+}
+
+void TRowData::FreeRow(uint32_t row)
+{
+    for (size_t c = 0; c < cols.size(); ++c) {
+        Column &col = cols[c];
+        col.nulls[row] = 1;
+        if (IsVarying(static_cast<int>(c))) {
+            garbage += col.lens[row];
+            col.lens[row] = 0;
+        } else {
+            col.ints[row] = 0;
+        }
+    }
+    MaybeCompact();
+}
+
+void TRowData::ReviveRow(uint32_t row, const std::vector<TValue> &values)
+{
+    if (!alive[row]) {
+        alive[row] = 1;
+        ++liveCount;
+    }
+    SetRow(row, values);
+}
+
+TValue TRowData::Value(uint32_t row, int col) const
+{
+    if (IsNull(row, col))
+        return TValue();
+    switch (defs[col].DataType) {
+    case TFieldType::Integer:
+        return TValue(Int(row, col));
+    case TFieldType::Boolean:
+        return TValue(Int(row, col) != 0);
+    default:
+        return TValue(std::string(Bytes(row, col)));
+    }
+}
+
+std::vector<TValue> TRowData::RowValues(uint32_t row) const
+{
+    std::vector<TValue> v;
+    v.reserve(cols.size());
+    for (size_t c = 0; c < cols.size(); ++c)
+        v.push_back(Value(row, static_cast<int>(c)));
+    return v;
+}
+
+void TRowData::MaybeCompact()
+{
+    if (garbage < (1u << 20) || garbage * 2 < arena.size())
+        return;
+    std::vector<char> fresh;
+    fresh.reserve(arena.size() - garbage);
+    for (size_t c = 0; c < cols.size(); ++c) {
+        if (!IsVarying(static_cast<int>(c)))
+            continue;
+        Column &col = cols[c];
+        for (size_t r = 0; r < col.offs.size(); ++r) {
+            const uint64_t off = fresh.size();
+            fresh.insert(fresh.end(), arena.begin() + col.offs[r],
+                         arena.begin() + col.offs[r] + col.lens[r]);
+            col.offs[r] = off;
+        }
+    }
+    arena.swap(fresh);
+    garbage = 0;
+}
+
+namespace {
+
+bool ParseInt(std::string_view s, int32_t &out)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        neg = s[i++] == '-';
+    if (i >= s.size())
+        return false;
+    int64_t v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > int64_t(INT32_MAX) + 1)
+            return false;
+    }
+    if (neg)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = char(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseIntegerText(std::string_view s, int32_t &out) { return ParseInt(s, out); }
+
+bool ParseBooleanText(std::string_view s, bool &out)
+{
+    if (EqualsNoCase(s, "true") || EqualsNoCase(s, "t") || s == "1") {
+        out = true;
+        return true;
+    }
+    if (EqualsNoCase(s, "false") || EqualsNoCase(s, "f") || s == "0") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+std::string CutText(std::string_view s, int width)
+{
+    const size_t z = s.find('\0');
+    if (z != std::string_view::npos)
+        s = s.substr(0, z);
+    if (width > 0 && s.size() > size_t(width))
+        s = s.substr(0, size_t(width));
+    return std::string(s);
+}
+
+bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out)
+{
+    if (in.IsNull()) {
+        out = TValue();
+        return true;
+    }
+    switch (def.DataType) {
+    case TFieldType::Integer:
+        if (in.kind() == TValue::Kind::Bytes) {
+            int32_t v;
+            if (!ParseInt(in.bytes(), v))
+                return false;
+            out = TValue(v);
+        } else {
+            out = TValue(in.integer());
+        }
+        return true;
+    case TFieldType::Boolean:
+        if (in.kind() == TValue::Kind::Bytes) {
+            bool b;
+            if (!ParseBooleanText(in.bytes(), b))
+                return false;
+            out = TValue(b);
+        } else {
+            out = TValue(in.integer() != 0);
+        }
+        return true;
+    case TFieldType::String:
+        if (in.kind() == TValue::Kind::Bytes)
+            out = TValue(CutText(in.bytes(), def.Size));
+        else if (in.kind() == TValue::Kind::Boolean)
+            out = TValue(std::string(in.boolean() ? "True" : "False"));
+        else
+            out = TValue(CutText(std::to_string(in.integer()), def.Size));
+        return true;
+    case TFieldType::Graphic:
+        if (in.kind() != TValue::Kind::Bytes)
+            return false;
+        out = in.bytes().empty() ? TValue() : in; // an empty picture is no picture
+        return true;
+    }
+    return false;
+}
+
+} // namespace kf

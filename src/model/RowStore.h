@@ -1,0 +1,142 @@
+#pragma once
+// The rows of one record table, shared by all its cursors (engine-internal).
+//
+// Rows are kept column by column: integers and booleans in a vector of int32,
+// text and pictures as (offset, length) into one byte arena per table, a null
+// flag per cell. A row's number is its slot; slots are never reused until the
+// table is emptied or reloaded, so the slot order is the stored order (as
+// loaded, added rows last) and a slot number is a stable row reference.
+
+#include "model/FieldDef.h"
+#include "model/FieldValue.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kf {
+
+constexpr uint32_t kNoRow = UINT32_MAX;
+
+// A cell as the comparisons see it.
+struct TCell {
+    bool null = true;
+    int32_t i = 0;
+    std::string_view s;
+};
+
+// Compares two cells of a column of the given type: null first, integers by
+// value, bytes by unsigned byte order then length.
+inline int CompareCells(const TCell &a, const TCell &b, TFieldType type)
+{
+    if (a.null || b.null)
+        return a.null == b.null ? 0 : (a.null ? -1 : 1);
+    if (type == TFieldType::Integer || type == TFieldType::Boolean)
+        return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+    const size_t n = a.s.size() < b.s.size() ? a.s.size() : b.s.size();
+    if (n) {
+        const int c = std::memcmp(a.s.data(), b.s.data(), n);
+        if (c)
+            return c < 0 ? -1 : 1;
+    }
+    return a.s.size() < b.s.size() ? -1 : (a.s.size() > b.s.size() ? 1 : 0);
+}
+
+// Field definitions plus the rows, without any cursor: what a datapacket holds.
+class TRowData {
+public:
+    struct Column {
+        std::vector<int32_t> ints;  // Integer, Boolean (0/1)
+        std::vector<uint64_t> offs; // String, Graphic: offset into the arena
+        std::vector<uint32_t> lens; // String, Graphic: length
+        std::vector<uint8_t> nulls; // 1 = null
+    };
+
+    std::vector<TFieldDef> defs;
+    std::vector<Column> cols;
+    std::vector<char> arena;
+    uint64_t garbage = 0;       // arena bytes no longer referenced
+    std::vector<uint8_t> alive; // per slot
+    uint32_t liveCount = 0;
+
+    void Define(std::vector<TFieldDef> fieldDefs);
+    void ClearRows();
+    uint32_t SlotCount() const { return static_cast<uint32_t>(alive.size()); }
+    bool IsVarying(int col) const
+    {
+        const TFieldType t = defs[col].DataType;
+        return t == TFieldType::String || t == TFieldType::Graphic;
+    }
+
+    void Reserve(size_t rows);
+    // Values are taken as already converted to the column's kind (null allowed).
+    uint32_t AppendRow(const std::vector<TValue> &values);
+    // Appends one cell; used by the datapacket reader, column by column, row
+    // by row, after BeginRow(). Lengths are stored as given.
+    uint32_t BeginRow();
+    void PushNull(int col);
+    void PushInt(int col, int32_t v);
+    void PushBytes(int col, const char *p, size_t n);
+
+    void SetRow(uint32_t row, const std::vector<TValue> &values);
+    void SetCell(uint32_t row, int col, const TValue &v);
+    void KillRow(uint32_t row);   // marks the slot dead, frees nothing yet
+    void FreeRow(uint32_t row);   // releases a dead row's arena bytes
+    void ReviveRow(uint32_t row, const std::vector<TValue> &values);
+
+    bool IsNull(uint32_t row, int col) const { return cols[col].nulls[row] != 0; }
+    int32_t Int(uint32_t row, int col) const { return cols[col].ints[row]; }
+    std::string_view Bytes(uint32_t row, int col) const
+    {
+        const Column &c = cols[col];
+        return std::string_view(arena.data() + c.offs[row], c.lens[row]);
+    }
+    TCell Cell(uint32_t row, int col) const
+    {
+        TCell cell;
+        cell.null = IsNull(row, col);
+        if (!cell.null) {
+            if (IsVarying(col))
+                cell.s = Bytes(row, col);
+            else
+                cell.i = Int(row, col);
+        }
+        return cell;
+    }
+    TValue Value(uint32_t row, int col) const;
+    std::vector<TValue> RowValues(uint32_t row) const;
+
+    // Re-packs the arena when more than half of it is garbage.
+    void MaybeCompact();
+
+private:
+    void StoreBytes(int col, uint32_t row, std::string_view bytes);
+};
+
+// Converts a value to a column's kind; false when it cannot be (text that is
+// not a number for an integer column, ...). Text is cut at a zero byte and to
+// the column width. A null stays null.
+bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out);
+
+// Strict decimal integer (leading blanks and a sign allowed).
+bool ParseIntegerText(std::string_view s, int32_t &out);
+// "True"/"False" (any case), "T"/"F", "1"/"0".
+bool ParseBooleanText(std::string_view s, bool &out);
+// Text as a column of this width stores it: cut at a zero byte, then to width.
+std::string CutText(std::string_view s, int width);
+
+// A cell made from a value of the column's own kind.
+inline TCell CellOf(const TValue &v)
+{
+    TCell c;
+    c.null = v.IsNull();
+    if (v.kind() == TValue::Kind::Bytes)
+        c.s = v.bytes();
+    else
+        c.i = v.integer();
+    return c;
+}
+
+} // namespace kf

@@ -1,0 +1,138 @@
+// keyfolio-tool course: picks dictionary words into groups for typing lessons
+// and writes the result text exactly as the course generator window shows it.
+
+#include "common/Errors.h"
+#include "common/TextFile.h"
+#include "tool/ConsoleDialogs.h"
+#include "tool/ToolCommand.h"
+#include "wordlist/tcg.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+
+namespace kf::tool {
+
+namespace {
+
+constexpr int kExitPatternError = 3;
+
+const char *const kUsage =
+    "  course --dictionary FILE --strings FILE --mode finger|letters|head|tail|regex\n"
+    "         [--min N] [--max N] [--case-sensitive]\n"
+    "         [--view picked|default|length|no-headings|with-headings|wordlist]\n"
+    "         [--no-headings] [-o OUT]\n"
+    "      Picks the dictionary's words into one group per line of the strings file\n"
+    "      and writes the result text (default: min 0, max 50, view picked with\n"
+    "      headings; to stdout unless -o). Exit status 3 after a pattern error\n"
+    "      (the partial result is still written).";
+
+int usageError(const std::string &why)
+{
+    std::cerr << "keyfolio-tool course: " << why << "\nUsage:\n" << kUsage << "\n";
+    return kExitUsage;
+}
+
+bool parseInt(const std::string &text, int32_t &value)
+{
+    if (text.empty())
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = int32_t(v);
+    return true;
+}
+
+int runCourse(const std::vector<std::string> &args)
+{
+    static const std::map<std::string, int> modes = {
+        {"finger", tcgClass::FingerPlacement}, {"letters", tcgClass::LetterStrings},
+        {"head", tcgClass::HeadLetters},       {"tail", tcgClass::TailLetters},
+        {"regex", tcgClass::RegularExpression},
+    };
+    static const std::map<std::string, int> views = {
+        {"picked", tcgClass::AsPicked},         {"default", tcgClass::SortDefault},
+        {"length", tcgClass::SortByLength},     {"no-headings", tcgClass::NoHeadings},
+        {"with-headings", tcgClass::WithHeadings}, {"wordlist", tcgClass::WordListView},
+    };
+
+    std::string dictionaryPath, stringsPath, outPath;
+    int mode = 0, view = tcgClass::AsPicked;
+    int32_t minLength = 0, maxLength = 50;
+    bool caseSensitive = false, headings = true;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&](std::string &out) {
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--case-sensitive") {
+            caseSensitive = true;
+        } else if (a == "--no-headings") {
+            headings = false;
+        } else if (a == "--dictionary" || a == "--strings" || a == "--mode" || a == "--min" ||
+                   a == "--max" || a == "--view" || a == "-o") {
+            if (!value(v))
+                return usageError(a + " needs a value");
+            if (a == "--dictionary") {
+                dictionaryPath = v;
+            } else if (a == "--strings") {
+                stringsPath = v;
+            } else if (a == "-o") {
+                outPath = v;
+            } else if (a == "--mode") {
+                const auto it = modes.find(v);
+                if (it == modes.end())
+                    return usageError("unknown mode \"" + v + "\"");
+                mode = it->second;
+            } else if (a == "--view") {
+                const auto it = views.find(v);
+                if (it == views.end())
+                    return usageError("unknown view \"" + v + "\"");
+                view = it->second;
+            } else if (!parseInt(v, a == "--min" ? minLength : maxLength)) {
+                std::cerr << "keyfolio-tool course: " << a << " needs a whole number, not \"" << v
+                          << "\"\n";
+                return kExitError;
+            }
+        } else {
+            return usageError("unknown argument \"" + a + "\"");
+        }
+    }
+    if (dictionaryPath.empty() || stringsPath.empty() || mode == 0)
+        return usageError("--dictionary, --strings and --mode are required");
+
+    ConsoleDialogs::install();
+    const WordList strings = readTextLines(stringsPath);
+    const WordList words = readTextLines(dictionaryPath);
+
+    tcgClass engine;
+    engine.MinLength = minLength;
+    engine.MaxLength = maxLength;
+    engine.CaseSensitive = caseSensitive;
+    engine.Generate(words, strings, mode);
+    const std::string text = engine.RenderResultText(view, headings);
+
+    if (outPath.empty()) {
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+            throw EInOutError("Cannot write the result to standard output");
+    } else {
+        writeFileBytes(outPath, text);
+    }
+    return engine.LastError().empty() ? kExitOk : kExitPatternError;
+}
+
+const ToolCommand registerCourse("course", kUsage, runCourse);
+
+} // namespace
+
+} // namespace kf::tool

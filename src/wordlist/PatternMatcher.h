@@ -1,0 +1,62 @@
+#pragma once
+// The course generator's regular-expression matcher: compiles patterns of the
+// pattern dialect (see PatternDialect) with PCRE2 and JIT, keeps every pattern
+// it compiled until ClearCache, and finds the leftmost match in a subject.
+
+#include "common/CodePage.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kf {
+
+class PatternMatcher {
+public:
+    // One compiled pattern; owned by the matcher's cache.
+    class Compiled;
+
+    PatternMatcher();
+    ~PatternMatcher();
+    PatternMatcher(const PatternMatcher &) = delete;
+    PatternMatcher &operator=(const PatternMatcher &) = delete;
+
+    // The compiled form of a pattern, compiled on first use with the code page
+    // in force. Throws ERegExError when the pattern is invalid (every time it
+    // is asked for).
+    const Compiled &Compile(std::string_view pattern);
+
+    // Makes a pattern the current one (Compile + select).
+    void SetPattern(std::string_view pattern);
+    const std::string &Pattern() const { return m_pattern; }
+
+    // Leftmost match of a pattern (or the current one) in subject: true and the
+    // match's offset and length, or false. Throws ERegExError when the engine
+    // fails (match limit, JIT stack).
+    bool Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length);
+    bool Exec(std::string_view subject, size_t &start, size_t &length);
+
+    // Forgets every compiled pattern and takes the code page in force anew.
+    void ClearCache();
+    size_t CacheSize() const { return m_cache.size(); }
+
+    // The PCRE2 pattern a compiled pattern was made from (for diagnostics).
+    static const std::string &Translation(const Compiled &pattern);
+
+    // Upper bound on backtracking steps for one match before it counts as failed.
+    static constexpr uint32_t kMatchLimit = 20'000'000;
+
+private:
+    void buildTables();
+
+    struct Engine;
+    std::unique_ptr<Engine> m_engine;
+    std::unordered_map<std::string, std::unique_ptr<Compiled>> m_cache;
+    const Compiled *m_current = nullptr;
+    std::string m_pattern;
+};
+
+} // namespace kf

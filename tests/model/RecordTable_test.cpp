@@ -1,0 +1,701 @@
+// The record-table engine: cursors, orders, filters, editing, clones, links.
+
+#include "common/Errors.h"
+#include "model/RecordTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace kf;
+
+namespace {
+
+std::vector<TFieldDef> CharFields()
+{
+    return {{"Name", TFieldType::String, 30},  {"Code", TFieldType::Integer},
+            {"KeyNo", TFieldType::Integer},    {"Shift", TFieldType::Boolean},
+            {"AltGr", TFieldType::Boolean},    {"Accent", TFieldType::Integer}};
+}
+
+std::vector<TFieldDef> WordFields()
+{
+    return {{"Word", TFieldType::String, 40}, {"Count", TFieldType::Integer}, {"Len", TFieldType::Integer}};
+}
+
+// Every row of the cursor's view, walked with First/Next, as one field's text.
+std::vector<std::string> Walk(TRecordTable &t, const char *field)
+{
+    std::vector<std::string> out;
+    for (t.First(); !t.Eof(); t.Next())
+        out.push_back(t.FieldByName(field).AsString());
+    return out;
+}
+
+// Rows read by view position without moving the cursor.
+std::vector<std::string> ViewOf(const TRecordTable &t, int field)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < t.RecordCount(); ++i) {
+        const TValue v = t.FieldValueAt(i, field);
+        out.push_back(v.IsNull() ? "null" : v.kind() == TValue::Kind::Bytes ? v.bytes() : std::to_string(v.integer()));
+    }
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(RecordTable, NullsReadAsZeroEmptyFalseAndNamesMatchWithoutCase)
+{
+    TRecordTable t(CharFields());
+    t.Append();
+    t.Post();
+    ASSERT_EQ(t.RecordCount(), 1);
+    EXPECT_TRUE(t.FieldByName("code").IsNull());
+    EXPECT_EQ(t.FieldByName("CODE").AsInteger(), 0);
+    EXPECT_EQ(t.FieldByName("name").AsString(), "");
+    EXPECT_FALSE(t.FieldByName("shift").AsBoolean());
+    EXPECT_THROW(t.FieldByName("Nope"), EDatabaseError);
+    try {
+        t.FieldByName("Nope");
+    } catch (const EDatabaseError &e) {
+        EXPECT_STREQ(e.what(), "Field 'Nope' not found");
+    }
+}
+
+TEST(RecordTable, RequiredFieldRefusesPostAndStaysInEdit)
+{
+    TRecordTable t({{"Name", TFieldType::String, 20, true}, {"KeyValue", TFieldType::Integer}});
+    t.Append();
+    t.FieldByName("KeyValue").SetAsInteger(5);
+    try {
+        t.Post();
+        FAIL() << "post accepted";
+    } catch (const EDatabaseError &e) {
+        EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
+    }
+    EXPECT_EQ(t.State(), TDataSetState::Insert);
+    EXPECT_EQ(t.FieldByName("KeyValue").AsInteger(), 5); // the buffer is kept
+    t.FieldByName("Name").SetAsString("");
+    EXPECT_THROW(t.Post(), EDatabaseError); // empty text is no value either
+    t.FieldByName("Name").SetAsString("Q");
+    t.Post();
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST(RecordTable, TextIsCutToWidthAndAtZeroByte)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecord({std::string(45, 'x'), 1, 45});
+    EXPECT_EQ(t.FieldByName("Word").AsString(), std::string(40, 'x'));
+    t.Edit();
+    t.FieldByName("Word").SetAsString(std::string("ab\0cd", 5));
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "ab");
+}
+
+TEST(RecordTable, EditOnEmptyTableStartsNewRow)
+{
+    TRecordTable t(CharFields());
+    t.Edit();
+    EXPECT_EQ(t.State(), TDataSetState::Insert);
+    t.FieldByName("Code").SetAsInteger(65);
+    t.Post();
+    EXPECT_EQ(t.RecordCount(), 1);
+    EXPECT_EQ(t.FieldByName("Code").AsInteger(), 65);
+    // With rows, Edit edits the current one.
+    t.Edit();
+    EXPECT_EQ(t.State(), TDataSetState::Edit);
+    t.Cancel();
+}
+
+TEST(RecordTable, SettingFieldsOutsideEditIsRefused)
+{
+    TRecordTable t(CharFields());
+    t.AppendRecord({"a", 1});
+    EXPECT_THROW(t.FieldByName("Code").SetAsInteger(3), EDatabaseError);
+    t.Edit();
+    EXPECT_THROW(t.FieldByName("Code").SetAsString("x1"), EConvertError);
+    t.FieldByName("Code").SetAsString("-17");
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Code").AsInteger(), -17);
+}
+
+TEST(RecordTable, CancelRestoresRowAndInsertPosition)
+{
+    TRecordTable t(CharFields());
+    t.AppendRecord({"a", 1});
+    t.AppendRecord({"b", 2});
+    t.First();
+    t.Edit();
+    t.FieldByName("Name").SetAsString("zz");
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "zz");
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "a");
+    t.Insert();
+    EXPECT_EQ(t.RecNo(), -1);
+    t.Cancel();
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(t.RecordCount(), 2);
+}
+
+TEST(RecordTable, NavigationPostsModifiedRowAndDropsUnmodifiedInsert)
+{
+    TRecordTable t(CharFields());
+    t.AppendRecord({"a", 1});
+    t.AppendRecord({"b", 2});
+    t.First();
+    t.Edit();
+    t.FieldByName("Code").SetAsInteger(10);
+    t.Next();
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Code").AsInteger(), 10);
+    t.Append();
+    t.First();
+    EXPECT_EQ(t.RecordCount(), 2);
+}
+
+TEST(RecordTable, OrdersByFieldListAndNamedIndexWithDescendingField)
+{
+    TRecordTable t(WordFields());
+    t.AddIndex("WordIndex", "Word");
+    t.AddIndex("CountIndex", "Count;Word", "Count");
+    const std::vector<std::vector<TValue>> rows = {
+        {"the", 2, 3}, {"cat", 2, 3}, {"saw", 1, 3}, {"a", 5, 1}, {"zebra", 1, 5}};
+    for (const auto &r : rows)
+        t.AppendRecord(r);
+
+    struct Case {
+        const char *fields;
+        const char *index;
+        Strings expected;
+    } cases[] = {
+        {"", "", {"the", "cat", "saw", "a", "zebra"}},
+        {"Word", "", {"a", "cat", "saw", "the", "zebra"}},
+        {"len;word", "", {"a", "cat", "saw", "the", "zebra"}},
+        {"Count", "", {"saw", "zebra", "the", "cat", "a"}}, // equal keys keep stored order
+        {"", "CountIndex", {"a", "cat", "the", "saw", "zebra"}},
+        {"", "wordindex", {"a", "cat", "saw", "the", "zebra"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.fields) + "/" + c.index);
+        if (*c.index)
+            t.SetIndexName(c.index);
+        else
+            t.SetIndexFieldNames(c.fields);
+        EXPECT_EQ(Walk(t, "Word"), c.expected);
+        EXPECT_EQ(ViewOf(t, 0), c.expected);
+    }
+    EXPECT_THROW(t.SetIndexName("Nope"), EDatabaseError);
+    EXPECT_THROW(t.SetIndexFieldNames("Word;Nope"), EDatabaseError);
+    EXPECT_EQ(t.IndexName(), "wordindex"); // a refused order changes nothing
+}
+
+TEST(RecordTable, OrderFollowsEditsAndCursorFollowsItsRow)
+{
+    TRecordTable t(WordFields());
+    for (const char *w : {"b", "d", "f"})
+        t.AppendRecord({w, 1, 1});
+    t.SetIndexFieldNames("Word");
+    ASSERT_EQ(ViewOf(t, 0), (Strings{"b", "d", "f"}));
+    t.First();
+    t.Edit();
+    t.FieldByName("Word").SetAsString("e");
+    t.Post();
+    EXPECT_EQ(ViewOf(t, 0), (Strings{"d", "e", "f"}));
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "e");
+    EXPECT_EQ(t.RecNo(), 2);
+    t.AppendRecord({"a", 1, 1});
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(ViewOf(t, 0), (Strings{"a", "d", "e", "f"}));
+}
+
+TEST(RecordTable, FindKeyOnCurrentOrder)
+{
+    TRecordTable t(WordFields());
+    t.AddIndex("WordIndex", "Word");
+    EXPECT_THROW(t.FindKey({"x"}), EDatabaseError); // no order
+    t.SetIndexName("WordIndex");
+    for (const char *w : {"pear", "apple", "fig"})
+        t.AppendRecord({w, 1, 1});
+    t.First();
+    EXPECT_TRUE(t.FindKey({"fig"}));
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "fig");
+    EXPECT_FALSE(t.FindKey({"fi"}));
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "fig"); // stays
+    // The key is cut to the field width, as stored values are.
+    t.AppendRecord({std::string(40, 'k'), 1, 41});
+    EXPECT_TRUE(t.FindKey({std::string(41, 'k')}));
+    EXPECT_EQ(t.FieldByName("Len").AsInteger(), 41);
+}
+
+TEST(RecordTable, LocateOnSeveralFieldsWithNulls)
+{
+    TRecordTable t(CharFields());
+    t.SetIndexFieldNames("Code");
+    // Name, Code, KeyNo, Shift, AltGr, Accent
+    t.AppendRecord({"B", 66, 5, true, false, 0});
+    t.AppendRecord({"b", 98, 5, false, false, 0});
+    t.AppendRecord({"a2", 97, 5, false, false, 0}); // lower Code wins over b
+    t.AppendRecord({"nokey", 1, TValue(), false, false, 0});
+    t.AppendRecord({"nullshift", 2, 7, TValue(), false, 0});
+
+    struct Case {
+        std::vector<TValue> values;
+        const char *found;
+    } cases[] = {
+        {{5, false, false, 0}, "a2"},
+        {{5, true, false, 0}, "B"},
+        {{5, true, true, 0}, nullptr},
+        {{TValue(), false, false, 0}, nullptr}, // a null KeyNo is never matched
+        {{7, false, false, 0}, nullptr},        // null Shift is not false
+        {{"5", 0, false, 0}, "a2"},             // values convert to the field kinds
+    };
+    t.Last();
+    for (const Case &c : cases) {
+        t.Last();
+        const bool ok = t.Locate("KeyNo;Shift;AltGr;Accent", c.values);
+        EXPECT_EQ(ok, c.found != nullptr);
+        EXPECT_EQ(t.FieldByName("Name").AsString(), c.found ? c.found : "b"); // stays when not found
+    }
+    EXPECT_TRUE(t.Locate("Code", {97}));
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "a2");
+    EXPECT_FALSE(t.Locate("Code", {1000}));
+    EXPECT_THROW(t.Locate("Code;KeyNo", {1}), EDatabaseError);
+}
+
+TEST(RecordTable, FilterRecordCountAndRecNo)
+{
+    TRecordTable t(WordFields());
+    for (int i = 1; i <= 10; ++i)
+        t.AppendRecord({std::string(size_t(i), 'w'), 11 - i, i});
+    t.SetFilter("Len>=3 AND Len<=5");
+    EXPECT_EQ(t.RecordCount(), 10); // not yet on
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(t.FieldByName("Len").AsInteger(), 3);
+    t.SetRecNo(3);
+    EXPECT_EQ(t.FieldByName("Len").AsInteger(), 5);
+    t.SetRecNo(99);
+    EXPECT_EQ(t.RecNo(), 3);
+    t.SetIndexFieldNames("Count");
+    EXPECT_EQ(ViewOf(t, 2), (Strings{"5", "4", "3"}));
+    EXPECT_EQ(t.FieldByName("Len").AsInteger(), 5); // the order kept the current row
+    EXPECT_EQ(t.RecNo(), 1);
+    // An edit that leaves the filter drops the row from the view.
+    t.Edit();
+    t.FieldByName("Len").SetAsInteger(9);
+    t.Post();
+    EXPECT_EQ(t.RecordCount(), 2);
+    EXPECT_EQ(t.FieldByName("Len").AsInteger(), 4);
+    t.SetFiltered(false);
+    EXPECT_EQ(t.RecordCount(), 10);
+    EXPECT_EQ(t.Filter(), "Len>=3 AND Len<=5"); // switched off, kept
+}
+
+TEST(RecordTable, FilterExpressions)
+{
+    TRecordTable t(CharFields());
+    t.AppendRecord({"a", 97, 5, true});
+    t.AppendRecord({"b", 98, 5, false});
+    t.AppendRecord({"c", 99, 6, false});
+    t.AppendRecord({"d", 100, TValue(), false});
+    t.SetFiltered(true);
+    struct Case {
+        const char *expr;
+        int count;
+    } cases[] = {
+        {"", 4},
+        {"KeyNo=5", 2},
+        {"keyno = 5 and Code >= 98", 1},
+        {"KeyNo=5 OR KeyNo=6", 3},
+        {"NOT (KeyNo=5)", 1}, // null KeyNo compares false either way
+        {"KeyNo<>5", 1},
+        {"Code>98", 2},
+        {"Code<98", 1},
+        {"Name='c'", 1},
+        {"Shift", 1},
+        {"Shift=True", 1},
+        {"KeyNo=-1", 0},
+    };
+    for (const Case &c : cases) {
+        t.SetFilter(c.expr);
+        EXPECT_EQ(t.RecordCount(), c.count) << c.expr;
+    }
+}
+
+TEST(RecordTable, FilterErrorsChangeNothing)
+{
+    TRecordTable t(CharFields());
+    t.AppendRecord({"a", 97, 5});
+    t.AppendRecord({"b", 98, 6});
+    t.SetFiltered(true);
+    t.SetFilter("KeyNo=5");
+    struct Case {
+        const char *expr;
+        const char *message;
+    } cases[] = {
+        {"KeyNo=", "Expression expected but nothing found"},
+        {"KeyNo=5 AND", "Expression expected but nothing found"},
+        {"Nope=1", "Field 'Nope' not found"},
+        {"KeyNo 5", "Operator expected but '5' found"},
+        {"KeyNo=5)", "End of expression expected but ')' found"},
+        {"(KeyNo=5", "')' expected but nothing found"},
+        {"Name='x", "Unterminated string in filter expression"},
+        {"KeyNo='x'", "Type mismatch in filter expression"},
+        {"KeyNo=99999999999", "Invalid number '99999999999' in filter expression"},
+    };
+    for (const Case &c : cases) {
+        try {
+            t.SetFilter(c.expr);
+            ADD_FAILURE() << c.expr << " accepted";
+        } catch (const EDatabaseError &e) {
+            EXPECT_STREQ(e.what(), c.message) << c.expr;
+        }
+        EXPECT_EQ(t.Filter(), "KeyNo=5");
+        EXPECT_EQ(t.RecordCount(), 1);
+    }
+    // Deep nesting is refused, not a stack overflow.
+    EXPECT_THROW(t.SetFilter(std::string(100000, '(') + "KeyNo=5"), EDatabaseError);
+}
+
+TEST(RecordTable, ClonesShareRowsWithOwnPositionAndStoredOrder)
+{
+    TRecordTable ctbl(CharFields());
+    ctbl.AppendRecord({"c", 99});
+    ctbl.AppendRecord({"a", 97});
+    ctbl.SetIndexFieldNames("Code");
+    ctbl.SetFilter("Code>0");
+    ctbl.SetFiltered(true);
+
+    TRecordTable f, dd;
+    f.CloneCursor(ctbl);
+    dd.CloneCursor(ctbl);
+    EXPECT_EQ(f.IndexFieldNames(), "");
+    EXPECT_FALSE(f.Filtered());
+    EXPECT_EQ(Walk(f, "Name"), (Strings{"c", "a"}));
+    EXPECT_EQ(Walk(ctbl, "Name"), (Strings{"a", "c"}));
+
+    // Rows added through any cursor are seen by all; clones list them last.
+    ctbl.AppendRecord({"b", 98});
+    f.AppendRecord({"z", 1});
+    EXPECT_EQ(ViewOf(f, 0), (Strings{"c", "a", "b", "z"}));
+    EXPECT_EQ(ViewOf(ctbl, 0), (Strings{"z", "a", "b", "c"}));
+
+    // Own positions.
+    f.First();
+    ctbl.Last();
+    EXPECT_EQ(f.FieldByName("Name").AsString(), "c");
+    EXPECT_EQ(ctbl.FieldByName("Name").AsString(), "c");
+    dd.SetRecNo(2);
+    EXPECT_EQ(dd.FieldByName("Name").AsString(), "a");
+
+    // An edit through one cursor is seen by the others at once.
+    dd.Edit();
+    dd.FieldByName("Code").SetAsInteger(200);
+    dd.Post();
+    EXPECT_EQ(ViewOf(ctbl, 0), (Strings{"z", "b", "c", "a"}));
+    EXPECT_EQ(ctbl.FieldByName("Name").AsString(), "c");
+
+    // Deleting another cursor's current row moves it to the next one.
+    f.First(); // "c"
+    ctbl.SetRecNo(3);
+    ASSERT_EQ(ctbl.FieldByName("Name").AsString(), "c");
+    ctbl.Delete();
+    EXPECT_EQ(f.FieldByName("Name").AsString(), "a");
+    EXPECT_EQ(ctbl.FieldByName("Name").AsString(), "a");
+    EXPECT_EQ(f.RecordCount(), 3);
+
+    // Re-cloning starts afresh: no filter, first row.
+    dd.SetFiltered(true);
+    dd.SetFilter("Code=1");
+    EXPECT_EQ(dd.RecordCount(), 1);
+    dd.CloneCursor(ctbl);
+    EXPECT_EQ(dd.RecordCount(), 3);
+    EXPECT_EQ(dd.Filter(), "");
+}
+
+TEST(RecordTable, EmptyDataSetDeletesHiddenRowsToo)
+{
+    TRecordTable t(WordFields());
+    for (int i = 0; i < 5; ++i)
+        t.AppendRecord({"w" + std::to_string(i), i, 2});
+    t.SetFilter("Count>=3");
+    t.SetFiltered(true);
+    TBookmark b = t.GetBookmark();
+    t.EmptyDataSet();
+    EXPECT_EQ(t.RecordCount(), 0);
+    t.SetFiltered(false);
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_TRUE(t.Eof());
+    EXPECT_TRUE(t.Bof());
+    EXPECT_FALSE(t.BookmarkValid(b));
+    EXPECT_THROW(t.Delete(), EDatabaseError);
+    t.AppendRecord({"x", 1, 1});
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST(RecordTable, DeleteWhileWalkingDeletesExactlyTheMatchingRows)
+{
+    TRecordTable t(WordFields());
+    for (const char *w : {"abc1", "abc", "2006", "x9", "zz", "q"})
+        t.AppendRecord({w, 1, int32_t(std::string(w).size())});
+    t.SetFilter("Len>=2");
+    t.SetFiltered(true);
+    t.DisableControls();
+    t.First();
+    while (!t.Eof()) {
+        if (t.FieldByName("Word").AsString().find_first_of("0123456789") != std::string::npos)
+            t.Delete();
+        else
+            t.Next();
+    }
+    t.EnableControls();
+    t.SetFiltered(false);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"abc", "zz", "q"}));
+}
+
+TEST(RecordTable, BookmarksSurviveReorderingAndGoStaleOnDelete)
+{
+    TRecordTable t(WordFields());
+    for (const char *w : {"m", "c", "x"})
+        t.AppendRecord({w, 1, 1});
+    t.First();
+    t.Next();
+    const TBookmark c = t.GetBookmark();
+    t.SetIndexFieldNames("Word");
+    t.Last();
+    t.GotoBookmark(c);
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "c");
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(t.ViewIndexOf(c), 0);
+    t.Delete();
+    EXPECT_FALSE(t.BookmarkValid(c));
+    EXPECT_THROW(t.GotoBookmark(c), EDatabaseError);
+    EXPECT_EQ(t.ViewIndexOf(c), -1);
+}
+
+TEST(RecordTable, ChangeLogMergeAndCancel)
+{
+    TRecordTable t(WordFields());
+    EXPECT_TRUE(t.LogChanges());
+    t.AppendRecord({"keep", 1, 4});
+    t.MergeChangeLog();
+    EXPECT_EQ(t.ChangeCount(), 0);
+    t.AppendRecord({"new", 1, 3});
+    t.First();
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(7);
+    t.Post();
+    EXPECT_EQ(t.ChangeCount(), 2);
+    t.CancelUpdates();
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep"}));
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+    t.Delete();
+    EXPECT_EQ(t.RecordCount(), 0);
+    t.CancelUpdates();
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep"}));
+    t.SetLogChanges(false);
+    t.AppendRecord({"x", 1, 1});
+    EXPECT_EQ(t.ChangeCount(), 0);
+}
+
+namespace {
+
+// Records what a data link hears, and checks it against the cursor the way an
+// item model would: RecordCount() must move in step with the announcements.
+class RecordingLink : public IDataLink {
+public:
+    std::vector<std::string> log;
+    int expectedCount = 0;
+    bool inReset = false;
+
+    void DataSetAboutToReset(TRecordTable &) override
+    {
+        inReset = true;
+        log.push_back("aboutToReset");
+    }
+    void DataSetReset(TRecordTable &t) override
+    {
+        inReset = false;
+        expectedCount = t.RecordCount();
+        log.push_back("reset");
+    }
+    void RowsAboutToBeInserted(TRecordTable &t, int first, int last) override
+    {
+        EXPECT_EQ(t.RecordCount(), expectedCount) << "count changed before the announcement";
+        log.push_back("insert " + std::to_string(first) + "-" + std::to_string(last));
+        pending = last - first + 1;
+    }
+    void RowsInserted(TRecordTable &t, int, int) override
+    {
+        expectedCount += pending;
+        EXPECT_EQ(t.RecordCount(), expectedCount);
+    }
+    void RowsAboutToBeRemoved(TRecordTable &t, int first, int last) override
+    {
+        EXPECT_EQ(t.RecordCount(), expectedCount);
+        log.push_back("remove " + std::to_string(first) + "-" + std::to_string(last));
+        pending = last - first + 1;
+    }
+    void RowsRemoved(TRecordTable &t, int, int) override
+    {
+        expectedCount -= pending;
+        EXPECT_EQ(t.RecordCount(), expectedCount);
+    }
+    void RowChanged(TRecordTable &, int i) override { log.push_back("changed " + std::to_string(i)); }
+    void CurrentRowChanged(TRecordTable &t) override { log.push_back("current " + std::to_string(t.RecNo())); }
+    void StateChanged(TRecordTable &t) override
+    {
+        log.push_back(std::string("state ") + (t.State() == TDataSetState::Browse ? "browse"
+                                               : t.State() == TDataSetState::Edit ? "edit" : "insert"));
+    }
+
+private:
+    int pending = 0;
+};
+
+} // namespace
+
+TEST(RecordTable, DataLinksHearRowChangesInViewPositions)
+{
+    TRecordTable t(WordFields());
+    TRecordTable clone;
+    for (const char *w : {"b", "d"})
+        t.AppendRecord({w, 1, 1});
+    clone.CloneCursor(t);
+    t.SetIndexFieldNames("Word");
+    RecordingLink link, cloneLink;
+    t.AddDataLink(&link);
+    clone.AddDataLink(&cloneLink);
+    link.expectedCount = t.RecordCount();
+    cloneLink.expectedCount = clone.RecordCount();
+
+    clone.AppendRecord({"a", 1, 1}); // sorted first in t, last in the clone
+    EXPECT_EQ(link.log, (Strings{"insert 0-0"}));
+    EXPECT_EQ(cloneLink.log, (Strings{"state insert", "insert 2-2", "state browse", "current 3"}));
+
+    link.log.clear();
+    t.Last();
+    ASSERT_EQ(t.FieldByName("Word").AsString(), "d");
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(5); // not an order field: changed in place
+    t.Post();
+    t.Edit();
+    t.FieldByName("Word").SetAsString("0"); // moves to the front
+    t.Post();
+    EXPECT_EQ(link.log, (Strings{"state edit", "changed 2", "state browse", "state edit",
+                                 "remove 2-2", "insert 0-0", "state browse", "current 1"}));
+
+    link.log.clear();
+    t.Delete();
+    EXPECT_EQ(link.log, (Strings{"remove 0-0", "current 1"}));
+
+    link.log.clear();
+    t.DisableControls();
+    t.AppendRecord({"q", 1, 1});
+    t.First();
+    t.EnableControls();
+    EXPECT_EQ(link.log, (Strings{"aboutToReset", "reset", "state browse", "current 1"}));
+
+    link.log.clear();
+    t.SetFiltered(true);
+    t.SetFilter("Word='q'");
+    EXPECT_EQ(link.log, (Strings{"aboutToReset", "reset", "current 1", "aboutToReset", "reset", "current 1"}));
+    EXPECT_EQ(link.expectedCount, 1);
+    t.RemoveDataLink(&link);
+    clone.RemoveDataLink(&cloneLink);
+}
+
+TEST(RecordTable, EventsFire)
+{
+    TRecordTable t;
+    int opened = 0, posted = 0, scrolled = 0;
+    t.AfterOpen = [&](TRecordTable &) { ++opened; };
+    t.AfterPost = [&](TRecordTable &) { ++posted; };
+    t.AfterScroll = [&](TRecordTable &) { ++scrolled; };
+    t.BeforePost = [&](TRecordTable &tt) {
+        if (tt.FieldByName("Count").AsInteger() < 0)
+            throw EDatabaseError("negative");
+    };
+    t.CreateDataSet(WordFields());
+    EXPECT_EQ(opened, 1);
+    t.AppendRecord({"a", 1, 1});
+    t.AppendRecord({"b", 1, 1});
+    EXPECT_EQ(posted, 2);
+    scrolled = 0;
+    t.First();
+    t.Next();
+    EXPECT_EQ(scrolled, 2);
+    t.Append();
+    t.FieldByName("Count").SetAsInteger(-1);
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    EXPECT_EQ(t.State(), TDataSetState::Insert);
+    t.Cancel();
+    t.LoadFromBytes(t.SaveToBytes());
+    EXPECT_EQ(opened, 2);
+}
+
+TEST(RecordTable, ManyRowsKeepViewsConsistent)
+{
+    // Random edits through three cursors; every view must stay sorted, filtered
+    // and complete.
+    TRecordTable t(WordFields());
+    TRecordTable byCount, filtered;
+    byCount.CloneCursor(t);
+    filtered.CloneCursor(t);
+    t.SetIndexFieldNames("Word");
+    byCount.AddIndex("CountIndex", "Count;Word", "Count");
+    byCount.SetIndexName("CountIndex");
+    filtered.SetFilter("Len>=3 AND Len<=5");
+    filtered.SetFiltered(true);
+    t.SetLogChanges(false);
+    uint32_t seed = 12345;
+    auto rnd = [&](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        TRecordTable &c = step % 3 == 0 ? t : step % 3 == 1 ? byCount : filtered;
+        const uint32_t op = rnd(10);
+        if (op < 5 || c.RecordCount() == 0) {
+            const std::string w(1 + rnd(7), char('a' + rnd(5)));
+            c.AppendRecord({w, int32_t(rnd(20)), int32_t(w.size())});
+        } else if (op < 8) {
+            c.SetRecNo(1 + int(rnd(uint32_t(c.RecordCount()))));
+            c.Edit();
+            c.FieldByName("Count").SetAsInteger(int32_t(rnd(20)));
+            if (rnd(2))
+                c.FieldByName("Len").SetAsInteger(int32_t(rnd(8)));
+            c.Post();
+        } else {
+            c.SetRecNo(1 + int(rnd(uint32_t(c.RecordCount()))));
+            c.Delete();
+        }
+        if (step % 100 == 0) {
+            t.SetIndexFieldNames(step % 200 ? "Word" : "len;word"); // rebuild now and then
+        }
+    }
+    // Compare each incremental view with a freshly built one.
+    auto snapshot = [](TRecordTable &c) {
+        std::vector<std::string> rows;
+        for (int i = 0; i < c.RecordCount(); ++i)
+            rows.push_back(c.FieldValueAt(i, 0).bytes() + "/" + std::to_string(c.FieldValueAt(i, 1).integer()) +
+                           "/" + std::to_string(c.FieldValueAt(i, 2).integer()));
+        return rows;
+    };
+    for (TRecordTable *c : {&t, &byCount, &filtered}) {
+        const auto incremental = snapshot(*c);
+        const std::string f = c->Filter();
+        c->SetFiltered(!c->Filtered());
+        c->SetFiltered(!c->Filtered()); // forces a rebuild
+        EXPECT_EQ(snapshot(*c), incremental);
+    }
+    EXPECT_EQ(t.RecordCount(), byCount.RecordCount());
+}

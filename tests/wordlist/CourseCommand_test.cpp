@@ -1,0 +1,123 @@
+// keyfolio-tool course, run as a process: the result text byte for byte,
+// the exit statuses and what goes to stderr.
+
+#include "common/TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
+const std::string kData = std::string(KF_TEST_DATA_DIR) + "/tcg/";
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun course(const QStringList &args)
+{
+    QProcess p;
+    p.start(kTool, QStringList{"course"} + args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
+QStringList golden()
+{
+    return {"--dictionary", QString::fromStdString(kData + "dictionary.txt"), "--strings",
+            QString::fromStdString(kData + "strings.txt"), "--mode", "letters"};
+}
+
+TEST(CourseCommand, ViewsWriteTheResultTextByteForByte)
+{
+    const struct {
+        QStringList args;
+        const char *file;
+    } cases[] = {
+        {{}, "view0-headings.txt"},
+        {{"--no-headings"}, "view0.txt"},
+        {{"--view", "picked"}, "view0-headings.txt"},
+        {{"--view", "default"}, "view1-headings.txt"},
+        {{"--view", "default", "--no-headings"}, "view1.txt"},
+        {{"--view", "length"}, "view2-headings.txt"},
+        {{"--view", "length", "--no-headings"}, "view2.txt"},
+        {{"--view", "no-headings"}, "view3.txt"},
+        {{"--view", "with-headings", "--no-headings"}, "view4.txt"},
+        {{"--view", "wordlist"}, "view5.txt"},
+    };
+    for (const auto &c : cases) {
+        const ToolRun r = course(golden() + c.args);
+        EXPECT_EQ(r.status, 0) << c.file << r.err;
+        EXPECT_EQ(r.out, kf::readFileBytes(kData + c.file)) << c.file;
+    }
+}
+
+TEST(CourseCommand, WritesToAFileWithDashO)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("result.txt");
+    const ToolRun r = course(golden() + QStringList{"--view", "wordlist", "-o", out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(kf::readFileBytes(out.toStdString()), kf::readFileBytes(kData + "view5.txt"));
+}
+
+TEST(CourseCommand, LengthsAndCaseReachTheEngine)
+{
+    QTemporaryDir dir;
+    const std::string strings = dir.filePath("s.txt").toStdString();
+    const std::string words = dir.filePath("w.txt").toStdString();
+    kf::writeTextLines(strings, {"asdf"});
+    kf::writeTextLines(words, {"a", "sad", "Sad", "fads", "dad"});
+    const QStringList base{"--dictionary", QString::fromStdString(words), "--strings",
+                           QString::fromStdString(strings), "--mode", "finger", "--view", "no-headings"};
+    EXPECT_EQ(course(base).out, "a sad Sad fads dad\r\n");
+    EXPECT_EQ(course(base + QStringList{"--min", "3", "--max", "3"}).out, "sad Sad dad\r\n");
+    EXPECT_EQ(course(base + QStringList{"--case-sensitive", "--min", "2"}).out, "sad fads dad\r\n");
+}
+
+TEST(CourseCommand, PatternErrorWritesThePartialResultAndExitsWith3)
+{
+    QTemporaryDir dir;
+    const std::string strings = dir.filePath("s.txt").toStdString();
+    const std::string words = dir.filePath("w.txt").toStdString();
+    kf::writeTextLines(strings, {"c\\w+", "(ab"});
+    kf::writeTextLines(words, {"cat", "dog", "cow"});
+    const ToolRun r = course({"--dictionary", QString::fromStdString(words), "--strings",
+                          QString::fromStdString(strings), "--mode", "regex"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("Something wrong with regular expression: (ab"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "=========================\r\nThe to-be-typed keys:  c\\w+  >> Total: 1\r\n"
+                     "-------------------------\r\ncat\r\n"
+                     "=========================\r\nThe to-be-typed keys:  (ab  >> Total: 0\r\n"
+                     "-------------------------\r\n\r\n");
+}
+
+TEST(CourseCommand, BadInputsExitWithAnError)
+{
+    const std::string missing = "/nonexistent/words-xyz.txt";
+    ToolRun r = course({"--dictionary", QString::fromStdString(missing), "--strings",
+                    QString::fromStdString(kData + "strings.txt"), "--mode", "letters"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    r = course(golden() + QStringList{"--min", "three"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+
+    for (const QStringList &args : {QStringList{"--mode", "finger"}, golden() + QStringList{"--view", "sideways"},
+                                    golden() + QStringList{"--frobnicate"}, golden() + QStringList{"-o"}}) {
+        r = course(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+} // namespace
