@@ -243,6 +243,10 @@ void TRxSlider::mouseMoveEvent(QMouseEvent *event)
 
 void TRxSlider::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton) {
+        event->accept(); // the press has done its work
+        return;
+    }
     if (event->button() != Qt::LeftButton || m_press == Press::None) {
         event->ignore();
         return;

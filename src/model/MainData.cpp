@@ -209,11 +209,17 @@ void TDataMod::loadFromKit()
     }
     const PackageSettings settings = readReadme(readmeBytes);
 
-    // ... then replace. The packets parsed above parse again here; the key
-    // table keeps the order in force, Ctbl's AfterOpen sets up its cursors.
+    ReplaceDefinition(keyBytes, charBytes, settings);
+}
+
+void TDataMod::ReplaceDefinition(const std::string &keyPacket, const std::string &charPacket,
+                                 const PackageSettings &settings)
+{
+    // The key table keeps the order in force; Ctbl's AfterOpen sets up its
+    // order and cursors.
     const std::string keyOrder = MainTbl.IndexFieldNames();
     const std::string keyIndex = MainTbl.IndexName();
-    MainTbl.LoadFromBytes(keyBytes);
+    MainTbl.LoadFromBytes(keyPacket);
     try {
         if (!keyIndex.empty())
             MainTbl.SetIndexName(keyIndex);
@@ -222,7 +228,7 @@ void TDataMod::loadFromKit()
     } catch (const EDatabaseError &) {
         MainTbl.SetIndexFieldNames("Name"); // the order's fields are gone
     }
-    Ctbl.LoadFromBytes(charBytes);
+    Ctbl.LoadFromBytes(charPacket);
     SetSettings(settings);
 }
 

@@ -78,7 +78,13 @@ public:
     // complete archive. False on failure, with PackageError() telling why;
     // an earlier file at path then stays as it was.
     bool SavePackage(const std::string &path);
-    // The bytes SavePackage would write (for the command line and tests).
+    // Replaces both tables (field lists and rows) and every setting with
+    // datapackets already checked to parse and carry the fields above; the key
+    // table keeps its order. Used by LoadPackage once all members passed.
+    void ReplaceDefinition(const std::string &keyPacket, const std::string &charPacket,
+                           const PackageSettings &settings);
+
+    // The bytes SavePackage would write; throws what SavePackage reports.
     std::string PackageBytes();
 
     // The reason of the last failed LoadPackage/SavePackage; empty after a

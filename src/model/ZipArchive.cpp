@@ -7,6 +7,7 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +72,79 @@ std::string openFailure(int code)
     }
     }
 }
+
+// Raw deflate at level 6 with a 32 KiB window: the member data of a ZIP
+// archive.
+std::string deflateRaw(std::string_view data)
+{
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (deflateInit2(&zs, ZipArchive::kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw EZipError("cannot start the deflate compressor");
+    std::string out(size_t(deflateBound(&zs, uLong(data.size()))), '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    zs.avail_in = uInt(data.size());
+    zs.next_out = reinterpret_cast<Bytef *>(out.data());
+    zs.avail_out = uInt(out.size());
+    const int rc = deflate(&zs, Z_FINISH);
+    out.resize(size_t(zs.total_out));
+    deflateEnd(&zs);
+    if (rc != Z_STREAM_END)
+        throw EZipError("deflate failed");
+    return out;
+}
+
+// A libzip source that hands over member data deflated already, with its
+// uncompressed size and CRC, so the archive writer copies it as it is.
+struct DeflatedSource {
+    std::string deflated;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+    size_t position = 0;
+    zip_error_t error;
+
+    static zip_int64_t callback(void *userdata, void *data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        auto *self = static_cast<DeflatedSource *>(userdata);
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            self->position = 0;
+            return 0;
+        case ZIP_SOURCE_READ: {
+            const size_t n = std::min<size_t>(size_t(length), self->deflated.size() - self->position);
+            std::memcpy(data, self->deflated.data() + self->position, n);
+            self->position += n;
+            return zip_int64_t(n);
+        }
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->error);
+            if (!st)
+                return -1;
+            zip_stat_init(st);
+            st->size = self->size;
+            st->comp_size = self->deflated.size();
+            st->comp_method = ZIP_CM_DEFLATE;
+            st->crc = self->crc;
+            st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&self->error, data, length);
+        case ZIP_SOURCE_FREE:
+            zip_error_fini(&self->error);
+            delete self;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                                  ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&self->error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+};
 
 } // namespace
 
@@ -232,23 +306,7 @@ bool ZipArchive::deflateIsLarger(std::string_view data)
 
 uint64_t ZipArchive::deflatedSize(std::string_view data)
 {
-    // The same settings as the archive writer: raw deflate, 32 KiB window,
-    // the largest memory level.
-    z_stream zs;
-    std::memset(&zs, 0, sizeof zs);
-    if (deflateInit2(&zs, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw EZipError("cannot start the deflate compressor");
-    std::string out(size_t(deflateBound(&zs, uLong(data.size()))) + 16, '\0');
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    zs.avail_in = uInt(data.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out.data());
-    zs.avail_out = uInt(out.size());
-    const int rc = deflate(&zs, Z_FINISH);
-    const uLong produced = zs.total_out;
-    deflateEnd(&zs);
-    if (rc != Z_STREAM_END)
-        throw EZipError("deflate failed");
-    return produced;
+    return deflateRaw(data).size();
 }
 
 std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mtime)
@@ -269,7 +327,25 @@ std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mt
         throw EZipError("cannot create the ZIP archive: " + err.text());
     }
     for (const Member &m : members) {
-        zip_source_t *src = zip_source_buffer(za.get(), m.data.data(), m.data.size(), 0);
+        // Deflate once; a member that would grow is stored instead.
+        std::string deflated = deflateRaw(m.data);
+        const bool store = deflated.size() > m.data.size();
+        zip_source_t *src = nullptr;
+        if (store) {
+            src = zip_source_buffer(za.get(), m.data.data(), m.data.size(), 0);
+        } else {
+            auto *pre = new DeflatedSource;
+            pre->deflated = std::move(deflated);
+            pre->size = m.data.size();
+            pre->crc = uint32_t(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef *>(m.data.data()),
+                                        m.data.size()));
+            zip_error_init(&pre->error);
+            src = zip_source_function(za.get(), &DeflatedSource::callback, pre);
+            if (!src) {
+                zip_error_fini(&pre->error);
+                delete pre;
+            }
+        }
         if (!src)
             throw EZipError(m.name + ": " + zip_strerror(za.get()));
         const zip_int64_t idx = zip_file_add(za.get(), m.name.c_str(), src, 0);
@@ -277,9 +353,7 @@ std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mt
             zip_source_free(src);
             throw EZipError(m.name + ": " + zip_strerror(za.get()));
         }
-        const bool store = deflateIsLarger(m.data);
-        if (zip_set_file_compression(za.get(), zip_uint64_t(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                     store ? 0 : zip_uint32_t(kDeflateLevel)) != 0
+        if ((store && zip_set_file_compression(za.get(), zip_uint64_t(idx), ZIP_CM_STORE, 0) != 0)
             || zip_file_set_mtime(za.get(), zip_uint64_t(idx), mtime, 0) != 0)
             throw EZipError(m.name + ": " + zip_strerror(za.get()));
     }

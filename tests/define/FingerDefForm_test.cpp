@@ -1,3 +1,4 @@
+#include "app/ComFormFactory.h"
 #include "common/ScriptedDialogs.h"
 #include "define/FingerDefForm.h"
 #include "define/RxSlider.h"
@@ -64,6 +65,7 @@ private slots:
     void rightPressChoosesColour();
     void doubleClickOpensNoDialog();
     void slidersReachableByAssistiveTechnology();
+    void openedAgainWithoutRefresh();
 
 private:
     // A window inside a frame, as the program shows it.
@@ -379,6 +381,34 @@ void FingerDefFormTest::slidersReachableByAssistiveTechnology()
         QCOMPARE(iface->text(QAccessible::Name), QString::fromLatin1(names[k - 1]));
         QVERIFY(iface->valueInterface());
     }
+}
+
+void FingerDefFormTest::openedAgainWithoutRefresh()
+{
+    addKey(*m_dm);
+    m_dm->FingerLength.fill(30);
+    TWinFormFactory factory(m_area.get());
+    factory.ShowFingerDefFm();
+    QPointer<TFingerDefFm> form = factory.FindForm<TFingerDefFm>();
+    QVERIFY(form);
+    QCOMPARE(form->Slider(1)->value(), 30);
+
+    // The user moves a slider; the settings change behind the window.
+    QTest::keyClick(form->Slider(1), Qt::Key_Up);
+    m_dm->FingerLength.fill(70);
+    factory.ShowFingerDefFm();
+    QCOMPARE(factory.FindForm<TFingerDefFm>(), form.data());
+    QCOMPARE(form->Slider(1)->value(), 35);
+    QCOMPARE(form->Slider(2)->value(), 30);
+
+    // Closed and opened again: a fresh window, refreshed on its first showing.
+    QTest::mouseClick(form->CloseBn, Qt::LeftButton);
+    QTRY_VERIFY(form.isNull());
+    factory.ShowFingerDefFm();
+    form = factory.FindForm<TFingerDefFm>();
+    QVERIFY(form);
+    QCOMPARE(form->Slider(1)->value(), 70);
+    QCOMPARE(m_dialogs->count(Kind::Information), 0);
 }
 
 QTEST_MAIN(FingerDefFormTest)

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Whole-process timing of `keyfolio-tool course` over a dictionary of a million
+# lines (/usr/share/dict/american-english, Debian package wamerican, repeated),
+# with 100 defined strings in modes 1 to 4 and 20 patterns in mode 5, and
+# `grep -c -E` with the same 20 patterns over the same file for comparison.
+#
+#   bench/course_bench.sh [path/to/keyfolio-tool] [work-dir]
+#
+# Prints the best wall-clock time of RUNS runs (default 5) for each.
+set -euo pipefail
+HERE="$(cd "$(dirname "$0")" && pwd)"
+ROOT="$(cd "$HERE/.." && pwd)"
+TOOL="${1:-$ROOT/build/src/keyfolio-tool}"
+WORK="${2:-$ROOT/build/bench-course}"
+RUNS="${RUNS:-5}"
+WORDS_SRC=/usr/share/dict/american-english
+mkdir -p "$WORK"
+
+if [ ! -s "$WORDS_SRC" ]; then
+  echo "$WORDS_SRC is missing: apt-get install -y wamerican" >&2
+  exit 1
+fi
+DICT="$WORK/dict1m.txt"
+if [ ! -s "$DICT" ]; then
+  python3 - "$WORDS_SRC" "$DICT" <<'PY'
+import sys
+src = open(sys.argv[1], "rb").read().splitlines()
+with open(sys.argv[2], "wb") as f:
+    f.write(b"".join(src[i % len(src)] + b"\n" for i in range(1000000)))
+PY
+fi
+
+# The defined strings: 100 per mode, made from a fixed seed.
+python3 - "$WORK" <<'PY'
+import random, sys
+work = sys.argv[1]
+rnd = random.Random(20261210)
+letters = "abcdefghijklmnopqrstuvwxyz"
+common = "etaoinshrdlucmfwypvbgkqjxz"
+def pick(n, pool=letters):
+    return "".join(rnd.choice(pool) for _ in range(n))
+def write(name, lines):
+    with open(f"{work}/{name}", "w", newline="") as f:
+        f.write("".join(l + "\r\n" for l in lines))
+write("finger.txt", ["".join(rnd.sample(common[:16], rnd.randint(5, 12))) for _ in range(100)])
+write("letters.txt", [pick(rnd.choice([2, 3, 3, 4]), common[:18]) for _ in range(100)])
+write("head.txt", [pick(rnd.choice([2, 3, 3]), common[:18]) for _ in range(100)])
+write("tail.txt", [pick(rnd.choice([1, 2, 2, 3]), common[:18]) for _ in range(100)])
+write("regex.txt", [
+    r"\w*ing\b", r"\w+ed\b", r"^[aeiou]\w+", r"\w*tion\b", r"[a-m]+", r"\w{4}",
+    r"qu\w+", r"\w+ly\b", r"[^aeiou]+", r"\w*ness\b", r"ab\w*", r"\w+s\b",
+    r"\w*ph\w*", r"[A-Z]\w+", r"\w+'s", r"x\w*", r"\w*zz\w*", r"[aeiou]{2}\w*",
+    r"re\w+", r"\w+er\b",
+])
+PY
+
+# best_of N CMD...: the shortest wall-clock time of N runs and the shortest
+# CPU time (user + system) of the same runs, in seconds. The output goes to a
+# pipe that is read (GNU grep stops at the first match when it writes to /dev/null).
+best_of() {
+  local n=$1; shift
+  python3 - "$n" "$@" <<'PY'
+import resource, subprocess, sys, time
+n = int(sys.argv[1]); cmd = sys.argv[2:]
+wall = cpu = None
+for _ in range(n):
+    r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
+    t = time.perf_counter()
+    subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    d = time.perf_counter() - t
+    r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
+    c = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
+    wall = d if wall is None else min(wall, d)
+    cpu = c if cpu is None else min(cpu, c)
+print(f"{wall:.3f} s wall, {cpu:.3f} s CPU")
+PY
+}
+
+echo "dictionary: $(wc -l < "$DICT") lines, $(wc -c < "$DICT") bytes; best of $RUNS runs; load: $(cut -d" " -f1-3 /proc/loadavg) on $(nproc) cores"
+for mode in finger letters head tail; do
+  picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode" --view wordlist | grep -c . || true)
+  printf '%-8s 100 strings: %s  (%s words picked)\n' "$mode" \
+    "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode")" "$picked"
+done
+picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/regex.txt" --mode regex --view wordlist | grep -c . || true)
+printf '%-8s  20 patterns: %s  (%s words picked)\n' regex \
+  "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/regex.txt" --mode regex)" "$picked"
+
+GREP_ARGS=()
+while IFS= read -r p; do GREP_ARGS+=(-e "${p%$'\r'}"); done < "$WORK/regex.txt"
+printf '%-8s  20 patterns: %s  (grep -c -E, one run over the same file: %s lines)\n' grep \
+  "$(best_of "$RUNS" grep -c -E "${GREP_ARGS[@]}" "$DICT")" "$(grep -c -E "${GREP_ARGS[@]}" "$DICT" || true)"

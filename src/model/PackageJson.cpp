@@ -1,0 +1,421 @@
+#include "model/PackageJson.h"
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "model/MainData.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace kf {
+
+namespace {
+
+// ---- writing ---------------------------------------------------------------
+
+void appendJsonString(std::string &out, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    out += '"';
+    for (const char ch : utf8) {
+        const auto c = uint8_t(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendAsciiString(std::string &out, std::string_view ascii)
+{
+    appendJsonString(out, QString::fromLatin1(ascii.data(), qsizetype(ascii.size())));
+}
+
+const char *typeText(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String:
+        return "text";
+    case TFieldType::Integer:
+        return "integer";
+    case TFieldType::Boolean:
+        return "boolean";
+    case TFieldType::Graphic:
+        return "picture";
+    }
+    return "";
+}
+
+void appendValue(std::string &out, const TField &field, const CodePage &cp)
+{
+    if (field.IsNull()) {
+        out += "null";
+        return;
+    }
+    switch (field.DataType()) {
+    case TFieldType::Integer:
+        out += std::to_string(field.AsInteger());
+        break;
+    case TFieldType::Boolean:
+        out += field.AsBoolean() ? "true" : "false";
+        break;
+    case TFieldType::String:
+        appendJsonString(out, cp.decode(field.AsString()));
+        break;
+    case TFieldType::Graphic: {
+        const std::string bytes = field.AsBytes();
+        const QByteArray b64 = QByteArray(bytes.data(), qsizetype(bytes.size())).toBase64();
+        out += '"';
+        out.append(b64.constData(), size_t(b64.size()));
+        out += '"';
+        break;
+    }
+    }
+}
+
+void appendTable(std::string &out, const char *key, TRecordTable &table, const CodePage &cp)
+{
+    out += "  ";
+    appendAsciiString(out, key);
+    out += ": {\n    \"fields\": [";
+    const std::vector<TFieldDef> &defs = table.FieldDefs();
+    for (size_t i = 0; i < defs.size(); ++i) {
+        out += i ? ",\n      " : "\n      ";
+        out += "{\"name\": ";
+        appendAsciiString(out, defs[i].Name);
+        out += ", \"type\": \"";
+        out += typeText(defs[i].DataType);
+        out += "\"";
+        if (defs[i].DataType == TFieldType::String)
+            out += ", \"size\": " + std::to_string(defs[i].Size);
+        out += std::string(", \"required\": ") + (defs[i].Required ? "true" : "false") + "}";
+    }
+    out += defs.empty() ? "],\n" : "\n    ],\n";
+    out += "    \"rows\": [";
+
+    // Rows in stored order, through a cursor of our own.
+    TRecordTable cursor;
+    cursor.CloneCursor(table);
+    bool first = true;
+    for (cursor.First(); !cursor.Eof(); cursor.Next()) {
+        out += first ? "\n      {" : ",\n      {";
+        first = false;
+        for (int f = 0; f < cursor.FieldCount(); ++f) {
+            const TField field = cursor.Fields(f);
+            if (f)
+                out += ", ";
+            appendAsciiString(out, field.FieldName());
+            out += ": ";
+            appendValue(out, field, cp);
+        }
+        out += '}';
+    }
+    out += first ? "]\n  }" : "\n    ]\n  }";
+}
+
+std::vector<std::string> settingKeys()
+{
+    std::vector<std::string> keys = {"bkcolor", "Author", "misc"};
+    for (const char *suffix : {"", "x", "Color"})
+        for (const char *finger : kFingerKeys)
+            keys.push_back(std::string(finger) + suffix);
+    return keys;
+}
+
+std::vector<int32_t> settingNumbers(const PackageSettings &s)
+{
+    std::vector<int32_t> v;
+    for (const auto *a : {&s.lengths, &s.xValues, &s.colors})
+        v.insert(v.end(), a->begin(), a->end());
+    return v;
+}
+
+// ---- reading ---------------------------------------------------------------
+
+[[noreturn]] void fail(const std::string &where, const std::string &what)
+{
+    throw EConvertError(where + ": " + what);
+}
+
+std::string encodeExactly(const QString &text, const CodePage &cp, const std::string &where)
+{
+    const std::string bytes = cp.encode(text);
+    if (cp.decode(bytes) != text)
+        fail(where, "a character is not in code page " + cp.name());
+    return bytes;
+}
+
+int32_t toInt32(const QJsonValue &v, const std::string &where)
+{
+    const double d = v.toDouble();
+    if (!v.isDouble() || std::floor(d) != d || d < double(INT32_MIN) || d > double(INT32_MAX))
+        fail(where, "not a 32-bit integer");
+    return int32_t(d);
+}
+
+TFieldType typeFromText(const QString &text, const std::string &where)
+{
+    for (TFieldType t : {TFieldType::String, TFieldType::Integer, TFieldType::Boolean, TFieldType::Graphic})
+        if (text == QLatin1String(typeText(t)))
+            return t;
+    fail(where, "unknown type \"" + text.toStdString() + "\"");
+}
+
+struct ParsedTable {
+    std::vector<TFieldDef> defs;
+    std::vector<std::vector<TValue>> rows;
+};
+
+// check: throws when the field list lacks a field of the table it stands for.
+ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage &cp,
+                       void (*check)(const TRecordTable &, const std::string &))
+{
+    const QJsonValue tableValue = root.value(QLatin1String(key));
+    if (!tableValue.isObject())
+        fail(key, "missing or not an object");
+    const QJsonObject table = tableValue.toObject();
+    for (auto it = table.begin(); it != table.end(); ++it)
+        if (it.key() != "fields" && it.key() != "rows")
+            fail(key, "unknown entry \"" + it.key().toStdString() + "\"");
+    if (!table.value("fields").isArray() || !table.value("rows").isArray())
+        fail(key, "needs the arrays \"fields\" and \"rows\"");
+
+    ParsedTable out;
+    const QJsonArray fields = table.value("fields").toArray();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const std::string where = std::string(key) + ".fields[" + std::to_string(i) + "]";
+        if (!fields[i].isObject())
+            fail(where, "not an object");
+        const QJsonObject f = fields[i].toObject();
+        for (auto it = f.begin(); it != f.end(); ++it)
+            if (it.key() != "name" && it.key() != "type" && it.key() != "size" && it.key() != "required")
+                fail(where, "unknown entry \"" + it.key().toStdString() + "\"");
+        TFieldDef def;
+        const QString name = f.value("name").toString();
+        if (!f.value("name").isString() || name.isEmpty() || name.size() > 255)
+            fail(where, "needs a name");
+        for (const QChar c : name)
+            if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+                fail(where, "a field name is ASCII");
+        def.Name = name.toStdString();
+        for (const TFieldDef &earlier : out.defs)
+            if (QString::fromStdString(earlier.Name).compare(name, Qt::CaseInsensitive) == 0)
+                fail(where, "field '" + def.Name + "' appears twice");
+        def.DataType = typeFromText(f.value("type").toString(), where);
+        if (def.DataType == TFieldType::String) {
+            def.Size = toInt32(f.value("size"), where + ".size");
+            if (def.Size < 1 || def.Size > 65535)
+                fail(where + ".size", "must be 1 to 65535");
+        } else if (f.contains("size")) {
+            fail(where + ".size", "only text fields have a size");
+        }
+        if (f.contains("required") && !f.value("required").isBool())
+            fail(where + ".required", "not true or false");
+        def.Required = f.value("required").toBool(false);
+        out.defs.push_back(def);
+    }
+    {
+        TRecordTable probe;
+        probe.CreateDataSet(out.defs);
+        check(probe, key);
+    }
+
+    const QJsonArray rows = table.value("rows").toArray();
+    out.rows.reserve(size_t(rows.size()));
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const std::string rowWhere = std::string(key) + ".rows[" + std::to_string(r) + "]";
+        if (!rows[r].isObject())
+            fail(rowWhere, "not an object");
+        const QJsonObject row = rows[r].toObject();
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            bool known = false;
+            for (const TFieldDef &d : out.defs)
+                known = known || it.key() == QString::fromStdString(d.Name);
+            if (!known)
+                fail(rowWhere, "unknown field \"" + it.key().toStdString() + "\"");
+        }
+        std::vector<TValue> values;
+        values.reserve(out.defs.size());
+        for (const TFieldDef &d : out.defs) {
+            const std::string where = rowWhere + "." + d.Name;
+            const QJsonValue v = row.value(QString::fromStdString(d.Name));
+            if (v.isNull() || v.isUndefined()) {
+                if (d.Required)
+                    fail(where, "must have a value");
+                values.emplace_back();
+                continue;
+            }
+            switch (d.DataType) {
+            case TFieldType::Integer:
+                values.emplace_back(toInt32(v, where));
+                break;
+            case TFieldType::Boolean:
+                if (!v.isBool())
+                    fail(where, "not true or false");
+                values.emplace_back(v.toBool());
+                break;
+            case TFieldType::String: {
+                if (!v.isString())
+                    fail(where, "not a text");
+                const std::string bytes = encodeExactly(v.toString(), cp, where);
+                if (bytes.size() > size_t(d.Size))
+                    fail(where, "longer than " + std::to_string(d.Size) + " characters");
+                if (bytes.find('\0') != std::string::npos)
+                    fail(where, "holds a zero character");
+                if (d.Required && bytes.empty())
+                    fail(where, "must have a value");
+                values.emplace_back(bytes);
+                break;
+            }
+            case TFieldType::Graphic: {
+                if (!v.isString())
+                    fail(where, "not a base64 text");
+                const auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
+                                                                    QByteArray::AbortOnBase64DecodingErrors);
+                if (!decoded)
+                    fail(where, "not valid base64");
+                values.emplace_back(std::string(decoded.decoded.constData(), size_t(decoded.decoded.size())));
+                break;
+            }
+            }
+        }
+        out.rows.push_back(std::move(values));
+    }
+    return out;
+}
+
+PackageSettings parseSettings(const QJsonObject &root, const CodePage &cp)
+{
+    const QJsonValue value = root.value("settings");
+    if (!value.isObject())
+        fail("settings", "missing or not an object");
+    const QJsonObject obj = value.toObject();
+    const std::vector<std::string> keys = settingKeys();
+    for (auto it = obj.begin(); it != obj.end(); ++it)
+        if (std::find(keys.begin(), keys.end(), it.key().toStdString()) == keys.end())
+            fail("settings", "unknown setting \"" + it.key().toStdString() + "\"");
+    for (const std::string &k : keys)
+        if (!obj.contains(QString::fromStdString(k)))
+            fail("settings", "\"" + k + "\" is missing");
+
+    PackageSettings s;
+    s.bkcolor = toInt32(obj.value("bkcolor"), "settings.bkcolor");
+    for (const char *k : {"Author", "misc"}) {
+        const std::string where = std::string("settings.") + k;
+        if (!obj.value(k).isString())
+            fail(where, "not a text");
+        (k[0] == 'A' ? s.Author : s.misc) = encodeExactly(obj.value(k).toString(), cp, where);
+    }
+    size_t n = 3;
+    for (auto *a : {&s.lengths, &s.xValues, &s.colors})
+        for (int32_t &v : *a) {
+            v = toInt32(obj.value(QString::fromStdString(keys[n])), "settings." + keys[n]);
+            ++n;
+        }
+    return s;
+}
+
+void fillTable(TRecordTable &table, const ParsedTable &parsed)
+{
+    table.DisableControls();
+    try {
+        for (const auto &row : parsed.rows)
+            table.AppendRecord(row);
+    } catch (...) {
+        table.EnableControls();
+        throw;
+    }
+    table.EnableControls();
+}
+
+} // namespace
+
+std::string PackageToJson(TDataMod &dm, const CodePage &cp)
+{
+    std::string out = "{\n";
+    appendTable(out, "keys", dm.MainTbl, cp);
+    out += ",\n";
+    appendTable(out, "chars", dm.Ctbl, cp);
+    out += ",\n  \"settings\": {";
+    const PackageSettings s = dm.Settings();
+    const std::vector<std::string> keys = settingKeys();
+    const std::vector<int32_t> numbers = settingNumbers(s);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        out += i ? ",\n    " : "\n    ";
+        appendAsciiString(out, keys[i]);
+        out += ": ";
+        if (i == 0)
+            out += std::to_string(s.bkcolor);
+        else if (i == 1)
+            appendJsonString(out, cp.decode(s.Author));
+        else if (i == 2)
+            appendJsonString(out, cp.decode(s.misc));
+        else
+            out += std::to_string(numbers[i - 3]);
+    }
+    out += "\n  }\n}\n";
+    return out;
+}
+
+void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray(json.data(), qsizetype(json.size())), &error);
+    if (error.error != QJsonParseError::NoError)
+        throw EConvertError("JSON: " + error.errorString().toStdString() + " at offset "
+                            + std::to_string(error.offset));
+    if (!doc.isObject())
+        throw EConvertError("JSON: the document is not an object");
+    const QJsonObject root = doc.object();
+    for (auto it = root.begin(); it != root.end(); ++it)
+        if (it.key() != "keys" && it.key() != "chars" && it.key() != "settings")
+            throw EConvertError("JSON: unknown entry \"" + it.key().toStdString() + "\"");
+
+    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields);
+    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields);
+    const PackageSettings settings = parseSettings(root, cp);
+
+    // Build the tables apart first, so a refusal leaves dm as it was.
+    TRecordTable keyTable, charTable;
+    keyTable.CreateDataSet(keys.defs);
+    charTable.CreateDataSet(chars.defs);
+    fillTable(keyTable, keys);
+    fillTable(charTable, chars);
+    keyTable.MergeChangeLog();
+    charTable.MergeChangeLog();
+    const std::string keyPacket = keyTable.SaveToBytes();
+    const std::string charPacket = charTable.SaveToBytes();
+
+    dm.ReplaceDefinition(keyPacket, charPacket, settings);
+}
+
+} // namespace kf

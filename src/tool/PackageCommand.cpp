@@ -1,0 +1,158 @@
+// keyfolio-tool package: look into, dump and build keyboard packages (.vkt).
+
+#include "tool/ToolCommand.h"
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
+#include "model/MainData.h"
+#include "model/PackageJson.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+namespace kf::tool {
+
+namespace {
+
+const char *kUsage =
+    "  package info FILE                 members, key and character counts, settings of a package\n"
+    "  package dump FILE [-o OUT.json]   both tables and all settings as JSON\n"
+    "  package build IN.json -o FILE     a package from such JSON";
+
+int usage(const std::string &why)
+{
+    std::cerr << "keyfolio-tool package: " << why << "\nUsage:\n" << kUsage << "\n";
+    return kExitUsage;
+}
+
+// Writes a whole file in one step: a temporary file beside it, renamed over it.
+void writeWhole(const std::string &path, const std::string &bytes)
+{
+    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError("cannot create \"" + path + "\": " + file.errorString().toStdString());
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
+        throw EFCreateError("cannot write \"" + path + "\": " + file.errorString().toStdString());
+}
+
+void load(TDataMod &dm, const std::string &path)
+{
+    if (!dm.LoadPackage(path))
+        throw EInOutError(path + ": " + dm.PackageError());
+}
+
+const char *methodName(uint16_t method)
+{
+    switch (method) {
+    case ZipArchive::kStored:
+        return "stored";
+    case ZipArchive::kDeflated:
+        return "deflated";
+    default:
+        return "other";
+    }
+}
+
+int info(const std::string &path)
+{
+    TDataMod dm;
+    load(dm, path);
+    ZipArchive zip;
+    zip.open(path);
+
+    std::ostringstream out;
+    out << "File: " << path << "\nMembers:\n";
+    size_t width = 8;
+    for (const auto &m : zip.members())
+        width = std::max(width, m.name.size());
+    for (const auto &m : zip.members())
+        out << "  " << std::left << std::setw(int(width)) << m.name << std::right << std::setw(10) << m.size << " bytes  "
+            << std::left << std::setw(8) << methodName(m.method) << std::right << std::setw(10) << m.compressedSize
+            << " compressed\n";
+    out << "Keys: " << dm.MainTbl.RecordCount() << "\nCharacters: " << dm.Ctbl.RecordCount() << "\nSettings:\n";
+    const CodePage &cp = CodePage::current();
+    out << "  bkcolor=" << dm.bkcolor << "\n  Author=" << cp.decode(dm.Author).toStdString()
+        << "\n  misc=" << cp.decode(dm.misc).toStdString() << "\n";
+    const char *suffixes[] = {"", "x", "Color"};
+    const std::array<int32_t, kFingerCount> *values[] = {&dm.FingerLength, &dm.FingerX, &dm.FingerColor};
+    for (int kind = 0; kind < 3; ++kind) {
+        out << " ";
+        for (int f = 0; f < kFingerCount; ++f)
+            out << ' ' << kFingerKeys[size_t(f)] << suffixes[kind] << '=' << (*values[kind])[size_t(f)];
+        out << "\n";
+    }
+    std::cout << out.str();
+    return kExitOk;
+}
+
+int dump(const std::string &path, const std::string &outPath)
+{
+    TDataMod dm;
+    load(dm, path);
+    const std::string json = PackageToJson(dm, CodePage::current());
+    if (outPath.empty())
+        std::cout << json;
+    else
+        writeWhole(outPath, json);
+    return kExitOk;
+}
+
+int build(const std::string &jsonPath, const std::string &outPath)
+{
+    const std::string json = readFileBytes(jsonPath, ZipArchive::kMaxMemberBytes * 4);
+    TDataMod dm;
+    try {
+        PackageFromJson(dm, json, CodePage::current());
+    } catch (const Exception &e) {
+        throw EConvertError(jsonPath + ": " + e.what());
+    }
+    if (!dm.SavePackage(outPath))
+        throw EFCreateError(outPath + ": " + dm.PackageError());
+    return kExitOk;
+}
+
+int run(const std::vector<std::string> &args)
+{
+    if (args.empty())
+        return usage("missing subcommand");
+    const std::string &sub = args[0];
+    std::vector<std::string> files;
+    std::string out;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (i + 1 >= args.size())
+                return usage("-o needs a file name");
+            out = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return usage("unknown option " + args[i]);
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 1)
+        return usage(files.empty() ? "missing file name" : "too many file names");
+    if (sub == "info") {
+        if (!out.empty())
+            return usage("info takes no -o");
+        return info(files[0]);
+    }
+    if (sub == "dump")
+        return dump(files[0], out);
+    if (sub == "build") {
+        if (out.empty())
+            return usage("build needs -o FILE");
+        return build(files[0], out);
+    }
+    return usage("unknown subcommand \"" + sub + "\"");
+}
+
+const ToolCommand registration("package", kUsage, run);
+
+} // namespace
+
+} // namespace kf::tool
