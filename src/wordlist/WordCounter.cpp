@@ -7,7 +7,8 @@
 namespace kf {
 
 namespace {
-constexpr size_t kInitialSlots = 1024;
+// Record positions are 32-bit (plus one in a slot): at most this many chunks.
+constexpr size_t kMaxChunks = 4095;
 
 int32_t capLength(uint64_t len)
 {
@@ -19,46 +20,78 @@ WordCounter::WordCounter() : m_slots(kInitialSlots, 0), m_mask(kInitialSlots - 1
 
 bool WordCounter::addExisting(std::string_view key, int32_t len)
 {
+    flush();
     if (key.size() > kKeyLimit)
         key = key.substr(0, kKeyLimit);
     char padded[kKeyLimit + 8] = {};
     std::memcpy(padded, key.data(), key.size());
-    const uint32_t h = hashPadded(padded, key.size());
-    uint64_t *slot = findSlot(h, padded, key.size());
-    if (*slot)
-        return false;
-    insertAt(slot, h, padded, key.size(), uint64_t(std::max(len, 0)), 0);
+    const uint64_t h = hashKey(padded, key.size());
+    const uint32_t tag = tagOf(h, key.size());
+    size_t i = size_t(h) & m_mask;
+    for (;;) {
+        const uint64_t v = m_slots[i];
+        if (!v)
+            break;
+        if (uint32_t(v >> 32) == tag && sameKey(record(uint32_t(v) - 1) + kHeader, padded, key.size()))
+            return false;
+        i = (i + 1) & m_mask;
+    }
+    insert(i, tag, padded, key.size(), uint64_t(std::max(len, 0)), 0);
     ++m_existing;
     return true;
 }
 
-void WordCounter::insertAt(uint64_t *slot, uint32_t h, const char *key, size_t keyLen,
-                           uint64_t fullLen, int32_t count)
+void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyLen,
+                         uint64_t fullLen, int32_t count)
 {
-    if (m_entries.size() >= size_t(UINT32_MAX) - 1)
-        throw EDatabaseError("Too many distinct words.");
-    const size_t index = m_entries.size();
-    m_entries.push_back({uint64_t(m_arena.size()), count, capLength(fullLen)});
-    m_arena.insert(m_arena.end(), key, key + keyLen);
-    *slot = (uint64_t(h) << 32) | uint64_t(index + 1);
+    const size_t padded = (keyLen + 7) & ~size_t(7);
+    const size_t size = kHeader + padded;
+    if (m_used + size > kChunkSize) {
+        if (m_chunks.size() >= kMaxChunks)
+            throw EDatabaseError("Too many distinct words.");
+        m_chunks.push_back(std::make_unique<char[]>(kChunkSize));
+        m_chunkUsed.push_back(0);
+        m_used = 0;
+    }
+    const uint32_t pos = uint32_t(((m_chunks.size() - 1) << kChunkBits) | m_used);
+    char *rec = m_chunks.back().get() + m_used;
+    const int32_t len = capLength(fullLen);
+    std::memcpy(rec, &count, 4);
+    std::memcpy(rec + 4, &len, 4);
+    rec[8] = char(uint8_t(keyLen));
+    std::memcpy(rec + kHeader, key, keyLen);
+    std::memset(rec + kHeader + keyLen, 0, padded - keyLen);
+    m_used += size;
+    m_chunkUsed.back() = uint32_t(m_used);
+    m_records.push_back(pos);
+    m_slots[slot] = (uint64_t(tag) << 32) | uint64_t(pos + 1);
     // Keep the load at most one half so that probe runs stay short.
-    if (m_entries.size() * 2 > m_slots.size())
+    if (m_records.size() * 2 > m_slots.size())
         grow();
 }
 
 void WordCounter::grow()
 {
-    std::vector<uint64_t> old;
-    old.swap(m_slots);
-    m_slots.assign(old.size() * 2, 0);
+    m_slots.assign(m_slots.size() * 2, 0);
     m_mask = m_slots.size() - 1;
-    for (uint64_t v : old) {
-        if (!v)
-            continue;
-        size_t i = uint32_t(v >> 32) & m_mask;
-        while (m_slots[i])
-            i = (i + 1) & m_mask;
-        m_slots[i] = v;
+    // Records are visited in arena order, so their keys are read as a
+    // stream; the new slots are prefetched a batch ahead.
+    uint64_t hashes[kBatch];
+    for (size_t first = 0; first < m_records.size(); first += kBatch) {
+        const size_t n = std::min(kBatch, m_records.size() - first);
+        for (size_t b = 0; b < n; ++b) {
+            const char *rec = record(m_records[first + b]);
+            hashes[b] = hashKey(rec + kHeader, uint8_t(rec[8]));
+            __builtin_prefetch(&m_slots[size_t(hashes[b]) & m_mask], 1);
+        }
+        for (size_t b = 0; b < n; ++b) {
+            const uint32_t pos = m_records[first + b];
+            const size_t keyLen = uint8_t(record(pos)[8]);
+            size_t i = size_t(hashes[b]) & m_mask;
+            while (m_slots[i])
+                i = (i + 1) & m_mask;
+            m_slots[i] = (uint64_t(tagOf(hashes[b], keyLen)) << 32) | uint64_t(pos + 1);
+        }
     }
 }
 

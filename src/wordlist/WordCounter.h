@@ -4,10 +4,17 @@
 // which their keys were first met. Keys registered with addExisting (rows a
 // table already holds) come first, so entry i < existingCount() stands for
 // the i-th registered row.
+//
+// Each entry is one record in an arena of 1 MiB chunks: count, length, key
+// length and the key, zero-padded to whole 8-byte words so that keys compare
+// 8 bytes at a time. A slot of the open-addressing index holds a 32-bit tag
+// (hash bits and the key length) and the record's arena position, so a probe
+// touches the slot and, on a tag match, the one record.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -20,18 +27,43 @@ public:
     WordCounter();
 
     // One occurrence of key (keyLen <= kKeyLimit) of a word fullLen bytes
-    // long. key must be followed by at least 8 zero bytes after keyLen bytes.
+    // long. kKeyLimit + 8 bytes from key on must be readable (those after the
+    // key are not used). Occurrences are gathered in small batches whose
+    // slots are prefetched together; flush() settles the batch.
     void add(const char *key, size_t keyLen, uint64_t fullLen)
     {
-        const uint32_t h = hashPadded(key, keyLen);
-        uint64_t *slot = findSlot(h, key, keyLen);
-        if (*slot) {
-            Entry &e = m_entries[uint32_t(*slot) - 1];
-            if (e.count != INT32_MAX)
-                ++e.count;
+        if (m_slots.size() <= kDirectSlots) {
+            // The index still fits the caches: no batching needed.
+            count(key, keyLen, fullLen, hashKey(key, keyLen));
             return;
         }
-        insertAt(slot, h, key, keyLen, fullLen, 1);
+        Pending &p = m_batch[m_batchSize];
+        std::memcpy(p.key, key, kKeyLimit + 8);
+        p.keyLen = uint32_t(keyLen);
+        p.fullLen = fullLen;
+        p.hash = hashKey(p.key, keyLen);
+        __builtin_prefetch(&m_slots[size_t(p.hash) & m_mask]);
+        if (++m_batchSize == kBatch)
+            flush();
+    }
+
+    // Counts the gathered occurrences; the readers below need it first.
+    void flush()
+    {
+        // The slots were prefetched by add(); now fetch the records that the
+        // slots point at, then count. The fetches are only hints: count()
+        // probes from scratch, so words repeated within a batch and a growth
+        // of the index in between are handled as usual.
+        for (size_t b = 0; b < m_batchSize; ++b) {
+            const uint64_t v = m_slots[size_t(m_batch[b].hash) & m_mask];
+            if (v)
+                __builtin_prefetch(record(uint32_t(v) - 1));
+        }
+        for (size_t b = 0; b < m_batchSize; ++b) {
+            const Pending &p = m_batch[b];
+            count(p.key, p.keyLen, p.fullLen, p.hash);
+        }
+        m_batchSize = 0;
     }
 
     // Registers a key that already has a row, counting nothing. Returns false
@@ -39,75 +71,162 @@ public:
     // the same word twice keeps counting into its first row.
     bool addExisting(std::string_view key, int32_t len);
 
-    size_t size() const { return m_entries.size(); }
+    // The readers: call flush() after the last add().
+    size_t size() const { return m_records.size(); }
     size_t existingCount() const { return m_existing; }
 
     std::string_view key(size_t i) const
     {
-        const size_t begin = m_entries[i].offset;
-        const size_t end = i + 1 < m_entries.size() ? m_entries[i + 1].offset : m_arena.size();
-        return std::string_view(m_arena.data() + begin, end - begin);
+        const char *rec = record(m_records[i]);
+        return std::string_view(rec + kHeader, size_t(uint8_t(rec[8])));
     }
     // Occurrences added (for existing keys: added in this scan only).
-    int32_t count(size_t i) const { return m_entries[i].count; }
+    int32_t count(size_t i) const { return readInt(record(m_records[i])); }
     // Length of the word as first met (or as registered), capped at INT32_MAX.
-    int32_t length(size_t i) const { return m_entries[i].len; }
+    int32_t length(size_t i) const { return readInt(record(m_records[i]) + 4); }
+
+    // Hands every entry, in order, to fn(size_t index, std::string_view key,
+    // int32_t count, int32_t length) and empties the counter, giving back its
+    // memory as it goes (the index first, then each arena chunk once walked).
+    template <class Fn>
+    void drain(Fn &&fn)
+    {
+        flush();
+        std::vector<uint64_t>().swap(m_slots);
+        const size_t n = m_records.size();
+        std::vector<uint32_t>().swap(m_records);
+        size_t index = 0;
+        for (size_t c = 0; c < m_chunks.size(); ++c) {
+            const char *p = m_chunks[c].get();
+            const char *end = p + m_chunkUsed[c];
+            while (index < n && p < end) {
+                const size_t keyLen = uint8_t(p[8]);
+                fn(index, std::string_view(p + kHeader, keyLen), readInt(p), readInt(p + 4));
+                ++index;
+                p += kHeader + ((keyLen + 7) & ~size_t(7));
+            }
+            m_chunks[c].reset();
+        }
+        m_chunks.clear();
+        m_chunkUsed.clear();
+        m_used = kChunkSize;
+        m_existing = 0;
+        m_slots.assign(kInitialSlots, 0);
+        m_mask = kInitialSlots - 1;
+    }
 
     // Bytes held (for memory accounting in tests and benchmarks).
     size_t memoryUsed() const
     {
-        return m_arena.capacity() + m_entries.capacity() * sizeof(Entry) +
+        return m_chunks.size() * kChunkSize + m_records.capacity() * sizeof(uint32_t) +
                m_slots.capacity() * sizeof(uint64_t);
     }
 
 private:
-    struct Entry {
-        uint64_t offset; // of the key in m_arena; the key ends where the next begins
-        int32_t count;
-        int32_t len;
+    static constexpr size_t kBatch = 16;
+    static constexpr size_t kInitialSlots = 1024;
+    static constexpr size_t kDirectSlots = size_t(1) << 16;
+    struct Pending {
+        char key[kKeyLimit + 8];
+        uint32_t keyLen;
+        uint64_t fullLen;
+        uint64_t hash;
     };
 
-    static uint32_t hashPadded(const char *key, size_t keyLen)
+    void count(const char *key, size_t keyLen, uint64_t fullLen, uint64_t h)
     {
-        uint64_t h = 0x9E3779B97F4A7C15ull ^ keyLen;
-        for (size_t i = 0; i < keyLen; i += 8) {
-            uint64_t chunk;
-            std::memcpy(&chunk, key + i, 8);
-            h = (h ^ chunk) * 0xBF58476D1CE4E5B9ull;
-            h ^= h >> 31;
-        }
-        h *= 0x94D049BB133111EBull;
-        return uint32_t(h >> 32);
-    }
-
-    // The slot holding key, or the empty slot where it belongs.
-    uint64_t *findSlot(uint32_t h, const char *key, size_t keyLen)
-    {
-        size_t i = h & m_mask;
+        const uint32_t tag = tagOf(h, keyLen);
+        size_t i = size_t(h) & m_mask;
         for (;;) {
-            uint64_t *slot = &m_slots[i];
-            const uint64_t v = *slot;
+            const uint64_t v = m_slots[i];
             if (!v)
-                return slot;
-            if (uint32_t(v >> 32) == h) {
-                const size_t idx = uint32_t(v) - 1;
-                const std::string_view k = this->key(idx);
-                if (k.size() == keyLen && std::memcmp(k.data(), key, keyLen) == 0)
-                    return slot;
+                break;
+            if (uint32_t(v >> 32) == tag) {
+                char *rec = record(uint32_t(v) - 1);
+                if (sameKey(rec + kHeader, key, keyLen)) {
+                    int32_t n;
+                    std::memcpy(&n, rec, 4);
+                    if (n != INT32_MAX)
+                        ++n;
+                    std::memcpy(rec, &n, 4);
+                    return;
+                }
             }
             i = (i + 1) & m_mask;
         }
+        insert(i, tag, key, keyLen, fullLen, 1);
     }
 
-    void insertAt(uint64_t *slot, uint32_t h, const char *key, size_t keyLen, uint64_t fullLen,
-                  int32_t count);
+    static constexpr size_t kHeader = 9; // count, length, key length
+    static constexpr size_t kChunkBits = 20;
+    static constexpr size_t kChunkSize = size_t(1) << kChunkBits;
+
+    static uint64_t load8(const char *p)
+    {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        return v;
+    }
+    // The key's bytes in 8-byte words, the last one masked to the key.
+    static uint64_t chunkAt(const char *key, size_t keyLen, size_t i)
+    {
+        const uint64_t v = load8(key + i);
+        const size_t rest = keyLen - i;
+        return rest >= 8 ? v : v & ((uint64_t(1) << (8 * rest)) - 1);
+    }
+    // Most words fit in the first 8 bytes: one multiplication for them.
+    static uint64_t hashKey(const char *key, size_t keyLen)
+    {
+        uint64_t h = keyLen ? chunkAt(key, keyLen, 0) : 0;
+        if (keyLen > 8) {
+            for (size_t i = 8; i < keyLen; i += 8) {
+                h = (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+                h ^= chunkAt(key, keyLen, i);
+            }
+        }
+        h = (h + keyLen) * 0x9E3779B97F4A7C15ull;
+        return h ^ (h >> 32);
+    }
+    // High hash bits with the key length in the low 6 (keys are at most 40).
+    static uint32_t tagOf(uint64_t h, size_t keyLen)
+    {
+        return (uint32_t(h >> 32) & ~uint32_t(63)) | uint32_t(keyLen);
+    }
+    // stored: a record's key (zero-padded); key: keyLen bytes, 8 readable after.
+    static bool sameKey(const char *stored, const char *key, size_t keyLen)
+    {
+        if (keyLen <= 8)
+            return keyLen == 0 || load8(stored) == chunkAt(key, keyLen, 0);
+        for (size_t i = 0; i < keyLen; i += 8)
+            if (load8(stored + i) != chunkAt(key, keyLen, i))
+                return false;
+        return true;
+    }
+    static int32_t readInt(const char *p)
+    {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+
+    char *record(uint32_t pos) const
+    {
+        return m_chunks[pos >> kChunkBits].get() + (pos & (kChunkSize - 1));
+    }
+
+    void insert(size_t slot, uint32_t tag, const char *key, size_t keyLen, uint64_t fullLen,
+                int32_t count);
     void grow();
 
-    std::vector<char> m_arena;
-    std::vector<Entry> m_entries;
-    std::vector<uint64_t> m_slots; // (hash << 32) | (entry index + 1); 0 = empty
+    std::vector<std::unique_ptr<char[]>> m_chunks;
+    std::vector<uint32_t> m_chunkUsed; // bytes of records in each chunk
+    size_t m_used = kChunkSize; // bytes used in the last chunk (full: none yet)
+    std::vector<uint32_t> m_records; // arena position of entry i
+    std::vector<uint64_t> m_slots;   // (tag << 32) | (position + 1); 0 = empty
     size_t m_mask = 0;
     size_t m_existing = 0;
+    Pending m_batch[kBatch];
+    size_t m_batchSize = 0;
 };
 
 } // namespace kf

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,60 +78,104 @@ std::vector<std::string_view> SplitWords(std::string_view text, const DelimiterS
 // unfinished word is carried from one block to the next.
 //
 // Sink: void(const char *key, size_t keyLen, uint64_t fullLen); key points to
-// keyLen translated bytes valid during the call only, and is followed by at
-// least 8 readable bytes (zero padding up to KeyLimit + 8).
+// keyLen translated bytes, valid during the call only; KeyLimit + 8 bytes
+// from key on are readable (those after the key have unspecified values).
+//
+// The block is classified 64 bytes at a time into a bit mask of delimiters,
+// and words are taken from the mask's edges: no branch per byte.
 template <size_t KeyLimit>
 class BlockWordSplitter {
 public:
     static constexpr size_t kKeyLimit = KeyLimit;
 
     BlockWordSplitter(const DelimiterSet &delims, const std::array<uint8_t, 256> *translate = nullptr)
-        : m_delims(delims)
     {
-        for (int i = 0; i < 256; ++i)
+        for (int i = 0; i < 256; ++i) {
             m_translate[size_t(i)] = translate ? (*translate)[size_t(i)] : uint8_t(i);
+            m_delim[size_t(i)] = delims.contains(uint8_t(i)) ? 1 : 0;
+        }
     }
 
     // Feeds the next block; words finished inside it go to sink.
     template <class Sink>
     void feed(std::string_view block, Sink &&sink)
     {
-        const uint8_t *d = m_delims.table();
-        const uint8_t *p = reinterpret_cast<const uint8_t *>(block.data());
-        const uint8_t *const end = p + block.size();
-        if (p == end)
+        const size_t n = block.size();
+        if (n == 0)
             return;
-        if (m_pendingLen) {
-            // Continue the word the previous block ended in.
-            const uint8_t *start = p;
-            while (p != end && !d[*p])
-                ++p;
-            appendPending(start, size_t(p - start));
-            if (p == end)
-                return;
-            emitPending(sink);
-        }
-        for (;;) {
-            while (p != end && d[*p])
-                ++p;
-            if (p == end)
-                return;
-            const uint8_t *start = p;
-            while (p != end && !d[*p])
-                ++p;
-            const size_t len = size_t(p - start);
-            if (p == end) {
-                // The word may go on in the next block.
-                appendPending(start, len);
-                return;
+        if (m_out.size() < n + kSlack)
+            m_out.assign(n + kSlack, 0);
+        const uint8_t *in = reinterpret_cast<const uint8_t *>(block.data());
+        uint8_t *out = m_out.data();
+        const uint8_t *tr = m_translate.data();
+        const uint8_t *dl = m_delim.data();
+
+        // A word left open by the previous block continues at position 0.
+        bool continuing = m_pendingLen != 0;
+        bool inWord = continuing;
+        size_t wordStart = 0;
+        uint64_t prevDelim = inWord ? 0 : 1;
+        for (size_t base = 0; base < n; base += 64) {
+            const size_t m = n - base < 64 ? n - base : 64;
+            uint64_t d = 0;
+            const uint8_t *src = in + base;
+            uint8_t *dst = out + base;
+            if (m == 64) {
+                for (size_t i = 0; i < 64; ++i) {
+                    const uint8_t b = src[i];
+                    dst[i] = tr[b];
+                    d |= uint64_t(dl[b]) << i;
+                }
+            } else {
+                for (size_t i = 0; i < m; ++i) {
+                    const uint8_t b = src[i];
+                    dst[i] = tr[b];
+                    d |= uint64_t(dl[b]) << i;
+                }
+                d |= ~uint64_t(0) << m; // past the block: an end marker
             }
-            const size_t keyLen = len < KeyLimit ? len : KeyLimit;
-            for (size_t i = 0; i < keyLen; ++i)
-                m_key[i] = char(m_translate[start[i]]);
-            for (size_t i = keyLen; i < keyLen + 8; ++i)
-                m_key[i] = 0;
-            sink(static_cast<const char *>(m_key), keyLen, uint64_t(len));
+            const uint64_t before = (d << 1) | prevDelim; // bit i: byte i-1 is a delimiter
+            uint64_t starts = ~d & before;
+            uint64_t ends = d & ~before;
+            prevDelim = d >> 63;
+            if (inWord) {
+                if (!ends)
+                    continue; // the word runs through this whole chunk
+                const size_t end = base + size_t(__builtin_ctzll(ends));
+                ends &= ends - 1;
+                if (end == n) {
+                    keepOpen(out, wordStart, end, continuing);
+                    return;
+                }
+                if (continuing) {
+                    appendPending(out, end);
+                    emitPending(sink);
+                    continuing = false;
+                } else {
+                    emit(out, wordStart, end, sink);
+                }
+                inWord = false;
+            }
+            while (starts) {
+                const size_t start = base + size_t(__builtin_ctzll(starts));
+                starts &= starts - 1;
+                if (!ends) {
+                    wordStart = start;
+                    inWord = true;
+                    break;
+                }
+                const size_t end = base + size_t(__builtin_ctzll(ends));
+                ends &= ends - 1;
+                if (end == n) {
+                    keepOpen(out, start, end, false);
+                    return;
+                }
+                emit(out, start, end, sink);
+            }
         }
+        // The block ended inside a word (only when n is a multiple of 64).
+        if (inWord)
+            keepOpen(out, wordStart, n, continuing);
     }
 
     // Ends the text: a word left unfinished by the last block goes to sink.
@@ -142,18 +187,36 @@ public:
     }
 
 private:
+    static constexpr size_t kSlack = 64;
+
+    template <class Sink>
+    static void emit(const uint8_t *out, size_t start, size_t end, Sink &sink)
+    {
+        const size_t len = end - start;
+        sink(reinterpret_cast<const char *>(out + start), len < KeyLimit ? len : KeyLimit,
+             uint64_t(len));
+    }
+
+    void keepOpen(const uint8_t *out, size_t start, size_t end, bool continuing)
+    {
+        if (!continuing) {
+            m_pendingLen = 0;
+            m_pendingKey = 0;
+        }
+        appendPending(out + start, end - start);
+    }
+
     void appendPending(const uint8_t *bytes, size_t n)
     {
-        for (size_t i = 0; i < n && m_pendingKey < KeyLimit; ++i)
-            m_pending[m_pendingKey++] = char(m_translate[bytes[i]]);
+        const size_t take = n < KeyLimit - m_pendingKey ? n : KeyLimit - m_pendingKey;
+        std::memcpy(m_pending + m_pendingKey, bytes, take);
+        m_pendingKey += take;
         m_pendingLen += n;
     }
 
     template <class Sink>
-    void emitPending(Sink &&sink)
+    void emitPending(Sink &sink)
     {
-        for (size_t i = m_pendingKey; i < m_pendingKey + 8; ++i)
-            m_pending[i] = 0;
         const uint64_t len = m_pendingLen;
         const size_t keyLen = m_pendingKey;
         m_pendingLen = 0;
@@ -161,12 +224,12 @@ private:
         sink(static_cast<const char *>(m_pending), keyLen, len);
     }
 
-    DelimiterSet m_delims;
     std::array<uint8_t, 256> m_translate{};
-    char m_key[KeyLimit + 8] = {};
+    std::array<uint8_t, 256> m_delim{};
+    std::vector<uint8_t> m_out;   // the translated block, with slack after it
     char m_pending[KeyLimit + 8] = {};
-    size_t m_pendingKey = 0;   // bytes kept of the unfinished word
-    uint64_t m_pendingLen = 0; // its full length so far
+    size_t m_pendingKey = 0;      // bytes kept of the unfinished word
+    uint64_t m_pendingLen = 0;    // its full length so far
 };
 
 } // namespace kf

@@ -24,6 +24,7 @@ TEST(WordCounter, CountsDistinctKeysThroughGrowth)
             add("w" + std::to_string(i), uint64_t(pass == 0 ? 10 : 99));
     add("old", 3);
     add("", 0); // the empty key is a key like any other
+    counter.flush();
     ASSERT_EQ(counter.size(), size_t(n + 2));
     EXPECT_EQ(counter.existingCount(), 1u);
     EXPECT_EQ(counter.key(0), "old");

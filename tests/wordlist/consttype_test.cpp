@@ -77,7 +77,7 @@ TEST(WordSplitting, OnePassAndBlockSplitterMatchDefinition)
     for (int i = 0; i < 256; ++i)
         upper[size_t(i)] = uint8_t(i >= 'a' && i <= 'z' ? i - 32 : i);
     for (int round = 0; round < 400; ++round) {
-        std::string text(rng() % 60, ' ');
+        std::string text(rng() % 400, ' ');
         for (char &ch : text)
             ch = alphabet[rng() % alphabet.size()];
 
@@ -94,12 +94,14 @@ TEST(WordSplitting, OnePassAndBlockSplitterMatchDefinition)
         BlockWordSplitter<3> splitter(d, &upper);
         std::vector<std::pair<std::string, uint64_t>> blocks;
         auto sink = [&](const char *key, size_t keyLen, uint64_t len) {
-            EXPECT_EQ(std::string(key + keyLen, 8), std::string(8, '\0')) << "padding";
+            volatile char after = key[3 + 7]; // readable up to the key limit + 8
+            (void)after;
             blocks.emplace_back(std::string(key, keyLen), len);
         };
         size_t pos = 0;
         while (pos < text.size()) {
-            const size_t piece = std::min<size_t>(rng() % 7, text.size() - pos);
+            const size_t sizes[] = {rng() % 7, rng() % 150, 64, 128};
+            const size_t piece = std::min<size_t>(sizes[rng() % 4], text.size() - pos);
             splitter.feed(std::string_view(text).substr(pos, piece), sink);
             pos += piece;
         }

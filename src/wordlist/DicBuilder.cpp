@@ -1,0 +1,364 @@
+#include "wordlist/DicBuilder.h"
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "wordlist/WordCounter.h"
+
+#include <cerrno>
+#include <exception>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kf {
+
+namespace {
+
+static_assert(WordCounter::kKeyLimit == size_t(TDicBuilder::kWordSize));
+
+// Files are read in blocks of this size: the scan's memory does not grow
+// with the size of a file.
+constexpr size_t kBlockSize = size_t(1) << 20;
+
+uint32_t tickMs()
+{
+    using namespace std::chrono;
+    return uint32_t(uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()));
+}
+
+// Keeps a table's display updates suspended for a scope.
+class ControlsDisabled {
+public:
+    explicit ControlsDisabled(TRecordTable &t) : m_t(t) { m_t.DisableControls(); }
+    ~ControlsDisabled() { m_t.EnableControls(); }
+    ControlsDisabled(const ControlsDisabled &) = delete;
+    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
+
+private:
+    TRecordTable &m_t;
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool hasDigit(std::string_view s)
+{
+    for (char c : s)
+        if (c >= '0' && c <= '9')
+            return true;
+    return false;
+}
+
+int32_t addCapped(int32_t a, int32_t b)
+{
+    const int64_t sum = int64_t(a) + int64_t(b);
+    return sum > INT32_MAX ? INT32_MAX : int32_t(sum);
+}
+
+} // namespace
+
+// One scan: the hash index over the rows the table already holds plus the
+// words met so far, and the bookmarks of those rows.
+class TDicBuilder::Scan {
+public:
+    Scan(TRecordTable &table, int wordField, int countField, int lenField)
+        : m_table(table), m_wordField(wordField), m_countField(countField), m_lenField(lenField)
+    {
+        // Every row takes part, those hidden by the filter too, so that a
+        // word keeps one row whatever is listed.
+        m_all.CloneCursor(m_table);
+        const int n = m_all.RecordCount();
+        m_existing.reserve(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            const TValue word = m_all.FieldValueAt(i, m_wordField);
+            const TValue len = m_all.FieldValueAt(i, m_lenField);
+            if (m_counter.addExisting(word.bytes(), len.integer()))
+                m_existing.push_back(m_all.RowAt(i));
+        }
+    }
+
+    void readFile(const std::string &path, const DelimiterSet &delims,
+                  const std::array<uint8_t, 256> &translate)
+    {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0)
+            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode))
+            throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+        if (!m_buffer)
+            m_buffer = std::make_unique<char[]>(kBlockSize);
+        BlockWordSplitter<WordCounter::kKeyLimit> splitter(delims, &translate);
+        WordCounter &counter = m_counter;
+        uint32_t &scanned = m_scanned;
+        auto sink = [&counter, &scanned](const char *key, size_t keyLen, uint64_t len) {
+            counter.add(key, keyLen, len);
+            ++scanned;
+        };
+        for (;;) {
+            const ssize_t got = ::read(fd.get(), m_buffer.get(), kBlockSize);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                const std::string reason = std::strerror(errno);
+                splitter.finish(sink);
+                throw EInOutError("Cannot read file \"" + path + "\". " + reason);
+            }
+            if (got == 0)
+                break;
+            const std::string_view block(m_buffer.get(), size_t(got));
+            // A NUL byte ends the text.
+            const size_t nul = block.find('\0');
+            if (nul != std::string_view::npos) {
+                splitter.feed(block.substr(0, nul), sink);
+                break;
+            }
+            splitter.feed(block, sink);
+        }
+        splitter.finish(sink);
+    }
+
+    uint32_t wordsScanned() const { return m_scanned; }
+
+    // Writes the counts into the table: existing rows get theirs added, new
+    // words are appended as rows. The counter gives its memory back meanwhile.
+    void commit()
+    {
+        const size_t existing = m_counter.existingCount();
+        m_counter.drain([&](size_t i, std::string_view key, int32_t count, int32_t len) {
+            if (i < existing) {
+                if (count == 0)
+                    return;
+                m_all.GotoBookmark(m_existing[i]);
+                const int32_t old = m_all.Fields(m_countField).AsInteger();
+                m_all.Edit();
+                m_all.Fields(m_countField).SetAsInteger(addCapped(old, count));
+                m_all.Post();
+            } else {
+                m_all.AppendRecord({TValue(std::string(key)), TValue(count), TValue(len)});
+            }
+        });
+        std::vector<TBookmark>().swap(m_existing);
+    }
+
+private:
+    TRecordTable &m_table;
+    TRecordTable m_all; // a clone: all rows, stored order
+    int m_wordField, m_countField, m_lenField;
+    WordCounter m_counter;
+    std::vector<TBookmark> m_existing; // the row of counter entry i < existingCount()
+    std::unique_ptr<char[]> m_buffer;
+    uint32_t m_scanned = 0;
+};
+
+DelimiterSet TDicBuilder::StandardDelimiters()
+{
+    DelimiterSet d;
+    for (int b = 0; b < 0x20; ++b)
+        d.insert(uint8_t(b));
+    d.insert(std::string_view(" \"'`()[]{},.:;/\\"));
+    return d;
+}
+
+DelimiterSet TDicBuilder::Delimiters(std::string_view additional)
+{
+    DelimiterSet d = StandardDelimiters();
+    d.insert(additional);
+    return d;
+}
+
+TDicBuilder::TDicBuilder()
+{
+    m_table.Name = "WordListDS";
+    m_table.CreateDataSet({{"Word", TFieldType::String, kWordSize},
+                           {"Count", TFieldType::Integer},
+                           {"Len", TFieldType::Integer}});
+    m_table.AddIndex("WordIndex", "Word");
+    m_table.AddIndex("CountIndex", "Count;Word", "Count");
+    m_table.SetLogChanges(false);
+    m_table.SetIndexName("WordIndex");
+    m_wordField = m_table.FindFieldIndex("Word");
+    m_countField = m_table.FindFieldIndex("Count");
+    m_lenField = m_table.FindFieldIndex("Len");
+}
+
+TDicBuilder::~TDicBuilder() = default;
+
+uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool caseSensitive,
+                                   const std::string &additionalDelimiters)
+{
+    const uint32_t start = tickMs();
+    const DelimiterSet delims = Delimiters(additionalDelimiters);
+    std::array<uint8_t, 256> translate{};
+    if (caseSensitive) {
+        for (int i = 0; i < 256; ++i)
+            translate[size_t(i)] = uint8_t(i);
+    } else {
+        translate = CodePage::current().lowerTable();
+    }
+
+    std::exception_ptr failure;
+    {
+        ControlsDisabled quiet(m_table);
+        m_table.CheckBrowseMode();
+        // The rows change in bulk while this cursor is in stored order and
+        // unfiltered, where every added or changed row keeps its place; the
+        // word order and the filter come back afterwards and are built once.
+        const bool wasFiltered = m_table.Filtered();
+        m_table.SetIndexName(std::string());
+        if (wasFiltered)
+            m_table.SetFiltered(false);
+        {
+            Scan scan(m_table, m_wordField, m_countField, m_lenField);
+            try {
+                for (const std::string &path : paths)
+                    scan.readFile(path, delims, translate);
+            } catch (...) {
+                // What was counted before the failure stays.
+                failure = std::current_exception();
+            }
+            scan.commit();
+            m_wordsScanned += scan.wordsScanned();
+        }
+        m_table.SetIndexName("WordIndex");
+        if (wasFiltered)
+            m_table.SetFiltered(true);
+    }
+    const uint32_t elapsed = tickMs() - start;
+    m_table.First();
+    if (failure)
+        std::rethrow_exception(failure);
+    return elapsed;
+}
+
+void TDicBuilder::SortByFrequency()
+{
+    m_table.SetIndexName("CountIndex");
+    m_table.First();
+}
+
+void TDicBuilder::SortByAlpha()
+{
+    m_table.SetIndexFieldNames("Word");
+    m_table.First();
+}
+
+void TDicBuilder::SortByLen()
+{
+    m_table.CheckBrowseMode();
+    const TBookmark current = m_table.GetBookmark();
+    m_table.SetIndexFieldNames("len;word");
+    if (!current.IsNull() && m_table.BookmarkValid(current) && m_table.ViewIndexOf(current) >= 0)
+        m_table.GotoBookmark(current);
+}
+
+void TDicBuilder::KickoutDigits()
+{
+    ControlsDisabled quiet(m_table);
+    m_table.CheckBrowseMode();
+    m_table.First();
+    while (!m_table.Eof()) {
+        if (hasDigit(m_table.Fields(m_wordField).AsString()))
+            m_table.Delete();
+        else
+            m_table.Next();
+    }
+    m_table.First();
+}
+
+void TDicBuilder::DeleteSelected(const std::vector<TBookmark> &selected)
+{
+    ControlsDisabled quiet(m_table);
+    m_table.CheckBrowseMode();
+    for (const TBookmark &bm : selected) {
+        if (!m_table.BookmarkValid(bm) || m_table.ViewIndexOf(bm) < 0)
+            continue;
+        m_table.GotoBookmark(bm);
+        m_table.Delete();
+    }
+}
+
+void TDicBuilder::ClearWordlist()
+{
+    m_wordsScanned = 0;
+    m_table.CheckBrowseMode();
+    m_table.EmptyDataSet();
+}
+
+void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
+{
+    // Written through a buffer of its own: the list is never held whole.
+    struct FileCloser {
+        void operator()(std::FILE *f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    std::string buffer;
+    buffer.reserve(kBlockSize + 64);
+    auto spill = [&]() {
+        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f.get()) != buffer.size())
+            throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+        buffer.clear();
+    };
+    const int n = m_table.RecordCount();
+    for (int i = 0; i < n; ++i) {
+        buffer += m_table.FieldValueAt(i, m_wordField).bytes();
+        if (withCounts) {
+            buffer += '\t';
+            buffer += std::to_string(m_table.FieldValueAt(i, m_countField).integer());
+        }
+        buffer += "\r\n";
+        if (buffer.size() >= kBlockSize)
+            spill();
+    }
+    spill();
+    if (std::fclose(f.release()) != 0)
+        throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+}
+
+void TDicBuilder::SaveWordlist(const std::string &path) const
+{
+    writeListed(path, false);
+}
+
+void TDicBuilder::SaveFrequencyList(const std::string &path) const
+{
+    writeListed(path, true);
+}
+
+void TDicBuilder::FilterWordLength(int32_t min, int32_t max)
+{
+    m_table.SetFilter("Len>=" + std::to_string(min) + " AND Len<=" + std::to_string(max));
+    m_table.SetFiltered(true);
+}
+
+void TDicBuilder::FilterFrequency(int32_t min, int32_t max)
+{
+    m_table.SetFilter("Count>=" + std::to_string(min) + " AND Count<=" + std::to_string(max));
+    m_table.SetFiltered(true);
+}
+
+void TDicBuilder::ListAll()
+{
+    m_table.SetFiltered(false);
+}
+
+} // namespace kf
