@@ -51,6 +51,12 @@ public:
     // A field of the row being edited or inserted was set (field index, -1 all).
     virtual void CurrentValuesChanged(TRecordTable &, int /*fieldIndex*/) {}
 
+    // The row being edited or inserted is about to be posted (Post, or a
+    // navigation that posts it): write any pending value of the control into
+    // the edit buffer now, or throw to refuse. Called even while controls are
+    // disabled.
+    virtual void UpdateData(TRecordTable &) {}
+
     // The cursor is being destroyed; drop any pointer to it.
     virtual void DataSetDestroyed(TRecordTable &) {}
 };

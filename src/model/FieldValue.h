@@ -26,6 +26,32 @@ public:
     bool boolean() const { return m_int != 0; }
     const std::string &bytes() const { return m_bytes; }
 
+    // In-place setters that keep the byte buffer's capacity (hot paths).
+    void SetNull()
+    {
+        m_kind = Kind::Null;
+        m_int = 0;
+        m_bytes.clear();
+    }
+    void AssignInteger(int32_t v)
+    {
+        SetNull();
+        m_kind = Kind::Integer;
+        m_int = v;
+    }
+    void AssignBoolean(bool v)
+    {
+        SetNull();
+        m_kind = Kind::Boolean;
+        m_int = v ? 1 : 0;
+    }
+    void AssignBytes(const char *p, size_t n)
+    {
+        m_kind = Kind::Bytes;
+        m_int = 0;
+        m_bytes.assign(p, n);
+    }
+
     bool operator==(const TValue &o) const
     {
         return m_kind == o.m_kind && m_int == o.m_int && m_bytes == o.m_bytes;

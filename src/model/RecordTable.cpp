@@ -6,6 +6,7 @@
 #include "model/RowStore.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -122,6 +123,9 @@ struct TRecordTable::Impl {
     uint64_t viewSeq = 0;
     uint64_t viewVersion = 1;
     std::vector<uint32_t> view;
+    // With an order: a 64-bit prefix of each view row's first key, so that
+    // searches mostly compare these instead of reaching into the rows.
+    std::vector<uint64_t> viewKey;
 
     uint32_t cur = kNoRow;
     bool bof = true, eof = true;
@@ -133,6 +137,8 @@ struct TRecordTable::Impl {
     uint32_t editRow = kNoRow;
     uint32_t rowBeforeInsert = kNoRow;
     bool modified = false;
+    bool appending = false;    // the insert was started by Append()
+    bool skipGather = false;   // CheckBrowseMode already asked the links
 
     int disableCount = 0;
     std::vector<IDataLink *> links;
@@ -196,10 +202,12 @@ struct TRecordTable::Impl {
     {
         if (order.empty()) // stored order: the view holds ascending slots
             return std::lower_bound(view.begin(), view.end(), p.row) - view.begin();
+        const uint64_t pp = KeyPrefix(ProbeCell(p, order[0].col));
         size_t lo = 0, hi = view.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            if (CompareToProbe(view[mid], p) < 0)
+            const uint64_t k = viewKey[mid];
+            if (k < pp || (k == pp && CompareToProbe(view[mid], p) < 0))
                 lo = mid + 1;
             else
                 hi = mid;
@@ -220,10 +228,12 @@ struct TRecordTable::Impl {
     }
     size_t LowerBoundKey(const std::vector<TCell> &key, size_t n) const
     {
+        const uint64_t kp = KeyPrefix(key[0]);
         size_t lo = 0, hi = view.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            if (CompareKey(view[mid], key, n) < 0)
+            const uint64_t k = viewKey[mid];
+            if (k < kp || (k == kp && CompareKey(view[mid], key, n) < 0))
                 lo = mid + 1;
             else
                 hi = mid;
@@ -243,6 +253,13 @@ struct TRecordTable::Impl {
             v = (v << 8) | (i < c.s.size() ? uint8_t(c.s[i]) : 0);
         return (v << 8) | 1;
     }
+    // The prefix of a first-key cell, inverted for a descending key.
+    uint64_t KeyPrefix(const TCell &c) const
+    {
+        const uint64_t p = Prefix(c, Data().defs[order[0].col].DataType);
+        return order[0].desc ? ~p : p;
+    }
+    uint64_t RowKeyPrefix(uint32_t row) const { return KeyPrefix(Data().Cell(row, order[0].col)); }
 
     void BuildView()
     {
@@ -268,8 +285,17 @@ struct TRecordTable::Impl {
                     return a.first < b.first;
                 return RowLess(a.second, b.second);
             });
-            for (size_t i = 0; i < view.size(); ++i)
+            viewKey.resize(view.size());
+            for (size_t i = 0; i < view.size(); ++i) {
                 view[i] = keyed[i].second;
+                viewKey[i] = keyed[i].first;
+            }
+        } else if (!order.empty()) {
+            viewKey.clear();
+            for (uint32_t r : view)
+                viewKey.push_back(RowKeyPrefix(r));
+        } else {
+            viewKey.clear();
         }
         viewBuilt = true;
         viewSeq = store->changeSeq;
@@ -285,13 +311,20 @@ struct TRecordTable::Impl {
         viewBuilt = false;
         view.clear();
         view.shrink_to_fit();
+        viewKey.clear();
+        viewKey.shrink_to_fit();
         ++viewVersion;
     }
     void ViewInsertAt(size_t pos, uint32_t row)
     {
         const int p = static_cast<int>(pos);
         Tell([&](IDataLink &l) { l.RowsAboutToBeInserted(*self, p, p); });
-        view.insert(view.begin() + pos, row);
+        if (pos == view.size())
+            view.push_back(row);
+        else
+            view.insert(view.begin() + pos, row);
+        if (!order.empty())
+            viewKey.insert(viewKey.begin() + pos, RowKeyPrefix(row));
         ++viewVersion;
         Tell([&](IDataLink &l) { l.RowsInserted(*self, p, p); });
     }
@@ -300,10 +333,18 @@ struct TRecordTable::Impl {
         const int p = static_cast<int>(pos);
         Tell([&](IDataLink &l) { l.RowsAboutToBeRemoved(*self, p, p); });
         view.erase(view.begin() + pos);
+        if (!order.empty())
+            viewKey.erase(viewKey.begin() + pos);
         ++viewVersion;
         Tell([&](IDataLink &l) { l.RowsRemoved(*self, p, p); });
     }
-    void ViewInsert(uint32_t row) { ViewInsertAt(LowerBound(Probe{row, nullptr}), row); }
+    void ViewInsert(uint32_t row)
+    {
+        if (order.empty() && (view.empty() || view.back() < row))
+            ViewInsertAt(view.size(), row); // a new row in stored order: the end
+        else
+            ViewInsertAt(LowerBound(Probe{row, nullptr}), row);
+    }
 
     // ---- position ---------------------------------------------------------
     void SetCurrent(uint32_t row)
@@ -398,6 +439,8 @@ struct TRecordTable::Impl {
                 const bool stays = (oldPos == 0 || RowLess(view[oldPos - 1], row)) &&
                                    (oldPos + 1 == view.size() || RowLess(row, view[oldPos + 1]));
                 if (stays) {
+                    if (!order.empty())
+                        viewKey[oldPos] = RowKeyPrefix(row);
                     const int p = static_cast<int>(oldPos);
                     Tell([&](IDataLink &l) { l.RowChanged(*self, p); });
                 } else {
@@ -578,17 +621,25 @@ struct TRecordTable::Impl {
         if (!Editing())
             throw EDatabaseError("Dataset not in edit or insert mode");
         const TFieldDef &def = Data().defs[col];
-        TValue conv;
-        if (!ConvertForField(def, v, conv)) {
+        if (!ConvertForField(def, v, buffer[col])) {
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Integer)
                 throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Boolean)
                 throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
             throw EConvertError("Invalid value for field '" + def.Name + "'");
         }
-        buffer[col] = std::move(conv);
         modified = true;
         Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, col); });
+    }
+
+    // Lets the links write pending control values into the edit buffer.
+    void GatherLinks()
+    {
+        if (skipGather || !Editing())
+            return;
+        const std::vector<IDataLink *> copy = links;
+        for (IDataLink *l : copy)
+            l->UpdateData(*self);
     }
 
     // ---- store mutations (run every cursor's bookkeeping) ------------------
@@ -1080,7 +1131,7 @@ void TRecordTable::Edit()
         Insert();
         return;
     }
-    d->buffer = d->Data().RowValues(d->cur);
+    d->Data().ReadRow(d->cur, d->buffer);
     d->editRow = d->cur;
     d->modified = false;
     d->state = TDataSetState::Edit;
@@ -1093,8 +1144,11 @@ void TRecordTable::Insert()
 {
     d->CheckActive();
     CheckBrowseMode();
+    d->appending = false;
     d->rowBeforeInsert = d->cur;
-    d->buffer.assign(FieldDefs().size(), TValue());
+    d->buffer.resize(FieldDefs().size());
+    for (TValue &v : d->buffer)
+        v.SetNull();
     d->editRow = kNoRow;
     d->modified = false;
     d->state = TDataSetState::Insert;
@@ -1103,12 +1157,42 @@ void TRecordTable::Insert()
         AfterInsert(*this);
 }
 
-void TRecordTable::Append() { Insert(); }
+void TRecordTable::Append()
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    d->appending = true;
+    d->rowBeforeInsert = d->cur;
+    d->buffer.resize(FieldDefs().size());
+    for (TValue &v : d->buffer)
+        v.SetNull();
+    d->editRow = kNoRow;
+    d->modified = false;
+    d->state = TDataSetState::Insert;
+    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
+    if (AfterInsert)
+        AfterInsert(*this);
+}
+
+int TRecordTable::InsertPosition() const
+{
+    if (!d->Active() || d->state != TDataSetState::Insert)
+        return -1;
+    if (d->appending)
+        return RecordCount();
+    if (d->rowBeforeInsert == kNoRow)
+        return 0;
+    const int at = ViewIndexOf(TBookmark{d->store->generation, d->rowBeforeInsert});
+    return at >= 0 ? at : RecordCount();
+}
 
 void TRecordTable::Post()
 {
     d->CheckActive();
     if (!d->Editing())
+        return;
+    d->GatherLinks();
+    if (!d->Editing()) // a link may have cancelled
         return;
     if (BeforePost)
         BeforePost(*this);
@@ -1120,8 +1204,9 @@ void TRecordTable::Post()
         if (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty()))
             throw EDatabaseError("Field '" + defs[c].Name + "' must have a value");
     }
-    std::vector<TValue> values = std::move(d->buffer);
-    d->buffer.clear();
+    // The buffer keeps its capacity for the next row; the store copies from it
+    // before it tells anyone of the change.
+    const std::vector<TValue> &values = d->buffer;
     const bool inserting = d->state == TDataSetState::Insert;
     const uint32_t editRow = d->editRow;
     const bool modified = d->modified;
@@ -1145,8 +1230,7 @@ void TRecordTable::Post()
             d->pendingState = true;
         });
     } catch (...) {
-        if (d->state == TDataSetState::Browse && d->buffer.empty()) {
-            d->buffer = std::move(values);
+        if (d->state == TDataSetState::Browse) {
             d->state = inserting ? TDataSetState::Insert : TDataSetState::Edit;
             d->editRow = editRow;
             d->modified = modified;
@@ -1227,10 +1311,85 @@ void TRecordTable::CheckBrowseMode()
 {
     if (!d->Editing())
         return;
-    if (d->modified)
-        Post();
-    else
-        Cancel();
+    d->GatherLinks();
+    if (!d->Editing())
+        return;
+    d->skipGather = true;
+    try {
+        if (d->modified)
+            Post();
+        else
+            Cancel();
+    } catch (...) {
+        d->skipGather = false;
+        throw;
+    }
+    d->skipGather = false;
+}
+
+void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    if (rows.empty())
+        return;
+    static const TValue kNull;
+    std::exception_ptr error;
+    d->Mutate([&](TRowStore &s) {
+        const std::vector<Impl *> cursors = s.cursors;
+        for (Impl *c : cursors)
+            c->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*c->self); });
+        const std::vector<TFieldDef> &defs = s.data.defs;
+        std::vector<TValue> conv(defs.size());
+        try {
+            for (const std::vector<TValue> &row : rows) {
+                for (size_t f = 0; f < defs.size(); ++f) {
+                    const TValue &v = f < row.size() ? row[f] : kNull;
+                    if (!ConvertForField(defs[f], v, conv[f]))
+                        throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
+                    if (defs[f].Required &&
+                        (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
+                        throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
+                }
+                const uint32_t r = s.data.AppendRow(conv);
+                if (s.logChanges)
+                    s.log.push_back({TRowStore::Change::Insert, r, {}});
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+        ++s.changeSeq;
+        for (Impl *c : cursors) {
+            c->DropView();
+            c->cacheVersion = 0;
+            if (c->cur == kNoRow && c->state != TDataSetState::Inactive)
+                c->GoFirst();
+            c->pendingScroll = true; // positions moved
+            c->Tell([&](IDataLink &l) { l.DataSetReset(*c->self); });
+        }
+    });
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void TRecordTable::SetBookmarkValue(const TBookmark &bookmark, int field, const TValue &value)
+{
+    d->CheckActive();
+    TRowData &data = d->Data();
+    if (bookmark.IsNull() || bookmark.Generation != d->store->generation || bookmark.Row >= data.SlotCount() ||
+        !data.alive[bookmark.Row])
+        throw EDatabaseError("Record not found");
+    if (field < 0 || field >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    const TFieldDef &def = data.defs[size_t(field)];
+    std::vector<TValue> values;
+    data.ReadRow(bookmark.Row, values);
+    if (!ConvertForField(def, value, values[size_t(field)]))
+        throw EConvertError("Invalid value for field '" + def.Name + "'");
+    const TValue &v = values[size_t(field)];
+    if (def.Required && (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty())))
+        throw EDatabaseError("Field '" + def.Name + "' must have a value");
+    d->Mutate([&](TRowStore &s) { Impl::StoreModify(s, bookmark.Row, values, true); });
 }
 
 // ---- bookmarks ------------------------------------------------------------

@@ -132,7 +132,11 @@ public:
     void Delete(); // the next row (or the previous at the end) becomes current
     void AppendRecord(const std::vector<TValue> &values); // Append, set fields in order, Post
     void InsertRecord(const std::vector<TValue> &values);
-    bool Modified() const;  // the edit buffer differs from the row
+    bool Modified() const;  // a field of the edit buffer was set
+    // While inserting: the view position at which the new row is shown (the
+    // row that was current at Insert(), or RecordCount() after Append()).
+    // -1 in other states. The row joins its real place when posted.
+    int InsertPosition() const;
     void CheckBrowseMode(); // post a modified edit, cancel an unmodified one
 
     // ---- bookmarks --------------------------------------------------------
@@ -145,6 +149,16 @@ public:
     void EnableControls();
     bool ControlsDisabled() const;
     void EmptyDataSet(); // deletes every row, those hidden by the filter too
+    // Appends many rows at once: values in field order, converted as the
+    // field setters do; a required field left empty refuses that row (the rows
+    // before it stay). No per-row events (BeforePost/AfterPost) and no per-row
+    // link calls: links hear one reset, views are rebuilt when next needed.
+    // A pending edit of this cursor is posted first (CheckBrowseMode).
+    void AppendRecords(const std::vector<std::vector<TValue>> &rows);
+    // Writes one field of the row behind a bookmark without moving the cursor
+    // or an Edit/Post; every cursor's view follows at once. EDatabaseError when
+    // the bookmark is stale or a required field would become empty.
+    void SetBookmarkValue(const TBookmark &bookmark, int field, const TValue &value);
 
     // This cursor becomes a new cursor on source's rows: own position, no
     // filter, no order (stored order: as loaded, added rows last).

@@ -285,7 +285,7 @@ std::string CutText(std::string_view s, int width)
 bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out)
 {
     if (in.IsNull()) {
-        out = TValue();
+        out.SetNull();
         return true;
     }
     switch (def.DataType) {
@@ -294,9 +294,9 @@ bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out)
             int32_t v;
             if (!ParseInt(in.bytes(), v))
                 return false;
-            out = TValue(v);
+            out.AssignInteger(v);
         } else {
-            out = TValue(in.integer());
+            out.AssignInteger(in.integer());
         }
         return true;
     case TFieldType::Boolean:
@@ -304,26 +304,67 @@ bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out)
             bool b;
             if (!ParseBooleanText(in.bytes(), b))
                 return false;
-            out = TValue(b);
+            out.AssignBoolean(b);
         } else {
-            out = TValue(in.integer() != 0);
+            out.AssignBoolean(in.integer() != 0);
         }
         return true;
-    case TFieldType::String:
+    case TFieldType::String: {
+        std::string number;
+        std::string_view s;
         if (in.kind() == TValue::Kind::Bytes)
-            out = TValue(CutText(in.bytes(), def.Size));
+            s = in.bytes();
         else if (in.kind() == TValue::Kind::Boolean)
-            out = TValue(std::string(in.boolean() ? "True" : "False"));
+            s = in.boolean() ? "True" : "False";
         else
-            out = TValue(CutText(std::to_string(in.integer()), def.Size));
+            s = number = std::to_string(in.integer());
+        const size_t z = s.find('\0');
+        if (z != std::string_view::npos)
+            s = s.substr(0, z);
+        if (def.Size > 0 && s.size() > size_t(def.Size))
+            s = s.substr(0, size_t(def.Size));
+        if (&in == &out) {
+            const std::string copy(s);
+            out.AssignBytes(copy.data(), copy.size());
+        } else {
+            out.AssignBytes(s.data(), s.size());
+        }
         return true;
+    }
     case TFieldType::Graphic:
         if (in.kind() != TValue::Kind::Bytes)
             return false;
-        out = in.bytes().empty() ? TValue() : in; // an empty picture is no picture
+        if (in.bytes().empty())
+            out.SetNull(); // an empty picture is no picture
+        else if (&in != &out)
+            out.AssignBytes(in.bytes().data(), in.bytes().size());
         return true;
     }
     return false;
+}
+
+void TRowData::ReadRow(uint32_t row, std::vector<TValue> &out) const
+{
+    out.resize(cols.size());
+    for (size_t c = 0; c < cols.size(); ++c) {
+        const int col = static_cast<int>(c);
+        if (IsNull(row, col)) {
+            out[c].SetNull();
+            continue;
+        }
+        switch (defs[c].DataType) {
+        case TFieldType::Integer:
+            out[c].AssignInteger(Int(row, col));
+            break;
+        case TFieldType::Boolean:
+            out[c].AssignBoolean(Int(row, col) != 0);
+            break;
+        default: {
+            const std::string_view b = Bytes(row, col);
+            out[c].AssignBytes(b.data(), b.size());
+        }
+        }
+    }
 }
 
 } // namespace kf

@@ -107,6 +107,8 @@ public:
     }
     TValue Value(uint32_t row, int col) const;
     std::vector<TValue> RowValues(uint32_t row) const;
+    // The same into an existing vector, reusing its buffers.
+    void ReadRow(uint32_t row, std::vector<TValue> &out) const;
 
     // Re-packs the arena when more than half of it is garbage.
     void MaybeCompact();
@@ -117,7 +119,8 @@ private:
 
 // Converts a value to a column's kind; false when it cannot be (text that is
 // not a number for an integer column, ...). Text is cut at a zero byte and to
-// the column width. A null stays null.
+// the column width. A null stays null; an empty picture becomes null. `out`
+// may be `in`.
 bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out);
 
 // Strict decimal integer (leading blanks and a sign allowed).

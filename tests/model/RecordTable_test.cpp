@@ -699,3 +699,85 @@ TEST(RecordTable, ManyRowsKeepViewsConsistent)
     }
     EXPECT_EQ(t.RecordCount(), byCount.RecordCount());
 }
+
+TEST(RecordTable, AppendRecordsInBulkAndWriteByBookmark)
+{
+    TRecordTable t(WordFields());
+    TRecordTable byWord;
+    byWord.CloneCursor(t);
+    byWord.SetIndexFieldNames("Word");
+    t.SetLogChanges(false);
+    RecordingLink link;
+    byWord.AddDataLink(&link);
+    t.AppendRecords({{"pear", 1, 4}, {"apple", 2, 5}, {std::string(41, 'k'), 1, 41}});
+    EXPECT_EQ(link.log, (Strings{"aboutToReset", "reset", "current 1"}));
+    EXPECT_EQ(ViewOf(byWord, 0), (Strings{"apple", std::string(40, 'k'), "pear"}));
+    EXPECT_EQ(t.ChangeCount(), 0);
+    EXPECT_EQ(t.RecNo(), 1); // the empty table's cursor is on the first row now
+
+    // A refused row keeps the rows before it.
+    TRecordTable req({{"Name", TFieldType::String, 5, true}});
+    EXPECT_THROW(req.AppendRecords({{"a"}, {""}, {"c"}}), EDatabaseError);
+    EXPECT_EQ(req.RecordCount(), 1);
+
+    // Writing by bookmark moves no cursor; ordered views follow.
+    byWord.First();
+    ASSERT_TRUE(byWord.FindKey({"pear"}));
+    const TBookmark pear = byWord.GetBookmark();
+    byWord.First();
+    link.log.clear();
+    byWord.SetBookmarkValue(pear, 1, 10);
+    EXPECT_EQ(link.log, (Strings{"changed 2"}));
+    byWord.SetBookmarkValue(pear, 0, "aa");
+    EXPECT_EQ(ViewOf(byWord, 0), (Strings{"aa", "apple", std::string(40, 'k')}));
+    EXPECT_EQ(byWord.FieldByName("Word").AsString(), "apple"); // still on the same row
+    EXPECT_EQ(byWord.RecNo(), 2);
+    EXPECT_EQ(t.BookmarkValue(pear, 1).integer(), 10);
+    EXPECT_THROW(byWord.SetBookmarkValue(TBookmark{}, 1, 1), EDatabaseError);
+    EXPECT_THROW(byWord.SetBookmarkValue(pear, 1, "x"), EConvertError);
+    byWord.RemoveDataLink(&link);
+}
+
+namespace {
+
+// A control with a value not yet written into the edit buffer.
+class PendingValueLink : public IDataLink {
+public:
+    std::string pending;
+    int asked = 0;
+    void UpdateData(TRecordTable &t) override
+    {
+        ++asked;
+        if (!pending.empty())
+            t.FieldByName("Word").SetAsString(pending);
+    }
+};
+
+} // namespace
+
+TEST(RecordTable, LinksWritePendingValuesBeforePostAndInsertPositionIsKnown)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecord({"a", 1, 1});
+    t.AppendRecord({"b", 1, 1});
+    PendingValueLink link;
+    t.AddDataLink(&link);
+    t.First();
+    t.Edit();
+    link.pending = "changed";
+    t.Next(); // posts through CheckBrowseMode: the link is asked once
+    EXPECT_EQ(link.asked, 1);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "changed");
+
+    link.pending.clear();
+    t.SetRecNo(2);
+    t.Insert();
+    EXPECT_EQ(t.InsertPosition(), 1);
+    t.Cancel();
+    t.Append();
+    EXPECT_EQ(t.InsertPosition(), 2);
+    t.Cancel();
+    EXPECT_EQ(t.InsertPosition(), -1);
+    t.RemoveDataLink(&link);
+}

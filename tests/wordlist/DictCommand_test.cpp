@@ -1,0 +1,124 @@
+// keyfolio-tool dict, run as a process: the written list byte for byte, the
+// counters on stderr and the exit statuses.
+
+#include "common/TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
+
+struct ToolRun {
+    int status;
+    std::string err;
+};
+
+ToolRun dict(const QStringList &args)
+{
+    QProcess p;
+    p.start(kTool, QStringList{"dict"} + args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardError().toStdString()};
+}
+
+class DictCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_a = write("a.txt", "The cat saw the CAT. don't well-known why? why!\r\n"
+                             "abc1 2006 abc ab abcde abcdef abcdef\r\n");
+        m_b = write("b.txt", "cat cat zebra\n");
+    }
+    QString write(const QString &name, const std::string &bytes)
+    {
+        const QString p = m_dir.filePath(name);
+        kf::writeFileBytes(p.toStdString(), bytes);
+        return p;
+    }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    std::string read(const QString &name) const { return kf::readFileBytes(path(name).toStdString()); }
+
+    QTemporaryDir m_dir;
+    QString m_a, m_b;
+};
+
+} // namespace
+
+TEST_F(DictCommand, OptionsActAsTheWindowsOperations)
+{
+    const struct {
+        const char *name;
+        QStringList options;
+        const char *expected;
+        int listed;
+        int scanned = 20;
+    } cases[] = {
+        {"default order is WordIndex", {},
+         "2006\r\nab\r\nabc\r\nabc1\r\nabcde\r\nabcdef\r\ncat\r\ndon\r\nsaw\r\nt\r\nthe\r\n"
+         "well-known\r\nwhy\r\nzebra\r\n",
+         14},
+        {"frequency with counts", {"--sort", "frequency", "--counts", "--frequency", "2:100"},
+         "cat\t4\r\nabcdef\t2\r\nthe\t2\r\nwhy\t2\r\n", 4},
+        {"length filter and order", {"--length", "3:5", "--sort", "length"},
+         "abc\r\ncat\r\ndon\r\nsaw\r\nthe\r\nwhy\r\n2006\r\nabc1\r\nabcde\r\nzebra\r\n", 10},
+        {"digits purged before the filter", {"--no-digits", "--length", "4:4"}, "", 0},
+        {"alpha", {"--sort", "alpha", "--no-digits", "--frequency", "1:1"},
+         "ab\r\nabc\r\nabcde\r\ndon\r\nsaw\r\nt\r\nwell-known\r\nzebra\r\n", 8},
+        {"case-sensitive, no additional delimiters",
+         {"--case-sensitive", "--delimiters", "", "--length", "4:4"},
+         "2006\r\nabc1\r\nwhy!\r\nwhy?\r\n", 4},
+        {"a letter as a delimiter", {"--delimiters", "e", "--sort", "frequency", "--frequency", "3:9"},
+         "cat\r\nabcd\r\n", 2, 24},
+    };
+    for (const auto &c : cases) {
+        const ToolRun r = dict(c.options + QStringList{"-o", path("out.txt"), m_a, m_b});
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(read("out.txt"), c.expected) << c.name;
+        const QRegularExpression counters("^(\\d+) words scanned, (\\d+) words listed, \\d+ ms\n$");
+        const auto m = counters.match(QString::fromStdString(r.err));
+        ASSERT_TRUE(m.hasMatch()) << c.name << ": " << r.err;
+        EXPECT_EQ(m.captured(1).toInt(), c.scanned) << c.name;
+        EXPECT_EQ(m.captured(2).toInt(), c.listed) << c.name;
+    }
+}
+
+TEST_F(DictCommand, UnreadableFileWritesNothing)
+{
+    write("keep.txt", "what the user had\r\n");
+    const QString missing = path("vanished.txt");
+    for (const QString &out : {path("new.txt"), path("keep.txt")}) {
+        const ToolRun r = dict({"-o", out, m_a, missing});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(missing.toStdString()), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(QFile::exists(path("new.txt")));
+    EXPECT_EQ(read("keep.txt"), "what the user had\r\n");
+}
+
+TEST_F(DictCommand, BadCommandLinesAreUsageErrors)
+{
+    const QStringList cases[] = {
+        {m_a},                                                  // no -o
+        {"-o", path("x.txt")},                                  // no files
+        {"--length", "1:2", "--frequency", "1:2", "-o", path("x.txt"), m_a},
+        {"--length", "3", "-o", path("x.txt"), m_a},
+        {"--frequency", "a:b", "-o", path("x.txt"), m_a},
+        {"--length", "1:99999999999", "-o", path("x.txt"), m_a},
+        {"--sort", "size", "-o", path("x.txt"), m_a},
+        {"--bogus", "-o", path("x.txt"), m_a},
+        {"-o"},
+    };
+    for (const QStringList &args : cases) {
+        const ToolRun r = dict(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_FALSE(QFile::exists(path("x.txt")));
+}
