@@ -175,13 +175,15 @@ void ZipArchive::open(const std::string &path)
         throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
     if (S_ISDIR(st.st_mode))
         throw EFOpenError("cannot open \"" + path + "\": it is a folder");
+    if (!S_ISREG(st.st_mode))
+        throw EFOpenError("cannot open \"" + path + "\": not a regular file");
     {
         std::FILE *probe = std::fopen(path.c_str(), "rb");
         if (!probe)
             throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
         std::fclose(probe);
     }
-    if (S_ISREG(st.st_mode) && st.st_size == 0)
+    if (st.st_size == 0)
         throw EZipError("not a ZIP archive (the file is empty)");
 
     int code = 0;

@@ -23,6 +23,8 @@ static_assert(WordCounter::kKeyLimit == size_t(TDicBuilder::kWordSize));
 // Files are read in blocks of this size: the scan's memory does not grow
 // with the size of a file.
 constexpr size_t kBlockSize = size_t(1) << 20;
+// New rows go into the table this many at a time.
+constexpr size_t kAppendBatch = 4096;
 
 uint32_t tickMs()
 {
@@ -138,23 +140,32 @@ public:
     uint32_t wordsScanned() const { return m_scanned; }
 
     // Writes the counts into the table: existing rows get theirs added, new
-    // words are appended as rows. The counter gives its memory back meanwhile.
+    // words are appended as rows, a batch at a time. The counter gives its
+    // memory back meanwhile, so the word list never exists three times over.
     void commit()
     {
         const size_t existing = m_counter.existingCount();
+        std::vector<std::vector<TValue>> batch;
+        batch.reserve(kAppendBatch);
+        auto appendBatch = [&]() {
+            if (!batch.empty())
+                m_table.AppendRecords(batch);
+            batch.clear();
+        };
         m_counter.drain([&](size_t i, std::string_view key, int32_t count, int32_t len) {
             if (i < existing) {
                 if (count == 0)
                     return;
-                m_all.GotoBookmark(m_existing[i]);
-                const int32_t old = m_all.Fields(m_countField).AsInteger();
-                m_all.Edit();
-                m_all.Fields(m_countField).SetAsInteger(addCapped(old, count));
-                m_all.Post();
-            } else {
-                m_all.AppendRecord({TValue(std::string(key)), TValue(count), TValue(len)});
+                const TBookmark &row = m_existing[i];
+                const int32_t old = m_all.BookmarkValue(row, m_countField).integer();
+                m_table.SetBookmarkValue(row, m_countField, TValue(addCapped(old, count)));
+                return;
             }
+            batch.push_back({TValue(std::string(key)), TValue(count), TValue(len)});
+            if (batch.size() == kAppendBatch)
+                appendBatch();
         });
+        appendBatch();
         std::vector<TBookmark>().swap(m_existing);
     }
 

@@ -1,12 +1,507 @@
 #include "wordlist/TcgForm.h"
 
+#include "app/AppException.h"
+#include "common/CodePage.h"
+#include "common/TextFile.h"
+#include "wordlist/tcg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <climits>
+
 namespace kf {
 
-TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent)
+namespace {
+
+// The busy cursor for the length of a scope, restored however the scope ends.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const QString &hint,
+                        const QRect &geometry)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    if (!hint.isEmpty())
+        b->setToolTip(hint);
+    return b;
+}
+
+QRadioButton *makeRadio(QWidget *parent, const char *name, const QString &text, const QString &hint,
+                        const QRect &geometry)
+{
+    auto *r = new QRadioButton(text, parent);
+    r->setObjectName(QString::fromLatin1(name));
+    r->setGeometry(geometry);
+    // As wide as its text: a click beside the text is no click on the button.
+    r->resize(r->sizeHint().width(), geometry.height());
+    r->setToolTip(hint);
+    return r;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(geometry);
+    return l;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TSpinEdit
+
+TSpinEdit::TSpinEdit(QWidget *parent) : QAbstractSpinBox(parent)
+{
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setKeyboardTracking(true);
+    lineEdit()->setText(QStringLiteral("0"));
+}
+
+void TSpinEdit::SetRange(int min, int max)
+{
+    m_min = min;
+    m_max = max;
+}
+
+int TSpinEdit::Value() const
+{
+    bool ok = false;
+    const int v = text().trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+void TSpinEdit::SetValue(int value)
+{
+    lineEdit()->setText(QString::number(value));
+}
+
+int TSpinEdit::clamped(long long value) const
+{
+    long long lo = INT_MIN, hi = INT_MAX;
+    if (Bounded()) {
+        lo = m_min;
+        hi = m_max;
+    }
+    return int(value < lo ? lo : value > hi ? hi : value);
+}
+
+void TSpinEdit::stepBy(int steps)
+{
+    SetValue(clamped((long long)Value() + steps));
+    selectAll();
+}
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const
+{
+    if (isReadOnly())
+        return StepNone;
+    const int v = Value();
+    StepEnabled e = StepNone;
+    if (!Bounded() || v < m_max)
+        e |= StepUpEnabled;
+    if (!Bounded() || v > m_min)
+        e |= StepDownEnabled;
+    return e;
+}
+
+QValidator::State TSpinEdit::validate(QString &input, int &) const
+{
+    for (const QChar c : input)
+        if (!c.isDigit() && c != QLatin1Char('-') && c != QLatin1Char('+'))
+            return QValidator::Invalid;
+    // Any mix of digits and signs may stand while the user types; it is read
+    // as a number (0 if it is none) when the value is needed.
+    return QValidator::Acceptable;
+}
+
+void TSpinEdit::fixup(QString &) const {}
+
+void TSpinEdit::focusOutEvent(QFocusEvent *event)
+{
+    if (Bounded()) {
+        const int v = Value();
+        const int c = clamped(v);
+        if (c != v || text() != QString::number(v))
+            SetValue(c);
+    }
+    QAbstractSpinBox::focusOutEvent(event);
+}
+
+// ---------------------------------------------------------------- TTcgFm
+
+TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgClass>())
 {
     setObjectName(QStringLiteral("TcgFm"));
     setWindowTitle(QStringLiteral("Typing Course Generator"));
     setClientSize(492, 386);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(0, 0, 492, 344);
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { width: 70px; }"));
+    PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
+
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Step 1"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Step 2"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Result"));
+
+    buildStep1();
+    buildStep2();
+    buildResult();
+
+    CloseBn = makeButton(this, "CloseBn", QStringLiteral("&Close"), QString(), QRect(404, 352, 75, 25));
+    connect(CloseBn, &QPushButton::clicked, this, [this] { CloseBnClick(); });
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(esc, &QShortcut::activated, CloseBn, &QPushButton::click);
+
+    OpenDialog1.filter = kTextFilter;
+    SaveDialog1.filter = kTextFilter;
+    SaveDialog1.defaultExt = QStringLiteral("txt");
+    SaveDialog1.overwritePrompt = true;
+
+    showPage(Step1Page);
+}
+
+TTcgFm::~TTcgFm() = default;
+
+void TTcgFm::buildStep1()
+{
+    QWidget *p = TabSheet1;
+    Label3 = makeLabel(p, "Label3",
+                       QStringLiteral("Select a text file containing all words of an alphabetic language, \n"
+                                      "for example, 'diction.txt'."),
+                       QRect(16, 16, 456, 36));
+    LoadDicBn = makeButton(p, "LoadDicBn", QStringLiteral("Load dictionary..."),
+                           QStringLiteral("Load a dictionary text file"), QRect(16, 64, 129, 25));
+    LbDic = makeLabel(p, "LbDic", QString(), QRect(16, 104, 456, 24));
+    LbDic->setAutoFillBackground(true);
+    QPalette pal = LbDic->palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 0));
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    LbDic->setPalette(pal);
+    QFont f = LbDic->font();
+    f.setPointSize(10);
+    LbDic->setFont(f);
+    LbDic->setAccessibleName(QStringLiteral("Dictionary file"));
+    LbDic->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Next1Bn = makeButton(p, "Next1Bn", QStringLiteral("&Next"), QStringLiteral("Next step"),
+                         QRect(392, 272, 75, 25));
+
+    connect(LoadDicBn, &QPushButton::clicked, this, [this] { LoadDicBnClick(); });
+    connect(Next1Bn, &QPushButton::clicked, this, [this] { Next1BnClick(); });
+}
+
+void TTcgFm::buildStep2()
+{
+    QWidget *p = TabSheet2;
+    Label1 = makeLabel(p, "Label1",
+                       QStringLiteral("Define a list of strings for picking up words from the dictionary"),
+                       QRect(8, 4, 220, 32));
+    Label1->setWordWrap(true);
+    TwdMemo = new QPlainTextEdit(p);
+    TwdMemo->setObjectName(QStringLiteral("TwdMemo"));
+    TwdMemo->setGeometry(8, 40, 217, 233);
+    TwdMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TwdMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    TwdMemo->setTabChangesFocus(true);
+    TwdMemo->setAccessibleName(QStringLiteral("Defined strings"));
+    LoadTWDBn = makeButton(p, "LoadTWDBn", QStringLiteral("&Load..."),
+                           QStringLiteral("Load a text file with the defined strings"), QRect(8, 281, 75, 25));
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Word length"), p);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(240, 36, 232, 56);
+    Label2 = makeLabel(GroupBox1, "Label2", QStringLiteral("Min.:"), QRect(10, 24, 32, 22));
+    MinEd = new TSpinEdit(GroupBox1);
+    MinEd->setObjectName(QStringLiteral("MinEd"));
+    MinEd->setGeometry(44, 22, 60, 24);
+    MinEd->SetValue(0);
+    Label2->setBuddy(MinEd);
+    Label4 = makeLabel(GroupBox1, "Label4", QStringLiteral("Max.:"), QRect(120, 24, 34, 22));
+    MaxEd = new TSpinEdit(GroupBox1);
+    MaxEd->setObjectName(QStringLiteral("MaxEd"));
+    MaxEd->setGeometry(156, 22, 60, 24);
+    MaxEd->SetRange(0, 50);
+    MaxEd->SetValue(50);
+    Label4->setBuddy(MaxEd);
+
+    CaseEd = new QCheckBox(QStringLiteral("Case sensitive"), p);
+    CaseEd->setObjectName(QStringLiteral("CaseEd"));
+    CaseEd->setGeometry(248, 100, 220, 22);
+    CaseEd->resize(CaseEd->sizeHint().width(), 22);
+
+    FingerPBox = makeRadio(p, "FingerPBox", QStringLiteral("Finger placement"),
+                           QStringLiteral("Pick up words with these letters only"), QRect(248, 132, 220, 22));
+    SpellingBox = makeRadio(p, "SpellingBox", QStringLiteral("Letter strings"),
+                            QStringLiteral("Pick up words with letter strings appearing anywhere"),
+                            QRect(248, 156, 220, 22));
+    GamePBox = makeRadio(p, "GamePBox", QStringLiteral("Head letters"),
+                         QStringLiteral("Pick up words with letter strings at the beginning"),
+                         QRect(248, 180, 220, 22));
+    EndPbox = makeRadio(p, "EndPbox", QStringLiteral("Tail letters"),
+                        QStringLiteral("Pick up words with letter strings at the end"), QRect(248, 204, 220, 22));
+    RegxBox = makeRadio(p, "RegxBox", QStringLiteral("Regular Expression"),
+                        QStringLiteral("Pick up words fitting regular expressions"), QRect(248, 228, 220, 22));
+    FingerPBox->setChecked(true);
+
+    Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
+                         QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
+
+    connect(LoadTWDBn, &QPushButton::clicked, this, [this] { LoadTWDBnClick(); });
+    connect(Next2Bn, &QPushButton::clicked, this, [this] { Next2BnClick(); });
+}
+
+void TTcgFm::buildResult()
+{
+    QWidget *p = TabSheet3;
+    ResultMemo = new QPlainTextEdit(p);
+    ResultMemo->setObjectName(QStringLiteral("ResultMemo"));
+    ResultMemo->setGeometry(8, 8, 353, 298);
+    ResultMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ResultMemo->setTabChangesFocus(true);
+    ResultMemo->setAccessibleName(QStringLiteral("Result"));
+
+    const int x = 372, w = 104, h = 25;
+    Button4 = makeButton(p, "Button4", QStringLiteral("Sort by &default"), QString(), QRect(x, 8, w, h));
+    Button5 = makeButton(p, "Button5", QStringLiteral("Sort by &length"), QString(), QRect(x, 40, w, h));
+    HeadingEd = new QCheckBox(QStringLiteral("With &headings"), p);
+    HeadingEd->setObjectName(QStringLiteral("HeadingEd"));
+    HeadingEd->setGeometry(x, 72, w, 22);
+    HeadingEd->resize(std::min(w, HeadingEd->sizeHint().width()), 22);
+    HeadingEd->setChecked(true);
+    Button6 = makeButton(p, "Button6", QStringLiteral("Make &wordlist"), QStringLiteral("One word per line"),
+                         QRect(x, 104, w, h));
+    Button1 = makeButton(p, "Button1", QStringLiteral("&Save ..."), QStringLiteral("Save the result to a text file"),
+                         QRect(x, 152, w, h));
+    CopyBn = makeButton(p, "CopyBn", QStringLiteral("&Copy"), QStringLiteral("Copy the selected text to clipboard"),
+                        QRect(x, 184, w, h));
+    SeleteAllBn = makeButton(p, "SeleteAllBn", QStringLiteral("Select &All"), QString(), QRect(x, 216, w, h));
+    Button2 = makeButton(p, "Button2", QStringLiteral("&Reset"),
+                         QStringLiteral("Clear the result and back to the first step"), QRect(x, 281, w, h));
+
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(HeadingEd, &QCheckBox::clicked, this, [this] { HeadingEdClick(); });
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(CopyBn, &QPushButton::clicked, this, [this] { CopyBnClick(); });
+    connect(SeleteAllBn, &QPushButton::clicked, this, [this] { SeleteAllBnClick(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+TTcgFm::Page TTcgFm::CurrentPage() const
+{
+    return Page(PageControl1->currentIndex());
+}
+
+void TTcgFm::showPage(Page page)
+{
+    // Only the current step shows its tab, so the pages act as a wizard.
+    PageControl1->setTabVisible(page, true);
+    PageControl1->setCurrentIndex(page);
+    for (int i = 0; i < PageControl1->count(); ++i)
+        if (i != page)
+            PageControl1->setTabVisible(i, false);
+}
+
+QString TTcgFm::MemoText(const QPlainTextEdit *memo)
+{
+    // toPlainText() would turn non-breaking spaces into blanks; word bytes
+    // must come back as they were.
+    QString text = memo->document()->toRawText();
+    for (QChar &c : text)
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            c = QLatin1Char('\n');
+    return text;
+}
+
+int TTcgFm::pickMode() const
+{
+    if (SpellingBox->isChecked())
+        return tcgClass::LetterStrings;
+    if (GamePBox->isChecked())
+        return tcgClass::HeadLetters;
+    if (EndPbox->isChecked())
+        return tcgClass::TailLetters;
+    if (RegxBox->isChecked())
+        return tcgClass::RegularExpression;
+    return tcgClass::FingerPlacement;
+}
+
+void TTcgFm::renderResult(int view, bool withHeadings)
+{
+    QString text = CodePage::current().decode(tcg->RenderResultText(view, withHeadings));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (ResultMemo->document()->isEmpty()) {
+        ResultMemo->setPlainText(text);
+    } else {
+        QTextCursor end(ResultMemo->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(text);
+    }
+    QTextCursor top(ResultMemo->document());
+    top.movePosition(QTextCursor::Start);
+    ResultMemo->setTextCursor(top);
+    ResultMemo->ensureCursorVisible();
+}
+
+void TTcgFm::rememberOpened(const QString &path)
+{
+    OpenDialog1.fileName = path;
+    OpenDialog1.initialDir = QFileInfo(path).absolutePath();
+}
+
+void TTcgFm::LoadDicBnClick()
+{
+    const QString path = Dialogs().openFile(OpenDialog1);
+    if (path.isEmpty())
+        return;
+    rememberOpened(path);
+    LbDic->setText(path);
+}
+
+void TTcgFm::Next1BnClick()
+{
+    if (LbDic->text().isEmpty()) {
+        Dialogs().message(ApplicationTitle(), QStringLiteral("Please select a dictionary file first."));
+        return;
+    }
+    showPage(Step2Page);
+}
+
+void TTcgFm::LoadTWDBnClick()
+{
+    const QString path = Dialogs().openFile(OpenDialog1);
+    if (path.isEmpty())
+        return;
+    rememberOpened(path);
+    // Read first: a file that cannot be read leaves the strings as they were.
+    const std::vector<std::string> lines = readTextLines(localPath(path));
+    QStringList text;
+    text.reserve(int(lines.size()));
+    const CodePage &cp = CodePage::current();
+    for (const std::string &line : lines)
+        text << cp.decode(line);
+    TwdMemo->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TTcgFm::Next2BnClick()
+{
+    const WordList strings = splitLines(CodePage::current().encode(MemoText(TwdMemo)));
+    if (strings.empty()) {
+        Dialogs().message(ApplicationTitle(), QStringLiteral("Please define strings to pick up words."));
+        return;
+    }
+    {
+        BusyCursor busy;
+        tcg->MinLength = MinEd->Value();
+        tcg->MaxLength = MaxEd->Value();
+        tcg->CaseSensitive = CaseEd->isChecked();
+        {
+            // Read anew each time, so changes to the file between generations count.
+            const WordList words = readTextLines(localPath(LbDic->text()));
+            tcg->Generate(words, strings, pickMode());
+        }
+        renderResult(tcgClass::AsPicked, true);
+        showPage(ResultPage);
+    }
+}
+
+void TTcgFm::Button4Click()
+{
+    ResultMemo->clear();
+    renderResult(tcgClass::SortDefault, HeadingEd->isChecked());
+}
+
+void TTcgFm::Button5Click()
+{
+    ResultMemo->clear();
+    renderResult(tcgClass::SortByLength, HeadingEd->isChecked());
+}
+
+void TTcgFm::HeadingEdClick()
+{
+    ResultMemo->clear();
+    renderResult(HeadingEd->isChecked() ? tcgClass::WithHeadings : tcgClass::NoHeadings, false);
+}
+
+void TTcgFm::Button6Click()
+{
+    ResultMemo->clear();
+    renderResult(tcgClass::WordListView, false);
+}
+
+void TTcgFm::Button1Click()
+{
+    const QString path = Dialogs().saveFile(SaveDialog1);
+    if (path.isEmpty())
+        return;
+    SaveDialog1.fileName = path;
+    QString text = MemoText(ResultMemo);
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    writeFileBytes(localPath(path), CodePage::current().encode(text));
+}
+
+void TTcgFm::CopyBnClick()
+{
+    ResultMemo->copy();
+}
+
+void TTcgFm::SeleteAllBnClick()
+{
+    ResultMemo->selectAll();
+}
+
+void TTcgFm::Button2Click()
+{
+    ResultMemo->clear();
+    showPage(Step1Page);
+}
+
+void TTcgFm::CloseBnClick()
+{
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->close();
+    else
+        close();
 }
 
 } // namespace kf

@@ -1,14 +1,150 @@
 #pragma once
-// The typing course generator window.
+// The typing course generator window: a three-step wizard that picks groups
+// of dictionary words for typing lessons and works with the result text.
+// Step 1 chooses the dictionary file, step 2 the defined strings and options,
+// the result page re-sorts, copies or saves the text. All picking is done by
+// the window's own tcgClass engine.
 
 #include "app/ChildForm.h"
+#include "common/Dialogs.h"
+
+#include <QAbstractSpinBox>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
 
 namespace kf {
+
+class tcgClass;
+
+// A whole-number spin field that, unlike QSpinBox, lets any typed number stand
+// until the field loses the focus: only then is a bounded field brought into
+// its range. Typed keys are limited to digits and signs; a text that is not a
+// number reads as 0.
+class TSpinEdit : public QAbstractSpinBox {
+    Q_OBJECT
+    Q_PROPERTY(int value READ Value WRITE SetValue USER true)
+public:
+    explicit TSpinEdit(QWidget *parent = nullptr);
+
+    // Bounds; with min == max the field has none (the default).
+    void SetRange(int min, int max);
+    int MinValue() const { return m_min; }
+    int MaxValue() const { return m_max; }
+    bool Bounded() const { return m_min != m_max; }
+
+    // The number shown as it stands (not yet clamped); 0 for a non-number.
+    int Value() const;
+    void SetValue(int value);
+
+    void stepBy(int steps) override;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+
+protected:
+    StepEnabled stepEnabled() const override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    int clamped(long long value) const;
+
+    int m_min = 0;
+    int m_max = 0;
+};
 
 class TTcgFm : public TChildForm {
     Q_OBJECT
 public:
     explicit TTcgFm(QWidget *parent = nullptr);
+    ~TTcgFm() override;
+
+    // The wizard's pages, in order.
+    enum Page { Step1Page = 0, Step2Page = 1, ResultPage = 2 };
+    Page CurrentPage() const;
+
+    tcgClass &Engine() const { return *tcg; }
+
+    // Controls (owned by the window through Qt parenthood).
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1;
+    QWidget *TabSheet2;
+    QWidget *TabSheet3;
+    QPushButton *CloseBn;
+
+    // Step 1
+    QLabel *Label3;
+    QPushButton *LoadDicBn;
+    QLabel *LbDic;
+    QPushButton *Next1Bn;
+
+    // Step 2
+    QLabel *Label1;
+    QPlainTextEdit *TwdMemo;
+    QPushButton *LoadTWDBn;
+    QGroupBox *GroupBox1;
+    QLabel *Label2;
+    TSpinEdit *MinEd;
+    QLabel *Label4;
+    TSpinEdit *MaxEd;
+    QCheckBox *CaseEd;
+    QRadioButton *FingerPBox;
+    QRadioButton *SpellingBox;
+    QRadioButton *GamePBox;
+    QRadioButton *EndPbox;
+    QRadioButton *RegxBox;
+    QPushButton *Next2Bn;
+
+    // Result
+    QPlainTextEdit *ResultMemo;
+    QPushButton *Button4;
+    QPushButton *Button5;
+    QCheckBox *HeadingEd;
+    QPushButton *Button6;
+    QPushButton *Button1;
+    QPushButton *CopyBn;
+    QPushButton *SeleteAllBn;
+    QPushButton *Button2;
+
+    // The open dialog shared by "Load dictionary..." and "&Load...", and the
+    // save dialog; each remembers the last file chosen.
+    FileRequest OpenDialog1;
+    FileRequest SaveDialog1;
+
+    // The text of a plain-text box as the user sees it, lines joined by "\n"
+    // (non-breaking spaces kept).
+    static QString MemoText(const QPlainTextEdit *memo);
+
+    void LoadDicBnClick();
+    void Next1BnClick();
+    void LoadTWDBnClick();
+    void Next2BnClick();
+    void Button4Click();
+    void Button5Click();
+    void HeadingEdClick();
+    void Button6Click();
+    void Button1Click();
+    void CopyBnClick();
+    void SeleteAllBnClick();
+    void Button2Click();
+    void CloseBnClick();
+
+private:
+    void buildStep1();
+    void buildStep2();
+    void buildResult();
+    void showPage(Page page);
+    int pickMode() const;
+    // Appends the lines of a view to ResultMemo and shows its top.
+    void renderResult(int view, bool withHeadings);
+    void rememberOpened(const QString &path);
+
+    std::unique_ptr<tcgClass> tcg;
 };
 
 } // namespace kf

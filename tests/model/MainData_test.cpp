@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -218,9 +219,21 @@ TEST_F(MainDataTest, SaveAndLoadGiveBackEveryRowAndSetting)
         SCOPED_TRACE(m);
         EXPECT_EQ(a.read(m), b.read(m));
     }
+    for (const auto &m : b.members())
+        EXPECT_NEAR(double(m.mtime), double(std::time(nullptr)), 10.0) << m.name;
     EXPECT_EQ(b.members()[0].name, "key.cds");
     EXPECT_EQ(b.members()[1].name, "char.cds");
     EXPECT_EQ(b.members()[2].name, "readme");
+
+    // Saving over an existing package replaces the whole file.
+    const std::string first = readAll(path("again.vkt"));
+    source.MainTbl.EmptyDataSet();
+    ASSERT_TRUE(source.SavePackage(path("again.vkt")));
+    EXPECT_LT(readAll(path("again.vkt")).size(), first.size());
+    TDataMod emptied;
+    ASSERT_TRUE(emptied.LoadPackage(path("again.vkt")));
+    EXPECT_EQ(emptied.MainTbl.RecordCount(), 0);
+    EXPECT_EQ(emptied.Ctbl.RecordCount(), 6);
 }
 
 TEST_F(MainDataTest, LoadReclonesCursorsAndKeepsKeyOrder)

@@ -237,6 +237,7 @@ TEST(ZipArchiveTest, OpenFileFailures)
         {base, "it is a folder"},
         {base + "/empty.vkt", "not a ZIP archive"},
         {base + "/text.vkt", "not a ZIP archive"},
+        {"/dev/null", "not a regular file"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);

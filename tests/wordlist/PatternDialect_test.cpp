@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
 #include <cstdlib>
 #include <optional>
+#include <random>
 
 using kf::CodePage;
 using kf::PatternMatcher;
@@ -321,6 +325,131 @@ TEST_F(PatternDialectTest, RunawayBacktrackingFailsInsteadOfHanging)
     matcher.SetPattern("(\\w+)*\\Z");
     size_t s = 0, n = 0;
     EXPECT_THROW(matcher.Exec(std::string(60, 'a') + "!", s, n), kf::ERegExError);
+}
+
+} // namespace
+
+// Where the dialect and PCRE2's own syntax agree (literals, dot, classes, \w,
+// \d, \b, ^, $ and \A without (?m), greedy and lazy quantifiers, groups,
+// alternation, (?i) on ASCII), the translation must find the same leftmost
+// match as PCRE2 given the original pattern with the dialect's options.
+namespace {
+
+class RandomPattern {
+public:
+    explicit RandomPattern(unsigned seed) : m_rng(seed) {}
+
+    std::string make()
+    {
+        std::string p = pick(6) == 0 ? "(?i)" : "";
+        return p + alternation(0);
+    }
+    std::string subject()
+    {
+        static const char chars[] = "abcAB _1\n\r";
+        std::string s(pick(9), ' ');
+        for (char &c : s)
+            c = chars[pick(sizeof chars - 1)];
+        return s;
+    }
+
+private:
+    unsigned pick(unsigned n) { return unsigned(m_rng() % n); }
+
+    std::string alternation(int depth)
+    {
+        std::string out = sequence(depth);
+        while (pick(4) == 0)
+            out += "|" + sequence(depth);
+        return out;
+    }
+    std::string sequence(int depth)
+    {
+        std::string out;
+        const unsigned n = 1 + pick(4);
+        for (unsigned i = 0; i < n; ++i)
+            out += piece(depth);
+        return out;
+    }
+    std::string piece(int depth)
+    {
+        static const char *const singles[] = {"a", "b", "c", "A", " ", ".", "[ab]", "[^a]", "[a-c]",
+                                              "\\w", "\\W", "\\d", "\\D", "[\\w ]", "_", "1"};
+        static const char *const zeroWidth[] = {"\\b", "\\B", "^", "$", "\\A"};
+        static const char *const quantifiers[] = {"", "", "", "*", "+", "?", "{2}", "{1,2}", "{0,}",
+                                                  "*?", "+?", "??", "{1,2}?"};
+        const unsigned kind = pick(10);
+        if (kind < 6)
+            return std::string(singles[pick(std::size(singles))]) + quantifiers[pick(std::size(quantifiers))];
+        if (kind < 8)
+            return zeroWidth[pick(std::size(zeroWidth))];
+        if (depth >= 3)
+            return "a";
+        static const char *const groupQuantifiers[] = {"", "", "*", "+", "?"};
+        return "(" + alternation(depth + 1) + ")" + groupQuantifiers[pick(std::size(groupQuantifiers))];
+    }
+
+    std::mt19937 m_rng;
+};
+
+struct Pcre2Code {
+    explicit Pcre2Code(const std::string &pattern)
+    {
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                             PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY, &error, &offset, nullptr);
+        data = pcre2_match_data_create(1, nullptr);
+    }
+    ~Pcre2Code()
+    {
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+    }
+    bool match(const std::string &subject, size_t &start, size_t &length) const
+    {
+        const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0, 0,
+                                   data, nullptr);
+        if (rc < 0)
+            return false;
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(data);
+        start = ov[0];
+        length = ov[1] - ov[0];
+        return true;
+    }
+    pcre2_code *code = nullptr;
+    pcre2_match_data *data = nullptr;
+};
+
+TEST_F(PatternDialectTest, SharedSyntaxMatchesLikePcre2)
+{
+    RandomPattern gen(20261210);
+    PatternMatcher matcher;
+    int compared = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string pattern = gen.make();
+        const PatternMatcher::Compiled *compiled = nullptr;
+        try {
+            compiled = &matcher.Compile(pattern);
+        } catch (const kf::ERegExError &e) {
+            continue; // a form the dialect forbids (braces or lazy after a group, empty repeats)
+        }
+        const Pcre2Code reference(pattern);
+        ASSERT_NE(reference.code, nullptr) << pattern;
+        for (int j = 0; j < 8; ++j) {
+            const std::string subject = gen.subject();
+            size_t s1 = 0, n1 = 0, s2 = 0, n2 = 0;
+            const bool ours = matcher.Exec(*compiled, subject, s1, n1);
+            const bool theirs = reference.match(subject, s2, n2);
+            ASSERT_EQ(ours, theirs) << pattern << " on \"" << subject << "\"";
+            if (ours) {
+                ASSERT_EQ(s1, s2) << pattern << " on \"" << subject << "\"";
+                ASSERT_EQ(n1, n2) << pattern << " on \"" << subject << "\"";
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 8000);
 }
 
 } // namespace

@@ -1,0 +1,583 @@
+// The course generator window driven as a user would: clicks and keys on the
+// real window inside the main frame, dialogs answered by the scripted service.
+
+#include "app/AppException.h"
+#include "app/Application.h"
+#include "app/ComFormFactory.h"
+#include "app/MainForm.h"
+#include "common/CodePage.h"
+#include "common/ScriptedDialogs.h"
+#include "common/TextFile.h"
+#include "wordlist/TcgForm.h"
+#include "wordlist/tcg.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kf;
+
+class TcgFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void opensOnStepOneWithItsControls();
+    void nextWithoutDictionaryStaysOnStepOne();
+    void wizardWalkReadsTheDictionaryAnewEachTime();
+    void generateWithoutStringsStaysOnStepTwo();
+    void linesOfTheStringsBox_data();
+    void linesOfTheStringsBox();
+    void modesAndOptionsReachTheEngine_data();
+    void modesAndOptionsReachTheEngine();
+    void headingsAfterResetWithHeadingsUnticked();
+    void sortsPersistIntoLaterViews();
+    void maxEdIsClampedWhenItLosesTheFocus();
+    void spinFieldsTakeDigitsAndSignsOnly();
+    void saveAfterEditingByHand();
+    void wordListThenSave();
+    void patternErrorWarnsThenShowsThePartialResult();
+    void unreadableDictionaryIsReportedAndStepTwoStays();
+    void loadStringsReplacesTheBoxAndAFailureKeepsIt();
+    void selectAllThenCopy();
+    void closeAndEscapeCloseWithoutAQuestion_data();
+    void closeAndEscapeCloseWithoutAQuestion();
+
+private:
+    ScriptedDialogs &dialogs() { return *m_dialogs; }
+    TTcgFm *form() const { return m_form; }
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // Writes bytes to a file in the test's folder and returns its path.
+    QString writeFile(const QString &name, const std::string &bytes) const;
+    static void click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
+    static QString text(const QPlainTextEdit *memo) { return TTcgFm::MemoText(memo); }
+    static void typeStrings(QPlainTextEdit *memo, const QString &text);
+    bool onlyTabShown(int page) const;
+    // Chooses the dictionary, goes to step 2, types the strings and generates.
+    void generate(const std::string &dictionary, const QString &strings);
+
+    std::unique_ptr<TMainFm> m_main;
+    TTcgFm *m_form = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr; // owned by the dialog service
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QString TcgFormTest::writeFile(const QString &name, const std::string &bytes) const
+{
+    const QString p = path(name);
+    writeFileBytes(QFile::encodeName(p).toStdString(), bytes);
+    return p;
+}
+
+void TcgFormTest::typeStrings(QPlainTextEdit *memo, const QString &text)
+{
+    memo->setFocus();
+    memo->selectAll();
+    QTest::keyClick(memo, Qt::Key_Delete);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(memo, Qt::Key_Return);
+        else
+            QTest::keyClicks(memo, QString(c));
+    }
+}
+
+bool TcgFormTest::onlyTabShown(int page) const
+{
+    const QTabWidget *pc = form()->PageControl1;
+    for (int i = 0; i < pc->count(); ++i)
+        if (pc->isTabVisible(i) != (i == page))
+            return false;
+    return pc->currentIndex() == page;
+}
+
+void TcgFormTest::init()
+{
+    unsetenv("KEYFOLIO_CODEPAGE");
+    CodePage::reload();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    auto d = std::make_unique<ScriptedDialogs>();
+    m_dialogs = d.get();
+    SetDialogs(std::move(d));
+    m_main = std::make_unique<TMainFm>();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    m_main->A_TCG->trigger();
+    m_form = m_main->Factory().FindForm<TTcgFm>();
+    QVERIFY(m_form);
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+}
+
+void TcgFormTest::cleanup()
+{
+    m_main.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_form = nullptr;
+    SetDialogs(nullptr);
+    m_dialogs = nullptr;
+    m_dir.reset();
+}
+
+void TcgFormTest::generate(const std::string &dictionary, const QString &strings)
+{
+    const QString dic = writeFile(QStringLiteral("dictionary.txt"), dictionary);
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::Step2Page);
+    typeStrings(form()->TwdMemo, strings);
+    click(form()->Next2Bn);
+}
+
+void TcgFormTest::opensOnStepOneWithItsControls()
+{
+    TTcgFm *f = form();
+    QCOMPARE(f->windowTitle(), QStringLiteral("Typing Course Generator"));
+    QCOMPARE(f->size(), QSize(492, 386));
+    QCOMPARE(f->minimumSize(), f->maximumSize());
+    QVERIFY(onlyTabShown(TTcgFm::Step1Page));
+    QCOMPARE(f->PageControl1->tabText(0), QStringLiteral("Step 1"));
+    QCOMPARE(f->PageControl1->tabText(1), QStringLiteral("Step 2"));
+    QCOMPARE(f->PageControl1->tabText(2), QStringLiteral("Result"));
+    QVERIFY(f->LbDic->text().isEmpty());
+    QVERIFY(f->TwdMemo->toPlainText().isEmpty());
+    QCOMPARE(f->MinEd->text(), QStringLiteral("0"));
+    QCOMPARE(f->MaxEd->text(), QStringLiteral("50"));
+    QVERIFY(!f->CaseEd->isChecked());
+    QVERIFY(f->FingerPBox->isChecked());
+    QVERIFY(f->HeadingEd->isChecked());
+
+    const QList<QPair<QWidget *, QString>> hints = {
+        {f->LoadDicBn, QStringLiteral("Load a dictionary text file")},
+        {f->Next1Bn, QStringLiteral("Next step")},
+        {f->LoadTWDBn, QStringLiteral("Load a text file with the defined strings")},
+        {f->FingerPBox, QStringLiteral("Pick up words with these letters only")},
+        {f->SpellingBox, QStringLiteral("Pick up words with letter strings appearing anywhere")},
+        {f->GamePBox, QStringLiteral("Pick up words with letter strings at the beginning")},
+        {f->EndPbox, QStringLiteral("Pick up words with letter strings at the end")},
+        {f->RegxBox, QStringLiteral("Pick up words fitting regular expressions")},
+        {f->Next2Bn, QStringLiteral("Pick up groups of words from the dictionary")},
+        {f->Button6, QStringLiteral("One word per line")},
+        {f->Button1, QStringLiteral("Save the result to a text file")},
+        {f->CopyBn, QStringLiteral("Copy the selected text to clipboard")},
+        {f->Button2, QStringLiteral("Clear the result and back to the first step")},
+    };
+    for (const auto &h : hints)
+        QCOMPARE(h.first->toolTip(), h.second);
+}
+
+void TcgFormTest::nextWithoutDictionaryStaysOnStepOne()
+{
+    click(form()->Next1Bn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::Message).text,
+             QStringLiteral("Please select a dictionary file first."));
+    QVERIFY(onlyTabShown(TTcgFm::Step1Page));
+
+    // A cancelled open dialog chooses nothing either.
+    click(form()->LoadDicBn);
+    QVERIFY(form()->LbDic->text().isEmpty());
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::OpenFiles).request.filter,
+             QStringLiteral("Text (*.txt)|*.txt"));
+    click(form()->Next1Bn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 2);
+    QVERIFY(onlyTabShown(TTcgFm::Step1Page));
+}
+
+void TcgFormTest::wizardWalkReadsTheDictionaryAnewEachTime()
+{
+    generate("sad\r\ndad\r\nflask\r\nfad\r\n", QStringLiteral("asdf"));
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QCOMPARE(form()->LbDic->text(), path(QStringLiteral("dictionary.txt")));
+    QCOMPARE(text(form()->ResultMemo),
+             QStringLiteral("=========================\n"
+                            "The to-be-typed keys:  asdf  >> Total: 3\n"
+                            "-------------------------\n"
+                            "sad dad fad\n"));
+    QCOMPARE(form()->ResultMemo->textCursor().position(), 0);
+
+    // The file changes between generations; Reset keeps path and strings.
+    writeFile(QStringLiteral("dictionary.txt"), "add\r\nsass\r\n");
+    click(form()->Button2);
+    QVERIFY(onlyTabShown(TTcgFm::Step1Page));
+    QVERIFY(text(form()->ResultMemo).isEmpty());
+    QCOMPARE(form()->LbDic->text(), path(QStringLiteral("dictionary.txt")));
+    click(form()->Next1Bn);
+    QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("asdf"));
+    click(form()->Next2Bn);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QVERIFY(text(form()->ResultMemo).contains(QStringLiteral(">> Total: 2\n-------------------------\nadd sass\n")));
+}
+
+void TcgFormTest::generateWithoutStringsStaysOnStepTwo()
+{
+    generate("sad\r\n", QString());
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::Message).text,
+             QStringLiteral("Please define strings to pick up words."));
+    QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QVERIFY(text(form()->ResultMemo).isEmpty());
+}
+
+void TcgFormTest::linesOfTheStringsBox_data()
+{
+    QTest::addColumn<QString>("strings");
+    QTest::addColumn<QStringList>("headings"); // the strings quoted by the headings
+
+    QTest::newRow("one line and a break") << QStringLiteral("as\n") << QStringList{QStringLiteral("as")};
+    QTest::newRow("one line") << QStringLiteral("as") << QStringList{QStringLiteral("as")};
+    QTest::newRow("empty line between")
+        << QStringLiteral("as\n\nd") << QStringList{QStringLiteral("as"), QString(), QStringLiteral("d")};
+    QTest::newRow("only a break") << QStringLiteral("\n") << QStringList{QString()};
+    QTest::newRow("two breaks at the end")
+        << QStringLiteral("as\n\n") << QStringList{QStringLiteral("as"), QString()};
+}
+
+void TcgFormTest::linesOfTheStringsBox()
+{
+    QFETCH(QString, strings);
+    QFETCH(QStringList, headings);
+    generate("sad\r\n", strings);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QStringList quoted;
+    for (const QString &line : text(form()->ResultMemo).split(QLatin1Char('\n'))) {
+        static const QString head = QStringLiteral("The to-be-typed keys:  ");
+        if (line.startsWith(head))
+            quoted << line.mid(head.size()).section(QStringLiteral("  >> Total: "), 0, 0);
+    }
+    QCOMPARE(quoted, headings);
+    QCOMPARE(form()->Engine().GroupCount(), headings.size());
+}
+
+void TcgFormTest::modesAndOptionsReachTheEngine_data()
+{
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<QString>("strings");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<int>("minLength");
+    QTest::addColumn<QString>("words"); // the words line of the first group
+
+    QTest::newRow("finger placement") << "FingerPBox" << "asdf" << false << 0 << "sad dad Sad";
+    QTest::newRow("finger placement, case") << "FingerPBox" << "asdf" << true << 0 << "sad dad";
+    QTest::newRow("finger placement, min 4") << "FingerPBox" << "asdfl" << false << 4 << "fall";
+    QTest::newRow("letter strings") << "SpellingBox" << "ou" << false << 0 << "thought";
+    QTest::newRow("head letters") << "GamePBox" << "fl" << false << 0 << "flask";
+    QTest::newRow("tail letters") << "EndPbox" << "ing" << false << 0 << "singing";
+    QTest::newRow("regular expression") << "RegxBox" << "\\w*ing\\b" << false << 0 << "singing";
+}
+
+void TcgFormTest::modesAndOptionsReachTheEngine()
+{
+    QFETCH(QString, radio);
+    QFETCH(QString, strings);
+    QFETCH(bool, caseSensitive);
+    QFETCH(int, minLength);
+    QFETCH(QString, words);
+
+    const QString dic = writeFile(QStringLiteral("d.txt"), "sad\r\ndad\r\nflask\r\nthought\r\nsinging\r\nSad\r\nfall\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    auto *box = form()->findChild<QRadioButton *>(radio);
+    QVERIFY(box);
+    click(box);
+    QVERIFY(box->isChecked());
+    if (caseSensitive)
+        click(form()->CaseEd);
+    form()->MinEd->setFocus();
+    form()->MinEd->selectAll();
+    QTest::keyClicks(form()->MinEd, QString::number(minLength));
+    typeStrings(form()->TwdMemo, strings);
+    click(form()->Next2Bn);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    const QStringList lines = text(form()->ResultMemo).split(QLatin1Char('\n'));
+    QVERIFY(lines.size() >= 4);
+    QCOMPARE(lines[3], words);
+    QCOMPARE(form()->Engine().CaseSensitive, caseSensitive);
+    QCOMPARE(form()->Engine().MinLength, minLength);
+}
+
+void TcgFormTest::headingsAfterResetWithHeadingsUnticked()
+{
+    generate("sad\r\ndad\r\n", QStringLiteral("asdf"));
+    const QString withHeadings = text(form()->ResultMemo);
+    QVERIFY(withHeadings.startsWith(QStringLiteral("=========================\n")));
+
+    click(form()->HeadingEd);
+    QVERIFY(!form()->HeadingEd->isChecked());
+    QCOMPARE(text(form()->ResultMemo), QStringLiteral("sad dad\n"));
+
+    click(form()->Button2);
+    click(form()->Next1Bn);
+    click(form()->Next2Bn);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QCOMPARE(text(form()->ResultMemo), withHeadings);
+    QVERIFY(!form()->HeadingEd->isChecked());
+
+    click(form()->HeadingEd); // ticked: view 4
+    QVERIFY(form()->HeadingEd->isChecked());
+    QCOMPARE(text(form()->ResultMemo), withHeadings);
+    click(form()->HeadingEd); // unticked: view 3
+    QCOMPARE(text(form()->ResultMemo), QStringLiteral("sad dad\n"));
+}
+
+void TcgFormTest::sortsPersistIntoLaterViews()
+{
+    generate("sass\r\nfa\r\nadd\r\ns\r\n", QStringLiteral("asdf"));
+    QVERIFY(text(form()->ResultMemo).endsWith(QStringLiteral("-------------------------\nsass fa add s\n")));
+    click(form()->Button5); // shorter first
+    QVERIFY(text(form()->ResultMemo).endsWith(QStringLiteral("-------------------------\ns fa add sass\n")));
+    click(form()->Button6); // the word list keeps that order
+    QCOMPARE(text(form()->ResultMemo), QStringLiteral("s\nfa\nadd\nsass\n\n"));
+    click(form()->Button4); // alphabetical
+    QVERIFY(text(form()->ResultMemo).endsWith(QStringLiteral("-------------------------\nadd fa s sass\n")));
+
+    click(form()->HeadingEd); // headings off: view 3 in the sorted order
+    QCOMPARE(text(form()->ResultMemo), QStringLiteral("add fa s sass\n"));
+    click(form()->Button5);
+    QCOMPARE(text(form()->ResultMemo), QStringLiteral("s fa add sass\n"));
+}
+
+void TcgFormTest::maxEdIsClampedWhenItLosesTheFocus()
+{
+    const std::string longWord(60, 'a');
+    const QString dic = writeFile(QStringLiteral("d.txt"), "cat\r\n" + longWord + "\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    click(form()->SpellingBox);
+    typeStrings(form()->TwdMemo, QStringLiteral("a"));
+
+    TSpinEdit *max = form()->MaxEd;
+    max->setFocus();
+    QVERIFY(max->hasFocus());
+    max->selectAll();
+    QTest::keyClicks(max, QStringLiteral("99"));
+    QCOMPARE(max->Value(), 99); // read while the field has the focus
+    QCOMPARE(max->text(), QStringLiteral("99"));
+
+    click(form()->Next2Bn); // the click takes the focus first
+    QCOMPARE(max->text(), QStringLiteral("50"));
+    QCOMPARE(form()->Engine().MaxLength, 50);
+    QVERIFY(text(form()->ResultMemo).contains(QStringLiteral(">> Total: 1\n")));
+
+    // Below the range it comes up to 0; MinEd keeps any number.
+    click(form()->Button2);
+    click(form()->Next1Bn);
+    max->setFocus();
+    max->selectAll();
+    QTest::keyClicks(max, QStringLiteral("-7"));
+    TSpinEdit *min = form()->MinEd;
+    min->setFocus();
+    QCOMPARE(max->text(), QStringLiteral("0"));
+    min->selectAll();
+    QTest::keyClicks(min, QStringLiteral("-7"));
+    max->setFocus();
+    QCOMPARE(min->text(), QStringLiteral("-7"));
+    QCOMPARE(min->Value(), -7);
+}
+
+void TcgFormTest::spinFieldsTakeDigitsAndSignsOnly()
+{
+    dialogs().answerFile(writeFile(QStringLiteral("d.txt"), "sad\r\n"));
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    TSpinEdit *min = form()->MinEd;
+    min->setFocus();
+    min->selectAll();
+    QTest::keyClicks(min, QStringLiteral("1x2"));
+    QCOMPARE(min->text(), QStringLiteral("12"));
+    min->selectAll();
+    QTest::keyClicks(min, QStringLiteral("+-"));
+    QCOMPARE(min->text(), QStringLiteral("+-"));
+    QCOMPARE(min->Value(), 0); // not a number
+    min->selectAll();
+    QTest::keyClicks(min, QStringLiteral("5"));
+    QTest::keyClick(min, Qt::Key_Up);
+    QCOMPARE(min->Value(), 6);
+
+    TSpinEdit *max = form()->MaxEd;
+    QCOMPARE(max->Value(), 50);
+    max->setFocus();
+    QTest::keyClick(max, Qt::Key_Up); // stays within 0..50
+    QCOMPARE(max->Value(), 50);
+    QTest::keyClick(max, Qt::Key_Down);
+    QCOMPARE(max->Value(), 49);
+}
+
+void TcgFormTest::saveAfterEditingByHand()
+{
+    generate("sad\r\ndad\r\n", QStringLiteral("asdf"));
+    QPlainTextEdit *memo = form()->ResultMemo;
+    memo->setFocus();
+    QTextCursor c = memo->textCursor();
+    c.movePosition(QTextCursor::End);
+    memo->setTextCursor(c);
+    QTest::keyClicks(memo, QStringLiteral("fad"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    // e-acute and a no-break space, typed as text
+    QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_unknown, QString(QChar(0xA0)), Qt::NoModifier);
+    QTest::keyClicks(memo, QStringLiteral("x"));
+
+    const QString out = path(QStringLiteral("out.txt"));
+    writeFile(QStringLiteral("out.txt"), "older and longer content that is replaced");
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    const FileRequest &asked = dialogs().last(ScriptedDialogs::Kind::SaveFile).request;
+    QCOMPARE(asked.filter, QStringLiteral("Text (*.txt)|*.txt"));
+    QCOMPARE(asked.defaultExt, QStringLiteral("txt"));
+    QVERIFY(asked.overwritePrompt);
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()),
+             std::string("=========================\r\n"
+                         "The to-be-typed keys:  asdf  >> Total: 2\r\n"
+                         "-------------------------\r\n"
+                         "sad dad\r\n"
+                         "fad\r\n"
+                         "\xE9\xA0x"));
+
+    // A cancelled save writes nothing.
+    writeFile(QStringLiteral("out.txt"), "kept");
+    click(form()->Button1);
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("kept"));
+}
+
+void TcgFormTest::wordListThenSave()
+{
+    generate("sad\r\ndad\r\nflask\r\nflag\r\n", QStringLiteral("asdf\nasdfjkl\nxyz"));
+    click(form()->Button6);
+    QCOMPARE(form()->ResultMemo->textCursor().position(), 0);
+    const QString out = path(QStringLiteral("list.txt"));
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()),
+             std::string("sad\r\ndad\r\n\r\nflask\r\n\r\n\r\n"));
+}
+
+void TcgFormTest::patternErrorWarnsThenShowsThePartialResult()
+{
+    const QString dic = writeFile(QStringLiteral("d.txt"), "sing\r\ncat\r\nbring\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    click(form()->RegxBox);
+    typeStrings(form()->TwdMemo, QStringLiteral("\\w*ing\\b\n(ab"));
+    click(form()->Next2Bn);
+
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Warning), 1);
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::Warning).caption, QStringLiteral("Warning"));
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::Warning).text,
+             QStringLiteral("Something wrong with regular expression: (ab"));
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QCOMPARE(text(form()->ResultMemo),
+             QStringLiteral("=========================\n"
+                            "The to-be-typed keys:  \\w*ing\\b  >> Total: 1\n"
+                            "-------------------------\n"
+                            "sing\n"
+                            "=========================\n"
+                            "The to-be-typed keys:  (ab  >> Total: 0\n"
+                            "-------------------------\n"
+                            "\n"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TcgFormTest::unreadableDictionaryIsReportedAndStepTwoStays()
+{
+    generate("sad\r\n", QStringLiteral("asdf"));
+    click(form()->Button2);
+    QVERIFY(QFile::remove(path(QStringLiteral("dictionary.txt"))));
+    click(form()->Next1Bn);
+    click(form()->Next2Bn);
+
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    const QString report = dialogs().last(ScriptedDialogs::Kind::Message).text;
+    QVERIFY2(report.startsWith(QStringLiteral("AppException: TTcgFm~EFOpenError--")), qPrintable(report));
+    QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(text(form()->ResultMemo).isEmpty());
+}
+
+void TcgFormTest::loadStringsReplacesTheBoxAndAFailureKeepsIt()
+{
+    const QString dic = writeFile(QStringLiteral("d.txt"), "sad\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    typeStrings(form()->TwdMemo, QStringLiteral("old"));
+
+    const QString strings = writeFile(QStringLiteral("strings.txt"), "asdf\r\njkl;\r\n\xE9t\xE9\r\n");
+    dialogs().answerFile(strings);
+    click(form()->LoadTWDBn);
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("asdf\njkl;\n") + QChar(0xE9) + QLatin1Char('t') + QChar(0xE9));
+    // The open dialog is shared and remembers the file chosen last.
+    QCOMPARE(dialogs().last(ScriptedDialogs::Kind::OpenFiles).request.fileName, dic);
+
+    QVERIFY(QFile::remove(strings));
+    dialogs().answerFile(strings);
+    click(form()->LoadTWDBn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QVERIFY(dialogs().last(ScriptedDialogs::Kind::Message).text.contains(QStringLiteral("EFOpenError")));
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("asdf\njkl;\n") + QChar(0xE9) + QLatin1Char('t') + QChar(0xE9));
+}
+
+void TcgFormTest::selectAllThenCopy()
+{
+    generate("sad\r\ndad\r\n", QStringLiteral("asdf"));
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    click(form()->CopyBn); // nothing selected: the clipboard stays
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    click(form()->SeleteAllBn);
+    QCOMPARE(form()->ResultMemo->textCursor().selectedText().size(), text(form()->ResultMemo).size());
+    click(form()->CopyBn);
+    QCOMPARE(QApplication::clipboard()->text(), text(form()->ResultMemo));
+}
+
+void TcgFormTest::closeAndEscapeCloseWithoutAQuestion_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Close button") << false;
+    QTest::newRow("Esc key") << true;
+}
+
+void TcgFormTest::closeAndEscapeCloseWithoutAQuestion()
+{
+    QFETCH(bool, escape);
+    QPointer<TTcgFm> guard(form());
+    if (escape) {
+        form()->LoadDicBn->setFocus();
+        QTest::keyClick(form()->LoadDicBn, Qt::Key_Escape);
+    } else {
+        click(form()->CloseBn);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(guard.isNull());
+    QVERIFY(dialogs().asked().empty());
+    QVERIFY(!m_main->Factory().FindForm<TTcgFm>());
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.setApplicationName(ApplicationTitle());
+    TcgFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TcgForm_test.moc"
