@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "define/KeyImage.h"
+#include "model/MainData.h"
 #include "model/RecordTable.h"
 
 #include <QApplication>
@@ -54,12 +55,19 @@ private:
 TKbFm::TKbFm(QWidget *parent) : QScrollArea(parent), m_state(*this)
 {
     setFrameShape(QFrame::NoFrame);
+    // Reachable with Tab, but a click on a key must leave the focus (and the
+    // selection) in the target edit.
+    setFocusPolicy(Qt::TabFocus);
     setWidgetResizable(false);
     auto *area = new QWidget;
     area->setObjectName(QStringLiteral("KeyArea"));
     area->setAutoFillBackground(true);
     setWidget(area); // the scroll area owns it
     m_keyArea = area;
+    // The program's keyboard definition, when there is one; the data module
+    // outlives every window.
+    if (TDataMod *dm = DataMod)
+        SetDefinition(&dm->MainTbl, &dm->Ctbl, [dm] { return uint32_t(dm->bkcolor); });
 }
 
 TKbFm::~TKbFm()

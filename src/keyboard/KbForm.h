@@ -37,7 +37,8 @@ public:
 
     // The keyboard definition the frame draws and types from: the key table,
     // the character table and the keyboard background colour (a colour
-    // value). The tables are not owned and must outlive the buttons.
+    // value). The tables are not owned and must outlive the buttons. A new
+    // frame uses DataMod's MainTbl, Ctbl and bkcolor when DataMod exists.
     void SetDefinition(TRecordTable *keyTable, TRecordTable *charTable,
                        TColorSource backgroundColor);
 

@@ -1,14 +1,8 @@
 #include "keyboard/KbState.h"
 
 #include "common/Dialogs.h"
-#include "model/RecordTable.h"
-
-#if __has_include("common/Translation.h")
 #include "common/Translation.h"
-#define KF_HAVE_TRANSLATION 1
-#endif
-
-#include <QGuiApplication>
+#include "model/RecordTable.h"
 
 namespace kf {
 
@@ -17,12 +11,7 @@ namespace {
 // The one message of the keyboard logic, through the translation catalogue.
 QString TemplateWarning()
 {
-    static const char *const text = "Some bugs in the config of the template.";
-#ifdef KF_HAVE_TRANSLATION
-    return TranslateQ(text);
-#else
-    return QString::fromUtf8(text);
-#endif
+    return TranslateQ("Some bugs in the config of the template.");
 }
 
 } // namespace
@@ -209,7 +198,8 @@ void TKbState::SetAccent(int32_t code)
             m_view.ShowStatus(QString());
         }
     } catch (...) {
-        Dialogs().message(QGuiApplication::applicationDisplayName(), TemplateWarning());
+        // An empty caption: the box carries the application's title.
+        Dialogs().message(QString(), TemplateWarning());
     }
 }
 

@@ -8,7 +8,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -73,24 +77,86 @@ std::string openFailure(int code)
     }
 }
 
-// Raw deflate at level 6 with a 32 KiB window: the member data of a ZIP
-// archive.
-std::string deflateRaw(std::string_view data)
+// Deflates one piece of a member as part of one raw deflate stream (level 6,
+// 32 KiB window). A piece after the first is primed with the 32 KiB before it,
+// so matches reach back across the cut; a piece before the last ends with a
+// sync flush (byte-aligned, no final block), so the pieces' outputs joined
+// together are the member's deflate stream.
+std::string deflatePiece(std::string_view data, size_t begin, size_t end, bool last)
 {
     z_stream zs;
     std::memset(&zs, 0, sizeof zs);
     if (deflateInit2(&zs, ZipArchive::kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         throw EZipError("cannot start the deflate compressor");
-    std::string out(size_t(deflateBound(&zs, uLong(data.size()))), '\0');
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    zs.avail_in = uInt(data.size());
+    constexpr size_t kWindow = size_t(1) << 15;
+    if (begin > 0) {
+        const size_t from = begin > kWindow ? begin - kWindow : 0;
+        if (deflateSetDictionary(&zs, reinterpret_cast<const Bytef *>(data.data() + from), uInt(begin - from))
+            != Z_OK) {
+            deflateEnd(&zs);
+            throw EZipError("cannot start the deflate compressor");
+        }
+    }
+    const size_t n = end - begin;
+    std::string out(size_t(deflateBound(&zs, uLong(n))) + 16, '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data() + begin));
+    zs.avail_in = uInt(n);
     zs.next_out = reinterpret_cast<Bytef *>(out.data());
     zs.avail_out = uInt(out.size());
-    const int rc = deflate(&zs, Z_FINISH);
+    const int rc = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+    const bool done = last ? rc == Z_STREAM_END : (rc == Z_OK && zs.avail_in == 0 && zs.avail_out > 0);
     out.resize(size_t(zs.total_out));
     deflateEnd(&zs);
-    if (rc != Z_STREAM_END)
+    if (!done)
         throw EZipError("deflate failed");
+    return out;
+}
+
+// Raw deflate at level 6 with a 32 KiB window: the member data of a ZIP
+// archive. Large members are cut into pieces of a fixed size that are
+// deflated side by side (the result depends only on the data, not on the
+// number of processors).
+std::string deflateRaw(std::string_view data)
+{
+    constexpr size_t kPiece = size_t(1) << 20;
+    const size_t pieces = std::max<size_t>(1, (data.size() + kPiece - 1) / kPiece);
+    if (pieces == 1)
+        return deflatePiece(data, 0, data.size(), true);
+
+    std::vector<std::string> outputs(pieces);
+    std::vector<std::exception_ptr> errors(pieces);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i = next++; i < pieces; i = next++) {
+            try {
+                outputs[i] = deflatePiece(data, i * kPiece, std::min(data.size(), (i + 1) * kPiece), i + 1 == pieces);
+            } catch (...) {
+                errors[i] = std::current_exception();
+            }
+        }
+    };
+    const size_t helpers = std::min<size_t>(pieces, std::max(1u, std::thread::hardware_concurrency())) - 1;
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < helpers; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no thread to spare: this one does the rest
+        }
+    }
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    for (const std::exception_ptr &e : errors)
+        if (e)
+            std::rethrow_exception(e);
+    std::string out;
+    size_t total = 0;
+    for (const std::string &o : outputs)
+        total += o.size();
+    out.reserve(total);
+    for (const std::string &o : outputs)
+        out += o;
     return out;
 }
 

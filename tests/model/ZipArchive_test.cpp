@@ -98,6 +98,7 @@ TEST(ZipArchiveTest, WritesMembersInOrderDeflatedOrStored)
         {"readme", ""},
         {"tiny", "a"},
         {"text", repeated(40)},
+        {"large", repeated(1500000) + randomBytes(700000, 7) + repeated(1200000)}, // deflated in pieces
     };
     const std::time_t when = 1700000000;
     ZipArchive zip;
@@ -122,6 +123,7 @@ TEST(ZipArchiveTest, WritesMembersInOrderDeflatedOrStored)
     EXPECT_EQ(zip.members()[0].method, ZipArchive::kDeflated);
     EXPECT_EQ(zip.members()[1].method, ZipArchive::kStored);
     EXPECT_EQ(zip.members()[2].method, ZipArchive::kStored);
+    EXPECT_LT(zip.members()[5].compressedSize, 800000u);
 }
 
 // Near the break-even point the measurement must agree with what the archive
@@ -306,7 +308,9 @@ TEST(ZipArchiveTest, IndependentReaderAcceptsOurArchive)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string target = dir.path().toStdString() + "/pkg.vkt";
-    ZipArchive::writeFile(target, {{"key.cds", repeated(9000)}, {"char.cds", randomBytes(700, 3)}, {"readme", ""}}, 1700000000);
+    ZipArchive::writeFile(target, {{"key.cds", repeated(9000)}, {"char.cds", randomBytes(700, 3)}, {"readme", ""},
+                                   {"large", repeated(2000000) + randomBytes(1500000, 9)}},
+                          1700000000);
 
     const std::string listing = runPython(
         "import sys, zipfile\n"
@@ -315,7 +319,7 @@ TEST(ZipArchiveTest, IndependentReaderAcceptsOurArchive)
         "for i in z.infolist():\n"
         "    print(i.filename, i.file_size, i.compress_type, i.flag_bits & 1)\n",
         {QString::fromStdString(target)});
-    EXPECT_EQ(listing, "key.cds 9000 8 0\nchar.cds 700 0 0\nreadme 0 0 0\n");
+    EXPECT_EQ(listing, "key.cds 9000 8 0\nchar.cds 700 0 0\nreadme 0 0 0\nlarge 3500000 8 0\n");
 
     QProcess unzip;
     unzip.start("unzip", {"-t", QString::fromStdString(target)});
