@@ -90,8 +90,7 @@ TDicFm::TDicFm(QWidget *parent)
     layout->setSpacing(0);
     layout->setMenuBar(MainMenu1);
     layout->addWidget(ClientArea);
-    // The client area is 548 x 438; the menu bar sits above it.
-    setClientSize(548, 438 + MainMenu1->sizeHint().height());
+    setClientSize(548, 438);
 
     OpenDialog1.title = QStringLiteral("Select multiple files to scan");
     OpenDialog1.filter = kTextFilter;
@@ -207,14 +206,16 @@ void TDicFm::buildControls()
 {
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
-    ClientArea->setFixedSize(548, 438);
+    // The window is 548 x 438 with its menu bar on top.
+    const int height = 438 - MainMenu1->sizeHint().height();
+    ClientArea->setFixedSize(548, height);
     QWidget *p = ClientArea;
 
     const int x = 6, w = 164;
     Label2 = makeLabel(p, "Label2",
                        QStringLiteral("Hint: Open multiple text files to scan, save the result into a text file "
                                       "as a dictionary file."),
-                       QRect(x, 6, w, 58));
+                       QRect(x, 4, w, 60));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -227,18 +228,18 @@ void TDicFm::buildControls()
     delimiterColours.setColor(QPalette::Window, kLightBlue);
     delimiterColours.setColor(QPalette::Base, kLightBlue);
 
-    Label4 = makeLabel(p, "Label4", QStringLiteral("Standard word delimiters: "), QRect(x, 66, w, 18));
-    Label5 = makeLabel(p, "Label5", kVisibleDelimiters, QRect(x, 86, w, 24));
+    Label4 = makeLabel(p, "Label4", QStringLiteral("Standard word delimiters: "), QRect(x, 64, w, 18));
+    Label5 = makeLabel(p, "Label5", kVisibleDelimiters, QRect(x, 82, w, 24));
     Label5->setFont(courier);
     Label5->setPalette(delimiterColours);
     Label5->setAutoFillBackground(true);
     Label5->setAccessibleName(QStringLiteral("Standard word delimiters"));
     Label5->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Label6 = makeLabel(p, "Label6", QStringLiteral("Additional word delimiters: "), QRect(x, 116, w, 18));
+    Label6 = makeLabel(p, "Label6", QStringLiteral("Additional word delimiters: "), QRect(x, 110, w, 18));
     Edit1 = new QLineEdit(QString::fromLatin1(TDicBuilder::kDefaultAdditionalDelimiters), p);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(x, 136, w, 28);
+    Edit1->setGeometry(x, 128, w, 26);
     Edit1->setFont(courier);
     Edit1->setPalette(delimiterColours);
     Edit1->setAccessibleName(QStringLiteral("Additional word delimiters"));
@@ -246,22 +247,22 @@ void TDicFm::buildControls()
 
     CaseEd = new QCheckBox(QStringLiteral("Case sensiti&ve"), p);
     CaseEd->setObjectName(QStringLiteral("CaseEd"));
-    CaseEd->setGeometry(x, 170, w, 22);
+    CaseEd->setGeometry(x, 158, w, 22);
     CaseEd->setToolTip(
         QStringLiteral("For example, with case-insensitivity, 'The' and 'the' will be counted together."));
 
-    MakeListBn = makeButton("MakeListBn", A_MakeWordList, QRect(x, 200, w, 25));
-    SortFreBn = makeButton("SortFreBn", A_SortByFrequency, QRect(x, 231, w, 25));
-    SortAlbn = makeButton("SortAlbn", A_SortByAlpha, QRect(x, 262, w, 25));
-    Button1 = makeButton("Button1", A_SortByLen, QRect(x, 293, w, 25));
-    Deletebn = makeButton("Deletebn", A_DeleteSelected, QRect(x, 324, w, 25));
+    MakeListBn = makeButton("MakeListBn", A_MakeWordList, QRect(x, 184, w, 25));
+    SortFreBn = makeButton("SortFreBn", A_SortByFrequency, QRect(x, 213, w, 25));
+    SortAlbn = makeButton("SortAlbn", A_SortByAlpha, QRect(x, 242, w, 25));
+    Button1 = makeButton("Button1", A_SortByLen, QRect(x, 271, w, 25));
+    Deletebn = makeButton("Deletebn", A_DeleteSelected, QRect(x, 300, w, 25));
 
-    Label1 = makeLabel(p, "Label1", QStringLiteral("Time (msec):"), QRect(x, 362, 96, 20));
-    TimeLb = makeValue(p, "TimeLb", QRect(x + 96, 362, w - 96, 20));
-    Label3 = makeLabel(p, "Label3", QStringLiteral("Word count:"), QRect(x, 384, 96, 20));
-    CountLb = makeValue(p, "CountLb", QRect(x + 96, 384, w - 96, 20));
-    Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 406, 96, 20));
-    TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 406, w - 96, 20));
+    Label1 = makeLabel(p, "Label1", QStringLiteral("Time (msec):"), QRect(x, 336, 96, 20));
+    TimeLb = makeValue(p, "TimeLb", QRect(x + 96, 336, w - 96, 20));
+    Label3 = makeLabel(p, "Label3", QStringLiteral("Word count:"), QRect(x, 356, 96, 20));
+    CountLb = makeValue(p, "CountLb", QRect(x + 96, 356, w - 96, 20));
+    Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
+    TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
     Label7->setBuddy(TotalLb);
@@ -271,7 +272,7 @@ void TDicFm::buildControls()
 
     WordGrid = new TDBGrid(p);
     WordGrid->setObjectName(QStringLiteral("WordGrid"));
-    WordGrid->setGeometry(174, 6, 370, 426);
+    WordGrid->setGeometry(174, 4, 370, height - 8);
     QFont gridFont(QStringLiteral("Courier New"));
     gridFont.setStyleHint(QFont::TypeWriter);
     gridFont.setPointSize(9);

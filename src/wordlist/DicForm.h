@@ -58,7 +58,7 @@ public:
     QAction *A_FilterFrequency;
 
     // Controls.
-    QWidget *ClientArea; // the 548 x 438 area below the menu bar
+    QWidget *ClientArea; // the area below the menu bar
     QLabel *Label2;
     QLabel *Label4;
     QLabel *Label5;

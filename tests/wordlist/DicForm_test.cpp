@@ -156,7 +156,7 @@ void DicFormTest::opensEmptyWithItsControls()
 {
     TDicFm *f = form();
     QCOMPARE(f->windowTitle(), QStringLiteral("Make Dictionary"));
-    QCOMPARE(f->ClientArea->size(), QSize(548, 438));
+    QCOMPARE(f->size(), QSize(548, 438));
     QCOMPARE(f->minimumSize(), f->maximumSize());
     QCOMPARE(f->Edit1->text(), QStringLiteral("?!|<>"));
     QVERIFY(!f->CaseEd->isChecked());
