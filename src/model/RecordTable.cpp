@@ -261,6 +261,88 @@ struct TRecordTable::Impl {
     }
     uint64_t RowKeyPrefix(uint32_t row) const { return KeyPrefix(Data().Cell(row, order[0].col)); }
 
+    // A 64-bit sort key of one key part: integers exactly (null below every
+    // value), texts by their first 8 bytes big-endian, zero-padded. Equal keys
+    // of a text part still need the full comparison; a descending part is
+    // inverted.
+    static uint64_t SortKey(const TRowData &d, uint32_t row, const KeyPart &k, bool varying)
+    {
+        uint64_t v = 0;
+        if (!d.IsNull(row, k.col)) {
+            if (varying) {
+                const std::string_view s = d.Bytes(row, k.col);
+                unsigned char b[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+                std::memcpy(b, s.data(), s.size() < 8 ? s.size() : 8);
+                for (unsigned char c : b)
+                    v = (v << 8) | c;
+            } else {
+                v = uint64_t(uint32_t(d.Int(row, k.col)) ^ 0x80000000u) + 1;
+            }
+        }
+        return k.desc ? ~v : v;
+    }
+
+    template <size_t P> struct SortRec {
+        uint64_t key[P];
+        uint32_t row;
+    };
+
+    // Sorts the view rows in this cursor's order (ties by slot), the same
+    // order RowLess gives, on per-row keys computed once.
+    template <size_t P> void SortViewKeyed()
+    {
+        const TRowData &d = Data();
+        bool varying[P];
+        for (size_t j = 0; j < P; ++j)
+            varying[j] = d.IsVarying(order[j].col);
+        std::vector<SortRec<P>> recs(view.size());
+        for (size_t i = 0; i < view.size(); ++i) {
+            recs[i].row = view[i];
+            for (size_t j = 0; j < P; ++j)
+                recs[i].key[j] = SortKey(d, view[i], order[j], varying[j]);
+        }
+        std::sort(recs.begin(), recs.end(), [&](const SortRec<P> &a, const SortRec<P> &b) {
+            for (size_t j = 0; j < P; ++j) {
+                if (a.key[j] != b.key[j])
+                    return a.key[j] < b.key[j];
+                if (varying[j]) {
+                    const KeyPart &k = order[j];
+                    const int c = CompareCells(d.Cell(a.row, k.col), d.Cell(b.row, k.col), TFieldType::String);
+                    if (c)
+                        return k.desc ? c > 0 : c < 0;
+                }
+            }
+            return a.row < b.row;
+        });
+        for (size_t i = 0; i < view.size(); ++i)
+            view[i] = recs[i].row;
+    }
+
+    void SortView()
+    {
+        switch (order.size()) {
+        case 1: SortViewKeyed<1>(); return;
+        case 2: SortViewKeyed<2>(); return;
+        case 3: SortViewKeyed<3>(); return;
+        case 4: SortViewKeyed<4>(); return;
+        default:
+            break;
+        }
+        // Longer orders: a prefix of the first key, the full comparison on ties.
+        const KeyPart first = order[0];
+        const bool varying = Data().IsVarying(first.col);
+        std::vector<std::pair<uint64_t, uint32_t>> keyed(view.size());
+        for (size_t i = 0; i < view.size(); ++i)
+            keyed[i] = {SortKey(Data(), view[i], first, varying), view[i]};
+        std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            return RowLess(a.second, b.second);
+        });
+        for (size_t i = 0; i < view.size(); ++i)
+            view[i] = keyed[i].second;
+    }
+
     void BuildView()
     {
         const TRowData &d = Data();
@@ -271,25 +353,10 @@ struct TRecordTable::Impl {
             if (d.alive[r] && (!FilterActive() || filter->Matches(d, r)))
                 view.push_back(r);
         if (!order.empty() && view.size() > 1) {
-            // Sort on a 64-bit prefix of the first key, the full comparison
-            // only breaking ties.
-            const KeyPart first = order[0];
-            const TFieldType type = d.defs[first.col].DataType;
-            std::vector<std::pair<uint64_t, uint32_t>> keyed(view.size());
-            for (size_t i = 0; i < view.size(); ++i) {
-                const uint64_t p = Prefix(d.Cell(view[i], first.col), type);
-                keyed[i] = {first.desc ? ~p : p, view[i]};
-            }
-            std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
-                if (a.first != b.first)
-                    return a.first < b.first;
-                return RowLess(a.second, b.second);
-            });
+            SortView();
             viewKey.resize(view.size());
-            for (size_t i = 0; i < view.size(); ++i) {
-                view[i] = keyed[i].second;
-                viewKey[i] = keyed[i].first;
-            }
+            for (size_t i = 0; i < view.size(); ++i)
+                viewKey[i] = RowKeyPrefix(view[i]);
         } else if (!order.empty()) {
             viewKey.clear();
             for (uint32_t r : view)
@@ -493,6 +560,64 @@ struct TRecordTable::Impl {
         }
         if (rowBeforeInsert == row)
             rowBeforeInsert = kNoRow;
+    }
+
+    // Many rows were marked dead (values still readable): drop them from a
+    // built view in one pass and move the current row as OnRowDeleting does.
+    void OnRowsDeleting()
+    {
+        const TRowData &d = Data();
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        const bool curGone = cur != kNoRow && !d.alive[cur];
+        if (viewBuilt) {
+            long curIdx = -1;
+            if (curGone) {
+                const size_t pos = LowerBound(Probe{cur, nullptr});
+                curIdx = (pos < view.size() && view[pos] == cur) ? long(pos) : -1;
+            }
+            size_t out = 0, curNew = 0;
+            for (size_t i = 0; i < view.size(); ++i) {
+                if (long(i) == curIdx)
+                    curNew = out;
+                if (!d.alive[view[i]])
+                    continue;
+                view[out] = view[i];
+                if (!order.empty())
+                    viewKey[out] = viewKey[i];
+                ++out;
+            }
+            view.resize(out);
+            if (!order.empty())
+                viewKey.resize(out);
+            viewSeq = store->changeSeq;
+            ++viewVersion;
+            cacheVersion = 0;
+            if (curGone) {
+                if (curIdx < 0) {
+                    Relocate(Probe{cur, nullptr});
+                } else if (curNew < view.size()) {
+                    SetCurrentAt(curNew);
+                } else if (!view.empty()) {
+                    SetCurrentAt(view.size() - 1);
+                    eof = true;
+                } else {
+                    SetCurrent(kNoRow);
+                }
+            }
+        } else if (curGone) {
+            Relocate(Probe{cur, nullptr}); // builds the view without the dead rows
+        }
+        if (state == TDataSetState::Edit && editRow != kNoRow && !d.alive[editRow]) {
+            state = TDataSetState::Browse;
+            buffer.clear();
+            editRow = kNoRow;
+            modified = false;
+            pendingState = true;
+        }
+        if (rowBeforeInsert != kNoRow && !d.alive[rowBeforeInsert])
+            rowBeforeInsert = kNoRow;
+        pendingScroll = true; // positions moved
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
     }
 
     void BeforeReset()
@@ -1394,6 +1519,38 @@ void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
     });
     if (error)
         std::rethrow_exception(error);
+}
+
+void TRecordTable::DeleteRecords(const std::vector<TBookmark> &rows)
+{
+    d->CheckActive();
+    CheckBrowseMode();
+    {
+        const TRowData &data = d->Data();
+        for (const TBookmark &b : rows)
+            if (b.IsNull() || b.Generation != d->store->generation || b.Row >= data.SlotCount() ||
+                !data.alive[b.Row])
+                throw EDatabaseError("Record not found");
+    }
+    if (rows.empty())
+        return;
+    d->Mutate([&](TRowStore &s) {
+        std::vector<uint32_t> dead;
+        dead.reserve(rows.size());
+        for (const TBookmark &b : rows) {
+            if (!s.data.alive[b.Row])
+                continue; // listed twice
+            if (s.logChanges)
+                s.log.push_back({TRowStore::Change::Delete, b.Row, s.data.RowValues(b.Row)});
+            s.data.KillRow(b.Row);
+            dead.push_back(b.Row);
+        }
+        ++s.changeSeq;
+        for (Impl *c : std::vector<Impl *>(s.cursors))
+            c->OnRowsDeleting();
+        for (uint32_t r : dead)
+            s.data.FreeRow(r);
+    });
 }
 
 void TRecordTable::SetBookmarkValue(const TBookmark &bookmark, int field, const TValue &value)

@@ -155,6 +155,14 @@ public:
     // link calls: links hear one reset, views are rebuilt when next needed.
     // A pending edit of this cursor is posted first (CheckBrowseMode).
     void AppendRecords(const std::vector<std::vector<TValue>> &rows);
+    // Deletes many rows at once: each view is compacted once and links hear
+    // one reset, no per-row events (BeforeDelete/AfterDelete). A pending edit
+    // of this cursor is posted first. Rows hidden by the filter may be listed;
+    // a row listed twice is deleted once. A cursor whose current row goes
+    // moves as Delete does: to the next remaining row in its view, else the
+    // last. Logged like Delete, one change per row. EDatabaseError ("Record
+    // not found") when a bookmark is stale; then nothing is deleted.
+    void DeleteRecords(const std::vector<TBookmark> &rows);
     // Writes one field of the row behind a bookmark without moving the cursor
     // or an Edit/Post; every cursor's view follows at once. EDatabaseError when
     // the bookmark is stale or a required field would become empty.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace kf {
 
@@ -301,13 +302,12 @@ void TDicBuilder::KickoutDigits()
 {
     ControlsDisabled quiet(m_table);
     m_table.CheckBrowseMode();
-    m_table.First();
-    while (!m_table.Eof()) {
-        if (hasDigit(m_table.Fields(m_wordField).AsString()))
-            m_table.Delete();
-        else
-            m_table.Next();
-    }
+    std::vector<TBookmark> doomed;
+    const int n = m_table.RecordCount();
+    for (int i = 0; i < n; ++i)
+        if (hasDigit(m_table.FieldValueAt(i, m_wordField).bytes()))
+            doomed.push_back(m_table.RowAt(i));
+    m_table.DeleteRecords(doomed);
     m_table.First();
 }
 
@@ -315,12 +315,18 @@ void TDicBuilder::DeleteSelected(const std::vector<TBookmark> &selected)
 {
     ControlsDisabled quiet(m_table);
     m_table.CheckBrowseMode();
-    for (const TBookmark &bm : selected) {
-        if (!m_table.BookmarkValid(bm) || m_table.ViewIndexOf(bm) < 0)
-            continue;
-        m_table.GotoBookmark(bm);
-        m_table.Delete();
-    }
+    std::vector<TBookmark> doomed;
+    doomed.reserve(selected.size());
+    std::unordered_set<uint32_t> seen; // a row listed twice counts once, where first listed
+    for (const TBookmark &bm : selected)
+        if (m_table.BookmarkValid(bm) && m_table.ViewIndexOf(bm) >= 0 && seen.insert(bm.Row).second)
+            doomed.push_back(bm);
+    if (doomed.empty())
+        return;
+    // The row after the last one deleted becomes current, as when deleting
+    // them one by one.
+    m_table.GotoBookmark(doomed.back());
+    m_table.DeleteRecords(doomed);
 }
 
 void TDicBuilder::ClearWordlist()

@@ -152,7 +152,7 @@ public:
                     emitPending(sink);
                     continuing = false;
                 } else {
-                    emit(out, wordStart, end, sink);
+                    emitWord(out, wordStart, end, sink);
                 }
                 inWord = false;
             }
@@ -170,7 +170,7 @@ public:
                     keepOpen(out, start, end, false);
                     return;
                 }
-                emit(out, start, end, sink);
+                emitWord(out, start, end, sink);
             }
         }
         // The block ended inside a word (only when n is a multiple of 64).
@@ -190,7 +190,7 @@ private:
     static constexpr size_t kSlack = 64;
 
     template <class Sink>
-    static void emit(const uint8_t *out, size_t start, size_t end, Sink &sink)
+    static void emitWord(const uint8_t *out, size_t start, size_t end, Sink &sink)
     {
         const size_t len = end - start;
         sink(reinterpret_cast<const char *>(out + start), len < KeyLimit ? len : KeyLimit,

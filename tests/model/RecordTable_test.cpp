@@ -2,8 +2,12 @@
 
 #include "common/Errors.h"
 #include "model/RecordTable.h"
+#include "model/RowStore.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -806,4 +810,180 @@ TEST(RecordTable, ChangesFromRowAnnouncementsAreRefusedAndViewsStayWhole)
     // The row was stored before the refusal; every cursor sees it once.
     EXPECT_EQ(ViewOf(t, 0), (Strings{"b", "a"}));
     EXPECT_EQ(ViewOf(other, 0), (Strings{"a", "b"}));
+}
+
+// Built views must hold exactly the order of the plain comparison (each key
+// part by CompareCells, descending parts inverted, fully equal rows by stored
+// order) on data full of ties, nulls and texts sharing long prefixes.
+TEST(RecordTable, SortedViewsMatchPlainComparisonOnTiesNullsAndSharedPrefixes)
+{
+    TRecordTable t({{"Text", TFieldType::String, 20}, {"A", TFieldType::Integer},
+                    {"B", TFieldType::Integer}, {"Flag", TFieldType::Boolean},
+                    {"Pic", TFieldType::Graphic}});
+    const std::vector<TValue> texts = {TValue(), "", "a", "abcdefgh", "abcdefghi", "abcdefghij",
+                                       "abcdefghik", "abcdefgH", "abcdefg", "\xff\xfe", "\x80",
+                                       "abcdefghijklmnop", "abcdefghijklmnoq", "zz"};
+    const std::vector<TValue> ints = {TValue(), int32_t(INT32_MIN), int32_t(-1), int32_t(0),
+                                      int32_t(1), int32_t(7), int32_t(INT32_MAX)};
+    uint32_t seed = 12345;
+    auto rnd = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    std::vector<std::vector<TValue>> rows;
+    for (int i = 0; i < 3000; ++i) {
+        rows.push_back({texts[rnd(uint32_t(texts.size()))], ints[rnd(uint32_t(ints.size()))],
+                        ints[rnd(3)], rnd(3) == 0 ? TValue() : TValue(rnd(2) == 1),
+                        texts[rnd(uint32_t(texts.size()))]});
+    }
+    t.AppendRecords(rows);
+    // A few deleted rows leave gaps in the slots.
+    t.First();
+    for (int i = 0; i < 5; ++i) {
+        t.MoveBy(37);
+        t.Delete();
+    }
+
+    std::vector<TBookmark> stored;
+    for (int i = 0; i < t.RecordCount(); ++i)
+        stored.push_back(t.RowAt(i));
+
+    struct Case {
+        const char *fields;
+        const char *desc; // nullptr: SetIndexFieldNames
+    };
+    const std::vector<Case> cases = {
+        {"Text", nullptr},        {"A", nullptr},          {"Text", "Text"},
+        {"A;Text", "A"},          {"Text;A", "Text"},      {"B;Text;A", "Text"},
+        {"Flag;B;Text", "B"},     {"Pic;Text", "Pic"},     {"B;Flag;A;Text", "Flag;Text"},
+        {"B;Flag;A;Pic;Text", "A;Text"}, {"Text;Pic", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.fields) + " desc " + (c.desc ? c.desc : "-"));
+        std::vector<std::pair<int, bool>> parts;
+        std::string list = c.fields, descList = c.desc ? c.desc : "";
+        for (size_t start = 0; start <= list.size();) {
+            size_t end = list.find(';', start);
+            if (end == std::string::npos)
+                end = list.size();
+            const std::string name = list.substr(start, end - start);
+            const bool desc = (";" + descList + ";").find(";" + name + ";") != std::string::npos;
+            parts.push_back({t.FindFieldIndex(name), desc});
+            start = end + 1;
+        }
+        if (c.desc) {
+            const std::string name = std::string("I_") + c.fields + c.desc;
+            t.AddIndex(name, c.fields, c.desc);
+            t.SetIndexName(name);
+        } else {
+            t.SetIndexFieldNames(c.fields);
+        }
+        std::vector<TBookmark> expect = stored;
+        std::stable_sort(expect.begin(), expect.end(), [&](const TBookmark &a, const TBookmark &b) {
+            for (const auto &p : parts) {
+                const TValue va = t.BookmarkValue(a, p.first), vb = t.BookmarkValue(b, p.first);
+                const int r = CompareCells(CellOf(va), CellOf(vb), t.FieldDefs()[p.first].DataType);
+                if (r)
+                    return p.second ? r > 0 : r < 0;
+            }
+            return a.Row < b.Row;
+        });
+        ASSERT_EQ(t.RecordCount(), int(expect.size()));
+        for (int i = 0; i < t.RecordCount(); ++i)
+            ASSERT_EQ(t.RowAt(i).Row, expect[size_t(i)].Row) << "view position " << i;
+    }
+}
+
+// Deleting many rows at once leaves every cursor where deleting them one by
+// one leaves it (views, current rows, change log), in one reset.
+TEST(RecordTable, DeleteRecordsMatchesDeletingOneByOne)
+{
+    struct Case {
+        const char *name;
+        const char *order;     // SetIndexFieldNames of the first cursor
+        const char *filter;    // of the first cursor; "" for none
+        std::vector<int> pick; // view positions (first cursor) to delete, in this order
+        int current;           // the clone's current view position
+    };
+    const std::vector<Case> cases = {
+        {"some rows, clone on one of them", "Count;Word", "", {3, 0, 7, 19}, 7},
+        {"the tail, clone on the last", "Len;Word", "", {16, 17, 18, 19}, 19},
+        {"duplicates and a filter", "Word", "Len>=2", {1, 1, 4, 2, 4}, 0},
+        {"every row", "", "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 5},
+    };
+    auto fill = [](TRecordTable &t, TRecordTable &clone) {
+        t.CreateDataSet(WordFields());
+        for (int i = 0; i < 20; ++i) {
+            const std::string w = std::string(size_t(1 + i % 3), char('a' + (i * 7) % 20));
+            t.AppendRecord({w, int32_t(i % 4), int32_t(w.size())});
+        }
+        t.MergeChangeLog();
+        clone.CloneCursor(t);
+        clone.SetIndexFieldNames("Word;Count");
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TRecordTable one, oneClone, bulk, bulkClone;
+        fill(one, oneClone);
+        fill(bulk, bulkClone);
+        for (TRecordTable *t : {&one, &bulk}) {
+            t->SetIndexFieldNames(c.order);
+            if (*c.filter) {
+                t->SetFilter(c.filter);
+                t->SetFiltered(true);
+            }
+        }
+        oneClone.SetRecNo(c.current + 1);
+        bulkClone.SetRecNo(c.current + 1);
+        std::vector<TBookmark> marks;
+        for (int p : c.pick)
+            marks.push_back(one.RowAt(p));
+        ASSERT_EQ(bulk.RowAt(c.pick[0]), marks[0]);
+
+        TBookmark lastDeleted;
+        for (const TBookmark &b : marks) {
+            if (!one.BookmarkValid(b))
+                continue;
+            one.GotoBookmark(b);
+            one.Delete();
+            lastDeleted = b;
+        }
+        RecordingLink link;
+        bulk.AddDataLink(&link);
+        bulk.GotoBookmark(lastDeleted);
+        link.log.clear();
+        bulk.DeleteRecords(marks);
+        bulk.RemoveDataLink(&link);
+        ASSERT_FALSE(link.log.empty());
+        EXPECT_EQ(link.log[0], "aboutToReset");
+        EXPECT_EQ(std::count(link.log.begin(), link.log.end(), "reset"), 1);
+
+        EXPECT_EQ(ViewOf(bulk, 0), ViewOf(one, 0));
+        EXPECT_EQ(ViewOf(bulkClone, 0), ViewOf(oneClone, 0));
+        EXPECT_EQ(bulk.GetBookmark(), one.GetBookmark());
+        EXPECT_EQ(bulk.Eof(), one.Eof());
+        EXPECT_EQ(bulkClone.GetBookmark(), oneClone.GetBookmark());
+        EXPECT_EQ(bulkClone.RecNo(), oneClone.RecNo());
+        EXPECT_EQ(bulk.ChangeCount(), one.ChangeCount());
+        bulk.CancelUpdates();
+        EXPECT_EQ(bulkClone.RecordCount(), 20);
+        EXPECT_EQ(Walk(bulkClone, "Word"), (one.CancelUpdates(), Walk(oneClone, "Word")));
+    }
+}
+
+TEST(RecordTable, DeleteRecordsRefusesStaleBookmarksAndDeletesNothing)
+{
+    TRecordTable t(WordFields());
+    for (const char *w : {"a", "b", "c"})
+        t.AppendRecord({w, 1, 1});
+    t.First();
+    const TBookmark a = t.GetBookmark();
+    t.Next();
+    const TBookmark b = t.GetBookmark();
+    t.Delete();
+    EXPECT_THROW(t.DeleteRecords({a, b}), EDatabaseError);
+    EXPECT_THROW(t.DeleteRecords({a, TBookmark()}), EDatabaseError);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"a", "c"}));
+    t.DeleteRecords({});
+    EXPECT_EQ(t.RecordCount(), 2);
 }

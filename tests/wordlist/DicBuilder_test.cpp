@@ -342,6 +342,11 @@ TEST(DicBuilder, DeleteSelectedAndClear)
     EXPECT_EQ(listedWords(b), (std::vector<std::string>{"a", "c", "e"}));
     b.DeleteSelected(selection); // already gone: nothing happens
     EXPECT_EQ(b.WordCount(), 3);
+    // Listed twice, then the first row: the row after the one deleted last (c).
+    t.First();
+    b.DeleteSelected({t.RowAt(2), t.RowAt(0), t.RowAt(2)});
+    EXPECT_EQ(t.FieldByName("Word").AsString(), "c");
+    EXPECT_EQ(b.WordCount(), 1);
 
     b.SortByFrequency();
     b.FilterWordLength(5, 9); // hides every row
