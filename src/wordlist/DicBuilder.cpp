@@ -44,6 +44,26 @@ private:
     TRecordTable &m_t;
 };
 
+// Puts a table back into WordIndex order, filtered as it was, at scope end.
+struct WordOrderAfterBulk {
+    explicit WordOrderAfterBulk(TRecordTable &t) : table(t), filtered(t.Filtered()) {}
+    ~WordOrderAfterBulk()
+    {
+        try {
+            table.SetIndexName("WordIndex");
+            if (filtered)
+                table.SetFiltered(true);
+        } catch (...) {
+            // Both were valid a moment ago; nothing better to do in a destructor.
+        }
+    }
+    WordOrderAfterBulk(const WordOrderAfterBulk &) = delete;
+    WordOrderAfterBulk &operator=(const WordOrderAfterBulk &) = delete;
+
+    TRecordTable &table;
+    const bool filtered;
+};
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
@@ -231,26 +251,23 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
         m_table.CheckBrowseMode();
         // The rows change in bulk while this cursor is in stored order and
         // unfiltered, where every added or changed row keeps its place; the
-        // word order and the filter come back afterwards and are built once.
-        const bool wasFiltered = m_table.Filtered();
+        // word order and the filter come back afterwards (whatever happens)
+        // and are built once, when next used.
+        WordOrderAfterBulk restore(m_table);
         m_table.SetIndexName(std::string());
-        if (wasFiltered)
+        if (restore.filtered)
             m_table.SetFiltered(false);
-        {
-            Scan scan(m_table, m_wordField, m_countField, m_lenField);
-            try {
-                for (const std::string &path : paths)
-                    scan.readFile(path, delims, translate);
-            } catch (...) {
-                // What was counted before the failure stays.
-                failure = std::current_exception();
-            }
-            scan.commit();
-            m_wordsScanned += scan.wordsScanned();
+
+        Scan scan(m_table, m_wordField, m_countField, m_lenField);
+        try {
+            for (const std::string &path : paths)
+                scan.readFile(path, delims, translate);
+        } catch (...) {
+            // What was counted before the failure stays.
+            failure = std::current_exception();
         }
-        m_table.SetIndexName("WordIndex");
-        if (wasFiltered)
-            m_table.SetFiltered(true);
+        scan.commit();
+        m_wordsScanned += scan.wordsScanned();
     }
     const uint32_t elapsed = tickMs() - start;
     m_table.First();

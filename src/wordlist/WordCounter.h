@@ -32,38 +32,45 @@ public:
     // slots are prefetched together; flush() settles the batch.
     void add(const char *key, size_t keyLen, uint64_t fullLen)
     {
-        if (m_slots.size() <= kDirectSlots) {
-            // The index still fits the caches: no batching needed.
+        if (m_slots.size() <= kDirectSlots && m_pending == 0) {
+            // The index still fits the caches: no pipeline needed.
             count(key, keyLen, fullLen, hashKey(key, keyLen));
             return;
         }
-        Pending &p = m_batch[m_batchSize];
+        // A pipeline of kBatch occurrences: each one's slot is prefetched
+        // when it enters, its record when it is half-way, and it is counted
+        // when it leaves, so that many cache misses are in flight at once.
+        const size_t t = m_seq++;
+        if (m_pending == kBatch) {
+            const Pending &oldest = m_batch[t % kBatch];
+            count(oldest.key, oldest.keyLen, oldest.fullLen, oldest.hash);
+            --m_pending;
+        }
+        if (m_pending >= kBatch / 2) {
+            const uint64_t v = m_slots[size_t(m_batch[(t - kBatch / 2) % kBatch].hash) & m_mask];
+            if (v)
+                __builtin_prefetch(record(uint32_t(v) - 1));
+        }
+        Pending &p = m_batch[t % kBatch];
         std::memcpy(p.key, key, kKeyLimit + 8);
         p.keyLen = uint32_t(keyLen);
         p.fullLen = fullLen;
         p.hash = hashKey(p.key, keyLen);
         __builtin_prefetch(&m_slots[size_t(p.hash) & m_mask]);
-        if (++m_batchSize == kBatch)
-            flush();
+        ++m_pending;
     }
 
-    // Counts the gathered occurrences; the readers below need it first.
+    // Counts the occurrences still in the pipeline; the readers below need
+    // it first. Prefetches are only hints: count() probes from scratch, so a
+    // word met twice in the pipeline and a growth of the index are handled
+    // as usual, and occurrences are counted in the order they came.
     void flush()
     {
-        // The slots were prefetched by add(); now fetch the records that the
-        // slots point at, then count. The fetches are only hints: count()
-        // probes from scratch, so words repeated within a batch and a growth
-        // of the index in between are handled as usual.
-        for (size_t b = 0; b < m_batchSize; ++b) {
-            const uint64_t v = m_slots[size_t(m_batch[b].hash) & m_mask];
-            if (v)
-                __builtin_prefetch(record(uint32_t(v) - 1));
-        }
-        for (size_t b = 0; b < m_batchSize; ++b) {
-            const Pending &p = m_batch[b];
+        for (size_t i = m_seq - m_pending; i != m_seq; ++i) {
+            const Pending &p = m_batch[i % kBatch];
             count(p.key, p.keyLen, p.fullLen, p.hash);
         }
-        m_batchSize = 0;
+        m_pending = 0;
     }
 
     // Registers a key that already has a row, counting nothing. Returns false
@@ -225,8 +232,9 @@ private:
     std::vector<uint64_t> m_slots;   // (tag << 32) | (position + 1); 0 = empty
     size_t m_mask = 0;
     size_t m_existing = 0;
-    Pending m_batch[kBatch];
-    size_t m_batchSize = 0;
+    Pending m_batch[kBatch]; // a ring: occurrence t sits at t % kBatch
+    size_t m_seq = 0;        // occurrences that entered the pipeline
+    size_t m_pending = 0;    // of them still waiting to be counted
 };
 
 } // namespace kf

@@ -161,6 +161,8 @@ TEST(DicBuilder, ScansAccumulateAndResetTheOrder)
     EXPECT_EQ(b.WordListDS().IndexName(), "WordIndex");
     EXPECT_EQ(b.WordsScanned(), 19u);
     EXPECT_EQ(currentWord(b), "cat"); // the first listed row
+    EXPECT_TRUE(b.WordListDS().Filtered());
+    EXPECT_EQ(listedWords(b), (std::vector<std::string>{"cat", "the", "zebra"}));
     b.ListAll();
     EXPECT_EQ(listed(b), (Rows{{"CAT", 1, 3}, {"The", 1, 3}, {"cat", 5, 3}, {"saw", 3, 3},
                                {"the", 5, 3}, {"zebra", 4, 5}}));

@@ -18,7 +18,7 @@ TEST(WordCounter, CountsDistinctKeysThroughGrowth)
         counter.add(buf, w.size(), len);
     };
     // Enough keys to grow the slot table several times; every key twice.
-    const int n = 20000;
+    const int n = 100000; // past the small-table path: the prefetch pipeline counts too
     for (int pass = 0; pass < 2; ++pass)
         for (int i = 0; i < n; ++i)
             add("w" + std::to_string(i), uint64_t(pass == 0 ? 10 : 99));

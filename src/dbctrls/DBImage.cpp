@@ -1,0 +1,279 @@
+#include "dbctrls/DBImage.h"
+
+#include "app/AppException.h"
+#include "define/KeyImage.h"
+#include "model/RecordTable.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+
+namespace kf {
+
+TDBImage::TDBImage(QWidget *parent) : QFrame(parent)
+{
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setFocusPolicy(Qt::StrongFocus);
+    m_background = palette().color(QPalette::Window);
+    setAccessibleDescription(QStringLiteral("Picture box"));
+    updateAccessibleName();
+}
+
+TDBImage::~TDBImage()
+{
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+}
+
+void TDBImage::SetDataSource(TDataSource *source)
+{
+    if (source == m_source)
+        return;
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+    m_source = source;
+    if (m_source) {
+        m_source->AddListener(this);
+        attach(m_source->DataSet());
+    }
+    LoadPicture();
+}
+
+void TDBImage::SetDataField(const std::string &field)
+{
+    m_field = field;
+    LoadPicture();
+}
+
+void TDBImage::attach(TRecordTable *table)
+{
+    m_table = table;
+    if (m_table)
+        m_table->AddDataLink(this);
+}
+
+void TDBImage::detach()
+{
+    if (m_table)
+        m_table->RemoveDataLink(this);
+    m_table = nullptr;
+}
+
+bool TDBImage::editing() const
+{
+    return m_table && m_table->Active()
+           && (m_table->State() == TDataSetState::Edit || m_table->State() == TDataSetState::Insert);
+}
+
+bool TDBImage::canEdit() const
+{
+    return m_table && m_table->Active() && !m_field.empty() && m_table->FindFieldIndex(m_field) >= 0;
+}
+
+void TDBImage::LoadPicture()
+{
+    QImage stored;
+    if (m_table && m_table->Active() && !m_field.empty() && m_table->FindFieldIndex(m_field) >= 0
+        && (editing() || m_table->RecNo() > 0)) {
+        stored = GlyphToImageOrNull(m_table->FieldByName(m_field).AsBytes());
+    }
+    m_picture = stored;
+    m_modified = false;
+    updateAccessibleName();
+    update();
+    emit PictureChanged();
+}
+
+void TDBImage::SetPicture(const QImage &picture)
+{
+    m_picture = picture;
+    m_modified = true;
+    updateAccessibleName();
+    update();
+    emit PictureChanged();
+}
+
+void TDBImage::UpdateData()
+{
+    if (!m_modified || !editing() || !canEdit())
+        return;
+    m_writing = true;
+    try {
+        m_table->FieldByName(m_field).SetAsBytes(ImageToGlyph(m_picture));
+    } catch (...) {
+        m_writing = false;
+        throw;
+    }
+    m_writing = false;
+    m_modified = false;
+}
+
+void TDBImage::SetBackgroundColor(const QColor &color)
+{
+    m_background = color;
+    update();
+}
+
+void TDBImage::CopyToClipboard() const
+{
+    if (!m_picture.isNull())
+        QApplication::clipboard()->setImage(m_picture);
+}
+
+void TDBImage::PasteFromClipboard()
+{
+    const QMimeData *mime = QApplication::clipboard()->mimeData();
+    if (!mime || !mime->hasImage() || !canEdit())
+        return;
+    const QImage image = qvariant_cast<QImage>(mime->imageData());
+    if (image.isNull())
+        return;
+    if (!editing())
+        m_table->Edit();
+    SetPicture(image);
+}
+
+void TDBImage::CutToClipboard()
+{
+    if (!canEdit())
+        return;
+    CopyToClipboard();
+    if (!editing())
+        m_table->Edit();
+    SetPicture(QImage());
+}
+
+void TDBImage::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter p(this);
+        const QRect inner = contentsRect();
+        p.fillRect(inner, m_background);
+        if (!m_picture.isNull()) {
+            p.setClipRect(inner);
+            const QPoint at(inner.left() + (inner.width() - m_picture.width()) / 2,
+                            inner.top() + (inner.height() - m_picture.height()) / 2);
+            p.drawImage(at, m_picture);
+        }
+    }
+    QFrame::paintEvent(event); // the border
+}
+
+void TDBImage::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int key = event->key();
+    try {
+        if ((mods == Qt::ControlModifier && key == Qt::Key_C) || (mods == Qt::ControlModifier && key == Qt::Key_Insert)) {
+            CopyToClipboard();
+        } else if ((mods == Qt::ControlModifier && key == Qt::Key_V) || (mods == Qt::ShiftModifier && key == Qt::Key_Insert)) {
+            PasteFromClipboard();
+        } else if ((mods == Qt::ControlModifier && key == Qt::Key_X) || (mods == Qt::ShiftModifier && key == Qt::Key_Delete)) {
+            CutToClipboard();
+        } else if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
+            LoadPicture();
+        } else {
+            QFrame::keyPressEvent(event);
+            return;
+        }
+    } catch (const std::exception &e) {
+        AppException(this, e);
+    }
+    event->accept();
+}
+
+void TDBImage::focusOutEvent(QFocusEvent *event)
+{
+    QFrame::focusOutEvent(event);
+    try {
+        UpdateData(); // the row stays in edit until it is posted
+    } catch (const std::exception &e) {
+        AppException(this, e);
+    }
+}
+
+void TDBImage::mousePressEvent(QMouseEvent *event)
+{
+    setFocus(Qt::MouseFocusReason);
+    QFrame::mousePressEvent(event);
+}
+
+void TDBImage::CurrentRowChanged(TRecordTable &)
+{
+    LoadPicture();
+}
+
+void TDBImage::DataSetReset(TRecordTable &)
+{
+    LoadPicture();
+}
+
+void TDBImage::CurrentValuesChanged(TRecordTable &, int fieldIndex)
+{
+    if (m_writing || !m_table)
+        return;
+    if (fieldIndex < 0 || fieldIndex == m_table->FindFieldIndex(m_field))
+        LoadPicture(); // the field was set directly
+}
+
+void TDBImage::StateChanged(TRecordTable &)
+{
+    // After a post or a cancel the box shows what the row holds.
+    if (!editing())
+        LoadPicture();
+}
+
+void TDBImage::RowChanged(TRecordTable &table, int viewIndex)
+{
+    if (!editing() && table.RecNo() == viewIndex + 1)
+        LoadPicture(); // another cursor changed the stored picture
+}
+
+void TDBImage::DataSetDestroyed(TRecordTable &)
+{
+    m_table = nullptr;
+    LoadPicture();
+}
+
+void TDBImage::DataSetChanged(TDataSource &source)
+{
+    detach();
+    attach(source.DataSet());
+    LoadPicture();
+}
+
+void TDBImage::DataSourceDestroyed(TDataSource &)
+{
+    detach();
+    m_source = nullptr;
+    LoadPicture();
+}
+
+void TDBImage::updateAccessibleName()
+{
+    const QString name = m_picture.isNull()
+                             ? QStringLiteral("No picture")
+                             : QStringLiteral("Picture %1 x %2").arg(m_picture.width()).arg(m_picture.height());
+    if (accessibleName() != name) {
+        setAccessibleName(name);
+        QAccessibleEvent ev(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&ev);
+    }
+}
+
+void UpdateRecord(TRecordTable &table)
+{
+    const auto widgets = QApplication::allWidgets();
+    for (QWidget *w : widgets)
+        if (auto *image = qobject_cast<TDBImage *>(w))
+            if (image->DataSet() == &table && image->Modified())
+                image->UpdateData();
+}
+
+} // namespace kf

@@ -1,0 +1,93 @@
+#pragma once
+// A picture box bound to a picture field of the current row. It shows the
+// row's picture centred and unscaled on its background colour. A change to the
+// shown picture marks it modified; a modified picture is written into the
+// field when the row's pending changes are gathered (UpdateRecord: before a
+// post by the navigator or by moving to another row) and when the focus leaves
+// the box while the row is in edit. Esc shows the row's picture again.
+// Keys: Ctrl+C / Ctrl+Insert copy, Ctrl+V / Shift+Insert paste,
+// Ctrl+X / Shift+Delete cut.
+
+#include "model/DataLink.h"
+#include "model/DataSource.h"
+
+#include <QColor>
+#include <QFrame>
+#include <QImage>
+#include <string>
+
+namespace kf {
+
+class TRecordTable;
+
+class TDBImage : public QFrame, private IDataLink, private IDataSourceListener {
+    Q_OBJECT
+public:
+    explicit TDBImage(QWidget *parent = nullptr);
+    ~TDBImage() override;
+
+    void SetDataSource(TDataSource *source); // not owned
+    TDataSource *DataSource() const { return m_source; }
+    TRecordTable *DataSet() const { return m_table; }
+    void SetDataField(const std::string &field);
+    const std::string &DataField() const { return m_field; }
+
+    // The picture shown (a null image: none).
+    const QImage &Picture() const { return m_picture; }
+    // Replaces the shown picture and marks it modified.
+    void SetPicture(const QImage &picture);
+    // Whether the shown picture differs from the row's since it was loaded.
+    bool Modified() const { return m_modified; }
+    // Shows the row's stored picture and drops any change not yet written.
+    void LoadPicture();
+    // Writes a modified picture into the field; the row must be in edit.
+    void UpdateData();
+
+    void SetBackgroundColor(const QColor &color);
+    QColor BackgroundColor() const { return m_background; }
+
+    // Clipboard: copy does nothing without a picture; paste changes nothing
+    // when the clipboard holds no picture; cut needs a row that can be edited.
+    void CopyToClipboard() const;
+    void PasteFromClipboard();
+    void CutToClipboard();
+
+signals:
+    void PictureChanged();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void CurrentRowChanged(TRecordTable &) override;
+    void DataSetReset(TRecordTable &) override;
+    void CurrentValuesChanged(TRecordTable &, int fieldIndex) override;
+    void StateChanged(TRecordTable &) override;
+    void RowChanged(TRecordTable &, int viewIndex) override;
+    void DataSetDestroyed(TRecordTable &) override;
+    void DataSetChanged(TDataSource &source) override;
+    void DataSourceDestroyed(TDataSource &source) override;
+
+    void attach(TRecordTable *table);
+    void detach();
+    bool editing() const;
+    bool canEdit() const;
+    void updateAccessibleName();
+
+    TDataSource *m_source = nullptr; // not owned
+    TRecordTable *m_table = nullptr; // not owned
+    std::string m_field;
+    QImage m_picture;
+    bool m_modified = false;
+    bool m_writing = false;
+    QColor m_background;
+};
+
+// Gathers the pending changes of every picture box bound to this cursor into
+// its edit buffer, before the row is posted.
+void UpdateRecord(TRecordTable &table);
+
+} // namespace kf

@@ -1,0 +1,246 @@
+#include "dbctrls/DBNavigator.h"
+
+#include "app/AppException.h"
+#include "common/Dialogs.h"
+#include "common/Translation.h"
+#include "dbctrls/DBImage.h"
+#include "model/RecordTable.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+
+namespace kf {
+
+namespace {
+
+// The glyphs of the bar, drawn in the button's text colour.
+QIcon navigatorIcon(TDBNavigator::Button b, const QColor &ink)
+{
+    const int s = 16;
+    QPixmap pm(s, s);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    auto triangle = [&](qreal x, bool left) {
+        QPainterPath path;
+        if (left) {
+            path.moveTo(x + 6, 3);
+            path.lineTo(x, 8);
+            path.lineTo(x + 6, 13);
+        } else {
+            path.moveTo(x, 3);
+            path.lineTo(x + 6, 8);
+            path.lineTo(x, 13);
+        }
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    switch (b) {
+    case TDBNavigator::nbFirst:
+        p.drawRect(QRectF(3, 3, 2, 10));
+        triangle(6, true);
+        break;
+    case TDBNavigator::nbPrior:
+        triangle(5, true);
+        break;
+    case TDBNavigator::nbNext:
+        triangle(5, false);
+        break;
+    case TDBNavigator::nbLast:
+        triangle(4, false);
+        p.drawRect(QRectF(11, 3, 2, 10));
+        break;
+    case TDBNavigator::nbInsert:
+        p.drawRect(QRectF(7, 3, 2, 10));
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case TDBNavigator::nbDelete:
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case TDBNavigator::nbPost: {
+        QPen pen(ink, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        QPainterPath path;
+        path.moveTo(3, 8.5);
+        path.lineTo(6.5, 12);
+        path.lineTo(13, 4);
+        p.drawPath(path);
+        break;
+    }
+    case TDBNavigator::nbCancel: {
+        QPen pen(ink, 2.2, Qt::SolidLine, Qt::RoundCap);
+        p.setPen(pen);
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    }
+    }
+    p.end();
+    QIcon icon(pm);
+    // A greyed copy for disabled buttons.
+    QPixmap grey(s, s);
+    grey.fill(Qt::transparent);
+    QPainter g(&grey);
+    g.setOpacity(0.35);
+    g.drawPixmap(0, 0, pm);
+    g.end();
+    icon.addPixmap(grey, QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+QString TDBNavigator::HintOf(Button b)
+{
+    static const char *const hints[ButtonCount] = {"First record", "Prior record", "Next record",
+                                                   "Last record",  "Insert record", "Delete record",
+                                                   "Post edit",    "Cancel edit"};
+    return QString::fromLatin1(hints[b]);
+}
+
+TDBNavigator::TDBNavigator(QWidget *parent) : QWidget(parent)
+{
+    setAccessibleName(QStringLiteral("Navigator"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const QColor ink = palette().color(QPalette::ButtonText);
+    for (int i = 0; i < ButtonCount; ++i) {
+        const auto b = Button(i);
+        auto *button = new QToolButton(this);
+        button->setIcon(navigatorIcon(b, ink));
+        button->setToolTip(HintOf(b));
+        button->setAccessibleName(HintOf(b));
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoRaise(false);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        connect(button, &QToolButton::clicked, this, [this, b] { BtnClick(b); });
+        layout->addWidget(button);
+        m_buttons[size_t(i)] = button;
+    }
+    updateButtons();
+}
+
+TDBNavigator::~TDBNavigator()
+{
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+}
+
+QSize TDBNavigator::sizeHint() const
+{
+    return QSize(208, 25);
+}
+
+void TDBNavigator::SetDataSource(TDataSource *source)
+{
+    if (source == m_source)
+        return;
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+    m_source = source;
+    if (m_source) {
+        m_source->AddListener(this);
+        attach(m_source->DataSet());
+    }
+    updateButtons();
+}
+
+void TDBNavigator::attach(TRecordTable *table)
+{
+    m_table = table;
+    if (m_table)
+        m_table->AddDataLink(this);
+}
+
+void TDBNavigator::detach()
+{
+    if (m_table)
+        m_table->RemoveDataLink(this);
+    m_table = nullptr;
+}
+
+void TDBNavigator::DataSetDestroyed(TRecordTable &)
+{
+    m_table = nullptr;
+    updateButtons();
+}
+
+void TDBNavigator::DataSetChanged(TDataSource &source)
+{
+    detach();
+    attach(source.DataSet());
+    updateButtons();
+}
+
+void TDBNavigator::DataSourceDestroyed(TDataSource &)
+{
+    detach();
+    m_source = nullptr;
+    updateButtons();
+}
+
+void TDBNavigator::updateButtons()
+{
+    const bool active = m_table && m_table->Active();
+    const TDataSetState state = active ? m_table->State() : TDataSetState::Inactive;
+    const bool editing = state == TDataSetState::Edit || state == TDataSetState::Insert;
+    const int count = active ? m_table->RecordCount() : 0;
+    const int recNo = active ? m_table->RecNo() : 0;
+    const bool canBack = active && (editing || recNo > 1);
+    const bool canForward = active && (editing || (recNo >= 1 && recNo < count));
+    m_buttons[nbFirst]->setEnabled(canBack);
+    m_buttons[nbPrior]->setEnabled(canBack);
+    m_buttons[nbNext]->setEnabled(canForward);
+    m_buttons[nbLast]->setEnabled(canForward);
+    m_buttons[nbInsert]->setEnabled(active);
+    m_buttons[nbDelete]->setEnabled(active && (count > 0 || state == TDataSetState::Insert));
+    m_buttons[nbPost]->setEnabled(editing);
+    m_buttons[nbCancel]->setEnabled(editing);
+}
+
+void TDBNavigator::BtnClick(Button b)
+{
+    try {
+        run(b);
+    } catch (const std::exception &e) {
+        AppException(this, e);
+    }
+    updateButtons();
+}
+
+void TDBNavigator::run(Button b)
+{
+    if (!m_table || !m_table->Active())
+        return;
+    TRecordTable &t = *m_table;
+    const bool editing = t.State() == TDataSetState::Edit || t.State() == TDataSetState::Insert;
+    if (editing && b != nbCancel && b != nbDelete)
+        UpdateRecord(t); // picture boxes hand in their changes before a post
+    switch (b) {
+    case nbFirst: t.First(); break;
+    case nbPrior: t.Prior(); break;
+    case nbNext: t.Next(); break;
+    case nbLast: t.Last(); break;
+    case nbInsert: t.Insert(); break;
+    case nbDelete:
+        if (Dialogs().okCancel(TranslateQ("Delete record?"))) {
+            if (t.State() == TDataSetState::Insert)
+                t.Cancel();
+            else
+                t.Delete();
+        }
+        break;
+    case nbPost: t.Post(); break;
+    case nbCancel: t.Cancel(); break;
+    }
+}
+
+} // namespace kf

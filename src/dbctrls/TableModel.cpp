@@ -1,0 +1,633 @@
+#include "dbctrls/TableModel.h"
+
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "dbctrls/DBImage.h"
+#include "define/KeyImage.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kf {
+
+namespace {
+
+QString valueText(const TValue &v)
+{
+    switch (v.kind()) {
+    case TValue::Kind::Null:
+        return QString();
+    case TValue::Kind::Integer:
+        return QString::number(v.integer());
+    case TValue::Kind::Boolean:
+        return v.boolean() ? QStringLiteral("True") : QStringLiteral("False");
+    case TValue::Kind::Bytes:
+        return CodePage::current().decode(v.bytes());
+    }
+    return QString();
+}
+
+bool valueCode(const TValue &v, int32_t &code)
+{
+    if (v.kind() == TValue::Kind::Integer || v.kind() == TValue::Kind::Boolean) {
+        code = v.integer();
+        return true;
+    }
+    if (v.kind() == TValue::Kind::Bytes) {
+        bool ok = false;
+        code = QString::fromLatin1(v.bytes().c_str()).trimmed().toInt(&ok);
+        return ok;
+    }
+    return false;
+}
+
+const TCodeEntry *entryForCode(const TColumn &c, int32_t code)
+{
+    for (const TCodeEntry &e : c.Codes)
+        if (e.Code == code)
+            return &e;
+    return nullptr;
+}
+
+const TCodeEntry *entryForName(const TColumn &c, const QString &name)
+{
+    for (const TCodeEntry &e : c.Codes)
+        if (e.Name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return &e;
+    return nullptr;
+}
+
+int32_t parseInteger(const QString &text)
+{
+    bool ok = false;
+    const qlonglong n = text.trimmed().toLongLong(&ok);
+    if (!ok || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
+        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+    return int32_t(n);
+}
+
+} // namespace
+
+TTableModel::TTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+TTableModel::~TTableModel()
+{
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+}
+
+void TTableModel::SetDataSource(TDataSource *source)
+{
+    if (source == m_source)
+        return;
+    beginResetModel();
+    detach();
+    if (m_source)
+        m_source->RemoveListener(this);
+    m_source = source;
+    if (m_source) {
+        m_source->AddListener(this);
+        attach(m_source->DataSet());
+    }
+    endResetModel();
+    emit CurrentRowMoved(CurrentRow());
+    emit EditStateChanged();
+}
+
+void TTableModel::SetColumns(std::vector<TColumn> columns)
+{
+    beginResetModel();
+    m_wanted = std::move(columns);
+    resolveColumns();
+    endResetModel();
+}
+
+TColumnKind TTableModel::KindOf(int column) const
+{
+    return column >= 0 && column < int(m_columns.size()) ? m_columns[size_t(column)].Kind
+                                                         : TColumnKind::Text;
+}
+
+int TTableModel::FieldIndexOf(int column) const
+{
+    return column >= 0 && column < int(m_fieldIndex.size()) ? m_fieldIndex[size_t(column)] : -1;
+}
+
+void TTableModel::attach(TRecordTable *table)
+{
+    m_table = table;
+    m_newRow = false;
+    m_lastCurrent = TBookmark();
+    if (m_table)
+        m_table->AddDataLink(this);
+    resolveColumns();
+    syncNewRow();
+    rememberCurrent();
+    recount();
+}
+
+void TTableModel::detach()
+{
+    if (m_table)
+        m_table->RemoveDataLink(this);
+    m_table = nullptr;
+    m_newRow = false;
+    m_rowCount = 0;
+}
+
+void TTableModel::resolveColumns()
+{
+    m_columns.clear();
+    m_fieldIndex.clear();
+    const bool active = m_table && m_table->Active();
+    std::vector<TColumn> wanted = m_wanted;
+    if (wanted.empty() && active)
+        for (const TFieldDef &d : m_table->FieldDefs())
+            wanted.emplace_back(d.Name, QString::fromStdString(d.Name), 0);
+    for (TColumn c : wanted) {
+        const int f = active ? m_table->FindFieldIndex(c.FieldName) : -1;
+        const TFieldDef *def = f >= 0 ? &m_table->FieldDefs()[size_t(f)] : nullptr;
+        if (c.Title.isEmpty())
+            c.Title = QString::fromStdString(c.FieldName);
+        if (c.Kind == TColumnKind::Auto) {
+            c.Kind = TColumnKind::Text;
+            if (def) {
+                switch (def->DataType) {
+                case TFieldType::String: c.Kind = TColumnKind::Text; break;
+                case TFieldType::Integer: c.Kind = TColumnKind::Number; break;
+                case TFieldType::Boolean: c.Kind = TColumnKind::Check; break;
+                case TFieldType::Graphic: c.Kind = TColumnKind::Picture; break;
+                }
+            }
+        }
+        if (c.Width <= 0)
+            c.Width = def && def->DataType == TFieldType::String ? std::clamp(def->Size, 4, 40) : 8;
+        m_columns.push_back(std::move(c));
+        m_fieldIndex.push_back(f);
+    }
+}
+
+void TTableModel::syncNewRow()
+{
+    m_newRow = m_table && m_table->Active() && m_table->State() == TDataSetState::Insert;
+    if (!m_newRow)
+        return;
+    int pos = m_lastCurrent.IsNull() ? -1 : m_table->ViewIndexOf(m_lastCurrent);
+    if (pos < 0)
+        pos = m_table->RecordCount();
+    m_newRowPos = std::clamp(pos, 0, m_table->RecordCount());
+}
+
+void TTableModel::rememberCurrent()
+{
+    if (!m_table || !m_table->Active() || m_table->State() == TDataSetState::Insert)
+        return;
+    m_lastCurrent = m_table->RecNo() > 0 ? m_table->GetBookmark() : TBookmark();
+}
+
+int TTableModel::viewRowOf(int engineRow) const
+{
+    return m_newRow && engineRow >= m_newRowPos ? engineRow + 1 : engineRow;
+}
+
+int TTableModel::engineRowOf(int viewRow) const
+{
+    if (!m_newRow || viewRow < m_newRowPos)
+        return viewRow;
+    return viewRow == m_newRowPos ? -1 : viewRow - 1;
+}
+
+int TTableModel::CurrentRow() const
+{
+    if (m_newRow)
+        return m_newRowPos;
+    if (!m_table || !m_table->Active())
+        return -1;
+    const int recNo = m_table->RecNo();
+    return recNo > 0 ? viewRowOf(recNo - 1) : -1;
+}
+
+TBookmark TTableModel::BookmarkAt(int row) const
+{
+    const int e = engineRowOf(row);
+    if (!m_table || e < 0 || e >= m_table->RecordCount())
+        return TBookmark();
+    return m_table->RowAt(e);
+}
+
+void TTableModel::MoveTo(int row)
+{
+    if (!m_table || !m_table->Active() || row < 0 || row >= rowCount())
+        return;
+    if (row == CurrentRow() || IsNewRow(row))
+        return;
+    const TBookmark target = BookmarkAt(row);
+    if (m_table->State() != TDataSetState::Browse)
+        UpdateRecord(*m_table); // controls hand in what they still hold
+    m_table->GotoBookmark(target); // posts the row in edit first
+}
+
+void TTableModel::EnsureEditing(int row)
+{
+    if (!m_table || !m_table->Active())
+        return;
+    if (!IsNewRow(row))
+        MoveTo(row);
+    if (m_table->State() == TDataSetState::Browse)
+        m_table->Edit();
+}
+
+bool TTableModel::showsBuffer(int row) const
+{
+    switch (m_table->State()) {
+    case TDataSetState::Insert:
+        return IsNewRow(row);
+    case TDataSetState::Edit:
+        return row == CurrentRow();
+    default:
+        return false;
+    }
+}
+
+TValue TTableModel::valueAt(int row, int field) const
+{
+    if (showsBuffer(row))
+        return m_table->Fields(field).Value();
+    const int e = engineRowOf(row);
+    if (e < 0)
+        return TValue(); // the new row, once its insert has ended
+    return m_table->FieldValueAt(e, field);
+}
+
+int TTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+void TTableModel::recount()
+{
+    m_rowCount = m_table && m_table->Active() ? m_table->RecordCount() + (m_newRow ? 1 : 0) : 0;
+}
+
+int TTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant TTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !m_table || index.row() >= rowCount() || index.column() >= columnCount())
+        return QVariant();
+    try {
+        return cellData(index.row(), index.column(), role);
+    } catch (const std::exception &) {
+        return QVariant(); // a row that vanished under a paint shows nothing
+    }
+}
+
+QVariant TTableModel::cellData(int row, int column, int role) const
+{
+    const TColumn &c = m_columns[size_t(column)];
+    if (role == KindRole)
+        return int(c.Kind);
+    if (role == Qt::TextAlignmentRole)
+        return c.Kind == TColumnKind::Number ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                                             : QVariant(int(Qt::AlignLeft | Qt::AlignVCenter));
+    const int f = m_fieldIndex[size_t(column)];
+    if (f < 0)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case Qt::AccessibleTextRole:
+    case Qt::CheckStateRole:
+    case PictureRole:
+        break;
+    default:
+        return QVariant();
+    }
+    const TValue v = valueAt(row, f);
+    switch (c.Kind) {
+    case TColumnKind::Check: {
+        const bool on = v.kind() == TValue::Kind::Bytes ? !v.bytes().empty() : v.integer() != 0;
+        if (role == Qt::CheckStateRole)
+            return on ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::EditRole)
+            return on;
+        if (role == Qt::AccessibleTextRole)
+            return on ? QStringLiteral("Checked") : QStringLiteral("Not checked");
+        return QVariant();
+    }
+    case TColumnKind::Picture: {
+        if (role != PictureRole && role != Qt::AccessibleTextRole)
+            return QVariant();
+        const QImage image = v.kind() == TValue::Kind::Bytes ? GlyphToImageOrNull(v.bytes()) : QImage();
+        if (role == PictureRole)
+            return image;
+        return image.isNull() ? QStringLiteral("No picture")
+                              : QStringLiteral("Picture %1 x %2").arg(image.width()).arg(image.height());
+    }
+    case TColumnKind::CodeList: {
+        if (role == Qt::CheckStateRole || role == PictureRole)
+            return QVariant();
+        int32_t code = 0;
+        const bool has = valueCode(v, code);
+        if (role == Qt::EditRole)
+            return has ? QVariant(code) : QVariant();
+        const TCodeEntry *e = has ? entryForCode(c, code) : nullptr;
+        return e ? e->Name : QString(); // blank when no entry has the code
+    }
+    case TColumnKind::Number:
+    case TColumnKind::Text:
+    case TColumnKind::Auto:
+        if (role == Qt::CheckStateRole || role == PictureRole)
+            return QVariant();
+        return valueText(v);
+    }
+    return QVariant();
+}
+
+bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || !m_table || !m_table->Active() || index.row() >= rowCount())
+        return false;
+    if (!(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
+        return false;
+    const TColumnKind kind = KindOf(index.column());
+    if (role == Qt::CheckStateRole && kind != TColumnKind::Check)
+        return false;
+    if (role != Qt::CheckStateRole && role != Qt::EditRole)
+        return false;
+    setCell(index.row(), index.column(), value, role);
+    return true;
+}
+
+void TTableModel::setCell(int row, int column, const QVariant &value, int role)
+{
+    const TColumn &c = m_columns[size_t(column)];
+    const int f = m_fieldIndex[size_t(column)];
+    if (f < 0)
+        return;
+    // An unchanged value leaves the row as it is (closing an editor commits).
+    const QVariant before = cellData(row, column, role);
+    switch (c.Kind) {
+    case TColumnKind::Check: {
+        const bool on = role == Qt::CheckStateRole ? value.toInt() == Qt::Checked : value.toBool();
+        if (before.isValid() && (role == Qt::CheckStateRole ? before.toInt() == Qt::Checked : before.toBool()) == on)
+            return;
+        EnsureEditing(row);
+        m_table->Fields(f).SetAsBoolean(on);
+        return;
+    }
+    case TColumnKind::Picture:
+        return;
+    case TColumnKind::CodeList: {
+        bool isCode = value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong;
+        int32_t code = 0;
+        bool clear = false;
+        if (isCode) {
+            code = value.toInt();
+        } else if (value.toString().trimmed().isEmpty()) {
+            clear = true;
+        } else if (const TCodeEntry *e = entryForName(c, value.toString())) {
+            code = e->Code;
+        } else {
+            code = parseInteger(value.toString());
+        }
+        if (clear ? !before.isValid() : (before.isValid() && before.toInt() == code))
+            return;
+        EnsureEditing(row);
+        if (clear)
+            m_table->Fields(f).Clear();
+        else
+            m_table->Fields(f).SetAsInteger(code);
+        return;
+    }
+    case TColumnKind::Number: {
+        const QString text = value.toString().trimmed();
+        if (text == before.toString())
+            return;
+        const bool clear = text.isEmpty();
+        const int32_t n = clear ? 0 : parseInteger(text);
+        EnsureEditing(row);
+        if (clear)
+            m_table->Fields(f).Clear();
+        else
+            m_table->Fields(f).SetAsInteger(n);
+        return;
+    }
+    case TColumnKind::Text:
+    case TColumnKind::Auto: {
+        const QString text = value.toString();
+        if (text == before.toString())
+            return;
+        EnsureEditing(row);
+        m_table->Fields(f).SetAsString(CodePage::current().encode(text));
+        return;
+    }
+    }
+}
+
+Qt::ItemFlags TTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const TColumn &c = m_columns[size_t(index.column())];
+    if (c.ReadOnly || FieldIndexOf(index.column()) < 0)
+        return f;
+    switch (c.Kind) {
+    case TColumnKind::Picture:
+        return f;
+    case TColumnKind::Check:
+        return f | Qt::ItemIsUserCheckable;
+    default:
+        return f | Qt::ItemIsEditable;
+    }
+}
+
+QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= columnCount())
+            return QVariant();
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return m_columns[size_t(section)].Title;
+        return QVariant();
+    }
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
+        return QVariant();
+    if (!m_table || section != CurrentRow())
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    const TDataSetState state = m_table->State();
+    if (role == Qt::DisplayRole)
+        return state == TDataSetState::Insert ? QStringLiteral("*")
+               : state == TDataSetState::Edit ? QStringLiteral("I")
+                                              : QStringLiteral("\u25B6");
+    return state == TDataSetState::Insert ? QStringLiteral("New row")
+           : state == TDataSetState::Edit ? QStringLiteral("Row in edit")
+                                          : QStringLiteral("Current row");
+}
+
+void TTableModel::rowRefreshed(int row)
+{
+    if (row < 0 || row >= rowCount() || columnCount() == 0)
+        return;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void TTableModel::DataSetAboutToReset(TRecordTable &)
+{
+    if (!m_resetting) {
+        m_resetting = true;
+        beginResetModel();
+    }
+}
+
+void TTableModel::DataSetReset(TRecordTable &)
+{
+    if (!m_resetting)
+        beginResetModel();
+    m_resetting = false;
+    resolveColumns();
+    rememberCurrent();
+    syncNewRow();
+    recount();
+    endResetModel();
+    m_lastIndicatorRow = CurrentRow();
+    emit CurrentRowMoved(CurrentRow());
+    emit EditStateChanged();
+}
+
+void TTableModel::RowsAboutToBeInserted(TRecordTable &, int first, int last)
+{
+    const bool before = m_newRow && first < m_newRowPos;
+    const int v = before ? first : viewRowOf(first);
+    beginInsertRows(QModelIndex(), v, v + (last - first));
+}
+
+void TTableModel::RowsInserted(TRecordTable &, int first, int last)
+{
+    if (m_newRow && first < m_newRowPos)
+        m_newRowPos += last - first + 1;
+    m_rowCount += last - first + 1;
+    endInsertRows();
+}
+
+void TTableModel::RowsAboutToBeRemoved(TRecordTable &, int first, int last)
+{
+    if (m_newRow && first < m_newRowPos && last >= m_newRowPos) {
+        // The removed rows lie on both sides of the new row: re-read everything.
+        m_splitRemove = true;
+        beginResetModel();
+        return;
+    }
+    const int v = viewRowOf(first);
+    beginRemoveRows(QModelIndex(), v, v + (last - first));
+}
+
+void TTableModel::RowsRemoved(TRecordTable &, int first, int last)
+{
+    if (m_splitRemove) {
+        m_splitRemove = false;
+        m_newRowPos = first;
+        recount();
+        endResetModel();
+        return;
+    }
+    if (m_newRow && last < m_newRowPos)
+        m_newRowPos -= last - first + 1;
+    m_rowCount -= last - first + 1;
+    endRemoveRows();
+}
+
+void TTableModel::RowChanged(TRecordTable &, int viewIndex)
+{
+    rowRefreshed(viewRowOf(viewIndex));
+}
+
+void TTableModel::CurrentRowChanged(TRecordTable &)
+{
+    rememberCurrent();
+    const int row = CurrentRow();
+    if (m_lastIndicatorRow >= 0 && m_lastIndicatorRow < rowCount())
+        emit headerDataChanged(Qt::Vertical, m_lastIndicatorRow, m_lastIndicatorRow);
+    if (row >= 0)
+        emit headerDataChanged(Qt::Vertical, row, row);
+    m_lastIndicatorRow = row;
+    emit CurrentRowMoved(row);
+}
+
+void TTableModel::StateChanged(TRecordTable &)
+{
+    const bool inserting = m_table->State() == TDataSetState::Insert;
+    if (inserting && !m_newRow) {
+        int pos = m_lastCurrent.IsNull() ? -1 : m_table->ViewIndexOf(m_lastCurrent);
+        if (pos < 0)
+            pos = m_table->RecordCount();
+        pos = std::clamp(pos, 0, m_table->RecordCount());
+        beginInsertRows(QModelIndex(), pos, pos);
+        m_newRow = true;
+        m_newRowPos = pos;
+        ++m_rowCount;
+        endInsertRows();
+    } else if (!inserting && m_newRow) {
+        beginRemoveRows(QModelIndex(), m_newRowPos, m_newRowPos);
+        m_newRow = false;
+        --m_rowCount;
+        endRemoveRows();
+    }
+    rememberCurrent();
+    const int row = CurrentRow();
+    rowRefreshed(row);
+    if (m_lastIndicatorRow >= 0 && m_lastIndicatorRow < rowCount())
+        emit headerDataChanged(Qt::Vertical, m_lastIndicatorRow, m_lastIndicatorRow);
+    if (row >= 0)
+        emit headerDataChanged(Qt::Vertical, row, row);
+    m_lastIndicatorRow = row;
+    emit EditStateChanged();
+    emit CurrentRowMoved(row);
+}
+
+void TTableModel::CurrentValuesChanged(TRecordTable &, int fieldIndex)
+{
+    const int row = CurrentRow();
+    if (row < 0 || row >= rowCount())
+        return;
+    for (int c = 0; c < columnCount(); ++c)
+        if (fieldIndex < 0 || m_fieldIndex[size_t(c)] == fieldIndex)
+            emit dataChanged(index(row, c), index(row, c));
+}
+
+void TTableModel::DataSetDestroyed(TRecordTable &)
+{
+    beginResetModel();
+    m_table = nullptr;
+    m_newRow = false;
+    m_resetting = false;
+    m_rowCount = 0;
+    resolveColumns();
+    endResetModel();
+}
+
+void TTableModel::DataSetChanged(TDataSource &source)
+{
+    beginResetModel();
+    detach();
+    attach(source.DataSet());
+    endResetModel();
+    emit CurrentRowMoved(CurrentRow());
+    emit EditStateChanged();
+}
+
+void TTableModel::DataSourceDestroyed(TDataSource &)
+{
+    beginResetModel();
+    detach();
+    m_source = nullptr;
+    resolveColumns();
+    endResetModel();
+}
+
+} // namespace kf

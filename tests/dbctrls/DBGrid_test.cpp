@@ -1,0 +1,355 @@
+// The data grid driven by real keys and clicks: edit, post, refusals, new
+// rows, deletion, code lists, check boxes, pictures, titles, selection, and
+// two grids on one table.
+
+#include "common/ScriptedDialogs.h"
+#include "dbctrls/DBGrid.h"
+#include "dbctrls/TableModel.h"
+#include "define/KeyImage.h"
+#include "model/DataSource.h"
+#include "model/RecordTable.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kf;
+
+class DBGridTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void typingEditsAndMovingPosts();
+    void refusedPostIsReportedAndRowStaysInEdit();
+    void insertStartsNewRowDroppedWhenLeftUntouched();
+    void ctrlDeleteAsksFirst_data();
+    void ctrlDeleteAsksFirst();
+    void escapeCancelsTheRow();
+    void tabMovesBetweenCells();
+    void codeListPicksByName();
+    void checkBoxToggles();
+    void pictureDrawnUnscaled();
+    void titleClicksAreReported();
+    void multiSelectWithCtrlAndPlainClickDrops();
+    void twoGridsShowOneCurrentRowAndEachOthersEdits();
+    void reachableAsAccessibleTable();
+
+private:
+    QPoint cellCenter(TDBGrid *g, int row, int column) const
+    {
+        return g->visualRect(g->model()->index(row, column)).center();
+    }
+    void clickCell(TDBGrid *g, int row, int column, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, mods, cellCenter(g, row, column));
+    }
+    // Types as a user does: the first key opens the cell's editor, the rest go there.
+    void type(TDBGrid *g, const QString &text)
+    {
+        QTest::keyClicks(g, text.left(1));
+        QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+    }
+    // Return in a cell editor: the editor hands in its text on the next turn of the event loop.
+    void pressReturn(QWidget *w)
+    {
+        QTest::keyClick(w, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    QString stored(int row, int field) const
+    {
+        const TValue v = m_table->FieldValueAt(row, field);
+        return v.kind() == TValue::Kind::Integer ? QString::number(v.integer())
+                                                 : QString::fromStdString(v.bytes());
+    }
+
+    std::unique_ptr<TRecordTable> m_table;
+    std::unique_ptr<TDataSource> m_source;
+    std::unique_ptr<QWidget> m_window;
+    TDBGrid *m_grid = nullptr;
+    TDBGrid *m_other = nullptr;
+    QLineEdit *m_elsewhere = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr;
+};
+
+void DBGridTest::init()
+{
+    auto d = std::make_unique<ScriptedDialogs>();
+    m_dialogs = d.get();
+    SetDialogs(std::move(d));
+
+    m_table = std::make_unique<TRecordTable>(std::vector<TFieldDef>{
+        {"Name", TFieldType::String, 20, true},
+        {"KeyType", TFieldType::Integer},
+        {"Shift", TFieldType::Boolean},
+        {"Glyph", TFieldType::Graphic}});
+    m_table->SetIndexFieldNames("Name");
+    for (const char *n : {"a", "b", "c", "d"})
+        m_table->AppendRecord({n, 1, false, TValue()});
+    m_table->First();
+    m_source = std::make_unique<TDataSource>(m_table.get());
+
+    m_window = std::make_unique<QWidget>();
+    auto *layout = new QHBoxLayout(m_window.get());
+    m_grid = new TDBGrid(m_window.get());
+    m_other = new TDBGrid(m_window.get());
+    m_elsewhere = new QLineEdit(m_window.get());
+    layout->addWidget(m_grid);
+    layout->addWidget(m_other);
+    layout->addWidget(m_elsewhere);
+    TColumn type("KeyType", QStringLiteral("KeyType"), 8, TColumnKind::CodeList);
+    type.Codes = {{QStringLiteral("Alpha"), 1}, {QStringLiteral("Num"), 2}, {QStringLiteral("Space"), 3}};
+    type.DropDownRows = 8;
+    for (TDBGrid *g : {m_grid, m_other}) {
+        g->SetColumns({TColumn("Name", QStringLiteral("Name"), 8), type,
+                       TColumn("Shift", QStringLiteral("Shift"), 4), TColumn("Glyph", QStringLiteral("Glyph"), 7)});
+        g->SetDataSource(m_source.get());
+    }
+    m_window->resize(1100, 300);
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_grid->setFocus();
+}
+
+void DBGridTest::cleanup()
+{
+    m_window.reset();
+    m_source.reset();
+    m_table.reset();
+    SetDialogs(nullptr);
+}
+
+void DBGridTest::typingEditsAndMovingPosts()
+{
+    clickCell(m_grid, 1, 0);
+    QCOMPARE(m_table->RecNo(), 2);
+    QTest::keyClicks(m_grid, "z");
+    QCOMPARE(m_table->State(), TDataSetState::Edit); // typing alone starts the edit
+    QCOMPARE(m_grid->Model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("I"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(stored(3, 0), QStringLiteral("z")); // posted and ordered by Name
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::Message), 0);
+}
+
+void DBGridTest::refusedPostIsReportedAndRowStaysInEdit()
+{
+    clickCell(m_grid, 0, 0);
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Backspace); // the key row loses its name
+    QTest::keyClick(editor, Qt::Key_Down);
+
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::Message), 1);
+    const auto &m = m_dialogs->last(ScriptedDialogs::Kind::Message);
+    QCOMPARE(m.caption, QStringLiteral("Tarvo Keyfolio"));
+    QCOMPARE(m.text, QStringLiteral("AppException: TDBGrid~EDatabaseError--Field 'Name' must have a value"));
+    QCOMPARE(m_table->State(), TDataSetState::Edit);
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QCOMPARE(m_table->RecNo(), 1);
+
+    // Mending the name lets the move go on.
+    QTest::keyClicks(m_grid, "n");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::Message), 1);
+    QCOMPARE(stored(3, 0), QStringLiteral("n"));
+}
+
+void DBGridTest::insertStartsNewRowDroppedWhenLeftUntouched()
+{
+    clickCell(m_grid, 2, 0);
+    QTest::keyClick(m_grid, Qt::Key_Insert);
+    QCOMPARE(m_table->State(), TDataSetState::Insert);
+    QCOMPARE(m_grid->model()->rowCount(), 5);
+    QCOMPARE(m_grid->currentIndex().row(), 2); // where it was started
+    QVERIFY(m_grid->Model()->IsNewRow(2));
+
+    m_elsewhere->setFocus(); // untouched: dropped
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(m_grid->model()->rowCount(), 4);
+
+    m_grid->setFocus();
+    QTest::keyClick(m_grid, Qt::Key_Insert);
+    type(m_grid, QStringLiteral("bb"));
+    m_elsewhere->setFocus(); // typed into: kept, still to be posted
+    QCOMPARE(m_table->State(), TDataSetState::Insert);
+    m_table->Post();
+    QCOMPARE(m_table->RecordCount(), 5);
+    QCOMPARE(stored(2, 0), QStringLiteral("bb"));
+}
+
+void DBGridTest::ctrlDeleteAsksFirst_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("OK") << true << QStringList{"a", "c", "d"};
+    QTest::newRow("Cancel") << false << QStringList{"a", "b", "c", "d"};
+}
+
+void DBGridTest::ctrlDeleteAsksFirst()
+{
+    QFETCH(bool, ok);
+    QFETCH(QStringList, left);
+    clickCell(m_grid, 1, 0);
+    if (ok)
+        m_dialogs->answerYes();
+    else
+        m_dialogs->answerCancel();
+    QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::OkCancel), 1);
+    QCOMPARE(m_dialogs->last(ScriptedDialogs::Kind::OkCancel).text, QStringLiteral("Delete record?"));
+    QStringList names;
+    for (int r = 0; r < m_table->RecordCount(); ++r)
+        names << stored(r, 0);
+    QCOMPARE(names, left);
+    QCOMPARE(m_other->model()->rowCount(), left.size());
+}
+
+void DBGridTest::escapeCancelsTheRow()
+{
+    clickCell(m_grid, 0, 0);
+    QTest::keyClicks(m_grid, "q");
+    pressReturn(QApplication::focusWidget()); // closes the editor, row in edit
+    QCOMPARE(m_table->State(), TDataSetState::Edit);
+    QCOMPARE(m_grid->model()->index(0, 0).data().toString(), QStringLiteral("q"));
+    QTest::keyClick(m_grid, Qt::Key_Escape);
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(m_grid->model()->index(0, 0).data().toString(), QStringLiteral("a"));
+}
+
+void DBGridTest::tabMovesBetweenCells()
+{
+    clickCell(m_grid, 1, 0);
+    QTest::keyClick(m_grid, Qt::Key_Tab);
+    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(1, 1));
+    QTest::keyClick(m_grid, Qt::Key_Tab);
+    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(1, 2));
+    QVERIFY(m_grid->hasFocus());
+}
+
+void DBGridTest::codeListPicksByName()
+{
+    clickCell(m_grid, 2, 1);
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    auto *combo = m_grid->findChild<QComboBox *>();
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->itemText(1), QStringLiteral("Num"));
+    QCOMPARE(combo->maxVisibleItems(), 8);
+    QCOMPARE(combo->currentText(), QStringLiteral("Alpha"));
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "space"); // typed name, any case
+    pressReturn(combo->lineEdit());
+    QCOMPARE(m_table->State(), TDataSetState::Edit);
+    QCOMPARE(m_table->FieldByName("KeyType").AsInteger(), 3);
+    QCOMPARE(m_other->model()->index(2, 1).data().toString(), QStringLiteral("Space"));
+}
+
+void DBGridTest::checkBoxToggles()
+{
+    clickCell(m_grid, 3, 2);
+    QTest::keyClick(m_grid, Qt::Key_Space);
+    QCOMPARE(m_table->State(), TDataSetState::Edit);
+    QCOMPARE(m_table->FieldByName("Shift").AsBoolean(), true);
+    QCOMPARE(m_grid->model()->index(3, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+}
+
+void DBGridTest::pictureDrawnUnscaled()
+{
+    QImage red(12, 9, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    m_table->First();
+    m_table->Edit();
+    m_table->FieldByName("Glyph").SetAsBytes(ImageToGlyph(red));
+    m_table->Post();
+    m_grid->setColumnWidth(3, 60);
+    QApplication::processEvents();
+    const QRect cell = m_grid->visualRect(m_grid->model()->index(0, 3));
+    const QImage shot = m_grid->viewport()->grab().toImage();
+    const QPoint origin = cell.topLeft() + QPoint(2, 2);
+    QCOMPARE(QColor(shot.pixel(origin + QPoint(11, 4))), QColor(Qt::red));  // last column of the picture
+    QVERIFY(QColor(shot.pixel(origin + QPoint(13, 4))) != QColor(Qt::red)); // not stretched
+    QCOMPARE(m_grid->model()->index(0, 3).data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("Picture 12 x 9"));
+}
+
+void DBGridTest::titleClicksAreReported()
+{
+    QSignalSpy clicks(m_grid, &TDBGrid::TitleClick);
+    auto clickTitle = [&](int column) {
+        QHeaderView *h = m_grid->horizontalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(column) + 5, h->height() / 2));
+    };
+    clickTitle(1);
+    QCOMPARE(clicks.count(), 0); // titles do nothing unless asked
+    m_grid->SetTitlesClickable(true);
+    clickTitle(1);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.first().at(0).toInt(), 1);
+    QCOMPARE(clicks.first().at(1).toString(), QStringLiteral("KeyType"));
+}
+
+void DBGridTest::multiSelectWithCtrlAndPlainClickDrops()
+{
+    m_grid->SetMultiSelect(true);
+    auto selectedNames = [&] {
+        QStringList names;
+        for (const TBookmark &b : m_grid->SelectedBookmarks())
+            names << QString::fromStdString(m_table->BookmarkValue(b, 0).bytes());
+        return names;
+    };
+    clickCell(m_grid, 0, 0);
+    QCOMPARE(selectedNames(), QStringList());
+    clickCell(m_grid, 1, 0, Qt::ControlModifier);
+    clickCell(m_grid, 3, 0, Qt::ControlModifier);
+    QCOMPARE(selectedNames(), (QStringList{"b", "d"}));
+    QCOMPARE(m_table->RecNo(), 4); // the current row follows the clicks
+    clickCell(m_grid, 2, 0);
+    QCOMPARE(selectedNames(), QStringList());
+}
+
+void DBGridTest::twoGridsShowOneCurrentRowAndEachOthersEdits()
+{
+    clickCell(m_grid, 2, 0);
+    QCOMPARE(m_other->currentIndex().row(), 2);
+    type(m_grid, QStringLiteral("x"));
+    pressReturn(QApplication::focusWidget()); // the cell's text goes into the row
+    QCOMPARE(m_other->model()->index(2, 0).data().toString(), QStringLiteral("x"));
+    QCOMPARE(m_other->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("I"));
+    // the other grid takes over: moving there posts the edit
+    clickCell(m_other, 0, 0);
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QCOMPARE(m_grid->model()->index(3, 0).data().toString(), QStringLiteral("x"));
+}
+
+void DBGridTest::reachableAsAccessibleTable()
+{
+    m_grid->setAccessibleName(QStringLiteral("Keys"));
+    QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(m_grid);
+    QVERIFY(grid);
+    QCOMPARE(grid->role(), QAccessible::Table);
+    QCOMPARE(grid->text(QAccessible::Name), QStringLiteral("Keys"));
+    QAccessibleTableInterface *table = grid->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), 4);
+    QCOMPARE(table->columnCount(), 4);
+    QAccessibleInterface *cell = table->cellAt(1, 1);
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Alpha"));
+    QCOMPARE(table->columnDescription(0), QStringLiteral("Name"));
+}
+
+QTEST_MAIN(DBGridTest)
+#include "DBGrid_test.moc"
