@@ -206,6 +206,11 @@ void ButtonType::mousePressEvent(QMouseEvent *event)
     QAbstractButton::mousePressEvent(event);
 }
 
+void ButtonType::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
 void InvertBitmap(QImage &bitmap)
 {
     if (bitmap.isNull())

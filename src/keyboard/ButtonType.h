@@ -75,6 +75,8 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    // The second press of a double click already came as a press.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void nextCheckState() override;
 
 private:

@@ -89,6 +89,7 @@ void PatternMatcher::ClearCache()
     m_current = nullptr;
     m_pattern.clear();
     m_cache.clear();
+    ++m_cacheGeneration;
     buildTables();
 }
 

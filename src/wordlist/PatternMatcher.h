@@ -6,6 +6,7 @@
 #include "common/CodePage.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,6 +43,9 @@ public:
     // Forgets every compiled pattern and takes the code page in force anew.
     void ClearCache();
     size_t CacheSize() const { return m_cache.size(); }
+    // Counts the calls of ClearCache: a Compiled taken before a change of
+    // this number is gone.
+    uint64_t CacheGeneration() const { return m_cacheGeneration; }
 
     // The PCRE2 pattern a compiled pattern was made from (for diagnostics).
     static const std::string &Translation(const Compiled &pattern);
@@ -56,6 +60,7 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::unordered_map<std::string, std::unique_ptr<Compiled>> m_cache;
     const Compiled *m_current = nullptr;
+    uint64_t m_cacheGeneration = 0;
     std::string m_pattern;
 };
 

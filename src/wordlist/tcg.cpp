@@ -165,8 +165,10 @@ struct tcgClass::Prepared {
     // Mode 4: the first string longer than n bytes stops the search for words of n bytes.
     std::vector<int32_t> tailStop;
 
-    // Mode 5: the compiled pattern of each string, once it was needed.
+    // Mode 5: the compiled pattern of each string, once it was needed, from
+    // the matcher's cache of this generation.
     std::vector<const PatternMatcher::Compiled *> patterns;
+    uint64_t patternCache = 0;
 };
 
 tcgClass::tcgClass() : m_matcher(std::make_unique<PatternMatcher>()) {}
@@ -408,6 +410,10 @@ void tcgClass::PickByPattern(std::string_view word)
     if (!acceptLength(word))
         return;
     Prepared &p = prepare(RegularExpression);
+    if (p.patternCache != m_matcher->CacheGeneration()) {
+        p.patterns.assign(m_strings.size(), nullptr);
+        p.patternCache = m_matcher->CacheGeneration();
+    }
     // The subject is the word followed by a blank and a line break.
     m_buffer.assign(word);
     m_buffer.append(" \r\n");

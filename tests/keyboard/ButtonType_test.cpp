@@ -1,6 +1,8 @@
 #include "keyboard/ButtonType.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -195,6 +197,26 @@ private slots:
                       }));
         // The right button does not click.
         QVERIFY(b->down());
+    }
+
+    // A double click is two presses and two clicks (a key typed twice), and
+    // one mouse-down per press.
+    void doubleClickIsTwoClicks()
+    {
+        ButtonType *b = addButton(0);
+        QSignalSpy downs(b, &ButtonType::mouseDown);
+        QSignalSpy clicks(b, &QAbstractButton::clicked);
+        const QPointF at(5, 5), global = b->mapToGlobal(at);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
+                                  QEvent::MouseButtonRelease}) {
+            const Qt::MouseButtons held =
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(b, &event);
+        }
+        QCOMPARE(downs.count(), 2);
+        QCOMPARE(clicks.count(), 2);
     }
 
     void setPressedSwapsPictures_data()

@@ -388,3 +388,23 @@ TEST_F(TcgTest, PickersAgreeWithThePlainRulesForSmallAndLargeStringLists)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TcgTest, PatternsCompileOncePerTextAndSurviveACacheClear)
+{
+    tcgClass engine;
+    engine.MaxLength = 50;
+    const WordList words{"cat", "bat", "cow"};
+    const WordList strings{"c\\w+", "b\\w+", "c\\w+"};
+    engine.Generate(words, strings, tcgClass::RegularExpression);
+    EXPECT_EQ(engine.Matcher().CacheSize(), 2u);
+    EXPECT_EQ(engine.Groups(), (Groups{{"cat", "cow"}, {"bat"}, {}}));
+    // Picking again after the cache was emptied compiles anew.
+    engine.Matcher().ClearCache();
+    engine.PickAll(tcgClass::RegularExpression);
+    EXPECT_EQ(engine.Groups(), (Groups{{"cat", "cow", "cat", "cow"}, {"bat", "bat"}, {}}));
+    EXPECT_EQ(engine.Matcher().CacheSize(), 2u);
+}
+
+} // namespace
