@@ -130,7 +130,7 @@ void TDragDropFm::DropBMPTarget1Drop(QPoint point)
     }
 }
 
-bool TDragDropFm::isOwnKeyDrag(const QMimeData *data) const
+bool TDragDropFm::AcceptsDrop(const QMimeData *data) const
 {
     if (!data || !data->hasFormat(QString::fromLatin1(kKeyMimeType)))
         return false;
@@ -150,7 +150,7 @@ bool TDragDropFm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *e = static_cast<QDragMoveEvent *>(event);
-        if (!isOwnKeyDrag(e->mimeData())) {
+        if (!AcceptsDrop(e->mimeData())) {
             e->ignore();
             return true;
         }
@@ -161,7 +161,7 @@ bool TDragDropFm::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::Drop: {
         auto *e = static_cast<QDropEvent *>(event);
-        if (!isOwnKeyDrag(e->mimeData())) {
+        if (!AcceptsDrop(e->mimeData())) {
             e->ignore();
             return true;
         }

@@ -57,6 +57,10 @@ public:
     int SnapY(int v) const { return Snap(v, GridY); }
     static int Snap(int v, int grid);
 
+    // True for the data of a key drag that started on this frame's keyboard;
+    // every other drop (a picture from elsewhere, a key of another window) is refused.
+    bool AcceptsDrop(const QMimeData *data) const;
+
     // Runs a drag to its end. The default runs the platform's drag loop
     // (QDrag::exec); tests may replace it.
     std::function<void(QDrag *)> RunDrag;
@@ -65,7 +69,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool isOwnKeyDrag(const QMimeData *data) const;
     void setStatus(int x, int y);
     void sizeToContents();
 

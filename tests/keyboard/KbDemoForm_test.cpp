@@ -251,19 +251,20 @@ private slots:
         ButtonType *e = key("E");
         const QPoint before = e->pos();
         QTest::mouseClick(e, Qt::LeftButton); // DragButton is now E
-        // A picture dragged from another widget.
-        QWidget other;
-        QDrag drag(&other);
-        auto *picture = new QMimeData;
-        picture->setImageData(QImage(10, 10, QImage::Format_RGB32));
-        drag.setMimeData(picture);
-        QWidget *area = form->KbDragFrame()->KeyArea();
-        QDragEnterEvent enter(QPoint(50, 50), Qt::MoveAction, picture, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(area, &enter);
-        QVERIFY(!enter.isAccepted());
-        QDropEvent drop(QPointF(50, 50), Qt::MoveAction, picture, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(area, &drop);
-        QVERIFY(!drop.isAccepted());
+        QMimeData picture;
+        picture.setImageData(QImage(10, 10, QImage::Format_RGB32));
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(&picture));
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(nullptr));
+        // A key drag of another keyboard frame.
+        TDragDropFm other;
+        QMimeData foreignKey;
+        foreignKey.setData(QString::fromLatin1(TDragDropFm::kKeyMimeType),
+                           QByteArray::number(quintptr(other.KbDragFrame)) + " 5");
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(&foreignKey));
+        QMimeData ownKey;
+        ownKey.setData(QString::fromLatin1(TDragDropFm::kKeyMimeType),
+                       QByteArray::number(quintptr(form->KbDragFrame())) + " 5");
+        QVERIFY(form->DragDropFrame->AcceptsDrop(&ownKey));
         QCOMPARE(e->pos(), before);
     }
 
