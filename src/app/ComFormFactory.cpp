@@ -1,6 +1,7 @@
 #include "app/ComFormFactory.h"
 
 #include "app/AppException.h"
+#include "app/AppIcon.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
 #include "keyboard/KbDemoForm.h"
@@ -47,6 +48,7 @@ TChildForm *TWinFormFactory::GetForm(const QMetaObject &cls,
         form = made.release(); // the frame window owns it now
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setAttribute(Qt::WA_AlwaysShowToolTips);
+        sub->setWindowIcon(KeyfolioIcon());
         try {
             form->FormCreate();
         } catch (const std::exception &e) {

@@ -1,17 +1,32 @@
 #include "app/AppException.h"
+#include "app/AppIcon.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "app/QtDialogs.h"
 #include "common/Translation.h"
+#include "model/MainData.h"
+
+#include <QMessageBox>
+
+#include <memory>
 
 int main(int argc, char **argv)
 {
     kf::TApplication app(argc, argv);
     kf::StartTranslation(kf::DefaultLocaleDir());
     app.setApplicationName(kf::ApplicationTitle());
+    app.setWindowIcon(kf::KeyfolioIcon());
     kf::SetDialogs(std::make_unique<kf::QtDialogs>());
 
+    std::unique_ptr<kf::TDataMod> dataMod; // outlives the main window and its tool windows
     kf::TMainFm mainFm;
+    try {
+        dataMod = std::make_unique<kf::TDataMod>();
+    } catch (const std::exception &e) {
+        // Without its tables the program cannot run.
+        QMessageBox::critical(nullptr, kf::ApplicationTitle(), QString::fromUtf8(e.what()));
+        return 1;
+    }
     mainFm.showMaximized();
     return app.exec();
 }

@@ -49,7 +49,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     if (m_used + size > kChunkSize) {
         if (m_chunks.size() >= kMaxChunks)
             throw EDatabaseError("Too many distinct words.");
-        m_chunks.push_back(std::make_unique<char[]>(kChunkSize));
+        m_chunks.emplace_back(new char[kChunkSize]); // uninitialised: records fill it
         m_chunkUsed.push_back(0);
         m_used = 0;
     }

@@ -9,6 +9,9 @@
 #include "app/MainForm.h"
 #include "common/Errors.h"
 #include "common/ScriptedDialogs.h"
+#include "dbctrls/DBGrid.h"
+#include "dbctrls/DBNavigator.h"
+#include "model/MainData.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
 #include "keyboard/KbDemoForm.h"
@@ -16,6 +19,7 @@
 #include "wordlist/TcgForm.h"
 
 #include <QAction>
+#include <QToolButton>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
@@ -104,6 +108,8 @@ private slots:
     void aboutTwiceShowsTwoFreshBoxes();
     void helpOpensThePageBesideTheProgram();
     void closingMainWindowAsksNoChildWindow();
+    void refusedPostOfKeyRowWithoutNameIsReported_data();
+    void refusedPostOfKeyRowWithoutNameIsReported();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -117,6 +123,7 @@ private:
     }
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
+    std::unique_ptr<TDataMod> m_dataMod;
     std::unique_ptr<TMainFm> m_main;
     ScriptedDialogs *m_dialogs = nullptr;
     QList<QUrl> m_opened;
@@ -128,6 +135,7 @@ void MainFormTest::init()
     m_dialogs = d.get();
     SetDialogs(std::move(d));
     m_main = std::make_unique<TMainFm>();
+    m_dataMod = std::make_unique<TDataMod>(); // as at start-up: after the main window
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
 }
@@ -136,6 +144,7 @@ void MainFormTest::cleanup()
 {
     m_main.reset();
     flushDeletes();
+    m_dataMod.reset();
     SetDialogs(nullptr);
     m_dialogs = nullptr;
 }
@@ -383,6 +392,47 @@ void MainFormTest::closingMainWindowAsksNoChildWindow()
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
     m_main.reset();
     QVERIFY(guard.isNull());
+}
+
+void MainFormTest::refusedPostOfKeyRowWithoutNameIsReported_data()
+{
+    QTest::addColumn<bool>("byNavigator");
+    QTest::newRow("navigator Post") << true;
+    QTest::newRow("moving to another row in the grid") << false;
+}
+
+void MainFormTest::refusedPostOfKeyRowWithoutNameIsReported()
+{
+    QFETCH(bool, byNavigator);
+    // A tool window with the key table in a grid and a navigator bar.
+    m_main->A_ShowDefineFm->trigger();
+    QWidget *form = windows().first()->widget();
+    auto *grid = new TDBGrid(form);
+    auto *nav = new TDBNavigator(form);
+    grid->setGeometry(0, 30, 400, 200);
+    nav->setGeometry(0, 0, 208, 25);
+    grid->SetDataSource(&m_dataMod->MainSource);
+    nav->SetDataSource(&m_dataMod->MainSource);
+    grid->show();
+    nav->show();
+    m_dataMod->MainTbl.AppendRecord({"A"});
+    m_dataMod->MainTbl.First();
+
+    QTest::mouseClick(nav->ButtonOf(TDBNavigator::nbInsert), Qt::LeftButton);
+    m_dataMod->MainTbl.FieldByName("KeyValue").SetAsInteger(65);
+    if (byNavigator)
+        QTest::mouseClick(nav->ButtonOf(TDBNavigator::nbPost), Qt::LeftButton);
+    else
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(1, 0)).center());
+
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    const auto &m = dialogs().last(ScriptedDialogs::Kind::Message);
+    QCOMPARE(m.caption, QStringLiteral("Tarvo Keyfolio"));
+    QCOMPARE(m.text, QStringLiteral("AppException: %1~EDatabaseError--Field 'Name' must have a value")
+                         .arg(byNavigator ? QStringLiteral("TDBNavigator") : QStringLiteral("TDBGrid")));
+    QCOMPARE(m_dataMod->MainTbl.State(), TDataSetState::Insert); // the row stays in edit
+    QCOMPARE(m_dataMod->MainTbl.RecordCount(), 1);
 }
 
 int main(int argc, char **argv)
