@@ -18,6 +18,9 @@
 // inserted at its new one. While controls are disabled (DisableControls) links
 // hear nothing except DataSetAboutToReset at the first DisableControls and
 // DataSetReset plus CurrentRowChanged at the last EnableControls.
+// Handlers of the row calls (inserted, removed, changed, reset) must not
+// change rows themselves (EDatabaseError); CurrentRowChanged and StateChanged
+// come after the change is complete and may do anything.
 // A link must be removed (RemoveDataLink) before it is destroyed; a cursor that
 // is destroyed first tells its links with DataSetDestroyed.
 

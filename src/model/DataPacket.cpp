@@ -386,7 +386,7 @@ void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
         Reader::Fail("the row count exceeds the data present");
     // A null cell takes two bits in the packet but several bytes in memory:
     // cap the cells so a small hostile packet cannot demand a huge table.
-    if (uint64_t(nrows) * ncols > (uint64_t(1) << 28))
+    if (uint64_t(nrows) * ncols > (uint64_t(1) << 25))
         Reader::Fail("too many cells");
 
     out.Define(std::move(defs));

@@ -380,12 +380,14 @@ struct TRecordTable::Impl {
     {
         EnsureView();
         const size_t pos = LowerBound(where);
-        if (pos < view.size())
+        if (pos < view.size()) {
             SetCurrentAt(pos);
-        else if (!view.empty())
+        } else if (!view.empty()) {
             SetCurrentAt(view.size() - 1);
-        else
+            eof = true; // it was the last row: the walk is over
+        } else {
             SetCurrent(kNoRow);
+        }
     }
     void GoFirst()
     {
@@ -645,20 +647,42 @@ struct TRecordTable::Impl {
     // ---- store mutations (run every cursor's bookkeeping) ------------------
     template <typename F> void Mutate(F f)
     {
-        TRowStore &s = *store;
+        const std::shared_ptr<TRowStore> keep = store; // a handler may re-clone this cursor
+        TRowStore &s = *keep;
+        // Row announcements run inside a change; a link that answers one by
+        // changing rows would overtake the cursors not yet told.
+        if (s.depth > 0)
+            throw EDatabaseError("Rows cannot be changed while a change is being announced");
+        const uint64_t seq = s.changeSeq;
         ++s.depth;
         try {
             f(s);
         } catch (...) {
             --s.depth;
+            if (s.changeSeq != seq) {
+                // A handler failed halfway through the announcements: bring
+                // every cursor back in line with the rows.
+                for (Impl *c : std::vector<Impl *>(s.cursors))
+                    c->Resync();
+            }
             throw;
         }
         if (--s.depth == 0) {
             const std::vector<Impl *> copy = s.cursors;
             for (Impl *c : copy)
-                if (std::find(store->cursors.begin(), store->cursors.end(), c) != store->cursors.end())
+                if (std::find(s.cursors.begin(), s.cursors.end(), c) != s.cursors.end())
                     c->FlushEvents();
         }
+    }
+    void Resync()
+    {
+        Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
+        DropView();
+        cacheVersion = 0;
+        if (cur == kNoRow || !Passes(cur))
+            GoFirst();
+        pendingScroll = true;
+        Tell([&](IDataLink &l) { l.DataSetReset(*self); });
     }
     static uint32_t StoreInsert(TRowStore &s, const std::vector<TValue> &values)
     {

@@ -781,3 +781,29 @@ TEST(RecordTable, LinksWritePendingValuesBeforePostAndInsertPositionIsKnown)
     EXPECT_EQ(t.InsertPosition(), -1);
     t.RemoveDataLink(&link);
 }
+
+namespace {
+
+// A link that answers a row announcement by changing rows, which is refused.
+class MeddlingLink : public IDataLink {
+public:
+    void RowsInserted(TRecordTable &t, int, int) override { t.AppendRecord({"again", 1, 1}); }
+};
+
+} // namespace
+
+TEST(RecordTable, ChangesFromRowAnnouncementsAreRefusedAndViewsStayWhole)
+{
+    TRecordTable t(WordFields());
+    TRecordTable other;
+    other.CloneCursor(t);
+    other.SetIndexFieldNames("Word");
+    t.AppendRecord({"b", 1, 1});
+    MeddlingLink link;
+    t.AddDataLink(&link);
+    EXPECT_THROW(t.AppendRecord({"a", 1, 1}), EDatabaseError);
+    t.RemoveDataLink(&link);
+    // The row was stored before the refusal; every cursor sees it once.
+    EXPECT_EQ(ViewOf(t, 0), (Strings{"b", "a"}));
+    EXPECT_EQ(ViewOf(other, 0), (Strings{"a", "b"}));
+}
