@@ -1,12 +1,641 @@
 #include "define/DefineForm.h"
 
+#include "app/AppException.h"
+#include "common/CodePage.h"
+#include "common/ColorValue.h"
+#include "common/Dialogs.h"
+#include "dbctrls/DBGrid.h"
+#include "dbctrls/DBImage.h"
+#include "dbctrls/DBNavigator.h"
+#include "define/KeyImage.h"
+#include "model/DataLink.h"
+#include "model/MainData.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+
+#include <algorithm>
+#include <exception>
+
 namespace kf {
 
-TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent)
+namespace {
+
+const char *const kPackageFilter = "on-screen keyboard template|*.vkt";
+const char *const kPackageExt = "vkt";
+const char *const kBitmapFilter = "Bitmaps (*.bmp)|*.bmp";
+
+constexpr int kKeyGridWidth = 468;
+
+enum class IconKind { Floppy, Folder, Eraser };
+
+// The pictures of the small icon buttons, drawn so that they need no files.
+QIcon drawIcon(IconKind kind)
+{
+    const int s = 16;
+    QPixmap pm(s, s);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (kind) {
+    case IconKind::Floppy:
+        p.setPen(QPen(QColor(20, 30, 90), 1));
+        p.setBrush(QColor(40, 70, 170));
+        p.drawRect(QRectF(1.5, 1.5, 13, 13));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(235, 235, 235));
+        p.drawRect(QRectF(4, 2, 8, 5));         // label
+        p.setBrush(QColor(180, 185, 200));
+        p.drawRect(QRectF(4, 10, 8, 4.5));      // shutter
+        p.setBrush(QColor(40, 70, 170));
+        p.drawRect(QRectF(9, 11, 2, 2.5));
+        break;
+    case IconKind::Folder: {
+        p.setPen(QPen(QColor(140, 100, 10), 1));
+        p.setBrush(QColor(230, 190, 70));
+        QPainterPath back;
+        back.moveTo(1.5, 3.5);
+        back.lineTo(6, 3.5);
+        back.lineTo(7.5, 5);
+        back.lineTo(13.5, 5);
+        back.lineTo(13.5, 13.5);
+        back.lineTo(1.5, 13.5);
+        back.closeSubpath();
+        p.drawPath(back);
+        p.setBrush(QColor(250, 215, 100));
+        QPainterPath front;                     // the open flap
+        front.moveTo(1.5, 13.5);
+        front.lineTo(4, 7.5);
+        front.lineTo(15, 7.5);
+        front.lineTo(13.5, 13.5);
+        front.closeSubpath();
+        p.drawPath(front);
+        break;
+    }
+    case IconKind::Eraser: {
+        p.translate(8, 8);
+        p.rotate(-35);
+        p.setPen(QPen(QColor(90, 40, 50), 1));
+        p.setBrush(QColor(235, 110, 130));
+        p.drawRect(QRectF(-7, -3.5, 8, 7));
+        p.setBrush(QColor(230, 230, 240));
+        p.drawRect(QRectF(1, -3.5, 6, 7));
+        break;
+    }
+    }
+    return QIcon(pm);
+}
+
+QToolButton *makeIconButton(QWidget *parent, const char *name, IconKind kind, const QString &hint,
+                            const QRect &place)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(drawIcon(kind));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+    button->setGeometry(place);
+    button->setAutoRaise(false);
+    return button;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QRect &place)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(place);
+    button->setAutoDefault(false);
+    return button;
+}
+
+std::string toPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+bool editing(const TRecordTable &table)
+{
+    return table.State() == TDataSetState::Edit || table.State() == TDataSetState::Insert;
+}
+
+} // namespace
+
+// Follows the character table's current row for the demo edit.
+class TDefineFm::CharLink : public IDataLink {
+public:
+    explicit CharLink(TDefineFm *form) : m_form(form) {}
+    ~CharLink() override { detach(); }
+
+    void attach(TRecordTable *table)
+    {
+        detach();
+        m_table = table;
+        if (m_table)
+            m_table->AddDataLink(this);
+    }
+    void detach()
+    {
+        if (m_table)
+            m_table->RemoveDataLink(this);
+        m_table = nullptr;
+    }
+    TRecordTable *table() const { return m_table; }
+
+    void DataSetReset(TRecordTable &) override { m_form->ShowCurrentChar(); }
+    void CurrentRowChanged(TRecordTable &) override { m_form->ShowCurrentChar(); }
+    void StateChanged(TRecordTable &) override { m_form->ShowCurrentChar(); }
+    void CurrentValuesChanged(TRecordTable &, int) override { m_form->ShowCurrentChar(); }
+    void RowChanged(TRecordTable &table, int viewIndex) override
+    {
+        if (table.RecNo() == viewIndex + 1)
+            m_form->ShowCurrentChar();
+    }
+    void DataSetDestroyed(TRecordTable &) override
+    {
+        m_table = nullptr;
+        m_form->ShowCurrentChar();
+    }
+
+private:
+    TDefineFm *m_form;               // not owned
+    TRecordTable *m_table = nullptr; // not owned
+};
+
+std::vector<TCodeEntry> TDefineFm::KeyTypeCodes()
+{
+    return {{QStringLiteral("Alpha"), 1},      {QStringLiteral("Num"), 2},
+            {QStringLiteral("L Shift"), 1002}, {QStringLiteral("R Shift"), 1003},
+            {QStringLiteral("Alt"), 18},       {QStringLiteral("AltGr"), 1000},
+            {QStringLiteral("Caps Lock"), 20}, {QStringLiteral("Delete"), 46},
+            {QStringLiteral("Backspace"), 8},  {QStringLiteral("L Ctrl"), 1004},
+            {QStringLiteral("R Ctrl"), 1005},  {QStringLiteral("Space"), 3},
+            {QStringLiteral("Enter"), 13},     {QStringLiteral("GRAVE"), 2001},
+            {QStringLiteral("ACUTE"), 2002},   {QStringLiteral("CIRCUMFLEX"), 2003},
+            {QStringLiteral("TILDE"), 2004},   {QStringLiteral("UMLAUT"), 2005},
+            {QStringLiteral("RING"), 2006},    {QStringLiteral("ESE"), 2007},
+            {QStringLiteral("CEDILIA"), 2008}};
+}
+
+std::vector<TCodeEntry> TDefineFm::AccentCodes()
+{
+    return {{QStringLiteral("Grave accent"), 2001}, {QStringLiteral("Acute accent"), 2002},
+            {QStringLiteral("Circumflex accent"), 2003}, {QStringLiteral("Tilde"), 2004},
+            {QStringLiteral("Umlaut"), 2005},       {QStringLiteral("Ring"), 2006},
+            {QStringLiteral("eSE"), 2007},          {QStringLiteral("Cedilla"), 2008},
+            {QStringLiteral("None"), 0}};
+}
+
+std::vector<TCodeEntry> TDefineFm::FingerCodes()
+{
+    return {{QStringLiteral("L Little"), 0}, {QStringLiteral("L Ring"), 1},   {QStringLiteral("L Middle"), 2},
+            {QStringLiteral("L Index"), 3},  {QStringLiteral("L Thumb"), 4},  {QStringLiteral("R Thumb"), 5},
+            {QStringLiteral("R Index"), 6},  {QStringLiteral("R Middle"), 7}, {QStringLiteral("R Ring"), 8},
+            {QStringLiteral("R Little"), 9}};
+}
+
+TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make_unique<CharLink>(this))
 {
     setObjectName(QStringLiteral("DefineFm"));
     setWindowTitle(QStringLiteral("Keyboard definition"));
     setClientSize(792, 490);
+    buildControls();
+    buildGrids();
+    if (DataMod)
+        m_charLink->attach(&DataMod->Ctbl);
+    ShowCurrentChar();
+}
+
+TDefineFm::~TDefineFm()
+{
+    m_charLink->detach();
+}
+
+template <class F>
+void TDefineFm::guarded(F &&f)
+{
+    try {
+        f();
+    } catch (const std::exception &e) {
+        AppException(this, e);
+    }
+}
+
+void TDefineFm::buildControls()
+{
+    KeyImage = new TDBImage(this);
+    KeyImage->setObjectName(QStringLiteral("KeyImage"));
+    KeyImage->setGeometry(4, 4, 157, 77);
+
+    FitImgCheckbox = new QCheckBox(QStringLiteral("Width and height fit the image"), this);
+    FitImgCheckbox->setObjectName(QStringLiteral("FitImgCheckbox"));
+    FitImgCheckbox->setGeometry(4, 84, 161, 17);
+    FitImgCheckbox->setChecked(true);
+    {
+        // The caption must fit the box's width; a large desktop font is shrunk.
+        QFont f = FitImgCheckbox->font();
+        const int room = 161 - 22;
+        while (QFontMetrics(f).horizontalAdvance(FitImgCheckbox->text()) > room && f.pointSizeF() > 6)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        FitImgCheckbox->setFont(f);
+    }
+
+    LoadImgBn = makeButton(this, "LoadImgBn", QStringLiteral("&Load image"), {172, 4, 75, 25});
+    PasteImgBn = makeButton(this, "PasteImgBn", QStringLiteral("&Paste image"), {172, 28, 75, 25});
+    ClearImgBn = makeButton(this, "ClearImgBn", QStringLiteral("Cl&ear image"), {172, 52, 75, 25});
+    CopyImgBn = makeButton(this, "CopyImgBn", QStringLiteral("&Copy image"), {172, 77, 75, 25});
+    KeyColorBn = makeButton(this, "KeyColorBn", QStringLiteral("Key color"), {252, 4, 75, 25});
+    KeyColorBn->setToolTip(QStringLiteral("Change key color  after defining the bitmap"));
+    ColorBn = makeButton(this, "ColorBn", QStringLiteral("&Background Color"), {252, 76, 105, 25});
+    ColorBn->setToolTip(QStringLiteral("Background color of the keyboard"));
+
+    auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
+    authorLb->setObjectName(QStringLiteral("Label1"));
+    authorLb->adjustSize();
+    authorLb->move(std::min(472, 510 - authorLb->width()), 8); // right-aligned to the edit
+    AuthorEd = new QLineEdit(this);
+    AuthorEd->setObjectName(QStringLiteral("AuthorEd"));
+    AuthorEd->setGeometry(512, 4, 273, 21);
+    AuthorEd->setAccessibleName(QStringLiteral("Author"));
+    authorLb->setBuddy(AuthorEd);
+
+    auto *infoLb = new QLabel(QStringLiteral("Info:"), this);
+    infoLb->setObjectName(QStringLiteral("Label2"));
+    infoLb->adjustSize();
+    infoLb->move(std::min(484, 510 - infoLb->width()), 36);
+    InfoEd = new QPlainTextEdit(this);
+    InfoEd->setObjectName(QStringLiteral("InfoEd"));
+    InfoEd->setGeometry(512, 28, 273, 67);
+    InfoEd->setAccessibleName(QStringLiteral("Info"));
+    InfoEd->setTabChangesFocus(true);
+    infoLb->setBuddy(InfoEd);
+
+    DBNavigator1 = new TDBNavigator(this);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(4, 108, 208, 25);
+    DBNavigator1->setAccessibleName(QStringLiteral("Key table navigator"));
+
+    SaveBn = makeIconButton(this, "SaveBn", IconKind::Floppy, QStringLiteral("Save the definition"),
+                            {216, 108, 23, 22});
+    LoadBn = makeIconButton(this, "LoadBn", IconKind::Folder, QStringLiteral("Load definition"),
+                            {244, 108, 23, 22});
+    ClearBn = makeIconButton(this, "ClearBn", IconKind::Eraser, QStringLiteral("Clear key table"),
+                             {272, 108, 23, 22});
+
+    FileNameLb = new QLabel(this);
+    FileNameLb->setObjectName(QStringLiteral("FileNameLb"));
+    FileNameLb->setGeometry(303, 112, 170, 17);
+    {
+        QPalette pal = FileNameLb->palette();
+        pal.setColor(QPalette::WindowText, QColor(0, 0, 128)); // navy
+        FileNameLb->setPalette(pal);
+        QFont f = FileNameLb->font();
+        f.setPointSizeF(f.pointSizeF() + 1);
+        FileNameLb->setFont(f);
+    }
+    FileNameLb->setAccessibleName(QStringLiteral("Package file"));
+
+    DemoEd = new QLineEdit(this);
+    DemoEd->setObjectName(QStringLiteral("DemoEd"));
+    {
+        QFont f = DemoEd->font();
+        f.setPointSize(14);
+        DemoEd->setFont(f);
+    }
+    DemoEd->setGeometry(480, 98, 49, 35);
+    DemoEd->setAlignment(Qt::AlignCenter);
+    DemoEd->setAccessibleName(QStringLiteral("Character"));
+    DemoEd->installEventFilter(this);
+
+    DBNavigator2 = new TDBNavigator(this);
+    DBNavigator2->setObjectName(QStringLiteral("DBNavigator2"));
+    DBNavigator2->setGeometry(536, 108, 208, 25);
+    DBNavigator2->setAccessibleName(QStringLiteral("Character table navigator"));
+
+    Clear2Bn = makeIconButton(this, "Clear2Bn", IconKind::Eraser, QStringLiteral("Clear char table"),
+                              {752, 108, 23, 22});
+
+    connect(LoadBn, &QToolButton::clicked, this, [this] { LoadBnClick(); });
+    connect(SaveBn, &QToolButton::clicked, this, [this] { SaveBnClick(); });
+    connect(ClearBn, &QToolButton::clicked, this, [this] { ClearBnClick(); });
+    connect(Clear2Bn, &QToolButton::clicked, this, [this] { Clear2BnClick(); });
+    connect(ColorBn, &QPushButton::clicked, this, [this] { ColorBnClick(); });
+    connect(LoadImgBn, &QPushButton::clicked, this, [this] { LoadImgBnClick(); });
+    connect(PasteImgBn, &QPushButton::clicked, this, [this] { PasteImgBnClick(); });
+    connect(ClearImgBn, &QPushButton::clicked, this, [this] { ClearImgBnClick(); });
+    connect(CopyImgBn, &QPushButton::clicked, this, [this] { CopyImgBnClick(); });
+    connect(KeyColorBn, &QPushButton::clicked, this, [this] { KeyColorBnClick(); });
+}
+
+void TDefineFm::buildGrids()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 133, 792, 357);
+    auto *layout = new QHBoxLayout(Panel1);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, Panel1);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setChildrenCollapsible(false);
+    layout->addWidget(Splitter1);
+
+    DBGrid = new TDBGrid(Splitter1);
+    DBGrid->setObjectName(QStringLiteral("DBGrid"));
+    DBGrid->setAccessibleName(QStringLiteral("Keys"));
+    CharGrid = new TDBGrid(Splitter1);
+    CharGrid->setObjectName(QStringLiteral("CharGrid"));
+    CharGrid->setAccessibleName(QStringLiteral("Characters"));
+    Splitter1->addWidget(DBGrid);
+    Splitter1->addWidget(CharGrid);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    const int handle = Splitter1->handleWidth();
+    Splitter1->setSizes({kKeyGridWidth, 792 - kKeyGridWidth - handle});
+
+    auto codeList = [](std::string field, const char *title, int width, std::vector<TCodeEntry> codes,
+                       int rows) {
+        TColumn c(std::move(field), QString::fromLatin1(title), width, TColumnKind::CodeList);
+        c.Codes = std::move(codes);
+        c.DropDownRows = rows;
+        return c;
+    };
+
+    std::vector<TColumn> keyColumns;
+    keyColumns.emplace_back("Name", QStringLiteral("Name"), 8, TColumnKind::Text);
+    keyColumns.emplace_back("KeyValue", QStringLiteral("Value"), 6, TColumnKind::Number);
+    keyColumns.push_back(codeList("KeyType", "KeyType", 8, KeyTypeCodes(), 8));
+    keyColumns.push_back(codeList("KeyType2", "KeyType2", 8, KeyTypeCodes(), 8));
+    keyColumns.push_back(codeList("Finger", "Finger", 7, FingerCodes(), 10));
+    keyColumns.emplace_back("Width", QStringLiteral("Width"), 4, TColumnKind::Number);
+    keyColumns.emplace_back("Height", QStringLiteral("Height"), 5, TColumnKind::Number);
+    keyColumns.emplace_back("X", QStringLiteral("X"), 4, TColumnKind::Number);
+    keyColumns.emplace_back("Y", QStringLiteral("Y"), 4, TColumnKind::Number);
+    keyColumns.emplace_back("Glyph", QStringLiteral("Glyph"), 7, TColumnKind::Picture);
+    keyColumns.emplace_back("Hint", QStringLiteral("Hint"), 10, TColumnKind::Text);
+    DBGrid->SetColumns(std::move(keyColumns));
+    DBGrid->SetTitlesClickable(true);
+    DBGrid->SetRowsResizable(true);
+
+    std::vector<TColumn> charColumns;
+    charColumns.emplace_back("Name", QStringLiteral("Name"), 10, TColumnKind::Text);
+    charColumns.emplace_back("Code", QStringLiteral("Code"), 5, TColumnKind::Number);
+    charColumns.emplace_back("KeyNo", QStringLiteral("KeyNo"), 8, TColumnKind::Number);
+    charColumns.emplace_back("Shift", QStringLiteral("Shift"), 4, TColumnKind::Check);
+    charColumns.emplace_back("AltGr", QStringLiteral("AltGr"), 4, TColumnKind::Check);
+    charColumns.push_back(codeList("Accent", "Accent", 11, AccentCodes(), 11));
+    CharGrid->SetColumns(std::move(charColumns));
+
+    if (DataMod) {
+        DBGrid->SetDataSource(&DataMod->MainSource);
+        DBNavigator1->SetDataSource(&DataMod->MainSource);
+        KeyImage->SetDataSource(&DataMod->MainSource);
+        CharGrid->SetDataSource(&DataMod->CtblSource);
+        DBNavigator2->SetDataSource(&DataMod->CtblSource);
+    }
+    KeyImage->SetDataField("Glyph");
+
+    connect(DBGrid, &TDBGrid::TitleClick, this,
+            [this](int, const QString &fieldName) { DBGridTitleClick(fieldName); });
+}
+
+// ---- packages ----------------------------------------------------------------
+
+void TDefineFm::LoadBnClick()
+{
+    guarded([this] {
+        FileRequest request;
+        request.title = QStringLiteral("Load definition");
+        request.filter = QString::fromLatin1(kPackageFilter);
+        request.defaultExt = QString::fromLatin1(kPackageExt);
+        const QString path = Dialogs().openFile(request);
+        if (path.isEmpty() || !DataMod)
+            return;
+        if (!DataMod->LoadPackage(toPath(path))) {
+            // The package layer changed nothing; say why it failed.
+            Dialogs().warning(windowTitle(),
+                              QStringLiteral("Cannot load \"%1\":\n%2")
+                                  .arg(QFileInfo(path).fileName(),
+                                       QString::fromLocal8Bit(DataMod->PackageError().c_str())));
+            return;
+        }
+        const CodePage &cp = CodePage::current();
+        KeyImage->SetBackgroundColor(ColorValueToColor(uint32_t(DataMod->bkcolor)));
+        AuthorEd->setText(cp.decode(DataMod->Author));
+        InfoEd->setPlainText(cp.decode(DataMod->misc));
+        FileNameLb->setText(QFileInfo(path).fileName());
+    });
+}
+
+void TDefineFm::SaveBnClick()
+{
+    guarded([this] {
+        FileRequest request;
+        request.title = QStringLiteral("Save the definition");
+        request.filter = QString::fromLatin1(kPackageFilter);
+        request.defaultExt = QString::fromLatin1(kPackageExt);
+        request.overwritePrompt = true;
+        const QString path = Dialogs().saveFile(request);
+        if (path.isEmpty() || !DataMod)
+            return;
+        const CodePage &cp = CodePage::current();
+        DataMod->Author = cp.encode(AuthorEd->text());
+        // The info text keeps its line breaks, written as CR LF like the
+        // package's own lines.
+        QString info = InfoEd->toPlainText();
+        info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        DataMod->misc = cp.encode(info);
+        // A picture changed in the picture box belongs to the key row that
+        // the save posts.
+        UpdateRecord(DataMod->MainTbl);
+        if (!DataMod->SavePackage(toPath(path))) {
+            Dialogs().warning(windowTitle(),
+                              QStringLiteral("Cannot save \"%1\":\n%2")
+                                  .arg(QFileInfo(path).fileName(),
+                                       QString::fromLocal8Bit(DataMod->PackageError().c_str())));
+            return;
+        }
+        FileNameLb->setText(QFileInfo(path).fileName());
+    });
+}
+
+void TDefineFm::ClearBnClick()
+{
+    guarded([] {
+        if (DataMod)
+            DataMod->ClearKeyTable();
+    });
+}
+
+void TDefineFm::Clear2BnClick()
+{
+    guarded([] {
+        if (DataMod)
+            DataMod->Ctbl.EmptyDataSet();
+    });
+}
+
+std::optional<uint32_t> TDefineFm::AskColor()
+{
+    const std::optional<uint32_t> color = Dialogs().chooseColor(m_lastColor);
+    if (color)
+        m_lastColor = *color & 0xFFFFFF;
+    return color ? std::optional<uint32_t>(*color & 0xFFFFFF) : std::nullopt;
+}
+
+void TDefineFm::ColorBnClick()
+{
+    guarded([this] {
+        const std::optional<uint32_t> color = AskColor();
+        if (!color)
+            return;
+        if (DataMod)
+            DataMod->bkcolor = int32_t(*color);
+        KeyImage->SetBackgroundColor(ColorValueToColor(*color));
+    });
+}
+
+// ---- demo edit ---------------------------------------------------------------
+
+void TDefineFm::ShowCurrentChar()
+{
+    QString text;
+    TRecordTable *table = m_charLink->table();
+    const int code = table && table->Active() ? table->FindFieldIndex("Code") : -1;
+    if (code >= 0 && (editing(*table) || table->RecNo() > 0)) {
+        const uint8_t byte = TDataMod::CodeByte(table->Fields(code).AsInteger());
+        if (byte != 0)
+            text = QString(QChar(CodePage::current().toUnicode(byte)));
+    }
+    if (DemoEd->text() != text)
+        DemoEd->setText(text);
+}
+
+void TDefineFm::FindChar(const QString &typed)
+{
+    TRecordTable *table = m_charLink->table();
+    if (!table || !table->Active() || typed.size() != 1)
+        return;
+    uint8_t byte = 0;
+    if (!CodePage::current().fromUnicode(char32_t(typed.at(0).unicode()), byte))
+        return; // no character of the code page: no row can have it
+    guarded([&] {
+        if (table->Locate("Code", {TValue(int32_t(byte))}))
+            ShowCurrentChar();
+    });
+}
+
+bool TDefineFm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DemoEd && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        if (text.size() == 1 && text.at(0).isPrint()) {
+            FindChar(text);
+            DemoEd->selectAll(); // the typed character takes the place of the one shown
+        }
+        return false; // the edit takes the key as usual
+    }
+    return TChildForm::eventFilter(watched, event);
+}
+
+// ---- sorting -----------------------------------------------------------------
+
+void TDefineFm::DBGridTitleClick(const QString &fieldName)
+{
+    if (!DataMod || fieldName == QStringLiteral("Glyph"))
+        return; // a picture is no sort key
+    guarded([&] { DataMod->MainTbl.SetIndexFieldNames(fieldName.toStdString()); });
+}
+
+// ---- key image tools ---------------------------------------------------------
+
+void TDefineFm::EditKeyRow()
+{
+    if (!DataMod)
+        return;
+    TRecordTable &keys = DataMod->MainTbl;
+    if (!editing(keys))
+        keys.Edit(); // on an empty table a new row
+}
+
+void TDefineFm::FitKeySize()
+{
+    if (!DataMod || !FitImgCheckbox->isChecked())
+        return;
+    const QImage &picture = KeyImage->Picture();
+    TRecordTable &keys = DataMod->MainTbl;
+    keys.FieldByName("Width").SetAsInteger(picture.width());
+    keys.FieldByName("Height").SetAsInteger(picture.height());
+}
+
+void TDefineFm::LoadImgBnClick()
+{
+    guarded([this] {
+        FileRequest request;
+        request.title = QStringLiteral("Load image");
+        request.filter = QString::fromLatin1(kBitmapFilter);
+        request.picturePreview = true;
+        const QString path = Dialogs().openFile(request);
+        if (path.isEmpty())
+            return;
+        EditKeyRow();
+        const QImage picture = LoadBitmapFile(toPath(path)); // throws for anything but a bitmap
+        KeyImage->SetPicture(picture);
+        FitKeySize();
+    });
+}
+
+void TDefineFm::PasteImgBnClick()
+{
+    guarded([this] {
+        EditKeyRow();
+        KeyImage->PasteFromClipboard(); // nothing without a picture on the clipboard
+        FitKeySize();
+    });
+}
+
+void TDefineFm::ClearImgBnClick()
+{
+    guarded([] {
+        if (!DataMod)
+            return;
+        TRecordTable &keys = DataMod->MainTbl;
+        if (!editing(keys))
+            keys.Edit();
+        keys.FieldByName("Glyph").Clear(); // the picture box follows
+    });
+}
+
+void TDefineFm::CopyImgBnClick()
+{
+    guarded([this] { KeyImage->CopyToClipboard(); });
+}
+
+void TDefineFm::KeyColorBnClick()
+{
+    guarded([this] {
+        const std::optional<uint32_t> color = AskColor();
+        if (!color)
+            return;
+        EditKeyRow();
+        const QImage &picture = KeyImage->Picture();
+        if (picture.isNull())
+            return;
+        KeyImage->SetPicture(RecolorKey(picture, *color));
+    });
 }
 
 } // namespace kf

@@ -1,14 +1,104 @@
 #pragma once
-// The keyboard definition window: keys, characters, key pictures, packages.
+// The keyboard definition window: the key table and the character table of the
+// data module in two grids with their navigator bars, the picture of the
+// current key with its tools, the package's author and info text, the
+// keyboard background colour, and loading and saving packages.
 
 #include "app/ChildForm.h"
+#include "dbctrls/Column.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QToolButton;
 
 namespace kf {
+
+class TDBGrid;
+class TDBImage;
+class TDBNavigator;
 
 class TDefineFm : public TChildForm {
     Q_OBJECT
 public:
     explicit TDefineFm(QWidget *parent = nullptr);
+    ~TDefineFm() override;
+
+    // The code lists the grids offer as in-cell editors, in their order.
+    static std::vector<TCodeEntry> KeyTypeCodes();
+    static std::vector<TCodeEntry> AccentCodes();
+    static std::vector<TCodeEntry> FingerCodes();
+
+    // ---- controls, in the window's order -------------------------------------
+    TDBImage *KeyImage;
+    QCheckBox *FitImgCheckbox;
+    QPushButton *LoadImgBn;
+    QPushButton *PasteImgBn;
+    QPushButton *ClearImgBn;
+    QPushButton *CopyImgBn;
+    QPushButton *KeyColorBn;
+    QPushButton *ColorBn;
+    QLineEdit *AuthorEd;
+    QPlainTextEdit *InfoEd;
+    TDBNavigator *DBNavigator1;
+    QToolButton *SaveBn;
+    QToolButton *LoadBn;
+    QToolButton *ClearBn;
+    QLabel *FileNameLb;
+    QLineEdit *DemoEd;
+    TDBNavigator *DBNavigator2;
+    QToolButton *Clear2Bn;
+    QWidget *Panel1;
+    TDBGrid *DBGrid;
+    QSplitter *Splitter1;
+    TDBGrid *CharGrid;
+
+    // ---- operations of the controls (errors go to the error report) ----------
+    void LoadBnClick();
+    void SaveBnClick();
+    void ClearBnClick();
+    void Clear2BnClick();
+    void ColorBnClick();
+    void LoadImgBnClick();
+    void PasteImgBnClick();
+    void ClearImgBnClick();
+    void CopyImgBnClick();
+    void KeyColorBnClick();
+
+    // The colour the colour dialog opens with: the one last chosen, black first.
+    uint32_t LastColor() const { return m_lastColor; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class CharLink;
+
+    void buildControls();
+    void buildGrids();
+    // DemoEd shows the character of the character table's current row.
+    void ShowCurrentChar();
+    // Makes the first character row with this character's code current.
+    void FindChar(const QString &typed);
+    void DBGridTitleClick(const QString &fieldName);
+    // The current key row in edit; on an empty key table a new row.
+    void EditKeyRow();
+    // Width and Height of the key row from the shown picture.
+    void FitKeySize();
+    std::optional<uint32_t> AskColor();
+    template <class F>
+    void guarded(F &&f);
+
+    std::unique_ptr<CharLink> m_charLink;
+    uint32_t m_lastColor = 0;
 };
 
 } // namespace kf

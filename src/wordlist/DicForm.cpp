@@ -1,12 +1,488 @@
+// First: the word splitter has a member named like a Qt macro.
+#include "wordlist/DicBuilder.h"
+
 #include "wordlist/DicForm.h"
+
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "dbctrls/DBGrid.h"
+#include "model/DataSource.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace kf {
 
-TDicFm::TDicFm(QWidget *parent) : TChildForm(parent)
+namespace {
+
+// The busy cursor for the length of a scope, restored however the scope ends.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+const QColor kLightGreen(192, 220, 192);
+const QColor kLightBlue(240, 238, 255);
+const QColor kNavy(0, 0, 128);
+const QColor kBlue(0, 0, 255);
+const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
+
+// The standard delimiters that can be seen.
+const QString kVisibleDelimiters = QStringLiteral(",. ;/\\:'\"`[](){}");
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(geometry);
+    return l;
+}
+
+// A counter's value: right-aligned, blue.
+QLabel *makeValue(QWidget *parent, const char *name, const QRect &geometry)
+{
+    QLabel *l = makeLabel(parent, name, QStringLiteral("0"), geometry);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, kBlue);
+    l->setPalette(pal);
+    return l;
+}
+
+} // namespace
+
+TDicFm::TDicFm(QWidget *parent)
+    : TChildForm(parent), DicBuilder(std::make_unique<TDicBuilder>()),
+      WordListSource(std::make_unique<TDataSource>(&DicBuilder->WordListDS()))
 {
     setObjectName(QStringLiteral("DicFm"));
     setWindowTitle(QStringLiteral("Make Dictionary"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kLightGreen);
+    setPalette(pal);
+
+    buildMenu();
+    buildControls();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(MainMenu1);
+    layout->addWidget(ClientArea);
     setClientSize(548, 438);
+
+    OpenDialog1.title = QStringLiteral("Select multiple files to scan");
+    OpenDialog1.filter = kTextFilter;
+    OpenDialog1.multiple = true;
+    SaveDialog1.filter = kTextFilter;
+    SaveDialog1.defaultExt = QStringLiteral("txt");
+    SaveDialog1.overwritePrompt = true;
+}
+
+TDicFm::~TDicFm()
+{
+    // The grid lets go of the binding point before the table goes.
+    delete WordGrid;
+    WordGrid = nullptr;
+}
+
+QAction *TDicFm::makeAction(const char *name, const QString &caption, const QKeySequence &shortcut,
+                            const QString &hint)
+{
+    auto *a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setShortcut(shortcut);
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    addAction(a); // the shortcut works without opening a menu
+    return a;
+}
+
+void TDicFm::buildMenu()
+{
+    A_MakeWordList = makeAction("A_MakeWordList", QStringLiteral("Make &wordlist ..."),
+                                QKeySequence(Qt::CTRL | Qt::Key_W),
+                                QStringLiteral("Scan multiple files to create a wordlist"));
+    A_SaveWordlist = makeAction("A_SaveWordlist", QStringLiteral("&Save wordlist"),
+                                QKeySequence(Qt::CTRL | Qt::Key_S), QString());
+    Exit1 = new QAction(QStringLiteral("&Exit"), this);
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    A_KickoutDigits = makeAction("A_KickoutDigits", QStringLiteral("Delete words with &digits"), QKeySequence(),
+                                 QString());
+    A_DeleteSelected = makeAction(
+        "A_DeleteSelected", QStringLiteral("Delete &selected"), QKeySequence(),
+        QStringLiteral("Use Ctrl key and mouse clicks to select multiple lines, then press this button"));
+    A_ClearWordlist = makeAction("A_ClearWordlist", QStringLiteral("&Clear wordlist"), QKeySequence(), QString());
+    A_SortByFrequency = makeAction("A_SortByFrequency", QStringLiteral("Sort by &frequency"),
+                                   QKeySequence(Qt::Key_F5), QString());
+    A_SortByAlpha = makeAction("A_SortByAlpha", QStringLiteral("Sort by &alpha"), QKeySequence(Qt::Key_F6),
+                               QString());
+    A_SortByLen = makeAction("A_SortByLen", QStringLiteral("Sort by &length"), QKeySequence(Qt::Key_F7),
+                             QString());
+    A_ListAll = makeAction("A_ListAll", QStringLiteral("List &all"), QKeySequence(Qt::Key_F9), QString());
+    A_FilterWordLength = makeAction("A_FilterWordLength", QStringLiteral("Filter words with min and max &lengths"),
+                                    QKeySequence(Qt::Key_F11), QString());
+    A_FilterFrequency = makeAction("A_FilterFrequency",
+                                   QStringLiteral("Filter words with min and max &frequencies"),
+                                   QKeySequence(Qt::Key_F10), QString());
+
+    connect(A_MakeWordList, &QAction::triggered, this, [this] { A_MakeWordListExecute(); });
+    connect(A_SaveWordlist, &QAction::triggered, this, [this] { A_SaveWordlistExecute(); });
+    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+    connect(A_KickoutDigits, &QAction::triggered, this, [this] { A_KickoutDigitsExecute(); });
+    connect(A_DeleteSelected, &QAction::triggered, this, [this] { A_DeleteSelectedExecute(); });
+    connect(A_ClearWordlist, &QAction::triggered, this, [this] { A_ClearWordlistExecute(); });
+    connect(A_SortByFrequency, &QAction::triggered, this, [this] { A_SortByFrequencyExecute(); });
+    connect(A_SortByAlpha, &QAction::triggered, this, [this] { A_SortByAlphaExecute(); });
+    connect(A_SortByLen, &QAction::triggered, this, [this] { A_SortByLenExecute(); });
+    connect(A_ListAll, &QAction::triggered, this, [this] { A_ListAllExecute(); });
+    connect(A_FilterWordLength, &QAction::triggered, this, [this] { A_FilterWordLengthExecute(); });
+    connect(A_FilterFrequency, &QAction::triggered, this, [this] { A_FilterFrequencyExecute(); });
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setNativeMenuBar(false);
+    Actions1 = MainMenu1->addMenu(QStringLiteral("&Actions"));
+    Actions1->setObjectName(QStringLiteral("Actions1"));
+    Actions1->addAction(A_MakeWordList);
+    Actions1->addAction(A_SaveWordlist);
+    Actions1->addSeparator();
+    Actions1->addAction(Exit1);
+    Delete1 = MainMenu1->addMenu(QStringLiteral("&Delete"));
+    Delete1->setObjectName(QStringLiteral("Delete1"));
+    Delete1->addAction(A_KickoutDigits);
+    Delete1->addAction(A_DeleteSelected);
+    Delete1->addAction(A_ClearWordlist);
+    Sort1 = MainMenu1->addMenu(QStringLiteral("&Sort"));
+    Sort1->setObjectName(QStringLiteral("Sort1"));
+    Sort1->addAction(A_SortByFrequency);
+    Sort1->addAction(A_SortByAlpha);
+    Sort1->addAction(A_SortByLen);
+    Filter1 = MainMenu1->addMenu(QStringLiteral("&Filter"));
+    Filter1->setObjectName(QStringLiteral("Filter1"));
+    Filter1->addAction(A_ListAll);
+    Filter1->addAction(A_FilterWordLength);
+    Filter1->addAction(A_FilterFrequency);
+    for (QMenu *m : {Actions1, Delete1, Sort1, Filter1})
+        m->setToolTipsVisible(true);
+}
+
+QPushButton *TDicFm::makeButton(const char *name, QAction *action, const QRect &geometry)
+{
+    // A button bound to an action shows its caption and hint and runs it.
+    auto *b = new QPushButton(action->text(), ClientArea);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->setToolTip(action->statusTip());
+    connect(b, &QPushButton::clicked, action, &QAction::trigger);
+    return b;
+}
+
+void TDicFm::buildControls()
+{
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName(QStringLiteral("ClientArea"));
+    // The window is 548 x 438 with its menu bar on top.
+    const int height = 438 - MainMenu1->sizeHint().height();
+    ClientArea->setFixedSize(548, height);
+    QWidget *p = ClientArea;
+
+    const int x = 6, w = 164;
+    Label2 = makeLabel(p, "Label2",
+                       QStringLiteral("Hint: Open multiple text files to scan, save the result into a text file "
+                                      "as a dictionary file."),
+                       QRect(x, 4, w, 60));
+    Label2->setWordWrap(true);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    QFont courier(QStringLiteral("Courier New"));
+    courier.setStyleHint(QFont::TypeWriter);
+    courier.setPointSize(12);
+    QPalette delimiterColours = palette();
+    delimiterColours.setColor(QPalette::WindowText, kNavy);
+    delimiterColours.setColor(QPalette::Text, kNavy);
+    delimiterColours.setColor(QPalette::Window, kLightBlue);
+    delimiterColours.setColor(QPalette::Base, kLightBlue);
+
+    Label4 = makeLabel(p, "Label4", QStringLiteral("Standard word delimiters: "), QRect(x, 64, w, 18));
+    Label5 = makeLabel(p, "Label5", kVisibleDelimiters, QRect(x, 82, w, 24));
+    Label5->setFont(courier);
+    Label5->setPalette(delimiterColours);
+    Label5->setAutoFillBackground(true);
+    Label5->setAccessibleName(QStringLiteral("Standard word delimiters"));
+    Label5->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    Label6 = makeLabel(p, "Label6", QStringLiteral("Additional word delimiters: "), QRect(x, 110, w, 18));
+    Edit1 = new QLineEdit(QString::fromLatin1(TDicBuilder::kDefaultAdditionalDelimiters), p);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(x, 128, w, 26);
+    Edit1->setFont(courier);
+    Edit1->setPalette(delimiterColours);
+    Edit1->setAccessibleName(QStringLiteral("Additional word delimiters"));
+    Label6->setBuddy(Edit1);
+
+    CaseEd = new QCheckBox(QStringLiteral("Case sensiti&ve"), p);
+    CaseEd->setObjectName(QStringLiteral("CaseEd"));
+    CaseEd->setGeometry(x, 158, w, 22);
+    CaseEd->setToolTip(
+        QStringLiteral("For example, with case-insensitivity, 'The' and 'the' will be counted together."));
+
+    MakeListBn = makeButton("MakeListBn", A_MakeWordList, QRect(x, 184, w, 25));
+    SortFreBn = makeButton("SortFreBn", A_SortByFrequency, QRect(x, 213, w, 25));
+    SortAlbn = makeButton("SortAlbn", A_SortByAlpha, QRect(x, 242, w, 25));
+    Button1 = makeButton("Button1", A_SortByLen, QRect(x, 271, w, 25));
+    Deletebn = makeButton("Deletebn", A_DeleteSelected, QRect(x, 300, w, 25));
+
+    Label1 = makeLabel(p, "Label1", QStringLiteral("Time (msec):"), QRect(x, 336, 96, 20));
+    TimeLb = makeValue(p, "TimeLb", QRect(x + 96, 336, w - 96, 20));
+    Label3 = makeLabel(p, "Label3", QStringLiteral("Word count:"), QRect(x, 356, 96, 20));
+    CountLb = makeValue(p, "CountLb", QRect(x + 96, 356, w - 96, 20));
+    Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
+    TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
+    Label1->setBuddy(TimeLb);
+    Label3->setBuddy(CountLb);
+    Label7->setBuddy(TotalLb);
+    TimeLb->setAccessibleName(QStringLiteral("Time (msec)"));
+    CountLb->setAccessibleName(QStringLiteral("Word count"));
+    TotalLb->setAccessibleName(QStringLiteral("Words scanned"));
+
+    WordGrid = new TDBGrid(p);
+    WordGrid->setObjectName(QStringLiteral("WordGrid"));
+    WordGrid->setGeometry(174, 4, 370, height - 8);
+    QFont gridFont(QStringLiteral("Courier New"));
+    gridFont.setStyleHint(QFont::TypeWriter);
+    gridFont.setPointSize(9);
+    WordGrid->setFont(gridFont);
+    WordGrid->setAccessibleName(QStringLiteral("Words"));
+    WordGrid->SetMultiSelect(true);
+    WordGrid->SetDataSource(WordListSource.get());
+    WordGrid->SetColumns({TColumn("Word", QStringLiteral("Word"), 40), TColumn("Count", QStringLiteral("Count"), 5)});
+
+    setTabOrder(MakeListBn, SortFreBn);
+    setTabOrder(SortFreBn, SortAlbn);
+    setTabOrder(SortAlbn, Button1);
+    setTabOrder(Button1, Deletebn);
+    setTabOrder(Deletebn, Edit1);
+    setTabOrder(Edit1, CaseEd);
+    setTabOrder(CaseEd, WordGrid);
+}
+
+QString TDicFm::CloseQuestion()
+{
+    return QStringLiteral("If you close this window without saving, the result will be lost. Continue to close?");
+}
+
+int32_t TDicFm::StrToInt(const QString &text)
+{
+    bool ok = false;
+    const int32_t v = text.trimmed().toInt(&ok, 10);
+    if (!ok)
+        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+    return v;
+}
+
+void TDicFm::showEvent(QShowEvent *event)
+{
+    DicBuilder->WordListDS().SetLogChanges(false);
+    // The frame's own "Close" answers Ctrl+W on some desktops; here Ctrl+W
+    // makes a word list, so the frame keeps its other close keys only.
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+        if (QMenu *system = frame->systemMenu()) {
+            const QKeySequence makeWordList = A_MakeWordList->shortcut();
+            for (QAction *a : system->actions()) {
+                QList<QKeySequence> keys = a->shortcuts();
+                if (keys.removeAll(makeWordList) > 0)
+                    a->setShortcuts(keys);
+            }
+        }
+    }
+    TChildForm::showEvent(event);
+}
+
+void TDicFm::closeEvent(QCloseEvent *event)
+{
+    if (!Dialogs().confirm(CloseQuestion())) {
+        event->ignore();
+        return;
+    }
+    TChildForm::closeEvent(event);
+}
+
+void TDicFm::showWordCount()
+{
+    CountLb->setText(QString::number(DicBuilder->WordCount()));
+}
+
+void TDicFm::showCounters(uint32_t elapsed)
+{
+    TimeLb->setText(QString::number(elapsed));
+    showWordCount();
+    TotalLb->setText(QString::number(DicBuilder->WordsScanned()));
+}
+
+void TDicFm::A_MakeWordListExecute()
+{
+    const QStringList files = Dialogs().openFiles(OpenDialog1);
+    if (files.isEmpty())
+        return;
+    OpenDialog1.fileName = files.first();
+    OpenDialog1.initialDir = QFileInfo(files.first()).absolutePath();
+    if (!Dialogs().confirm(QStringLiteral("Ready to process?")))
+        return;
+    std::vector<std::string> paths;
+    paths.reserve(size_t(files.size()));
+    for (const QString &f : files)
+        paths.push_back(localPath(f));
+    const std::string additional = CodePage::current().encode(Edit1->text());
+    BusyCursor busy;
+    WordGrid->clearSelection();
+    try {
+        showCounters(DicBuilder->MakeWordList(paths, CaseEd->isChecked(), additional));
+    } catch (...) {
+        // The words counted before the failure stay; so must the counters
+        // that describe them.
+        showWordCount();
+        TotalLb->setText(QString::number(DicBuilder->WordsScanned()));
+        throw;
+    }
+}
+
+void TDicFm::A_SaveWordlistExecute()
+{
+    const QString path = Dialogs().saveFile(SaveDialog1);
+    if (path.isEmpty())
+        return;
+    SaveDialog1.fileName = path;
+    BusyCursor busy;
+    DicBuilder->SaveWordlist(localPath(path));
+}
+
+void TDicFm::Exit1Click()
+{
+    // Closing the frame asks this window first (closeEvent).
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->close();
+    else
+        close();
+}
+
+void TDicFm::A_KickoutDigitsExecute()
+{
+    if (!Dialogs().confirm(QStringLiteral("Are you sure to delete words with digits?")))
+        return;
+    WordGrid->clearSelection();
+    {
+        BusyCursor busy;
+        DicBuilder->KickoutDigits();
+    }
+    showWordCount();
+}
+
+void TDicFm::A_DeleteSelectedExecute()
+{
+    if (!Dialogs().confirm(QStringLiteral("Are you sure to delete selected records?")))
+        return;
+    const std::vector<TBookmark> selected = WordGrid->SelectedBookmarks();
+    WordGrid->clearSelection();
+    {
+        BusyCursor busy;
+        DicBuilder->DeleteSelected(selected);
+    }
+    showWordCount();
+}
+
+void TDicFm::A_ClearWordlistExecute()
+{
+    if (!Dialogs().confirm(QStringLiteral("Are you sure to clear the wordlist?")))
+        return;
+    WordGrid->clearSelection();
+    DicBuilder->ClearWordlist();
+    TotalLb->setText(QStringLiteral("0"));
+    CountLb->setText(QStringLiteral("0"));
+}
+
+void TDicFm::A_SortByFrequencyExecute()
+{
+    BusyCursor busy;
+    DicBuilder->SortByFrequency();
+}
+
+void TDicFm::A_SortByAlphaExecute()
+{
+    BusyCursor busy;
+    DicBuilder->SortByAlpha();
+}
+
+void TDicFm::A_SortByLenExecute()
+{
+    BusyCursor busy;
+    DicBuilder->SortByLen();
+}
+
+void TDicFm::A_ListAllExecute()
+{
+    DicBuilder->ListAll();
+    showWordCount();
+}
+
+void TDicFm::filterByInput(const QString &caption, void (TDicBuilder::*filter)(int32_t, int32_t))
+{
+    // Filtering goes on at once: an expression set before applies from now,
+    // even when an answer below turns out not to be a number. (Without an
+    // expression there is nothing to switch on.)
+    TRecordTable &table = DicBuilder->WordListDS();
+    if (!table.Filtered() && !table.Filter().empty())
+        table.SetFiltered(true);
+    try {
+        const QString minText =
+            Dialogs().inputBox(caption, QStringLiteral("Min:"), QStringLiteral("0")).value_or(QStringLiteral("0"));
+        const int32_t min = StrToInt(minText);
+        const QString maxText = Dialogs()
+                                    .inputBox(caption, QStringLiteral("Max:"), QStringLiteral("100000000"))
+                                    .value_or(QStringLiteral("100000000"));
+        const int32_t max = StrToInt(maxText);
+        BusyCursor busy;
+        (DicBuilder.get()->*filter)(min, max);
+    } catch (...) {
+        // The count follows what the grid lists, whatever the answer was.
+        showWordCount();
+        throw;
+    }
+    showWordCount();
+}
+
+void TDicFm::A_FilterWordLengthExecute()
+{
+    filterByInput(QStringLiteral("Word length"), &TDicBuilder::FilterWordLength);
+}
+
+void TDicFm::A_FilterFrequencyExecute()
+{
+    filterByInput(QStringLiteral("Word frequency"), &TDicBuilder::FilterFrequency);
 }
 
 } // namespace kf

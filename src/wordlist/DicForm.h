@@ -1,14 +1,116 @@
 #pragma once
-// The dictionary window: scans text files into a word list and saves it.
+// The dictionary window: the user picks text files to scan, looks at the
+// counted words in a grid, sorts, filters and deletes them, and saves the
+// listed words as a dictionary file. The work is done by the window's own
+// TDicBuilder; the window asks the questions and shows the counters.
 
 #include "app/ChildForm.h"
+#include "common/Dialogs.h"
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
 
 namespace kf {
+
+class TDataSource;
+class TDBGrid;
+class TDicBuilder;
 
 class TDicFm : public TChildForm {
     Q_OBJECT
 public:
     explicit TDicFm(QWidget *parent = nullptr);
+    ~TDicFm() override;
+
+    TDicBuilder &Builder() const { return *DicBuilder; }
+
+    // The closing question, asked by "&Exit" and the close box.
+    static QString CloseQuestion();
+    // A decimal integer, or EConvertError "'text' is not a valid integer value".
+    static int32_t StrToInt(const QString &text);
+
+    // Menus and actions (owned by the window through Qt parenthood). The
+    // shortcuts work while the window, or a control in it, has the focus.
+    QMenuBar *MainMenu1;
+    QMenu *Actions1;
+    QMenu *Delete1;
+    QMenu *Sort1;
+    QMenu *Filter1;
+    QAction *A_MakeWordList;
+    QAction *A_SaveWordlist;
+    QAction *Exit1;
+    QAction *A_KickoutDigits;
+    QAction *A_DeleteSelected;
+    QAction *A_ClearWordlist;
+    QAction *A_SortByFrequency;
+    QAction *A_SortByAlpha;
+    QAction *A_SortByLen;
+    QAction *A_ListAll;
+    QAction *A_FilterWordLength;
+    QAction *A_FilterFrequency;
+
+    // Controls.
+    QWidget *ClientArea; // the area below the menu bar
+    QLabel *Label2;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLabel *Label6;
+    QLineEdit *Edit1;
+    QCheckBox *CaseEd;
+    QPushButton *MakeListBn;
+    QPushButton *SortFreBn;
+    QPushButton *SortAlbn;
+    QPushButton *Button1;
+    QPushButton *Deletebn;
+    QLabel *Label1;
+    QLabel *TimeLb;
+    QLabel *Label3;
+    QLabel *CountLb;
+    QLabel *Label7;
+    QLabel *TotalLb;
+    TDBGrid *WordGrid;
+
+    FileRequest OpenDialog1;
+    FileRequest SaveDialog1;
+
+    void A_MakeWordListExecute();
+    void A_SaveWordlistExecute();
+    void Exit1Click();
+    void A_KickoutDigitsExecute();
+    void A_DeleteSelectedExecute();
+    void A_ClearWordlistExecute();
+    void A_SortByFrequencyExecute();
+    void A_SortByAlphaExecute();
+    void A_SortByLenExecute();
+    void A_ListAllExecute();
+    void A_FilterWordLengthExecute();
+    void A_FilterFrequencyExecute();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildMenu();
+    void buildControls();
+    QAction *makeAction(const char *name, const QString &caption, const QKeySequence &shortcut,
+                        const QString &hint);
+    QPushButton *makeButton(const char *name, QAction *action, const QRect &geometry);
+    // The two input boxes of a filter; the filter is switched on first.
+    void filterByInput(const QString &caption, void (TDicBuilder::*filter)(int32_t, int32_t));
+    void showWordCount();
+    void showCounters(uint32_t elapsed);
+
+    std::unique_ptr<TDicBuilder> DicBuilder;
+    std::unique_ptr<TDataSource> WordListSource;
 };
 
 } // namespace kf

@@ -1,0 +1,1045 @@
+#include "app/ComFormFactory.h"
+#include "common/ColorValue.h"
+#include "common/ScriptedDialogs.h"
+#include "dbctrls/DBGrid.h"
+#include "dbctrls/DBImage.h"
+#include "dbctrls/DBNavigator.h"
+#include "dbctrls/TableModel.h"
+#include "define/DefineForm.h"
+#include "define/KeyImage.h"
+#include "model/MainData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <cctype>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+using namespace kf;
+
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+// A key picture as the keyboards have them: a face colour with a darker rim
+// and the key's label.
+QImage keyPicture(int w, int h, QRgb face, const QString &label = QString())
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(face);
+    QPainter p(&image);
+    p.setPen(QColor(face).darker(160));
+    p.drawRect(0, 0, w - 1, h - 1);
+    if (!label.isEmpty()) {
+        p.setPen(Qt::black);
+        QFont f = p.font();
+        f.setPixelSize(std::max(8, h / 3));
+        p.setFont(f);
+        p.drawText(QRect(0, 0, w, h), Qt::AlignCenter, label);
+    }
+    return image;
+}
+
+void addKey(TDataMod &dm, const std::string &name, int32_t value, const QImage &picture = QImage(),
+            int32_t width = 0, int32_t height = 0, int32_t keyType = 1)
+{
+    dm.MainTbl.AppendRecord({name, value, keyType, 0, 3,
+                             picture.isNull() ? TValue() : TValue(ImageToGlyph(picture)), width, height,
+                             0, 0, std::string("hint ") + name});
+}
+
+void addChar(TDataMod &dm, const std::string &name, int32_t code, int32_t keyNo = 1, int32_t accent = 0)
+{
+    dm.Ctbl.AppendRecord({name, code, keyNo, false, false, accent});
+}
+
+QString currentCharName(TDataMod &dm)
+{
+    return QString::fromStdString(dm.Ctbl.FieldByName("Name").AsString());
+}
+
+// The stored picture of the current key row.
+QImage storedPicture(TDataMod &dm)
+{
+    return GlyphToImageOrNull(dm.MainTbl.FieldByName("Glyph").AsBytes());
+}
+
+int gridColumn(TDBGrid *grid, const QString &title)
+{
+    QAbstractItemModel *m = grid->model();
+    for (int c = 0; c < m->columnCount(); ++c)
+        if (m->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    return -1;
+}
+
+void clickTitle(TDBGrid *grid, const QString &title)
+{
+    const int column = gridColumn(grid, title);
+    QVERIFY2(column >= 0, qPrintable(title));
+    QHeaderView *header = grid->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+std::string path(const QString &p)
+{
+    return QFile::encodeName(p).toStdString();
+}
+
+} // namespace
+
+class DefineFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void looksAsDesigned();
+    void openedAgainKeepsTypedTexts();
+    void codeListsInOrder();
+    void cancelledDialogsChangeNothing();
+    void loadFillsEditsLabelAndBackground();
+    void saveFromFreshWindowStoresEmptyTexts();
+    void infoLinesSavedAndFirstLineBack();
+    void failedLoadChangesNothing();
+    void failedSaveKeepsFileName();
+    void backgroundColourAndSharedColourDialog();
+    void demoEditShowsLowByte();
+    void demoEditFindsFirstRowInCurrentOrder();
+    void clearsAskNothingAndKeepOtherTable();
+    void unknownCodeShowsBlankAndKeepsValue();
+    void titleClickSortsKeys();
+
+    void emptyKeyTableStartsRow_data();
+    void emptyKeyTableStartsRow();
+    void keyColourOnWindow_data();
+    void keyColourOnWindow();
+    void keyColourSecondRunUsesNewReference();
+    void fitFlagOnLoad_data();
+    void fitFlagOnLoad();
+    void invalidBitmapChangesNothing();
+    void pasteFitsAndCopyRoundTrips();
+    void pictureBoxKeys();
+    void clearThenPostKeepsSize();
+    void saveTakesPendingPicture();
+
+    void screenshot();
+
+private:
+    TDefineFm *open();
+    QString savePackage(const QString &name);
+
+    std::unique_ptr<TDataMod> m_dm;
+    ScriptedDialogs *m_dialogs = nullptr; // owned by the dialog service
+    std::unique_ptr<QMdiArea> m_area;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void DefineFormTest::init()
+{
+    m_dm = std::make_unique<TDataMod>();
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    m_dialogs = dialogs.get();
+    SetDialogs(std::move(dialogs));
+    m_area = std::make_unique<QMdiArea>();
+    m_area->resize(900, 640);
+    m_area->show();
+    m_area->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_area.get()));
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QApplication::clipboard()->clear();
+}
+
+void DefineFormTest::cleanup()
+{
+    m_area.reset();
+    SetDialogs(nullptr);
+    m_dialogs = nullptr;
+    m_dm.reset();
+    m_dir.reset();
+}
+
+TDefineFm *DefineFormTest::open()
+{
+    auto *form = new TDefineFm;
+    QMdiSubWindow *frame = m_area->addSubWindow(form);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->show();
+    return form;
+}
+
+// Writes the data module as a package in the test folder.
+QString DefineFormTest::savePackage(const QString &name)
+{
+    const QString file = m_dir->filePath(name);
+    if (!m_dm->SavePackage(path(file)))
+        qWarning("SavePackage: %s", m_dm->PackageError().c_str());
+    return file;
+}
+
+void DefineFormTest::looksAsDesigned()
+{
+    addKey(*m_dm, "A", 1);
+    addChar(*m_dm, "a", 97);
+    TDefineFm *form = open();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Keyboard definition"));
+    QCOMPARE(form->size(), QSize(792, 490));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+
+    struct Place {
+        QWidget *w;
+        QRect rect;
+        QString caption;
+        QString hint;
+    };
+    const Place places[] = {
+        {form->KeyImage, {4, 4, 157, 77}, {}, {}},
+        {form->FitImgCheckbox, {4, 84, 161, 17}, "Width and height fit the image", {}},
+        {form->LoadImgBn, {172, 4, 75, 25}, "&Load image", {}},
+        {form->PasteImgBn, {172, 28, 75, 25}, "&Paste image", {}},
+        {form->ClearImgBn, {172, 52, 75, 25}, "Cl&ear image", {}},
+        {form->CopyImgBn, {172, 77, 75, 25}, "&Copy image", {}},
+        {form->KeyColorBn, {252, 4, 75, 25}, "Key color", "Change key color  after defining the bitmap"},
+        {form->ColorBn, {252, 76, 105, 25}, "&Background Color", "Background color of the keyboard"},
+        {form->AuthorEd, {512, 4, 273, 21}, {}, {}},
+        {form->InfoEd, {512, 28, 273, 67}, {}, {}},
+        {form->DBNavigator1, {4, 108, 208, 25}, {}, {}},
+        {form->SaveBn, {216, 108, 23, 22}, {}, "Save the definition"},
+        {form->LoadBn, {244, 108, 23, 22}, {}, "Load definition"},
+        {form->ClearBn, {272, 108, 23, 22}, {}, "Clear key table"},
+        {form->FileNameLb, {303, 112, 170, 17}, {}, {}},
+        {form->DemoEd, {480, 98, 49, 35}, {}, {}},
+        {form->DBNavigator2, {536, 108, 208, 25}, {}, {}},
+        {form->Clear2Bn, {752, 108, 23, 22}, {}, "Clear char table"},
+        {form->Panel1, {0, 133, 792, 357}, {}, {}},
+    };
+    for (const Place &p : places) {
+        QCOMPARE(p.w->geometry(), p.rect);
+        if (auto *b = qobject_cast<QAbstractButton *>(p.w); b && !p.caption.isEmpty())
+            QCOMPARE(b->text(), p.caption);
+        QCOMPARE(p.w->toolTip(), p.hint);
+    }
+    QVERIFY(form->FitImgCheckbox->isChecked());
+    QVERIFY(form->AuthorEd->text().isEmpty());
+    QVERIFY(form->InfoEd->toPlainText().isEmpty());
+    QVERIFY(form->FileNameLb->text().isEmpty());
+    QVERIFY(form->DemoEd->font().pointSize() >= 13);
+    QCOMPARE(form->KeyImage->BackgroundColor(), form->palette().color(QPalette::Window));
+
+    // The two navigator bars, same buttons and hints.
+    for (TDBNavigator *nav : {form->DBNavigator1, form->DBNavigator2}) {
+        const char *hints[] = {"First record", "Prior record", "Next record", "Last record",
+                               "Insert record", "Delete record", "Post edit", "Cancel edit"};
+        for (int b = 0; b < TDBNavigator::ButtonCount; ++b)
+            QCOMPARE(nav->ButtonOf(TDBNavigator::Button(b))->toolTip(), QString::fromLatin1(hints[b]));
+    }
+    QCOMPARE(form->DBNavigator1->DataSet(), &m_dm->MainTbl);
+    QCOMPARE(form->DBNavigator2->DataSet(), &m_dm->Ctbl);
+
+    // The lower panel: key grid 468 wide on the left, splitter, character grid.
+    QCOMPARE(form->Splitter1->widget(0), form->DBGrid);
+    QCOMPARE(form->Splitter1->widget(1), form->CharGrid);
+    QCOMPARE(form->DBGrid->width(), 468);
+    QCOMPARE(form->DBGrid->x() + form->DBGrid->width() + form->Splitter1->handleWidth(), form->CharGrid->x());
+    QCOMPARE(form->CharGrid->x() + form->CharGrid->width(), 792);
+
+    struct Col {
+        const char *title;
+        int chars;
+    };
+    const Col keyCols[] = {{"Name", 8},  {"Value", 6},  {"KeyType", 8}, {"KeyType2", 8},
+                           {"Finger", 7}, {"Width", 4}, {"Height", 5},  {"X", 4},
+                           {"Y", 4},     {"Glyph", 7},  {"Hint", 10}};
+    const Col charCols[] = {{"Name", 10}, {"Code", 5}, {"KeyNo", 8}, {"Shift", 4}, {"AltGr", 4}, {"Accent", 11}};
+    auto checkColumns = [](TDBGrid *grid, const Col *cols, int n) {
+        QCOMPARE(grid->model()->columnCount(), n);
+        for (int c = 0; c < n; ++c) {
+            QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(cols[c].title));
+            QVERIFY(grid->columnWidth(c) >= grid->CharsToPixels(cols[c].chars)); // at least the title's width
+            QVERIFY(!grid->Model()->Columns()[size_t(c)].ReadOnly);
+        }
+    };
+    // Only the key grid sorts by its titles and lets rows grow for tall pictures.
+    QVERIFY(form->DBGrid->horizontalHeader()->sectionsClickable());
+    QCOMPARE(form->DBGrid->verticalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    QCOMPARE(form->CharGrid->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    checkColumns(form->DBGrid, keyCols, 11);
+    checkColumns(form->CharGrid, charCols, 6);
+    QCOMPARE(form->DBGrid->Model()->KindOf(9), TColumnKind::Picture);
+    QCOMPARE(form->CharGrid->Model()->KindOf(3), TColumnKind::Check);
+    QCOMPARE(form->CharGrid->Model()->KindOf(4), TColumnKind::Check);
+}
+
+void DefineFormTest::openedAgainKeepsTypedTexts()
+{
+    TWinFormFactory factory(m_area.get());
+    factory.ShowDefineFm();
+    QPointer<TDefineFm> form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    form->AuthorEd->setText(QStringLiteral("typed"));
+    form->InfoEd->setPlainText(QStringLiteral("info"));
+    factory.ShowDefineFm();
+    QCOMPARE(factory.FindForm<TDefineFm>(), form.data());
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("typed"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("info"));
+
+    // Closed and opened again: a fresh window with empty edits.
+    TWinFormFactory::FrameOf(form)->close();
+    QTRY_VERIFY(form.isNull());
+    factory.ShowDefineFm();
+    form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    QVERIFY(form->AuthorEd->text().isEmpty());
+    QVERIFY(form->InfoEd->toPlainText().isEmpty());
+}
+
+void DefineFormTest::codeListsInOrder()
+{
+    TDefineFm *form = open();
+    auto names = [](const std::vector<TCodeEntry> &codes) {
+        QStringList out;
+        for (const TCodeEntry &e : codes)
+            out << QStringLiteral("%1=%2").arg(e.Name).arg(e.Code);
+        return out.join(',');
+    };
+    const QString keyTypes = "Alpha=1,Num=2,L Shift=1002,R Shift=1003,Alt=18,AltGr=1000,Caps Lock=20,"
+                             "Delete=46,Backspace=8,L Ctrl=1004,R Ctrl=1005,Space=3,Enter=13,GRAVE=2001,"
+                             "ACUTE=2002,CIRCUMFLEX=2003,TILDE=2004,UMLAUT=2005,RING=2006,ESE=2007,CEDILIA=2008";
+    const QString accents = "Grave accent=2001,Acute accent=2002,Circumflex accent=2003,Tilde=2004,"
+                            "Umlaut=2005,Ring=2006,eSE=2007,Cedilla=2008,None=0";
+    const QString fingers = "L Little=0,L Ring=1,L Middle=2,L Index=3,L Thumb=4,R Thumb=5,R Index=6,"
+                            "R Middle=7,R Ring=8,R Little=9";
+    // As the grids use them, with their drop-down sizes.
+    struct Use {
+        TDBGrid *grid;
+        int column;
+        QString list;
+        int rows;
+    };
+    const Use uses[] = {{form->DBGrid, 2, keyTypes, 8},
+                        {form->DBGrid, 3, keyTypes, 8},
+                        {form->DBGrid, 4, fingers, 10},
+                        {form->CharGrid, 5, accents, 11}};
+    for (const Use &u : uses) {
+        const TColumn &c = u.grid->Model()->Columns()[size_t(u.column)];
+        QCOMPARE(c.Kind, TColumnKind::CodeList);
+        QCOMPARE(names(c.Codes), u.list);
+        QCOMPARE(c.DropDownRows, u.rows);
+    }
+}
+
+void DefineFormTest::cancelledDialogsChangeNothing()
+{
+    addKey(*m_dm, "A", 1);
+    addChar(*m_dm, "a", 97);
+    TDefineFm *form = open();
+    form->AuthorEd->setText("me");
+    form->FileNameLb->setText("before.vkt");
+
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::OpenFiles), 1);
+    QCOMPARE(m_dialogs->count(Kind::SaveFile), 1);
+    const FileRequest open = m_dialogs->last(Kind::OpenFiles).request;
+    QCOMPARE(open.filter, QStringLiteral("on-screen keyboard template|*.vkt"));
+    QCOMPARE(open.defaultExt, QStringLiteral("vkt"));
+    const FileRequest save = m_dialogs->last(Kind::SaveFile).request;
+    QCOMPARE(save.filter, QStringLiteral("on-screen keyboard template|*.vkt"));
+    QCOMPARE(save.defaultExt, QStringLiteral("vkt"));
+    QVERIFY(save.overwritePrompt);
+
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("before.vkt"));
+    QVERIFY(m_dm->Author.empty()); // the edit was not copied without a save
+    QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
+    QCOMPARE(m_dm->Ctbl.RecordCount(), 1);
+    QCOMPARE(int(m_dialogs->asked().size()), 2);
+
+    // Cancelled picture and colour dialogs touch no row.
+    QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
+    QTest::mouseClick(form->KeyColorBn, Qt::LeftButton);
+    QTest::mouseClick(form->ColorBn, Qt::LeftButton);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+    QCOMPARE(m_dm->bkcolor, 0);
+    QCOMPARE(form->KeyImage->BackgroundColor(), form->palette().color(QPalette::Window));
+}
+
+void DefineFormTest::loadFillsEditsLabelAndBackground()
+{
+    addKey(*m_dm, "A", 1, keyPicture(30, 20, qRgb(200, 200, 200)));
+    addChar(*m_dm, "b", 98);
+    addChar(*m_dm, "a", 97);
+    m_dm->bkcolor = 0x336699;
+    m_dm->Author = "Jo Writer";
+    m_dm->misc = "Home row first";
+    const QString file = savePackage("layout.kb.vkt");
+
+    // Start from nothing, as after a fresh start.
+    m_dm = std::make_unique<TDataMod>();
+    TDefineFm *form = open();
+    QCOMPARE(form->DemoEd->text(), QString());
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+
+    QCOMPARE(m_dialogs->count(Kind::Warning), 0);
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jo Writer"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("Home row first"));
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("layout.kb.vkt"));
+    QCOMPARE(form->KeyImage->BackgroundColor(), ColorValueToColor(0x336699));
+    // The grids and the picture box follow the reloaded tables.
+    QCOMPARE(form->DBGrid->model()->rowCount(), 1);
+    QCOMPARE(form->CharGrid->model()->rowCount(), 2);
+    QCOMPARE(form->KeyImage->Picture().size(), QSize(30, 20));
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("a")); // first by Code
+}
+
+void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()
+{
+    addKey(*m_dm, "A", 1);
+    m_dm->Author = "Jo";
+    m_dm->misc = "notes";
+    const QString file = savePackage("first.vkt");
+    {
+        TDefineFm *form = open();
+        m_dialogs->answerFile(file);
+        form->LoadBnClick();
+        QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jo"));
+        form->parentWidget()->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // A new window starts with empty edits even though a package is loaded.
+    TDefineFm *form = open();
+    QVERIFY(form->AuthorEd->text().isEmpty());
+    QVERIFY(form->FileNameLb->text().isEmpty());
+    const QString second = m_dir->filePath("second.vkt");
+    m_dialogs->answerFile(second);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("second.vkt"));
+
+    m_dm->Author = "stale";
+    m_dm->misc = "stale";
+    QVERIFY(m_dm->LoadPackage(path(second)));
+    QVERIFY(m_dm->Author.empty());
+    QVERIFY(m_dm->misc.empty());
+    QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
+}
+
+void DefineFormTest::infoLinesSavedAndFirstLineBack()
+{
+    TDefineFm *form = open();
+    form->AuthorEd->setText(QStringLiteral("Jo"));
+    form->InfoEd->setPlainText(QStringLiteral("line one\nline two"));
+    const QString file = m_dir->filePath("info.vkt");
+    m_dialogs->answerFile(file);
+    form->SaveBnClick();
+    QCOMPARE(m_dm->Author, std::string("Jo"));
+    QVERIFY(m_dm->misc.find("line one") == 0);
+    QVERIFY(m_dm->misc.find("line two") != std::string::npos);
+
+    // The package keeps the settings one per line, so the lines come back
+    // joined by spaces; nothing of the text is lost.
+    m_dialogs->answerFile(file);
+    form->LoadBnClick();
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("line one line two"));
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jo"));
+}
+
+void DefineFormTest::failedLoadChangesNothing()
+{
+    addKey(*m_dm, "A", 1, keyPicture(10, 10, qRgb(1, 2, 3)));
+    addChar(*m_dm, "a", 97);
+    TDefineFm *form = open();
+    form->AuthorEd->setText("typed author");
+    form->InfoEd->setPlainText("typed info");
+    form->FileNameLb->setText("earlier.vkt");
+    m_dialogs->answerColor(0x00FF00);
+    form->ColorBnClick();
+
+    QFile junk(m_dir->filePath("junk.vkt"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("this is not a package");
+    junk.close();
+
+    const QStringList files = {junk.fileName(), m_dir->filePath("missing.vkt")};
+    for (const QString &file : files) {
+        m_dialogs->clear();
+        m_dialogs->answerFile(file);
+        QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+        QCOMPARE(m_dialogs->count(Kind::Warning), 1);
+        const QString text = m_dialogs->last(Kind::Warning).text;
+        QVERIFY2(text.contains(QFileInfo(file).fileName()), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromStdString(m_dm->PackageError())), qPrintable(text));
+        QVERIFY(!m_dm->PackageError().empty());
+
+        QCOMPARE(form->AuthorEd->text(), QStringLiteral("typed author"));
+        QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("typed info"));
+        QCOMPARE(form->FileNameLb->text(), QStringLiteral("earlier.vkt"));
+        QCOMPARE(form->KeyImage->BackgroundColor(), ColorValueToColor(0x00FF00));
+        QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
+        QCOMPARE(m_dm->Ctbl.RecordCount(), 1);
+        QCOMPARE(form->KeyImage->Picture().size(), QSize(10, 10));
+        QCOMPARE(form->DemoEd->text(), QStringLiteral("a"));
+    }
+}
+
+void DefineFormTest::failedSaveKeepsFileName()
+{
+    addKey(*m_dm, "A", 1);
+    TDefineFm *form = open();
+    form->FileNameLb->setText("earlier.vkt");
+    const QString bad = m_dir->filePath("no such folder/out.vkt");
+    m_dialogs->answerFile(bad);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Warning), 1);
+    QVERIFY(m_dialogs->last(Kind::Warning).text.contains(QStringLiteral("out.vkt")));
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("earlier.vkt"));
+    QVERIFY(!QFile::exists(bad));
+
+    // A key row that cannot be posted (no Name) fails the save as well.
+    m_dm->MainTbl.Append();
+    m_dm->MainTbl.FieldByName("KeyValue").SetAsInteger(5);
+    const QString good = m_dir->filePath("good.vkt");
+    m_dialogs->answerFile(good);
+    form->SaveBnClick();
+    QCOMPARE(m_dialogs->count(Kind::Warning), 2);
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("earlier.vkt"));
+    QVERIFY(!QFile::exists(good));
+
+    m_dm->MainTbl.Cancel();
+    m_dialogs->answerFile(good);
+    form->SaveBnClick();
+    QCOMPARE(m_dialogs->count(Kind::Warning), 2);
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("good.vkt"));
+    QVERIFY(QFile::exists(good));
+}
+
+void DefineFormTest::backgroundColourAndSharedColourDialog()
+{
+    addKey(*m_dm, "A", 1, keyPicture(4, 4, qRgb(10, 10, 10)));
+    TDefineFm *form = open();
+    m_dialogs->answerColor(0x123456);
+    QTest::mouseClick(form->ColorBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->last(Kind::Color).text, QStringLiteral("0")); // black the first time
+    QCOMPARE(m_dm->bkcolor, 0x123456);
+    QCOMPARE(form->KeyImage->BackgroundColor(), ColorValueToColor(0x123456));
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+
+    // The key colour button opens the same dialog, preset to the last colour.
+    m_dialogs->answerColor(0x0000FF);
+    QTest::mouseClick(form->KeyColorBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->last(Kind::Color).text, QString::number(0x123456));
+    QCOMPARE(m_dm->bkcolor, 0x123456); // the key colour is no background
+    QTest::mouseClick(form->ColorBn, Qt::LeftButton); // cancelled
+    QCOMPARE(m_dialogs->last(Kind::Color).text, QString::number(0x0000FF));
+    QCOMPARE(m_dm->bkcolor, 0x123456);
+}
+
+void DefineFormTest::demoEditShowsLowByte()
+{
+    addChar(*m_dm, "big A", 321);
+    addChar(*m_dm, "b", 98);
+    TDefineFm *form = open();
+    QCOMPARE(m_dm->Ctbl.FieldByName("Code").AsInteger(), 98); // ordered by Code
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("b"));
+    form->DBNavigator2->BtnClick(TDBNavigator::nbNext);
+    QCOMPARE(m_dm->Ctbl.FieldByName("Code").AsInteger(), 321);
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("A"));
+    // Editing the code of the current row shows the new character.
+    m_dm->Ctbl.Edit();
+    m_dm->Ctbl.FieldByName("Code").SetAsInteger(99);
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("c"));
+    m_dm->Ctbl.Cancel();
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("A"));
+    // Nothing typed into the edit is stored.
+    QTest::keyClicks(form->DemoEd, QStringLiteral("q"));
+    QCOMPARE(m_dm->Ctbl.FieldByName("Code").AsInteger(), 321);
+    QCOMPARE(m_dm->Ctbl.State(), TDataSetState::Browse);
+}
+
+void DefineFormTest::demoEditFindsFirstRowInCurrentOrder()
+{
+    addChar(*m_dm, "0 big A", 321);
+    addChar(*m_dm, "m", 109);
+    addChar(*m_dm, "b second A", 65);
+    addChar(*m_dm, "a first A", 65);
+    TDefineFm *form = open();
+    // Another order than the stored one, so "first" means something.
+    m_dm->Ctbl.SetIndexFieldNames("Name");
+    m_dm->Ctbl.Last();
+    QCOMPARE(currentCharName(*m_dm), QStringLiteral("m"));
+
+    form->DemoEd->setFocus();
+    QTest::keyClick(form->DemoEd, 'A', Qt::ShiftModifier);
+    QCOMPARE(currentCharName(*m_dm), QStringLiteral("a first A"));
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("A"));
+
+    // A character no row has: the row stays.
+    QTest::keyClick(form->DemoEd, 'z');
+    QCOMPARE(currentCharName(*m_dm), QStringLiteral("a first A"));
+
+    QTest::keyClick(form->DemoEd, 'm');
+    QCOMPARE(currentCharName(*m_dm), QStringLiteral("m"));
+    QCOMPARE(form->DemoEd->text(), QStringLiteral("m"));
+}
+
+void DefineFormTest::clearsAskNothingAndKeepOtherTable()
+{
+    struct Case {
+        const char *name;
+        bool keys; // ClearBn, else Clear2Bn
+    };
+    for (const Case c : {Case{"keys", true}, Case{"chars", false}}) {
+        m_dm = std::make_unique<TDataMod>();
+        addKey(*m_dm, "A", 1, keyPicture(8, 8, qRgb(9, 9, 9)));
+        addKey(*m_dm, "B", 2, keyPicture(8, 8, qRgb(9, 9, 9)));
+        addChar(*m_dm, "a", 97);
+        addChar(*m_dm, "b", 98);
+        m_dm->Author = "kept";
+        TDefineFm *form = open();
+        m_dialogs->clear();
+        QTest::mouseClick(c.keys ? form->ClearBn : form->Clear2Bn, Qt::LeftButton);
+        QVERIFY2(m_dialogs->asked().empty(), c.name);
+        QCOMPARE(m_dm->MainTbl.RecordCount(), c.keys ? 0 : 2);
+        QCOMPARE(m_dm->Ctbl.RecordCount(), c.keys ? 2 : 0);
+        QCOMPARE(form->DBGrid->model()->rowCount(), c.keys ? 0 : 2);
+        QCOMPARE(form->CharGrid->model()->rowCount(), c.keys ? 2 : 0);
+        QCOMPARE(form->KeyImage->Picture().isNull(), c.keys);
+        QCOMPARE(form->DemoEd->text().isEmpty(), !c.keys);
+        QCOMPARE(m_dm->Author, std::string("kept"));
+        form->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void DefineFormTest::unknownCodeShowsBlankAndKeepsValue()
+{
+    addKey(*m_dm, "A", 1, QImage(), 0, 0, /*keyType*/ 999);
+    m_dm->MainTbl.Edit();
+    m_dm->MainTbl.FieldByName("KeyType2").SetAsInteger(2003);
+    m_dm->MainTbl.FieldByName("Finger").SetAsInteger(12);
+    m_dm->MainTbl.Post();
+    addKey(*m_dm, "B", 2);
+    addChar(*m_dm, "a", 97, 1, 77);
+    TDefineFm *form = open();
+    m_dm->MainTbl.First();
+    QAbstractItemModel *keys = form->DBGrid->model();
+    QCOMPARE(keys->index(0, 2).data().toString(), QString());                    // KeyType 999
+    QCOMPARE(keys->index(0, 3).data().toString(), QStringLiteral("CIRCUMFLEX")); // KeyType2 2003
+    QCOMPARE(keys->index(0, 4).data().toString(), QString());                    // Finger 12
+    QCOMPARE(keys->index(1, 2).data().toString(), QStringLiteral("Alpha"));
+    QCOMPARE(keys->index(1, 4).data().toString(), QStringLiteral("L Index"));
+    QCOMPARE(form->CharGrid->model()->index(0, 5).data().toString(), QString()); // Accent 77
+
+    // Moving through the rows and editing another field leaves the codes.
+    form->DBNavigator1->BtnClick(TDBNavigator::nbNext);
+    form->DBNavigator1->BtnClick(TDBNavigator::nbFirst);
+    QVERIFY(keys->setData(keys->index(0, 7), 15)); // X
+    form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QCOMPARE(m_dm->MainTbl.FieldByName("KeyType").AsInteger(), 999);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Finger").AsInteger(), 12);
+    QCOMPARE(m_dm->MainTbl.FieldByName("X").AsInteger(), 15);
+    QCOMPARE(m_dm->Ctbl.FieldByName("Accent").AsInteger(), 77);
+}
+
+void DefineFormTest::titleClickSortsKeys()
+{
+    addKey(*m_dm, "C", 1, keyPicture(5, 5, qRgb(1, 1, 1)), 40);
+    addKey(*m_dm, "A", 3, QImage(), 20);
+    addKey(*m_dm, "B", 2, QImage(), 30);
+    TDefineFm *form = open();
+    QAbstractItemModel *keys = form->DBGrid->model();
+    auto names = [&] {
+        QString s;
+        for (int r = 0; r < keys->rowCount(); ++r)
+            s += keys->index(r, 0).data().toString();
+        return s;
+    };
+    QCOMPARE(names(), QStringLiteral("ABC")); // by Name from the start
+
+    struct Step {
+        const char *title;
+        const char *order; // key table's order afterwards
+        const char *rows;
+    };
+    const Step steps[] = {
+        {"Value", "KeyValue", "CBA"},
+        {"Width", "Width", "ABC"},
+        {"Glyph", "Width", "ABC"}, // the picture title does nothing
+        {"Hint", "Hint", "ABC"},
+        {"KeyValue" /* not a title */, "Hint", "ABC"},
+        {"Value", "KeyValue", "CBA"},
+    };
+    for (const Step &s : steps) {
+        if (gridColumn(form->DBGrid, s.title) >= 0)
+            clickTitle(form->DBGrid, s.title);
+        QCOMPARE(QString::fromStdString(m_dm->MainTbl.IndexFieldNames()), QString::fromLatin1(s.order));
+        QCOMPARE(names(), QString::fromLatin1(s.rows));
+    }
+    QVERIFY(m_dialogs->asked().empty());
+
+    // The character grid's titles do nothing.
+    addChar(*m_dm, "z", 97);
+    addChar(*m_dm, "a", 98);
+    clickTitle(form->CharGrid, "Name");
+    QCOMPARE(QString::fromStdString(m_dm->Ctbl.IndexFieldNames()), QStringLiteral("Code"));
+}
+
+// ---- key image tools ---------------------------------------------------------
+
+void DefineFormTest::emptyKeyTableStartsRow_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<bool>("startsRow");
+    QTest::newRow("paste") << "paste" << true;
+    QTest::newRow("clear") << "clear" << true;
+    QTest::newRow("load") << "load" << true;
+    QTest::newRow("key colour") << "keycolor" << true;
+    QTest::newRow("copy") << "copy" << false;
+}
+
+void DefineFormTest::emptyKeyTableStartsRow()
+{
+    QFETCH(QString, tool);
+    QFETCH(bool, startsRow);
+    const QString bmp = m_dir->filePath("k.bmp");
+    QVERIFY(keyPicture(60, 40, qRgb(200, 10, 10)).save(bmp, "BMP"));
+    QApplication::clipboard()->setImage(keyPicture(12, 9, qRgb(5, 200, 5)));
+
+    TDefineFm *form = open();
+    const std::map<QString, QPushButton *> buttons = {{"paste", form->PasteImgBn},
+                                                      {"clear", form->ClearImgBn},
+                                                      {"load", form->LoadImgBn},
+                                                      {"keycolor", form->KeyColorBn},
+                                                      {"copy", form->CopyImgBn}};
+    if (tool == "load")
+        m_dialogs->answerFile(bmp);
+    if (tool == "keycolor")
+        m_dialogs->answerColor(0xFF);
+    QTest::mouseClick(buttons.at(tool), Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    QCOMPARE(m_dm->MainTbl.State(), startsRow ? TDataSetState::Insert : TDataSetState::Browse);
+    QCOMPARE(m_dm->MainTbl.RecordCount(), 0); // never posted by the tool
+
+    const QSize expected = tool == "paste" ? QSize(12, 9) : tool == "load" ? QSize(60, 40) : QSize();
+    QCOMPARE(form->KeyImage->Picture().size(), expected.isValid() ? expected : QSize(0, 0));
+    if (tool == "paste" || tool == "load") {
+        QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), expected.width());
+        QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), expected.height());
+    }
+    if (tool == "load") {
+        const FileRequest r = m_dialogs->last(Kind::OpenFiles).request;
+        QCOMPARE(r.filter, QStringLiteral("Bitmaps (*.bmp)|*.bmp"));
+        QVERIFY(r.picturePreview);
+    }
+}
+
+void DefineFormTest::keyColourOnWindow_data()
+{
+    // A picture of one row: the bottom-left pixel is the reference.
+    QTest::addColumn<QList<QRgb>>("pixels");
+    QTest::addColumn<QList<bool>>("recoloured");
+    const QRgb ref = qRgb(100, 120, 140);
+    QTest::newRow("1x1") << QList<QRgb>{ref} << QList<bool>{true};
+    QTest::newRow("39 39 39 in, 40 0 0 out")
+        << QList<QRgb>{ref, qRgb(139, 159, 179), qRgb(61, 81, 101), qRgb(140, 120, 140), qRgb(100, 120, 100)}
+        << QList<bool>{true, true, true, false, false};
+}
+
+void DefineFormTest::keyColourOnWindow()
+{
+    QFETCH(QList<QRgb>, pixels);
+    QFETCH(QList<bool>, recoloured);
+    QImage picture(int(pixels.size()), 1, QImage::Format_RGB32);
+    for (int x = 0; x < pixels.size(); ++x)
+        picture.setPixel(x, 0, pixels[x]);
+    addKey(*m_dm, "K", 1, picture, 7, 8);
+    TDefineFm *form = open();
+    const uint32_t chosen = 0x0A0B0C; // r 0x0C, g 0x0B, b 0x0A
+    m_dialogs->answerColor(chosen);
+    QTest::mouseClick(form->KeyColorBn, Qt::LeftButton);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    QCOMPARE(storedPicture(*m_dm).pixel(0, 0), pixels[0]); // not stored until posted
+
+    form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+    const QImage stored = storedPicture(*m_dm);
+    QCOMPARE(stored.size(), picture.size());
+    for (int x = 0; x < pixels.size(); ++x)
+        QCOMPARE(stored.pixel(x, 0) & 0xFFFFFF, recoloured[x] ? ColorValueToRgb(chosen) & 0xFFFFFF
+                                                               : pixels[x] & 0xFFFFFF);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 7); // size untouched
+    QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 8);
+}
+
+void DefineFormTest::keyColourSecondRunUsesNewReference()
+{
+    // Column 0: corner (reference); column 1 near the first chosen colour;
+    // column 2 near the original face colour.
+    const QRgb face = qRgb(200, 200, 200);
+    QImage picture(3, 2, QImage::Format_RGB32);
+    picture.fill(face);
+    picture.setPixel(1, 0, qRgb(20, 20, 20));
+    addKey(*m_dm, "K", 1, picture);
+    TDefineFm *form = open();
+    m_dialogs->answerColor(0x000000 + 0x0A0A0A); // near (20,20,20)
+    form->KeyColorBnClick();
+    QCOMPARE(form->KeyImage->Picture().pixel(1, 0), qRgb(20, 20, 20)); // far from the face
+    QCOMPARE(form->KeyImage->Picture().pixel(0, 1), qRgb(10, 10, 10));
+    m_dialogs->answerColor(0xFF0000); // blue
+    form->KeyColorBnClick();
+    const QImage shown = form->KeyImage->Picture();
+    // Every pixel within 40 of (10,10,10) took blue, the (20,20,20) one included.
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            QCOMPARE(shown.pixel(x, y), qRgb(0, 0, 255));
+    // Esc in the picture box drops what was not written yet.
+    form->KeyImage->setFocus();
+    QTest::keyClick(form->KeyImage, Qt::Key_Escape);
+    QCOMPARE(form->KeyImage->Picture().pixel(0, 1), face);
+}
+
+void DefineFormTest::fitFlagOnLoad_data()
+{
+    QTest::addColumn<bool>("fit");
+    QTest::newRow("fit on") << true;
+    QTest::newRow("fit off") << false;
+}
+
+void DefineFormTest::fitFlagOnLoad()
+{
+    QFETCH(bool, fit);
+    const QString bmp = m_dir->filePath("60x40.bmp");
+    QVERIFY(keyPicture(60, 40, qRgb(10, 20, 30), "Q").save(bmp, "BMP"));
+    addKey(*m_dm, "K", 1, keyPicture(5, 5, qRgb(1, 1, 1)), 33, 22);
+    TDefineFm *form = open();
+    form->FitImgCheckbox->setChecked(fit);
+    m_dialogs->answerFile(bmp);
+    QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    QCOMPARE(form->KeyImage->Picture().size(), QSize(60, 40));
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(5, 5)); // not written before the post
+    form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(60, 40));
+    QCOMPARE(storedPicture(*m_dm).convertToFormat(QImage::Format_RGB32),
+             keyPicture(60, 40, qRgb(10, 20, 30), "Q"));
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), fit ? 60 : 33);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), fit ? 40 : 22);
+    // Glyph holds a bitmap with its header.
+    const std::string glyph = m_dm->MainTbl.FieldByName("Glyph").AsBytes();
+    QVERIFY(GlyphBitmapBytes(glyph).substr(0, 2) == "BM");
+    QVERIFY(glyph.size() > 8 && glyph.substr(0, 4) == std::string("\x01\x00\x00\x01", 4));
+}
+
+void DefineFormTest::invalidBitmapChangesNothing()
+{
+    addKey(*m_dm, "K", 1, keyPicture(5, 5, qRgb(1, 1, 1)), 33, 22);
+    TDefineFm *form = open();
+    QFile bad(m_dir->filePath("bad.bmp"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("BM this is no bitmap at all");
+    bad.close();
+    QImage png = keyPicture(9, 9, qRgb(3, 3, 3));
+    const QString pngFile = m_dir->filePath("really-a-png.bmp");
+    QVERIFY(png.save(pngFile, "PNG"));
+
+    for (const QString &file : {bad.fileName(), pngFile}) {
+        m_dialogs->clear();
+        m_dialogs->answerFile(file);
+        QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
+        QCOMPARE(m_dialogs->count(Kind::Message), 1);
+        QVERIFY2(m_dialogs->last(Kind::Message).text.contains(QStringLiteral("Bitmap image is not valid")),
+                 qPrintable(m_dialogs->last(Kind::Message).text));
+        QVERIFY(m_dialogs->last(Kind::Message).text.startsWith(QStringLiteral("AppException: TDefineFm")));
+        QCOMPARE(form->KeyImage->Picture().size(), QSize(5, 5));
+        QVERIFY(!form->KeyImage->Modified());
+        QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 33);
+        QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 22);
+    }
+    form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(5, 5));
+}
+
+void DefineFormTest::pasteFitsAndCopyRoundTrips()
+{
+    addKey(*m_dm, "A", 1, keyPicture(21, 13, qRgb(50, 60, 70)), 1, 1);
+    addKey(*m_dm, "B", 2, QImage(), 44, 33);
+    m_dm->MainTbl.First();
+    TDefineFm *form = open();
+
+    // Copy leaves the row alone; paste on the other key takes the picture.
+    QTest::mouseClick(form->CopyImgBn, Qt::LeftButton);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(21, 13));
+    form->DBNavigator1->BtnClick(TDBNavigator::nbNext);
+    QVERIFY(form->KeyImage->Picture().isNull());
+    QTest::mouseClick(form->CopyImgBn, Qt::LeftButton); // nothing to copy
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(21, 13));
+    QTest::mouseClick(form->PasteImgBn, Qt::LeftButton);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 21);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 13);
+    // Moving to another row posts the row with its picture.
+    form->DBNavigator1->BtnClick(TDBNavigator::nbFirst);
+    form->DBNavigator1->BtnClick(TDBNavigator::nbLast);
+    QCOMPARE(QString::fromStdString(m_dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("B"));
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(21, 13));
+    QCOMPARE(storedPicture(*m_dm).pixel(5, 5), qRgb(50, 60, 70));
+
+    // Paste without a picture on the clipboard: picture kept, size fitted to it.
+    QApplication::clipboard()->setText(QStringLiteral("no picture"));
+    m_dm->MainTbl.Edit();
+    m_dm->MainTbl.FieldByName("Width").SetAsInteger(99);
+    QTest::mouseClick(form->PasteImgBn, Qt::LeftButton);
+    QCOMPARE(form->KeyImage->Picture().size(), QSize(21, 13));
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 21);
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    // Cancel on the navigator drops the pending changes.
+    form->DBNavigator1->BtnClick(TDBNavigator::nbCancel);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 21);
+}
+
+void DefineFormTest::pictureBoxKeys()
+{
+    addKey(*m_dm, "A", 1, keyPicture(11, 7, qRgb(90, 90, 90)));
+    addKey(*m_dm, "B", 2);
+    m_dm->MainTbl.First();
+    TDefineFm *form = open();
+    QTest::mouseClick(form->KeyImage, Qt::LeftButton);
+    QVERIFY(form->KeyImage->hasFocus());
+
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        QSize picture; // shown afterwards (0x0: none)
+        QSize clipboard;
+    };
+    const Step steps[] = {
+        {Qt::Key_C, Qt::ControlModifier, {11, 7}, {11, 7}},
+        {Qt::Key_Insert, Qt::ControlModifier, {11, 7}, {11, 7}},
+        {Qt::Key_X, Qt::ControlModifier, {0, 0}, {11, 7}},
+        {Qt::Key_Escape, Qt::NoModifier, {11, 7}, {11, 7}},
+        {Qt::Key_Delete, Qt::ShiftModifier, {0, 0}, {11, 7}},
+        {Qt::Key_Insert, Qt::ShiftModifier, {11, 7}, {11, 7}},
+        {Qt::Key_Escape, Qt::NoModifier, {11, 7}, {11, 7}},
+    };
+    for (const Step &s : steps) {
+        QTest::keyClick(form->KeyImage, s.key, s.mods);
+        QCOMPARE(form->KeyImage->Picture().size(), s.picture);
+        QCOMPARE(QApplication::clipboard()->image().size(), s.clipboard);
+    }
+    // Into the other key with Ctrl+V, written when the focus leaves the box.
+    form->DBNavigator1->BtnClick(TDBNavigator::nbNext);
+    QTest::keyClick(form->KeyImage, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    form->AuthorEd->setFocus();
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(11, 7));
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit); // still not posted
+}
+
+void DefineFormTest::clearThenPostKeepsSize()
+{
+    addKey(*m_dm, "K", 1, keyPicture(30, 30, qRgb(1, 1, 1)), 30, 31);
+    TDefineFm *form = open();
+    QVERIFY(form->FitImgCheckbox->isChecked());
+    QTest::mouseClick(form->ClearImgBn, Qt::LeftButton);
+    QVERIFY(form->KeyImage->Picture().isNull());
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QVERIFY(m_dm->MainTbl.FieldByName("Glyph").AsBytes().empty());
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 30);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 31);
+    QVERIFY(form->KeyImage->Picture().isNull());
+}
+
+void DefineFormTest::saveTakesPendingPicture()
+{
+    addKey(*m_dm, "K", 1, keyPicture(6, 6, qRgb(200, 200, 200)));
+    TDefineFm *form = open();
+    form->KeyImage->setFocus();
+    m_dialogs->answerColor(0x0000FF); // red
+    form->KeyColorBnClick();
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+    QVERIFY(form->KeyImage->Modified()); // not in the row yet
+    const QString file = m_dir->filePath("pending.vkt");
+    m_dialogs->answerFile(file);
+    form->SaveBnClick(); // the picture box keeps the focus
+    QCOMPARE(form->FileNameLb->text(), QStringLiteral("pending.vkt"));
+    QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
+
+    QVERIFY(m_dm->LoadPackage(path(file)));
+    QCOMPARE(storedPicture(*m_dm).pixel(0, 5), qRgb(255, 0, 0)); // the rim, bottom-left
+    QCOMPARE(storedPicture(*m_dm).pixel(3, 3), qRgb(200, 200, 200));
+}
+
+// Not a check: writes a picture of the window with a loaded package when
+// KEYFOLIO_SCREENSHOT names a file.
+void DefineFormTest::screenshot()
+{
+    const QString out = qEnvironmentVariable("KEYFOLIO_SCREENSHOT");
+    if (out.isEmpty())
+        QSKIP("set KEYFOLIO_SCREENSHOT to a .png path to take the picture");
+    const char *rows[] = {"1234567890-=", "QWERTYUIOP[]", "ASDFGHJKL;'", "ZXCVBNM,./"};
+    const QRgb faces[] = {qRgb(230, 230, 225), qRgb(210, 225, 245), qRgb(225, 245, 210), qRgb(245, 225, 210)};
+    int value = 1;
+    for (int r = 0; r < 4; ++r) {
+        for (int i = 0; rows[r][i]; ++i, ++value) {
+            const QString label(QChar::fromLatin1(rows[r][i]));
+            const int w = 36, h = 34;
+            addKey(*m_dm, std::string("Key ") + rows[r][i], value, keyPicture(w, h, faces[r], label), w, h);
+            m_dm->MainTbl.Edit(); // the row just added
+            m_dm->MainTbl.FieldByName("X").SetAsInteger(10 + r * 12 + i * 40);
+            m_dm->MainTbl.FieldByName("Y").SetAsInteger(10 + r * 40);
+            const int32_t fingers[] = {0, 1, 2, 3, 3, 6, 6, 7, 8, 9};
+            m_dm->MainTbl.FieldByName("Finger").SetAsInteger(fingers[std::min(i, 9)]);
+            m_dm->MainTbl.Post();
+            addChar(*m_dm, std::string("small ") + char(std::tolower(rows[r][i])), std::tolower(rows[r][i]), value);
+            addChar(*m_dm, std::string("capital ") + rows[r][i], rows[r][i], value);
+        }
+    }
+    addKey(*m_dm, "Space", value, keyPicture(200, 34, qRgb(230, 230, 225)), 200, 34, 3);
+    m_dm->bkcolor = 0x604020;
+    m_dm->Author = "Keyfolio team";
+    m_dm->misc = "A sample layout";
+    const QString file = savePackage("sample.vkt");
+    m_dm = std::make_unique<TDataMod>();
+
+    TDefineFm *form = open();
+    form->parentWidget()->resize(form->parentWidget()->sizeHint());
+    m_dialogs->answerFile(file);
+    form->LoadBnClick();
+    QVERIFY(m_dm->MainTbl.RecordCount() >= 40);
+    form->DBGrid->resizeRowsToContents();
+    m_dm->MainTbl.SetRecNo(5);
+    m_dm->Ctbl.SetRecNo(3);
+    QCoreApplication::processEvents();
+    QVERIFY(form->grab().save(out));
+    // The key pictures in their column.
+    form->DBGrid->scrollTo(form->DBGrid->model()->index(4, 10));
+    QCoreApplication::processEvents();
+    QString second = out;
+    second.replace(QStringLiteral(".png"), QStringLiteral("-glyphs.png"));
+    QVERIFY(form->grab().save(second));
+}
+
+QTEST_MAIN(DefineFormTest)
+#include "DefineForm_test.moc"

@@ -1,0 +1,609 @@
+// The dictionary window inside the main frame, driven by its shortcuts,
+// buttons, menus and grid, with every question answered by the scripted
+// dialog service.
+
+// First: the word splitter has a member named like a Qt macro.
+#include "wordlist/DicBuilder.h"
+
+#include "app/AppException.h"
+#include "app/Application.h"
+#include "app/ComFormFactory.h"
+#include "app/MainForm.h"
+#include "common/CodePage.h"
+#include "common/ScriptedDialogs.h"
+#include "common/TextFile.h"
+#include "dbctrls/DBGrid.h"
+#include "model/RecordTable.h"
+#include "wordlist/DicForm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace kf;
+using Kind = ScriptedDialogs::Kind;
+
+class DicFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void opensEmptyWithItsControls();
+    void menusHoldTheirItemsAndShortcuts();
+    void shortcutsActWithoutOpeningAMenu_data();
+    void shortcutsActWithoutOpeningAMenu();
+    void scanAsksThenCountsAndShowsTheCounters();
+    void scanAnsweredNoOrCancelledChangesNothing();
+    void failedScanKeepsWhatWasCountedAndReports();
+    void clearAsksAndKeepsTheTime();
+    void cancelledFilterInputsListEveryRow_data();
+    void cancelledFilterInputsListEveryRow();
+    void filterAnswersAndListAll();
+    void nonIntegerAnswerIsReportedAndFilterStaysOn();
+    void sortByLenKeepsTheRowOtherSortsGoToTheFirst();
+    void lengthFilterUsesTheOldLenAfterAnEditInTheGrid();
+    void deleteSelectedRowsPickedWithCtrlAndShift();
+    void deleteWordsWithDigits();
+    void saveWritesTheListedWords();
+    void closingAsks_data();
+    void closingAsks();
+    void closingTheMainWindowAsksNothing();
+
+private:
+    ScriptedDialogs &dialogs() { return *m_dialogs; }
+    TDicFm *form() const { return m_form; }
+    TRecordTable &table() const { return m_form->Builder().WordListDS(); }
+    QString writeFile(const QString &name, const std::string &bytes) const;
+    // Scans the files through Ctrl+W, answering Yes to the question.
+    void scan(const QStringList &files);
+    void press(const QKeySequence &key);
+    void clickCell(int row, int column, Qt::KeyboardModifiers mods = Qt::NoModifier);
+    // The words of the listed rows in grid order.
+    QStringList listed() const;
+    QString currentWord() const { return QString::fromStdString(table().FieldByName("Word").AsString()); }
+    static void click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    std::unique_ptr<TMainFm> m_main;
+    TDicFm *m_form = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr; // owned by the dialog service
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QString DicFormTest::writeFile(const QString &name, const std::string &bytes) const
+{
+    const QString p = m_dir->filePath(name);
+    writeFileBytes(QFile::encodeName(p).toStdString(), bytes);
+    return p;
+}
+
+void DicFormTest::press(const QKeySequence &key)
+{
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus && (focus == form() || form()->isAncestorOf(focus)));
+    QTest::keySequence(focus, key);
+}
+
+void DicFormTest::scan(const QStringList &files)
+{
+    dialogs().answerFiles(files);
+    dialogs().answerYes();
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+}
+
+void DicFormTest::clickCell(int row, int column, Qt::KeyboardModifiers mods)
+{
+    TDBGrid *g = form()->WordGrid;
+    const QModelIndex index = g->model()->index(row, column);
+    g->scrollTo(index);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, mods, g->visualRect(index).center());
+}
+
+QStringList DicFormTest::listed() const
+{
+    QStringList words;
+    const QAbstractItemModel *m = form()->WordGrid->model();
+    for (int row = 0; row < m->rowCount(); ++row)
+        words << m->index(row, 0).data().toString();
+    return words;
+}
+
+void DicFormTest::init()
+{
+    unsetenv("KEYFOLIO_CODEPAGE");
+    CodePage::reload();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    auto d = std::make_unique<ScriptedDialogs>();
+    m_dialogs = d.get();
+    SetDialogs(std::move(d));
+    m_main = std::make_unique<TMainFm>();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    m_main->A_Dictionary->trigger();
+    m_form = m_main->Factory().FindForm<TDicFm>();
+    QVERIFY(m_form);
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    m_form->WordGrid->setFocus();
+    QVERIFY(m_form->WordGrid->hasFocus());
+}
+
+void DicFormTest::cleanup()
+{
+    m_main.reset(); // the frame takes the window with it, asking nothing
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_form = nullptr;
+    SetDialogs(nullptr);
+    m_dialogs = nullptr;
+    m_dir.reset();
+}
+
+void DicFormTest::opensEmptyWithItsControls()
+{
+    TDicFm *f = form();
+    QCOMPARE(f->windowTitle(), QStringLiteral("Make Dictionary"));
+    QCOMPARE(f->size(), QSize(548, 438));
+    QCOMPARE(f->minimumSize(), f->maximumSize());
+    QCOMPARE(f->Edit1->text(), QStringLiteral("?!|<>"));
+    QVERIFY(!f->CaseEd->isChecked());
+    QCOMPARE(f->CaseEd->text(), QStringLiteral("Case sensiti&ve"));
+    QCOMPARE(f->Label5->text(), QStringLiteral(",. ;/\\:'\"`[](){}"));
+    for (QLabel *counter : {f->TimeLb, f->CountLb, f->TotalLb})
+        QCOMPARE(counter->text(), QStringLiteral("0"));
+    QCOMPARE(f->Label1->text(), QStringLiteral("Time (msec):"));
+    QCOMPARE(f->Label3->text(), QStringLiteral("Word count:"));
+    QCOMPARE(f->Label7->text(), QStringLiteral("Words scanned:"));
+    QCOMPARE(f->MakeListBn->text(), QStringLiteral("Make &wordlist ..."));
+    QCOMPARE(f->MakeListBn->toolTip(), QStringLiteral("Scan multiple files to create a wordlist"));
+    QCOMPARE(f->SortFreBn->text(), QStringLiteral("Sort by &frequency"));
+    QCOMPARE(f->SortAlbn->text(), QStringLiteral("Sort by &alpha"));
+    QCOMPARE(f->Button1->text(), QStringLiteral("Sort by &length"));
+    QCOMPARE(f->Deletebn->text(), QStringLiteral("Delete &selected"));
+    QCOMPARE(f->Deletebn->toolTip(),
+             QStringLiteral("Use Ctrl key and mouse clicks to select multiple lines, then press this button"));
+
+    const QAbstractItemModel *m = f->WordGrid->model();
+    QCOMPARE(m->columnCount(), 2);
+    QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Word"));
+    QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Count"));
+    QCOMPARE(m->rowCount(), 0);
+    QCOMPARE(table().IndexName(), std::string("WordIndex"));
+    QVERIFY(!table().Filtered());
+    QVERIFY(!table().LogChanges());
+
+    // Focus order: the five buttons, the delimiters, the check box, the grid.
+    QWidget *w = f->MakeListBn;
+    QStringList order;
+    for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible())
+            w = w->nextInFocusChain();
+        order << w->objectName();
+    }
+    QCOMPARE(order, (QStringList{"MakeListBn", "SortFreBn", "SortAlbn", "Button1", "Deletebn", "Edit1", "CaseEd",
+                                 "WordGrid"}));
+}
+
+void DicFormTest::menusHoldTheirItemsAndShortcuts()
+{
+    QStringList seen;
+    for (QAction *menu : form()->MainMenu1->actions()) {
+        QStringList items;
+        for (QAction *a : menu->menu()->actions())
+            items << (a->isSeparator() ? QStringLiteral("-")
+                                       : a->text() + (a->shortcut().isEmpty() ? QString()
+                                                                               : QLatin1Char(' ') + a->shortcut().toString()));
+        seen << menu->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    QCOMPARE(seen, (QStringList{
+                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, -, &Exit",
+                       "&Delete: Delete words with &digits, Delete &selected, &Clear wordlist",
+                       "&Sort: Sort by &frequency F5, Sort by &alpha F6, Sort by &length F7",
+                       "&Filter: List &all F9, Filter words with min and max &lengths F11, "
+                       "Filter words with min and max &frequencies F10",
+                   }));
+}
+
+void DicFormTest::shortcutsActWithoutOpeningAMenu_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("effect");
+
+    QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W) << "open dialog";
+    QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "save dialog";
+    QTest::newRow("F5") << QKeySequence(Qt::Key_F5) << "frequency order";
+    QTest::newRow("F6") << QKeySequence(Qt::Key_F6) << "alpha order";
+    QTest::newRow("F7") << QKeySequence(Qt::Key_F7) << "length order";
+    QTest::newRow("F9") << QKeySequence(Qt::Key_F9) << "list all";
+    QTest::newRow("F10") << QKeySequence(Qt::Key_F10) << "frequency filter";
+    QTest::newRow("F11") << QKeySequence(Qt::Key_F11) << "length filter";
+}
+
+void DicFormTest::shortcutsActWithoutOpeningAMenu()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, effect);
+    scan({writeFile(QStringLiteral("a.txt"), "bb a bb ccc\r\n")});
+    QCOMPARE(listed(), (QStringList{"a", "bb", "ccc"}));
+    table().SetFilter("Len>=9");
+    table().SetFiltered(true);
+    QCOMPARE(listed(), QStringList());
+    table().SetFiltered(false);
+    dialogs().clear();
+
+    form()->WordGrid->setFocus();
+    press(key);
+    QVERIFY(!QApplication::activePopupWidget());
+
+    if (effect == QLatin1String("open dialog")) {
+        QCOMPARE(dialogs().count(Kind::OpenFiles), 1);
+        const ScriptedDialogs::Asked &asked = dialogs().last(Kind::OpenFiles);
+        QCOMPARE(asked.request.title, QStringLiteral("Select multiple files to scan"));
+        QCOMPARE(asked.request.filter, QStringLiteral("Text (*.txt)|*.txt"));
+        QVERIFY(asked.request.multiple);
+    } else if (effect == QLatin1String("save dialog")) {
+        QCOMPARE(dialogs().count(Kind::SaveFile), 1);
+    } else if (effect == QLatin1String("frequency order")) {
+        QCOMPARE(listed(), (QStringList{"bb", "a", "ccc"}));
+    } else if (effect == QLatin1String("alpha order")) {
+        QCOMPARE(table().IndexFieldNames(), std::string("Word"));
+        QCOMPARE(listed(), (QStringList{"a", "bb", "ccc"}));
+    } else if (effect == QLatin1String("length order")) {
+        QCOMPARE(table().IndexFieldNames(), std::string("len;word"));
+    } else if (effect == QLatin1String("list all")) {
+        table().SetFiltered(true);
+        QTest::keySequence(form()->WordGrid, key);
+        QVERIFY(!table().Filtered());
+        QCOMPARE(listed().size(), 3);
+    } else {
+        QCOMPARE(dialogs().count(Kind::Input), 2);
+        QCOMPARE(dialogs().last(Kind::Input).caption,
+                 effect == QLatin1String("length filter") ? QStringLiteral("Word length")
+                                                          : QStringLiteral("Word frequency"));
+    }
+}
+
+void DicFormTest::scanAsksThenCountsAndShowsTheCounters()
+{
+    const QString one = writeFile(QStringLiteral("one.txt"), "The cat saw the CAT.\r\n");
+    const QString two = writeFile(QStringLiteral("two.txt"), "why? why! don't well-known\r\n");
+    scan({one, two});
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Ready to process?"));
+    QCOMPARE(listed(), (QStringList{"cat", "don", "saw", "t", "the", "well-known", "why"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("7"));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("10"));
+    bool ok = false;
+    form()->TimeLb->text().toUInt(&ok);
+    QVERIFY(ok);
+    QVERIFY(!QApplication::overrideCursor());
+
+    // A second, case-sensitive scan with no additional delimiters adds to the list.
+    click(form()->CaseEd);
+    form()->Edit1->clear();
+    dialogs().answerFiles({one, two});
+    dialogs().answerYes();
+    click(form()->MakeListBn);
+    QStringList words = listed();
+    words.sort();
+    QCOMPARE(words, (QStringList{"CAT", "The", "cat", "don", "saw", "t", "the", "well-known", "why", "why!",
+                                 "why?"}));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("20"));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("11"));
+    QVERIFY(table().Locate("Word", {TValue(std::string("cat"))}));
+    QCOMPARE(table().FieldByName("Count").AsInteger(), 3);
+}
+
+void DicFormTest::scanAnsweredNoOrCancelledChangesNothing()
+{
+    const QString one = writeFile(QStringLiteral("one.txt"), "alpha beta\r\n");
+    dialogs().answerCancel(); // no files chosen
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QCOMPARE(dialogs().count(Kind::Confirm), 0);
+    dialogs().answerFiles({one});
+    dialogs().answerNo();
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QCOMPARE(dialogs().count(Kind::Confirm), 1);
+    QCOMPARE(listed(), QStringList());
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("0"));
+}
+
+void DicFormTest::failedScanKeepsWhatWasCountedAndReports()
+{
+    const QString one = writeFile(QStringLiteral("one.txt"), "alpha beta alpha\r\n");
+    scan({one, m_dir->filePath(QStringLiteral("missing.txt"))});
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    const QString report = dialogs().last(Kind::Message).text;
+    QVERIFY2(report.startsWith(QStringLiteral("AppException: TDicFm~EFOpenError--")), qPrintable(report));
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(listed(), (QStringList{"alpha", "beta"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("2"));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("3"));
+}
+
+void DicFormTest::clearAsksAndKeepsTheTime()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "one two three\r\n")});
+    form()->TimeLb->setText(QStringLiteral("17")); // as after a longer scan
+
+    dialogs().answerNo();
+    form()->A_ClearWordlist->trigger();
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Are you sure to clear the wordlist?"));
+    QCOMPARE(listed().size(), 3);
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("3"));
+
+    dialogs().answerYes();
+    form()->A_ClearWordlist->trigger();
+    QCOMPARE(listed(), QStringList());
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("0"));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("0"));
+    QCOMPARE(form()->TimeLb->text(), QStringLiteral("17"));
+    QCOMPARE(form()->Builder().WordsScanned(), 0u);
+}
+
+void DicFormTest::cancelledFilterInputsListEveryRow_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("expression");
+    QTest::newRow("lengths") << QKeySequence(Qt::Key_F11) << "Word length" << "Len>=0 AND Len<=100000000";
+    QTest::newRow("frequencies") << QKeySequence(Qt::Key_F10) << "Word frequency"
+                                 << "Count>=0 AND Count<=100000000";
+}
+
+void DicFormTest::cancelledFilterInputsListEveryRow()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, caption);
+    QFETCH(QString, expression);
+    scan({writeFile(QStringLiteral("a.txt"), "a bb ccc dddd a\r\n")});
+    // A narrower filter first, then both boxes cancelled.
+    dialogs().answerText(QStringLiteral("2"));
+    dialogs().answerText(QStringLiteral("2"));
+    press(QKeySequence(Qt::Key_F11));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("1"));
+    dialogs().clear();
+
+    press(key);
+    QCOMPARE(dialogs().count(Kind::Input), 2);
+    const std::vector<ScriptedDialogs::Asked> &asked = dialogs().asked();
+    QCOMPARE(asked[0].caption, caption);
+    QCOMPARE(asked[0].text, QStringLiteral("Min:"));
+    QCOMPARE(asked[1].caption, caption);
+    QCOMPARE(asked[1].text, QStringLiteral("Max:"));
+    QCOMPARE(QString::fromStdString(table().Filter()), expression);
+    QVERIFY(table().Filtered());
+    QCOMPARE(listed().size(), 4);
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("4"));
+}
+
+void DicFormTest::filterAnswersAndListAll()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "a bb ccc dddd eeeee ffffff bb\r\n")});
+    dialogs().answerText(QStringLiteral("3"));
+    dialogs().answerText(QStringLiteral(" 5"));
+    press(QKeySequence(Qt::Key_F11));
+    QCOMPARE(listed(), (QStringList{"ccc", "dddd", "eeeee"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("3"));
+
+    dialogs().answerText(QStringLiteral("2"));
+    dialogs().answerText(QStringLiteral("2"));
+    press(QKeySequence(Qt::Key_F10));
+    QCOMPARE(listed(), (QStringList{"bb"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("1"));
+
+    form()->A_ListAll->trigger();
+    QCOMPARE(listed().size(), 6);
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("6"));
+    QCOMPARE(table().Filter(), std::string("Count>=2 AND Count<=2")); // kept for the next F10/F11
+}
+
+void DicFormTest::nonIntegerAnswerIsReportedAndFilterStaysOn()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "a bb ccc dddd\r\n")});
+    dialogs().answerText(QStringLiteral("3"));
+    dialogs().answerText(QStringLiteral("3"));
+    press(QKeySequence(Qt::Key_F11));
+    press(QKeySequence(Qt::Key_F9));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("4"));
+
+    dialogs().answerText(QStringLiteral("1"));
+    dialogs().answerText(QStringLiteral("abc"));
+    press(QKeySequence(Qt::Key_F10));
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    QCOMPARE(dialogs().last(Kind::Message).text,
+             QStringLiteral("AppException: TDicFm~EConvertError--'abc' is not a valid integer value"));
+    // The filter went on at once, with the expression set before.
+    QVERIFY(table().Filtered());
+    QCOMPARE(table().Filter(), std::string("Len>=3 AND Len<=3"));
+    QCOMPARE(listed(), QStringList{"ccc"});
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("1"));
+}
+
+void DicFormTest::sortByLenKeepsTheRowOtherSortsGoToTheFirst()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "pear fig apple fig kiwi\r\n")});
+    QCOMPARE(listed(), (QStringList{"apple", "fig", "kiwi", "pear"}));
+
+    struct Step {
+        QKeySequence key;
+        QStringList order;
+        QString current; // empty: the first listed row
+    };
+    const Step steps[] = {
+        {QKeySequence(Qt::Key_F7), {"fig", "kiwi", "pear", "apple"}, QStringLiteral("kiwi")},
+        {QKeySequence(Qt::Key_F5), {"fig", "apple", "kiwi", "pear"}, QString()},
+        {QKeySequence(Qt::Key_F6), {"apple", "fig", "kiwi", "pear"}, QString()},
+    };
+    for (const Step &s : steps) {
+        clickCell(2, 0);
+        QCOMPARE(currentWord(), listed().at(2));
+        const QString before = currentWord();
+        press(s.key);
+        QCOMPARE(listed(), s.order);
+        const QString expected = s.current.isEmpty() ? s.order.first() : before;
+        QCOMPARE(currentWord(), expected);
+        QCOMPARE(form()->WordGrid->currentIndex().row(), int(s.order.indexOf(expected)));
+    }
+}
+
+void DicFormTest::lengthFilterUsesTheOldLenAfterAnEditInTheGrid()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "cat dog\r\n")});
+    clickCell(0, 0);
+    QCOMPARE(currentWord(), QStringLiteral("cat"));
+    TDBGrid *g = form()->WordGrid;
+    QTest::keyClicks(g, QStringLiteral("e"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("lephant"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QTest::keyClick(g, Qt::Key_Down); // moving off the row posts it
+    QVERIFY(table().Locate("Word", {TValue(std::string("elephant"))}));
+    QCOMPARE(table().FieldByName("Len").AsInteger(), 3);
+
+    dialogs().answerText(QStringLiteral("3"));
+    dialogs().answerText(QStringLiteral("3"));
+    press(QKeySequence(Qt::Key_F11));
+    QCOMPARE(listed(), (QStringList{"dog", "elephant"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("2"));
+}
+
+void DicFormTest::deleteSelectedRowsPickedWithCtrlAndShift()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "a b c d e f\r\n")});
+    clickCell(1, 0);
+    clickCell(3, 0, Qt::ControlModifier);
+    clickCell(0, 0); // a plain click drops the selection
+    QVERIFY(form()->WordGrid->SelectedBookmarks().empty());
+
+    clickCell(1, 0, Qt::ControlModifier);
+    clickCell(3, 0, Qt::ControlModifier);
+    clickCell(5, 0, Qt::ShiftModifier);
+    QCOMPARE(form()->WordGrid->SelectedBookmarks().size(), size_t(4));
+
+    dialogs().answerNo();
+    click(form()->Deletebn);
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Are you sure to delete selected records?"));
+    QCOMPARE(listed().size(), 6);
+
+    dialogs().answerYes();
+    click(form()->Deletebn);
+    QCOMPARE(listed(), (QStringList{"a", "c"}));
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("2"));
+    QVERIFY(form()->WordGrid->SelectedBookmarks().empty());
+}
+
+void DicFormTest::deleteWordsWithDigits()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "abc1 2006 abc x9y zz\r\n")});
+    dialogs().answerText(QStringLiteral("3"));
+    dialogs().answerText(QStringLiteral("4"));
+    press(QKeySequence(Qt::Key_F11)); // lists 2006, abc, abc1, x9y
+    clickCell(0, 0, Qt::ControlModifier);
+
+    dialogs().answerYes();
+    form()->A_KickoutDigits->trigger();
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Are you sure to delete words with digits?"));
+    QCOMPARE(listed(), QStringList{"abc"});
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("1"));
+    QVERIFY(form()->WordGrid->SelectedBookmarks().empty());
+    press(QKeySequence(Qt::Key_F9));
+    QCOMPARE(listed(), (QStringList{"abc", "zz"}));
+}
+
+void DicFormTest::saveWritesTheListedWords()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "b a c a\r\n")});
+    press(QKeySequence(Qt::Key_F5));
+    const QString out = m_dir->filePath(QStringLiteral("dic.txt"));
+    dialogs().answerFile(out);
+    press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    const FileRequest &asked = dialogs().last(Kind::SaveFile).request;
+    QCOMPARE(asked.filter, QStringLiteral("Text (*.txt)|*.txt"));
+    QCOMPARE(asked.defaultExt, QStringLiteral("txt"));
+    QVERIFY(asked.overwritePrompt);
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("a\r\nb\r\nc\r\n"));
+
+    // A cancelled save writes nothing.
+    writeFile(QStringLiteral("dic.txt"), "kept");
+    press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("kept"));
+}
+
+void DicFormTest::closingAsks_data()
+{
+    QTest::addColumn<bool>("viaExit");
+    QTest::addColumn<bool>("scanFirst");
+    QTest::newRow("Exit, nothing scanned") << true << false;
+    QTest::newRow("close box, nothing scanned") << false << false;
+    QTest::newRow("Exit, after a scan") << true << true;
+    QTest::newRow("close box, after a scan") << false << true;
+}
+
+void DicFormTest::closingAsks()
+{
+    QFETCH(bool, viaExit);
+    QFETCH(bool, scanFirst);
+    if (scanFirst)
+        scan({writeFile(QStringLiteral("a.txt"), "one two\r\n")});
+    const int rows = int(listed().size());
+    QPointer<TDicFm> guard(form());
+    QMdiSubWindow *frame = TWinFormFactory::FrameOf(form());
+    QVERIFY(frame);
+    auto closeIt = [&] {
+        if (viaExit)
+            form()->Exit1->trigger();
+        else
+            frame->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+
+    dialogs().answerNo();
+    closeIt();
+    QCOMPARE(dialogs().last(Kind::Confirm).text,
+             QStringLiteral("If you close this window without saving, the result will be lost. Continue to close?"));
+    QVERIFY(!guard.isNull());
+    QVERIFY(frame->isVisible());
+    QCOMPARE(int(listed().size()), rows);
+    QCOMPARE(m_main->Factory().FindForm<TDicFm>(), form());
+
+    dialogs().answerYes();
+    closeIt();
+    QVERIFY(guard.isNull());
+    QVERIFY(!m_main->Factory().FindForm<TDicFm>());
+    m_form = nullptr;
+}
+
+void DicFormTest::closingTheMainWindowAsksNothing()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "one two\r\n")});
+    dialogs().clear();
+    QPointer<TDicFm> guard(form());
+    QVERIFY(m_main->close());
+    m_main.reset();
+    QVERIFY(guard.isNull());
+    QVERIFY(dialogs().asked().empty());
+    m_form = nullptr;
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.setApplicationName(ApplicationTitle());
+    DicFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DicForm_test.moc"
