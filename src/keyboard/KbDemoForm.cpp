@@ -7,6 +7,8 @@
 #include "keyboard/RtfWriter.h"
 #include "model/MainData.h"
 
+#include "keyboard/ButtonType.h"
+
 #include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -139,6 +141,10 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     setObjectName(QStringLiteral("KbDemoFm"));
     setWindowTitle(QStringLiteral("Keyboard layout"));
     setClientSize(691, 525);
+    // The window's own font is a small sans-serif (8 points) so the captions fit.
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
 
     DemoEd = new QTextEdit(this);
     DemoEd->setObjectName(QStringLiteral("DemoEd"));
@@ -174,7 +180,7 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
     Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(420, 74);
+    Label1->move(418, 74);
     Label1->adjustSize();
     GridXEd = new TGridSpinEdit(this);
     GridXEd->setObjectName(QStringLiteral("GridXEd"));
@@ -197,6 +203,10 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     KeyGrid = makeCharGrid(this, QStringLiteral("KeyGrid"), 20, 20, 16);
     KeyGrid->setGeometry(662, 1, 24, 356);
     KeyGrid->setEnabled(false);
+    // It only shows: keep its characters as readable as the other grid's.
+    QPalette keyPalette = KeyGrid->palette();
+    keyPalette.setColor(QPalette::Disabled, QPalette::Text, keyPalette.color(QPalette::Active, QPalette::Text));
+    KeyGrid->setPalette(keyPalette);
     KeyGrid->setAccessibleName(QStringLiteral("Characters of the key"));
     m_keyModel = new TCharCellModel(1, 16, [this](int, int r) { return KeyGridCell(r); }, this);
     KeyGrid->setModel(m_keyModel);
@@ -372,8 +382,14 @@ void TKbDemoFm::KeyClicked(ButtonType *Sender)
     DataMod->CtblD.SetFilter("KeyNo=" + value); // "KeyNo=" alone is refused by the parser
     DataMod->CtblD.SetFiltered(true);
     RepaintKeyGrid();
-    if (ButtonDownCheckbox->isChecked() && Sender)
+    if (ButtonDownCheckbox->isChecked() && Sender) {
+        // A key its group has put up keeps its pressed picture; give the key
+        // marked before its released picture back, so one key looks marked.
+        if (m_markedKey && m_markedKey != Sender && !m_markedKey->down())
+            m_markedKey->SetPressed(false);
         Sender->SetPressed(true);
+        m_markedKey = Sender;
+    }
 }
 
 void TKbDemoFm::Button4Click()

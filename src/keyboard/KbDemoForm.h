@@ -5,6 +5,7 @@
 
 #include "app/ChildForm.h"
 
+#include <QPointer>
 #include <QSpinBox>
 
 class QCheckBox;
@@ -80,6 +81,7 @@ public:
 
 private:
     TCharCellModel *m_charModel;
+    QPointer<ButtonType> m_markedKey; // the key marked by "Selected button down"
     TCharCellModel *m_keyModel;
 };
 

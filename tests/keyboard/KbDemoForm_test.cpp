@@ -387,6 +387,9 @@ private slots:
         QTest::mouseClick(j, Qt::LeftButton);
         QVERIFY(j->down());
         QVERIFY(!k->down());
+        // Only the marked key shows its pressed picture.
+        QCOMPARE(k->glyph(), k->UpGlyph);
+        QCOMPARE(j->glyph(), j->DownGlyph);
     }
 
     void gridSpinEditTypedValues()
@@ -404,6 +407,22 @@ private slots:
         form->GridYEd->setValue(0);
         QTest::keyClick(form->GridYEd, Qt::Key_Down);
         QCOMPARE(form->GridYEd->value(), 0);
+    }
+
+    // With KEYFOLIO_SCREENSHOT_DIR set, saves a picture of the window with the
+    // sample keyboard built, a key pressed and a word typed.
+    void screenshot()
+    {
+        const QByteArray dir = qgetenv("KEYFOLIO_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("KEYFOLIO_SCREENSHOT_DIR is not set");
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->ButtonDownCheckbox->setChecked(true);
+        for (const char *k : {"L Shift", "K", "E", "Y", "F", "O", "L", "I", "O"})
+            QTest::mouseClick(key(k), Qt::LeftButton);
+        form->CharGridSelectCell(3, 0);
+        QVERIFY(form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/layout-window.png")));
     }
 
     void saveTextWritesRtf()
