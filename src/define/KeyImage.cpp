@@ -2,6 +2,7 @@
 #include "common/ColorValue.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
+#include "common/Translation.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -79,11 +80,11 @@ std::string_view GlyphBitmapBytes(std::string_view glyph)
 QImage BitmapFromBytes(std::string_view bytes)
 {
     if (!looksLikeBmp(bytes))
-        throw EInvalidGraphic(kNotBitmap);
+        throw EInvalidGraphic(Translate(kNotBitmap));
     QImage image;
     const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     if (!image.loadFromData(data, "BMP") || image.isNull())
-        throw EInvalidGraphic(kNotBitmap);
+        throw EInvalidGraphic(Translate(kNotBitmap));
     return image;
 }
 
@@ -123,7 +124,7 @@ std::string ImageToBmp(const QImage &image)
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
     if (!toWrite.save(&buffer, "BMP"))
-        throw EInvalidGraphic(kNotBitmap);
+        throw EInvalidGraphic(Translate(kNotBitmap));
     return std::string(out.constData(), size_t(out.size()));
 }
 

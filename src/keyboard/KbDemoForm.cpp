@@ -1,12 +1,421 @@
 #include "keyboard/KbDemoForm.h"
+#include "common/CodePage.h"
+#include "common/Dialogs.h"
+#include "common/TextFile.h"
+#include "keyboard/DragDropForm.h"
+#include "keyboard/KbDragForm.h"
+#include "keyboard/RtfWriter.h"
+#include "model/MainData.h"
+
+#include "keyboard/ButtonType.h"
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextEdit>
 
 namespace kf {
+
+// The cells of a character grid: a function gives each cell's text when the
+// cell is drawn, so the grid always shows the table as it is now.
+class TCharCellModel : public QAbstractTableModel {
+public:
+    using TCellText = std::function<QString(int column, int row)>;
+    TCharCellModel(int columns, int rows, TCellText text, QObject *parent)
+        : QAbstractTableModel(parent), m_columns(columns), m_rows(rows), m_text(std::move(text))
+    {
+    }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : m_rows; }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_columns;
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid())
+            return QVariant();
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return m_text(index.column(), index.row());
+        if (role == Qt::TextAlignmentRole)
+            return QVariant(Qt::AlignLeft | Qt::AlignTop);
+        return QVariant();
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+    void Repaint()
+    {
+        if (m_rows > 0 && m_columns > 0)
+            emit dataChanged(index(0, 0), index(m_rows - 1, m_columns - 1), {Qt::DisplayRole});
+    }
+
+private:
+    int m_columns;
+    int m_rows;
+    TCellText m_text;
+};
+
+namespace {
+
+QTableView *makeCharGrid(QWidget *parent, const QString &name, int cellW, int cellH, int pixelSize)
+{
+    auto *grid = new QTableView(parent);
+    grid->setObjectName(name);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setMinimumSectionSize(1);
+    grid->verticalHeader()->setMinimumSectionSize(1);
+    grid->horizontalHeader()->setDefaultSectionSize(cellW);
+    grid->verticalHeader()->setDefaultSectionSize(cellH);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setShowGrid(true);
+    grid->setWordWrap(false);
+    grid->setTextElideMode(Qt::ElideNone);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(pixelSize);
+    grid->setFont(font);
+    grid->setStyleSheet(QStringLiteral("QTableView::item { padding-left: 1px; padding-top: 1px; }"));
+    return grid;
+}
+
+QString codeText(const TValue &code)
+{
+    const uint8_t b = TDataMod::CodeByte(code.IsNull() ? 0 : code.integer());
+    return QString(QChar(CodePage::current().toUnicode(b)));
+}
+
+} // namespace
+
+// ---- TGridSpinEdit ------------------------------------------------------------
+
+TGridSpinEdit::TGridSpinEdit(QWidget *parent) : QSpinBox(parent)
+{
+    // Typed values may leave the range until the focus goes.
+    setRange(-999999, 999999);
+    setValue(0);
+    setAccelerated(false);
+}
+
+void TGridSpinEdit::stepBy(int steps)
+{
+    setValue(std::clamp(value() + steps, MinValue, MaxValue));
+    selectAll();
+}
+
+QAbstractSpinBox::StepEnabled TGridSpinEdit::stepEnabled() const
+{
+    StepEnabled e = StepNone;
+    if (value() < MaxValue)
+        e |= StepUpEnabled;
+    if (value() > MinValue)
+        e |= StepDownEnabled;
+    return e;
+}
+
+void TGridSpinEdit::focusOutEvent(QFocusEvent *event)
+{
+    QSpinBox::focusOutEvent(event);
+    bool ok = false;
+    const int typed = lineEdit()->text().trimmed().toInt(&ok);
+    const int v = ok ? typed : MinValue;
+    if (!ok || v < MinValue || v > MaxValue)
+        setValue(std::clamp(v, MinValue, MaxValue));
+}
+
+// ---- TKbDemoFm ----------------------------------------------------------------
 
 TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 {
     setObjectName(QStringLiteral("KbDemoFm"));
     setWindowTitle(QStringLiteral("Keyboard layout"));
     setClientSize(691, 525);
+    // The window's own font is a small sans-serif (8 points) so the captions fit.
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    DemoEd = new QTextEdit(this);
+    DemoEd->setObjectName(QStringLiteral("DemoEd"));
+    DemoEd->setGeometry(4, 2, 653, 61);
+    DemoEd->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DemoEd->setAcceptRichText(true);
+    QFont demoFont(QStringLiteral("Courier New"));
+    demoFont.setStyleHint(QFont::Monospace);
+    demoFont.setPixelSize(16);
+    DemoEd->setFont(demoFont);
+    DemoEd->document()->setDefaultFont(demoFont);
+    DemoEd->setAccessibleName(QStringLiteral("Demo text"));
+
+    Button3 = new QPushButton(QStringLiteral("Save text"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setGeometry(8, 70, 89, 25);
+    Button2 = new QPushButton(QStringLiteral("Refresh buttons"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(104, 70, 89, 25);
+
+    DemoLabel = new QLabel(this);
+    DemoLabel->setObjectName(QStringLiteral("DemoLabel"));
+    DemoLabel->setGeometry(307, 74, 90, 17);
+    DemoLabel->setAutoFillBackground(true);
+    QPalette aqua = DemoLabel->palette();
+    aqua.setColor(QPalette::Window, QColor(0, 255, 255));
+    aqua.setColor(QPalette::WindowText, Qt::black);
+    DemoLabel->setPalette(aqua);
+    QFont labelFont = DemoLabel->font();
+    labelFont.setPixelSize(13);
+    DemoLabel->setFont(labelFont);
+    DemoLabel->setAccessibleName(QStringLiteral("Keyboard status"));
+
+    Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(418, 74);
+    Label1->adjustSize();
+    GridXEd = new TGridSpinEdit(this);
+    GridXEd->setObjectName(QStringLiteral("GridXEd"));
+    GridXEd->setGeometry(476, 70, 49, 22);
+    GridXEd->setAccessibleName(QStringLiteral("Grid size X"));
+    Label1->setBuddy(GridXEd);
+    Label2 = new QLabel(QStringLiteral("Grid size Y:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(532, 74);
+    Label2->adjustSize();
+    GridYEd = new TGridSpinEdit(this);
+    GridYEd->setObjectName(QStringLiteral("GridYEd"));
+    GridYEd->setGeometry(588, 70, 49, 22);
+    GridYEd->setAccessibleName(QStringLiteral("Grid size Y"));
+    Label2->setBuddy(GridYEd);
+
+    DragDropFrame = new TDragDropFm(this);
+    DragDropFrame->move(4, 101);
+
+    KeyGrid = makeCharGrid(this, QStringLiteral("KeyGrid"), 20, 20, 16);
+    KeyGrid->setGeometry(662, 1, 24, 356);
+    KeyGrid->setEnabled(false);
+    // It only shows: keep its characters as readable as the other grid's.
+    QPalette keyPalette = KeyGrid->palette();
+    keyPalette.setColor(QPalette::Disabled, QPalette::Text, keyPalette.color(QPalette::Active, QPalette::Text));
+    KeyGrid->setPalette(keyPalette);
+    KeyGrid->setAccessibleName(QStringLiteral("Characters of the key"));
+    m_keyModel = new TCharCellModel(1, 16, [this](int, int r) { return KeyGridCell(r); }, this);
+    KeyGrid->setModel(m_keyModel);
+
+    ButtonDownCheckbox = new QCheckBox(QStringLiteral("Selected button down"), this);
+    ButtonDownCheckbox->setObjectName(QStringLiteral("ButtonDownCheckbox"));
+    ButtonDownCheckbox->setGeometry(244, 368, 145, 17);
+
+    Button4 = new QPushButton(QStringLiteral("Add char to key"), this);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button4->setGeometry(400, 364, 89, 25);
+    Button4->setToolTip(QStringLiteral("Add link from selected char to selected key"));
+    Button5 = new QPushButton(QStringLiteral("Break link between char and key"), this);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    Button5->setGeometry(504, 364, 181, 25);
+    Button5->setToolTip(QStringLiteral("Break link between selected char and the key"));
+
+    CharGrid = makeCharGrid(this, QStringLiteral("CharGrid"), 16, 20, 14);
+    CharGrid->setGeometry(2, 392, 685, 130);
+    CharGrid->setAccessibleName(QStringLiteral("Characters"));
+    m_charModel = new TCharCellModel(40, 6, [this](int c, int r) { return CharGridCell(c, r); }, this);
+    CharGrid->setModel(m_charModel);
+
+    setTabOrder(Button2, Button3);
+    setTabOrder(Button3, GridXEd);
+    setTabOrder(GridXEd, GridYEd);
+    setTabOrder(GridYEd, DemoEd);
+    setTabOrder(DemoEd, DragDropFrame);
+    setTabOrder(DragDropFrame, CharGrid);
+    setTabOrder(CharGrid, KeyGrid);
+    setTabOrder(KeyGrid, Button4);
+    setTabOrder(Button4, Button5);
+    setTabOrder(Button5, ButtonDownCheckbox);
+
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(GridXEd, &QSpinBox::textChanged, this, [this] { GridXEdChange(); });
+    connect(GridYEd, &QSpinBox::textChanged, this, [this] { GridYEdChange(); });
+    connect(CharGrid, &QTableView::pressed, this,
+            [this](const QModelIndex &index) { CharGridSelectCell(index.column(), index.row()); });
+    connect(CharGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    CharGridSelectCell(current.column(), current.row());
+            });
+}
+
+TKbDemoFm::~TKbDemoFm()
+{
+    DragDropFrame->DetachDragDrop();
+}
+
+TKbDragFm *TKbDemoFm::KbDragFrame() const
+{
+    return DragDropFrame->KbDragFrame;
+}
+
+void TKbDemoFm::FormCreate()
+{
+    DragDropFrame->AttachDragDrop();
+    // The window's outer width (the client width and the frame) less 42.
+    KbDragFrame()->resize(691 + 8 - 42, 260);
+    KbDragFrame()->OnKeyClick = [this](ButtonType *sender) { KeyClicked(sender); };
+}
+
+QString TKbDemoFm::CharGridCell(int c, int r) const
+{
+    if (!DataMod || !DataMod->CtblF.Active())
+        return QString();
+    TRecordTable &f = DataMod->CtblF;
+    const int n = r * 40 + c + 1;
+    if (n > f.RecordCount())
+        return QString();
+    return codeText(f.FieldValueAt(n - 1, f.FieldByName("Code").Index()));
+}
+
+QString TKbDemoFm::KeyGridCell(int r) const
+{
+    if (!DataMod || !DataMod->CtblD.Active())
+        return QString();
+    TRecordTable &d = DataMod->CtblD;
+    const int count = d.RecordCount();
+    if (count > 15)
+        return QString();
+    const int n = r + 1;
+    if (n > count)
+        return QString();
+    return codeText(d.FieldValueAt(n - 1, d.FieldByName("Code").Index()));
+}
+
+void TKbDemoFm::RepaintCharGrid()
+{
+    m_charModel->Repaint();
+    CharGrid->viewport()->update();
+}
+
+void TKbDemoFm::RepaintKeyGrid()
+{
+    m_keyModel->Repaint();
+    KeyGrid->viewport()->update();
+}
+
+void TKbDemoFm::Button2Click()
+{
+    KbDragFrame()->ClearButtons();
+    BuildKeyboard();
+}
+
+void TKbDemoFm::BuildKeyboard()
+{
+    if (!DataMod || DataMod->MainTbl.RecordCount() == 0) {
+        Dialogs().information(
+            QStringLiteral("You need to load the definition file in the Keyboard Definition window first."));
+        return;
+    }
+    KbDragFrame()->SetTargetEdit(DemoEd);
+    KbDragFrame()->SetStatusLabel(DemoLabel);
+    KbDragFrame()->BuildButtons(false);
+    RepaintCharGrid();
+}
+
+void TKbDemoFm::Button3Click()
+{
+    FileRequest request; // no filter, no default extension, no overwrite question
+    const QString path = Dialogs().saveFile(request);
+    if (path.isEmpty())
+        return;
+    RtfFont font;
+    const QFont f = DemoEd->font();
+    font.family = f.family();
+    font.pointSize = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : f.pointSizeF();
+    font.bold = f.bold();
+    font.italic = f.italic();
+    writeFileBytes(path.toStdString(), WriteRtf(DemoEd->toPlainText(), font, CodePage::current()));
+}
+
+void TKbDemoFm::GridXEdChange()
+{
+    bool ok = false;
+    const int v = GridXEd->text().trimmed().toInt(&ok);
+    DragDropFrame->GridX = ok ? v : GridXEd->MinValue;
+}
+
+void TKbDemoFm::GridYEdChange()
+{
+    bool ok = false;
+    const int v = GridYEd->text().trimmed().toInt(&ok);
+    DragDropFrame->GridY = ok ? v : GridYEd->MinValue;
+}
+
+void TKbDemoFm::CharGridSelectCell(int c, int r)
+{
+    if (!DataMod)
+        return;
+    const int n = r * 40 + c + 1;
+    if (n > DataMod->Ctbl.RecordCount())
+        return;
+    TRecordTable &f = DataMod->CtblF;
+    if (n > f.RecordCount())
+        return;
+    DataMod->Ctbl.GotoBookmark(f.RowAt(n - 1));
+    DemoLabel->setText(QString::number(n));
+}
+
+void TKbDemoFm::KeyClicked(ButtonType *Sender)
+{
+    if (!DataMod)
+        return;
+    TField keyValue = DataMod->MainTbl.FieldByName("KeyValue");
+    const std::string value = keyValue.IsNull() ? std::string() : std::to_string(keyValue.AsInteger());
+    DataMod->CtblD.SetFilter("KeyNo=" + value); // "KeyNo=" alone is refused by the parser
+    DataMod->CtblD.SetFiltered(true);
+    RepaintKeyGrid();
+    if (ButtonDownCheckbox->isChecked() && Sender) {
+        // A key its group has put up keeps its pressed picture; give the key
+        // marked before its released picture back, so one key looks marked.
+        if (m_markedKey && m_markedKey != Sender && !m_markedKey->down())
+            m_markedKey->SetPressed(false);
+        Sender->SetPressed(true);
+        m_markedKey = Sender;
+    }
+}
+
+void TKbDemoFm::Button4Click()
+{
+    if (!DataMod)
+        return;
+    TRecordTable &keys = DataMod->MainTbl;
+    TRecordTable &chars = DataMod->Ctbl;
+    const TValue keyValue = keys.RecordCount() > 0 ? keys.FieldByName("KeyValue").Value() : TValue();
+    chars.Edit();
+    chars.FieldByName("KeyNo").SetValue(keyValue);
+    chars.Post();
+    RepaintKeyGrid();
+}
+
+void TKbDemoFm::Button5Click()
+{
+    if (!DataMod)
+        return;
+    TRecordTable &chars = DataMod->Ctbl;
+    chars.Edit();
+    chars.FieldByName("KeyNo").Clear();
+    chars.Post();
+    // The key grid follows at once: a grid that still listed the character
+    // after its link was broken would show a wrong result.
+    RepaintKeyGrid();
 }
 
 } // namespace kf

@@ -1,14 +1,88 @@
 #pragma once
-// The keyboard layout window: the drawn keyboard, key dragging and the demo text.
+// The keyboard layout window: the drawn keyboard of the shared definition, a
+// demo edit to type into, key dragging with grid snapping, and the links
+// between characters and keys.
 
 #include "app/ChildForm.h"
 
+#include <QPointer>
+#include <QSpinBox>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTextEdit;
+
 namespace kf {
+
+class ButtonType;
+class TDragDropFm;
+class TKbDragFm;
+class TCharCellModel;
+
+// A spin edit whose buttons stay within 0..15 while a typed value outside the
+// range is kept until the edit loses the focus, when it is set back into it.
+class TGridSpinEdit : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TGridSpinEdit(QWidget *parent = nullptr);
+    int MinValue = 0;
+    int MaxValue = 15;
+    void stepBy(int steps) override;
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+    StepEnabled stepEnabled() const override;
+};
 
 class TKbDemoFm : public TChildForm {
     Q_OBJECT
 public:
     explicit TKbDemoFm(QWidget *parent = nullptr);
+    ~TKbDemoFm() override;
+
+    void FormCreate() override;
+
+    // Controls (owned by the window).
+    QTextEdit *DemoEd;
+    QPushButton *Button3; // "Save text"
+    QPushButton *Button2; // "Refresh buttons"
+    QLabel *DemoLabel;
+    QLabel *Label1;
+    TGridSpinEdit *GridXEd;
+    QLabel *Label2;
+    TGridSpinEdit *GridYEd;
+    TDragDropFm *DragDropFrame;
+    QTableView *KeyGrid;
+    QCheckBox *ButtonDownCheckbox;
+    QPushButton *Button4; // "Add char to key"
+    QPushButton *Button5; // "Break link between char and key"
+    QTableView *CharGrid;
+
+    TKbDragFm *KbDragFrame() const;
+
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void GridXEdChange();
+    void GridYEdChange();
+    // Selecting the cell in column c, row r of the character grid.
+    void CharGridSelectCell(int c, int r);
+    void BuildKeyboard();
+    void KeyClicked(ButtonType *Sender);
+
+    // The character shown in a cell (empty when the cell shows nothing).
+    QString CharGridCell(int c, int r) const;
+    QString KeyGridCell(int r) const;
+    void RepaintCharGrid();
+    void RepaintKeyGrid();
+
+private:
+    TCharCellModel *m_charModel;
+    QPointer<ButtonType> m_markedKey; // the key marked by "Selected button down"
+    TCharCellModel *m_keyModel;
 };
 
 } // namespace kf

@@ -1,0 +1,465 @@
+// The keyboard layout window and its drag-and-drop frame, driven with real
+// mouse events on the offscreen platform. A key drag is carried to its drop by
+// a stand-in for the platform's drag loop that sends the same drag-enter,
+// drag-move and drop events the platform would.
+
+#include "SampleKeyboard.h"
+#include "common/ScriptedDialogs.h"
+#include "keyboard/DragDropForm.h"
+#include "keyboard/KbDemoForm.h"
+#include "keyboard/KbDragForm.h"
+#include "model/MainData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDrag>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kf;
+
+namespace {
+
+struct DropPlan {
+    QPoint at;          // where the cursor is when the key is dropped (key-area coordinates)
+    bool drop = true;   // false: the drag is cancelled
+    int drags = 0;      // drags run so far
+    QPixmap pixmap;
+    QPoint hotSpot;
+};
+
+// Sends what the platform's drag loop would send to the keyboard's key area.
+void InstallDropPlan(TDragDropFm *frame, DropPlan *plan)
+{
+    frame->RunDrag = [frame, plan](QDrag *drag) {
+        ++plan->drags;
+        plan->pixmap = drag->pixmap();
+        plan->hotSpot = drag->hotSpot();
+        QWidget *area = frame->KbDragFrame->KeyArea();
+        const QPointF p(plan->at);
+        QDragEnterEvent enter(p.toPoint(), Qt::MoveAction, drag->mimeData(), Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &enter);
+        QDragMoveEvent move(p.toPoint(), Qt::MoveAction, drag->mimeData(), Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &move);
+        if (plan->drop) {
+            QDropEvent dropEvent(p, Qt::MoveAction, drag->mimeData(), Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &dropEvent);
+        }
+    };
+}
+
+} // namespace
+
+class KbDemoFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TDataMod> dm;
+    ScriptedDialogs *dialogs = nullptr;
+    std::unique_ptr<TKbDemoFm> form;
+
+    void open(bool sample = true)
+    {
+        dm = std::make_unique<TDataMod>();
+        if (sample)
+            sample::BuildSampleKeyboard(*dm);
+        auto d = std::make_unique<ScriptedDialogs>();
+        dialogs = d.get();
+        SetDialogs(std::move(d));
+        form = std::make_unique<TKbDemoFm>();
+        form->FormCreate();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    ButtonType *key(const char *name)
+    {
+        for (ButtonType *b : form->KbDragFrame()->Buttons())
+            if (b->accessibleName() == QLatin1String(name))
+                return b;
+        return nullptr;
+    }
+
+    int keyRowValue(int keyValue, const char *field)
+    {
+        TRecordTable &t = dm->MainTbl;
+        return t.Locate("KeyValue", {TValue(int32_t(keyValue))}) ? t.FieldByName(field).AsInteger() : -99999;
+    }
+
+    void addChars(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            dm->Ctbl.AppendRecord({TValue(std::string("c")), TValue(int32_t(33 + i % 200)), TValue(), TValue(false),
+                                   TValue(false), TValue(int32_t(0))});
+    }
+
+private slots:
+    void cleanup()
+    {
+        form.reset();
+        dm.reset();
+        SetDialogs(nullptr);
+    }
+
+    void layout()
+    {
+        open();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Keyboard layout"));
+        QCOMPARE(form->size(), QSize(691, 525));
+        QCOMPARE(form->DemoEd->geometry(), QRect(4, 2, 653, 61));
+        QCOMPARE(form->Button2->text(), QStringLiteral("Refresh buttons"));
+        QCOMPARE(form->Button3->text(), QStringLiteral("Save text"));
+        QCOMPARE(form->Button4->toolTip(), QStringLiteral("Add link from selected char to selected key"));
+        QCOMPARE(form->Button5->text(), QStringLiteral("Break link between char and key"));
+        QCOMPARE(form->CharGrid->model()->columnCount(), 40);
+        QCOMPARE(form->CharGrid->model()->rowCount(), 6);
+        QCOMPARE(form->KeyGrid->model()->rowCount(), 16);
+        QVERIFY(!form->KeyGrid->isEnabled());
+        QCOMPARE(form->DragDropFrame->pos(), QPoint(4, 101));
+        QCOMPARE(form->KbDragFrame()->size(), QSize(657, 260));
+        QVERIFY(form->KbDragFrame()->Buttons().empty()); // empty until "Refresh buttons"
+    }
+
+    void refreshWithEmptyTableAsks()
+    {
+        open(false);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Information), 1);
+        QCOMPARE(dialogs->last(ScriptedDialogs::Kind::Information).text,
+                 QStringLiteral("You need to load the definition file in the Keyboard Definition window first."));
+        QVERIFY(form->KbDragFrame()->Buttons().empty());
+    }
+
+    void snapping_data()
+    {
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<int>("in");
+        QTest::addColumn<int>("out");
+        const struct { int g, in, out; } rows[] = {
+            {10, 14, 10}, {10, 15, 20}, {10, 25, 30}, {10, -14, -10}, {10, -16, -10}, {10, 0, 0},
+            {3, 4, 3},    {3, 5, 6},    {0, 17, 17},  {1, 17, 17},    {0, -3, -3},   {5, 12, 10},  {5, 13, 15},
+        };
+        for (const auto &r : rows)
+            QTest::addRow("G%d: %d", r.g, r.in) << r.g << r.in << r.out;
+    }
+    void snapping()
+    {
+        QFETCH(int, grid);
+        QFETCH(int, in);
+        QFETCH(int, out);
+        QCOMPARE(TDragDropFm::Snap(in, grid), out);
+    }
+
+    void dragMovesKeyAndWritesRow_data()
+    {
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<QPoint>("dropAt");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("no grid") << 0 << QPoint(207, 105) << QPoint(200, 100);
+        QTest::newRow("grid 15") << 15 << QPoint(207, 105) << QPoint(195, 105);
+        QTest::newRow("past the left edge") << 0 << QPoint(3, 60) << QPoint(-4, 55);
+    }
+    void dragMovesKeyAndWritesRow()
+    {
+        QFETCH(int, grid);
+        QFETCH(QPoint, dropAt);
+        QFETCH(QPoint, expected);
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->GridXEd->setValue(grid);
+        form->GridYEd->setValue(grid);
+        QCOMPARE(form->DragDropFrame->GridX, grid);
+        DropPlan plan;
+        plan.at = dropAt;
+        InstallDropPlan(form->DragDropFrame, &plan);
+        ButtonType *a = key("A");
+        QVERIFY(a);
+        QTest::mousePress(a, Qt::RightButton, Qt::NoModifier, QPoint(7, 5));
+        QTest::mouseRelease(a, Qt::RightButton, Qt::NoModifier, QPoint(7, 5));
+        QCOMPARE(plan.drags, 1);
+        QCOMPARE(plan.hotSpot, QPoint(7, 5));
+        QCOMPARE(plan.pixmap.size(), a->size());
+        const QImage img = plan.pixmap.toImage();
+        QCOMPARE(QColor(img.pixel(0, 0)), QColor(0, 0x80, 0));
+        QCOMPARE(QColor(img.pixel(2, 2)), QColor(0, 0x80, 0));
+        QCOMPARE(QColor(img.pixel(img.width() / 2, img.height() / 2)), QColor(Qt::white));
+        QCOMPARE(a->pos(), expected);
+        QCOMPARE(form->DemoLabel->text(), QStringLiteral("%1, %2").arg(expected.x()).arg(expected.y()));
+        QCOMPARE(keyRowValue(a->tag(), "X"), expected.x());
+        QCOMPARE(keyRowValue(a->tag(), "Y"), expected.y());
+        QCOMPARE(dm->MainTbl.State(), TDataSetState::Browse);
+        // The next build reads the new place back from the table.
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(key("A")->pos(), expected);
+    }
+
+    void dragOverShowsUnsnappedPosition()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->GridXEd->setValue(10);
+        DropPlan plan;
+        plan.at = QPoint(130, 55);
+        plan.drop = false;
+        InstallDropPlan(form->DragDropFrame, &plan);
+        ButtonType *q = key("Q");
+        const QPoint before = q->pos();
+        QTest::mousePress(q, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+        QCOMPARE(form->DemoLabel->text(), QStringLiteral("120, 45"));
+        QCOMPARE(q->pos(), before); // cancelled: nothing moves
+    }
+
+    void modifiersWithRightButton()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        DropPlan plan;
+        plan.at = QPoint(300, 150);
+        InstallDropPlan(form->DragDropFrame, &plan);
+        ButtonType *w = key("W");
+        const QPoint before = w->pos();
+        dm->MainTbl.First();
+        const int firstKey = dm->MainTbl.FieldByName("KeyValue").AsInteger();
+        for (Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier}) {
+            QTest::mousePress(w, Qt::RightButton, m, QPoint(5, 5));
+            QTest::mouseRelease(w, Qt::RightButton, m, QPoint(5, 5));
+        }
+        QCOMPARE(plan.drags, 0);
+        QCOMPARE(w->pos(), before);
+        QCOMPARE(dm->MainTbl.FieldByName("KeyValue").AsInteger(), firstKey);
+        QCOMPARE(form->DragDropFrame->DragButton(), w);
+        // Ctrl + right button selects the key's row without typing.
+        QTest::mousePress(w, Qt::RightButton, Qt::ControlModifier, QPoint(5, 5));
+        QTest::mouseRelease(w, Qt::RightButton, Qt::ControlModifier, QPoint(5, 5));
+        QCOMPARE(plan.drags, 0);
+        QCOMPARE(dm->MainTbl.FieldByName("KeyValue").AsInteger(), w->tag());
+        QCOMPARE(form->DemoEd->toPlainText(), QString());
+    }
+
+    void foreignDropsAreRefused()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        ButtonType *e = key("E");
+        const QPoint before = e->pos();
+        QTest::mouseClick(e, Qt::LeftButton); // DragButton is now E
+        QMimeData picture;
+        picture.setImageData(QImage(10, 10, QImage::Format_RGB32));
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(&picture));
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(nullptr));
+        // A key drag of another keyboard frame.
+        TDragDropFm other;
+        QMimeData foreignKey;
+        foreignKey.setData(QString::fromLatin1(TDragDropFm::kKeyMimeType),
+                           QByteArray::number(quintptr(other.KbDragFrame)) + " 5");
+        QVERIFY(!form->DragDropFrame->AcceptsDrop(&foreignKey));
+        QMimeData ownKey;
+        ownKey.setData(QString::fromLatin1(TDragDropFm::kKeyMimeType),
+                       QByteArray::number(quintptr(form->KbDragFrame())) + " 5");
+        QVERIFY(form->DragDropFrame->AcceptsDrop(&ownKey));
+        QCOMPARE(e->pos(), before);
+    }
+
+    void typingSpaceAndEnter()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(key("L Shift"), Qt::LeftButton);
+        QTest::mouseClick(key("H"), Qt::LeftButton);
+        QTest::mouseClick(key("I"), Qt::LeftButton);
+        QTest::mouseClick(key("Space"), Qt::LeftButton);
+        QTest::mouseClick(key("Enter"), Qt::LeftButton);
+        QTest::mouseClick(key("Grave"), Qt::LeftButton); // dead key: grave accent
+        QTest::mouseClick(key("A"), Qt::LeftButton);
+        QCOMPARE(form->DemoEd->toPlainText(), QString::fromUtf8("Hi \xC3\xA0"));
+    }
+
+    void charGridShowsStoredOrder_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("45 characters") << 45;
+        QTest::newRow("250 characters") << 250;
+    }
+    void charGridShowsStoredOrder()
+    {
+        QFETCH(int, count);
+        open(false);
+        addChars(count);
+        form->RepaintCharGrid();
+        // Row 1 holds characters 41.. in columns 0..; nothing beyond the table or the 240th.
+        QCOMPARE(form->CharGridCell(0, 1), QString(QChar(33 + 40)));
+        QCOMPARE(form->CharGridCell(4, 1), QString(QChar(33 + 44)));
+        QCOMPARE(form->CharGridCell(5, 1).isEmpty(), count == 45);
+        QCOMPARE(form->CharGridCell(39, 5).isEmpty(), count < 240);
+        dm->Ctbl.First();
+        const TBookmark before = dm->Ctbl.GetBookmark();
+        form->DemoLabel->setText(QStringLiteral("unchanged"));
+        form->CharGridSelectCell(7, 1); // n = 48
+        if (count == 45) {
+            QCOMPARE(dm->Ctbl.GetBookmark(), before);
+            QCOMPARE(form->DemoLabel->text(), QStringLiteral("unchanged"));
+        } else {
+            QCOMPARE(form->DemoLabel->text(), QStringLiteral("48"));
+            QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), 33 + 47);
+        }
+    }
+
+    void charGridBThenA()
+    {
+        open(false);
+        dm->Ctbl.AppendRecord({TValue(std::string("b")), TValue(int32_t('b')), TValue(), TValue(false), TValue(false),
+                               TValue(int32_t(0))});
+        dm->Ctbl.AppendRecord({TValue(std::string("a")), TValue(int32_t('a')), TValue(), TValue(false), TValue(false),
+                               TValue(int32_t(0))});
+        QCOMPARE(form->CharGridCell(0, 0), QStringLiteral("b"));
+        QCOMPARE(form->CharGridCell(1, 0), QStringLiteral("a"));
+        const QRect cell = form->CharGrid->visualRect(form->CharGrid->model()->index(0, 1));
+        QTest::mouseClick(form->CharGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), int('a'));
+        QCOMPARE(form->DemoLabel->text(), QStringLiteral("2"));
+    }
+
+    void keyGridLimit_data()
+    {
+        QTest::addColumn<int>("links");
+        QTest::newRow("15 links") << 15;
+        QTest::newRow("16 links") << 16;
+    }
+    void keyGridLimit()
+    {
+        QFETCH(int, links);
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        ButtonType *z = key("Z");
+        for (int i = 0; i < links - 2; ++i) // Z already types z and Z
+            dm->Ctbl.AppendRecord({TValue(std::string("x")), TValue(int32_t(0xC0 + i)), TValue(int32_t(z->tag())),
+                                   TValue(true), TValue(true), TValue(int32_t(2001))});
+        QTest::mouseClick(z, Qt::LeftButton);
+        QCOMPARE(dm->CtblD.RecordCount(), links);
+        QCOMPARE(form->KeyGridCell(0).isEmpty(), links > 15);
+        QCOMPARE(form->KeyGridCell(14).isEmpty(), links > 15);
+        QVERIFY(form->KeyGridCell(15).isEmpty());
+    }
+
+    void addAndBreakLinks()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        // The section sign is linked to no key; select it in the character grid.
+        TRecordTable &f = dm->CtblF;
+        int n = 0;
+        for (int i = 0; i < f.RecordCount(); ++i)
+            if (f.FieldValueAt(i, f.FieldByName("Code").Index()).integer() == 0xA7)
+                n = i + 1;
+        QVERIFY(n > 0);
+        ButtonType *m = key("M");
+        QTest::mouseClick(m, Qt::LeftButton); // selects M (and its character)
+        QCOMPARE(form->KeyGridCell(0), QStringLiteral("m"));
+        QVERIFY(form->KeyGridCell(3).isEmpty());
+        form->CharGridSelectCell((n - 1) % 40, (n - 1) / 40);
+        QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), 0xA7);
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(dm->Ctbl.FieldByName("KeyNo").AsInteger(), m->tag());
+        QCOMPARE(form->KeyGridCell(3), QString(QChar(0xA7)));
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        QVERIFY(dm->Ctbl.FieldByName("KeyNo").IsNull());
+        QVERIFY(form->KeyGridCell(3).isEmpty()); // repainted at once
+        QCOMPARE(dm->Ctbl.State(), TDataSetState::Browse);
+    }
+
+    void buttonDownCheckboxMarksKey()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->ButtonDownCheckbox->setChecked(true);
+        ButtonType *k = key("K");
+        QTest::mouseClick(k, Qt::LeftButton);
+        QVERIFY(k->down());
+        ButtonType *j = key("J");
+        QTest::mouseClick(j, Qt::LeftButton);
+        QVERIFY(j->down());
+        QVERIFY(!k->down());
+        // Only the marked key shows its pressed picture.
+        QCOMPARE(k->glyph(), k->UpGlyph);
+        QCOMPARE(j->glyph(), j->DownGlyph);
+    }
+
+    void gridSpinEditTypedValues()
+    {
+        open();
+        form->GridXEd->setFocus();
+        form->GridXEd->setValue(20); // as if typed
+        QCOMPARE(form->DragDropFrame->GridX, 20);
+        form->Button2->setFocus(); // focus leaves: back into the range
+        QCOMPARE(form->GridXEd->value(), 15);
+        QCOMPARE(form->DragDropFrame->GridX, 15);
+        form->GridYEd->setValue(3);
+        QTest::keyClick(form->GridYEd, Qt::Key_Down);
+        QCOMPARE(form->DragDropFrame->GridY, 2);
+        form->GridYEd->setValue(0);
+        QTest::keyClick(form->GridYEd, Qt::Key_Down);
+        QCOMPARE(form->GridYEd->value(), 0);
+    }
+
+    // With KEYFOLIO_SCREENSHOT_DIR set, saves a picture of the window with the
+    // sample keyboard built, a key pressed and a word typed.
+    void screenshot()
+    {
+        const QByteArray dir = qgetenv("KEYFOLIO_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("KEYFOLIO_SCREENSHOT_DIR is not set");
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->ButtonDownCheckbox->setChecked(true);
+        for (const char *k : {"L Shift", "K", "E", "Y", "F", "O", "L", "I", "O"})
+            QTest::mouseClick(key(k), Qt::LeftButton);
+        form->CharGridSelectCell(3, 0);
+        QVERIFY(form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/layout-window.png")));
+    }
+
+    void saveTextWritesRtf()
+    {
+        open();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("demo.rtf"));
+        form->DemoEd->setPlainText(QStringLiteral("caf\u00E9 {x}\nline two"));
+        dialogs->answerCancel();
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QVERIFY(!QFile::exists(path));
+        dialogs->answerFile(path);
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray rtf = f.readAll();
+        QVERIFY(rtf.startsWith("{\\rtf1\\ansi\\ansicpg"));
+        QVERIFY(rtf.contains("Courier New"));
+        QVERIFY(rtf.contains("caf\\'e9 \\{x\\}\\par"));
+        QVERIFY(rtf.contains("line two"));
+        const auto request = dialogs->last(ScriptedDialogs::Kind::SaveFile).request;
+        QVERIFY(request.filter.isEmpty());
+        QVERIFY(!request.overwritePrompt);
+        if (system("command -v unrtf >/dev/null 2>&1") == 0) {
+            const QByteArray cmd = "unrtf --text " + QFile::encodeName(path) + " 2>/dev/null";
+            FILE *p = popen(cmd.constData(), "r");
+            QVERIFY(p);
+            QByteArray out;
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+                out.append(buf, qsizetype(n));
+            pclose(p);
+            QVERIFY2(out.contains("line two") && out.contains("{x}"), out.constData());
+        }
+    }
+};
+
+QTEST_MAIN(KbDemoFormTest)
+#include "KbDemoForm_test.moc"
