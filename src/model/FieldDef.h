@@ -13,6 +13,22 @@ enum class TFieldType : uint8_t {
     Graphic, // a picture: bytes of any length
 };
 
+// The word a field type is called by in messages and in the package's JSON form.
+inline const char *FieldTypeName(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String:
+        return "text";
+    case TFieldType::Integer:
+        return "integer";
+    case TFieldType::Boolean:
+        return "boolean";
+    case TFieldType::Graphic:
+        return "picture";
+    }
+    return "unknown";
+}
+
 struct TFieldDef {
     std::string Name;
     TFieldType DataType = TFieldType::Integer;

@@ -10,21 +10,6 @@ TDataMod *DataMod = nullptr;
 
 namespace {
 
-const char *typeName(TFieldType type)
-{
-    switch (type) {
-    case TFieldType::String:
-        return "text";
-    case TFieldType::Integer:
-        return "integer";
-    case TFieldType::Boolean:
-        return "boolean";
-    case TFieldType::Graphic:
-        return "picture";
-    }
-    return "unknown";
-}
-
 void checkFields(const TRecordTable &table, const std::vector<TFieldDef> &wanted, const std::string &member)
 {
     const std::vector<TFieldDef> &defs = table.FieldDefs();
@@ -33,8 +18,8 @@ void checkFields(const TRecordTable &table, const std::vector<TFieldDef> &wanted
         if (i < 0)
             throw EDatabaseError(member + ": field '" + w.Name + "' is missing");
         if (defs[size_t(i)].DataType != w.DataType)
-            throw EDatabaseError(member + ": field '" + w.Name + "' is " + typeName(defs[size_t(i)].DataType)
-                                 + ", not " + typeName(w.DataType));
+            throw EDatabaseError(member + ": field '" + w.Name + "' is " + FieldTypeName(defs[size_t(i)].DataType)
+                                 + ", not " + FieldTypeName(w.DataType));
     }
 }
 

@@ -60,21 +60,6 @@ void appendAsciiString(std::string &out, std::string_view ascii)
     appendJsonString(out, QString::fromLatin1(ascii.data(), qsizetype(ascii.size())));
 }
 
-const char *typeText(TFieldType type)
-{
-    switch (type) {
-    case TFieldType::String:
-        return "text";
-    case TFieldType::Integer:
-        return "integer";
-    case TFieldType::Boolean:
-        return "boolean";
-    case TFieldType::Graphic:
-        return "picture";
-    }
-    return "";
-}
-
 void appendValue(std::string &out, const TField &field, const CodePage &cp)
 {
     if (field.IsNull()) {
@@ -113,7 +98,7 @@ void appendTable(std::string &out, const char *key, TRecordTable &table, const C
         out += "{\"name\": ";
         appendAsciiString(out, defs[i].Name);
         out += ", \"type\": \"";
-        out += typeText(defs[i].DataType);
+        out += FieldTypeName(defs[i].DataType);
         out += "\"";
         if (defs[i].DataType == TFieldType::String)
             out += ", \"size\": " + std::to_string(defs[i].Size);
@@ -185,7 +170,7 @@ int32_t toInt32(const QJsonValue &v, const std::string &where)
 TFieldType typeFromText(const QString &text, const std::string &where)
 {
     for (TFieldType t : {TFieldType::String, TFieldType::Integer, TFieldType::Boolean, TFieldType::Graphic})
-        if (text == QLatin1String(typeText(t)))
+        if (text == QLatin1String(FieldTypeName(t)))
             return t;
     fail(where, "unknown type \"" + text.toStdString() + "\"");
 }
