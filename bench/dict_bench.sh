@@ -10,7 +10,7 @@
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
-TOOL="${1:-$ROOT/build/keyfolio-tool}"
+TOOL="${1:-$ROOT/build/src/keyfolio-tool}"
 WORK="${2:-$ROOT/build/bench-dict}"
 RUNS="${RUNS:-5}"
 mkdir -p "$WORK"

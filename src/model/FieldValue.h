@@ -4,9 +4,21 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace kf {
+
+// A cell without a copy: null, an integer (also a boolean's 0/1) or bytes (text
+// and pictures) held elsewhere. Comparisons and bulk appends use it.
+struct TCell {
+    bool null = true;
+    int32_t i = 0;
+    std::string_view s;
+
+    static TCell Integer(int32_t v) { return TCell{false, v, {}}; }
+    static TCell Bytes(std::string_view b) { return TCell{false, 0, b}; }
+};
 
 class TValue {
 public:

@@ -1,6 +1,7 @@
 #include "model/RecordTable.h"
 
 #include "common/Errors.h"
+#include "common/KeySort.h"
 #include "model/DataPacket.h"
 #include "model/FilterExpression.h"
 #include "model/RowStore.h"
@@ -122,10 +123,10 @@ struct TRecordTable::Impl {
     bool viewBuilt = false;
     uint64_t viewSeq = 0;
     uint64_t viewVersion = 1;
-    std::vector<uint32_t> view;
+    BigVector<uint32_t> view;
     // With an order: a 64-bit prefix of each view row's first key, so that
     // searches mostly compare these instead of reaching into the rows.
-    std::vector<uint64_t> viewKey;
+    BigVector<uint64_t> viewKey;
 
     uint32_t cur = kNoRow;
     bool bof = true, eof = true;
@@ -241,6 +242,44 @@ struct TRecordTable::Impl {
         return lo;
     }
 
+    // Appends `count` rows, appendOne(data, i) storing row i and yielding its
+    // slot; a row it refuses ends the run (the rows before it stay). Links
+    // hear one reset, views are rebuilt when next needed.
+    template <class AppendOne> void AppendMany(size_t count, size_t bytesHint, AppendOne appendOne)
+    {
+        CheckActive();
+        self->CheckBrowseMode();
+        if (count == 0)
+            return;
+        std::exception_ptr error;
+        Mutate([&](TRowStore &s) {
+            const std::vector<Impl *> cursors = s.cursors;
+            for (Impl *c : cursors)
+                c->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*c->self); });
+            try {
+                s.data.ReserveMore(count, bytesHint);
+                for (size_t i = 0; i < count; ++i) {
+                    const uint32_t r = appendOne(s.data, i);
+                    if (s.logChanges)
+                        s.log.push_back({TRowStore::Change::Insert, r, {}});
+                }
+            } catch (...) {
+                error = std::current_exception();
+            }
+            ++s.changeSeq;
+            for (Impl *c : cursors) {
+                c->DropView();
+                c->cacheVersion = 0;
+                if (c->cur == kNoRow && c->state != TDataSetState::Inactive)
+                    c->GoFirst();
+                c->pendingScroll = true; // positions moved
+                c->Tell([&](IDataLink &l) { l.DataSetReset(*c->self); });
+            }
+        });
+        if (error)
+            std::rethrow_exception(error);
+    }
+
     // ---- the view ---------------------------------------------------------
     static uint64_t Prefix(const TCell &c, TFieldType type)
     {
@@ -261,24 +300,13 @@ struct TRecordTable::Impl {
     }
     uint64_t RowKeyPrefix(uint32_t row) const { return KeyPrefix(Data().Cell(row, order[0].col)); }
 
-    // A 64-bit sort key of one key part: integers exactly (null below every
-    // value), texts by their first 8 bytes big-endian, zero-padded. Equal keys
-    // of a text part still need the full comparison; a descending part is
-    // inverted.
-    static uint64_t SortKey(const TRowData &d, uint32_t row, const KeyPart &k, bool varying)
+    // A 64-bit sort key of one key part, the same as its search prefix:
+    // integers exactly (null below every value), texts by their first 7 bytes
+    // big-endian, zero-padded, with null below the empty text. Equal keys of a
+    // text part still need the full comparison; a descending part is inverted.
+    static uint64_t SortKey(const TRowData &d, uint32_t row, const KeyPart &k)
     {
-        uint64_t v = 0;
-        if (!d.IsNull(row, k.col)) {
-            if (varying) {
-                const std::string_view s = d.Bytes(row, k.col);
-                unsigned char b[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-                std::memcpy(b, s.data(), s.size() < 8 ? s.size() : 8);
-                for (unsigned char c : b)
-                    v = (v << 8) | c;
-            } else {
-                v = uint64_t(uint32_t(d.Int(row, k.col)) ^ 0x80000000u) + 1;
-            }
-        }
+        const uint64_t v = Prefix(d.Cell(row, k.col), d.defs[k.col].DataType);
         return k.desc ? ~v : v;
     }
 
@@ -288,34 +316,42 @@ struct TRecordTable::Impl {
     };
 
     // Sorts the view rows in this cursor's order (ties by slot), the same
-    // order RowLess gives, on per-row keys computed once.
+    // order RowLess gives, on per-row keys computed once, and fills viewKey
+    // from the first key.
     template <size_t P> void SortViewKeyed()
     {
         const TRowData &d = Data();
         bool varying[P];
         for (size_t j = 0; j < P; ++j)
             varying[j] = d.IsVarying(order[j].col);
-        std::vector<SortRec<P>> recs(view.size());
+        BigVector<SortRec<P>> recs(view.size());
         for (size_t i = 0; i < view.size(); ++i) {
             recs[i].row = view[i];
             for (size_t j = 0; j < P; ++j)
-                recs[i].key[j] = SortKey(d, view[i], order[j], varying[j]);
+                recs[i].key[j] = SortKey(d, view[i], order[j]);
         }
-        std::sort(recs.begin(), recs.end(), [&](const SortRec<P> &a, const SortRec<P> &b) {
-            for (size_t j = 0; j < P; ++j) {
-                if (a.key[j] != b.key[j])
-                    return a.key[j] < b.key[j];
-                if (varying[j]) {
-                    const KeyPart &k = order[j];
-                    const int c = CompareCells(d.Cell(a.row, k.col), d.Cell(b.row, k.col), TFieldType::String);
-                    if (c)
-                        return k.desc ? c > 0 : c < 0;
+        const std::vector<KeyPart> &parts = order;
+        SortByLeadingKey(
+            recs, [](const SortRec<P> &r) { return r.key[0]; },
+            [&d, &parts, &varying](const SortRec<P> &a, const SortRec<P> &b) {
+                for (size_t j = 0; j < P; ++j) {
+                    if (a.key[j] != b.key[j])
+                        return a.key[j] < b.key[j];
+                    if (varying[j]) {
+                        const KeyPart &k = parts[j];
+                        const int c =
+                            CompareCells(d.Cell(a.row, k.col), d.Cell(b.row, k.col), TFieldType::String);
+                        if (c)
+                            return k.desc ? c > 0 : c < 0;
+                    }
                 }
-            }
-            return a.row < b.row;
-        });
-        for (size_t i = 0; i < view.size(); ++i)
+                return a.row < b.row;
+            });
+        viewKey.resize(view.size());
+        for (size_t i = 0; i < view.size(); ++i) {
             view[i] = recs[i].row;
+            viewKey[i] = recs[i].key[0];
+        }
     }
 
     void SortView()
@@ -330,17 +366,21 @@ struct TRecordTable::Impl {
         }
         // Longer orders: a prefix of the first key, the full comparison on ties.
         const KeyPart first = order[0];
-        const bool varying = Data().IsVarying(first.col);
-        std::vector<std::pair<uint64_t, uint32_t>> keyed(view.size());
+        BigVector<std::pair<uint64_t, uint32_t>> keyed(view.size());
         for (size_t i = 0; i < view.size(); ++i)
-            keyed[i] = {SortKey(Data(), view[i], first, varying), view[i]};
-        std::sort(keyed.begin(), keyed.end(), [this](const auto &a, const auto &b) {
-            if (a.first != b.first)
-                return a.first < b.first;
-            return RowLess(a.second, b.second);
-        });
-        for (size_t i = 0; i < view.size(); ++i)
+            keyed[i] = {SortKey(Data(), view[i], first), view[i]};
+        SortByLeadingKey(
+            keyed, [](const std::pair<uint64_t, uint32_t> &r) { return r.first; },
+            [this](const auto &a, const auto &b) {
+                if (a.first != b.first)
+                    return a.first < b.first;
+                return RowLess(a.second, b.second);
+            });
+        viewKey.resize(view.size());
+        for (size_t i = 0; i < view.size(); ++i) {
             view[i] = keyed[i].second;
+            viewKey[i] = keyed[i].first;
+        }
     }
 
     void BuildView()
@@ -353,10 +393,19 @@ struct TRecordTable::Impl {
             if (d.alive[r] && (!FilterActive() || filter->Matches(d, r)))
                 view.push_back(r);
         if (!order.empty() && view.size() > 1) {
-            SortView();
+            // Rows often come already in order (appended so, or sorted
+            // before): one pass over the prefixes tells, and then nothing
+            // needs sorting.
             viewKey.resize(view.size());
-            for (size_t i = 0; i < view.size(); ++i)
+            bool inOrder = true;
+            for (size_t i = 0; i < view.size(); ++i) {
                 viewKey[i] = RowKeyPrefix(view[i]);
+                if (inOrder && i > 0 &&
+                    (viewKey[i] < viewKey[i - 1] || (viewKey[i] == viewKey[i - 1] && !RowLess(view[i - 1], view[i]))))
+                    inOrder = false;
+            }
+            if (!inOrder)
+                SortView();
         } else if (!order.empty()) {
             viewKey.clear();
             for (uint32_t r : view)
@@ -1478,47 +1527,33 @@ void TRecordTable::CheckBrowseMode()
 
 void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
 {
-    d->CheckActive();
-    CheckBrowseMode();
-    if (rows.empty())
-        return;
     static const TValue kNull;
-    std::exception_ptr error;
-    d->Mutate([&](TRowStore &s) {
-        const std::vector<Impl *> cursors = s.cursors;
-        for (Impl *c : cursors)
-            c->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*c->self); });
-        const std::vector<TFieldDef> &defs = s.data.defs;
-        std::vector<TValue> conv(defs.size());
-        try {
-            for (const std::vector<TValue> &row : rows) {
-                for (size_t f = 0; f < defs.size(); ++f) {
-                    const TValue &v = f < row.size() ? row[f] : kNull;
-                    if (!ConvertForField(defs[f], v, conv[f]))
-                        throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
-                    if (defs[f].Required &&
-                        (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
-                        throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
-                }
-                const uint32_t r = s.data.AppendRow(conv);
-                if (s.logChanges)
-                    s.log.push_back({TRowStore::Change::Insert, r, {}});
-            }
-        } catch (...) {
-            error = std::current_exception();
+    std::vector<TValue> conv;
+    d->AppendMany(rows.size(), 0, [&](TRowData &data, size_t i) {
+        const std::vector<TFieldDef> &defs = data.defs;
+        conv.resize(defs.size());
+        const std::vector<TValue> &row = rows[i];
+        for (size_t f = 0; f < defs.size(); ++f) {
+            const TValue &v = f < row.size() ? row[f] : kNull;
+            if (!ConvertForField(defs[f], v, conv[f]))
+                throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
+            if (defs[f].Required &&
+                (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
+                throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
         }
-        ++s.changeSeq;
-        for (Impl *c : cursors) {
-            c->DropView();
-            c->cacheVersion = 0;
-            if (c->cur == kNoRow && c->state != TDataSetState::Inactive)
-                c->GoFirst();
-            c->pendingScroll = true; // positions moved
-            c->Tell([&](IDataLink &l) { l.DataSetReset(*c->self); });
-        }
+        return data.AppendRow(conv);
     });
-    if (error)
-        std::rethrow_exception(error);
+}
+
+void TRecordTable::AppendRows(size_t count, const std::function<void(size_t, TCell *)> &fill,
+                              size_t bytesHint)
+{
+    std::vector<TCell> cells;
+    d->AppendMany(count, bytesHint, [&](TRowData &data, size_t i) {
+        cells.assign(data.defs.size(), TCell());
+        fill(i, cells.data());
+        return data.AppendCells(cells.data());
+    });
 }
 
 void TRecordTable::DeleteRecords(const std::vector<TBookmark> &rows)
@@ -1782,6 +1817,17 @@ TValue TRecordTable::FieldValueAt(int viewIndex, int field) const
     if (field < 0 || field >= FieldCount())
         throw EDatabaseError("Field index out of range");
     return d->Data().Value(b.Row, field);
+}
+
+std::string_view TRecordTable::FieldBytesAt(int viewIndex, int field) const
+{
+    const TBookmark b = RowAt(viewIndex);
+    if (field < 0 || field >= FieldCount())
+        throw EDatabaseError("Field index out of range");
+    const TRowData &data = d->Data();
+    if (!data.IsVarying(field))
+        throw EDatabaseError("Field '" + data.defs[size_t(field)].Name + "' is not a text field");
+    return data.IsNull(b.Row, field) ? std::string_view() : data.Bytes(b.Row, field);
 }
 
 int TRecordTable::ViewIndexOf(const TBookmark &bookmark) const

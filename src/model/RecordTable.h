@@ -38,6 +38,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kf {
@@ -155,6 +156,12 @@ public:
     // link calls: links hear one reset, views are rebuilt when next needed.
     // A pending edit of this cursor is posted first (CheckBrowseMode).
     void AppendRecords(const std::vector<std::vector<TValue>> &rows);
+    // The same for `count` rows given as cells, without building values:
+    // fill(i, cells) sets row i's cells (FieldCount() of them, all null on
+    // entry; integers for Integer and Boolean fields, bytes for the others).
+    // Text is cut at a zero byte and to the field width. bytesHint: the bytes
+    // of text and pictures the rows bring, when known (room is made at once).
+    void AppendRows(size_t count, const std::function<void(size_t, TCell *)> &fill, size_t bytesHint = 0);
     // Deletes many rows at once: each view is compacted once and links hear
     // one reset, no per-row events (BeforeDelete/AfterDelete). A pending edit
     // of this cursor is posted first. Rows hidden by the filter may be listed;
@@ -207,6 +214,9 @@ public:
     void RemoveDataLink(IDataLink *link);
     TBookmark RowAt(int viewIndex) const;              // EListError when out of range
     TValue FieldValueAt(int viewIndex, int field) const; // stored value, null as null
+    // A text or picture field's stored bytes without a copy (empty for null);
+    // valid until the rows next change. For walking many rows quickly.
+    std::string_view FieldBytesAt(int viewIndex, int field) const;
     int ViewIndexOf(const TBookmark &bookmark) const;    // -1 when not in the view
     TValue BookmarkValue(const TBookmark &bookmark, int field) const;
 

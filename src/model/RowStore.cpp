@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -100,6 +101,82 @@ uint32_t TRowData::AppendRow(const std::vector<TValue> &values)
     return row;
 }
 
+void TRowData::ReserveMore(size_t more, size_t bytes)
+{
+    auto grow = [](auto &v, size_t extra) {
+        const size_t want = v.size() + extra;
+        if (want > v.capacity())
+            v.reserve(std::max(want, v.capacity() * 2));
+    };
+    grow(arena, bytes);
+    grow(alive, more);
+    for (size_t c = 0; c < cols.size(); ++c) {
+        grow(cols[c].nulls, more);
+        if (IsVarying(static_cast<int>(c))) {
+            grow(cols[c].offs, more);
+            grow(cols[c].lens, more);
+        } else {
+            grow(cols[c].ints, more);
+        }
+    }
+}
+
+uint32_t TRowData::AppendCells(const TCell *cells)
+{
+    // Every cell is checked before anything is stored, so a refused row
+    // leaves the columns as they were.
+    const size_t n = cols.size();
+    for (size_t c = 0; c < n; ++c) {
+        const TFieldDef &def = defs[c];
+        const TCell &cell = cells[c];
+        if (!cell.null && cell.s.size() > UINT32_MAX)
+            throw EDatabaseError("Value too large");
+        if (!def.Required)
+            continue;
+        bool empty = cell.null;
+        if (!empty && IsVarying(static_cast<int>(c))) {
+            const size_t z = cell.s.find('\0');
+            empty = cell.s.empty() || z == 0;
+        }
+        if (empty)
+            throw EDatabaseError("Field '" + def.Name + "' must have a value");
+    }
+    const uint32_t row = BeginRow();
+    for (size_t c = 0; c < n; ++c) {
+        const int col = static_cast<int>(c);
+        const TCell &cell = cells[c];
+        switch (defs[c].DataType) {
+        case TFieldType::Integer:
+            cell.null ? PushNull(col) : PushInt(col, cell.i);
+            break;
+        case TFieldType::Boolean:
+            cell.null ? PushNull(col) : PushInt(col, cell.i != 0 ? 1 : 0);
+            break;
+        case TFieldType::String: {
+            if (cell.null) {
+                PushNull(col);
+                break;
+            }
+            std::string_view t = cell.s;
+            const size_t z = t.find('\0');
+            if (z != std::string_view::npos)
+                t = t.substr(0, z);
+            if (defs[c].Size > 0 && t.size() > size_t(defs[c].Size))
+                t = t.substr(0, size_t(defs[c].Size));
+            PushBytes(col, t.data(), t.size());
+            break;
+        }
+        case TFieldType::Graphic:
+            if (cell.null || cell.s.empty())
+                PushNull(col); // an empty picture is no picture
+            else
+                PushBytes(col, cell.s.data(), cell.s.size());
+            break;
+        }
+    }
+    return row;
+}
+
 void TRowData::StoreBytes(int col, uint32_t row, std::string_view bytes)
 {
     Column &c = cols[col];
@@ -194,7 +271,7 @@ void TRowData::MaybeCompact()
 {
     if (garbage < (1u << 20) || garbage * 2 < arena.size())
         return;
-    std::vector<char> fresh;
+    BigVector<char> fresh;
     fresh.reserve(arena.size() - garbage);
     for (size_t c = 0; c < cols.size(); ++c) {
         if (!IsVarying(static_cast<int>(c)))

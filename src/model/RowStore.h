@@ -7,6 +7,7 @@
 // table is emptied or reloaded, so the slot order is the stored order (as
 // loaded, added rows last) and a slot number is a stable row reference.
 
+#include "common/HugePageAllocator.h"
 #include "model/FieldDef.h"
 #include "model/FieldValue.h"
 
@@ -19,13 +20,6 @@
 namespace kf {
 
 constexpr uint32_t kNoRow = UINT32_MAX;
-
-// A cell as the comparisons see it.
-struct TCell {
-    bool null = true;
-    int32_t i = 0;
-    std::string_view s;
-};
 
 // Compares two cells of a column of the given type: null first, integers by
 // value, bytes by unsigned byte order then length.
@@ -48,17 +42,17 @@ inline int CompareCells(const TCell &a, const TCell &b, TFieldType type)
 class TRowData {
 public:
     struct Column {
-        std::vector<int32_t> ints;  // Integer, Boolean (0/1)
-        std::vector<uint64_t> offs; // String, Graphic: offset into the arena
-        std::vector<uint32_t> lens; // String, Graphic: length
-        std::vector<uint8_t> nulls; // 1 = null
+        BigVector<int32_t> ints;  // Integer, Boolean (0/1)
+        BigVector<uint64_t> offs; // String, Graphic: offset into the arena
+        BigVector<uint32_t> lens; // String, Graphic: length
+        BigVector<uint8_t> nulls; // 1 = null
     };
 
     std::vector<TFieldDef> defs;
     std::vector<Column> cols;
-    std::vector<char> arena;
+    BigVector<char> arena;
     uint64_t garbage = 0;       // arena bytes no longer referenced
-    std::vector<uint8_t> alive; // per slot
+    BigVector<uint8_t> alive; // per slot
     uint32_t liveCount = 0;
 
     void Define(std::vector<TFieldDef> fieldDefs);
@@ -73,6 +67,15 @@ public:
     void Reserve(size_t rows);
     // Values are taken as already converted to the column's kind (null allowed).
     uint32_t AppendRow(const std::vector<TValue> &values);
+    // Appends one row of cells (one per field), converted as ConvertForField
+    // would: text cut at a zero byte and to the field width, an empty picture
+    // null, a boolean 0/1. A required field left empty refuses the row with
+    // EDatabaseError and nothing is appended.
+    uint32_t AppendCells(const TCell *cells);
+    // Makes room for `more` rows (and `bytes` more arena bytes) beyond those
+    // held, growing geometrically so that reserving batch after batch stays
+    // linear.
+    void ReserveMore(size_t more, size_t bytes = 0);
     // Appends one cell; used by the datapacket reader, column by column, row
     // by row, after BeginRow(). Lengths are stored as given.
     uint32_t BeginRow();

@@ -24,8 +24,6 @@ static_assert(WordCounter::kKeyLimit == size_t(TDicBuilder::kWordSize));
 // Files are read in blocks of this size: the scan's memory does not grow
 // with the size of a file.
 constexpr size_t kBlockSize = size_t(1) << 20;
-// New rows go into the table this many at a time.
-constexpr size_t kAppendBatch = 4096;
 
 uint32_t tickMs()
 {
@@ -161,33 +159,35 @@ public:
     uint32_t wordsScanned() const { return m_scanned; }
 
     // Writes the counts into the table: existing rows get theirs added, new
-    // words are appended as rows, a batch at a time. The counter gives its
-    // memory back meanwhile, so the word list never exists three times over.
+    // words are appended in word order, so that after a first scan the stored
+    // order is the word order: the word index then costs one pass, and the
+    // listed rows are read front to back.
     void commit()
     {
+        m_counter.flush();
         const size_t existing = m_counter.existingCount();
-        std::vector<std::vector<TValue>> batch;
-        batch.reserve(kAppendBatch);
-        auto appendBatch = [&]() {
-            if (!batch.empty())
-                m_table.AppendRecords(batch);
-            batch.clear();
-        };
-        m_counter.drain([&](size_t i, std::string_view key, int32_t count, int32_t len) {
-            if (i < existing) {
-                if (count == 0)
-                    return;
-                const TBookmark &row = m_existing[i];
-                const int32_t old = m_all.BookmarkValue(row, m_countField).integer();
-                m_table.SetBookmarkValue(row, m_countField, TValue(addCapped(old, count)));
-                return;
-            }
-            batch.push_back({TValue(std::string(key)), TValue(count), TValue(len)});
-            if (batch.size() == kAppendBatch)
-                appendBatch();
-        });
-        appendBatch();
+        for (size_t i = 0; i < existing; ++i) {
+            const int32_t count = m_counter.count(i);
+            if (count == 0)
+                continue;
+            const TBookmark &row = m_existing[i];
+            const int32_t old = m_all.BookmarkValue(row, m_countField).integer();
+            m_table.SetBookmarkValue(row, m_countField, TValue(addCapped(old, count)));
+        }
         std::vector<TBookmark>().swap(m_existing);
+        m_counter.dropIndex();
+        const size_t bytes = m_counter.newKeyBytes();
+        const std::vector<uint32_t> fresh = m_counter.takeNewInKeyOrder();
+        constexpr size_t kAhead = 16; // entries are read in key order, not stored order
+        m_table.AppendRows(fresh.size(), [&](size_t i, TCell *cells) {
+            if (i + kAhead < fresh.size())
+                m_counter.prefetchAt(fresh[i + kAhead]);
+            const uint32_t at = fresh[i];
+            cells[m_wordField] = TCell::Bytes(m_counter.keyAt(at));
+            cells[m_countField] = TCell::Integer(m_counter.countAt(at));
+            cells[m_lenField] = TCell::Integer(m_counter.lengthAt(at));
+        }, bytes);
+        m_counter.clear();
     }
 
 private:
@@ -354,7 +354,7 @@ void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
     };
     const int n = m_table.RecordCount();
     for (int i = 0; i < n; ++i) {
-        buffer += m_table.FieldValueAt(i, m_wordField).bytes();
+        buffer += m_table.FieldBytesAt(i, m_wordField);
         if (withCounts) {
             buffer += '\t';
             buffer += std::to_string(m_table.FieldValueAt(i, m_countField).integer());

@@ -1,5 +1,6 @@
 #include "wordlist/WordCounter.h"
 #include "common/Errors.h"
+#include "common/KeySort.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,7 +9,7 @@ namespace kf {
 
 namespace {
 // Record positions are 32-bit (plus one in a slot): at most this many chunks.
-constexpr size_t kMaxChunks = 4095;
+constexpr size_t kMaxChunks = 2047;
 
 int32_t capLength(uint64_t len)
 {
@@ -49,7 +50,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     if (m_used + size > kChunkSize) {
         if (m_chunks.size() >= kMaxChunks)
             throw EDatabaseError("Too many distinct words.");
-        m_chunks.emplace_back(new char[kChunkSize]); // uninitialised: records fill it
+        m_chunks.emplace_back(HugePageAllocator<char>().allocate(kChunkSize)); // records fill it
         m_chunkUsed.push_back(0);
         m_used = 0;
     }
@@ -64,10 +65,76 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     m_used += size;
     m_chunkUsed.back() = uint32_t(m_used);
     m_records.push_back(pos);
+    if (count != 0)
+        m_newKeyBytes += keyLen;
     m_slots[slot] = (uint64_t(tag) << 32) | uint64_t(pos + 1);
     // Keep the load at most one half so that probe runs stay short.
     if (m_records.size() * 2 > m_slots.size())
         grow();
+}
+
+std::vector<uint32_t> WordCounter::takeNewInKeyOrder()
+{
+    // Sorted on the first 8 key bytes, big-endian; equal ones compare the
+    // rest of the (zero-padded) key, then the length.
+    struct Rec {
+        uint64_t lead;
+        uint32_t place;
+    };
+    const size_t n = m_records.size() - m_existing;
+    BigVector<Rec> recs(n);
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t place = m_records[m_existing + i];
+        const char *rec = record(place);
+        const uint64_t lead = rec[8] ? __builtin_bswap64(load8(rec + kHeader)) : 0; // the empty key has no bytes
+        recs[i] = {lead, place};
+    }
+    SortByLeadingKey(
+        recs, [](const Rec &r) { return r.lead; },
+        [this](const Rec &a, const Rec &b) {
+            if (a.lead != b.lead)
+                return a.lead < b.lead;
+            const char *ra = record(a.place);
+            const char *rb = record(b.place);
+            const size_t la = uint8_t(ra[8]), lb = uint8_t(rb[8]);
+            const size_t words = (std::max(la, lb) + 7) / 8;
+            for (size_t w = 1; w < words; ++w) {
+                // A shorter key's padding reads as zeros past its last word.
+                const uint64_t x = w * 8 < la ? __builtin_bswap64(load8(ra + kHeader + w * 8)) : 0;
+                const uint64_t y = w * 8 < lb ? __builtin_bswap64(load8(rb + kHeader + w * 8)) : 0;
+                if (x != y)
+                    return x < y;
+            }
+            if (la != lb)
+                return la < lb;
+            return a.place < b.place; // places grow with entries: first met first
+        });
+    std::vector<uint32_t>().swap(m_records);
+    std::vector<uint32_t> out(n);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = recs[i].place;
+    return out;
+}
+
+void WordCounter::dropIndex()
+{
+    flush();
+    decltype(m_slots)().swap(m_slots);
+    m_mask = 0;
+}
+
+void WordCounter::clear()
+{
+    m_pending = 0;
+    m_seq = 0;
+    m_chunks.clear();
+    m_chunkUsed.clear();
+    std::vector<uint32_t>().swap(m_records);
+    m_used = kChunkSize;
+    m_existing = 0;
+    m_newKeyBytes = 0;
+    m_slots.assign(kInitialSlots, 0);
+    m_mask = kInitialSlots - 1;
 }
 
 void WordCounter::grow()

@@ -5,11 +5,13 @@
 // table already holds) come first, so entry i < existingCount() stands for
 // the i-th registered row.
 //
-// Each entry is one record in an arena of 1 MiB chunks: count, length, key
+// Each entry is one record in an arena of 2 MiB chunks: count, length, key
 // length and the key, zero-padded to whole 8-byte words so that keys compare
 // 8 bytes at a time. A slot of the open-addressing index holds a 32-bit tag
 // (hash bits and the key length) and the record's arena position, so a probe
 // touches the slot and, on a tag match, the one record.
+
+#include "common/HugePageAllocator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -92,35 +94,28 @@ public:
     // Length of the word as first met (or as registered), capped at INT32_MAX.
     int32_t length(size_t i) const { return readInt(record(m_records[i]) + 4); }
 
-    // Hands every entry, in order, to fn(size_t index, std::string_view key,
-    // int32_t count, int32_t length) and empties the counter, giving back its
-    // memory as it goes (the index first, then each arena chunk once walked).
-    template <class Fn>
-    void drain(Fn &&fn)
+    // Where the new entries (those not registered by addExisting) are, in
+    // key order: bytes compared unsigned, a key before its longer
+    // continuations. The entries are read at these places by the *At
+    // readers. Call flush() first.
+    // Afterwards entries are read by place only (key(i) and the like no longer
+    // answer).
+    std::vector<uint32_t> takeNewInKeyOrder();
+    // The bytes of the new entries' keys together.
+    size_t newKeyBytes() const { return m_newKeyBytes; }
+    std::string_view keyAt(uint32_t place) const
     {
-        flush();
-        std::vector<uint64_t>().swap(m_slots);
-        const size_t n = m_records.size();
-        std::vector<uint32_t>().swap(m_records);
-        size_t index = 0;
-        for (size_t c = 0; c < m_chunks.size(); ++c) {
-            const char *p = m_chunks[c].get();
-            const char *end = p + m_chunkUsed[c];
-            while (index < n && p < end) {
-                const size_t keyLen = uint8_t(p[8]);
-                fn(index, std::string_view(p + kHeader, keyLen), readInt(p), readInt(p + 4));
-                ++index;
-                p += kHeader + ((keyLen + 7) & ~size_t(7));
-            }
-            m_chunks[c].reset();
-        }
-        m_chunks.clear();
-        m_chunkUsed.clear();
-        m_used = kChunkSize;
-        m_existing = 0;
-        m_slots.assign(kInitialSlots, 0);
-        m_mask = kInitialSlots - 1;
+        const char *rec = record(place);
+        return std::string_view(rec + kHeader, size_t(uint8_t(rec[8])));
     }
+    int32_t countAt(uint32_t place) const { return readInt(record(place)); }
+    int32_t lengthAt(uint32_t place) const { return readInt(record(place) + 4); }
+    // Hints that the entry at this place is read soon.
+    void prefetchAt(uint32_t place) const { __builtin_prefetch(record(place)); }
+    // Gives back the hash index; the entries stay readable until clear().
+    void dropIndex();
+    // Forgets every entry and gives back the memory.
+    void clear();
 
     // Bytes held (for memory accounting in tests and benchmarks).
     size_t memoryUsed() const
@@ -165,7 +160,7 @@ private:
     }
 
     static constexpr size_t kHeader = 9; // count, length, key length
-    static constexpr size_t kChunkBits = 20;
+    static constexpr size_t kChunkBits = 21; // one huge page
     static constexpr size_t kChunkSize = size_t(1) << kChunkBits;
 
     static uint64_t load8(const char *p)
@@ -225,13 +220,18 @@ private:
                 int32_t count);
     void grow();
 
-    std::vector<std::unique_ptr<char[]>> m_chunks;
+    struct ChunkFree {
+        void operator()(char *p) const { HugePageAllocator<char>().deallocate(p, kChunkSize); }
+    };
+    std::vector<std::unique_ptr<char, ChunkFree>> m_chunks;
     std::vector<uint32_t> m_chunkUsed; // bytes of records in each chunk
     size_t m_used = kChunkSize; // bytes used in the last chunk (full: none yet)
     std::vector<uint32_t> m_records; // arena position of entry i
-    std::vector<uint64_t> m_slots;   // (tag << 32) | (position + 1); 0 = empty
+    // (tag << 32) | (position + 1); 0 = empty. Walked at random: huge pages.
+    std::vector<uint64_t, HugePageAllocator<uint64_t>> m_slots;
     size_t m_mask = 0;
     size_t m_existing = 0;
+    size_t m_newKeyBytes = 0;
     Pending m_batch[kBatch]; // a ring: occurrence t sits at t % kBatch
     size_t m_seq = 0;        // occurrences that entered the pipeline
     size_t m_pending = 0;    // of them still waiting to be counted
