@@ -102,29 +102,26 @@ void Range(It first, It last, Lead &lead, Less &less, bool parallel)
 }
 } // namespace keysort
 
-template <class Rec, class Alloc, class Lead, class Less>
-void SortByLeadingKey(std::vector<Rec, Alloc> &recs, Lead lead, Less less)
+template <class It, class Lead, class Less> void SortByLeadingKey(It first, It last, Lead lead, Less less)
 {
-    const size_t n = recs.size();
+    const size_t n = size_t(last - first);
     if (n < 2)
         return;
-    const auto begin = recs.begin();
-
     // Already in order, or two ordered runs.
     size_t i = 1;
-    while (i < n && !less(recs[i], recs[i - 1]))
+    while (i < n && !less(first[std::ptrdiff_t(i)], first[std::ptrdiff_t(i - 1)]))
         ++i;
     if (i == n)
         return;
     size_t j = i + 1;
-    while (j < n && !less(recs[j], recs[j - 1]))
+    while (j < n && !less(first[std::ptrdiff_t(j)], first[std::ptrdiff_t(j - 1)]))
         ++j;
     if (j == n) {
-        std::inplace_merge(begin, begin + std::ptrdiff_t(i), recs.end(), less);
+        std::inplace_merge(first, first + std::ptrdiff_t(i), last, less);
         return;
     }
     const bool parallel = n >= keysort::kThreadsFrom && std::thread::hardware_concurrency() > 1;
-    keysort::Range(begin, recs.end(), lead, less, parallel);
+    keysort::Range(first, last, lead, less, parallel);
 }
 
 } // namespace kf

@@ -242,30 +242,33 @@ struct TRecordTable::Impl {
         return lo;
     }
 
-    // Appends `count` rows, appendOne(data, i) storing row i and yielding its
-    // slot; a row it refuses ends the run (the rows before it stay). Links
-    // hear one reset, views are rebuilt when next needed.
-    template <class AppendOne> void AppendMany(size_t count, size_t bytesHint, AppendOne appendOne)
+    // Appends `count` rows in batches: appendSome(data, first, n) stores rows
+    // first .. first + n - 1 at the end of the store; a row it refuses ends
+    // the run (the rows before it stay). Links hear one reset, views are
+    // rebuilt when next needed.
+    template <class AppendSome> void AppendMany(size_t count, size_t bytesHint, AppendSome appendSome)
     {
         CheckActive();
         self->CheckBrowseMode();
         if (count == 0)
             return;
+        constexpr size_t kBatch = 256;
         std::exception_ptr error;
         Mutate([&](TRowStore &s) {
             const std::vector<Impl *> cursors = s.cursors;
             for (Impl *c : cursors)
                 c->Tell([&](IDataLink &l) { l.DataSetAboutToReset(*c->self); });
+            const uint32_t before = s.data.SlotCount();
             try {
                 s.data.ReserveMore(count, bytesHint);
-                for (size_t i = 0; i < count; ++i) {
-                    const uint32_t r = appendOne(s.data, i);
-                    if (s.logChanges)
-                        s.log.push_back({TRowStore::Change::Insert, r, {}});
-                }
+                for (size_t first = 0; first < count; first += kBatch)
+                    appendSome(s.data, first, std::min(kBatch, count - first));
             } catch (...) {
                 error = std::current_exception();
             }
+            if (s.logChanges)
+                for (uint32_t r = before; r < s.data.SlotCount(); ++r)
+                    s.log.push_back({TRowStore::Change::Insert, r, {}});
             ++s.changeSeq;
             for (Impl *c : cursors) {
                 c->DropView();
@@ -332,7 +335,7 @@ struct TRecordTable::Impl {
         }
         const std::vector<KeyPart> &parts = order;
         SortByLeadingKey(
-            recs, [](const SortRec<P> &r) { return r.key[0]; },
+            recs.begin(), recs.end(), [](const SortRec<P> &r) { return r.key[0]; },
             [&d, &parts, &varying](const SortRec<P> &a, const SortRec<P> &b) {
                 for (size_t j = 0; j < P; ++j) {
                     if (a.key[j] != b.key[j])
@@ -370,7 +373,7 @@ struct TRecordTable::Impl {
         for (size_t i = 0; i < view.size(); ++i)
             keyed[i] = {SortKey(Data(), view[i], first), view[i]};
         SortByLeadingKey(
-            keyed, [](const std::pair<uint64_t, uint32_t> &r) { return r.first; },
+            keyed.begin(), keyed.end(), [](const std::pair<uint64_t, uint32_t> &r) { return r.first; },
             [this](const auto &a, const auto &b) {
                 if (a.first != b.first)
                     return a.first < b.first;
@@ -1529,19 +1532,21 @@ void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
 {
     static const TValue kNull;
     std::vector<TValue> conv;
-    d->AppendMany(rows.size(), 0, [&](TRowData &data, size_t i) {
+    d->AppendMany(rows.size(), 0, [&](TRowData &data, size_t first, size_t n) {
         const std::vector<TFieldDef> &defs = data.defs;
         conv.resize(defs.size());
-        const std::vector<TValue> &row = rows[i];
-        for (size_t f = 0; f < defs.size(); ++f) {
-            const TValue &v = f < row.size() ? row[f] : kNull;
-            if (!ConvertForField(defs[f], v, conv[f]))
-                throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
-            if (defs[f].Required &&
-                (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
-                throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
+        for (size_t i = first; i < first + n; ++i) {
+            const std::vector<TValue> &row = rows[i];
+            for (size_t f = 0; f < defs.size(); ++f) {
+                const TValue &v = f < row.size() ? row[f] : kNull;
+                if (!ConvertForField(defs[f], v, conv[f]))
+                    throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
+                if (defs[f].Required &&
+                    (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
+                    throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
+            }
+            data.AppendRow(conv);
         }
-        return data.AppendRow(conv);
     });
 }
 
@@ -1549,10 +1554,12 @@ void TRecordTable::AppendRows(size_t count, const std::function<void(size_t, TCe
                               size_t bytesHint)
 {
     std::vector<TCell> cells;
-    d->AppendMany(count, bytesHint, [&](TRowData &data, size_t i) {
-        cells.assign(data.defs.size(), TCell());
-        fill(i, cells.data());
-        return data.AppendCells(cells.data());
+    d->AppendMany(count, bytesHint, [&](TRowData &data, size_t first, size_t n) {
+        const size_t width = data.defs.size();
+        cells.assign(n * width, TCell());
+        for (size_t r = 0; r < n; ++r)
+            fill(first + r, cells.data() + r * width);
+        data.AppendCellRows(cells.data(), n);
     });
 }
 

@@ -157,7 +157,7 @@ public:
     // A pending edit of this cursor is posted first (CheckBrowseMode).
     void AppendRecords(const std::vector<std::vector<TValue>> &rows);
     // The same for `count` rows given as cells, without building values:
-    // fill(i, cells) sets row i's cells (FieldCount() of them, all null on
+    // fill(i, cells), called for i = 0, 1, ... in turn, sets row i's cells (FieldCount() of them, all null on
     // entry; integers for Integer and Boolean fields, bytes for the others).
     // Text is cut at a zero byte and to the field width. bytesHint: the bytes
     // of text and pictures the rows bring, when known (room is made at once).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 namespace kf {
@@ -121,60 +122,101 @@ void TRowData::ReserveMore(size_t more, size_t bytes)
     }
 }
 
-uint32_t TRowData::AppendCells(const TCell *cells)
+namespace {
+// The length of text up to its first zero byte (words are short: a plain
+// loop beats a library call for them).
+inline size_t ZeroCut(const char *p, size_t len)
 {
-    // Every cell is checked before anything is stored, so a refused row
-    // leaves the columns as they were.
-    const size_t n = cols.size();
-    for (size_t c = 0; c < n; ++c) {
-        const TFieldDef &def = defs[c];
-        const TCell &cell = cells[c];
-        if (!cell.null && cell.s.size() > UINT32_MAX)
-            throw EDatabaseError("Value too large");
-        if (!def.Required)
-            continue;
-        bool empty = cell.null;
-        if (!empty && IsVarying(static_cast<int>(c))) {
-            const size_t z = cell.s.find('\0');
-            empty = cell.s.empty() || z == 0;
-        }
-        if (empty)
-            throw EDatabaseError("Field '" + def.Name + "' must have a value");
+    if (len > 32) {
+        const void *z = std::memchr(p, 0, len);
+        return z ? size_t(static_cast<const char *>(z) - p) : len;
     }
-    const uint32_t row = BeginRow();
-    for (size_t c = 0; c < n; ++c) {
-        const int col = static_cast<int>(c);
-        const TCell &cell = cells[c];
-        switch (defs[c].DataType) {
-        case TFieldType::Integer:
-            cell.null ? PushNull(col) : PushInt(col, cell.i);
-            break;
-        case TFieldType::Boolean:
-            cell.null ? PushNull(col) : PushInt(col, cell.i != 0 ? 1 : 0);
-            break;
-        case TFieldType::String: {
-            if (cell.null) {
-                PushNull(col);
+    for (size_t i = 0; i < len; ++i)
+        if (p[i] == 0)
+            return i;
+    return len;
+}
+} // namespace
+
+void TRowData::AppendCellRows(const TCell *cells, size_t rows)
+{
+    const size_t width = cols.size();
+    // The rows up to the first refused one are taken; every check comes
+    // before anything is stored, so the columns stay in step.
+    size_t taken = rows;
+    std::string refusal;
+    for (size_t r = 0; r < rows && taken == rows; ++r) {
+        for (size_t c = 0; c < width; ++c) {
+            const TCell &cell = cells[r * width + c];
+            if (!cell.null && cell.s.size() > UINT32_MAX) {
+                taken = r;
+                refusal = "Value too large";
                 break;
             }
-            std::string_view t = cell.s;
-            const size_t z = t.find('\0');
-            if (z != std::string_view::npos)
-                t = t.substr(0, z);
-            if (defs[c].Size > 0 && t.size() > size_t(defs[c].Size))
-                t = t.substr(0, size_t(defs[c].Size));
-            PushBytes(col, t.data(), t.size());
-            break;
-        }
-        case TFieldType::Graphic:
-            if (cell.null || cell.s.empty())
-                PushNull(col); // an empty picture is no picture
-            else
-                PushBytes(col, cell.s.data(), cell.s.size());
-            break;
+            if (!defs[c].Required)
+                continue;
+            bool empty = cell.null;
+            if (!empty && IsVarying(static_cast<int>(c)))
+                empty = cell.s.empty() || cell.s[0] == '\0';
+            if (empty) {
+                taken = r;
+                refusal = "Field '" + defs[c].Name + "' must have a value";
+                break;
+            }
         }
     }
-    return row;
+    const size_t base = alive.size();
+    if (base + taken >= UINT32_MAX - 1)
+        throw EDatabaseError("Too many rows in one table");
+    for (size_t c = 0; c < width; ++c) {
+        Column &col = cols[c];
+        col.nulls.resize(base + taken);
+        const TFieldType type = defs[c].DataType;
+        if (type == TFieldType::Integer || type == TFieldType::Boolean) {
+            col.ints.resize(base + taken);
+            for (size_t r = 0; r < taken; ++r) {
+                const TCell &cell = cells[r * width + c];
+                col.nulls[base + r] = cell.null ? 1 : 0;
+                col.ints[base + r] = cell.null ? 0 : (type == TFieldType::Boolean ? (cell.i != 0 ? 1 : 0) : cell.i);
+            }
+            continue;
+        }
+        // Text and pictures: the lengths first (cut as stored), then the bytes
+        // in one piece of the arena.
+        col.offs.resize(base + taken);
+        col.lens.resize(base + taken);
+        const size_t limit = type == TFieldType::String && defs[c].Size > 0 ? size_t(defs[c].Size) : SIZE_MAX;
+        size_t total = 0;
+        for (size_t r = 0; r < taken; ++r) {
+            const TCell &cell = cells[r * width + c];
+            size_t len = 0;
+            if (!cell.null) {
+                len = cell.s.size();
+                if (type == TFieldType::String && len > 0) {
+                    if (len > limit)
+                        len = limit;
+                    len = ZeroCut(cell.s.data(), len);
+                }
+            }
+            // An empty picture is no picture.
+            col.nulls[base + r] = cell.null || (type == TFieldType::Graphic && len == 0) ? 1 : 0;
+            col.lens[base + r] = static_cast<uint32_t>(len);
+            total += len;
+        }
+        size_t at = arena.size();
+        arena.resize(at + total);
+        for (size_t r = 0; r < taken; ++r) {
+            const size_t len = col.lens[base + r];
+            col.offs[base + r] = at;
+            if (len)
+                std::memcpy(arena.data() + at, cells[r * width + c].s.data(), len);
+            at += len;
+        }
+    }
+    alive.resize(base + taken, 1);
+    liveCount += static_cast<uint32_t>(taken);
+    if (taken < rows)
+        throw EDatabaseError(refusal);
 }
 
 void TRowData::StoreBytes(int col, uint32_t row, std::string_view bytes)

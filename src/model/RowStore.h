@@ -67,11 +67,11 @@ public:
     void Reserve(size_t rows);
     // Values are taken as already converted to the column's kind (null allowed).
     uint32_t AppendRow(const std::vector<TValue> &values);
-    // Appends one row of cells (one per field), converted as ConvertForField
-    // would: text cut at a zero byte and to the field width, an empty picture
-    // null, a boolean 0/1. A required field left empty refuses the row with
-    // EDatabaseError and nothing is appended.
-    uint32_t AppendCells(const TCell *cells);
+    // Appends rows of cells (`rows` times one cell per field, row after row),
+    // converted as ConvertForField would: text cut at a zero byte and to the
+    // field width, an empty picture null, a boolean 0/1. A required field left
+    // empty refuses its row with EDatabaseError; the rows before it stay.
+    void AppendCellRows(const TCell *cells, size_t rows);
     // Makes room for `more` rows (and `bytes` more arena bytes) beyond those
     // held, growing geometrically so that reserving batch after batch stays
     // linear.

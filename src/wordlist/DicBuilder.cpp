@@ -175,7 +175,6 @@ public:
             m_table.SetBookmarkValue(row, m_countField, TValue(addCapped(old, count)));
         }
         std::vector<TBookmark>().swap(m_existing);
-        m_counter.dropIndex();
         const size_t bytes = m_counter.newKeyBytes();
         const std::vector<uint32_t> fresh = m_counter.takeNewInKeyOrder();
         constexpr size_t kAhead = 16; // entries are read in key order, not stored order

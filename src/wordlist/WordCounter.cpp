@@ -3,6 +3,7 @@
 #include "common/KeySort.h"
 
 #include <algorithm>
+#include <new>
 #include <climits>
 
 namespace kf {
@@ -75,6 +76,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
 
 std::vector<uint32_t> WordCounter::takeNewInKeyOrder()
 {
+    flush();
     // Sorted on the first 8 key bytes, big-endian; equal ones compare the
     // rest of the (zero-padded) key, then the length.
     struct Rec {
@@ -82,15 +84,23 @@ std::vector<uint32_t> WordCounter::takeNewInKeyOrder()
         uint32_t place;
     };
     const size_t n = m_records.size() - m_existing;
-    BigVector<Rec> recs(n);
+    // The hash index is no longer needed and holds at least two slots per
+    // entry, room for one Rec each: the sort runs in its memory rather than in
+    // memory of its own.
+    static_assert(sizeof(Rec) == 2 * sizeof(uint64_t) && alignof(Rec) <= alignof(uint64_t));
+    decltype(m_slots) room;
+    room.swap(m_slots);
+    if (room.size() < 2 * n)
+        room.resize(2 * n);
+    Rec *recs = reinterpret_cast<Rec *>(room.data());
     for (size_t i = 0; i < n; ++i) {
         const uint32_t place = m_records[m_existing + i];
         const char *rec = record(place);
         const uint64_t lead = rec[8] ? __builtin_bswap64(load8(rec + kHeader)) : 0; // the empty key has no bytes
-        recs[i] = {lead, place};
+        new (&recs[i]) Rec{lead, place};
     }
     SortByLeadingKey(
-        recs, [](const Rec &r) { return r.lead; },
+        recs, recs + n, [](const Rec &r) { return r.lead; },
         [this](const Rec &a, const Rec &b) {
             if (a.lead != b.lead)
                 return a.lead < b.lead;
@@ -110,17 +120,11 @@ std::vector<uint32_t> WordCounter::takeNewInKeyOrder()
             return a.place < b.place; // places grow with entries: first met first
         });
     std::vector<uint32_t>().swap(m_records);
+    m_mask = 0;
     std::vector<uint32_t> out(n);
     for (size_t i = 0; i < n; ++i)
         out[i] = recs[i].place;
     return out;
-}
-
-void WordCounter::dropIndex()
-{
-    flush();
-    decltype(m_slots)().swap(m_slots);
-    m_mask = 0;
 }
 
 void WordCounter::clear()

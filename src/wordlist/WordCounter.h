@@ -32,11 +32,13 @@ public:
     // long. kKeyLimit + 8 bytes from key on must be readable (those after the
     // key are not used). Occurrences are gathered in small batches whose
     // slots are prefetched together; flush() settles the batch.
-    void add(const char *key, size_t keyLen, uint64_t fullLen)
+    void add(const char *key, size_t keyLen, uint64_t fullLen) { add(key, keyLen, fullLen, Hash(key, keyLen)); }
+    // The same with the key's Hash() already at hand.
+    void add(const char *key, size_t keyLen, uint64_t fullLen, uint64_t hash)
     {
         if (m_slots.size() <= kDirectSlots && m_pending == 0) {
             // The index still fits the caches: no pipeline needed.
-            count(key, keyLen, fullLen, hashKey(key, keyLen));
+            count(key, keyLen, fullLen, hash);
             return;
         }
         // A pipeline of kBatch occurrences: each one's slot is prefetched
@@ -57,10 +59,14 @@ public:
         std::memcpy(p.key, key, kKeyLimit + 8);
         p.keyLen = uint32_t(keyLen);
         p.fullLen = fullLen;
-        p.hash = hashKey(p.key, keyLen);
+        p.hash = hash;
         __builtin_prefetch(&m_slots[size_t(p.hash) & m_mask]);
         ++m_pending;
     }
+
+    // The hash of a key (as add() reads it: kKeyLimit + 8 readable bytes).
+    // Its top bit is free for sharing keys out between counters.
+    static uint64_t Hash(const char *key, size_t keyLen) { return hashKey(key, keyLen); }
 
     // Counts the occurrences still in the pipeline; the readers below need
     // it first. Prefetches are only hints: count() probes from scratch, so a
@@ -98,8 +104,8 @@ public:
     // key order: bytes compared unsigned, a key before its longer
     // continuations. The entries are read at these places by the *At
     // readers. Call flush() first.
-    // Afterwards entries are read by place only (key(i) and the like no longer
-    // answer).
+    // The hash index is given back; afterwards entries are read by place only
+    // (key(i) and the like no longer answer).
     std::vector<uint32_t> takeNewInKeyOrder();
     // The bytes of the new entries' keys together.
     size_t newKeyBytes() const { return m_newKeyBytes; }
@@ -112,8 +118,6 @@ public:
     int32_t lengthAt(uint32_t place) const { return readInt(record(place) + 4); }
     // Hints that the entry at this place is read soon.
     void prefetchAt(uint32_t place) const { __builtin_prefetch(record(place)); }
-    // Gives back the hash index; the entries stay readable until clear().
-    void dropIndex();
     // Forgets every entry and gives back the memory.
     void clear();
 
@@ -125,7 +129,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBatch = 16;
+    static constexpr size_t kBatch = 32;
     static constexpr size_t kInitialSlots = 1024;
     static constexpr size_t kDirectSlots = size_t(1) << 16;
     struct Pending {

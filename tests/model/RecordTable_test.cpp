@@ -704,6 +704,76 @@ TEST(RecordTable, ManyRowsKeepViewsConsistent)
     EXPECT_EQ(t.RecordCount(), byCount.RecordCount());
 }
 
+TEST(RecordTable, AppendRowsFromCells)
+{
+    TRecordTable t({{"Name", TFieldType::String, 5, true},
+                    {"Code", TFieldType::Integer},
+                    {"Flag", TFieldType::Boolean},
+                    {"Glyph", TFieldType::Graphic}});
+    TRecordTable byName;
+    byName.CloneCursor(t);
+    byName.SetIndexFieldNames("Name");
+    RecordingLink link;
+    byName.AddDataLink(&link);
+    // Cells are converted as stored values are: text cut at a zero byte and
+    // to the width, booleans 0/1, an empty picture null; untouched cells null.
+    struct In {
+        std::string name;
+        int32_t code;
+        bool codeNull;
+        int32_t flag;
+        std::string glyph;
+    };
+    const std::vector<In> rows = {{"zebra-crossing", 7, false, 5, "BM"},
+                                  {std::string("ab\0cd", 5), 0, true, 0, ""},
+                                  {"", 1, false, 1, "x"}, // refused: Name is required
+                                  {"late", 2, false, 0, ""}};
+    EXPECT_THROW(t.AppendRows(rows.size(),
+                              [&](size_t i, TCell *c) {
+                                  c[0] = TCell::Bytes(rows[i].name);
+                                  if (!rows[i].codeNull)
+                                      c[1] = TCell::Integer(rows[i].code);
+                                  c[2] = TCell::Integer(rows[i].flag);
+                                  c[3] = TCell::Bytes(rows[i].glyph);
+                              }),
+                 EDatabaseError);
+    EXPECT_EQ(link.log, (Strings{"aboutToReset", "reset", "current 1"}));
+    ASSERT_EQ(t.RecordCount(), 2); // the rows before the refused one stay
+    EXPECT_EQ(ViewOf(byName, 0), (Strings{"ab", "zebra"}));
+    EXPECT_EQ(t.ChangeCount(), 2); // logged like appended rows
+    EXPECT_EQ(t.FieldValueAt(0, 1).integer(), 7);
+    EXPECT_TRUE(t.FieldValueAt(1, 1).IsNull());
+    EXPECT_EQ(t.FieldValueAt(0, 2).kind(), TValue::Kind::Boolean);
+    EXPECT_TRUE(t.FieldValueAt(0, 2).boolean());
+    EXPECT_FALSE(t.FieldValueAt(1, 2).boolean());
+    EXPECT_EQ(t.FieldBytesAt(0, 3), "BM");
+    EXPECT_TRUE(t.FieldValueAt(1, 3).IsNull());
+    EXPECT_EQ(t.FieldBytesAt(1, 3), "");
+    EXPECT_EQ(t.FieldBytesAt(1, 0), "ab");
+    EXPECT_THROW(t.FieldBytesAt(0, 1), EDatabaseError); // not a text field
+    EXPECT_THROW(t.FieldBytesAt(2, 0), EListError);
+
+    // Many rows go in batches: a refusal deep in keeps every row before it,
+    // and a round trip through a packet shows the columns stayed in step.
+    TRecordTable req({{"Word", TFieldType::String, 40, true}, {"Count", TFieldType::Integer}});
+    std::vector<std::string> words(1000);
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = i == 700 ? std::string() : "w" + std::to_string(i);
+    EXPECT_THROW(req.AppendRows(words.size(),
+                                [&](size_t i, TCell *c) {
+                                    c[0] = TCell::Bytes(words[i]);
+                                    c[1] = TCell::Integer(int32_t(i));
+                                }),
+                 EDatabaseError);
+    ASSERT_EQ(req.RecordCount(), 700);
+    TRecordTable copy;
+    copy.LoadFromBytes(req.SaveToBytes());
+    ASSERT_EQ(copy.RecordCount(), 700);
+    EXPECT_EQ(copy.FieldValueAt(699, 0).bytes(), "w699");
+    EXPECT_EQ(copy.FieldValueAt(699, 1).integer(), 699);
+    EXPECT_EQ(copy.FieldValueAt(256, 0).bytes(), "w256");
+}
+
 TEST(RecordTable, AppendRecordsInBulkAndWriteByBookmark)
 {
     TRecordTable t(WordFields());

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -207,6 +209,46 @@ TEST(DicBuilder, ManyDistinctWords)
         ASSERT_EQ(std::get<1>(r), 3) << std::get<0>(r);
     EXPECT_EQ(rows.front(), Row("w0", 3, 2));
     EXPECT_EQ(rows.back(), Row("w99999", 3, 6));
+}
+
+TEST(DicBuilder, ScansOfRandomTextsMatchAPlainCount)
+{
+    // Three scans, each bringing new words among old ones, under the word
+    // order and then the frequency order; every listed row against a plain
+    // map. Long words share their first 40 bytes, so they meet in one row.
+    TempFiles files;
+    std::mt19937 rng(11);
+    std::map<std::string, std::pair<int32_t, int32_t>> want; // word -> count, first length
+    TDicBuilder builder;
+    uint32_t scanned = 0;
+    for (int scan = 0; scan < 3; ++scan) {
+        std::string text;
+        for (int i = 0; i < 30000; ++i) {
+            std::string w;
+            switch (rng() % 4) {
+            case 0: w = "w" + std::to_string(rng() % (5000 * (scan + 1))); break;
+            case 1: w = std::string(40, 'L') + std::string(1 + rng() % 3, 'x'); break;
+            case 2: w = "\xe9" + std::to_string(rng() % 100000); break;
+            default: w = "common"; break;
+            }
+            text += w + (rng() % 7 ? " " : "\r\n");
+            const std::string key = w.substr(0, 40);
+            auto it = want.find(key);
+            if (it == want.end())
+                want[key] = {1, int32_t(w.size())};
+            else
+                ++it->second.first;
+            ++scanned;
+        }
+        if (scan == 2)
+            builder.SortByFrequency();
+        builder.MakeWordList({files.write("t" + std::to_string(scan) + ".txt", text)}, true, "");
+        Rows expected;
+        for (const auto &[word, cl] : want)
+            expected.emplace_back(word, cl.first, cl.second);
+        EXPECT_EQ(listed(builder), expected) << "scan " << scan;
+        EXPECT_EQ(builder.WordsScanned(), scanned);
+    }
 }
 
 TEST(DicBuilder, UnreadableFileKeepsWhatWasCounted)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <vector>
 #include <string>
 
 using kf::WordCounter;
@@ -36,4 +38,40 @@ TEST(WordCounter, CountsDistinctKeysThroughGrowth)
     }
     EXPECT_EQ(counter.key(size_t(n + 1)), "");
     EXPECT_EQ(counter.count(size_t(n + 1)), 1);
+}
+
+TEST(WordCounter, NewKeysInByteOrder)
+{
+    // Unsigned byte order, a key before its longer continuations, equal first
+    // eight bytes settled by the rest; keys registered as existing stay out.
+    WordCounter counter;
+    ASSERT_TRUE(counter.addExisting("mmm", 3));
+    std::vector<std::string> keys = {"b", "", "abcdefgh", "abcdefghi", "abcdefgh\x01", "\xe9t\xe9",
+                                     "abcdefg", "a", std::string(40, 'z'), std::string(39, 'z') + "y",
+                                     "ABC", "zz"};
+    std::mt19937 rng(3);
+    for (int i = 0; i < 70000; ++i) // enough for the threaded, bucketed sort
+        keys.push_back(std::to_string(rng() % 1000000) + "x" + std::string(rng() % 12, 'q'));
+    auto add = [&](const std::string &w) {
+        char buf[WordCounter::kKeyLimit + 8] = {};
+        std::copy(w.begin(), w.end(), buf);
+        counter.add(buf, w.size(), w.size());
+    };
+    for (const std::string &k : keys)
+        add(k);
+    add("mmm");
+    counter.flush();
+    std::vector<std::string> want(keys);
+    std::sort(want.begin(), want.end());
+    want.erase(std::unique(want.begin(), want.end()), want.end());
+    const size_t bytes = counter.newKeyBytes();
+    const std::vector<uint32_t> order = counter.takeNewInKeyOrder();
+    std::vector<std::string> got;
+    size_t gotBytes = 0;
+    for (uint32_t at : order) {
+        got.emplace_back(counter.keyAt(at));
+        gotBytes += got.back().size();
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(gotBytes, bytes);
 }
