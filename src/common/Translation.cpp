@@ -190,4 +190,13 @@ QString TranslateQ(const char *msgid)
     return QString::fromUtf8(Translate(msgid));
 }
 
+std::string LibraryText(const char *msgid, std::string_view arg)
+{
+    std::string text = Translate(msgid);
+    const size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, arg);
+    return text;
+}
+
 } // namespace kf

@@ -9,6 +9,9 @@
 
 #include <QString>
 
+#include <string>
+#include <string_view>
+
 namespace kf {
 
 // Starts translation with the catalogues under localeDir (the "locale"
@@ -39,5 +42,9 @@ const char *Translate(const char *msgid);
 
 // Translate() as a QString.
 QString TranslateQ(const char *msgid);
+
+// A library message: msgid through the catalogue, then arg put where "%s"
+// stands (the catalogue keeps the placeholder, so a translation may move it).
+std::string LibraryText(const char *msgid, std::string_view arg = {});
 
 } // namespace kf

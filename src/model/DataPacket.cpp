@@ -1,6 +1,7 @@
 #include "model/DataPacket.h"
 
 #include "common/Errors.h"
+#include "common/Translation.h"
 
 #include <cstring>
 #include <unordered_set>
@@ -37,7 +38,7 @@ public:
     void Name(const std::string &name)
     {
         if (name.size() > 255)
-            throw EDatabaseError("Field name too long for a datapacket: '" + name + "'");
+            throw EDatabaseError(LibraryText("Field name too long for a datapacket: '%s'", name));
         U8(static_cast<uint8_t>(name.size()));
         Bytes(name.data(), name.size());
     }
@@ -71,7 +72,7 @@ public:
 
     [[noreturn]] static void Fail(const std::string &why)
     {
-        throw EDatabaseError("Invalid datapacket: " + why);
+        throw EDatabaseError(LibraryText("Invalid datapacket: %s", why));
     }
     size_t Pos() const { return m_pos; }
     size_t Left() const { return m_n - m_pos; }
@@ -176,7 +177,7 @@ std::string EncodeDataPacket(const TRowData &data)
 {
     const size_t ncols = data.defs.size();
     if (ncols > 0xFFFF)
-        throw EDatabaseError("Too many fields for a datapacket");
+        throw EDatabaseError(LibraryText("Too many fields for a datapacket"));
     Writer w;
     w.U32(kMagic);
     w.U16(1); // major
@@ -229,7 +230,7 @@ std::string EncodeDataPacket(const TRowData &data)
     }
     w.U16(0); // table properties
     if (w.Size() > 0xFFFF)
-        throw EDatabaseError("Field list too long for a datapacket");
+        throw EDatabaseError(LibraryText("Field list too long for a datapacket"));
     w.Patch16(firstRowAt, static_cast<uint16_t>(w.Size()));
 
     const size_t bitmapBytes = (ncols + 3) / 4;
@@ -303,7 +304,7 @@ std::string EncodeDataPacket(const TRowData &data)
 void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
 {
     if (size == 0 || bytes == nullptr)
-        throw EDatabaseError("Missing data provider or data packet");
+        throw EDatabaseError(LibraryText("Missing data provider or data packet"));
     Reader r(bytes, size);
     if (size < 24)
         Reader::Fail("the header is truncated");

@@ -1,6 +1,7 @@
 #include "model/FilterExpression.h"
 
 #include "common/Errors.h"
+#include "common/Translation.h"
 
 #include <cctype>
 
@@ -69,7 +70,7 @@ public:
         m_out.m_nodes.emplace_back();
         const int root = Expr(0);
         if (m_tok.kind != Token::End)
-            throw EDatabaseError("End of expression expected but " + Describe(m_tok) + " found");
+            throw EDatabaseError(LibraryText("End of expression expected but %s found", Describe(m_tok)));
         m_out.m_nodes[0] = m_out.m_nodes[root];
         // Text constants point into m_texts, which no longer grows.
         for (TFilterExpression::Node &n : m_out.m_nodes) {
@@ -101,7 +102,7 @@ private:
         } else if (c == '[') {
             const size_t e = m_src.find(']', p);
             if (e == std::string::npos)
-                throw EDatabaseError("Unterminated field name in filter expression");
+                throw EDatabaseError(LibraryText("Unterminated field name in filter expression"));
             m_tok = {Token::Ident, m_src.substr(p + 1, e - p - 1)};
             p = e + 1;
         } else if (std::isdigit(static_cast<unsigned char>(c)) ||
@@ -116,7 +117,7 @@ private:
             ++p;
             for (;;) {
                 if (p >= m_src.size())
-                    throw EDatabaseError("Unterminated string in filter expression");
+                    throw EDatabaseError(LibraryText("Unterminated string in filter expression"));
                 if (m_src[p] == c) {
                     if (p + 1 < m_src.size() && m_src[p + 1] == c) {
                         text += c;
@@ -146,7 +147,7 @@ private:
         } else {
             m_tok = {Token::Op, std::string(1, c)};
             ++p;
-            throw EDatabaseError("Invalid character " + Describe(m_tok) + " in filter expression");
+            throw EDatabaseError(LibraryText("Invalid character %s in filter expression", Describe(m_tok)));
         }
     }
 
@@ -159,7 +160,7 @@ private:
     void Enter(int depth)
     {
         if (depth > 200)
-            throw EDatabaseError("Filter expression too complex");
+            throw EDatabaseError(LibraryText("Filter expression too complex"));
     }
 
     int Expr(int depth)
@@ -206,7 +207,7 @@ private:
             Advance();
             const int inner = Expr(depth + 1);
             if (m_tok.kind != Token::RParen)
-                throw EDatabaseError("')' expected but " + Describe(m_tok) + " found");
+                throw EDatabaseError(LibraryText("')' expected but %s found", Describe(m_tok)));
             Advance();
             return inner;
         }
@@ -219,7 +220,7 @@ private:
                 n.kind = Node::IsTrue;
                 return Add(n);
             }
-            throw EDatabaseError("Operator expected but " + Describe(m_tok) + " found");
+            throw EDatabaseError(LibraryText("Operator expected but %s found", Describe(m_tok)));
         }
         const std::string op = m_tok.text;
         if (op == "=")
@@ -235,7 +236,7 @@ private:
         else if (op == ">=")
             n.op = Node::Ge;
         else
-            throw EDatabaseError("Operator expected but " + Describe(m_tok) + " found");
+            throw EDatabaseError(LibraryText("Operator expected but %s found", Describe(m_tok)));
         Advance();
         TFieldType rightType;
         n.rhs = Operand(rightType);
@@ -252,11 +253,11 @@ private:
         case Token::Op:
         case Token::RParen:
         case Token::LParen:
-            throw EDatabaseError("Expression expected but " + Describe(m_tok) + " found");
+            throw EDatabaseError(LibraryText("Expression expected but %s found", Describe(m_tok)));
         case Token::Number: {
             int32_t v;
             if (!ParseIntegerText(m_tok.text, v))
-                throw EDatabaseError("Invalid number '" + m_tok.text + "' in filter expression");
+                throw EDatabaseError(LibraryText("Invalid number '%s' in filter expression", m_tok.text));
             o.value.null = false;
             o.value.i = v;
             type = TFieldType::Integer;
@@ -276,7 +277,7 @@ private:
                 break;
             }
             if (Keyword(m_tok, "and") || Keyword(m_tok, "or") || Keyword(m_tok, "not"))
-                throw EDatabaseError("Expression expected but " + Describe(m_tok) + " found");
+                throw EDatabaseError(LibraryText("Expression expected but %s found", Describe(m_tok)));
             o.col = FieldIndex(m_tok.text);
             type = m_defs[o.col].DataType;
             m_out.m_columns.push_back(o.col);
@@ -292,7 +293,7 @@ private:
         for (size_t i = 0; i < m_defs.size(); ++i)
             if (Lower(m_defs[i].Name) == l)
                 return static_cast<int>(i);
-        throw EDatabaseError("Field '" + name + "' not found");
+        throw EDatabaseError(LibraryText("Field '%s' not found", name));
     }
 
     static bool IsNumeric(TFieldType t) { return t == TFieldType::Integer || t == TFieldType::Boolean; }
@@ -321,7 +322,7 @@ private:
             m_out.m_texts.push_back(std::to_string(num.value.i));
             return TFieldType::String;
         }
-        throw EDatabaseError("Type mismatch in filter expression");
+        throw EDatabaseError(LibraryText("Type mismatch in filter expression"));
     }
 
     const std::string &m_src;

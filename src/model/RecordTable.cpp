@@ -1,6 +1,7 @@
 #include "model/RecordTable.h"
 
 #include "common/Errors.h"
+#include "common/Translation.h"
 #include "common/KeySort.h"
 #include "model/DataPacket.h"
 #include "model/FilterExpression.h"
@@ -52,7 +53,10 @@ std::vector<std::string> SplitFieldList(const std::string &list)
     return out;
 }
 
-[[noreturn]] void ClosedError() { throw EDatabaseError("Cannot perform this operation on a closed dataset"); }
+[[noreturn]] void ClosedError()
+{
+    throw EDatabaseError(LibraryText("Cannot perform this operation on a closed dataset"));
+}
 
 } // namespace
 
@@ -176,7 +180,7 @@ struct TRecordTable::Impl {
     {
         const int i = store ? store->FindField(name) : -1;
         if (i < 0)
-            throw EDatabaseError("Field '" + name + "' not found");
+            throw EDatabaseError(LibraryText("Field '%s' not found", name));
         return i;
     }
 
@@ -390,9 +394,9 @@ struct TRecordTable::Impl {
     {
         const TRowData &d = Data();
         view.clear();
-        const uint32_t slots = d.SlotCount();
+        const uint32_t slotCount = d.SlotCount();
         view.reserve(FilterActive() ? 0 : d.liveCount);
-        for (uint32_t r = 0; r < slots; ++r)
+        for (uint32_t r = 0; r < slotCount; ++r)
             if (d.alive[r] && (!FilterActive() || filter->Matches(d, r)))
                 view.push_back(r);
         if (!order.empty() && view.size() > 1) {
@@ -755,7 +759,7 @@ struct TRecordTable::Impl {
             for (const TRowStore::IndexDef &def : store->indexes)
                 if (LowerAscii(def.name) == LowerAscii(indexName))
                     return ParseOrder(def.fields, def.descFields);
-            throw EDatabaseError("Index '" + indexName + "' not found");
+            throw EDatabaseError(LibraryText("Index '%s' not found", indexName));
         }
         return ParseOrder(indexFieldNames, std::string());
     }
@@ -798,14 +802,14 @@ struct TRecordTable::Impl {
     void SetField(int col, const TValue &v)
     {
         if (!Editing())
-            throw EDatabaseError("Dataset not in edit or insert mode");
+            throw EDatabaseError(LibraryText("Dataset not in edit or insert mode"));
         const TFieldDef &def = Data().defs[col];
         if (!ConvertForField(def, v, buffer[col])) {
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Integer)
-                throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
+                throw EConvertError(LibraryText("'%s' is not a valid integer value", v.bytes()));
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Boolean)
-                throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
-            throw EConvertError("Invalid value for field '" + def.Name + "'");
+                throw EConvertError(LibraryText("'%s' is not a valid boolean value", v.bytes()));
+            throw EConvertError(LibraryText("Invalid value for field '%s'", def.Name));
         }
         modified = true;
         Tell([&](IDataLink &l) { l.CurrentValuesChanged(*self, col); });
@@ -829,7 +833,7 @@ struct TRecordTable::Impl {
         // Row announcements run inside a change; a link that answers one by
         // changing rows would overtake the cursors not yet told.
         if (s.depth > 0)
-            throw EDatabaseError("Rows cannot be changed while a change is being announced");
+            throw EDatabaseError(LibraryText("Rows cannot be changed while a change is being announced"));
         const uint64_t seq = s.changeSeq;
         ++s.depth;
         try {
@@ -983,20 +987,20 @@ void TRecordTable::CreateDataSet(std::vector<TFieldDef> defs)
     std::vector<std::string> seen;
     for (TFieldDef &def : defs) {
         if (def.Name.empty())
-            throw EDatabaseError("A field needs a name");
+            throw EDatabaseError(LibraryText("A field needs a name"));
         const std::string l = LowerAscii(def.Name);
         if (std::find(seen.begin(), seen.end(), l) != seen.end())
-            throw EDatabaseError("Duplicate field name '" + def.Name + "'");
+            throw EDatabaseError(LibraryText("Duplicate field name '%s'", def.Name));
         seen.push_back(l);
         if (def.DataType == TFieldType::String) {
             if (def.Size < 1 || def.Size > 0xFFFF)
-                throw EDatabaseError("Invalid size for field '" + def.Name + "'");
+                throw EDatabaseError(LibraryText("Invalid size for field '%s'", def.Name));
         } else {
             def.Size = 0;
         }
     }
     if (defs.empty())
-        throw EDatabaseError("No fields defined");
+        throw EDatabaseError(LibraryText("No fields defined"));
     auto store = std::make_shared<TRowStore>();
     store->data.Define(std::move(defs));
     d->OpenFresh(std::move(store));
@@ -1017,7 +1021,7 @@ int TRecordTable::FieldCount() const { return static_cast<int>(FieldDefs().size(
 TField TRecordTable::Fields(int index)
 {
     if (index < 0 || index >= FieldCount())
-        throw EDatabaseError("Field index out of range");
+        throw EDatabaseError(LibraryText("Field index out of range"));
     return TField(this, index);
 }
 
@@ -1039,7 +1043,7 @@ void TRecordTable::AddIndex(const std::string &name, const std::string &fields,
     d->CheckActive();
     d->ParseOrder(fields, descFields); // the fields must exist
     if (SplitFieldList(fields).empty())
-        throw EDatabaseError("Index '" + name + "' has no fields");
+        throw EDatabaseError(LibraryText("Index '%s' has no fields", name));
     for (TRowStore::IndexDef &def : d->store->indexes)
         if (LowerAscii(def.name) == LowerAscii(name)) {
             def.fields = fields;
@@ -1076,7 +1080,7 @@ void TRecordTable::SetIndexName(const std::string &name)
                 found = true;
             }
         if (!found)
-            throw EDatabaseError("Index '" + name + "' not found");
+            throw EDatabaseError(LibraryText("Index '%s' not found", name));
     }
     d->indexName = name;
     d->indexFieldNames.clear();
@@ -1246,7 +1250,7 @@ bool TRecordTable::Locate(const std::string &fields, const std::vector<TValue> &
     for (const std::string &n : SplitFieldList(fields))
         cols.push_back(d->FieldIndexOrThrow(n));
     if (cols.empty() || cols.size() != values.size())
-        throw EDatabaseError("Locate needs one value per field");
+        throw EDatabaseError(LibraryText("Locate needs one value per field"));
     CheckBrowseMode();
     std::vector<TValue> conv;
     if (!SearchCells(d->Data(), cols, values, conv, true))
@@ -1295,10 +1299,9 @@ bool TRecordTable::FindKey(const std::vector<TValue> &values)
 {
     d->CheckActive();
     if (d->order.empty())
-        throw EDatabaseError("No index currently active");
+        throw EDatabaseError(LibraryText("No index currently active"));
     if (values.empty() || values.size() > d->order.size())
-        throw EDatabaseError("FindKey needs between 1 and " + std::to_string(d->order.size()) +
-                             " key values");
+        throw EDatabaseError(LibraryText("FindKey needs between 1 and %s key values", std::to_string(d->order.size())));
     CheckBrowseMode();
     std::vector<int> cols;
     for (size_t i = 0; i < values.size(); ++i)
@@ -1403,7 +1406,7 @@ void TRecordTable::Post()
             continue;
         const TValue &v = d->buffer[c];
         if (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty()))
-            throw EDatabaseError("Field '" + defs[c].Name + "' must have a value");
+            throw EDatabaseError(LibraryText("Field '%s' must have a value", defs[c].Name));
     }
     // The buffer keeps its capacity for the next row; the store copies from it
     // before it tells anyone of the change.
@@ -1425,7 +1428,7 @@ void TRecordTable::Post()
                 }
             } else if (modified) {
                 if (editRow >= s.data.SlotCount() || !s.data.alive[editRow])
-                    throw EDatabaseError("Record not found");
+                    throw EDatabaseError(LibraryText("Record not found"));
                 Impl::StoreModify(s, editRow, values, true);
             }
             d->pendingState = true;
@@ -1470,7 +1473,7 @@ void TRecordTable::Delete()
         return;
     }
     if (d->cur == kNoRow)
-        throw EDatabaseError("Cannot perform this operation on an empty dataset");
+        throw EDatabaseError(LibraryText("Cannot perform this operation on an empty dataset"));
     if (BeforeDelete)
         BeforeDelete(*this);
     if (d->state == TDataSetState::Edit) {
@@ -1540,10 +1543,10 @@ void TRecordTable::AppendRecords(const std::vector<std::vector<TValue>> &rows)
             for (size_t f = 0; f < defs.size(); ++f) {
                 const TValue &v = f < row.size() ? row[f] : kNull;
                 if (!ConvertForField(defs[f], v, conv[f]))
-                    throw EConvertError("Invalid value for field '" + defs[f].Name + "'");
+                    throw EConvertError(LibraryText("Invalid value for field '%s'", defs[f].Name));
                 if (defs[f].Required &&
                     (conv[f].IsNull() || (conv[f].kind() == TValue::Kind::Bytes && conv[f].bytes().empty())))
-                    throw EDatabaseError("Field '" + defs[f].Name + "' must have a value");
+                    throw EDatabaseError(LibraryText("Field '%s' must have a value", defs[f].Name));
             }
             data.AppendRow(conv);
         }
@@ -1572,7 +1575,7 @@ void TRecordTable::DeleteRecords(const std::vector<TBookmark> &rows)
         for (const TBookmark &b : rows)
             if (b.IsNull() || b.Generation != d->store->generation || b.Row >= data.SlotCount() ||
                 !data.alive[b.Row])
-                throw EDatabaseError("Record not found");
+                throw EDatabaseError(LibraryText("Record not found"));
     }
     if (rows.empty())
         return;
@@ -1601,17 +1604,17 @@ void TRecordTable::SetBookmarkValue(const TBookmark &bookmark, int field, const 
     TRowData &data = d->Data();
     if (bookmark.IsNull() || bookmark.Generation != d->store->generation || bookmark.Row >= data.SlotCount() ||
         !data.alive[bookmark.Row])
-        throw EDatabaseError("Record not found");
+        throw EDatabaseError(LibraryText("Record not found"));
     if (field < 0 || field >= FieldCount())
-        throw EDatabaseError("Field index out of range");
+        throw EDatabaseError(LibraryText("Field index out of range"));
     const TFieldDef &def = data.defs[size_t(field)];
     std::vector<TValue> values;
     data.ReadRow(bookmark.Row, values);
     if (!ConvertForField(def, value, values[size_t(field)]))
-        throw EConvertError("Invalid value for field '" + def.Name + "'");
+        throw EConvertError(LibraryText("Invalid value for field '%s'", def.Name));
     const TValue &v = values[size_t(field)];
     if (def.Required && (v.IsNull() || (v.kind() == TValue::Kind::Bytes && v.bytes().empty())))
-        throw EDatabaseError("Field '" + def.Name + "' must have a value");
+        throw EDatabaseError(LibraryText("Field '%s' must have a value", def.Name));
     d->Mutate([&](TRowStore &s) { Impl::StoreModify(s, bookmark.Row, values, true); });
 }
 
@@ -1637,10 +1640,10 @@ void TRecordTable::GotoBookmark(const TBookmark &bookmark)
 {
     d->CheckActive();
     if (!BookmarkValid(bookmark))
-        throw EDatabaseError("Record not found");
+        throw EDatabaseError(LibraryText("Record not found"));
     CheckBrowseMode();
     if (!BookmarkValid(bookmark)) // the post may have filtered it out
-        throw EDatabaseError("Record not found");
+        throw EDatabaseError(LibraryText("Record not found"));
     d->SetCurrent(bookmark.Row);
     d->FlushEvents();
 }
@@ -1744,7 +1747,7 @@ void TRecordTable::SaveToStream(std::ostream &out) const
     const std::string bytes = SaveToBytes();
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw EInOutError("Cannot write the datapacket");
+        throw EInOutError(LibraryText("Cannot write the datapacket"));
 }
 
 void TRecordTable::LoadFromBytes(const char *data, size_t size)
@@ -1769,7 +1772,7 @@ void TRecordTable::LoadFromStream(std::istream &in)
 {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
-        throw EInOutError("Cannot read the datapacket");
+        throw EInOutError(LibraryText("Cannot read the datapacket"));
     LoadFromBytes(bytes);
 }
 
@@ -1778,18 +1781,18 @@ void TRecordTable::SaveToFile(const std::string &path) const
     const std::string bytes = SaveToBytes();
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f)
-        throw EFCreateError("Cannot create file \"" + path + "\"");
+        throw EFCreateError(LibraryText("Cannot create file \"%s\"", path));
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     f.close();
     if (!f)
-        throw EFCreateError("Cannot write file \"" + path + "\"");
+        throw EFCreateError(LibraryText("Cannot write file \"%s\"", path));
 }
 
 void TRecordTable::LoadFromFile(const std::string &path)
 {
     std::ifstream f(path, std::ios::binary);
     if (!f)
-        throw EFOpenError("Cannot open file \"" + path + "\"");
+        throw EFOpenError(LibraryText("Cannot open file \"%s\"", path));
     LoadFromStream(f);
 }
 
@@ -1811,10 +1814,10 @@ void TRecordTable::RemoveDataLink(IDataLink *link)
 TBookmark TRecordTable::RowAt(int viewIndex) const
 {
     if (!d->Active())
-        throw EListError("List index out of bounds (" + std::to_string(viewIndex) + ")");
+        throw EListError(LibraryText("List index out of bounds (%s)", std::to_string(viewIndex)));
     d->EnsureView();
     if (viewIndex < 0 || size_t(viewIndex) >= d->view.size())
-        throw EListError("List index out of bounds (" + std::to_string(viewIndex) + ")");
+        throw EListError(LibraryText("List index out of bounds (%s)", std::to_string(viewIndex)));
     return TBookmark{d->store->generation, d->view[viewIndex]};
 }
 
@@ -1822,7 +1825,7 @@ TValue TRecordTable::FieldValueAt(int viewIndex, int field) const
 {
     const TBookmark b = RowAt(viewIndex);
     if (field < 0 || field >= FieldCount())
-        throw EDatabaseError("Field index out of range");
+        throw EDatabaseError(LibraryText("Field index out of range"));
     return d->Data().Value(b.Row, field);
 }
 
@@ -1830,10 +1833,10 @@ std::string_view TRecordTable::FieldBytesAt(int viewIndex, int field) const
 {
     const TBookmark b = RowAt(viewIndex);
     if (field < 0 || field >= FieldCount())
-        throw EDatabaseError("Field index out of range");
+        throw EDatabaseError(LibraryText("Field index out of range"));
     const TRowData &data = d->Data();
     if (!data.IsVarying(field))
-        throw EDatabaseError("Field '" + data.defs[size_t(field)].Name + "' is not a text field");
+        throw EDatabaseError(LibraryText("Field '%s' is not a text field", data.defs[size_t(field)].Name));
     return data.IsNull(b.Row, field) ? std::string_view() : data.Bytes(b.Row, field);
 }
 
@@ -1850,9 +1853,9 @@ TValue TRecordTable::BookmarkValue(const TBookmark &bookmark, int field) const
 {
     if (!d->Active() || bookmark.IsNull() || bookmark.Generation != d->store->generation ||
         bookmark.Row >= d->Data().SlotCount() || !d->Data().alive[bookmark.Row])
-        throw EDatabaseError("Record not found");
+        throw EDatabaseError(LibraryText("Record not found"));
     if (field < 0 || field >= FieldCount())
-        throw EDatabaseError("Field index out of range");
+        throw EDatabaseError(LibraryText("Field index out of range"));
     return d->Data().Value(bookmark.Row, field);
 }
 
@@ -1863,7 +1866,7 @@ const TFieldDef &TField::Def() const
 {
     const std::vector<TFieldDef> &defs = m_table->FieldDefs();
     if (m_index < 0 || size_t(m_index) >= defs.size())
-        throw EDatabaseError("Field no longer exists");
+        throw EDatabaseError(LibraryText("Field no longer exists"));
     return defs[m_index];
 }
 
@@ -1886,10 +1889,10 @@ int32_t TField::AsInteger() const
     if (v.kind() != TValue::Kind::Bytes)
         return v.integer();
     if (def.DataType == TFieldType::Graphic)
-        throw EConvertError("Invalid type conversion for field '" + def.Name + "'");
+        throw EConvertError(LibraryText("Invalid type conversion for field '%s'", def.Name));
     int32_t out;
     if (!ParseIntegerText(v.bytes(), out))
-        throw EConvertError("'" + v.bytes() + "' is not a valid integer value");
+        throw EConvertError(LibraryText("'%s' is not a valid integer value", v.bytes()));
     return out;
 }
 
@@ -1919,7 +1922,7 @@ bool TField::AsBoolean() const
         return v.integer() != 0;
     bool out;
     if (def.DataType == TFieldType::Graphic || !ParseBooleanText(v.bytes(), out))
-        throw EConvertError("'" + v.bytes() + "' is not a valid boolean value");
+        throw EConvertError(LibraryText("'%s' is not a valid boolean value", v.bytes()));
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "model/RowStore.h"
 
 #include "common/Errors.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,7 +51,7 @@ void TRowData::Reserve(size_t rows)
 uint32_t TRowData::BeginRow()
 {
     if (alive.size() >= UINT32_MAX - 1)
-        throw EDatabaseError("Too many rows in one table");
+        throw EDatabaseError(LibraryText("Too many rows in one table"));
     alive.push_back(1);
     ++liveCount;
     return static_cast<uint32_t>(alive.size() - 1);
@@ -79,7 +80,7 @@ void TRowData::PushBytes(int col, const char *p, size_t n)
 {
     Column &c = cols[col];
     if (n > UINT32_MAX)
-        throw EDatabaseError("Value too large");
+        throw EDatabaseError(LibraryText("Value too large"));
     c.nulls.push_back(0);
     c.offs.push_back(arena.size());
     c.lens.push_back(static_cast<uint32_t>(n));
@@ -150,7 +151,7 @@ void TRowData::AppendCellRows(const TCell *cells, size_t rows)
             const TCell &cell = cells[r * width + c];
             if (!cell.null && cell.s.size() > UINT32_MAX) {
                 taken = r;
-                refusal = "Value too large";
+                refusal = LibraryText("Value too large");
                 break;
             }
             if (!defs[c].Required)
@@ -160,14 +161,14 @@ void TRowData::AppendCellRows(const TCell *cells, size_t rows)
                 empty = cell.s.empty() || cell.s[0] == '\0';
             if (empty) {
                 taken = r;
-                refusal = "Field '" + defs[c].Name + "' must have a value";
+                refusal = LibraryText("Field '%s' must have a value", defs[c].Name);
                 break;
             }
         }
     }
     const size_t base = alive.size();
     if (base + taken >= UINT32_MAX - 1)
-        throw EDatabaseError("Too many rows in one table");
+        throw EDatabaseError(LibraryText("Too many rows in one table"));
     for (size_t c = 0; c < width; ++c) {
         Column &col = cols[c];
         col.nulls.resize(base + taken);
@@ -223,7 +224,7 @@ void TRowData::StoreBytes(int col, uint32_t row, std::string_view bytes)
 {
     Column &c = cols[col];
     if (bytes.size() > UINT32_MAX)
-        throw EDatabaseError("Value too large");
+        throw EDatabaseError(LibraryText("Value too large"));
     const uint32_t oldLen = c.lens[row];
     if (bytes.size() <= oldLen) {
         if (!bytes.empty())

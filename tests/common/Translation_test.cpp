@@ -7,6 +7,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "common/Errors.h"
+#include "model/RecordTable.h"
+
 #include <gtest/gtest.h>
 #include <cstring>
 
@@ -86,6 +89,17 @@ TEST_F(TranslationTest, CatalogueOfTheLanguageTranslatesLibraryAndPlatformTexts)
     EXPECT_STREQ(kf::Translate("Delete record?"), "Datensatz l\xc3\xb6schen?");
     EXPECT_EQ(kf::TranslateQ("Field '%s' must have a value"),
               QStringLiteral("Feld '%s' muss einen Wert haben"));
+    // The record-table engine's messages go through the catalogue, the
+    // field's name put where the placeholder stands.
+    kf::TRecordTable table({{"Name", kf::TFieldType::String, 5, true}});
+    table.Append();
+    try {
+        table.Post();
+        ADD_FAILURE() << "a required field left empty was posted";
+    } catch (const kf::EDatabaseError &e) {
+        EXPECT_STREQ(e.what(), "Feld 'Name' muss einen Wert haben");
+    }
+    table.Cancel();
     // Texts without an entry come back unchanged.
     EXPECT_STREQ(kf::Translate("Some bugs in the config of the template."),
                  "Some bugs in the config of the template.");
