@@ -337,9 +337,30 @@ struct TRecordTable::Impl {
             for (size_t j = 0; j < P; ++j)
                 recs[i].key[j] = SortKey(d, view[i], order[j]);
         }
+        // An integer first key of narrow range (a count, a length) leaves
+        // most of the leading key's bits to the start of the second key, so
+        // that the buckets split rows of one count or length too.
+        uint64_t lo0 = 0;
+        int width0 = 64;
+        if (P >= 2 && !varying[0] && !recs.empty()) {
+            uint64_t hi0 = recs[0].key[0];
+            lo0 = hi0;
+            for (const SortRec<P> &r : recs) {
+                lo0 = std::min(lo0, r.key[0]);
+                hi0 = std::max(hi0, r.key[0]);
+            }
+            width0 = hi0 == lo0 ? 0 : 64 - __builtin_clzll(hi0 - lo0);
+        }
+        auto lead = [lo0, width0](const SortRec<P> &r) -> uint64_t {
+            if (width0 > 32 || P < 2)
+                return r.key[0];
+            if (width0 == 0)
+                return r.key[P < 2 ? 0 : 1];
+            return ((r.key[0] - lo0) << (64 - width0)) | (r.key[P < 2 ? 0 : 1] >> width0);
+        };
         const std::vector<KeyPart> &parts = order;
         SortByLeadingKey(
-            recs.begin(), recs.end(), [](const SortRec<P> &r) { return r.key[0]; },
+            recs.begin(), recs.end(), lead,
             [&d, &parts, &varying](const SortRec<P> &a, const SortRec<P> &b) {
                 for (size_t j = 0; j < P; ++j) {
                     if (a.key[j] != b.key[j])
