@@ -51,8 +51,8 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     if (m_used + size > kChunkSize) {
         if (m_chunks.size() >= kMaxChunks)
             throw EDatabaseError("Too many distinct words.");
+        m_chunks.reserve(m_chunks.size() + 1); // so that the new chunk cannot leak
         m_chunks.emplace_back(HugePageAllocator<char>().allocate(kChunkSize)); // records fill it
-        m_chunkUsed.push_back(0);
         m_used = 0;
     }
     const uint32_t pos = uint32_t(((m_chunks.size() - 1) << kChunkBits) | m_used);
@@ -64,7 +64,6 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     std::memcpy(rec + kHeader, key, keyLen);
     std::memset(rec + kHeader + keyLen, 0, padded - keyLen);
     m_used += size;
-    m_chunkUsed.back() = uint32_t(m_used);
     m_records.push_back(pos);
     if (count != 0)
         m_newKeyBytes += keyLen;
@@ -132,7 +131,6 @@ void WordCounter::clear()
     m_pending = 0;
     m_seq = 0;
     m_chunks.clear();
-    m_chunkUsed.clear();
     std::vector<uint32_t>().swap(m_records);
     m_used = kChunkSize;
     m_existing = 0;

@@ -32,10 +32,9 @@ public:
     // long. kKeyLimit + 8 bytes from key on must be readable (those after the
     // key are not used). Occurrences are gathered in small batches whose
     // slots are prefetched together; flush() settles the batch.
-    void add(const char *key, size_t keyLen, uint64_t fullLen) { add(key, keyLen, fullLen, Hash(key, keyLen)); }
-    // The same with the key's Hash() already at hand.
-    void add(const char *key, size_t keyLen, uint64_t fullLen, uint64_t hash)
+    void add(const char *key, size_t keyLen, uint64_t fullLen)
     {
+        const uint64_t hash = hashKey(key, keyLen);
         if (m_slots.size() <= kDirectSlots && m_pending == 0) {
             // The index still fits the caches: no pipeline needed.
             count(key, keyLen, fullLen, hash);
@@ -63,10 +62,6 @@ public:
         __builtin_prefetch(&m_slots[size_t(p.hash) & m_mask]);
         ++m_pending;
     }
-
-    // The hash of a key (as add() reads it: kKeyLimit + 8 readable bytes).
-    // Its top bit is free for sharing keys out between counters.
-    static uint64_t Hash(const char *key, size_t keyLen) { return hashKey(key, keyLen); }
 
     // Counts the occurrences still in the pipeline; the readers below need
     // it first. Prefetches are only hints: count() probes from scratch, so a
@@ -102,10 +97,9 @@ public:
 
     // Where the new entries (those not registered by addExisting) are, in
     // key order: bytes compared unsigned, a key before its longer
-    // continuations. The entries are read at these places by the *At
-    // readers. Call flush() first.
-    // The hash index is given back; afterwards entries are read by place only
-    // (key(i) and the like no longer answer).
+    // continuations. The sort runs in the hash index's memory, which is given
+    // back; afterwards entries are read by place only, through the *At
+    // readers (key(i) and the like no longer answer).
     std::vector<uint32_t> takeNewInKeyOrder();
     // The bytes of the new entries' keys together.
     size_t newKeyBytes() const { return m_newKeyBytes; }
@@ -228,7 +222,6 @@ private:
         void operator()(char *p) const { HugePageAllocator<char>().deallocate(p, kChunkSize); }
     };
     std::vector<std::unique_ptr<char, ChunkFree>> m_chunks;
-    std::vector<uint32_t> m_chunkUsed; // bytes of records in each chunk
     size_t m_used = kChunkSize; // bytes used in the last chunk (full: none yet)
     std::vector<uint32_t> m_records; // arena position of entry i
     // (tag << 32) | (position + 1); 0 = empty. Walked at random: huge pages.
