@@ -1,5 +1,6 @@
 #include "model/DataPacket.h"
 
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Translation.h"
 
@@ -128,14 +129,6 @@ private:
     size_t m_n;
     size_t m_pos = 0;
 };
-
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
 
 // Skips a property value of this size/type; returns nothing.
 void SkipValue(Reader &r, uint16_t size, uint16_t type)
@@ -332,7 +325,7 @@ void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
         d.Name = r.Name("column descriptor");
         if (d.Name.empty())
             Reader::Fail("a column without a name");
-        if (!names.insert(Lower(d.Name)).second)
+        if (!names.insert(LowerAscii(d.Name)).second)
             Reader::Fail("duplicate column '" + d.Name + "'");
         const uint16_t fsize = r.U16("column descriptor");
         const uint16_t ftype = r.U16("column descriptor");
@@ -360,7 +353,7 @@ void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
             const uint16_t ptype = r.U16("column property");
             const bool plainNumber = (ptype & (kVarying | kArray)) == 0 &&
                                      (psize == 1 || psize == 2 || psize == 4);
-            if (d.DataType == TFieldType::String && Lower(pname) == "width" && plainNumber) {
+            if (d.DataType == TFieldType::String && LowerAscii(pname) == "width" && plainNumber) {
                 const uint32_t width = r.Uint(psize, "column property");
                 if (width > 0)
                     d.Size = static_cast<int>(width < 0xFFFF ? width : 0xFFFF);

@@ -1,5 +1,6 @@
 #include "model/FilterExpression.h"
 
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Translation.h"
 
@@ -44,14 +45,6 @@ bool Keyword(const Token &t, const char *kw)
         if (i >= t.text.size() || std::tolower(static_cast<unsigned char>(t.text[i])) != kw[i])
             return false;
     return i == t.text.size();
-}
-
-std::string Lower(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
 }
 
 } // namespace
@@ -289,9 +282,9 @@ private:
 
     int FieldIndex(const std::string &name)
     {
-        const std::string l = Lower(name);
+        const std::string l = LowerAscii(name);
         for (size_t i = 0; i < m_defs.size(); ++i)
-            if (Lower(m_defs[i].Name) == l)
+            if (LowerAscii(m_defs[i].Name) == l)
                 return static_cast<int>(i);
         throw EDatabaseError(LibraryText("Field '%s' not found", name));
     }

@@ -1,4 +1,5 @@
 #include "model/Readme.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 
@@ -44,22 +45,6 @@ std::string oneLine(std::string_view text)
         }
     }
     return out;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 bool isBlank(char c)
@@ -111,7 +96,7 @@ bool readmeValue(const std::vector<std::string> &lines, std::string_view name, s
         const size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        if (equalsNoCase(std::string_view(line).substr(0, eq), name)) {
+        if (EqualsNoCaseAscii(std::string_view(line).substr(0, eq), name)) {
             value = line.substr(eq + 1);
             return true;
         }

@@ -1,5 +1,6 @@
 #include "model/RecordTable.h"
 
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Translation.h"
 #include "common/KeySort.h"
@@ -18,14 +19,6 @@
 namespace kf {
 
 namespace {
-
-std::string LowerAscii(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
 
 std::string Trim(const std::string &s)
 {
@@ -1367,26 +1360,19 @@ void TRecordTable::Edit()
 
 void TRecordTable::Insert()
 {
-    d->CheckActive();
-    CheckBrowseMode();
-    d->appending = false;
-    d->rowBeforeInsert = d->cur;
-    d->buffer.resize(FieldDefs().size());
-    for (TValue &v : d->buffer)
-        v.SetNull();
-    d->editRow = kNoRow;
-    d->modified = false;
-    d->state = TDataSetState::Insert;
-    d->Tell([&](IDataLink &l) { l.StateChanged(*this); });
-    if (AfterInsert)
-        AfterInsert(*this);
+    StartNewRow(false);
 }
 
 void TRecordTable::Append()
 {
+    StartNewRow(true);
+}
+
+void TRecordTable::StartNewRow(bool appending)
+{
     d->CheckActive();
     CheckBrowseMode();
-    d->appending = true;
+    d->appending = appending;
     d->rowBeforeInsert = d->cur;
     d->buffer.resize(FieldDefs().size());
     for (TValue &v : d->buffer)

@@ -225,6 +225,9 @@ public:
     Impl &impl() const { return *d; }
 
 private:
+    // Insert (appending false) and Append: a new, empty row in the edit buffer.
+    void StartNewRow(bool appending);
+
     std::unique_ptr<Impl> d;
 };
 

@@ -1,5 +1,6 @@
 #include "model/RowStore.h"
 
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Translation.h"
 
@@ -359,33 +360,17 @@ bool ParseInt(std::string_view s, int32_t &out)
     return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool ParseIntegerText(std::string_view s, int32_t &out) { return ParseInt(s, out); }
 
 bool ParseBooleanText(std::string_view s, bool &out)
 {
-    if (EqualsNoCase(s, "true") || EqualsNoCase(s, "t") || s == "1") {
+    if (EqualsNoCaseAscii(s, "true") || EqualsNoCaseAscii(s, "t") || s == "1") {
         out = true;
         return true;
     }
-    if (EqualsNoCase(s, "false") || EqualsNoCase(s, "f") || s == "0") {
+    if (EqualsNoCaseAscii(s, "false") || EqualsNoCaseAscii(s, "f") || s == "0") {
         out = false;
         return true;
     }

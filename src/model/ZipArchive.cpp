@@ -1,4 +1,5 @@
 #include "model/ZipArchive.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 
 #include <QFileInfo>
@@ -43,15 +44,6 @@ struct ZipErrorText {
     ~ZipErrorText() { zip_error_fini(&error); }
     std::string text() { return zip_error_strerror(&error); }
 };
-
-std::string lowerAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
-}
 
 std::string sizeText(uint64_t bytes)
 {
@@ -312,9 +304,9 @@ void ZipArchive::openHandle(std::unique_ptr<Handle> handle)
 
 std::optional<size_t> ZipArchive::find(std::string_view name) const
 {
-    const std::string wanted = lowerAscii(name);
+    const std::string wanted = LowerAscii(name);
     for (size_t i = 0; i < m_members.size(); ++i)
-        if (m_members[i].name.size() == wanted.size() && lowerAscii(m_members[i].name) == wanted)
+        if (m_members[i].name.size() == wanted.size() && LowerAscii(m_members[i].name) == wanted)
             return i;
     return std::nullopt;
 }
