@@ -1,4 +1,5 @@
 #include "keyboard/KbForm.h"
+#include "model/MainData.h"
 
 #include "common/ColorValue.h"
 #include "define/KeyImage.h"
@@ -19,23 +20,6 @@
 using namespace kf;
 
 namespace {
-
-std::vector<TFieldDef> KeyFields()
-{
-    return {{"Name", TFieldType::String, 20, true}, {"KeyValue", TFieldType::Integer},
-            {"KeyType", TFieldType::Integer},       {"KeyType2", TFieldType::Integer},
-            {"Finger", TFieldType::Integer},        {"Glyph", TFieldType::Graphic},
-            {"Width", TFieldType::Integer},         {"Height", TFieldType::Integer},
-            {"X", TFieldType::Integer},             {"Y", TFieldType::Integer},
-            {"Hint", TFieldType::String, 127}};
-}
-
-std::vector<TFieldDef> CharFields()
-{
-    return {{"Name", TFieldType::String, 30}, {"Code", TFieldType::Integer},
-            {"KeyNo", TFieldType::Integer},   {"Shift", TFieldType::Boolean},
-            {"AltGr", TFieldType::Boolean},   {"Accent", TFieldType::Integer}};
-}
 
 // A key picture: `face` all round (its bottom-left pixel is the key colour),
 // an `ink` square inside.
@@ -125,8 +109,8 @@ private:
 private slots:
     void init()
     {
-        m_keys = std::make_unique<TRecordTable>(KeyFields());
-        m_chars = std::make_unique<TRecordTable>(CharFields());
+        m_keys = std::make_unique<TRecordTable>(TDataMod::KeyFieldDefs());
+        m_chars = std::make_unique<TRecordTable>(TDataMod::CharFieldDefs());
         int x = 0;
         for (const Key &k : kKeys) {
             const std::string glyph = k.face ? ImageToGlyph(KeyPicture(20, 16, k.face, qRgb(0, 0, 0)))

@@ -1,4 +1,5 @@
 #include "keyboard/KbState.h"
+#include "model/MainData.h"
 
 #include "common/Dialogs.h"
 #include "common/ScriptedDialogs.h"
@@ -93,23 +94,6 @@ struct CharRow {
 TValue Opt(const std::optional<int> &v) { return v ? TValue(int32_t(*v)) : TValue(); }
 TValue Opt(const std::optional<bool> &v) { return v ? TValue(*v) : TValue(); }
 
-std::vector<TFieldDef> KeyFields()
-{
-    return {{"Name", TFieldType::String, 20, true}, {"KeyValue", TFieldType::Integer},
-            {"KeyType", TFieldType::Integer},       {"KeyType2", TFieldType::Integer},
-            {"Finger", TFieldType::Integer},        {"Glyph", TFieldType::Graphic},
-            {"Width", TFieldType::Integer},         {"Height", TFieldType::Integer},
-            {"X", TFieldType::Integer},             {"Y", TFieldType::Integer},
-            {"Hint", TFieldType::String, 127}};
-}
-
-std::vector<TFieldDef> CharFields()
-{
-    return {{"Name", TFieldType::String, 30}, {"Code", TFieldType::Integer},
-            {"KeyNo", TFieldType::Integer},   {"Shift", TFieldType::Boolean},
-            {"AltGr", TFieldType::Boolean},   {"Accent", TFieldType::Integer}};
-}
-
 // A full keyboard: letters, a digit, space, a letter with a dead key on AltGr,
 // dead keys, every modifier and editing key.
 const std::vector<KeyRow> kFullKeys = {
@@ -140,8 +124,8 @@ const std::vector<CharRow> kSmallChars = {{'a', 2, false, false, 0}, {'A', 2, tr
 enum class Board { Full, OneShift, TwoLShift };
 
 struct Keyboard {
-    TRecordTable keys{KeyFields()};
-    TRecordTable chars{CharFields()};
+    TRecordTable keys{TDataMod::KeyFieldDefs()};
+    TRecordTable chars{TDataMod::CharFieldDefs()};
     std::vector<std::unique_ptr<QObject>> handles; // one per key row, in row order
     std::map<std::string, int> rowOf;
 
