@@ -2,7 +2,6 @@
 
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
-#include "app/HelpPage.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -21,12 +20,11 @@ QAction *makeAction(QObject *owner, const char *name, const QString &caption, co
 {
     auto *a = new QAction(caption, owner);
     a->setObjectName(QString::fromLatin1(name));
+    // An item without a hint shows no tool tip: the menu shows only a tool tip
+    // that was set, never the caption again.
     if (!hint.isEmpty()) {
         a->setToolTip(hint);
         a->setStatusTip(hint);
-    } else {
-        // Without a hint the tool tip would repeat the caption; keep it quiet.
-        a->setToolTip(QString(caption).remove(QLatin1Char('&')));
     }
     return a;
 }
@@ -47,6 +45,9 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     // File dialogs without a preset folder open in the current working
     // directory: the dialog service does that for the whole run.
     FormFactory = std::make_unique<TWinFormFactory>(m_area);
+
+    HelpPageFile = HelpPagePath();
+    OpenUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 
     A_ShowDefineFm = makeAction(this, "A_ShowDefineFm", QStringLiteral("&Keyboard Definition"),
                                 QStringLiteral("Define keyboard and mapping of characthers"));
@@ -115,8 +116,7 @@ void TMainFm::A_AboutExecute()
 
 void TMainFm::A_HelpExecute()
 {
-    // Whether the desktop could open it is not reported.
-    QDesktopServices::openUrl(HelpPageUrl());
+    OpenHelpPage(HelpPageFile, OpenUrl);
 }
 
 } // namespace kf

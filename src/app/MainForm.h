@@ -1,6 +1,7 @@
 #pragma once
 // The main window: a frame for the tool windows, with the program's menu.
 
+#include "app/HelpPage.h"
 #include "app/IntfFormFactory.h"
 
 #include <QMainWindow>
@@ -33,6 +34,11 @@ public:
     QAction *A_About;
     QAction *A_Help;
     QAction *A_Close;
+
+    // Where Help finds its page, and how it asks the desktop to open it (the
+    // desktop's browser service unless a test puts its own in place).
+    QString HelpPageFile;
+    UrlOpener OpenUrl;
 
 private:
     void A_AboutExecute();

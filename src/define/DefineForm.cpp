@@ -1,6 +1,7 @@
 #include "define/DefineForm.h"
 
 #include "app/AppException.h"
+#include "app/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Dialogs.h"
@@ -305,7 +306,7 @@ void TDefineFm::buildControls()
         f.setPointSizeF(f.pointSizeF() + 1);
         FileNameLb->setFont(f);
     }
-    FileNameLb->setAccessibleName(QStringLiteral("Package file"));
+    SetupValueLabel(FileNameLb, QStringLiteral("Package file"));
 
     DemoEd = new QLineEdit(this);
     DemoEd->setObjectName(QStringLiteral("DemoEd"));

@@ -1,4 +1,5 @@
 #include "keyboard/KbDemoForm.h"
+#include "app/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"
@@ -176,7 +177,7 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     QFont labelFont = DemoLabel->font();
     labelFont.setPixelSize(13);
     DemoLabel->setFont(labelFont);
-    DemoLabel->setAccessibleName(QStringLiteral("Keyboard status"));
+    SetupValueLabel(DemoLabel, QStringLiteral("Keyboard status (accent, drag position, character number)"));
 
     Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -3,6 +3,7 @@
 
 #include "wordlist/DicForm.h"
 
+#include "app/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "dbctrls/DBGrid.h"
@@ -266,9 +267,9 @@ void TDicFm::buildControls()
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
     Label7->setBuddy(TotalLb);
-    TimeLb->setAccessibleName(QStringLiteral("Time (msec)"));
-    CountLb->setAccessibleName(QStringLiteral("Word count"));
-    TotalLb->setAccessibleName(QStringLiteral("Words scanned"));
+    SetupValueLabel(TimeLb, QStringLiteral("Time (msec)"));
+    SetupValueLabel(CountLb, QStringLiteral("Word count"));
+    SetupValueLabel(TotalLb, QStringLiteral("Words scanned"));
 
     WordGrid = new TDBGrid(p);
     WordGrid->setObjectName(QStringLiteral("WordGrid"));

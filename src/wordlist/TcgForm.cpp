@@ -1,6 +1,7 @@
 #include "wordlist/TcgForm.h"
 
 #include "app/AppException.h"
+#include "app/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/TextFile.h"
 #include "wordlist/tcg.h"
@@ -220,7 +221,7 @@ void TTcgFm::buildStep1()
     QFont f = LbDic->font();
     f.setPointSize(10);
     LbDic->setFont(f);
-    LbDic->setAccessibleName(QStringLiteral("Dictionary file"));
+    SetupValueLabel(LbDic, QStringLiteral("Dictionary file"));
     LbDic->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Next1Bn = makeButton(p, "Next1Bn", QStringLiteral("&Next"), QStringLiteral("Next step"),
                          QRect(392, 272, 75, 25));

@@ -28,7 +28,9 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -107,6 +109,10 @@ private slots:
     void appExceptionText();
     void aboutTwiceShowsTwoFreshBoxes();
     void helpOpensThePageBesideTheProgram();
+    void helpWarnsWhenThePageCannotBeOpened_data();
+    void helpWarnsWhenThePageCannotBeOpened();
+    void menuItemsShowOnlyTheirHints_data();
+    void menuItemsShowOnlyTheirHints();
     void closingMainWindowAsksNoChildWindow();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
     void refusedPostOfKeyRowWithoutNameIsReported();
@@ -381,7 +387,102 @@ void MainFormTest::helpOpensThePageBesideTheProgram()
     for (const char *tool : {"Keyboard definition", "Keyboard layout", "Finger definition",
                              "Dictionary generator", "Typing course generator"})
         QVERIFY2(html.contains(QLatin1String(tool)), tool);
-    QVERIFY(dialogs().asked().empty()); // nothing is reported either way
+    QVERIFY(dialogs().asked().empty()); // nothing is reported when the page opens
+}
+
+void MainFormTest::helpWarnsWhenThePageCannotBeOpened_data()
+{
+    QTest::addColumn<bool>("pageExists");
+    QTest::addColumn<bool>("desktopOpens");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("page opened") << true << true << QString();
+    QTest::newRow("no browser") << true << false
+                                << QStringLiteral("The help page could not be opened in a web browser.\n"
+                                                  "You can open it yourself: %1");
+    QTest::newRow("no page beside the program")
+        << false << true << QStringLiteral("The help page was not found beside the program.\nIt should be here: %1");
+    QTest::newRow("neither") << false << false
+                             << QStringLiteral("The help page was not found beside the program.\n"
+                                               "It should be here: %1");
+}
+
+void MainFormTest::helpWarnsWhenThePageCannotBeOpened()
+{
+    QFETCH(bool, pageExists);
+    QFETCH(bool, desktopOpens);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString page = dir.filePath(QStringLiteral("help/index.html"));
+    if (pageExists) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("help")));
+        QFile f(page);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<html></html>");
+    }
+    QList<QUrl> asked;
+    m_main->HelpPageFile = page;
+    m_main->OpenUrl = [&](const QUrl &url) {
+        asked << url;
+        return desktopOpens;
+    };
+
+    m_main->A_Help->trigger();
+
+    // A missing page is never handed to the browser.
+    QCOMPARE(asked, pageExists ? QList<QUrl>{QUrl::fromLocalFile(page)} : QList<QUrl>{});
+    if (warning.isEmpty()) {
+        QVERIFY(dialogs().asked().empty());
+        return;
+    }
+    QCOMPARE(dialogs().asked().size(), size_t(1));
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Warning), 1);
+    const auto &w = dialogs().last(ScriptedDialogs::Kind::Warning);
+    QCOMPARE(w.caption, QStringLiteral("Help"));
+    QCOMPARE(w.text, warning.arg(QDir::toNativeSeparators(page)));
+}
+
+void MainFormTest::menuItemsShowOnlyTheirHints_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("hint"); // empty: the item shows no tool tip
+    QTest::newRow("About") << "A_About" << QString();
+    QTest::newRow("Help") << "A_Help" << QString();
+    QTest::newRow("Close") << "A_Close" << QString();
+    QTest::newRow("Keyboard Definition") << "A_ShowDefineFm" << "Define keyboard and mapping of characthers";
+    QTest::newRow("Keyboard Layout") << "A_ShowKbDemoFm" << "Define location of each key by drag and drop operations";
+    QTest::newRow("Finger Definition") << "A_ShowFingerDefFm"
+                                       << "Define length and color of each finger in Tarvo Typing Tutor";
+    QTest::newRow("Typing Course Generator") << "A_TCG" << QString();
+    QTest::newRow("Dictionary Generator") << "A_Dictionary" << "Make  a dictornary file by scanning text files";
+}
+
+void MainFormTest::menuItemsShowOnlyTheirHints()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, hint);
+    auto *a = m_main->findChild<QAction *>(action);
+    QVERIFY(a);
+    QMenu *menu = nullptr;
+    for (QAction *m : m_main->menuBar()->actions())
+        if (m->menu()->actions().contains(a))
+            menu = m->menu();
+    QVERIFY(menu);
+    // No tool tip left over from another item.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel"))
+            delete w;
+    QVERIFY(!QToolTip::isVisible());
+
+    menu->popup(m_main->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    const QPoint at = menu->actionGeometry(a).center();
+    QHelpEvent help(QEvent::ToolTip, at, menu->mapToGlobal(at));
+    QApplication::sendEvent(menu, &help);
+
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), hint);
+    QCOMPARE(a->statusTip(), hint);
+    menu->hide();
 }
 
 void MainFormTest::closingMainWindowAsksNoChildWindow()

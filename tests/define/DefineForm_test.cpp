@@ -9,6 +9,7 @@
 #include "define/KeyImage.h"
 #include "model/MainData.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -119,6 +120,8 @@ private slots:
     void codeListsInOrder();
     void cancelledDialogsChangeNothing();
     void loadFillsEditsLabelAndBackground();
+    void fileNameIsReadAsShown_data();
+    void fileNameIsReadAsShown();
     void saveFromFreshWindowStoresEmptyTexts();
     void infoLinesSavedAndFirstLineBack();
     void failedLoadChangesNothing();
@@ -411,6 +414,34 @@ void DefineFormTest::loadFillsEditsLabelAndBackground()
     QCOMPARE(form->CharGrid->model()->rowCount(), 2);
     QCOMPARE(form->KeyImage->Picture().size(), QSize(30, 20));
     QCOMPARE(form->DemoEd->text(), QStringLiteral("a")); // first by Code
+}
+
+void DefineFormTest::fileNameIsReadAsShown_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain name") << "layout.kb.vkt";
+    QTest::newRow("name that looks like markup") << "<b>bold &amp; more.vkt";
+}
+
+void DefineFormTest::fileNameIsReadAsShown()
+{
+    QFETCH(QString, name);
+    addKey(*m_dm, "A", 1);
+    const QString file = savePackage(name);
+    TDefineFm *form = open();
+    QAccessibleInterface *label = QAccessible::queryAccessibleInterface(form->FileNameLb);
+    QVERIFY(label);
+    QCOMPARE(label->text(QAccessible::Name), QString()); // nothing loaded yet
+    QCOMPARE(label->text(QAccessible::Description), QStringLiteral("Package file"));
+
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    if (m_dialogs->count(Kind::Warning))
+        QFAIL(qPrintable(m_dialogs->last(Kind::Warning).text));
+    // A screen reader reads the name the window shows, as it is spelt.
+    QCOMPARE(form->FileNameLb->text(), name);
+    QCOMPARE(label->text(QAccessible::Name), name);
+    QCOMPARE(label->text(QAccessible::Description), QStringLiteral("Package file"));
 }
 
 void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()

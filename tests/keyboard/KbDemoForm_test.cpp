@@ -10,6 +10,7 @@
 #include "keyboard/KbDragForm.h"
 #include "model/MainData.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDrag>
@@ -325,6 +326,37 @@ private slots:
         QTest::mouseClick(form->CharGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), int('a'));
         QCOMPARE(form->DemoLabel->text(), QStringLiteral("2"));
+    }
+
+    // The status label is read by assistive technology as it shows: the
+    // pending accent, the drag position, the selected character's number.
+    void statusLabelIsReadAsShown()
+    {
+        open();
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(form->DemoLabel);
+        QVERIFY(status);
+        const QString what = QStringLiteral("Keyboard status (accent, drag position, character number)");
+        QCOMPARE(status->text(QAccessible::Description), what);
+        QCOMPARE(status->text(QAccessible::Name), QString());
+
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(key("Grave"), Qt::LeftButton); // dead key
+        QCOMPARE(form->DemoLabel->text(), QStringLiteral("Grave"));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Grave"));
+        QTest::mouseClick(key("A"), Qt::LeftButton); // the accent is used up
+        QCOMPARE(status->text(QAccessible::Name), QString());
+
+        DropPlan plan;
+        plan.at = QPoint(130, 55);
+        plan.drop = false;
+        InstallDropPlan(form->DragDropFrame, &plan);
+        QTest::mousePress(key("Q"), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("120, 45"));
+
+        const QRect cell = form->CharGrid->visualRect(form->CharGrid->model()->index(0, 2));
+        QTest::mouseClick(form->CharGrid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("3"));
+        QCOMPARE(status->text(QAccessible::Description), what);
     }
 
     void keyGridLimit_data()

@@ -16,6 +16,7 @@
 #include "model/RecordTable.h"
 #include "wordlist/DicForm.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -48,6 +49,7 @@ private slots:
     void shortcutsActWithoutOpeningAMenu_data();
     void shortcutsActWithoutOpeningAMenu();
     void scanAsksThenCountsAndShowsTheCounters();
+    void countersAreReadAsTheyShow();
     void scanAnsweredNoOrCancelledChangesNothing();
     void failedScanKeepsWhatWasCountedAndReports();
     void clearAsksAndKeepsTheTime();
@@ -304,6 +306,38 @@ void DicFormTest::scanAsksThenCountsAndShowsTheCounters()
     QCOMPARE(form()->CountLb->text(), QStringLiteral("11"));
     QVERIFY(table().Locate("Word", {TValue(std::string("cat"))}));
     QCOMPARE(table().FieldByName("Count").AsInteger(), 3);
+}
+
+void DicFormTest::countersAreReadAsTheyShow()
+{
+    struct Counter {
+        QLabel *value;
+        QLabel *caption;
+        QString what;
+    };
+    const Counter counters[] = {{form()->TimeLb, form()->Label1, QStringLiteral("Time (msec)")},
+                                {form()->CountLb, form()->Label3, QStringLiteral("Word count")},
+                                {form()->TotalLb, form()->Label7, QStringLiteral("Words scanned")}};
+    const QString one = writeFile(QStringLiteral("one.txt"), "The cat saw the CAT.\r\n");
+    scan({one});
+    const QString time = form()->TimeLb->text(); // how long the scan took here
+    bool isNumber = false;
+    time.toUInt(&isNumber);
+    QVERIFY(isNumber);
+
+    const QStringList expected{time, QStringLiteral("3"), QStringLiteral("5")};
+    for (int i = 0; i < 3; ++i) {
+        const Counter &c = counters[i];
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(c.value);
+        QVERIFY(iface);
+        QCOMPARE(iface->text(QAccessible::Name), expected[i]);
+        QCOMPARE(iface->text(QAccessible::Description), c.what);
+        // The caption beside it labels it.
+        bool labelled = false;
+        for (const auto &rel : iface->relations(QAccessible::Label))
+            labelled = labelled || rel.first->object() == c.caption;
+        QVERIFY2(labelled, qPrintable(c.what));
+    }
 }
 
 void DicFormTest::scanAnsweredNoOrCancelledChangesNothing()

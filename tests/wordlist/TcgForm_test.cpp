@@ -11,6 +11,7 @@
 #include "wordlist/TcgForm.h"
 #include "wordlist/tcg.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
@@ -41,6 +42,7 @@ private slots:
     void opensOnStepOneWithItsControls();
     void nextWithoutDictionaryStaysOnStepOne();
     void wizardWalkReadsTheDictionaryAnewEachTime();
+    void dictionaryFileIsReadAsShown();
     void generateWithoutStringsStaysOnStepTwo();
     void linesOfTheStringsBox_data();
     void linesOfTheStringsBox();
@@ -225,6 +227,20 @@ void TcgFormTest::wizardWalkReadsTheDictionaryAnewEachTime()
     click(form()->Next2Bn);
     QVERIFY(onlyTabShown(TTcgFm::ResultPage));
     QVERIFY(text(form()->ResultMemo).contains(QStringLiteral(">> Total: 2\n-------------------------\nadd sass\n")));
+}
+
+void TcgFormTest::dictionaryFileIsReadAsShown()
+{
+    QAccessibleInterface *label = QAccessible::queryAccessibleInterface(form()->LbDic);
+    QVERIFY(label);
+    QCOMPARE(label->text(QAccessible::Name), QString());
+    // A file name that would read as markup is shown and read as it is spelt.
+    const QString file = writeFile(QStringLiteral("<b>words &amp; more.txt"), "sad\r\n");
+    dialogs().answerFile(file);
+    click(form()->LoadDicBn);
+    QCOMPARE(form()->LbDic->text(), file);
+    QCOMPARE(label->text(QAccessible::Name), file);
+    QCOMPARE(label->text(QAccessible::Description), QStringLiteral("Dictionary file"));
 }
 
 void TcgFormTest::generateWithoutStringsStaysOnStepTwo()
