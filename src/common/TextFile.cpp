@@ -1,5 +1,6 @@
 #include "common/TextFile.h"
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -100,13 +101,7 @@ std::string joinLinesCrLf(const std::vector<std::string> &lines)
 
 void writeFileBytes(const std::string &path, std::string_view bytes)
 {
-    FilePtr f(std::fopen(path.c_str(), "wb"));
-    if (!f)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + reason());
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-        throw EFCreateError("Cannot write file \"" + path + "\". " + reason());
-    if (std::fclose(f.release()) != 0)
-        throw EFCreateError("Cannot write file \"" + path + "\". " + reason());
+    ReplacingFile::writeWhole(path, bytes);
 }
 
 void writeTextLines(const std::string &path, const std::vector<std::string> &lines)

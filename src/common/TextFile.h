@@ -31,7 +31,9 @@ std::vector<std::string> readTextLines(const std::string &path);
 // Every line followed by CR LF.
 std::string joinLinesCrLf(const std::vector<std::string> &lines);
 
-// Writes bytes to a file, replacing it; throws EFCreateError naming the file.
+// Writes bytes to a file, replacing it in one step (see ReplacingFile): a
+// failed write leaves any file at path as it was. Throws EFCreateError
+// naming the file.
 void writeFileBytes(const std::string &path, std::string_view bytes);
 
 // joinLinesCrLf + writeFileBytes.

@@ -12,6 +12,7 @@
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
+#include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -343,7 +344,8 @@ void TKbDemoFm::Button3Click()
     font.pointSize = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : f.pointSizeF();
     font.bold = f.bold();
     font.italic = f.italic();
-    writeFileBytes(path.toStdString(), WriteRtf(DemoEd->toPlainText(), font, CodePage::current()));
+    writeFileBytes(QFile::encodeName(path).toStdString(),
+                   WriteRtf(DemoEd->toPlainText(), font, CodePage::current()));
 }
 
 void TKbDemoFm::GridXEdChange()

@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 #include "common/Translation.h"
 #include "common/KeySort.h"
 #include "model/DataPacket.h"
@@ -1785,14 +1786,7 @@ void TRecordTable::LoadFromStream(std::istream &in)
 
 void TRecordTable::SaveToFile(const std::string &path) const
 {
-    const std::string bytes = SaveToBytes();
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f)
-        throw EFCreateError(LibraryText("Cannot create file \"%s\"", path));
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    f.close();
-    if (!f)
-        throw EFCreateError(LibraryText("Cannot write file \"%s\"", path));
+    ReplacingFile::writeWhole(path, SaveToBytes());
 }
 
 void TRecordTable::LoadFromFile(const std::string &path)

@@ -1,9 +1,7 @@
 #include "model/ZipArchive.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "common/ReplacingFile.h"
 
 #include <zip.h>
 #include <zlib.h>
@@ -441,24 +439,7 @@ std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mt
 
 void ZipArchive::writeFile(const std::string &path, const std::vector<Member> &members, std::time_t mtime)
 {
-    const std::string bytes = build(members, mtime);
-    const QString target = QString::fromLocal8Bit(path.c_str());
-    if (QFileInfo(target).isDir())
-        throw EFCreateError("cannot create \"" + path + "\": it is a folder");
-
-    // A temporary file beside the target, renamed over it once complete;
-    // QSaveFile removes the temporary file when it is not committed.
-    QSaveFile file(target);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError("cannot create \"" + path + "\": " + file.errorString().toStdString());
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
-        const std::string why = file.errorString().toStdString();
-        file.cancelWriting();
-        throw EFCreateError("cannot write \"" + path + "\": " + why);
-    }
-    if (!file.commit())
-        throw EFCreateError("cannot write \"" + path + "\": " + file.errorString().toStdString());
+    ReplacingFile::writeWhole(path, build(members, mtime));
 }
 
 } // namespace kf

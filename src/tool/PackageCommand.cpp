@@ -7,8 +7,6 @@
 #include "model/MainData.h"
 #include "model/PackageJson.h"
 
-#include <QSaveFile>
-
 #include <algorithm>
 #include <iomanip>
 #include <iostream>
@@ -27,17 +25,6 @@ int usage(const std::string &why)
 {
     std::cerr << "keyfolio-tool package: " << why << "\nUsage:\n" << kUsage << "\n";
     return kExitUsage;
-}
-
-// Writes a whole file in one step: a temporary file beside it, renamed over it.
-void writeWhole(const std::string &path, const std::string &bytes)
-{
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError("cannot create \"" + path + "\": " + file.errorString().toStdString());
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
-        throw EFCreateError("cannot write \"" + path + "\": " + file.errorString().toStdString());
 }
 
 void load(TDataMod &dm, const std::string &path)
@@ -98,7 +85,7 @@ int dump(const std::string &path, const std::string &outPath)
     if (outPath.empty())
         std::cout << json;
     else
-        writeWhole(outPath, json);
+        writeFileBytes(outPath, json);
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "wordlist/DicBuilder.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
@@ -337,20 +338,11 @@ void TDicBuilder::ClearWordlist()
 
 void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
 {
-    // Written through a buffer of its own: the list is never held whole.
-    struct FileCloser {
-        void operator()(std::FILE *f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
-    if (!f)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    // Written block by block (the list is never held whole) into a file that
+    // replaces the old one only once it is complete.
+    ReplacingFile file(path);
     std::string buffer;
     buffer.reserve(kBlockSize + 64);
-    auto spill = [&]() {
-        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f.get()) != buffer.size())
-            throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
-        buffer.clear();
-    };
     const int n = m_table.RecordCount();
     for (int i = 0; i < n; ++i) {
         buffer += m_table.FieldBytesAt(i, m_wordField);
@@ -359,12 +351,13 @@ void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
             buffer += std::to_string(m_table.FieldValueAt(i, m_countField).integer());
         }
         buffer += "\r\n";
-        if (buffer.size() >= kBlockSize)
-            spill();
+        if (buffer.size() >= kBlockSize) {
+            file.write(buffer);
+            buffer.clear();
+        }
     }
-    spill();
-    if (std::fclose(f.release()) != 0)
-        throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+    file.write(buffer);
+    file.commit();
 }
 
 void TDicBuilder::SaveWordlist(const std::string &path) const

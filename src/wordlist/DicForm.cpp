@@ -37,6 +37,10 @@ public:
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
 
+// The client area below the menu bar.
+constexpr int kClientWidth = 548;
+constexpr int kClientHeight = 438;
+
 const QColor kLightGreen(192, 220, 192);
 const QColor kLightBlue(240, 238, 255);
 const QColor kNavy(0, 0, 128);
@@ -91,7 +95,8 @@ TDicFm::TDicFm(QWidget *parent)
     layout->setSpacing(0);
     layout->setMenuBar(MainMenu1);
     layout->addWidget(ClientArea);
-    setClientSize(548, 438);
+    // The menu bar sits on top of the 548 x 438 client area.
+    setClientSize(kClientWidth, kClientHeight + menuBarHeight());
 
     OpenDialog1.title = QStringLiteral("Select multiple files to scan");
     OpenDialog1.filter = kTextFilter;
@@ -192,6 +197,13 @@ void TDicFm::buildMenu()
         m->setToolTipsVisible(true);
 }
 
+int TDicFm::menuBarHeight() const
+{
+    // As the window's layout measures it for the window's width.
+    const int h = MainMenu1->heightForWidth(kClientWidth);
+    return h > 0 ? h : MainMenu1->sizeHint().height();
+}
+
 QPushButton *TDicFm::makeButton(const char *name, QAction *action, const QRect &geometry)
 {
     // A button bound to an action shows its caption and hint and runs it.
@@ -207,9 +219,8 @@ void TDicFm::buildControls()
 {
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
-    // The window is 548 x 438 with its menu bar on top.
-    const int height = 438 - MainMenu1->sizeHint().height();
-    ClientArea->setFixedSize(548, height);
+    const int height = kClientHeight;
+    ClientArea->setFixedSize(kClientWidth, height);
     QWidget *p = ClientArea;
 
     const int x = 6, w = 164;

@@ -101,6 +101,8 @@ protected:
 private:
     void buildMenu();
     void buildControls();
+    // The height the menu bar takes above the client area.
+    int menuBarHeight() const;
     QAction *makeAction(const char *name, const QString &caption, const QKeySequence &shortcut,
                         const QString &hint);
     QPushButton *makeButton(const char *name, QAction *action, const QRect &geometry);

@@ -369,19 +369,33 @@ int TTcgFm::pickMode() const
 
 void TTcgFm::renderResult(int view, bool withHeadings)
 {
-    QString text = CodePage::current().decode(tcg->RenderResultText(view, withHeadings));
+    const std::string bytes = tcg->RenderResultText(view, withHeadings);
+    QString text = CodePage::current().decode(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (ResultMemo->document()->isEmpty()) {
+    QTextDocument *doc = ResultMemo->document();
+    const bool edited = !doc->isEmpty() && doc->isModified();
+    if (doc->isEmpty()) {
         ResultMemo->setPlainText(text);
+        resultBytes = bytes;
     } else {
-        QTextCursor end(ResultMemo->document());
+        QTextCursor end(doc);
         end.movePosition(QTextCursor::End);
         end.insertText(text);
+        resultBytes += bytes;
     }
-    QTextCursor top(ResultMemo->document());
+    // What the program put there is no edit of the user's.
+    doc->setModified(edited);
+    QTextCursor top(doc);
     top.movePosition(QTextCursor::Start);
     ResultMemo->setTextCursor(top);
     ResultMemo->ensureCursorVisible();
+}
+
+void TTcgFm::clearResult()
+{
+    ResultMemo->clear();
+    ResultMemo->document()->setModified(false);
+    resultBytes.clear();
 }
 
 void TTcgFm::rememberOpened(const QString &path)
@@ -421,7 +435,12 @@ void TTcgFm::LoadTWDBnClick()
     const CodePage &cp = CodePage::current();
     for (const std::string &line : lines)
         text << cp.decode(line);
-    TwdMemo->setPlainText(text.join(QLatin1Char('\n')));
+    QString box = text.join(QLatin1Char('\n'));
+    // The box drops an empty line after the last line break, so a final empty
+    // string gets a line break of its own and stays a string.
+    if (!lines.empty() && lines.back().empty())
+        box += QLatin1Char('\n');
+    TwdMemo->setPlainText(box);
 }
 
 void TTcgFm::Next2BnClick()
@@ -448,25 +467,25 @@ void TTcgFm::Next2BnClick()
 
 void TTcgFm::Button4Click()
 {
-    ResultMemo->clear();
+    clearResult();
     renderResult(tcgClass::SortDefault, HeadingEd->isChecked());
 }
 
 void TTcgFm::Button5Click()
 {
-    ResultMemo->clear();
+    clearResult();
     renderResult(tcgClass::SortByLength, HeadingEd->isChecked());
 }
 
 void TTcgFm::HeadingEdClick()
 {
-    ResultMemo->clear();
+    clearResult();
     renderResult(HeadingEd->isChecked() ? tcgClass::WithHeadings : tcgClass::NoHeadings, false);
 }
 
 void TTcgFm::Button6Click()
 {
-    ResultMemo->clear();
+    clearResult();
     renderResult(tcgClass::WordListView, false);
 }
 
@@ -476,6 +495,11 @@ void TTcgFm::Button1Click()
     if (path.isEmpty())
         return;
     SaveDialog1.fileName = path;
+    if (!ResultMemo->document()->isModified()) {
+        // The result text byte for byte, as rendered.
+        writeFileBytes(localPath(path), resultBytes);
+        return;
+    }
     QString text = MemoText(ResultMemo);
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     writeFileBytes(localPath(path), CodePage::current().encode(text));
@@ -493,7 +517,7 @@ void TTcgFm::SeleteAllBnClick()
 
 void TTcgFm::Button2Click()
 {
-    ResultMemo->clear();
+    clearResult();
     showPage(Step1Page);
 }
 

@@ -10,6 +10,7 @@
 
 #include <QAbstractSpinBox>
 #include <memory>
+#include <string>
 
 class QCheckBox;
 class QGroupBox;
@@ -142,9 +143,15 @@ private:
     int pickMode() const;
     // Appends the lines of a view to ResultMemo and shows its top.
     void renderResult(int view, bool withHeadings);
+    // Empties ResultMemo and the result text behind it.
+    void clearResult();
     void rememberOpened(const QString &path);
 
     std::unique_ptr<tcgClass> tcg;
+    // The bytes of the result text shown in ResultMemo. The box cannot show
+    // every byte as it is (a lone CR becomes a line break there), so "&Save ..."
+    // writes these bytes unless the user has edited the box since.
+    std::string resultBytes;
 };
 
 } // namespace kf

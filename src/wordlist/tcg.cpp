@@ -184,30 +184,24 @@ void tcgClass::SetStrings(const WordList &strings)
     m_prepared.reset();
 }
 
-void tcgClass::SetDictionary(const WordList &words)
-{
-    m_dictionary = &words;
-}
-
 void tcgClass::Generate(const WordList &words, const WordList &strings, int mode)
 {
     m_lastError.clear();
     m_matcher->ClearCache();
     SetStrings(strings);
-    SetDictionary(words);
     if (m_strings.empty() || words.empty())
         return;
     try {
-        PickAll(mode);
+        PickAll(words, mode);
     } catch (const std::exception &e) {
         m_lastError = e.what();
         Dialogs().warning(QStringLiteral("Warning"), CodePage::current().decode(m_lastError));
     }
 }
 
-void tcgClass::PickAll(int mode)
+void tcgClass::PickAll(const WordList &words, int mode)
 {
-    if (!m_dictionary || mode < FingerPlacement || mode > RegularExpression)
+    if (mode < FingerPlacement || mode > RegularExpression)
         return;
     void (tcgClass::*picker)(std::string_view) = nullptr;
     switch (mode) {
@@ -218,7 +212,7 @@ void tcgClass::PickAll(int mode)
     default: picker = &tcgClass::PickByPattern; break;
     }
     prepare(mode);
-    for (const std::string &word : *m_dictionary)
+    for (const std::string &word : words)
         (this->*picker)(word);
 }
 

@@ -49,15 +49,11 @@ public:
 
     // The defined strings of the last generation (a copy; line i owns group i).
     const WordList &Strings() const { return m_strings; }
-    // The dictionary of the last generation; borrowed, valid only while the
-    // caller keeps it alive (it is read during Generate only).
-    const WordList *Dictionary() const { return m_dictionary; }
     const std::vector<WordList> &Groups() const { return m_groups; }
     PatternMatcher &Matcher() { return *m_matcher; }
 
     // Takes the strings and starts one empty group per line.
     void SetStrings(const WordList &strings);
-    void SetDictionary(const WordList &words);
 
     // Picks the words into groups (MinLength, MaxLength and CaseSensitive set
     // first). A failure while picking (an invalid pattern) stops the picking,
@@ -67,8 +63,9 @@ public:
     // The message of the failure that stopped the last generation, or empty.
     const std::string &LastError() const { return m_lastError; }
 
-    // Runs the picker of the mode over every dictionary word; other modes pick nothing.
-    void PickAll(int mode);
+    // Runs the picker of the mode over every dictionary word, in order; other
+    // modes pick nothing. The engine keeps no reference to the words.
+    void PickAll(const WordList &words, int mode);
     // Each picker takes one word and appends it (mode 5: the matched text) to
     // the group of the first string it satisfies, if any.
     void PickByLetters(std::string_view word);
@@ -102,7 +99,6 @@ private:
     void sortGroups(int view);
 
     WordList m_strings;
-    const WordList *m_dictionary = nullptr;
     std::vector<WordList> m_groups;
     std::unique_ptr<PatternMatcher> m_matcher;
     std::unique_ptr<Prepared> m_prepared;

@@ -3,8 +3,11 @@
 // a stand-in for the platform's drag loop that sends the same drag-enter,
 // drag-move and drop events the platform would.
 
+#include "FileSizeLimit.h"
 #include "SampleKeyboard.h"
+#include "app/Application.h"
 #include "common/ScriptedDialogs.h"
+#include "common/TextFile.h"
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"
@@ -13,6 +16,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QDrag>
 #include <QLabel>
 #include <QMimeData>
@@ -491,7 +495,40 @@ private slots:
             QVERIFY2(out.contains("line two") && out.contains("{x}"), out.constData());
         }
     }
+
+    void failedSaveKeepsTheOldTextAndReports()
+    {
+        open();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("demo.rtf"));
+        const std::string old = "{\\rtf1 the demo text of last week}";
+        writeFileBytes(QFile::encodeName(path).toStdString(), old);
+        form->DemoEd->setPlainText(QString(2000, QLatin1Char('x')));
+        dialogs->answerFile(path);
+        {
+            const test::FileSizeLimit limit(512); // as a full disk would
+            QTest::mouseClick(form->Button3, Qt::LeftButton);
+        }
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 1);
+        const QString report = dialogs->last(ScriptedDialogs::Kind::Message).text;
+        QVERIFY2(report.contains(QStringLiteral("EFCreateError--Cannot write file")), qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
+        QCOMPARE(readFileBytes(QFile::encodeName(path).toStdString()), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"demo.rtf"});
+
+        // Without the limit the same save goes through.
+        dialogs->answerFile(path);
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QVERIFY(readFileBytes(QFile::encodeName(path).toStdString()).size() > 2000);
+    }
 };
 
-QTEST_MAIN(KbDemoFormTest)
+int main(int argc, char **argv)
+{
+    // The program's application object: it reports an error that ends a
+    // handler, as the running program does.
+    TApplication app(argc, argv);
+    KbDemoFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "KbDemoForm_test.moc"

@@ -1,10 +1,12 @@
 // keyfolio-tool course, run as a process: the result text byte for byte,
 // the exit statuses and what goes to stderr.
 
+#include "FileSizeLimit.h"
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,9 +21,12 @@ struct ToolRun {
     std::string err;
 };
 
-ToolRun course(const QStringList &args)
+// Runs the tool; with a limit, its files cannot grow beyond that many bytes.
+ToolRun course(const QStringList &args, uint64_t sizeLimit = 0)
 {
     QProcess p;
+    if (sizeLimit > 0)
+        p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
     p.start(kTool, QStringList{"course"} + args);
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -66,6 +71,20 @@ TEST(CourseCommand, WritesToAFileWithDashO)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(kf::readFileBytes(out.toStdString()), kf::readFileBytes(kData + "view5.txt"));
+}
+
+TEST(CourseCommand, AFailedWriteKeepsTheOldResult)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("result.txt");
+    const std::string old = "the course of last week\r\n";
+    kf::writeFileBytes(out.toStdString(), old);
+    const ToolRun r = course(golden() + QStringList{"--view", "wordlist", "-o", out}, 16);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot write file \"" + out.toStdString() + "\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(kf::readFileBytes(out.toStdString()), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"result.txt"});
 }
 
 TEST(CourseCommand, LengthsAndCaseReachTheEngine)

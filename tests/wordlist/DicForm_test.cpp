@@ -12,6 +12,7 @@
 #include "common/CodePage.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
+#include "FileSizeLimit.h"
 #include "dbctrls/DBGrid.h"
 #include "model/RecordTable.h"
 #include "wordlist/DicForm.h"
@@ -19,6 +20,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +47,7 @@ private slots:
     void cleanup();
 
     void opensEmptyWithItsControls();
+    void clientAreaBelowTheMenuBarIs548By438();
     void menusHoldTheirItemsAndShortcuts();
     void shortcutsActWithoutOpeningAMenu_data();
     void shortcutsActWithoutOpeningAMenu();
@@ -62,6 +65,7 @@ private slots:
     void deleteSelectedRowsPickedWithCtrlAndShift();
     void deleteWordsWithDigits();
     void saveWritesTheListedWords();
+    void failedSaveKeepsTheOldFileAndReports();
     void closingAsks_data();
     void closingAsks();
     void closingTheMainWindowAsksNothing();
@@ -158,7 +162,6 @@ void DicFormTest::opensEmptyWithItsControls()
 {
     TDicFm *f = form();
     QCOMPARE(f->windowTitle(), QStringLiteral("Make Dictionary"));
-    QCOMPARE(f->size(), QSize(548, 438));
     QCOMPARE(f->minimumSize(), f->maximumSize());
     QCOMPARE(f->Edit1->text(), QStringLiteral("?!|<>"));
     QVERIFY(!f->CaseEd->isChecked());
@@ -197,6 +200,29 @@ void DicFormTest::opensEmptyWithItsControls()
     }
     QCOMPARE(order, (QStringList{"MakeListBn", "SortFreBn", "SortAlbn", "Button1", "Deletebn", "Edit1", "CaseEd",
                                  "WordGrid"}));
+}
+
+void DicFormTest::clientAreaBelowTheMenuBarIs548By438()
+{
+    TDicFm *f = form();
+    const QWidget *client = f->findChild<QWidget *>(QStringLiteral("ClientArea"));
+    QVERIFY(client);
+    const QRect menu = f->MainMenu1->geometry();
+    QVERIFY(menu.height() > 0);
+    QCOMPARE(menu.topLeft(), QPoint(0, 0));
+    QCOMPARE(menu.width(), 548);
+    // The client area starts right below the menu bar and fills the rest.
+    QCOMPARE(client->geometry(), QRect(0, menu.height(), 548, 438));
+    QCOMPARE(f->size(), QSize(548, menu.height() + 438));
+    QCOMPARE(f->minimumSize(), f->maximumSize());
+    // Every control lies inside the client area.
+    for (const QWidget *w : client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        QVERIFY2(QRect(QPoint(0, 0), client->size()).contains(w->geometry()), qPrintable(w->objectName()));
+    // The frame around the window adds its border and title, never less.
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(f->parentWidget())) {
+        QVERIFY(frame->height() >= f->height());
+        QVERIFY(frame->width() >= f->width());
+    }
 }
 
 void DicFormTest::menusHoldTheirItemsAndShortcuts()
@@ -574,6 +600,35 @@ void DicFormTest::saveWritesTheListedWords()
     writeFile(QStringLiteral("dic.txt"), "kept");
     press(QKeySequence(Qt::CTRL | Qt::Key_S));
     QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("kept"));
+}
+
+void DicFormTest::failedSaveKeepsTheOldFileAndReports()
+{
+    // A list well over the size limit below.
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "word" + std::to_string(i) + " ";
+    scan({writeFile(QStringLiteral("a.txt"), text)});
+    const QString out = writeFile(QStringLiteral("dic.txt"), "the dictionary of last week\r\n");
+    dialogs().answerFile(out);
+    {
+        const test::FileSizeLimit limit(512); // as a full disk would
+        press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    }
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    const QString report = dialogs().last(Kind::Message).text;
+    QVERIFY2(report.startsWith(QStringLiteral("AppException: TDicFm~EFCreateError--Cannot write file")),
+             qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("the dictionary of last week\r\n"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.txt", "dic.txt"}));
+    QCOMPARE(listed().size(), 400);
+
+    // Without the limit the same save goes through.
+    dialogs().answerFile(out);
+    press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    QVERIFY(readFileBytes(QFile::encodeName(out).toStdString()).size() > 512);
 }
 
 void DicFormTest::closingAsks_data()

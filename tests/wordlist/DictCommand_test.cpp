@@ -1,10 +1,12 @@
 // keyfolio-tool dict, run as a process: the written list byte for byte, the
 // counters on stderr and the exit statuses.
 
+#include "FileSizeLimit.h"
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -18,9 +20,12 @@ struct ToolRun {
     std::string err;
 };
 
-ToolRun dict(const QStringList &args)
+// Runs the tool; with a limit, its files cannot grow beyond that many bytes.
+ToolRun dict(const QStringList &args, uint64_t sizeLimit = 0)
 {
     QProcess p;
+    if (sizeLimit > 0)
+        p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
     p.start(kTool, QStringList{"dict"} + args);
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -121,4 +126,21 @@ TEST_F(DictCommand, BadCommandLinesAreUsageErrors)
         EXPECT_FALSE(r.err.empty());
     }
     EXPECT_FALSE(QFile::exists(path("x.txt")));
+}
+
+TEST_F(DictCommand, AFailedWriteKeepsTheOldList)
+{
+    const std::string old = "the dictionary of last week\r\n";
+    for (const QStringList &options : {QStringList{}, QStringList{"--counts"}}) {
+        SCOPED_TRACE(options.join(' ').toStdString());
+        write("keep.txt", old);
+        const ToolRun r = dict(options + QStringList{"-o", path("keep.txt"), m_a, m_b}, 16);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("Cannot write file \"" + path("keep.txt").toStdString() + "\""), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+        EXPECT_EQ(read("keep.txt"), old);
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"a.txt", "b.txt", "keep.txt"}));
+    }
 }

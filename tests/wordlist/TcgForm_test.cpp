@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"
+#include "FileSizeLimit.h"
 #include "common/CodePage.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
@@ -14,6 +15,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -57,6 +59,11 @@ private slots:
     void patternErrorWarnsThenShowsThePartialResult();
     void unreadableDictionaryIsReportedAndStepTwoStays();
     void loadStringsReplacesTheBoxAndAFailureKeepsIt();
+    void loadedStringsAreTheLinesOfTheFile_data();
+    void loadedStringsAreTheLinesOfTheFile();
+    void saveWritesTheResultTextByteForByte_data();
+    void saveWritesTheResultTextByteForByte();
+    void failedSaveKeepsTheOldFileAndReports();
     void selectAllThenCopy();
     void closeAndEscapeCloseWithoutAQuestion_data();
     void closeAndEscapeCloseWithoutAQuestion();
@@ -551,6 +558,116 @@ void TcgFormTest::loadStringsReplacesTheBoxAndAFailureKeepsIt()
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
     QVERIFY(dialogs().last(ScriptedDialogs::Kind::Message).text.contains(QStringLiteral("EFOpenError")));
     QCOMPARE(text(form()->TwdMemo), QStringLiteral("asdf\njkl;\n") + QChar(0xE9) + QLatin1Char('t') + QChar(0xE9));
+}
+
+void TcgFormTest::loadedStringsAreTheLinesOfTheFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("headings"); // the strings quoted by the headings
+
+    const QString as = QStringLiteral("as");
+    QTest::newRow("final empty line, CR LF") << QByteArray("as\r\n\r\n") << QStringList{as, QString()};
+    QTest::newRow("final empty line, LF") << QByteArray("as\n\n") << QStringList{as, QString()};
+    QTest::newRow("final empty line, CR") << QByteArray("as\r\r") << QStringList{as, QString()};
+    QTest::newRow("two final empty lines") << QByteArray("as\r\n\r\n\r\n") << QStringList{as, QString(), QString()};
+    QTest::newRow("only an empty line") << QByteArray("\r\n") << QStringList{QString()};
+    QTest::newRow("one line and a break") << QByteArray("as\r\n") << QStringList{as};
+    QTest::newRow("one line, no break") << QByteArray("as") << QStringList{as};
+    QTest::newRow("empty line between") << QByteArray("as\r\n\r\nd\r\n") << QStringList{as, QString(), "d"};
+    QTest::newRow("lone CR between") << QByteArray("as\rd") << QStringList{as, "d"};
+}
+
+void TcgFormTest::loadedStringsAreTheLinesOfTheFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, headings);
+    const QString dic = writeFile(QStringLiteral("d.txt"), "sad\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    dialogs().answerFile(writeFile(QStringLiteral("strings.txt"), file.toStdString()));
+    click(form()->LoadTWDBn);
+    click(form()->Next2Bn);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+
+    // As many groups as the file has lines, as the command line reads it.
+    const WordList fileLines = splitLines(file.toStdString());
+    QCOMPARE(form()->Engine().GroupCount(), int(fileLines.size()));
+    QCOMPARE(form()->Engine().GroupCount(), headings.size());
+    QStringList quoted;
+    for (const QString &line : text(form()->ResultMemo).split(QLatin1Char('\n'))) {
+        static const QString head = QStringLiteral("The to-be-typed keys:  ");
+        if (line.startsWith(head))
+            quoted << line.mid(head.size()).section(QStringLiteral("  >> Total: "), 0, 0);
+    }
+    QCOMPARE(quoted, headings);
+}
+
+void TcgFormTest::saveWritesTheResultTextByteForByte_data()
+{
+    QTest::addColumn<QString>("button"); // clicked on the result page before saving, or none
+    QTest::addColumn<QByteArray>("saved");
+
+    // The pattern \s\r picks a blank and a lone CR from the word ab: an entry
+    // the box shows as a line break of its own.
+    const QByteArray heading = "=========================\r\n"
+                               "The to-be-typed keys:  \\s\\r  >> Total: 1\r\n"
+                               "-------------------------\r\n";
+    QTest::newRow("as generated") << QString() << heading + "\" \r\"\r\n";
+    QTest::newRow("sorted by length") << QStringLiteral("Button5") << heading + "\" \r\"\r\n";
+    QTest::newRow("without headings") << QStringLiteral("HeadingEd") << QByteArray("\" \r\"\r\n");
+    QTest::newRow("word list") << QStringLiteral("Button6") << QByteArray(" \r\r\n\r\n");
+}
+
+void TcgFormTest::saveWritesTheResultTextByteForByte()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, saved);
+    const QString dic = writeFile(QStringLiteral("d.txt"), "ab\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    click(form()->RegxBox);
+    typeStrings(form()->TwdMemo, QStringLiteral("\\s\\r"));
+    click(form()->Next2Bn);
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
+    QCOMPARE(form()->Engine().Groups(), (std::vector<WordList>{{" \r"}}));
+    if (!button.isEmpty()) {
+        auto *b = form()->findChild<QAbstractButton *>(button);
+        QVERIFY(b);
+        click(b);
+    }
+    // Selecting and copying are no edits.
+    click(form()->SeleteAllBn);
+    click(form()->CopyBn);
+
+    const QString out = path(QStringLiteral("out.txt"));
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    QCOMPARE(QByteArray::fromStdString(readFileBytes(QFile::encodeName(out).toStdString())), saved);
+}
+
+void TcgFormTest::failedSaveKeepsTheOldFileAndReports()
+{
+    std::string words;
+    for (int i = 0; i < 200; ++i)
+        words += "sad\r\n";
+    generate(words, QStringLiteral("asdf"));
+    const QString out = writeFile(QStringLiteral("out.txt"), "the course of last week\r\n");
+    dialogs().answerFile(out);
+    {
+        const test::FileSizeLimit limit(512); // as a full disk would
+        click(form()->Button1);
+    }
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    const QString report = dialogs().last(ScriptedDialogs::Kind::Message).text;
+    QVERIFY2(report.startsWith(QStringLiteral("AppException: TTcgFm~EFCreateError--Cannot write file")),
+             qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
+    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("the course of last week\r\n"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"dictionary.txt", "out.txt"}));
+    QVERIFY(onlyTabShown(TTcgFm::ResultPage));
 }
 
 void TcgFormTest::selectAllThenCopy()

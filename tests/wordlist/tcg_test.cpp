@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <random>
+#include <type_traits>
+#include <utility>
 
 using kf::CodePage;
 using kf::ScriptedDialogs;
@@ -402,9 +404,40 @@ TEST_F(TcgTest, PatternsCompileOncePerTextAndSurviveACacheClear)
     EXPECT_EQ(engine.Groups(), (Groups{{"cat", "cow"}, {"bat"}, {}}));
     // Picking again after the cache was emptied compiles anew.
     engine.Matcher().ClearCache();
-    engine.PickAll(tcgClass::RegularExpression);
+    engine.PickAll(words, tcgClass::RegularExpression);
     EXPECT_EQ(engine.Groups(), (Groups{{"cat", "cow", "cat", "cow"}, {"bat", "bat"}, {}}));
     EXPECT_EQ(engine.Matcher().CacheSize(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// The engine borrows no dictionary: it offers no view of the last one, and
+// PickAll is handed the words it runs over.
+template <class T, class = void>
+struct OffersDictionary : std::false_type {};
+template <class T>
+struct OffersDictionary<T, std::void_t<decltype(std::declval<const T &>().Dictionary())>> : std::true_type {};
+static_assert(!OffersDictionary<tcgClass>::value, "the engine must not hand out the caller's word list");
+
+TEST_F(TcgTest, GenerateKeepsNothingOfTheCallersWords)
+{
+    tcgClass engine;
+    engine.MaxLength = 50;
+    {
+        const WordList words{"sad", "flask", "dad"};
+        engine.Generate(words, {"asdf"}, tcgClass::FingerPlacement);
+    } // the caller's list is gone; the groups hold copies
+    EXPECT_EQ(engine.Groups(), (Groups{{"sad", "dad"}}));
+    EXPECT_EQ(engine.RenderResultText(tcgClass::NoHeadings, false), "sad dad\r\n");
+
+    // Picking again runs over the words given now, added to the groups.
+    const WordList more{"fad", "jam"};
+    engine.PickAll(more, tcgClass::FingerPlacement);
+    EXPECT_EQ(engine.Groups(), (Groups{{"sad", "dad", "fad"}}));
+    engine.PickAll(more, 0); // no such mode: nothing picked
+    EXPECT_EQ(engine.Groups(), (Groups{{"sad", "dad", "fad"}}));
 }
 
 } // namespace
