@@ -3,6 +3,7 @@
 #include "tool/ToolCommand.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/MainData.h"
 #include "model/PackageJson.h"
@@ -35,9 +36,9 @@ void writeWhole(const std::string &path, const std::string &bytes)
     QSaveFile file(QString::fromLocal8Bit(path.c_str()));
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError("cannot create \"" + path + "\": " + file.errorString().toStdString());
+        RaiseCannotCreateFile(path, file.errorString().toStdString());
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
-        throw EFCreateError("cannot write \"" + path + "\": " + file.errorString().toStdString());
+        RaiseCannotWriteFile(path, file.errorString().toStdString());
 }
 
 void load(TDataMod &dm, const std::string &path)

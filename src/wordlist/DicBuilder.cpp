@@ -1,6 +1,7 @@
 #include "wordlist/DicBuilder.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
@@ -120,10 +121,10 @@ public:
     {
         FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0)
-            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+            RaiseCannotOpenFile(path, SystemErrorText(errno));
         struct stat st {};
         if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode))
-            throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+            RaiseCannotOpenFile(path, IsFolderText());
         if (!m_buffer)
             m_buffer = std::make_unique<char[]>(kBlockSize);
         BlockWordSplitter<WordCounter::kKeyLimit> splitter(delims, &translate);
@@ -138,9 +139,9 @@ public:
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
-                const std::string reason = std::strerror(errno);
+                const std::string reason = SystemErrorText(errno);
                 splitter.finish(sink);
-                throw EInOutError("Cannot read file \"" + path + "\". " + reason);
+                RaiseCannotReadFile(path, reason);
             }
             if (got == 0)
                 break;
@@ -343,12 +344,12 @@ void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
     };
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+        RaiseCannotCreateFile(path, SystemErrorText(errno));
     std::string buffer;
     buffer.reserve(kBlockSize + 64);
     auto spill = [&]() {
         if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), f.get()) != buffer.size())
-            throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+            RaiseCannotWriteFile(path, SystemErrorText(errno));
         buffer.clear();
     };
     const int n = m_table.RecordCount();
@@ -364,7 +365,7 @@ void TDicBuilder::writeListed(const std::string &path, bool withCounts) const
     }
     spill();
     if (std::fclose(f.release()) != 0)
-        throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(errno));
+        RaiseCannotWriteFile(path, SystemErrorText(errno));
 }
 
 void TDicBuilder::SaveWordlist(const std::string &path) const

@@ -5,6 +5,7 @@
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "dbctrls/DBGrid.h"
 #include "model/DataSource.h"
 
@@ -301,7 +302,7 @@ int32_t TDicFm::StrToInt(const QString &text)
     bool ok = false;
     const int32_t v = text.trimmed().toInt(&ok, 10);
     if (!ok)
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+        RaiseNotAnInteger(text.toStdString());
     return v;
 }
 
