@@ -1,6 +1,5 @@
 #include "common/ReplacingFile.h"
-#include "common/Errors.h"
-#include "common/Translation.h"
+#include "common/LibraryErrors.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,31 +8,17 @@
 
 namespace kf {
 
-namespace {
-
-// "Cannot create file" or "Cannot write file" with the file's name, through
-// the catalogue, then the reason.
-[[noreturn]] void raise(const char *msgid, const std::string &path, const std::string &why)
-{
-    throw EFCreateError(LibraryText(msgid, path) + ". " + why);
-}
-
-const char *const kCannotCreate = "Cannot create file \"%s\"";
-const char *const kCannotWrite = "Cannot write file \"%s\"";
-
-} // namespace
-
 ReplacingFile::ReplacingFile(const std::string &path) : m_path(path)
 {
     const QString target = QFile::decodeName(QByteArray::fromStdString(path));
     const QFileInfo info(target);
     if (info.isDir())
-        raise(kCannotCreate, path, "It is a folder.");
+        RaiseCannotCreateFile(path, IsFolderText());
     m_direct = info.exists() && !info.isFile();
     if (m_direct) {
         auto file = std::make_unique<QFile>(target);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            raise(kCannotCreate, path, file->errorString().toStdString());
+            RaiseCannotCreateFile(path, file->errorString().toStdString());
         m_file = std::move(file);
         return;
     }
@@ -48,7 +33,7 @@ ReplacingFile::ReplacingFile(const std::string &path) : m_path(path)
     auto file = std::make_unique<QSaveFile>(target);
     file->setDirectWriteFallback(false);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        raise(kCannotCreate, path, file->errorString().toStdString());
+        RaiseCannotCreateFile(path, file->errorString().toStdString());
     m_file = std::move(file);
 }
 
@@ -60,7 +45,7 @@ void ReplacingFile::fail()
     const std::string why = m_file->errorString().toStdString();
     if (!m_direct)
         static_cast<QSaveFile *>(m_file.get())->cancelWriting();
-    raise(kCannotWrite, m_path, why);
+    RaiseCannotWriteFile(m_path, why);
 }
 
 void ReplacingFile::write(std::string_view bytes)
@@ -86,7 +71,7 @@ void ReplacingFile::commit()
         done = static_cast<QSaveFile *>(m_file.get())->commit();
     }
     if (!done)
-        raise(kCannotWrite, m_path, m_file->errorString().toStdString());
+        RaiseCannotWriteFile(m_path, m_file->errorString().toStdString());
 }
 
 void ReplacingFile::writeWhole(const std::string &path, std::string_view bytes)

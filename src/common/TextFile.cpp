@@ -1,6 +1,7 @@
 #include "common/TextFile.h"
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
+#include "common/LibraryErrors.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +19,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string reason()
 {
-    return std::strerror(errno);
+    return SystemErrorText(errno);
 }
 } // namespace
 
@@ -26,14 +27,14 @@ std::string readFileBytes(const std::string &path, uint64_t maxBytes)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        throw EFOpenError("Cannot open file \"" + path + "\". " + reason());
+        RaiseCannotOpenFile(path, reason());
     if (S_ISDIR(st.st_mode))
-        throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+        RaiseCannotOpenFile(path, IsFolderText());
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f)
-        throw EFOpenError("Cannot open file \"" + path + "\". " + reason());
+        RaiseCannotOpenFile(path, reason());
     if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > maxBytes)
-        throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+        RaiseCannotOpenFile(path, FileTooLargeText());
     std::string data;
     if (S_ISREG(st.st_mode))
         data.reserve(size_t(st.st_size));
@@ -42,12 +43,12 @@ std::string readFileBytes(const std::string &path, uint64_t maxBytes)
         const size_t n = std::fread(buf, 1, sizeof buf, f.get());
         if (n > 0) {
             if (data.size() + n > maxBytes)
-                throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+                RaiseCannotOpenFile(path, FileTooLargeText());
             data.append(buf, n);
         }
         if (n < sizeof buf) {
             if (std::ferror(f.get()))
-                throw EFOpenError("Cannot read file \"" + path + "\". " + reason());
+                RaiseCannotReadFile(path, reason());
             break;
         }
     }

@@ -15,8 +15,8 @@ namespace kf {
 // hostile or mistaken choice of file).
 constexpr uint64_t kMaxTextFileBytes = uint64_t(2) << 30;
 
-// Reads a whole file; throws EFOpenError naming the file when it cannot be read
-// or is larger than maxBytes.
+// Reads a whole file; throws EFOpenError naming the file when it cannot be
+// opened or is larger than maxBytes, EInOutError when reading it fails.
 std::string readFileBytes(const std::string &path, uint64_t maxBytes = kMaxTextFileBytes);
 
 // The text before the first NUL byte.

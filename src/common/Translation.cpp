@@ -190,12 +190,18 @@ QString TranslateQ(const char *msgid)
     return QString::fromUtf8(Translate(msgid));
 }
 
-std::string LibraryText(const char *msgid, std::string_view arg)
+std::string LibraryText(const char *msgid, std::string_view arg, std::string_view arg2)
 {
     std::string text = Translate(msgid);
-    const size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, arg);
+    // The arguments are never searched for placeholders themselves.
+    size_t from = 0;
+    for (const std::string_view a : {arg, arg2}) {
+        const size_t at = text.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, a);
+        from = at + a.size();
+    }
     return text;
 }
 

@@ -43,8 +43,9 @@ const char *Translate(const char *msgid);
 // Translate() as a QString.
 QString TranslateQ(const char *msgid);
 
-// A library message: msgid through the catalogue, then arg put where "%s"
-// stands (the catalogue keeps the placeholder, so a translation may move it).
-std::string LibraryText(const char *msgid, std::string_view arg = {});
+// A library message: msgid through the catalogue, then arg put where the
+// first "%s" stands and arg2 where the second one stands (the catalogue keeps
+// the placeholders, so a translation may move them).
+std::string LibraryText(const char *msgid, std::string_view arg = {}, std::string_view arg2 = {});
 
 } // namespace kf

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "dbctrls/DBImage.h"
 #include "define/KeyImage.h"
 
@@ -62,7 +63,7 @@ int32_t parseInteger(const QString &text)
     bool ok = false;
     const qlonglong n = text.trimmed().toLongLong(&ok);
     if (!ok || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+        RaiseNotAnInteger(text.toStdString());
     return int32_t(n);
 }
 

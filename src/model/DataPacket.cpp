@@ -20,7 +20,12 @@ constexpr uint16_t kTypeBytes = 0x4B;
 constexpr uint16_t kVarying = 0x40;
 constexpr uint16_t kArray = 0x80;
 constexpr uint16_t kRequired = 0x04;
-constexpr uint8_t kRowSkipMask = 0x01 | 0x02 | 0x20; // original, deleted, detail rows
+constexpr uint8_t kRowOriginal = 0x01; // the row as it was before a logged change
+constexpr uint8_t kRowSkipMask = kRowOriginal | 0x02 | 0x20; // original, deleted, detail rows
+// Field status, two bits per column in a row's bitmap.
+constexpr uint8_t kStatusNull = 1;
+constexpr uint8_t kStatusUnchanged = 2; // as in the original row before it
+constexpr uint8_t kStatusInvalid = 3;
 
 class Writer {
 public:
@@ -294,7 +299,7 @@ std::string EncodeDataPacket(const TRowData &data)
     return std::move(w.Out());
 }
 
-void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
+void DecodeDataPacket(const char *bytes, size_t size, TRowData &out, const std::vector<TFieldDef> *fixed)
 {
     if (size == 0 || bytes == nullptr)
         throw EDatabaseError(LibraryText("Missing data provider or data packet"));
@@ -383,66 +388,96 @@ void DecodeDataPacket(const char *bytes, size_t size, TRowData &out)
     if (uint64_t(nrows) * ncols > (uint64_t(1) << 25))
         Reader::Fail("too many cells");
 
+    if (fixed)
+        ApplyFixedFields(defs, *fixed);
     out.Define(std::move(defs));
     out.Reserve(nrows);
     const std::vector<TFieldDef> &d = out.defs;
+
+    // The cells of the row being read and of the row before it, pointing into
+    // the packet. A row of an unmerged change log marks the cells it did not
+    // change as "not changed": they are the cells of the original row, which
+    // comes right before it (as merging the log makes them).
+    struct Cell {
+        bool null = true;
+        int32_t i = 0;
+        const char *p = nullptr;
+        uint32_t n = 0;
+    };
+    std::vector<Cell> cells(ncols), previous(ncols);
+    bool previousIsOriginal = false;
     std::vector<uint8_t> status(ncols);
     for (uint32_t row = 0; row < nrows; ++row) {
         const uint8_t state = r.U8("row");
         const char *bitmap = r.Take(bitmapBytes, "row");
         for (uint16_t c = 0; c < ncols; ++c) {
             status[c] = (uint8_t(bitmap[c / 4]) >> ((c % 4) * 2)) & 3;
-            if (status[c] == 3)
+            if (status[c] == kStatusInvalid)
                 Reader::Fail("invalid field status in row " + std::to_string(row + 1));
+            if (status[c] == kStatusUnchanged && !previousIsOriginal)
+                Reader::Fail("row " + std::to_string(row + 1) + " leaves field '" + d[c].Name
+                             + "' unchanged but does not follow its original row");
         }
-        const bool keep = (state & kRowSkipMask) == 0;
-        if (keep)
-            out.BeginRow();
         for (uint16_t c = 0; c < ncols; ++c) {
-            if (status[c] != 0) {
-                if (keep)
-                    out.PushNull(c);
+            Cell &cell = cells[c];
+            if (status[c] == kStatusUnchanged) {
+                cell = previous[c];
                 continue;
             }
+            cell = Cell();
+            if (status[c] == kStatusNull)
+                continue;
+            cell.null = false;
             switch (d[c].DataType) {
-            case TFieldType::Integer: {
-                const int32_t v = static_cast<int32_t>(r.U32("integer value"));
-                if (keep)
-                    out.PushInt(c, v);
+            case TFieldType::Integer:
+                cell.i = static_cast<int32_t>(r.U32("integer value"));
                 break;
-            }
-            case TFieldType::Boolean: {
-                const uint16_t v = r.U16("boolean value");
-                if (keep)
-                    out.PushInt(c, v != 0 ? 1 : 0);
+            case TFieldType::Boolean:
+                cell.i = r.U16("boolean value") != 0 ? 1 : 0;
                 break;
-            }
-            case TFieldType::String: {
-                const uint32_t n = r.Uint(info[c].prefix, "text value");
-                const char *p = r.Take(n, "text value");
-                if (keep) {
-                    size_t len = n;
-                    if (const void *z = std::memchr(p, 0, len))
-                        len = static_cast<const char *>(z) - p;
-                    if (len > size_t(d[c].Size))
-                        len = size_t(d[c].Size);
-                    out.PushBytes(c, p, len);
-                }
+            case TFieldType::String:
+                cell.n = r.Uint(info[c].prefix, "text value");
+                cell.p = r.Take(cell.n, "text value");
                 break;
-            }
-            case TFieldType::Graphic: {
-                const uint32_t n = r.Uint(info[c].prefix, "picture value");
-                const char *p = r.Take(n, "picture value");
-                if (keep) {
-                    if (n == 0)
-                        out.PushNull(c);
-                    else
-                        out.PushBytes(c, p, n);
-                }
+            case TFieldType::Graphic:
+                cell.n = r.Uint(info[c].prefix, "picture value");
+                cell.p = r.Take(cell.n, "picture value");
                 break;
-            }
             }
         }
+        if ((state & kRowSkipMask) == 0) {
+            out.BeginRow();
+            for (uint16_t c = 0; c < ncols; ++c) {
+                const Cell &cell = cells[c];
+                if (cell.null) {
+                    out.PushNull(c);
+                    continue;
+                }
+                switch (d[c].DataType) {
+                case TFieldType::Integer:
+                case TFieldType::Boolean:
+                    out.PushInt(c, cell.i);
+                    break;
+                case TFieldType::String: {
+                    size_t len = cell.n;
+                    if (const void *z = std::memchr(cell.p, 0, len))
+                        len = static_cast<const char *>(z) - cell.p;
+                    if (len > size_t(d[c].Size))
+                        len = size_t(d[c].Size);
+                    out.PushBytes(c, cell.p, len);
+                    break;
+                }
+                case TFieldType::Graphic:
+                    if (cell.n == 0)
+                        out.PushNull(c);
+                    else
+                        out.PushBytes(c, cell.p, cell.n);
+                    break;
+                }
+            }
+        }
+        cells.swap(previous);
+        previousIsOriginal = (state & kRowOriginal) != 0;
     }
     if (r.Left() != 0)
         Reader::Fail("unexpected data after the last row");

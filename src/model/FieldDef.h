@@ -1,8 +1,11 @@
 #pragma once
 // The definition of one column of a record table.
 
+#include "common/AsciiText.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kf {
 
@@ -39,5 +42,20 @@ struct TFieldDef {
     TFieldDef(std::string name, TFieldType type, int size = 0, bool required = false)
         : Name(std::move(name)), DataType(type), Size(size), Required(required) {}
 };
+
+// Gives the fields of defs that a table fixes (same name, without regard to
+// case, and same type) the fixed width and required flag, whatever defs
+// declared. Other fields are left as they are.
+inline void ApplyFixedFields(std::vector<TFieldDef> &defs, const std::vector<TFieldDef> &fixed)
+{
+    for (TFieldDef &d : defs)
+        for (const TFieldDef &f : fixed)
+            if (f.DataType == d.DataType && EqualsNoCaseAscii(f.Name, d.Name)) {
+                if (d.DataType == TFieldType::String)
+                    d.Size = f.Size;
+                d.Required = f.Required;
+                break;
+            }
+}
 
 } // namespace kf

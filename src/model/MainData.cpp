@@ -95,6 +95,10 @@ void TDataMod::DataModuleCreate()
     CtblF.Name = "CtblF";
     CtblD.Name = "CtblD";
 
+    // The known fields keep their widths and required flags through every
+    // load, whatever a package declares.
+    MainTbl.SetFixedFields(KeyFieldDefs());
+    Ctbl.SetFixedFields(CharFieldDefs());
     MainTbl.CreateDataSet(KeyFieldDefs());
     MainTbl.SetIndexFieldNames("Name");
 

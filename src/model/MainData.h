@@ -67,7 +67,9 @@ public:
     // Reads a package. The three members are read and checked before anything
     // changes: on any failure the definition stays exactly as it was, the
     // result is false and PackageError() tells why. On success the tables'
-    // rows and every setting are replaced; the key table keeps its order.
+    // rows and every setting are replaced; the key table keeps its order. The
+    // fields of KeyFieldDefs and CharFieldDefs keep their widths and required
+    // flags whatever the package declares (longer text is cut to the width).
     bool LoadPackage(const std::string &path);
     // The same from the bytes of a package file.
     bool LoadPackageBytes(std::string_view bytes);

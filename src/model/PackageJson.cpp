@@ -181,8 +181,11 @@ struct ParsedTable {
 };
 
 // check: throws when the field list lacks a field of the table it stands for.
+// fixed: the fields whose width and required flag the table keeps, whatever
+// the JSON declares; rows are checked against those.
 ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage &cp,
-                       void (*check)(const TRecordTable &, const std::string &))
+                       void (*check)(const TRecordTable &, const std::string &),
+                       const std::vector<TFieldDef> &fixed)
 {
     const QJsonValue tableValue = root.value(QLatin1String(key));
     if (!tableValue.isObject())
@@ -228,6 +231,7 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
         def.Required = f.value("required").toBool(false);
         out.defs.push_back(def);
     }
+    ApplyFixedFields(out.defs, fixed);
     {
         TRecordTable probe;
         probe.CreateDataSet(out.defs);
@@ -385,8 +389,8 @@ void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
         if (it.key() != "keys" && it.key() != "chars" && it.key() != "settings")
             throw EConvertError("JSON: unknown entry \"" + it.key().toStdString() + "\"");
 
-    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields);
-    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields);
+    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields, TDataMod::KeyFieldDefs());
+    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields, TDataMod::CharFieldDefs());
     const PackageSettings settings = parseSettings(root, cp);
 
     // Build the tables apart first, so a refusal leaves dm as it was.

@@ -28,7 +28,8 @@ std::string PackageToJson(TDataMod &dm, const CodePage &codePage);
 // Replaces dm's tables and settings with the definition in json. Everything
 // is checked first (structure, field list, value types, texts that fit their
 // field and the code page); on error dm is unchanged and EConvertError tells
-// where.
+// where. The known fields of both tables keep their widths and required flags
+// whatever the JSON declares, and the rows are checked against those.
 void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &codePage);
 
 } // namespace kf

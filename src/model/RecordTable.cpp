@@ -3,6 +3,7 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
+#include "common/LibraryErrors.h"
 #include "common/Translation.h"
 #include "common/KeySort.h"
 #include "model/DataPacket.h"
@@ -10,6 +11,7 @@
 #include "model/RowStore.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <fstream>
 #include <istream>
@@ -138,6 +140,8 @@ struct TRecordTable::Impl {
     bool modified = false;
     bool appending = false;    // the insert was started by Append()
     bool skipGather = false;   // CheckBrowseMode already asked the links
+
+    std::vector<TFieldDef> fixedFields; // kept by every load
 
     int disableCount = 0;
     std::vector<IDataLink *> links;
@@ -821,7 +825,7 @@ struct TRecordTable::Impl {
         const TFieldDef &def = Data().defs[col];
         if (!ConvertForField(def, v, buffer[col])) {
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Integer)
-                throw EConvertError(LibraryText("'%s' is not a valid integer value", v.bytes()));
+                RaiseNotAnInteger(v.bytes());
             if (v.kind() == TValue::Kind::Bytes && def.DataType == TFieldType::Boolean)
                 throw EConvertError(LibraryText("'%s' is not a valid boolean value", v.bytes()));
             throw EConvertError(LibraryText("Invalid value for field '%s'", def.Name));
@@ -996,6 +1000,10 @@ TRecordTable::~TRecordTable()
     for (IDataLink *l : copy)
         l->DataSetDestroyed(*this);
 }
+
+const std::vector<TFieldDef> &TRecordTable::FixedFields() const { return d->fixedFields; }
+
+void TRecordTable::SetFixedFields(std::vector<TFieldDef> fields) { d->fixedFields = std::move(fields); }
 
 void TRecordTable::CreateDataSet(std::vector<TFieldDef> defs)
 {
@@ -1761,7 +1769,7 @@ void TRecordTable::SaveToStream(std::ostream &out) const
 void TRecordTable::LoadFromBytes(const char *data, size_t size)
 {
     TRowData fresh;
-    DecodeDataPacket(data, size, fresh); // throws before anything changes
+    DecodeDataPacket(data, size, fresh, d->fixedFields.empty() ? nullptr : &d->fixedFields); // throws before anything changes
     if (!d->store) {
         auto store = std::make_shared<TRowStore>();
         store->data = std::move(fresh);
@@ -1793,7 +1801,7 @@ void TRecordTable::LoadFromFile(const std::string &path)
 {
     std::ifstream f(path, std::ios::binary);
     if (!f)
-        throw EFOpenError(LibraryText("Cannot open file \"%s\"", path));
+        RaiseCannotOpenFile(path, SystemErrorText(errno));
     LoadFromStream(f);
 }
 
@@ -1815,10 +1823,10 @@ void TRecordTable::RemoveDataLink(IDataLink *link)
 TBookmark TRecordTable::RowAt(int viewIndex) const
 {
     if (!d->Active())
-        throw EListError(LibraryText("List index out of bounds (%s)", std::to_string(viewIndex)));
+        RaiseListIndexOutOfBounds(viewIndex);
     d->EnsureView();
     if (viewIndex < 0 || size_t(viewIndex) >= d->view.size())
-        throw EListError(LibraryText("List index out of bounds (%s)", std::to_string(viewIndex)));
+        RaiseListIndexOutOfBounds(viewIndex);
     return TBookmark{d->store->generation, d->view[viewIndex]};
 }
 
@@ -1893,7 +1901,7 @@ int32_t TField::AsInteger() const
         throw EConvertError(LibraryText("Invalid type conversion for field '%s'", def.Name));
     int32_t out;
     if (!ParseIntegerText(v.bytes(), out))
-        throw EConvertError(LibraryText("'%s' is not a valid integer value", v.bytes()));
+        RaiseNotAnInteger(v.bytes());
     return out;
 }
 

@@ -81,6 +81,11 @@ public:
     TField Fields(int index);                 // EDatabaseError when out of range
     TField FieldByName(const std::string &name); // "Field 'x' not found"
     int FindFieldIndex(const std::string &name) const; // -1 when absent
+    // Fields whose width and required flag every load through this cursor
+    // keeps, whatever the datapacket declares (text is cut to the width
+    // kept). Fields of the packet with another name or type are not touched.
+    const std::vector<TFieldDef> &FixedFields() const;
+    void SetFixedFields(std::vector<TFieldDef> fields);
 
     // ---- orders -----------------------------------------------------------
     // A named order stored with the table: fields joined by ';', those listed

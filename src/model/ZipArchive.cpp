@@ -2,6 +2,8 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
+#include "common/LibraryErrors.h"
+#include "common/Translation.h"
 
 #include <zip.h>
 #include <zlib.h>
@@ -35,13 +37,47 @@ struct ZipSourceFree {
 };
 using ZipSourcePtr = std::unique_ptr<zip_source_t, ZipSourceFree>;
 
+// libzip's own text of an error, through the catalogue.
+std::string libzipText(const char *text)
+{
+    return Translate(text);
+}
+
 struct ZipErrorText {
     zip_error_t error;
     ZipErrorText() { zip_error_init(&error); }
     explicit ZipErrorText(int code) { zip_error_init_with_code(&error, code); }
     ~ZipErrorText() { zip_error_fini(&error); }
-    std::string text() { return zip_error_strerror(&error); }
+    std::string text() { return libzipText(zip_error_strerror(&error)); }
 };
+
+// Every message of the ZIP layer goes through the catalogue here; those
+// raised from more than one place have a function of their own below.
+[[noreturn]] void zipFail(const char *msgid, std::string_view arg = {}, std::string_view arg2 = {})
+{
+    throw EZipError(LibraryText(msgid, arg, arg2));
+}
+
+[[noreturn]] void cannotStartDeflate()
+{
+    zipFail("cannot start the deflate compressor");
+}
+
+[[noreturn]] void cannotCreateArchive(const std::string &why)
+{
+    zipFail("cannot create the ZIP archive: %s", why);
+}
+
+[[noreturn]] void cannotReadBackArchive()
+{
+    zipFail("cannot read back the ZIP archive");
+}
+
+// A member's own failure: its name, then libzip's text.
+[[noreturn]] void memberFail(const std::string &name, const char *libzipMessage)
+{
+    zipFail("%s: %s", name, libzipText(libzipMessage));
+}
 
 std::string sizeText(uint64_t bytes)
 {
@@ -53,16 +89,16 @@ std::string openFailure(int code)
 {
     switch (code) {
     case ZIP_ER_NOZIP:
-        return "not a ZIP archive";
+        return LibraryText("not a ZIP archive");
     case ZIP_ER_INCONS:
-        return "the ZIP archive is damaged (inconsistent directory)";
+        return LibraryText("the ZIP archive is damaged (inconsistent directory)");
     case ZIP_ER_MULTIDISK:
-        return "multi-disk ZIP archives are not supported";
+        return LibraryText("multi-disk ZIP archives are not supported");
     case ZIP_ER_MEMORY:
-        return "out of memory";
+        return LibraryText("out of memory");
     default: {
         ZipErrorText e(code);
-        return "cannot open the ZIP archive: " + e.text();
+        return LibraryText("cannot open the ZIP archive: %s", e.text());
     }
     }
 }
@@ -77,14 +113,14 @@ std::string deflatePiece(std::string_view data, size_t begin, size_t end, bool l
     z_stream zs;
     std::memset(&zs, 0, sizeof zs);
     if (deflateInit2(&zs, ZipArchive::kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw EZipError("cannot start the deflate compressor");
+        cannotStartDeflate();
     constexpr size_t kWindow = size_t(1) << 15;
     if (begin > 0) {
         const size_t from = begin > kWindow ? begin - kWindow : 0;
         if (deflateSetDictionary(&zs, reinterpret_cast<const Bytef *>(data.data() + from), uInt(begin - from))
             != Z_OK) {
             deflateEnd(&zs);
-            throw EZipError("cannot start the deflate compressor");
+            cannotStartDeflate();
         }
     }
     const size_t n = end - begin;
@@ -98,7 +134,7 @@ std::string deflatePiece(std::string_view data, size_t begin, size_t end, bool l
     out.resize(size_t(zs.total_out));
     deflateEnd(&zs);
     if (!done)
-        throw EZipError("deflate failed");
+        zipFail("deflate failed");
     return out;
 }
 
@@ -228,19 +264,19 @@ void ZipArchive::open(const std::string &path)
     close();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
+        RaiseCannotOpenFile(path, SystemErrorText(errno));
     if (S_ISDIR(st.st_mode))
-        throw EFOpenError("cannot open \"" + path + "\": it is a folder");
+        RaiseCannotOpenFile(path, IsFolderText());
     if (!S_ISREG(st.st_mode))
-        throw EFOpenError("cannot open \"" + path + "\": not a regular file");
+        RaiseCannotOpenFile(path, NotRegularFileText());
     {
         std::FILE *probe = std::fopen(path.c_str(), "rb");
         if (!probe)
-            throw EFOpenError("cannot open \"" + path + "\": " + std::strerror(errno));
+            RaiseCannotOpenFile(path, SystemErrorText(errno));
         std::fclose(probe);
     }
     if (st.st_size == 0)
-        throw EZipError("not a ZIP archive (the file is empty)");
+        zipFail("not a ZIP archive (the file is empty)");
 
     int code = 0;
     auto handle = std::make_unique<Handle>();
@@ -254,13 +290,13 @@ void ZipArchive::openBytes(std::string_view bytes)
 {
     close();
     if (bytes.empty())
-        throw EZipError("not a ZIP archive (no data)");
+        zipFail("not a ZIP archive (no data)");
     auto handle = std::make_unique<Handle>();
     handle->bytes.assign(bytes.data(), bytes.size());
     ZipErrorText err;
     ZipSourcePtr src(zip_source_buffer_create(handle->bytes.data(), handle->bytes.size(), 0, &err.error));
     if (!src)
-        throw EZipError("cannot open the ZIP archive: " + err.text());
+        throw EZipError(openFailure(zip_error_code_zip(&err.error)));
     handle->zip.reset(zip_open_from_source(src.get(), ZIP_RDONLY | ZIP_CHECKCONS, &err.error));
     if (!handle->zip)
         throw EZipError(openFailure(zip_error_code_zip(&err.error)));
@@ -273,14 +309,14 @@ void ZipArchive::openHandle(std::unique_ptr<Handle> handle)
     zip_t *za = handle->zip.get();
     const zip_int64_t count = zip_get_num_entries(za, 0);
     if (count < 0)
-        throw EZipError("cannot read the ZIP directory");
+        zipFail("cannot read the ZIP directory: %s", libzipText(zip_strerror(za)));
     std::vector<MemberInfo> members;
     members.reserve(size_t(count));
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(za, zip_uint64_t(i), ZIP_FL_ENC_RAW, &st) != 0)
-            throw EZipError("cannot read the ZIP directory: " + std::string(zip_strerror(za)));
+            zipFail("cannot read the ZIP directory: %s", libzipText(zip_strerror(za)));
         MemberInfo m;
         if (st.valid & ZIP_STAT_NAME)
             m.name = st.name;
@@ -313,27 +349,26 @@ std::string ZipArchive::read(std::string_view name) const
 {
     const auto index = find(name);
     if (!index)
-        throw EZipError(std::string(name) + ": member missing");
+        zipFail("%s: member missing", name);
     return read(*index);
 }
 
 std::string ZipArchive::read(size_t index) const
 {
     if (!m_handle || index >= m_members.size())
-        throw EZipError("no such ZIP member");
+        zipFail("no such ZIP member");
     const MemberInfo &m = m_members[index];
-    const std::string who = m.name + ": ";
     if (m.encrypted)
-        throw EZipError(who + "the member is encrypted");
+        zipFail("%s: the member is encrypted", m.name);
     if (m.size > kMaxMemberBytes)
-        throw EZipError(who + "the member is declared larger than " + sizeText(kMaxMemberBytes));
+        zipFail("%s: the member is declared larger than %s", m.name, sizeText(kMaxMemberBytes));
     if (!zip_compression_method_supported(zip_int32_t(m.method), 0))
-        throw EZipError(who + "unsupported compression method " + std::to_string(m.method));
+        zipFail("%s: unsupported compression method %s", m.name, std::to_string(m.method));
 
     zip_t *za = m_handle->zip.get();
     ZipFilePtr zf(zip_fopen_index(za, index, 0));
     if (!zf)
-        throw EZipError(who + zip_strerror(za));
+        memberFail(m.name, zip_strerror(za));
 
     // Read at most the declared size, then make sure nothing follows: a member
     // that expands beyond what it declares is refused before it can grow large.
@@ -343,17 +378,17 @@ std::string ZipArchive::read(size_t index) const
     while (done < m.size) {
         const zip_int64_t n = zip_fread(zf.get(), data.data() + done, m.size - done);
         if (n < 0)
-            throw EZipError(who + zip_file_strerror(zf.get()));
+            memberFail(m.name, zip_file_strerror(zf.get()));
         if (n == 0)
-            throw EZipError(who + "the member is shorter than declared");
+            zipFail("%s: the member is shorter than declared", m.name);
         done += uint64_t(n);
     }
     char extra[1];
     const zip_int64_t more = zip_fread(zf.get(), extra, 1);
     if (more < 0)
-        throw EZipError(who + zip_file_strerror(zf.get()));
+        memberFail(m.name, zip_file_strerror(zf.get()));
     if (more > 0)
-        throw EZipError(who + "the member expands beyond its declared size");
+        zipFail("%s: the member expands beyond its declared size", m.name);
     return data;
 }
 
@@ -371,18 +406,18 @@ std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mt
 {
     for (const Member &m : members)
         if (m.data.size() > kMaxMemberBytes)
-            throw EZipError(m.name + ": the member is larger than " + sizeText(kMaxMemberBytes));
+            zipFail("%s: the member is larger than %s", m.name, sizeText(kMaxMemberBytes));
 
     ZipErrorText err;
     ZipSourcePtr out(zip_source_buffer_create(nullptr, 0, 0, &err.error));
     if (!out)
-        throw EZipError("cannot create the ZIP archive: " + err.text());
+        cannotCreateArchive(err.text());
     zip_source_keep(out.get()); // stays ours after the archive closes
 
     ZipPtr za(zip_open_from_source(out.get(), ZIP_TRUNCATE, &err.error));
     if (!za) {
         zip_source_free(out.get()); // drop the reference the archive did not take
-        throw EZipError("cannot create the ZIP archive: " + err.text());
+        cannotCreateArchive(err.text());
     }
     for (const Member &m : members) {
         // Deflate once; a member that would grow is stored instead.
@@ -405,29 +440,29 @@ std::string ZipArchive::build(const std::vector<Member> &members, std::time_t mt
             }
         }
         if (!src)
-            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+            memberFail(m.name, zip_strerror(za.get()));
         const zip_int64_t idx = zip_file_add(za.get(), m.name.c_str(), src, 0);
         if (idx < 0) {
             zip_source_free(src);
-            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+            memberFail(m.name, zip_strerror(za.get()));
         }
         if ((store && zip_set_file_compression(za.get(), zip_uint64_t(idx), ZIP_CM_STORE, 0) != 0)
             || zip_file_set_mtime(za.get(), zip_uint64_t(idx), mtime, 0) != 0)
-            throw EZipError(m.name + ": " + zip_strerror(za.get()));
+            memberFail(m.name, zip_strerror(za.get()));
     }
     if (zip_close(za.get()) != 0)
-        throw EZipError(std::string("cannot write the ZIP archive: ") + zip_strerror(za.get()));
+        zipFail("cannot write the ZIP archive: %s", libzipText(zip_strerror(za.get())));
     za.release(); // closed and freed by zip_close
 
     if (zip_source_open(out.get()) != 0)
-        throw EZipError("cannot read back the ZIP archive");
+        cannotReadBackArchive();
     std::string bytes;
     char buf[1 << 16];
     for (;;) {
         const zip_int64_t n = zip_source_read(out.get(), buf, sizeof buf);
         if (n < 0) {
             zip_source_close(out.get());
-            throw EZipError("cannot read back the ZIP archive");
+            cannotReadBackArchive();
         }
         if (n == 0)
             break;

@@ -3,6 +3,7 @@
 #include "tool/ToolCommand.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/MainData.h"
 #include "model/PackageJson.h"

@@ -2,6 +2,7 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
+#include "common/LibraryErrors.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
@@ -121,10 +122,10 @@ public:
     {
         FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0)
-            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+            RaiseCannotOpenFile(path, SystemErrorText(errno));
         struct stat st {};
         if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode))
-            throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+            RaiseCannotOpenFile(path, IsFolderText());
         if (!m_buffer)
             m_buffer = std::make_unique<char[]>(kBlockSize);
         BlockWordSplitter<WordCounter::kKeyLimit> splitter(delims, &translate);
@@ -139,9 +140,9 @@ public:
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
-                const std::string reason = std::strerror(errno);
+                const std::string reason = SystemErrorText(errno);
                 splitter.finish(sink);
-                throw EInOutError("Cannot read file \"" + path + "\". " + reason);
+                RaiseCannotReadFile(path, reason);
             }
             if (got == 0)
                 break;

@@ -6,6 +6,7 @@
 #include "app/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "dbctrls/DBGrid.h"
 #include "model/DataSource.h"
 
@@ -313,7 +314,7 @@ int32_t TDicFm::StrToInt(const QString &text)
     bool ok = false;
     const int32_t v = text.trimmed().toInt(&ok, 10);
     if (!ok)
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+        RaiseNotAnInteger(text.toStdString());
     return v;
 }
 

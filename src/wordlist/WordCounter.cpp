@@ -1,6 +1,7 @@
 #include "wordlist/WordCounter.h"
 #include "common/Errors.h"
 #include "common/KeySort.h"
+#include "common/Translation.h"
 
 #include <algorithm>
 #include <new>
@@ -50,7 +51,7 @@ void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyL
     const size_t size = kHeader + padded;
     if (m_used + size > kChunkSize) {
         if (m_chunks.size() >= kMaxChunks)
-            throw EDatabaseError("Too many distinct words.");
+            throw EDatabaseError(LibraryText("Too many distinct words."));
         m_chunks.reserve(m_chunks.size() + 1); // so that the new chunk cannot leak
         m_chunks.emplace_back(HugePageAllocator<char>().allocate(kChunkSize)); // records fill it
         m_used = 0;

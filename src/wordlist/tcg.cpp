@@ -2,6 +2,7 @@
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
 #include "common/Errors.h"
+#include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 
 #include <QCollator>
@@ -437,7 +438,7 @@ void tcgClass::PickByPattern(std::string_view word)
 const WordList &tcgClass::Group(int i) const
 {
     if (i < 0 || i >= GroupCount())
-        throw EListError("List index out of bounds (" + std::to_string(i) + ")");
+        RaiseListIndexOutOfBounds(i);
     return m_groups[size_t(i)];
 }
 

@@ -8,10 +8,21 @@
 #include <QTemporaryDir>
 
 #include "common/Errors.h"
+#include "common/TextFile.h"
+#include "dbctrls/TableModel.h"
+#include "model/DataSource.h"
 #include "model/RecordTable.h"
+#include "model/ZipArchive.h"
+#include "wordlist/DicBuilder.h"
+#include "wordlist/DicForm.h"
+#include "wordlist/tcg.h"
 
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <locale.h>
+#include <string.h>
 
 namespace {
 
@@ -58,7 +69,7 @@ protected:
         QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset
                         + "\\n\"\n\n";
         for (const Entry &e : entries)
-            po += QByteArray("msgid \"") + e.id + "\"\nmsgstr \"" + e.str + "\"\n\n";
+            po += "msgid \"" + poText(e.id) + "\"\nmsgstr \"" + poText(e.str) + "\"\n\n";
         const QString poPath = folder + QStringLiteral("/default.po");
         QFile f(poPath);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -68,6 +79,18 @@ protected:
         p.start(msgfmt, {QStringLiteral("-o"), folder + QStringLiteral("/default.mo"), poPath});
         ASSERT_TRUE(p.waitForFinished(30000));
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    }
+
+    // A text as a .po string: quotes and backslashes escaped.
+    static QByteArray poText(const char *text)
+    {
+        QByteArray out;
+        for (const char *p = text; *p; ++p) {
+            if (*p == '"' || *p == '\\')
+                out += '\\';
+            out += *p;
+        }
+        return out;
     }
 
     static inline QCoreApplication *app = nullptr;
@@ -148,6 +171,104 @@ TEST_F(TranslationTest, StaysOffWithoutAUtf8CatalogueOfTheLanguage)
         const char *id = "Delete record?";
         EXPECT_EQ(kf::Translate(id), id);
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("OK"));
+    }
+}
+
+// The messages of the libraries and the platform, wherever they are raised:
+// each is looked up in the catalogue, its placeholders filled in afterwards.
+TEST_F(TranslationTest, LibraryAndPlatformMessagesGoThroughTheCatalogue)
+{
+    // The system's untranslated text, which the catalogue is asked with.
+    const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    ASSERT_TRUE(c);
+    const std::string noSuchFile = strerror_l(ENOENT, c);
+    freelocale(c);
+    buildCatalogue(QStringLiteral("de"),
+                   {{"'%s' is not a valid integer value", "'%s' ist keine g\xc3\xbcltige ganze Zahl"},
+                    {"List index out of bounds (%s)", "Listenindex au\xc3\x9f" "erhalb der Grenzen (%s)"},
+                    {"Cannot open file \"%s\". %s", "Datei \"%s\" kann nicht ge\xc3\xb6" "ffnet werden. %s"},
+                    {"Cannot create file \"%s\". %s", "Datei \"%s\" kann nicht erstellt werden. %s"},
+                    {"It is a folder.", "Es ist ein Ordner."},
+                    {"It is not a regular file.", "Es ist keine gew\xc3\xb6hnliche Datei."},
+                    {noSuchFile.c_str(), "Datei fehlt"},
+                    {"not a ZIP archive", "kein ZIP-Archiv"},
+                    {"not a ZIP archive (no data)", "kein ZIP-Archiv (keine Daten)"},
+                    {"%s: member missing", "%s: Eintrag fehlt"}});
+    qputenv("LANG", "de_DE.UTF-8");
+    ASSERT_TRUE(kf::StartTranslation(localeDir()));
+
+    const std::string base = dir.path().toStdString();
+    const std::string missing = base + "/missing.txt";
+    const std::string noFolder = base + "/no/such/folder/out.txt";
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("folder"))));
+    const std::string folder = base + "/folder";
+
+    kf::TRecordTable table({{"Name", kf::TFieldType::String, 20}, {"Code", kf::TFieldType::Integer}});
+    table.AppendRecord({"a", 1});
+    kf::TDataSource source;
+    source.SetDataSet(&table);
+
+    struct Case {
+        const char *name;
+        std::function<void()> raise;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"grid cell",
+         [&] {
+             kf::TTableModel model;
+             model.SetDataSource(&source);
+             model.SetColumns({kf::TColumn("Code", QStringLiteral("Code"), 6, kf::TColumnKind::Number)});
+             model.setData(model.index(0, 0), QStringLiteral("12a"));
+         },
+         "'12a' ist keine g\xc3\xbcltige ganze Zahl"},
+        {"dictionary filter answer", [] { kf::TDicFm::StrToInt(QStringLiteral("zwei")); },
+         "'zwei' ist keine g\xc3\xbcltige ganze Zahl"},
+        {"table field",
+         [&] {
+             table.Edit();
+             table.FieldByName("Code").SetAsString("x");
+         },
+         "'x' ist keine g\xc3\xbcltige ganze Zahl"},
+        {"table row", [&] { table.RowAt(7); }, "Listenindex au\xc3\x9f" "erhalb der Grenzen (7)"},
+        {"course group", [] { kf::tcgClass().Group(3); }, "Listenindex au\xc3\x9f" "erhalb der Grenzen (3)"},
+        {"text file missing", [&] { kf::readFileBytes(missing); },
+         "Datei \"" + missing + "\" kann nicht ge\xc3\xb6" "ffnet werden. Datei fehlt"},
+        {"text file is a folder", [&] { kf::readFileBytes(folder); },
+         "Datei \"" + folder + "\" kann nicht ge\xc3\xb6" "ffnet werden. Es ist ein Ordner."},
+        {"text file not created", [&] { kf::writeFileBytes(noFolder, "x"); },
+         "Datei \"" + noFolder + "\" kann nicht erstellt werden. Datei fehlt"},
+        {"table file missing", [&] { kf::TRecordTable().LoadFromFile(missing); },
+         "Datei \"" + missing + "\" kann nicht ge\xc3\xb6" "ffnet werden. Datei fehlt"},
+        {"dictionary scan of a missing file", [&] { kf::TDicBuilder().MakeWordList({missing}, false, ""); },
+         "Datei \"" + missing + "\" kann nicht ge\xc3\xb6" "ffnet werden. Datei fehlt"},
+        {"dictionary scan of a folder", [&] { kf::TDicBuilder().MakeWordList({folder}, false, ""); },
+         "Datei \"" + folder + "\" kann nicht ge\xc3\xb6" "ffnet werden. Es ist ein Ordner."},
+        {"dictionary save", [&] { kf::TDicBuilder().SaveWordlist(noFolder); },
+         "Datei \"" + noFolder + "\" kann nicht erstellt werden. Datei fehlt"},
+        {"package is a folder", [&] { kf::ZipArchive().open(folder); },
+         "Datei \"" + folder + "\" kann nicht ge\xc3\xb6" "ffnet werden. Es ist ein Ordner."},
+        {"package is no regular file", [] { kf::ZipArchive().open("/dev/null"); },
+         "Datei \"/dev/null\" kann nicht ge\xc3\xb6" "ffnet werden. Es ist keine gew\xc3\xb6hnliche Datei."},
+        {"package is no archive", [] { kf::ZipArchive().openBytes("hello, world"); }, "kein ZIP-Archiv"},
+        {"package without data", [] { kf::ZipArchive().openBytes(""); }, "kein ZIP-Archiv (keine Daten)"},
+        {"package member missing",
+         [] {
+             kf::ZipArchive zip;
+             zip.openBytes(kf::ZipArchive::build({{"readme", "x"}}, 0));
+             zip.read("key.cds");
+         },
+         "key.cds: Eintrag fehlt"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            c.raise();
+            ADD_FAILURE() << "nothing was raised";
+        } catch (const kf::Exception &e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+        table.Cancel();
     }
 }
 

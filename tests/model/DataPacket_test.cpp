@@ -228,10 +228,10 @@ TEST(DataPacket, ReaderSkipsUnknownPropertiesAndChangeRowsAndCutsText)
     cols.u16(1).name("TABLEPROP").u16(4).u16(0x02).u32(77);
     Bytes rows;
     rows.u8(0).u8(0x00).u8(5).raw("hello").u32(1);              // cut to "hel"
-    rows.u8(0x01).u8(0x00).u8(3).raw("old").u32(2);             // original row: ignored
     rows.u8(0x02).u8(0x04).u8(3).raw("del");                    // deleted row: ignored
     rows.u8(0x20).u8(0x00).u8(1).raw("d").u32(3);               // ignored
-    rows.u8(0).u8(0x08).u8(4).raw(std::string("a\0bc", 4));    // text ends at the zero; I unchanged
+    rows.u8(0x01).u8(0x00).u8(3).raw("old").u32(2);             // original row: ignored
+    rows.u8(0x08).u8(0x08).u8(4).raw(std::string("a\0bc", 4)); // text ends at the zero; I as in the original
     b.header(2, 5, unsigned(24 + cols.s.size())).raw(cols.s).raw(rows.s);
 
     TRecordTable t;
@@ -243,8 +243,116 @@ TEST(DataPacket, ReaderSkipsUnknownPropertiesAndChangeRowsAndCutsText)
     EXPECT_EQ(t.FieldByName("I").AsInteger(), 1);
     t.Next();
     EXPECT_EQ(t.FieldByName("T").AsString(), "a");
-    EXPECT_TRUE(t.FieldByName("I").IsNull());
+    EXPECT_EQ(t.FieldByName("I").AsInteger(), 2);
 }
+
+namespace {
+
+// A packet written with an unmerged change log: columns T (text, WIDTH 10),
+// I (integer), P (picture); each row a state byte, then the field status
+// bitmap (two bits per column: 0 value, 1 null, 2 not changed), then values.
+struct ChangeLogCase {
+    const char *name;
+    std::string rows;
+    uint32_t rowCount;
+    // The table's rows, in stored order, as "T|I|P" with "-" for null.
+    std::vector<std::string> expected;
+};
+
+std::string ChangeLogPacket(const std::string &rows, uint32_t rowCount)
+{
+    Bytes cols;
+    cols.textCol("T", 10).intCol("I").pictureCol("P").u16(0);
+    return Bytes().header(3, rowCount, unsigned(24 + cols.s.size())).raw(cols.s).raw(rows).s;
+}
+
+// Status bitmap of one row: T, I, P.
+unsigned Status(unsigned t, unsigned i, unsigned p) { return t | (i << 2) | (p << 4); }
+constexpr unsigned V = 0, N = 1, U = 2; // value, null, not changed
+
+std::vector<ChangeLogCase> ChangeLogCases()
+{
+    std::vector<ChangeLogCase> cases;
+    cases.push_back({"one cell changed",
+                     Bytes()
+                         .u8(0x01).u8(Status(V, V, V)).u8(3).raw("abc").u32(5).u32(2).raw("BM")
+                         .u8(0x08).u8(Status(U, V, U)).u32(7)
+                         .s,
+                     2, {"abc|7|BM"}});
+    cases.push_back({"nothing changed",
+                     Bytes()
+                         .u8(0x01).u8(Status(V, V, N)).u8(3).raw("abc").u32(5)
+                         .u8(0x08).u8(Status(U, U, U))
+                         .s,
+                     2, {"abc|5|-"}});
+    cases.push_back({"a cell set to null",
+                     Bytes()
+                         .u8(0x01).u8(Status(V, V, V)).u8(1).raw("x").u32(5).u32(1).raw("P")
+                         .u8(0x08).u8(Status(U, N, U))
+                         .s,
+                     2, {"x|-|P"}});
+    cases.push_back({"changed twice",
+                     Bytes()
+                         .u8(0x01).u8(Status(V, V, N)).u8(1).raw("a").u32(1)
+                         .u8(0x09).u8(Status(V, U, U)).u8(1).raw("b")
+                         .u8(0x08).u8(Status(U, V, U)).u32(3)
+                         .s,
+                     3, {"b|3|-"}});
+    cases.push_back({"among unchanged, new and deleted rows",
+                     Bytes()
+                         .u8(0x00).u8(Status(V, V, N)).u8(5).raw("first").u32(1)
+                         .u8(0x01).u8(Status(V, V, N)).u8(6).raw("second").u32(2)
+                         .u8(0x08).u8(Status(U, V, U)).u32(20)
+                         .u8(0x04).u8(Status(V, N, N)).u8(3).raw("new")
+                         .u8(0x02).u8(Status(V, N, N)).u8(4).raw("gone")
+                         .u8(0x00).u8(Status(V, V, N)).u8(4).raw("last").u32(4)
+                         .s,
+                     6, {"first|1|-", "second|20|-", "new|-|-", "last|4|-"}});
+    cases.push_back({"text of the original cut to the width",
+                     Bytes()
+                         .u8(0x01).u8(Status(V, N, N)).u8(12).raw("twelve chars")
+                         .u8(0x08).u8(Status(U, V, N)).u32(9)
+                         .s,
+                     2, {"twelve cha|9|-"}});
+    return cases;
+}
+
+void PrintTo(const ChangeLogCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ChangeLogPacketTest : public ::testing::TestWithParam<ChangeLogCase> {};
+
+} // namespace
+
+// The cells a changed row marks as not changed are those of its original row,
+// as when the log is merged; original and deleted rows are not table rows.
+TEST_P(ChangeLogPacketTest, NotChangedCellsComeFromTheOriginalRow)
+{
+    const ChangeLogCase &c = GetParam();
+    TRecordTable t;
+    t.LoadFromBytes(ChangeLogPacket(c.rows, c.rowCount));
+    std::vector<std::string> got;
+    for (t.First(); !t.Eof(); t.Next()) {
+        std::string row;
+        for (int f = 0; f < 3; ++f) {
+            const TField field = t.Fields(f);
+            row += f ? "|" : "";
+            row += field.IsNull() ? "-" : f == 1 ? std::to_string(field.AsInteger()) : field.AsBytes();
+        }
+        got.push_back(row);
+    }
+    EXPECT_EQ(got, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(DataPacket, ChangeLogPacketTest, ::testing::ValuesIn(ChangeLogCases()),
+                         [](const ::testing::TestParamInfo<ChangeLogCase> &info) {
+                             std::string n;
+                             for (const char *p = info.param.name; *p; ++p)
+                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return n;
+                         });
 
 namespace {
 
@@ -315,6 +423,18 @@ std::vector<CorruptCase> CorruptCases()
                          Bytes().header(1, 0, unsigned(24 + cols.s.size())).raw(cols.s).s,
                          "Invalid datapacket: truncated property array"});
     }
+    // "Not changed" only means something right after the row as it was.
+    cases.push_back({"not changed in the first row", oneColumn(4, 0x01, Bytes().u8(0x08).u8(2).s, 1),
+                     "Invalid datapacket: row 1 leaves field 'C' unchanged but does not follow its original row"});
+    cases.push_back({"not changed after an unchanged row",
+                     oneColumn(4, 0x01, Bytes().u8(0).u8(0).u32(1).u8(0x08).u8(2).s, 2),
+                     "Invalid datapacket: row 2 leaves field 'C' unchanged but does not follow its original row"});
+    cases.push_back({"not changed after a deleted row",
+                     oneColumn(4, 0x01, Bytes().u8(0x02).u8(0).u32(1).u8(0x08).u8(2).s, 2),
+                     "Invalid datapacket: row 2 leaves field 'C' unchanged but does not follow its original row"});
+    cases.push_back({"not changed after a new row",
+                     oneColumn(4, 0x01, Bytes().u8(0x04).u8(0).u32(1).u8(0x08).u8(2).s, 2),
+                     "Invalid datapacket: row 2 leaves field 'C' unchanged but does not follow its original row"});
     {
         Bytes cols;
         cols.name("C").u16(4).u16(0x01).u16(0).u16(0);

@@ -1,5 +1,7 @@
 #include "model/MainData.h"
+#include "common/CodePage.h"
 #include "common/Errors.h"
+#include "model/PackageJson.h"
 
 #include <gtest/gtest.h>
 
@@ -633,3 +635,194 @@ TEST_F(MainDataTest, LoadsCommittedFixtures)
     EXPECT_EQ(dm.PackageError(), "key.cds: the member is declared larger than 64 MiB");
     EXPECT_EQ(snapshot(dm), before);
 }
+
+namespace {
+
+// A definition whose field list bends the key and character tables' rules.
+struct BentRules {
+    const char *name;
+    std::function<void(std::vector<TFieldDef> &keys, std::vector<TFieldDef> &chars)> bend;
+    std::vector<TValue> keyRow;  // one key row, as the bent table holds it
+    std::string charName;        // the one character row's Name
+    const char *buildError;      // what a JSON build says, nullptr when it builds
+};
+
+void PrintTo(const BentRules &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+void bendField(std::vector<TFieldDef> &defs, const std::string &name, int size, bool required)
+{
+    for (TFieldDef &d : defs)
+        if (d.Name == name) {
+            d.Size = size;
+            d.Required = required;
+        }
+}
+
+std::vector<TValue> keyRow(TValue name, TValue hint = TValue())
+{
+    return {name, TValue(5), TValue(1), TValue(), TValue(2), TValue(), TValue(40), TValue(40), TValue(0), TValue(0),
+            hint};
+}
+
+std::string describeDefs(const std::vector<TFieldDef> &defs)
+{
+    std::ostringstream o;
+    for (const TFieldDef &d : defs)
+        o << d.Name << '/' << int(d.DataType) << '/' << d.Size << '/' << d.Required << ' ';
+    return o.str();
+}
+
+// The definition as a TDataMod whose tables were made with the bent fields.
+void makeBent(TDataMod &dm, const BentRules &c)
+{
+    std::vector<TFieldDef> keys = TDataMod::KeyFieldDefs(), chars = TDataMod::CharFieldDefs();
+    c.bend(keys, chars);
+    dm.MainTbl.CreateDataSet(keys);
+    dm.Ctbl.CreateDataSet(chars);
+    dm.MainTbl.AppendRecord(c.keyRow);
+    dm.Ctbl.AppendRecord({c.charName, TValue(97), TValue(5), TValue(false), TValue(false), TValue(0)});
+}
+
+class MainDataFixedRulesTest : public MainDataTest, public testing::WithParamInterface<BentRules> {
+protected:
+    // After a load or build: the fields are the fixed ones, a key row without a
+    // name is refused (a new one and the loaded one alike), and a save writes
+    // the fixed fields.
+    void expectRulesHold(TDataMod &dm)
+    {
+        EXPECT_EQ(describeDefs(dm.MainTbl.FieldDefs()), describeDefs(TDataMod::KeyFieldDefs()));
+        EXPECT_EQ(describeDefs(dm.Ctbl.FieldDefs()), describeDefs(TDataMod::CharFieldDefs()));
+
+        dm.MainTbl.Append();
+        dm.MainTbl.FieldByName("KeyValue").SetAsInteger(77);
+        EXPECT_THROW(dm.MainTbl.Post(), kf::EDatabaseError);
+        EXPECT_EQ(dm.MainTbl.State(), kf::TDataSetState::Insert);
+        dm.MainTbl.Cancel();
+        for (dm.MainTbl.First(); !dm.MainTbl.Eof(); dm.MainTbl.Next()) {
+            if (!dm.MainTbl.FieldByName("Name").IsNull())
+                continue;
+            dm.MainTbl.Edit();
+            dm.MainTbl.FieldByName("X").SetAsInteger(12);
+            try {
+                dm.MainTbl.Post();
+                ADD_FAILURE() << "a key row without a name was posted";
+            } catch (const kf::EDatabaseError &e) {
+                EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
+            }
+            EXPECT_FALSE(dm.SavePackage(path("nameless.vkt")));
+            dm.MainTbl.Cancel();
+            break;
+        }
+
+        ASSERT_TRUE(dm.SavePackage(path("saved.vkt"))) << dm.PackageError();
+        ZipArchive zip;
+        zip.open(path("saved.vkt"));
+        TRecordTable keys, chars; // plain tables: the packet's own fields
+        keys.LoadFromBytes(zip.read("key.cds"));
+        chars.LoadFromBytes(zip.read("char.cds"));
+        EXPECT_EQ(describeDefs(keys.FieldDefs()), describeDefs(TDataMod::KeyFieldDefs()));
+        EXPECT_EQ(describeDefs(chars.FieldDefs()), describeDefs(TDataMod::CharFieldDefs()));
+    }
+};
+
+} // namespace
+
+// A package declaring other widths or required flags for the known fields
+// loads with the fixed ones; text wider than a fixed width is cut to it.
+TEST_P(MainDataFixedRulesTest, PackageLoadKeepsTheFixedFields)
+{
+    const BentRules &c = GetParam();
+    TDataMod bent;
+    makeBent(bent, c);
+    ZipArchive::writeFile(path("bent.vkt"),
+                          {{"key.cds", bent.MainTbl.SaveToBytes()},
+                           {"char.cds", bent.Ctbl.SaveToBytes()},
+                           {"readme", kf::writeReadme(someSettings())}},
+                          0);
+
+    TDataMod dm;
+    ASSERT_TRUE(dm.LoadPackage(path("bent.vkt"))) << dm.PackageError();
+    dm.MainTbl.First();
+    const std::string name = c.keyRow[0].IsNull() ? std::string() : c.keyRow[0].bytes();
+    const std::string hint = c.keyRow[10].IsNull() ? std::string() : c.keyRow[10].bytes();
+    EXPECT_EQ(dm.MainTbl.FieldByName("Name").AsString(), name.substr(0, 20));
+    EXPECT_EQ(dm.MainTbl.FieldByName("Hint").AsString(), hint.substr(0, 127));
+    dm.Ctbl.First();
+    EXPECT_EQ(dm.Ctbl.FieldByName("Name").AsString(), c.charName.substr(0, 30));
+    expectRulesHold(dm);
+}
+
+// The same field list as JSON: the build checks the rows against the fixed
+// fields, so it refuses what they do not allow and otherwise keeps them.
+TEST_P(MainDataFixedRulesTest, JsonBuildKeepsTheFixedFields)
+{
+    const BentRules &c = GetParam();
+    const kf::CodePage cp("CP1252");
+    TDataMod bent;
+    makeBent(bent, c);
+    const std::string json = kf::PackageToJson(bent, cp);
+
+    TDataMod dm;
+    dm.MainTbl.AppendRecord(keyRow(TValue("before")));
+    const std::string before = snapshot(dm);
+    if (c.buildError) {
+        try {
+            kf::PackageFromJson(dm, json, cp);
+            ADD_FAILURE() << "built";
+        } catch (const kf::EConvertError &e) {
+            EXPECT_STREQ(e.what(), c.buildError);
+        }
+        EXPECT_EQ(snapshot(dm), before);
+        dm.MainTbl.First();
+        dm.MainTbl.Edit();
+        dm.MainTbl.FieldByName("Name").Clear();
+        EXPECT_THROW(dm.MainTbl.Post(), kf::EDatabaseError);
+        dm.MainTbl.Cancel();
+        return;
+    }
+    kf::PackageFromJson(dm, json, cp);
+    dm.MainTbl.First();
+    EXPECT_EQ(dm.MainTbl.FieldByName("Name").AsString(), c.keyRow[0].bytes());
+    expectRulesHold(dm);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MainDataFixedRulesTest,
+    testing::Values(
+        BentRules{"name_not_required",
+                  [](auto &k, auto &) { bendField(k, "Name", 20, false); },
+                  keyRow(TValue()), "a", "keys.rows[0].Name: must have a value"},
+        BentRules{"name_not_required_but_given",
+                  [](auto &k, auto &) { bendField(k, "Name", 20, false); },
+                  keyRow(TValue("K")), "a", nullptr},
+        BentRules{"name_wider",
+                  [](auto &k, auto &) { bendField(k, "Name", 40, true); },
+                  keyRow(TValue(std::string(33, 'n'))), "a", "keys.rows[0].Name: longer than 20 characters"},
+        BentRules{"name_narrower",
+                  [](auto &k, auto &) { bendField(k, "Name", 5, true); },
+                  keyRow(TValue("ABCDE")), "a", nullptr},
+        BentRules{"hint_wider",
+                  [](auto &k, auto &) { bendField(k, "Hint", 300, false); },
+                  keyRow(TValue("K"), TValue(std::string(280, 'h'))), "a",
+                  "keys.rows[0].Hint: longer than 127 characters"},
+        BentRules{"hint_required",
+                  [](auto &k, auto &) { bendField(k, "Hint", 127, true); },
+                  keyRow(TValue("K"), TValue("tip")), "a", nullptr},
+        BentRules{"char_name_wider_and_required",
+                  [](auto &, auto &c) { bendField(c, "Name", 60, true); },
+                  keyRow(TValue("K")), std::string(45, 'c'), "chars.rows[0].Name: longer than 30 characters"},
+        BentRules{"char_name_required",
+                  [](auto &, auto &c) { bendField(c, "Name", 30, true); },
+                  keyRow(TValue("K")), "c", nullptr},
+        BentRules{"everything_bent",
+                  [](auto &k, auto &c) {
+                      bendField(k, "Name", 255, false);
+                      bendField(k, "Hint", 1000, true);
+                      bendField(c, "Name", 255, true);
+                  },
+                  keyRow(TValue(), TValue(std::string(900, 'h'))), std::string(200, 'c'),
+                  "keys.rows[0].Name: must have a value"}),
+    [](const testing::TestParamInfo<BentRules> &info) { return std::string(info.param.name); });

@@ -214,7 +214,7 @@ TEST_F(PackageToolTest, ErrorsExitOneAndWriteNothing)
         {{"info", QString::fromStdString(path("text.vkt"))}, "not a ZIP archive"},
         {{"dump", QString::fromStdString(path("missing.vkt")), "-o", QString::fromStdString(path("out.json"))},
          "missing.vkt"},
-        {{"dump", dir.path()}, "it is a folder"},
+        {{"dump", dir.path()}, "It is a folder."},
         {{"build", QString::fromStdString(path("bad.json")), "-o", QString::fromStdString(path("out.vkt"))},
          "keys: missing or not an object"},
         {{"build", QString::fromStdString(path("nothing.json")), "-o", QString::fromStdString(path("out.vkt"))},

@@ -236,10 +236,10 @@ TEST(ZipArchiveTest, OpenFileFailures)
     };
     const std::vector<Case> cases = {
         {base + "/missing.vkt", "No such file"},
-        {base, "it is a folder"},
+        {base, "It is a folder."},
         {base + "/empty.vkt", "not a ZIP archive"},
         {base + "/text.vkt", "not a ZIP archive"},
-        {"/dev/null", "not a regular file"},
+        {"/dev/null", "It is not a regular file."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
