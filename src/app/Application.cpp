@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 #include "app/ComFormFactory.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "app/AppIcon.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"

@@ -3,7 +3,7 @@
 // or creates it; restores, raises and shows it. It keeps no list of its own:
 // the frame's windows are the only record.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 #include "app/IntfFormFactory.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "app/QtDialogs.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "app/AppIcon.h"
 #include "app/Application.h"
 #include "app/MainForm.h"

@@ -1,6 +1,6 @@
 #include "dbctrls/DBImage.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "define/KeyImage.h"
 #include "model/RecordTable.h"
 

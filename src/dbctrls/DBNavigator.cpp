@@ -1,6 +1,6 @@
 #include "dbctrls/DBNavigator.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
 #include "dbctrls/DBImage.h"

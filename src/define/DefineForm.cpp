@@ -1,7 +1,7 @@
 #include "define/DefineForm.h"
 
-#include "app/AppException.h"
-#include "app/ValueLabel.h"
+#include "common/ErrorReport.h"
+#include "ui/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Dialogs.h"

@@ -4,7 +4,7 @@
 // current key with its tools, the package's author and info text, the
 // keyboard background colour, and loading and saving packages.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 #include "dbctrls/Column.h"
 
 #include <cstdint>

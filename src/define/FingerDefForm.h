@@ -4,7 +4,7 @@
 // from the data module on the first showing and on Refresh, and written back
 // only on Apply.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 
 #include <array>
 #include <cstdint>

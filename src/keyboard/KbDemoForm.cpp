@@ -1,5 +1,5 @@
 #include "keyboard/KbDemoForm.h"
-#include "app/ValueLabel.h"
+#include "ui/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"

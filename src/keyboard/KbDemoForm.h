@@ -3,7 +3,7 @@
 // demo edit to type into, key dragging with grid snapping, and the links
 // between characters and keys.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 
 #include <QPointer>
 #include <QSpinBox>

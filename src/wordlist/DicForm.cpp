@@ -3,7 +3,7 @@
 
 #include "wordlist/DicForm.h"
 
-#include "app/ValueLabel.h"
+#include "ui/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"

@@ -4,7 +4,7 @@
 // listed words as a dictionary file. The work is done by the window's own
 // TDicBuilder; the window asks the questions and shows the counters.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 #include "common/Dialogs.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "wordlist/TcgForm.h"
 
-#include "app/AppException.h"
-#include "app/ValueLabel.h"
+#include "common/ErrorReport.h"
+#include "ui/ValueLabel.h"
 #include "common/CodePage.h"
 #include "common/TextFile.h"
 #include "wordlist/tcg.h"

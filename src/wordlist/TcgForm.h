@@ -5,7 +5,7 @@
 // the result page re-sorts, copies or saves the text. All picking is done by
 // the window's own tcgClass engine.
 
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 #include "common/Dialogs.h"
 
 #include <QAbstractSpinBox>

@@ -1,7 +1,7 @@
 // The main window, its child-window factory, the About box, Help and the
 // application's error report, driven through the real actions.
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"

@@ -5,7 +5,7 @@
 // First: the word splitter has a member named like a Qt macro.
 #include "wordlist/DicBuilder.h"
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"

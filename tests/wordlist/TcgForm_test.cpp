@@ -1,7 +1,7 @@
 // The course generator window driven as a user would: clicks and keys on the
 // real window inside the main frame, dialogs answered by the scripted service.
 
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"

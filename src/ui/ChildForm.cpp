@@ -1,4 +1,4 @@
-#include "app/ChildForm.h"
+#include "ui/ChildForm.h"
 
 namespace kf {
 

@@ -1,4 +1,4 @@
-#include "app/ValueLabel.h"
+#include "ui/ValueLabel.h"
 
 #include <QLabel>
 

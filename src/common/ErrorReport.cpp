@@ -1,4 +1,4 @@
-#include "app/AppException.h"
+#include "common/ErrorReport.h"
 
 #include "common/Dialogs.h"
 #include "common/Errors.h"
