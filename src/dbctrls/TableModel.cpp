@@ -2,7 +2,6 @@
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
-#include "dbctrls/DBImage.h"
 #include "define/KeyImage.h"
 
 #include <algorithm>
@@ -223,8 +222,6 @@ void TTableModel::MoveTo(int row)
     if (row == CurrentRow() || IsNewRow(row))
         return;
     const TBookmark target = BookmarkAt(row);
-    if (m_table->State() != TDataSetState::Browse)
-        UpdateRecord(*m_table); // controls hand in what they still hold
     m_table->GotoBookmark(target); // posts the row in edit first
 }
 
