@@ -42,9 +42,10 @@ public:
     void SetDefinition(TRecordTable *keyTable, TRecordTable *charTable,
                        TColorSource backgroundColor);
 
-    // Builds one button per key-table row in the table's current order; the
-    // table is left on its last row. keepGlyph false: pressed keys show their
-    // inverted picture. Call ClearButtons first. Returns true.
+    // Builds one button per key-table row in the table's current order, each
+    // holding the bookmark of its row (KeyRow); the table is left on its last
+    // row. keepGlyph false: pressed keys show their inverted picture. Call
+    // ClearButtons first. Returns true.
     bool BuildButtons(bool keepGlyph);
     // Destroys every button, the last created first, and forgets the keys'
     // roles; the keyboard state's flags and pending accent stay.
