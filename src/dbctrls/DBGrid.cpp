@@ -3,7 +3,6 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
-#include "dbctrls/DBImage.h"
 #include "dbctrls/TableModel.h"
 
 #include <QApplication>
@@ -384,11 +383,7 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
     if (t && t->Active()) {
         if (event->key() == Qt::Key_Insert && mods == Qt::NoModifier) {
             if (CommitEditor())
-                guarded([&] {
-                    if (t->State() != TDataSetState::Browse)
-                        UpdateRecord(*t);
-                    t->Insert();
-                });
+                guarded([&] { t->Insert(); });
             event->accept();
             return;
         }

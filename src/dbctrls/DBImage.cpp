@@ -92,6 +92,8 @@ void TDBImage::LoadPicture()
 
 void TDBImage::SetPicture(const QImage &picture)
 {
+    if (m_check && !picture.isNull())
+        m_check(picture);
     m_picture = picture;
     m_modified = true;
     updateAccessibleName();
@@ -99,7 +101,7 @@ void TDBImage::SetPicture(const QImage &picture)
     emit PictureChanged();
 }
 
-void TDBImage::UpdateData()
+void TDBImage::writePicture()
 {
     if (!m_modified || !editing() || !canEdit())
         return;
@@ -192,7 +194,7 @@ void TDBImage::focusOutEvent(QFocusEvent *event)
 {
     QFrame::focusOutEvent(event);
     try {
-        UpdateData(); // the row stays in edit until it is posted
+        writePicture(); // the row stays in edit until it is posted
     } catch (const std::exception &e) {
         AppException(this, e);
     }
@@ -241,6 +243,11 @@ void TDBImage::DataSetDestroyed(TRecordTable &)
     LoadPicture();
 }
 
+void TDBImage::UpdateData(TRecordTable &)
+{
+    writePicture();
+}
+
 void TDBImage::DataSetChanged(TDataSource &source)
 {
     detach();
@@ -265,15 +272,6 @@ void TDBImage::updateAccessibleName()
         QAccessibleEvent ev(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&ev);
     }
-}
-
-void UpdateRecord(TRecordTable &table)
-{
-    const auto widgets = QApplication::allWidgets();
-    for (QWidget *w : widgets)
-        if (auto *image = qobject_cast<TDBImage *>(w))
-            if (image->DataSet() == &table && image->Modified())
-                image->UpdateData();
 }
 
 } // namespace kf

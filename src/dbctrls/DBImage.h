@@ -2,9 +2,10 @@
 // A picture box bound to a picture field of the current row. It shows the
 // row's picture centred and unscaled on its background colour. A change to the
 // shown picture marks it modified; a modified picture is written into the
-// field when the row's pending changes are gathered (UpdateRecord: before a
-// post by the navigator or by moving to another row) and when the focus leaves
-// the box while the row is in edit. Esc shows the row's picture again.
+// field whenever the cursor gathers the row's pending changes (before every
+// post, whoever posts: the navigator, a move to another row, a new order, a
+// save) and when the focus leaves the box while the row is in edit. Esc shows
+// the row's picture again.
 // Keys: Ctrl+C / Ctrl+Insert copy, Ctrl+V / Shift+Insert paste,
 // Ctrl+X / Shift+Delete cut.
 
@@ -14,6 +15,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QImage>
+#include <functional>
 #include <string>
 
 namespace kf {
@@ -34,20 +36,24 @@ public:
 
     // The picture shown (a null image: none).
     const QImage &Picture() const { return m_picture; }
-    // Replaces the shown picture and marks it modified.
+    // Replaces the shown picture and marks it modified. A picture the
+    // picture check refuses changes nothing (the check's error goes on).
     void SetPicture(const QImage &picture);
+    // A check every new picture must pass, by SetPicture or by a paste; it
+    // throws to refuse the picture. None: every picture is taken.
+    using TPictureCheck = std::function<void(const QImage &)>;
+    void SetPictureCheck(TPictureCheck check) { m_check = std::move(check); }
     // Whether the shown picture differs from the row's since it was loaded.
     bool Modified() const { return m_modified; }
     // Shows the row's stored picture and drops any change not yet written.
     void LoadPicture();
-    // Writes a modified picture into the field; the row must be in edit.
-    void UpdateData();
 
     void SetBackgroundColor(const QColor &color);
     QColor BackgroundColor() const { return m_background; }
 
     // Clipboard: copy does nothing without a picture; paste changes nothing
-    // when the clipboard holds no picture; cut needs a row that can be edited.
+    // when the clipboard holds no picture or one the picture check refuses;
+    // cut needs a row that can be edited.
     void CopyToClipboard() const;
     void PasteFromClipboard();
     void CutToClipboard();
@@ -68,6 +74,8 @@ private:
     void StateChanged(TRecordTable &) override;
     void RowChanged(TRecordTable &, int viewIndex) override;
     void DataSetDestroyed(TRecordTable &) override;
+    // The cursor gathers the pending changes of the row before a post.
+    void UpdateData(TRecordTable &) override;
     void DataSetChanged(TDataSource &source) override;
     void DataSourceDestroyed(TDataSource &source) override;
 
@@ -75,6 +83,8 @@ private:
     void detach();
     bool editing() const;
     bool canEdit() const;
+    // Writes a modified picture into the field of the row in edit.
+    void writePicture();
     void updateAccessibleName();
 
     TDataSource *m_source = nullptr; // not owned
@@ -84,10 +94,7 @@ private:
     bool m_modified = false;
     bool m_writing = false;
     QColor m_background;
+    TPictureCheck m_check;
 };
-
-// Gathers the pending changes of every picture box bound to this cursor into
-// its edit buffer, before the row is posted.
-void UpdateRecord(TRecordTable &table);
 
 } // namespace kf

@@ -3,7 +3,6 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
-#include "dbctrls/DBImage.h"
 #include "model/RecordTable.h"
 
 #include <QHBoxLayout>
@@ -221,9 +220,6 @@ void TDBNavigator::run(Button b)
     if (!m_table || !m_table->Active())
         return;
     TRecordTable &t = *m_table;
-    const bool editing = t.State() == TDataSetState::Edit || t.State() == TDataSetState::Insert;
-    if (editing && b != nbCancel && b != nbDelete)
-        UpdateRecord(t); // picture boxes hand in their changes before a post
     switch (b) {
     case nbFirst: t.First(); break;
     case nbPrior: t.Prior(); break;

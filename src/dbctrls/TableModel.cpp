@@ -3,7 +3,6 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
-#include "dbctrls/DBImage.h"
 #include "define/KeyImage.h"
 
 #include <algorithm>
@@ -224,8 +223,6 @@ void TTableModel::MoveTo(int row)
     if (row == CurrentRow() || IsNewRow(row))
         return;
     const TBookmark target = BookmarkAt(row);
-    if (m_table->State() != TDataSetState::Browse)
-        UpdateRecord(*m_table); // controls hand in what they still hold
     m_table->GotoBookmark(target); // posts the row in edit first
 }
 

@@ -407,6 +407,11 @@ void TDefineFm::buildGrids()
         DBNavigator2->SetDataSource(&DataMod->CtblSource);
     }
     KeyImage->SetDataField("Glyph");
+    // Only a picture that a package can hold is taken.
+    KeyImage->SetPictureCheck([](const QImage &picture) {
+        if (DataMod)
+            CheckKeyPicture(picture, DataMod->KeyPictureRoom());
+    });
 
     connect(DBGrid, &TDBGrid::TitleClick, this,
             [this](int, const QString &fieldName) { DBGridTitleClick(fieldName); });
@@ -458,9 +463,6 @@ void TDefineFm::SaveBnClick()
         QString info = InfoEd->toPlainText();
         info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
         DataMod->misc = cp.encode(info);
-        // A picture changed in the picture box belongs to the key row that
-        // the save posts.
-        UpdateRecord(DataMod->MainTbl);
         if (!DataMod->SavePackage(toPath(path))) {
             Dialogs().warning(windowTitle(),
                               QStringLiteral("Cannot save \"%1\":\n%2")

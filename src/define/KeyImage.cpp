@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,9 +15,11 @@ namespace kf {
 namespace {
 
 constexpr char kNotBitmap[] = "Bitmap image is not valid";
+constexpr char kTooManyPixels[] = "A key picture may have at most %s pixels";
+constexpr char kTooLarge[] = "A key picture may take at most %s bytes in a keyboard package";
 // Bitmaps larger than this many pixels are refused (a hostile file could
 // otherwise ask for gigabytes).
-constexpr qint64 kMaxPixels = qint64(1) << 26;
+constexpr qint64 kMaxPixels = kMaxKeyPicturePixels;
 
 uint32_t readU32(const unsigned char *p)
 {
@@ -81,6 +84,12 @@ QImage BitmapFromBytes(std::string_view bytes)
 {
     if (!looksLikeBmp(bytes))
         throw EInvalidGraphic(Translate(kNotBitmap));
+    // The image reader refuses by itself what would take more than its
+    // allocation limit as 32-bit pixels; our own limit on the pixel count is
+    // the one that counts, so every picture a key may have reads back.
+    constexpr int kLimitMiB = int(kMaxPixels * 4 / (1024 * 1024));
+    if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < kLimitMiB)
+        QImageReader::setAllocationLimit(kLimitMiB);
     QImage image;
     const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     if (!image.loadFromData(data, "BMP") || image.isNull())
@@ -142,6 +151,19 @@ std::string ImageToGlyph(const QImage &image)
     for (int i = 0; i < 4; ++i)
         value[size_t(4 + i)] = char((size >> (8 * i)) & 0xFF);
     return value + bmp;
+}
+
+void CheckKeyPicture(const QImage &picture, uint64_t maxGlyphBytes)
+{
+    if (picture.isNull())
+        return;
+    if (qint64(picture.width()) * qint64(picture.height()) > kMaxKeyPicturePixels)
+        throw EInvalidGraphic(LibraryText(kTooManyPixels, std::to_string(kMaxKeyPicturePixels)));
+    // The bitmap takes at least one bit a pixel: no need to write out a
+    // picture that cannot fit.
+    const uint64_t leastBytes = uint64_t(picture.width()) * uint64_t(picture.height()) / 8;
+    if (leastBytes > maxGlyphBytes || ImageToGlyph(picture).size() > maxGlyphBytes)
+        throw EInvalidGraphic(LibraryText(kTooLarge, std::to_string(maxGlyphBytes)));
 }
 
 QImage LoadBitmapFile(const std::string &path)

@@ -36,6 +36,15 @@ QImage LoadBitmapFile(const std::string &path);
 // Reads bitmap file bytes; throws EInvalidGraphic when they are not a bitmap.
 QImage BitmapFromBytes(std::string_view bytes);
 
+// The most pixels a key picture may have: the bitmap reader refuses larger ones.
+constexpr qint64 kMaxKeyPicturePixels = qint64(1) << 26;
+
+// Refuses a picture that no keyboard package could hold, with an
+// EInvalidGraphic whose message names the limit: more than
+// kMaxKeyPicturePixels pixels, or a Glyph value (ImageToGlyph) larger than
+// maxGlyphBytes. A null picture always passes.
+void CheckKeyPicture(const QImage &picture, uint64_t maxGlyphBytes);
+
 // The bottom-left pixel's colour value: the key's face and transparent colour.
 // Only meaningful for a non-null image.
 uint32_t KeyFaceColor(const QImage &image);

@@ -14,6 +14,8 @@
 // accessibleName (the key's name), described by its tool tip, with its down
 // state as "checked" and a press action that clicks it.
 
+#include "model/RecordTable.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
@@ -32,6 +34,10 @@ public:
     QImage DownGlyph;
     // True: the shown picture never changes with the pressed state.
     bool KeepGlyph = false;
+    // The key's row in the key table, given when the keyboard is built. It
+    // stays the key's row whatever the table's order or filter becomes; once
+    // the row is deleted it names no row.
+    TBookmark KeyRow;
 
     // Shows the key pressed or released: unless KeepGlyph, the picture becomes
     // a copy of DownGlyph or UpGlyph; then the down state is set under the

@@ -92,10 +92,8 @@ void TDragDropFm::KeyMouseDown(ButtonType *Sender, Qt::MouseButton, Qt::Keyboard
         drag->deleteLater();
         return;
     }
-    if (Buttons == Qt::RightButton && mods == Qt::ControlModifier) {
-        if (TRecordTable *keys = KbDragFrame->KeyTable(); keys && keys->Active())
-            keys->Locate("KeyValue", {TValue(int32_t(Sender->tag()))});
-    }
+    if (Buttons == Qt::RightButton && mods == Qt::ControlModifier)
+        KbDragFrame->GotoKeyRow(Sender); // nothing when the key's row is gone
 }
 
 void TDragDropFm::setStatus(int x, int y)
@@ -119,10 +117,10 @@ void TDragDropFm::DropBMPTarget1Drop(QPoint point)
     const int top = SnapY(point.y() - m_hotSpot.y());
     button->move(left, top);
     setStatus(left, top);
-    TRecordTable *keys = KbDragFrame->KeyTable();
-    if (!keys || !keys->Active())
-        return;
-    if (keys->Locate("KeyValue", {TValue(int32_t(button->tag()))})) {
+    // The key's own row takes the new place; a key whose row was deleted
+    // since the build moves on screen only.
+    if (KbDragFrame->GotoKeyRow(button)) {
+        TRecordTable *keys = KbDragFrame->KeyTable();
         keys->Edit();
         keys->FieldByName("X").SetAsInteger(left);
         keys->FieldByName("Y").SetAsInteger(top);

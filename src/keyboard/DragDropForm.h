@@ -1,8 +1,9 @@
 #pragma once
 // The layout frame: holds the keyboard frame KbDragFrame and lets the user
 // move keys by dragging them with the right mouse button. A dropped key takes
-// its new place, snapped to the grid, and its key-table row gets the new X
-// and Y. Ctrl + right button selects a key's row without typing.
+// its new place, snapped to the grid, and its key-table row (the button's
+// KeyRow) gets the new X and Y. Ctrl + right button selects a key's row
+// without typing.
 
 #include "keyboard/KbDragForm.h"
 

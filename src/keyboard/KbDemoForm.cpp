@@ -15,9 +15,11 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTableView>
 #include <QTextEdit>
 
@@ -65,9 +67,40 @@ private:
 
 namespace {
 
-QTableView *makeCharGrid(QWidget *parent, const QString &name, int cellW, int cellH, int pixelSize)
+// A character grid whose current cell moves the character table only when
+// the user moves it: a click (pressed()), a key or a drag with the mouse
+// (OnUserMove). The cell the view makes current by itself, when it takes the
+// focus with none current, moves nothing.
+class TCharGridView : public QTableView {
+public:
+    using QTableView::QTableView;
+    std::function<void(const QModelIndex &)> OnUserMove;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QScopedValueRollback<bool> byUser(m_byUser, true);
+        QTableView::keyPressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        const QScopedValueRollback<bool> byUser(m_byUser, true);
+        QTableView::mouseMoveEvent(event);
+    }
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override
+    {
+        QTableView::currentChanged(current, previous);
+        if (m_byUser && current.isValid() && OnUserMove)
+            OnUserMove(current);
+    }
+
+private:
+    bool m_byUser = false;
+};
+
+TCharGridView *makeCharGrid(QWidget *parent, const QString &name, int cellW, int cellH, int pixelSize)
 {
-    auto *grid = new QTableView(parent);
+    auto *grid = new TCharGridView(parent);
     grid->setObjectName(name);
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
@@ -108,6 +141,31 @@ TGridSpinEdit::TGridSpinEdit(QWidget *parent) : QSpinBox(parent)
     setRange(-999999, 999999);
     setValue(0);
     setAccelerated(false);
+}
+
+int TGridSpinEdit::ValueOfText(const QString &text) const
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    return ok ? v : MinValue;
+}
+
+QValidator::State TGridSpinEdit::validate(QString &input, int &) const
+{
+    const QString decimalPoint = locale().decimalPoint();
+    for (const QChar c : input) {
+        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (!digit && c != QLatin1Char('+') && c != QLatin1Char('-') && !decimalPoint.contains(c))
+            return QValidator::Invalid;
+    }
+    // Every such text stands for a value (a non-number for MinValue), so the
+    // value follows each keystroke.
+    return QValidator::Acceptable;
+}
+
+int TGridSpinEdit::valueFromText(const QString &text) const
+{
+    return ValueOfText(text);
 }
 
 void TGridSpinEdit::stepBy(int steps)
@@ -226,7 +284,8 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     Button5->setGeometry(504, 364, 181, 25);
     Button5->setToolTip(QStringLiteral("Break link between selected char and the key"));
 
-    CharGrid = makeCharGrid(this, QStringLiteral("CharGrid"), 16, 20, 14);
+    TCharGridView *charGrid = makeCharGrid(this, QStringLiteral("CharGrid"), 16, 20, 14);
+    CharGrid = charGrid;
     CharGrid->setGeometry(2, 392, 685, 130);
     CharGrid->setAccessibleName(QStringLiteral("Characters"));
     m_charModel = new TCharCellModel(40, 6, [this](int c, int r) { return CharGridCell(c, r); }, this);
@@ -249,13 +308,13 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     connect(GridXEd, &QSpinBox::textChanged, this, [this] { GridXEdChange(); });
     connect(GridYEd, &QSpinBox::textChanged, this, [this] { GridYEdChange(); });
+    // Only a selection by the user moves the character table: taking the
+    // focus by Tab makes a cell current but selects no character.
     connect(CharGrid, &QTableView::pressed, this,
             [this](const QModelIndex &index) { CharGridSelectCell(index.column(), index.row()); });
-    connect(CharGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    CharGridSelectCell(current.column(), current.row());
-            });
+    charGrid->OnUserMove = [this](const QModelIndex &current) {
+        CharGridSelectCell(current.column(), current.row());
+    };
 }
 
 TKbDemoFm::~TKbDemoFm()
@@ -350,16 +409,12 @@ void TKbDemoFm::Button3Click()
 
 void TKbDemoFm::GridXEdChange()
 {
-    bool ok = false;
-    const int v = GridXEd->text().trimmed().toInt(&ok);
-    DragDropFrame->GridX = ok ? v : GridXEd->MinValue;
+    DragDropFrame->GridX = GridXEd->ValueOfText(GridXEd->text());
 }
 
 void TKbDemoFm::GridYEdChange()
 {
-    bool ok = false;
-    const int v = GridYEd->text().trimmed().toInt(&ok);
-    DragDropFrame->GridY = ok ? v : GridYEd->MinValue;
+    DragDropFrame->GridY = GridYEd->ValueOfText(GridYEd->text());
 }
 
 void TKbDemoFm::CharGridSelectCell(int c, int r)

@@ -152,6 +152,7 @@ bool TKbFm::BuildButtons(bool keepGlyph)
         button->KeepGlyph = keepGlyph;
         InvertBitmap(button->DownGlyph);
 
+        button->KeyRow = keys.GetBookmark();
         button->setTag(keys.Fields(fKeyValue).AsInteger());
         button->setFaceColor(picture.isNull() ? background
                                               : ColorValueToColor(KeyFaceColor(picture)));
@@ -199,15 +200,28 @@ void TKbFm::KeyButtonClick(ButtonType *Sender)
     const auto it = std::find(m_buttons.begin(), m_buttons.end(), Sender);
     if (it == m_buttons.end())
         return;
-    const int row = int(it - m_buttons.begin()) + 1;
+    // A key whose row was deleted since the build is ignored.
+    if (!m_keys || !m_keys->BookmarkValid(Sender->KeyRow))
+        return;
     struct Depth {
         int &n;
         explicit Depth(int &d) : n(d) { ++n; }
         ~Depth() { --n; }
     } depth(m_clickDepth);
-    m_state.PressKey(Sender, row);
+    m_state.PressKey(Sender, Sender->KeyRow);
     if (OnKeyClick)
         OnKeyClick(Sender);
+}
+
+bool TKbFm::GotoKeyRow(const ButtonType *button)
+{
+    if (!m_keys || !button || !m_keys->BookmarkValid(button->KeyRow))
+        return false;
+    m_keys->CheckBrowseMode(); // a row in edit is posted first
+    if (!m_keys->BookmarkValid(button->KeyRow))
+        return false;
+    m_keys->GotoBookmark(button->KeyRow);
+    return true;
 }
 
 void TKbFm::ShowKeyPressed(TKeyRef key, bool down)

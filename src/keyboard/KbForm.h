@@ -42,17 +42,24 @@ public:
     void SetDefinition(TRecordTable *keyTable, TRecordTable *charTable,
                        TColorSource backgroundColor);
 
-    // Builds one button per key-table row in the table's current order; the
-    // table is left on its last row. keepGlyph false: pressed keys show their
-    // inverted picture. Call ClearButtons first. Returns true.
+    // Builds one button per key-table row in the table's current order, each
+    // holding the bookmark of its row (KeyRow); the table is left on its last
+    // row. keepGlyph false: pressed keys show their inverted picture. Call
+    // ClearButtons first. Returns true.
     bool BuildButtons(bool keepGlyph);
     // Destroys every button, the last created first, and forgets the keys'
     // roles; the keyboard state's flags and pending accent stay.
     void ClearButtons();
 
-    // The click handler of every key button: row = the button's position in
-    // creation order + 1; the keyboard state reacts, then OnKeyClick is raised.
+    // The click handler of every key button: the keyboard state reacts to the
+    // key in the button's row (KeyRow), then OnKeyClick is raised. A click on
+    // a button whose row was deleted since the build is ignored.
     void KeyButtonClick(ButtonType *Sender);
+
+    // Makes the button's key row the key table's current row (a row in edit
+    // is posted first); false, moving nothing, when the table no longer shows
+    // that row.
+    bool GotoKeyRow(const ButtonType *button);
 
     // Raised after every click on a key, with the clicked button.
     TKeyClickEvent OnKeyClick;

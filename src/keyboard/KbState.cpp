@@ -90,12 +90,22 @@ int32_t TKbState::EffectiveCode(int32_t t, int32_t t2) const
 
 TKbState::TResolved TKbState::ResolveKey(int row)
 {
+    if (!m_keys || row < 1 || row > m_keys->RecordCount())
+        return TResolved();
+    return ResolveKey(m_keys->RowAt(row - 1));
+}
+
+TKbState::TResolved TKbState::ResolveKey(const TBookmark &row)
+{
     TResolved result;
     // Buttons built before the key table lost rows may name a row it no
     // longer has: such a click resolves to nothing.
-    if (!m_keys || row < 1 || row > m_keys->RecordCount())
+    if (!m_keys || !m_keys->BookmarkValid(row))
         return result;
-    m_keys->SetRecNo(row);
+    m_keys->CheckBrowseMode(); // a row in edit is posted first
+    if (!m_keys->BookmarkValid(row))
+        return result; // the post took the row out of the view
+    m_keys->GotoBookmark(row);
     const TValue keyValue = m_keys->FieldByName("KeyValue").Value();
     result.Code = EffectiveCode(m_keys->FieldByName("KeyType").AsInteger(),
                                 m_keys->FieldByName("KeyType2").AsInteger());
@@ -114,6 +124,13 @@ TKbState::TResolved TKbState::ResolveKey(int row)
 }
 
 void TKbState::PressKey(TKeyRef key, int row)
+{
+    if (!m_keys || row < 1 || row > m_keys->RecordCount())
+        return;
+    PressKey(key, m_keys->RowAt(row - 1));
+}
+
+void TKbState::PressKey(TKeyRef key, const TBookmark &row)
 {
     const TResolved r = ResolveKey(row);
     switch (r.Code) {

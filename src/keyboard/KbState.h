@@ -10,6 +10,8 @@
 // is given, and moves their current rows: the clicked key's row becomes the
 // key table's current row, the typed character's row the character table's.
 
+#include "model/RecordTable.h"
+
 #include <QString>
 
 #include <array>
@@ -19,8 +21,6 @@
 class QObject;
 
 namespace kf {
-
-class TRecordTable;
 
 // What the keyboard logic needs of its view. Keys are opaque handles chosen
 // by the view (the frame uses its buttons); the state never owns them.
@@ -93,13 +93,18 @@ public:
     // Drops every key reference; the flags and the pending accent stay.
     void ForgetKeys();
 
-    // The effective code and typed text of the key in 1-based key-table row
-    // `row`. Moves the key table to that row and, when a character is found,
-    // the character table to its row. A row outside the key table yields
-    // code 0 and no text and moves nothing.
+    // The effective code and typed text of the key in key-table row `row`.
+    // Moves the key table to that row and, when a character is found, the
+    // character table to its row. A row the key table no longer shows
+    // (deleted, emptied, reloaded or filtered out) yields code 0 and no text
+    // and moves nothing.
+    TResolved ResolveKey(const TBookmark &row);
+    // The same for the 1-based row number `row` in the key table's current
+    // order; a number outside the table yields code 0 and moves nothing.
     TResolved ResolveKey(int row);
 
     // The reaction to a click on `key`, whose key-table row is `row`.
+    void PressKey(TKeyRef key, const TBookmark &row);
     void PressKey(TKeyRef key, int row);
 
     void SetShift(bool on);

@@ -1,6 +1,7 @@
 #include "model/MainData.h"
 #include "common/Errors.h"
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -242,6 +243,24 @@ std::vector<ZipArchive::Member> TDataMod::packageMembers()
 std::string TDataMod::PackageBytes()
 {
     return ZipArchive::build(packageMembers(), std::time(nullptr));
+}
+
+uint64_t TDataMod::KeyPictureRoom() const
+{
+    // Room for one more row with every text at its full width (length
+    // prefixes and status bits included), the picture's length aside.
+    constexpr uint64_t kRowAllowance = 1024;
+    if (!MainTbl.Active())
+        return 0;
+    uint64_t used = MainTbl.SaveToBytes().size() + kRowAllowance;
+    const TBookmark own = MainTbl.State() == TDataSetState::Edit ? MainTbl.GetBookmark() : TBookmark();
+    const int glyph = MainTbl.FindFieldIndex("Glyph");
+    if (!own.IsNull() && glyph >= 0) {
+        const TValue stored = MainTbl.BookmarkValue(own, glyph);
+        if (!stored.IsNull())
+            used -= std::min<uint64_t>(used, stored.bytes().size());
+    }
+    return used >= ZipArchive::kMaxMemberBytes ? 0 : ZipArchive::kMaxMemberBytes - used;
 }
 
 bool TDataMod::SavePackage(const std::string &path)

@@ -89,6 +89,12 @@ public:
     // The bytes SavePackage would write; throws what SavePackage reports.
     std::string PackageBytes();
 
+    // How many bytes the Glyph value of the key row in edit or insert may
+    // take, so that the key table still fits in its package member
+    // (ZipArchive::kMaxMemberBytes) with the row's other values at their
+    // widest; the row's own stored picture does not count. 0 when nothing fits.
+    uint64_t KeyPictureRoom() const;
+
     // The reason of the last failed LoadPackage/SavePackage; empty after a
     // success.
     const std::string &PackageError() const { return m_packageError; }

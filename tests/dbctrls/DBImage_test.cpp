@@ -121,6 +121,10 @@ void DBImageTest::changedPictureReachesTheRow_data()
     QTest::newRow("navigator Post") << "post" << false;
     QTest::newRow("moving to another row in the grid") << "move" << false;
     QTest::newRow("focus leaves the box") << "focus" << true;
+    // Whoever posts the row: the cursor gathers the box's change first.
+    QTest::newRow("a post by code") << "code post" << false;
+    QTest::newRow("a locate that moves the cursor") << "locate" << false;
+    QTest::newRow("a move while controls are disabled") << "bulk" << false;
 }
 
 void DBImageTest::changedPictureReachesTheRow()
@@ -139,6 +143,14 @@ void DBImageTest::changedPictureReachesTheRow()
         QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
                           m_grid->visualRect(m_grid->model()->index(1, 0)).center());
         QCOMPARE(m_table->RecNo(), 2);
+    } else if (how == QLatin1String("code post")) {
+        m_table->Post();
+    } else if (how == QLatin1String("locate")) {
+        QVERIFY(m_table->Locate("Name", {TValue(std::string("b"))}));
+    } else if (how == QLatin1String("bulk")) {
+        m_table->DisableControls();
+        m_table->Last();
+        m_table->EnableControls();
     } else {
         m_elsewhere->setFocus();
         QVERIFY(!m_image->Modified());

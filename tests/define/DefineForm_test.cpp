@@ -141,6 +141,8 @@ private slots:
     void fitFlagOnLoad_data();
     void fitFlagOnLoad();
     void invalidBitmapChangesNothing();
+    void pictureNoPackageCanHoldIsRefused_data();
+    void pictureNoPackageCanHoldIsRefused();
     void pasteFitsAndCopyRoundTrips();
     void pictureBoxKeys();
     void clearThenPostKeepsSize();
@@ -907,6 +909,60 @@ void DefineFormTest::invalidBitmapChangesNothing()
         QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 22);
     }
     form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    QCOMPARE(storedPicture(*m_dm).size(), QSize(5, 5));
+}
+
+void DefineFormTest::pictureNoPackageCanHoldIsRefused_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("limit");
+    // 2^26 pixels at 8 bits: the bitmap reader takes it, no package member holds it.
+    QTest::newRow("load a bitmap of 64 MiB") << "load" << "bytes in a keyboard package";
+    QTest::newRow("paste a picture of too many pixels") << "paste" << "at most 67108864 pixels";
+    QTest::newRow("Ctrl+V in the picture box") << "keys" << "at most 67108864 pixels";
+}
+
+void DefineFormTest::pictureNoPackageCanHoldIsRefused()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, limit);
+    addKey(*m_dm, "K", 1, keyPicture(5, 5, qRgb(1, 1, 1)), 33, 22);
+    TDefineFm *form = open();
+    if (tool == "load") {
+        QImage huge(8192, 8192, QImage::Format_Indexed8);
+        QList<QRgb> greys;
+        for (int i = 0; i < 256; ++i)
+            greys.append(qRgb(i, i, i));
+        huge.setColorTable(greys); // a full palette: written with 8 bits a pixel
+        huge.fill(1);
+        const QString file = m_dir->filePath("huge.bmp");
+        QVERIFY(huge.save(file, "BMP"));
+        m_dialogs->answerFile(file);
+        QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
+    } else {
+        QImage wide(8193, 8192, QImage::Format_Mono);
+        wide.fill(0);
+        QApplication::clipboard()->setImage(wide);
+        if (tool == "paste") {
+            QTest::mouseClick(form->PasteImgBn, Qt::LeftButton);
+        } else {
+            form->KeyImage->setFocus();
+            QTest::keyClick(form->KeyImage, Qt::Key_V, Qt::ControlModifier);
+        }
+    }
+    QCOMPARE(m_dialogs->count(Kind::Message), 1);
+    const QString text = m_dialogs->last(Kind::Message).text;
+    QVERIFY2(text.startsWith(QStringLiteral("AppException: ")) && text.contains(QStringLiteral("EInvalidGraphic"))
+                 && text.contains(limit),
+             qPrintable(text));
+    QCOMPARE(form->KeyImage->Picture().size(), QSize(5, 5));
+    QVERIFY(!form->KeyImage->Modified());
+    QCOMPARE(m_dm->MainTbl.FieldByName("Width").AsInteger(), 33);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Height").AsInteger(), 22);
+    // What was accepted saves.
+    m_dialogs->answerFile(m_dir->filePath("after.vkt"));
+    form->SaveBnClick();
+    QCOMPARE(m_dialogs->count(Kind::Warning), 0);
     QCOMPARE(storedPicture(*m_dm).size(), QSize(5, 5));
 }
 

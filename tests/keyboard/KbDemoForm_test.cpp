@@ -8,6 +8,10 @@
 #include "app/Application.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
+#include "dbctrls/DBGrid.h"
+#include "dbctrls/DBImage.h"
+#include "define/DefineForm.h"
+#include "define/KeyImage.h"
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"
@@ -17,7 +21,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QClipboard>
 #include <QDrag>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -61,6 +67,20 @@ void InstallDropPlan(TDragDropFm *frame, DropPlan *plan)
     };
 }
 
+void clickTitle(TDBGrid *grid, const QString &title)
+{
+    QAbstractItemModel *m = grid->model();
+    int column = -1;
+    for (int c = 0; c < m->columnCount(); ++c)
+        if (m->headerData(c, Qt::Horizontal).toString() == title)
+            column = c;
+    QVERIFY2(column >= 0, qPrintable(title));
+    QHeaderView *header = grid->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
 } // namespace
 
 class KbDemoFormTest : public QObject {
@@ -97,6 +117,26 @@ private:
     {
         TRecordTable &t = dm->MainTbl;
         return t.Locate("KeyValue", {TValue(int32_t(keyValue))}) ? t.FieldByName(field).AsInteger() : -99999;
+    }
+
+    // Moves the key table to the key of this name.
+    bool gotoKey(const char *name)
+    {
+        return dm->MainTbl.Locate("Name", {TValue(std::string(name))});
+    }
+
+    void setKeyField(const char *name, const char *field, const TValue &value)
+    {
+        QVERIFY(gotoKey(name));
+        dm->MainTbl.Edit();
+        dm->MainTbl.FieldByName(field).SetValue(value);
+        dm->MainTbl.Post();
+    }
+
+    void rightDrag(ButtonType *button, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::mousePress(button, Qt::RightButton, mods, QPoint(5, 5));
+        QTest::mouseRelease(button, Qt::RightButton, mods, QPoint(5, 5));
     }
 
     void addChars(int count)
@@ -443,6 +483,252 @@ private slots:
         form->GridYEd->setValue(0);
         QTest::keyClick(form->GridYEd, Qt::Key_Down);
         QCOMPARE(form->GridYEd->value(), 0);
+    }
+
+    // A picture pasted in the definition window, still pending in its picture
+    // box, is posted with the key row by whatever posts the row here; with
+    // "Width and height fit the image" ticked its size goes with it.
+    void pendingPictureSurvivesEveryPost_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Refresh buttons") << "refresh";
+        QTest::newRow("a click on a key") << "click";
+        QTest::newRow("a drop of a key") << "drop";
+        QTest::newRow("Ctrl + right click on a key") << "select";
+        QTest::newRow("a title click that sorts the key grid") << "sort";
+    }
+    void pendingPictureSurvivesEveryPost()
+    {
+        QFETCH(QString, how);
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        DropPlan plan;
+        plan.at = QPoint(300, 200);
+        InstallDropPlan(form->DragDropFrame, &plan);
+        auto define = std::make_unique<TDefineFm>();
+        define->show();
+        QVERIFY(QTest::qWaitForWindowExposed(define.get()));
+        QVERIFY(define->FitImgCheckbox->isChecked());
+
+        QImage picture(31, 23, QImage::Format_RGB32);
+        picture.fill(qRgb(10, 200, 30));
+        QApplication::clipboard()->setImage(picture);
+        QVERIFY(gotoKey("Q"));
+        QTest::mouseClick(define->PasteImgBn, Qt::LeftButton);
+        QCOMPARE(dm->MainTbl.State(), TDataSetState::Edit);
+        QVERIFY(define->KeyImage->Modified()); // not in the row yet
+
+        if (how == "refresh")
+            QTest::mouseClick(form->Button2, Qt::LeftButton);
+        else if (how == "click")
+            QTest::mouseClick(key("A"), Qt::LeftButton);
+        else if (how == "drop")
+            rightDrag(key("A"));
+        else if (how == "select")
+            rightDrag(key("W"), Qt::ControlModifier);
+        else
+            clickTitle(define->DBGrid, QStringLiteral("Value"));
+
+        QCOMPARE(dm->MainTbl.State(), TDataSetState::Browse);
+        QVERIFY(!define->KeyImage->Modified());
+        QVERIFY(gotoKey("Q"));
+        const QImage stored = GlyphToImageOrNull(dm->MainTbl.FieldByName("Glyph").AsBytes());
+        QCOMPARE(stored.size(), QSize(31, 23));
+        QCOMPARE(stored.pixel(4, 4), qRgb(10, 200, 30));
+        QCOMPARE(dm->MainTbl.FieldByName("Width").AsInteger(), 31);
+        QCOMPARE(dm->MainTbl.FieldByName("Height").AsInteger(), 23);
+        if (how == "refresh") // the rebuilt key shows the new picture
+            QCOMPARE(key("Q")->UpGlyph.size(), QSize(31, 23));
+    }
+
+    // Each key keeps its own row, whatever became of the key table's order,
+    // filter and rows since the keyboard was built.
+    void clickTypesItsOwnKey_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("ordered by Value") << "order KeyValue";
+        QTest::newRow("ordered by Hint") << "order Hint";
+        QTest::newRow("filtered") << "filter";
+        QTest::newRow("a key renamed to sort before it") << "rename";
+        QTest::newRow("a key added before it") << "add";
+        QTest::newRow("a key before it deleted") << "delete";
+    }
+    void clickTypesItsOwnKey()
+    {
+        QFETCH(QString, change);
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        TRecordTable &keys = dm->MainTbl;
+        ButtonType *a = key("A");
+        const int aValue = a->tag();
+        if (change == "order KeyValue") {
+            keys.SetIndexFieldNames("KeyValue");
+        } else if (change == "order Hint") {
+            keys.SetIndexFieldNames("Hint");
+        } else if (change == "filter") {
+            keys.SetFilter("KeyValue>=" + std::to_string(aValue - 5));
+            keys.SetFiltered(true);
+        } else if (change == "rename") {
+            setKeyField("Z", "Name", TValue(std::string("0Z")));
+        } else if (change == "add") {
+            keys.AppendRecord({TValue(std::string("!new")), TValue(int32_t(500)), TValue(int32_t(1))});
+        } else {
+            QVERIFY(gotoKey("1"));
+            keys.Delete();
+        }
+        for (const char *name : {"A", "S", "A"})
+            QTest::mouseClick(key(name), Qt::LeftButton);
+        QCOMPARE(form->DemoEd->toPlainText(), QStringLiteral("asa"));
+        QCOMPARE(QString::fromStdString(keys.FieldByName("Name").AsString()), QStringLiteral("A"));
+        QCOMPARE(keys.FieldByName("KeyValue").AsInteger(), aValue);
+        QCOMPARE(form->KeyGridCell(0), QStringLiteral("a")); // the key grid shows A's characters
+    }
+
+    void clickOnDeletedKeyIsIgnored()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(key("S"), Qt::LeftButton);
+        QVERIFY(gotoKey("A"));
+        dm->MainTbl.Delete();
+        QVERIFY(gotoKey("Q"));
+        const TBookmark charRow = dm->Ctbl.GetBookmark();
+        const int linked = dm->CtblD.RecordCount();
+        QTest::mouseClick(key("A"), Qt::LeftButton);
+        QCOMPARE(form->DemoEd->toPlainText(), QStringLiteral("s"));
+        QCOMPARE(QString::fromStdString(dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("Q"));
+        QCOMPARE(dm->Ctbl.GetBookmark(), charRow);
+        QCOMPARE(dm->CtblD.RecordCount(), linked);
+        // Its drop moves it on screen only, Ctrl + right click selects nothing.
+        DropPlan plan;
+        plan.at = QPoint(300, 200);
+        InstallDropPlan(form->DragDropFrame, &plan);
+        const int rows = dm->MainTbl.RecordCount();
+        rightDrag(key("A"));
+        QCOMPARE(plan.drags, 1);
+        QCOMPARE(key("A")->pos(), QPoint(295, 195));
+        rightDrag(key("A"), Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("Q"));
+        QCOMPARE(dm->MainTbl.RecordCount(), rows);
+        QCOMPARE(dm->MainTbl.State(), TDataSetState::Browse);
+    }
+
+    // A key whose KeyValue is empty or shared still moves and selects its own row.
+    void dragWritesItsOwnRow_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("empty KeyValue") << true;
+        QTest::newRow("KeyValue shared with a key before it") << false;
+    }
+    void dragWritesItsOwnRow()
+    {
+        QFETCH(bool, empty);
+        open();
+        QVERIFY(gotoKey("A"));
+        const int aValue = dm->MainTbl.FieldByName("KeyValue").AsInteger();
+        const int aX = dm->MainTbl.FieldByName("X").AsInteger();
+        const TValue sValue = empty ? TValue() : TValue(int32_t(aValue));
+        setKeyField("S", "KeyValue", sValue);
+        if (empty)
+            setKeyField("D", "KeyValue", TValue());
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        DropPlan plan;
+        plan.at = QPoint(305, 205);
+        InstallDropPlan(form->DragDropFrame, &plan);
+        rightDrag(key("S"));
+        QCOMPARE(key("S")->pos(), QPoint(300, 200));
+        QVERIFY(gotoKey("S"));
+        QCOMPARE(dm->MainTbl.FieldByName("X").AsInteger(), 300);
+        QCOMPARE(dm->MainTbl.FieldByName("Y").AsInteger(), 200);
+        QVERIFY(gotoKey("A"));
+        QCOMPARE(dm->MainTbl.FieldByName("X").AsInteger(), aX);
+        QVERIFY(gotoKey("D"));
+        QVERIFY(dm->MainTbl.FieldByName("X").AsInteger() != 300);
+
+        QVERIFY(gotoKey("Q"));
+        rightDrag(key("S"), Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("S"));
+        rightDrag(key("D"), Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("D"));
+    }
+
+    // Taking the focus by Tab makes a cell of the character grid current but
+    // selects no character: "Add char to key" links the one the user chose.
+    void tabIntoCharGridSelectsNothing_data()
+    {
+        QTest::addColumn<int>("rightPresses");
+        QTest::newRow("Tab only") << 0;
+        QTest::newRow("Tab, then Right") << 1;
+    }
+    void tabIntoCharGridSelectsNothing()
+    {
+        QFETCH(int, rightPresses);
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        ButtonType *m = key("M");
+        QTest::mouseClick(m, Qt::LeftButton);
+        QVERIFY(dm->Ctbl.Locate("Code", {TValue(int32_t(0xA7))})); // the section sign, linked to no key
+        form->DemoLabel->setText(QStringLiteral("chosen"));
+
+        form->KbDragFrame()->setFocus(Qt::OtherFocusReason);
+        QVERIFY(form->KbDragFrame()->hasFocus());
+        QTest::keyClick(form->KbDragFrame(), Qt::Key_Tab);
+        QVERIFY(form->CharGrid->hasFocus());
+        QVERIFY(form->CharGrid->currentIndex().isValid());
+        for (int i = 0; i < rightPresses; ++i)
+            QTest::keyClick(form->CharGrid, Qt::Key_Right);
+
+        TRecordTable &f = dm->CtblF;
+        const int expectedCode = rightPresses == 0 ? 0xA7
+                                                   : f.FieldValueAt(rightPresses, f.FieldByName("Code").Index()).integer();
+        QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), expectedCode);
+        QCOMPARE(form->DemoLabel->text(),
+                 rightPresses == 0 ? QStringLiteral("chosen") : QString::number(rightPresses + 1));
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QVERIFY(dm->Ctbl.Locate("KeyNo;Code", {TValue(int32_t(m->tag())), TValue(int32_t(expectedCode))}));
+    }
+
+    // The grid sizes take digits, signs and the locale's decimal separator;
+    // a text that is no integer means 0, a value outside 0..15 is set back
+    // into the range when the focus leaves.
+    void gridSpinEditTakesNumberCharacters_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<int>("afterFocusLeaves");
+        QTest::newRow("C: 7") << "C" << "7" << "7" << 7 << 7;
+        QTest::newRow("C: +7") << "C" << "+7" << "+7" << 7 << 7;
+        QTest::newRow("C: -3") << "C" << "-3" << "-3" << -3 << 0;
+        QTest::newRow("C: 1.5") << "C" << "1.5" << "1.5" << 0 << 0;
+        QTest::newRow("C: 12.") << "C" << "12." << "12." << 0 << 0;
+        QTest::newRow("C: 20") << "C" << "20" << "20" << 20 << 15;
+        QTest::newRow("C: letters and spaces refused") << "C" << "1a 2" << "12" << 12 << 12;
+        QTest::newRow("C: comma refused") << "C" << "1,5" << "15" << 15 << 15;
+        QTest::newRow("de: 1,5") << "de_DE" << "1,5" << "1,5" << 0 << 0;
+        QTest::newRow("de: point refused") << "de_DE" << "1.5" << "15" << 15 << 15;
+    }
+    void gridSpinEditTakesNumberCharacters()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(int, grid);
+        QFETCH(int, afterFocusLeaves);
+        open();
+        form->GridXEd->setLocale(QLocale(locale));
+        form->GridXEd->setValue(4);
+        form->GridXEd->setFocus();
+        QVERIFY(form->GridXEd->hasFocus());
+        form->GridXEd->selectAll();
+        QTest::keyClicks(form->GridXEd, typed);
+        QCOMPARE(form->GridXEd->text(), shown);
+        QCOMPARE(form->DragDropFrame->GridX, grid);
+        form->Button2->setFocus();
+        QCOMPARE(form->DragDropFrame->GridX, afterFocusLeaves);
+        QCOMPARE(form->GridXEd->value(), afterFocusLeaves);
+        QCOMPARE(form->GridXEd->text(), QString::number(afterFocusLeaves));
     }
 
     // With KEYFOLIO_SCREENSHOT_DIR set, saves a picture of the window with the

@@ -342,6 +342,40 @@ TEST(KbState, RowBeyondKeyTableIsIgnored)
     }
 }
 
+// A key's bookmark finds its row whatever the key table's order; once the
+// row is deleted the key resolves to nothing and moves nothing.
+TEST(KbState, BookmarkFindsItsRowInAnyOrder)
+{
+    Keyboard board(kFullKeys, kFullChars);
+    RecordingView view;
+    TKbState state(view, &board.keys, &board.chars);
+    board.RegisterAll(state);
+    ASSERT_TRUE(board.keys.Locate("Name", {TValue("E")}));
+    const TBookmark e = board.keys.GetBookmark();
+    const int eNo = board.keys.RecNo();
+    for (const char *order : {"KeyType", "Name", "KeyValue"}) {
+        board.keys.SetIndexFieldNames(order);
+        board.keys.First();
+        const TKbState::TResolved r = state.ResolveKey(e);
+        EXPECT_EQ(r.Code, 1) << order;
+        EXPECT_EQ(r.Text, "e") << order;
+        EXPECT_EQ(board.keys.FieldByName("Name").AsString(), "E") << order;
+    }
+    // The row number of the same key changed with the order; the bookmark did not.
+    board.keys.SetIndexFieldNames("KeyType");
+    EXPECT_NE(board.keys.RecNo(), eNo);
+
+    board.keys.Delete();
+    board.keys.First();
+    board.chars.First();
+    view.log.clear();
+    EXPECT_EQ(state.ResolveKey(e).Code, 0);
+    state.PressKey(board.handles[0].get(), e);
+    EXPECT_TRUE(view.log.empty());
+    EXPECT_EQ(board.keys.RecNo(), 1);
+    EXPECT_EQ(board.chars.RecNo(), 1);
+}
+
 TEST(KbState, NoTablesResolveNothing)
 {
     RecordingView view;

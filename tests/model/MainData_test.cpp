@@ -198,6 +198,38 @@ TEST_F(MainDataTest, StartsOpenEmptyAndOrdered)
     EXPECT_EQ(kf::DataMod, nullptr);
 }
 
+// The room for the picture of the key row in edit: the row's own stored
+// picture does not count, and a picture that takes all of it, in a row whose
+// texts are at their widest, still leaves a package that can be saved.
+TEST_F(MainDataTest, KeyPictureRoomKeepsThePackageSavable)
+{
+    TDataMod dm;
+    const uint64_t cap = ZipArchive::kMaxMemberBytes;
+    const uint64_t empty = dm.KeyPictureRoom();
+    EXPECT_LT(empty, cap);
+    EXPECT_GT(empty, cap - 4096);
+
+    const std::string glyph(100000, 'g');
+    dm.MainTbl.AppendRecord({TValue(std::string("K")), TValue(int32_t(1)), TValue(), TValue(), TValue(), TValue(glyph)});
+    const uint64_t browsing = dm.KeyPictureRoom();
+    EXPECT_LE(browsing, empty - glyph.size());
+    dm.MainTbl.Edit();
+    EXPECT_EQ(dm.KeyPictureRoom(), browsing + glyph.size()); // its own picture is replaced
+    dm.MainTbl.Cancel();
+    dm.MainTbl.Insert();
+    const uint64_t room = dm.KeyPictureRoom();
+    EXPECT_EQ(room, browsing);
+
+    dm.MainTbl.FieldByName("Name").SetAsString(std::string(20, 'N'));
+    dm.MainTbl.FieldByName("Hint").SetAsString(std::string(127, 'H'));
+    for (const char *f : {"KeyValue", "KeyType", "KeyType2", "Finger", "Width", "Height", "X", "Y"})
+        dm.MainTbl.FieldByName(f).SetAsInteger(-2000000000);
+    dm.MainTbl.FieldByName("Glyph").SetAsBytes(std::string(size_t(room), 'p'));
+    dm.MainTbl.Post();
+    EXPECT_NO_THROW(dm.PackageBytes());
+    EXPECT_EQ(dm.KeyPictureRoom(), 0u);
+}
+
 TEST_F(MainDataTest, SaveAndLoadGiveBackEveryRowAndSetting)
 {
     TDataMod source;
