@@ -792,8 +792,14 @@ const char *KeyBlockName(KeyBlock block)
 
 LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options)
 {
-    const std::unique_ptr<CodePage> named = options.codePage.empty() ? nullptr
-                                                                     : std::make_unique<CodePage>(options.codePage);
+    std::string codePage = options.codePage;
+    for (char &c : codePage)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    const std::unique_ptr<CodePage> named = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    // Character codes are single bytes: only an 8-bit code page will do.
+    if (named && named->number() == 0)
+        throw EConvertError("Unknown code page " + codePage + " (a CPnnnn name is expected)");
     const CodePage &cp = named ? *named : CodePage::current();
 
     LayoutImportReport report;

@@ -23,7 +23,7 @@ struct LayoutImportOptions {
     std::string layout;        // "de"
     std::string variant;       // "nodeadkeys"; empty for the layout itself
     KeyBlock block = KeyBlock::Iso;
-    std::string codePage;      // "CP1251"; empty: the code page in force
+    std::string codePage;      // "CP1251" (any case); empty: the code page in force
     // The locale whose system compose table gives the characters of dead key
     // + key ("en_US.UTF-8"); empty: the user's locale (LC_ALL, LC_CTYPE,
     // LANG), or en_US.UTF-8 when that has no table.

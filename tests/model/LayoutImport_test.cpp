@@ -139,7 +139,7 @@ const RowCase kRowCases[] = {
     {"ru_yo", "ru", "CP1251", "\xD0\x81 normal", "\xD1\x91", "\xD0\x81", false, false, 0, 8, 8},
     {"ru_numero", "ru", "CP1251", "3 shifted", "\xE2\x84\x96", "3", true, false, 0, 134, 8},
     {"ru_period_right_of_yu", "ru", "CP1251", ". shifted", ",", ".", true, false, 0, 481, 134},
-    {"lt_a_ogonek", "lt", "CP1257", "\xC4\x84 normal", "\xC4\x85", "\xC4\x84", false, false, 0, 50, 8},
+    {"lt_a_ogonek", "lt", "cp1257", "\xC4\x84 normal", "\xC4\x85", "\xC4\x84", false, false, 0, 50, 8},
     {"lt_A_ogonek", "lt", "CP1257", "\xC4\x84 shifted", "\xC4\x84", "\xC4\x84", true, false, 0, 50, 8},
     {"lt_digit_on_AltGr", "lt", "CP1257", "\xC4\x84 AltGr", "1", "\xC4\x84", false, true, 0, 50, 8},
     {"lt_z_caron", "lt", "CP1257", "\xC5\xBD normal", "\xC5\xBE", "\xC5\xBD", false, false, 0, 512, 8},
@@ -518,7 +518,8 @@ const FailureCase kFailures[] = {
     {"unknown_variant", "de", "nosuch", "CP1252", "Keyboard layout 'de(nosuch)' does not exist"},
     {"path_in_name", "../de", "", "CP1252", "Keyboard layout '../de' does not exist"},
     {"empty_name", "", "", "CP1252", "Keyboard layout '' does not exist"},
-    {"unknown_code_page", "de", "", "CP9999", "CP9999"},
+    {"unknown_code_page", "de", "", "CP9999", "Unknown code page CP9999"},
+    {"not_an_8_bit_code_page", "de", "", "UTF-8", "Unknown code page UTF-8"},
 };
 
 void PrintTo(const FailureCase &c, std::ostream *os)
