@@ -48,11 +48,25 @@ bool drawFitted(QPainter &p, const QString &text, const QRect &cell, int maxSize
                 x = cell.right() - ink.right();
             else if (corner & Qt::AlignHCenter)
                 x = cell.left() + (cell.width() - ink.width()) / 2 - ink.left();
-            int y = cell.top() - ink.top();
-            if (corner & Qt::AlignBottom)
-                y = cell.bottom() - ink.bottom();
-            else if (corner & Qt::AlignVCenter)
+            // Characters of a row share a baseline, with room for accents
+            // above capitals and for descenders; one that needs more room
+            // than that is moved just inside the cell.
+            int y;
+            if (corner & Qt::AlignVCenter) {
                 y = cell.top() + (cell.height() - ink.height()) / 2 - ink.top();
+            } else if (corner & Qt::AlignBottom) {
+                y = cell.bottom() - fm.tightBoundingRect(QStringLiteral("gjpqy\u0443")).bottom();
+                if (y + ink.bottom() > cell.bottom())
+                    y = cell.bottom() - ink.bottom();
+                if (y + ink.top() < cell.top())
+                    y = cell.top() - ink.top();
+            } else {
+                y = cell.top() - fm.tightBoundingRect(QStringLiteral("\u00C9\u00C5\u0419")).top();
+                if (y + ink.top() < cell.top())
+                    y = cell.top() - ink.top();
+                if (y + ink.bottom() > cell.bottom())
+                    y = cell.bottom() - ink.bottom();
+            }
             p.setFont(font);
             p.drawText(QPoint(x, y), shown);
             return true;
