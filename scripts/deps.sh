@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libzip-dev zlib1g-dev libpcre2-dev gettext
+  libxkbcommon-dev xkb-data libx11-data
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core xdg-utils
   unzip python3 unrtf bible-kjv wamerican

@@ -5,8 +5,13 @@
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
+#include "model/KeyPictures.h"
+#include "model/LayoutImport.h"
 #include "model/MainData.h"
 #include "model/PackageJson.h"
+#include "model/XkbLayouts.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <iomanip>
@@ -20,7 +25,12 @@ namespace {
 const char *kUsage =
     "  package info FILE                 members, key and character counts, settings of a package\n"
     "  package dump FILE [-o OUT.json]   both tables and all settings as JSON\n"
-    "  package build IN.json -o FILE     a package from such JSON";
+    "  package build IN.json -o FILE     a package from such JSON\n"
+    "  package layouts                   the system's keyboard layouts and variants (ID, description)\n"
+    "  package import LAYOUT[(VARIANT)] [--block iso|ansi] [--code-page CPnnnn]\n"
+    "                 [--compose-locale LOCALE] -o FILE\n"
+    "                                    a package from a system layout, key pictures drawn;\n"
+    "                                    what it could not take is reported on stderr";
 
 int usage(const std::string &why)
 {
@@ -104,11 +114,101 @@ int build(const std::string &jsonPath, const std::string &outPath)
     return kExitOk;
 }
 
+int layouts(const std::vector<std::string> &args)
+{
+    if (args.size() > 1)
+        return usage("layouts takes no arguments");
+    std::ostringstream out;
+    for (const XkbLayout &l : ListXkbLayouts())
+        out << l.Id() << '\t' << l.description << '\n';
+    std::cout << out.str();
+    return kExitOk;
+}
+
+// Key pictures are drawn with fonts, which need the GUI application object;
+// no display is used.
+void needFonts()
+{
+    if (QCoreApplication::instance())
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "keyfolio-tool";
+    static char *argv[] = {name, nullptr};
+    // The platform's start-up notes (no runtime folder, ...) are not the
+    // command's business.
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::cerr << message.toStdString() << "\n";
+        });
+    static QGuiApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+}
+
+int import(const std::vector<std::string> &args)
+{
+    LayoutImportOptions options;
+    std::string id, out;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-o" || a == "--block" || a == "--code-page" || a == "--compose-locale") {
+            if (!hasValue)
+                return usage(a + " needs a value");
+            const std::string &v = args[++i];
+            if (a == "-o")
+                out = v;
+            else if (a == "--block") {
+                if (!ParseKeyBlock(v, options.block))
+                    return usage("--block takes iso or ansi, not \"" + v + "\"");
+            } else if (a == "--code-page")
+                options.codePage = v;
+            else
+                options.composeLocale = v;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("unknown option " + a);
+        } else if (id.empty()) {
+            id = a;
+        } else {
+            return usage("too many layouts");
+        }
+    }
+    if (id.empty())
+        return usage("import needs a layout, e.g. de or de(nodeadkeys)");
+    if (out.empty())
+        return usage("import needs -o FILE");
+    if (!ParseLayoutId(id, options.layout, options.variant))
+        throw EConvertError("Keyboard layout '" + id + "' does not exist");
+    for (char &c : options.codePage)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+
+    TDataMod dm;
+    const LayoutImportReport report = ImportLayout(dm, options);
+    // A new definition has no finger colours yet: the pictures get light ones.
+    if (dm.FingerColor == std::array<int32_t, kFingerCount>{})
+        dm.FingerColor = DefaultFingerColors();
+    needFonts();
+    DrawKeyPictures(dm, KeyFaces{}, CodePage(report.codePage));
+    if (!dm.SavePackage(out))
+        throw EFCreateError(out + ": " + dm.PackageError());
+    std::ostringstream err;
+    for (const std::string &line : report.Lines())
+        err << line << '\n';
+    std::cerr << err.str();
+    return kExitOk;
+}
+
 int run(const std::vector<std::string> &args)
 {
     if (args.empty())
         return usage("missing subcommand");
     const std::string &sub = args[0];
+    if (sub == "layouts")
+        return layouts(args);
+    if (sub == "import")
+        return import(args);
     std::vector<std::string> files;
     std::string out;
     for (size_t i = 1; i < args.size(); ++i) {

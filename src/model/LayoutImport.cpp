@@ -1,0 +1,850 @@
+#include "model/LayoutImport.h"
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
+#include "common/Translation.h"
+#include "model/MainData.h"
+#include "model/XkbLayouts.h"
+
+#include <xkbcommon/xkbcommon-compose.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <QChar>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace kf {
+
+namespace {
+
+// ---- key codes of the definition ----------------------------------------------
+
+enum : int32_t {
+    kAlpha = 1, kNum = 2, kSpace = 3, kBackspace = 8, kEnter = 13, kAlt = 18, kCapsLock = 20, kDelete = 46,
+    kAltGr = 1000, kLShift = 1002, kRShift = 1003, kLCtrl = 1004, kRCtrl = 1005,
+};
+
+struct AccentInfo {
+    int32_t code;
+    xkb_keysym_t deadSym;
+    const char *keyName; // the Name of a key whose plain level is this dead key
+    const char *word;    // in character names and in the report
+};
+
+// The accents a dead keysym maps to (2007 has no dead keysym).
+const AccentInfo kAccents[] = {
+    {2001, XKB_KEY_dead_grave, "Grave", "grave"},
+    {2002, XKB_KEY_dead_acute, "Acute", "acute"},
+    {2003, XKB_KEY_dead_circumflex, "Circumflex", "circumflex"},
+    {2004, XKB_KEY_dead_tilde, "Tilde", "tilde"},
+    {2005, XKB_KEY_dead_diaeresis, "Umlaut", "umlaut"},
+    {2006, XKB_KEY_dead_abovering, "Ring", "ring"},
+    {2008, XKB_KEY_dead_cedilla, "Cedilla", "cedilla"},
+};
+
+const AccentInfo *accentOfSym(xkb_keysym_t sym)
+{
+    for (const AccentInfo &a : kAccents)
+        if (a.deadSym == sym)
+            return &a;
+    return nullptr;
+}
+
+const AccentInfo *accentOfCode(int32_t code)
+{
+    for (const AccentInfo &a : kAccents)
+        if (a.code == code)
+            return &a;
+    return nullptr;
+}
+
+std::string keysymName(xkb_keysym_t sym)
+{
+    char buf[64];
+    if (xkb_keysym_get_name(sym, buf, sizeof buf) < 0)
+        return "unknown";
+    return buf;
+}
+
+bool isDeadSym(xkb_keysym_t sym)
+{
+    return sym != XKB_KEY_NoSymbol && keysymName(sym).rfind("dead_", 0) == 0;
+}
+
+// Keys whose keysym gives them an editing, lock or modifier code.
+struct SpecialKey {
+    xkb_keysym_t sym;
+    int32_t type;
+    const char *name;
+    const char *hint;
+};
+
+const SpecialKey kSpecialKeys[] = {
+    {XKB_KEY_BackSpace, kBackspace, "Backspace", "Delete the character before the cursor"},
+    {XKB_KEY_Return, kEnter, "Enter", "New line"},
+    {XKB_KEY_Caps_Lock, kCapsLock, "Caps Lock", "Caps Lock"},
+    {XKB_KEY_Delete, kDelete, "Delete", "Delete the character after the cursor"},
+    {XKB_KEY_Shift_L, kLShift, "L Shift", "Left Shift"},
+    {XKB_KEY_Shift_R, kRShift, "R Shift", "Right Shift"},
+    {XKB_KEY_Control_L, kLCtrl, "L Ctrl", "Left Ctrl"},
+    {XKB_KEY_Control_R, kRCtrl, "R Ctrl", "Right Ctrl"},
+    {XKB_KEY_Alt_L, kAlt, "Alt", "Alt"},
+    {XKB_KEY_Alt_R, kAlt, "R Alt", "Right Alt"},
+    {XKB_KEY_Meta_L, kAlt, "Alt", "Alt"},
+    {XKB_KEY_Meta_R, kAlt, "R Alt", "Right Alt"},
+    {XKB_KEY_ISO_Level3_Shift, kAltGr, "AltGr", "AltGr: the third and fourth characters"},
+};
+
+const SpecialKey *specialOf(xkb_keysym_t sym)
+{
+    for (const SpecialKey &s : kSpecialKeys)
+        if (s.sym == sym)
+            return &s;
+    return nullptr;
+}
+
+// ---- the main block ---------------------------------------------------------------
+
+constexpr int kUnit = 42;   // key pitch: a 40-pixel key and a 2-pixel gap
+constexpr int kKey = 40;
+constexpr int kLeft = 8;
+constexpr int kTop = 8;
+
+struct KeySlot {
+    const char *xkb;       // XKB key name
+    const char *shortName; // the key's Name when its plain character cannot name it
+    int x, y, w, h;
+    int finger;
+    bool alwaysLeftOut;    // Tab: the definition has no Tab key
+};
+
+int rowY(int row)
+{
+    return kTop + row * kUnit;
+}
+
+// The keys of a block, row by row, left to right; a key's number is its place
+// in this list among the keys taken.
+std::vector<KeySlot> blockSlots(KeyBlock block)
+{
+    const bool iso = block == KeyBlock::Iso;
+    std::vector<KeySlot> s;
+    auto add = [&](const char *xkb, const char *name, int x, int row, int w, int finger, int h = kKey) {
+        s.push_back({xkb, name, x, rowY(row), w, h, finger, false});
+    };
+    // Number row: 13 keys and a Backspace two keys wide.
+    static const char *const numberKeys[][2] = {{"TLDE", "Grave"}, {"AE01", "1"}, {"AE02", "2"}, {"AE03", "3"},
+                                                {"AE04", "4"},     {"AE05", "5"}, {"AE06", "6"}, {"AE07", "7"},
+                                                {"AE08", "8"},     {"AE09", "9"}, {"AE10", "0"}, {"AE11", "Minus"},
+                                                {"AE12", "Equals"}};
+    static const int numberFingers[] = {0, 0, 1, 2, 3, 3, 6, 6, 7, 8, 9, 9, 9};
+    for (int i = 0; i < 13; ++i)
+        add(numberKeys[i][0], numberKeys[i][1], kLeft + i * kUnit, 0, kKey, numberFingers[i]);
+    add("BKSP", "Backspace", kLeft + 13 * kUnit, 0, 2 * kUnit - 2, 9);
+
+    // Top letter row, after the place of Tab (one and a half keys).
+    s.push_back({"TAB", "Tab", kLeft, rowY(1), 61, kKey, 0, true});
+    static const char *const topKeys[][2] = {{"AD01", "Q"}, {"AD02", "W"}, {"AD03", "E"}, {"AD04", "R"},
+                                             {"AD05", "T"}, {"AD06", "Y"}, {"AD07", "U"}, {"AD08", "I"},
+                                             {"AD09", "O"}, {"AD10", "P"}, {"AD11", "LBracket"},
+                                             {"AD12", "RBracket"}};
+    static const int letterFingers[] = {0, 1, 2, 3, 3, 6, 6, 7, 8, 9, 9, 9};
+    const int topStart = kLeft + 63;
+    for (int i = 0; i < 12; ++i)
+        add(topKeys[i][0], topKeys[i][1], topStart + i * kUnit, 1, kKey, letterFingers[i]);
+    if (!iso)
+        add("BKSL", "Backslash", topStart + 12 * kUnit, 1, 61, 9);
+
+    // Home row: Caps Lock, 11 keys, (ISO: the key left of Enter), Enter.
+    add("CAPS", "Caps Lock", kLeft, 2, 72, 0);
+    static const char *const homeKeys[][2] = {{"AC01", "A"}, {"AC02", "S"}, {"AC03", "D"},
+                                              {"AC04", "F"}, {"AC05", "G"}, {"AC06", "H"},
+                                              {"AC07", "J"}, {"AC08", "K"}, {"AC09", "L"},
+                                              {"AC10", "Semicolon"}, {"AC11", "Quote"}};
+    const int homeStart = kLeft + 74;
+    for (int i = 0; i < 11; ++i)
+        add(homeKeys[i][0], homeKeys[i][1], homeStart + i * kUnit, 2, kKey, letterFingers[i]);
+    const int homeEnd = kLeft + 15 * kUnit - 2; // right edge of every row
+    if (iso) {
+        add("BKSL", "Backslash", homeStart + 11 * kUnit, 2, kKey, 9);
+        // The tall ISO Enter: from the top letter row down to the home row.
+        const int x = homeStart + 12 * kUnit;
+        s.push_back({"RTRN", "Enter", x, rowY(1), homeEnd - x, 2 * kUnit - 2, 9, false});
+    } else {
+        const int x = homeStart + 11 * kUnit;
+        add("RTRN", "Enter", x, 2, homeEnd - x, 9);
+    }
+
+    // Shift row.
+    static const char *const shiftKeys[][2] = {{"AB01", "Z"}, {"AB02", "X"}, {"AB03", "C"}, {"AB04", "V"},
+                                               {"AB05", "B"}, {"AB06", "N"}, {"AB07", "M"},
+                                               {"AB08", "Comma"}, {"AB09", "Period"}, {"AB10", "Slash"}};
+    int x = kLeft;
+    if (iso) {
+        add("LFSH", "L Shift", x, 3, 51, 0);
+        add("LSGT", "Less", x + 53, 3, kKey, 0);
+        x += 53 + kUnit;
+    } else {
+        add("LFSH", "L Shift", x, 3, 92, 0);
+        x += 94;
+    }
+    for (int i = 0; i < 10; ++i)
+        add(shiftKeys[i][0], shiftKeys[i][1], x + i * kUnit, 3, kKey, letterFingers[i]);
+    x += 10 * kUnit;
+    add("RTSH", "R Shift", x, 3, homeEnd - x, 9);
+
+    // Bottom row: Ctrl, Alt, Space, AltGr, Ctrl and Delete.
+    add("LCTL", "L Ctrl", kLeft, 4, 61, 0);
+    add("LALT", "Alt", kLeft + 63, 4, 61, 4);
+    add("SPCE", "Space", kLeft + 126, 4, 292, 4);
+    add("RALT", "AltGr", kLeft + 420, 4, 61, 5);
+    add("RCTL", "R Ctrl", kLeft + 483, 4, 61, 9);
+    add("DELE", "Delete", kLeft + 546, 4, homeEnd - kLeft - 546, 9);
+    return s;
+}
+
+// Keys of the main block that the definition leaves out whatever they type:
+// they are reported when they have keysyms.
+const char *const kOutsideKeys[] = {"LWIN", "RWIN", "COMP"};
+
+// ---- libxkbcommon handles -----------------------------------------------------------
+
+struct XkbFree {
+    void operator()(xkb_context *p) const { xkb_context_unref(p); }
+    void operator()(xkb_keymap *p) const { xkb_keymap_unref(p); }
+    void operator()(xkb_state *p) const { xkb_state_unref(p); }
+    void operator()(xkb_compose_table *p) const { xkb_compose_table_unref(p); }
+    void operator()(xkb_compose_state *p) const { xkb_compose_state_unref(p); }
+};
+template <class T>
+using XkbPtr = std::unique_ptr<T, XkbFree>;
+
+struct FileCloser {
+    void operator()(FILE *f) const { std::fclose(f); }
+};
+
+// The user's locale as the C library would take it for characters.
+std::string userLocale()
+{
+    for (const char *var : {"LC_ALL", "LC_CTYPE", "LANG"})
+        if (const char *v = std::getenv(var); v && *v)
+            return v;
+    return std::string();
+}
+
+// The system compose table of a locale: the file compose.dir names for it in
+// the X locale folder, so a user's own compose file does not change what an
+// import gives. A locale compose.dir does not list (an alias) is left to
+// libxkbcommon's own lookup.
+XkbPtr<xkb_compose_table> systemComposeTable(xkb_context *ctx, const std::string &locale)
+{
+    std::string dir = "/usr/share/X11/locale";
+    if (const char *d = std::getenv("XLOCALEDIR"); d && *d)
+        dir = d;
+    std::string file;
+    try {
+        for (const std::string &line : splitLines(readFileBytes(dir + "/compose.dir", uint64_t(1) << 20))) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            const size_t end = line.find_first_of(" \t");
+            const size_t start = line.find_first_not_of(" \t", end);
+            if (end == std::string::npos || start == std::string::npos)
+                continue;
+            std::string path = line.substr(0, end);
+            if (!path.empty() && path.back() == ':')
+                path.pop_back();
+            const size_t stop = line.find_first_of(" \t", start);
+            if (line.substr(start, stop == std::string::npos ? std::string::npos : stop - start) == locale) {
+                file = dir + "/" + path;
+                break;
+            }
+        }
+    } catch (const EInOutError &) {
+        // no compose.dir: libxkbcommon looks on its own
+    }
+    if (!file.empty()) {
+        std::unique_ptr<FILE, FileCloser> f(std::fopen(file.c_str(), "rb"));
+        if (f) {
+            XkbPtr<xkb_compose_table> table(xkb_compose_table_new_from_file(
+                ctx, f.get(), locale.c_str(), XKB_COMPOSE_FORMAT_TEXT_V1, XKB_COMPOSE_COMPILE_NO_FLAGS));
+            if (table)
+                return table;
+        }
+    }
+    return XkbPtr<xkb_compose_table>(
+        xkb_compose_table_new_from_locale(ctx, locale.c_str(), XKB_COMPOSE_COMPILE_NO_FLAGS));
+}
+
+// ---- the import ---------------------------------------------------------------------
+
+// What a key gives in one of the four states.
+struct Level {
+    bool reached = false;   // the state reaches a level of its own
+    int level = -1;
+    xkb_keysym_t sym = XKB_KEY_NoSymbol;
+    char32_t ch = 0;        // 0 when the keysym is no character
+    const AccentInfo *accent = nullptr;
+    bool otherDead = false;
+};
+
+enum State { Plain = 0, Shifted = 1, AltGrState = 2, ShiftAltGr = 3 };
+const char *const kStateLevel[] = {"plain", "Shift", "AltGr", "Shift+AltGr"};
+const char *const kStateRow[] = {" normal", " shifted", " AltGr", " AltGr shifted"};
+const char *const kStateComposed[] = {"", " capital", " AltGr", " AltGr capital"};
+
+bool stateShift(int s)
+{
+    return s == Shifted || s == ShiftAltGr;
+}
+bool stateAltGr(int s)
+{
+    return s == AltGrState || s == ShiftAltGr;
+}
+
+QString charText(char32_t c)
+{
+    return QString::fromUcs4(&c, 1);
+}
+
+QString levelText(const Level &l)
+{
+    if (l.ch)
+        return charText(l.ch);
+    return QString::fromStdString(keysymName(l.sym));
+}
+
+struct CharRow {
+    std::string name;
+    int32_t code;
+    int32_t keyNo;
+    bool shift;
+    bool altGr;
+    int32_t accent;
+};
+
+struct KeyRow {
+    std::string name;
+    int32_t keyValue;
+    int32_t type;
+    int32_t type2;
+    int32_t finger;
+    int32_t x, y, w, h;
+    std::string hint;
+    std::array<Level, 4> levels;
+    std::string nameUtf8;
+};
+
+class Importer {
+public:
+    Importer(const LayoutImportOptions &options, const CodePage &cp, LayoutImportReport &report)
+        : m_options(options), m_cp(cp), m_report(report)
+    {
+    }
+
+    void Run();
+
+    std::vector<KeyRow> keys;
+    std::vector<CharRow> chars;
+
+private:
+    void note(LayoutImportNote::Kind kind, const std::string &key, const std::string &level, const QString &text)
+    {
+        m_report.notes.push_back({kind, key, level, text});
+    }
+    // A level the definition cannot type: told as what it is.
+    void noteLost(const KeyRow &k, int state)
+    {
+        const Level &l = k.levels[size_t(state)];
+        if (l.sym == XKB_KEY_NoSymbol)
+            return;
+        note(l.otherDead ? LayoutImportNote::Kind::OtherDeadKey : LayoutImportNote::Kind::UnreachableLevel,
+             k.nameUtf8, kStateLevel[state], levelText(l));
+    }
+    bool addChar(const KeyRow &k, const std::string &suffix, const std::string &level, char32_t c, bool shift,
+                 bool altGr, int32_t accent);
+    Level levelOf(xkb_keycode_t kc, xkb_state *state);
+    void openKeymap();
+    void readKey(const KeySlot &slot);
+    void compose();
+
+    const LayoutImportOptions &m_options;
+    const CodePage &m_cp;
+    LayoutImportReport &m_report;
+    XkbPtr<xkb_context> m_ctx;
+    XkbPtr<xkb_keymap> m_keymap;
+    std::array<XkbPtr<xkb_state>, 4> m_states;
+    bool m_hasAltGr = false;
+};
+
+void Importer::openKeymap()
+{
+    m_ctx.reset(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    if (!m_ctx)
+        throw EInOutError("cannot start libxkbcommon");
+    xkb_context_set_log_level(m_ctx.get(), XKB_LOG_LEVEL_CRITICAL);
+    const std::string id = m_options.variant.empty() ? m_options.layout
+                                                     : m_options.layout + "(" + m_options.variant + ")";
+    std::string layout, variant;
+    if (!ParseLayoutId(id, layout, variant))
+        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
+    const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
+    m_keymap.reset(xkb_keymap_new_from_names(m_ctx.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!m_keymap)
+        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
+
+    // The four states: plain, Shift, AltGr (the level-three modifier that the
+    // AltGr key sets) and both.
+    const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(m_keymap.get(), XKB_MOD_NAME_SHIFT);
+    const xkb_mod_mask_t shiftMask = shiftIndex == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t(1) << shiftIndex;
+    xkb_mod_mask_t altGrMask = 0;
+    const xkb_keycode_t ralt = xkb_keymap_key_by_name(m_keymap.get(), "RALT");
+    if (ralt != XKB_KEYCODE_INVALID) {
+        const xkb_keysym_t *syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(m_keymap.get(), ralt, 0, 0, &syms) == 1
+            && syms[0] == XKB_KEY_ISO_Level3_Shift) {
+            XkbPtr<xkb_state> probe(xkb_state_new(m_keymap.get()));
+            xkb_state_update_key(probe.get(), ralt, XKB_KEY_DOWN);
+            altGrMask = xkb_state_serialize_mods(probe.get(), XKB_STATE_MODS_EFFECTIVE);
+        }
+    }
+    m_hasAltGr = altGrMask != 0;
+    for (int s = 0; s < 4; ++s) {
+        m_states[size_t(s)].reset(xkb_state_new(m_keymap.get()));
+        const xkb_mod_mask_t mods = (stateShift(s) ? shiftMask : 0) | (stateAltGr(s) ? altGrMask : 0);
+        xkb_state_update_mask(m_states[size_t(s)].get(), mods, 0, 0, 0, 0, 0);
+    }
+}
+
+Level Importer::levelOf(xkb_keycode_t kc, xkb_state *state)
+{
+    Level l;
+    l.level = int(xkb_state_key_get_level(state, kc, 0));
+    const xkb_keysym_t *syms = nullptr;
+    const int n = xkb_keymap_key_get_syms_by_level(m_keymap.get(), kc, 0, xkb_level_index_t(l.level), &syms);
+    if (n < 1)
+        return l;
+    l.sym = syms[0];
+    if (n > 1) // several keysyms on one level: no single character
+        return l;
+    l.accent = accentOfSym(l.sym);
+    l.otherDead = !l.accent && isDeadSym(l.sym);
+    const uint32_t c = xkb_keysym_to_utf32(l.sym);
+    if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && !l.accent && !l.otherDead)
+        l.ch = c;
+    return l;
+}
+
+bool Importer::addChar(const KeyRow &k, const std::string &suffix, const std::string &level, char32_t c, bool shift,
+                       bool altGr, int32_t accent)
+{
+    uint8_t byte = 0;
+    if (!m_cp.fromUnicode(c, byte)) {
+        note(LayoutImportNote::Kind::UnheldCharacter, k.nameUtf8, level, charText(c));
+        return false;
+    }
+    std::string name = k.name + suffix;
+    if (name.size() > 30)
+        name.resize(30);
+    chars.push_back({name, int32_t(byte), k.keyValue, shift, altGr, accent});
+    return true;
+}
+
+void Importer::readKey(const KeySlot &slot)
+{
+    const xkb_keycode_t kc = xkb_keymap_key_by_name(m_keymap.get(), slot.xkb);
+    if (kc == XKB_KEYCODE_INVALID)
+        return;
+    KeyRow k;
+    for (int s = 0; s < 4; ++s)
+        k.levels[size_t(s)] = levelOf(kc, m_states[size_t(s)].get());
+    // A level is reached when its state leads to a level of its own: AltGr on
+    // a key without a third level types the plain characters, which the
+    // definition does not repeat.
+    k.levels[Plain].reached = true;
+    k.levels[Shifted].reached = true;
+    for (int s : {AltGrState, ShiftAltGr})
+        k.levels[size_t(s)].reached = m_hasAltGr && k.levels[size_t(s)].level != k.levels[size_t(s - 2)].level;
+    const Level &plain = k.levels[Plain];
+    const Level &shifted = k.levels[Shifted];
+    k.nameUtf8 = slot.xkb;
+    if (slot.alwaysLeftOut) {
+        note(LayoutImportNote::Kind::LeftOutKey, slot.xkb, std::string(), levelText(plain));
+        return;
+    }
+
+    k.keyValue = int32_t(keys.size()) + 1;
+    k.finger = slot.finger;
+    k.x = slot.x;
+    k.y = slot.y;
+    k.w = slot.w;
+    k.h = slot.h;
+    k.type = 0;
+    k.type2 = 0;
+
+    if (const SpecialKey *special = specialOf(plain.sym)) {
+        k.type = special->type;
+        k.name = special->name;
+        k.nameUtf8 = special->name;
+        k.hint = special->hint;
+        keys.push_back(std::move(k));
+        return;
+    }
+
+    // Its Name: the upper case of the plain character, else a short name.
+    QString hint;
+    auto hintAdd = [&hint](const QString &s) {
+        if (!hint.isEmpty())
+            hint += QLatin1Char(' ');
+        hint += s;
+    };
+    if (plain.sym == XKB_KEY_space) {
+        k.name = "Space";
+    } else if (plain.accent) {
+        k.name = plain.accent->keyName;
+    } else {
+        uint8_t byte = 0;
+        const char32_t upper = plain.ch ? char32_t(QChar::toUpper(uint(plain.ch))) : 0;
+        if (upper > 0x20 && m_cp.fromUnicode(upper, byte))
+            k.name = std::string(1, char(byte));
+        else if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
+            k.name = std::string(1, char(byte));
+        else
+            k.name = slot.shortName;
+    }
+    k.nameUtf8 = m_cp.decode(k.name).toStdString();
+
+    const size_t firstChar = chars.size();
+    if (plain.accent) {
+        // A dead key: KeyType2 is its accent under Shift (the same accent
+        // when Shift gives no other one); its other levels cannot be typed.
+        k.type = plain.accent->code;
+        if (shifted.accent) {
+            k.type2 = shifted.accent->code;
+        } else {
+            k.type2 = k.type;
+            if (shifted.sym != plain.sym)
+                noteLost(k, Shifted);
+        }
+        hintAdd(QStringLiteral("dead ") + QString::fromLatin1(plain.accent->word));
+        if (k.type2 != k.type)
+            hintAdd(QStringLiteral("Shift: dead ") + QString::fromLatin1(shifted.accent->word));
+        for (int s : {AltGrState, ShiftAltGr})
+            if (k.levels[size_t(s)].reached)
+                noteLost(k, s);
+    } else {
+        const Level &altGr = k.levels[AltGrState];
+        const Level &shiftAltGr = k.levels[ShiftAltGr];
+        // A dead key under AltGr becomes KeyType2; it then holds for both
+        // AltGr states.
+        if (altGr.reached && altGr.accent)
+            k.type2 = altGr.accent->code;
+        else if (shiftAltGr.reached && shiftAltGr.accent && !(altGr.reached && altGr.ch))
+            k.type2 = shiftAltGr.accent->code;
+        const bool space = plain.sym == XKB_KEY_space;
+        k.type = space ? kSpace : kNum;
+        if (plain.ch && shifted.ch && plain.ch != shifted.ch && char32_t(QChar::toUpper(uint(plain.ch))) == shifted.ch)
+            k.type = kAlpha;
+        for (int s = 0; s < 4; ++s) {
+            const Level &l = k.levels[size_t(s)];
+            if (!l.reached)
+                continue;
+            if (stateAltGr(s) && k.type2) {
+                if (!(l.accent && l.accent->code == k.type2))
+                    noteLost(k, s);
+                continue;
+            }
+            if (l.ch) {
+                if (addChar(k, kStateRow[s], kStateLevel[s], l.ch, stateShift(s), stateAltGr(s), 0))
+                    hintAdd(charText(l.ch));
+            } else if (!(s == Shifted && l.sym == plain.sym)) {
+                noteLost(k, s);
+            }
+        }
+        if (k.type2)
+            hintAdd(QStringLiteral("AltGr: dead ") + QString::fromLatin1(accentOfCode(k.type2)->word));
+        if (chars.size() == firstChar && !k.type2 && !std::any_of(k.levels.begin(), k.levels.end(), [](const Level &l) {
+                return l.reached && l.ch;
+            })) {
+            // Nothing it types: no key-type code.
+            note(LayoutImportNote::Kind::LeftOutKey, slot.xkb, std::string(), levelText(plain));
+            return;
+        }
+    }
+
+    // Levels no state of the definition reaches (a fifth level, or AltGr
+    // levels when the layout has no AltGr key).
+    std::set<int> reached;
+    for (const Level &l : k.levels)
+        if (l.reached)
+            reached.insert(l.level);
+    const xkb_level_index_t count = xkb_keymap_num_levels_for_key(m_keymap.get(), kc, 0);
+    for (xkb_level_index_t lv = 0; lv < count; ++lv) {
+        if (reached.count(int(lv)))
+            continue;
+        const xkb_keysym_t *syms = nullptr;
+        const int n = xkb_keymap_key_get_syms_by_level(m_keymap.get(), kc, 0, lv, &syms);
+        if (n < 1)
+            continue;
+        Level l;
+        l.sym = syms[0];
+        const uint32_t c = xkb_keysym_to_utf32(l.sym);
+        l.ch = n == 1 && c >= 0x20 && !isDeadSym(l.sym) ? c : 0;
+        note(LayoutImportNote::Kind::LeftOutLevel, k.nameUtf8, "level " + std::to_string(lv + 1), levelText(l));
+    }
+
+    std::string hintBytes = plain.sym == XKB_KEY_space ? std::string("Space bar") : m_cp.encode(hint);
+    if (hintBytes.size() > 127)
+        hintBytes.resize(127);
+    k.hint = std::move(hintBytes);
+    keys.push_back(std::move(k));
+}
+
+void Importer::compose()
+{
+    std::set<int32_t> accents;
+    for (const KeyRow &k : keys) {
+        if (k.type > 2000)
+            accents.insert(k.type);
+        if (k.type2 > 2000)
+            accents.insert(k.type2);
+    }
+    if (accents.empty())
+        return;
+
+    std::string locale = m_options.composeLocale;
+    if (locale.empty()) {
+        locale = userLocale();
+        if (locale == "C" || locale == "POSIX")
+            locale.clear();
+    }
+    XkbPtr<xkb_compose_table> table;
+    if (!locale.empty())
+        table = systemComposeTable(m_ctx.get(), locale);
+    if (!table && m_options.composeLocale.empty()) {
+        locale = "en_US.UTF-8";
+        table = systemComposeTable(m_ctx.get(), locale);
+    }
+    if (!table)
+        throw EInOutError("no compose table for the locale \"" + locale + "\"");
+    m_report.composeLocale = locale;
+    XkbPtr<xkb_compose_state> state(xkb_compose_state_new(table.get(), XKB_COMPOSE_STATE_NO_FLAGS));
+
+    for (const int32_t accent : accents) {
+        const AccentInfo *a = accentOfCode(accent);
+        for (const KeyRow &k : keys) {
+            if (k.type >= kBackspace)
+                continue;
+            for (int s = 0; s < 4; ++s) {
+                const Level &l = k.levels[size_t(s)];
+                // Only a state in which the key types a character looks up
+                // composed characters.
+                if (!l.reached || (stateAltGr(s) && k.type2) || l.sym == XKB_KEY_NoSymbol || l.accent || l.otherDead)
+                    continue;
+                xkb_compose_state_reset(state.get());
+                xkb_compose_state_feed(state.get(), a->deadSym);
+                if (xkb_compose_state_feed(state.get(), l.sym) != XKB_COMPOSE_FEED_ACCEPTED
+                    || xkb_compose_state_get_status(state.get()) != XKB_COMPOSE_COMPOSED)
+                    continue;
+                char utf8[64];
+                const int len = xkb_compose_state_get_utf8(state.get(), utf8, sizeof utf8);
+                if (len <= 0 || size_t(len) >= sizeof utf8)
+                    continue;
+                const std::u32string text = QString::fromUtf8(utf8, len).toStdU32String();
+                const std::string level = std::string(a->word) + " + " + kStateLevel[s];
+                if (text.size() != 1) {
+                    note(LayoutImportNote::Kind::UnheldCharacter, k.nameUtf8, level, QString::fromUtf8(utf8, len));
+                    continue;
+                }
+                if (addChar(k, std::string(" ") + a->word + kStateComposed[s], level, text[0], stateShift(s),
+                            stateAltGr(s), accent))
+                    ++m_report.composedCount;
+            }
+        }
+    }
+}
+
+void Importer::Run()
+{
+    openKeymap();
+    for (const KeySlot &slot : blockSlots(m_options.block))
+        readKey(slot);
+    // Keys the definition has no place for.
+    std::vector<const char *> outside(std::begin(kOutsideKeys), std::end(kOutsideKeys));
+    if (m_options.block == KeyBlock::Ansi)
+        outside.insert(outside.begin(), "LSGT");
+    for (const char *name : outside) {
+        const xkb_keycode_t kc = xkb_keymap_key_by_name(m_keymap.get(), name);
+        if (kc == XKB_KEYCODE_INVALID)
+            continue;
+        const xkb_keysym_t *syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(m_keymap.get(), kc, 0, 0, &syms) < 1)
+            continue;
+        Level l;
+        l.sym = syms[0];
+        const uint32_t c = xkb_keysym_to_utf32(l.sym);
+        l.ch = c >= 0x20 && !isDeadSym(l.sym) ? c : 0;
+        note(LayoutImportNote::Kind::LeftOutKey, name, std::string(), levelText(l));
+    }
+    compose();
+}
+
+const char *kindHeading(LayoutImportNote::Kind kind)
+{
+    switch (kind) {
+    case LayoutImportNote::Kind::UnheldCharacter:
+        return "Characters the code page cannot hold:";
+    case LayoutImportNote::Kind::OtherDeadKey:
+        return "Dead keys other than the eight accents (left out):";
+    case LayoutImportNote::Kind::LeftOutLevel:
+        return "Levels beyond Shift and AltGr (left out):";
+    case LayoutImportNote::Kind::LeftOutKey:
+        return "Keys left out:";
+    case LayoutImportNote::Kind::UnreachableLevel:
+        return "Levels the key types cannot reach (left out):";
+    }
+    return "";
+}
+
+std::string codePointText(const QString &text)
+{
+    std::string out;
+    for (const char32_t c : text.toStdU32String()) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%sU+%04X", out.empty() ? "" : " ", unsigned(c));
+        out += buf;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string LayoutImportNote::Describe() const
+{
+    const std::string t = text.toStdString();
+    switch (kind) {
+    case Kind::UnheldCharacter:
+        return level + " on \"" + key + "\": \"" + t + "\" (" + codePointText(text) + ")";
+    case Kind::OtherDeadKey:
+        return level + " on \"" + key + "\": " + t;
+    case Kind::LeftOutLevel:
+    case Kind::UnreachableLevel:
+        return level + " on \"" + key + "\": " + (text.size() == 1 || text.toStdU32String().size() == 1
+                                                      ? "\"" + t + "\" (" + codePointText(text) + ")"
+                                                      : t);
+    case Kind::LeftOutKey:
+        return key + (t.empty() ? std::string() : " (" + t + ")");
+    }
+    return t;
+}
+
+size_t LayoutImportReport::Count(LayoutImportNote::Kind kind) const
+{
+    return size_t(std::count_if(notes.begin(), notes.end(), [kind](const LayoutImportNote &n) { return n.kind == kind; }));
+}
+
+std::vector<std::string> LayoutImportReport::Lines() const
+{
+    std::vector<std::string> lines;
+    lines.push_back("Layout " + layoutId + (description.empty() ? std::string() : " (" + description + ")") + ", "
+                    + KeyBlockName(block) + " key block, code page " + codePage + ": " + std::to_string(keyCount)
+                    + " keys, " + std::to_string(charCount) + " characters (" + std::to_string(composedCount)
+                    + " with a dead key" + (composeLocale.empty() ? std::string() : ", compose table " + composeLocale)
+                    + ")");
+    for (const auto kind : {LayoutImportNote::Kind::UnheldCharacter, LayoutImportNote::Kind::OtherDeadKey,
+                            LayoutImportNote::Kind::LeftOutLevel, LayoutImportNote::Kind::UnreachableLevel,
+                            LayoutImportNote::Kind::LeftOutKey}) {
+        const size_t n = Count(kind);
+        if (n == 0)
+            continue;
+        lines.push_back(std::string(kindHeading(kind)) + " " + std::to_string(n));
+        for (const LayoutImportNote &note : notes)
+            if (note.kind == kind)
+                lines.push_back("  " + note.Describe());
+    }
+    return lines;
+}
+
+bool ParseKeyBlock(const std::string &text, KeyBlock &block)
+{
+    std::string t = text;
+    for (char &c : t)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    if (t == "iso")
+        block = KeyBlock::Iso;
+    else if (t == "ansi")
+        block = KeyBlock::Ansi;
+    else
+        return false;
+    return true;
+}
+
+const char *KeyBlockName(KeyBlock block)
+{
+    return block == KeyBlock::Iso ? "ISO" : "ANSI";
+}
+
+LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options)
+{
+    std::string codePage = options.codePage;
+    for (char &c : codePage)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    const std::unique_ptr<CodePage> named = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    // Character codes are single bytes: only an 8-bit code page will do.
+    if (named && named->number() == 0)
+        throw EConvertError("Unknown code page " + codePage + " (a CPnnnn name is expected)");
+    const CodePage &cp = named ? *named : CodePage::current();
+
+    LayoutImportReport report;
+    report.layoutId = options.variant.empty() ? options.layout : options.layout + "(" + options.variant + ")";
+    report.codePage = cp.name();
+    report.block = options.block;
+
+    Importer importer(options, cp, report);
+    importer.Run();
+
+    try {
+        const std::vector<XkbLayout> layouts = ListXkbLayouts();
+        if (const XkbLayout *l = FindXkbLayout(layouts, options.layout, options.variant))
+            report.description = l->description;
+    } catch (const Exception &) {
+        // The description is only for the author line and the report.
+    }
+
+    TRecordTable keyTable(TDataMod::KeyFieldDefs());
+    std::vector<std::vector<TValue>> keyRows;
+    for (const KeyRow &k : importer.keys)
+        keyRows.push_back({TValue(k.name), TValue(k.keyValue), TValue(k.type), k.type2 ? TValue(k.type2) : TValue(),
+                           TValue(k.finger), TValue(), TValue(k.w), TValue(k.h), TValue(k.x), TValue(k.y),
+                           TValue(k.hint)});
+    keyTable.AppendRecords(keyRows);
+    TRecordTable charTable(TDataMod::CharFieldDefs());
+    std::vector<std::vector<TValue>> charRows;
+    for (const CharRow &c : importer.chars)
+        charRows.push_back({TValue(c.name), TValue(c.code), TValue(c.keyNo), TValue(c.shift), TValue(c.altGr),
+                            TValue(c.accent)});
+    charTable.AppendRecords(charRows);
+    keyTable.MergeChangeLog();
+    charTable.MergeChangeLog();
+
+    PackageSettings settings = dm.Settings();
+    settings.Author = cp.encode(QString::fromStdString(report.description.empty() ? report.layoutId
+                                                                                   : report.description));
+    settings.misc = cp.encode(QString::fromStdString("System keyboard layout " + report.layoutId + ", "
+                                                     + KeyBlockName(options.block) + " key block, code page "
+                                                     + cp.name()));
+    dm.ReplaceDefinition(keyTable.SaveToBytes(), charTable.SaveToBytes(), settings);
+
+    report.keyCount = int(importer.keys.size());
+    report.charCount = int(importer.chars.size());
+    return report;
+}
+
+} // namespace kf

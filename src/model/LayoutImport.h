@@ -1,0 +1,82 @@
+#pragma once
+// Import of a system keyboard layout: the keys of the main block of a PC
+// keyboard and every character they type (plain, Shift, AltGr, Shift+AltGr
+// and after each dead accent) become the key table and the character table of
+// a keyboard definition. The layouts and the compose rules come from the
+// system's XKB data through libxkbcommon.
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kf {
+
+class TDataMod;
+
+// The key block: ISO has the extra key left of Z and the tall Enter key, ANSI
+// has neither.
+enum class KeyBlock { Iso, Ansi };
+
+struct LayoutImportOptions {
+    std::string layout;        // "de"
+    std::string variant;       // "nodeadkeys"; empty for the layout itself
+    KeyBlock block = KeyBlock::Iso;
+    std::string codePage;      // "CP1251" (any case); empty: the code page in force
+    // The locale whose system compose table gives the characters of dead key
+    // + key ("en_US.UTF-8"); empty: the user's locale (LC_ALL, LC_CTYPE,
+    // LANG), or en_US.UTF-8 when that has no table.
+    std::string composeLocale;
+};
+
+// One thing the definition could not take over as the layout has it.
+struct LayoutImportNote {
+    enum class Kind {
+        UnheldCharacter,  // a character the code page cannot hold
+        OtherDeadKey,     // a dead key other than the eight accents
+        LeftOutLevel,     // a level beyond Shift and AltGr
+        LeftOutKey,       // a key left out (Tab, keys with no key-type code)
+        UnreachableLevel, // a level the key types cannot reach (Shift on a dead key, ...)
+    };
+    Kind kind;
+    std::string key;   // the key's Name (UTF-8), or the XKB key name of a left-out key
+    std::string level; // "plain", "Shift", "AltGr", "Shift+AltGr", "level 5", "acute + Shift", ...
+    QString text;      // the character(s), or a keysym name for a dead key or a non-character
+
+    // One line for the user: "Shift+AltGr on \"A\": \"Æ\" (U+00C6) is not in CP1252".
+    std::string Describe() const;
+};
+
+struct LayoutImportReport {
+    std::string layoutId;    // "de(nodeadkeys)"
+    std::string description; // from the layout list, UTF-8
+    std::string codePage;    // "CP1252"
+    std::string composeLocale; // the compose table's locale
+    KeyBlock block = KeyBlock::Iso;
+    int keyCount = 0;
+    int charCount = 0;       // character rows, composed ones included
+    int composedCount = 0;   // of which dead key + key
+    std::vector<LayoutImportNote> notes;
+
+    size_t Count(LayoutImportNote::Kind kind) const;
+    // The report as text lines (UTF-8): a summary line, then the notes grouped
+    // by kind under a heading each.
+    std::vector<std::string> Lines() const;
+};
+
+// Imports a layout into the data module: the key table and the character
+// table are replaced (as by a package load: the key table keeps its order,
+// the character table's cursors are made anew); Author and misc name the
+// layout; the other settings stay. Key pictures are not drawn (DrawKeyPictures
+// does that). Everything is read before anything changes: on failure the
+// definition is untouched. Throws EConvertError ("Keyboard layout 'xx' does
+// not exist", or an unknown code page) and EInOutError when the XKB data
+// cannot be read.
+LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options);
+
+// "iso" / "ansi" (any case) as a key block; false for anything else.
+bool ParseKeyBlock(const std::string &text, KeyBlock &block);
+const char *KeyBlockName(KeyBlock block); // "ISO" / "ANSI"
+
+} // namespace kf

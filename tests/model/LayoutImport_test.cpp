@@ -1,0 +1,586 @@
+// Import of system keyboard layouts: named rows of real layouts, the key
+// block, typing on an imported keyboard, the report, and failures that leave
+// the definition alone. The compose table is always named (en_US.UTF-8), so
+// the machine's locale plays no part.
+
+#include "model/LayoutImport.h"
+
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "keyboard/KbState.h"
+#include "model/MainData.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include <QObject>
+#include <QRect>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace kf;
+
+namespace {
+
+struct KeyInfo {
+    std::string name; // code-page bytes
+    int32_t value = 0, type = 0, type2 = 0, finger = 0, w = 0, h = 0, x = 0, y = 0;
+    std::string hint;
+};
+
+struct CharInfo {
+    std::string name;
+    int32_t code = 0, keyNo = 0, accent = 0;
+    bool shift = false, altGr = false;
+};
+
+int32_t intOf(const TValue &v)
+{
+    return v.IsNull() ? 0 : v.integer();
+}
+
+std::vector<KeyInfo> Keys(TDataMod &dm)
+{
+    TRecordTable &t = dm.MainTbl;
+    std::vector<KeyInfo> out;
+    for (int i = 0; i < t.RecordCount(); ++i) {
+        auto f = [&](const char *name) { return t.FieldValueAt(i, t.FindFieldIndex(name)); };
+        KeyInfo k;
+        k.name = f("Name").bytes();
+        k.value = intOf(f("KeyValue"));
+        k.type = intOf(f("KeyType"));
+        k.type2 = intOf(f("KeyType2"));
+        k.finger = intOf(f("Finger"));
+        k.w = intOf(f("Width"));
+        k.h = intOf(f("Height"));
+        k.x = intOf(f("X"));
+        k.y = intOf(f("Y"));
+        k.hint = f("Hint").bytes();
+        out.push_back(k);
+    }
+    return out;
+}
+
+std::vector<CharInfo> Chars(TDataMod &dm)
+{
+    TRecordTable &t = dm.CtblF;
+    std::vector<CharInfo> out;
+    for (int i = 0; i < t.RecordCount(); ++i) {
+        auto f = [&](const char *name) { return t.FieldValueAt(i, t.FindFieldIndex(name)); };
+        CharInfo c;
+        c.name = f("Name").bytes();
+        c.code = intOf(f("Code"));
+        c.keyNo = intOf(f("KeyNo"));
+        c.shift = f("Shift").boolean();
+        c.altGr = f("AltGr").boolean();
+        c.accent = intOf(f("Accent"));
+        out.push_back(c);
+    }
+    return out;
+}
+
+LayoutImportOptions Options(const char *layout, const char *variant = "", const char *codePage = "CP1252",
+                            KeyBlock block = KeyBlock::Iso)
+{
+    LayoutImportOptions o;
+    o.layout = layout;
+    o.variant = variant;
+    o.codePage = codePage;
+    o.block = block;
+    o.composeLocale = "en_US.UTF-8";
+    return o;
+}
+
+// ---- named rows of real layouts ----------------------------------------------
+
+struct RowCase {
+    const char *label;
+    const char *layout;
+    const char *codePage;
+    const char *row;       // character row Name (UTF-8)
+    const char *character; // what it types (UTF-8)
+    const char *key;       // Name of its key (UTF-8)
+    bool shift;
+    bool altGr;
+    int accent;
+    int keyX, keyY;        // where the key is
+};
+
+const RowCase kRowCases[] = {
+    {"us_a", "us", "CP1252", "A normal", "a", "A", false, false, 0, 82, 92},
+    {"us_A", "us", "CP1252", "A shifted", "A", "A", true, false, 0, 82, 92},
+    {"us_exclam", "us", "CP1252", "1 shifted", "!", "1", true, false, 0, 50, 8},
+    {"us_space_shifted", "us", "CP1252", "Space shifted", " ", "Space", true, false, 0, 134, 176},
+    {"us_slash", "us", "CP1252", "/ shifted", "?", "/", true, false, 0, 481, 134},
+    {"de_o_umlaut_home_row", "de", "CP1252", "\xC3\x96 normal", "\xC3\xB6", "\xC3\x96", false, false, 0, 460, 92},
+    {"de_O_umlaut", "de", "CP1252", "\xC3\x96 shifted", "\xC3\x96", "\xC3\x96", true, false, 0, 460, 92},
+    {"de_e_acute", "de", "CP1252", "E acute", "\xC3\xA9", "E", false, false, 2002, 155, 50},
+    {"de_E_grave", "de", "CP1252", "E grave capital", "\xC3\x88", "E", true, false, 2001, 155, 50},
+    {"de_a_circumflex", "de", "CP1252", "A circumflex", "\xC3\xA2", "A", false, false, 2003, 82, 92},
+    {"de_at", "de", "CP1252", "Q AltGr", "@", "Q", false, true, 0, 71, 50},
+    {"de_euro", "de", "CP1252", "E AltGr", "\xE2\x82\xAC", "E", false, true, 0, 155, 50},
+    {"de_z_in_place_of_y", "de", "CP1252", "Z normal", "z", "Z", false, false, 0, 281, 50},
+    {"de_less", "de", "CP1252", "< AltGr", "|", "<", false, true, 0, 61, 134},
+    {"fr_e_acute_number_row", "fr", "CP1252", "\xC3\x89 normal", "\xC3\xA9", "\xC3\x89", false, false, 0, 92, 8},
+    {"fr_2_shifted", "fr", "CP1252", "\xC3\x89 shifted", "2", "\xC3\x89", true, false, 0, 92, 8},
+    {"fr_azerty_a", "fr", "CP1252", "A normal", "a", "A", false, false, 0, 71, 50},
+    {"fr_azerty_m", "fr", "CP1252", "M normal", "m", "M", false, false, 0, 460, 92},
+    {"fr_e_circumflex", "fr", "CP1252", "E circumflex", "\xC3\xAA", "E", false, false, 2003, 155, 50},
+    {"fr_E_umlaut", "fr", "CP1252", "E umlaut capital", "\xC3\x8B", "E", true, false, 2005, 155, 50},
+    {"ru_ef", "ru", "CP1251", "\xD0\xA4 normal", "\xD1\x84", "\xD0\xA4", false, false, 0, 82, 92},
+    {"ru_EF", "ru", "CP1251", "\xD0\xA4 shifted", "\xD0\xA4", "\xD0\xA4", true, false, 0, 82, 92},
+    {"ru_yo", "ru", "CP1251", "\xD0\x81 normal", "\xD1\x91", "\xD0\x81", false, false, 0, 8, 8},
+    {"ru_numero", "ru", "CP1251", "3 shifted", "\xE2\x84\x96", "3", true, false, 0, 134, 8},
+    {"ru_period_right_of_yu", "ru", "CP1251", ". shifted", ",", ".", true, false, 0, 481, 134},
+    {"lt_a_ogonek", "lt", "cp1257", "\xC4\x84 normal", "\xC4\x85", "\xC4\x84", false, false, 0, 50, 8},
+    {"lt_A_ogonek", "lt", "CP1257", "\xC4\x84 shifted", "\xC4\x84", "\xC4\x84", true, false, 0, 50, 8},
+    {"lt_digit_on_AltGr", "lt", "CP1257", "\xC4\x84 AltGr", "1", "\xC4\x84", false, true, 0, 50, 8},
+    {"lt_z_caron", "lt", "CP1257", "\xC5\xBD normal", "\xC5\xBE", "\xC5\xBD", false, false, 0, 512, 8},
+};
+
+void PrintTo(const RowCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class ImportedRows : public ::testing::TestWithParam<RowCase> {};
+
+TEST_P(ImportedRows, RowTypesItsCharacterOnItsKey)
+{
+    const RowCase &c = GetParam();
+    TDataMod dm;
+    ImportLayout(dm, Options(c.layout, "", c.codePage));
+    const CodePage cp(c.codePage);
+    const std::string rowName = cp.encode(QString::fromUtf8(c.row));
+    const std::string keyName = cp.encode(QString::fromUtf8(c.key));
+    uint8_t byte = 0;
+    ASSERT_TRUE(cp.fromUnicode(QString::fromUtf8(c.character).toStdU32String()[0], byte));
+
+    std::vector<CharInfo> found;
+    for (const CharInfo &ch : Chars(dm))
+        if (ch.name == rowName)
+            found.push_back(ch);
+    ASSERT_EQ(found.size(), 1u) << c.row;
+    const CharInfo &ch = found[0];
+    EXPECT_EQ(ch.code, int32_t(byte));
+    EXPECT_EQ(ch.shift, c.shift);
+    EXPECT_EQ(ch.altGr, c.altGr);
+    EXPECT_EQ(ch.accent, c.accent);
+
+    const std::vector<KeyInfo> keys = Keys(dm);
+    const auto key = std::find_if(keys.begin(), keys.end(), [&](const KeyInfo &k) { return k.value == ch.keyNo; });
+    ASSERT_NE(key, keys.end());
+    EXPECT_EQ(key->name, keyName);
+    EXPECT_EQ(key->x, c.keyX);
+    EXPECT_EQ(key->y, c.keyY);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ImportedRows, ::testing::ValuesIn(kRowCases),
+                         [](const ::testing::TestParamInfo<RowCase> &i) { return std::string(i.param.label); });
+
+// ---- keys -------------------------------------------------------------------------
+
+const KeyInfo *KeyNamed(const std::vector<KeyInfo> &keys, const std::string &name)
+{
+    for (const KeyInfo &k : keys)
+        if (k.name == name)
+            return &k;
+    return nullptr;
+}
+
+TEST(LayoutImport, DeadKeysAndTheirSecondRole)
+{
+    TDataMod dm;
+    ImportLayout(dm, Options("de"));
+    const std::vector<KeyInfo> keys = Keys(dm);
+    struct {
+        const char *key;
+        int type;
+        int type2;
+    } const expected[] = {
+        {"Circumflex", 2003, 2003}, // ° under Shift cannot be typed by a dead key: the accent stays
+        {"Acute", 2002, 2001},      // grave under Shift
+        {"\xDC", 1, 2005},          // Ü: dead diaeresis under AltGr
+        {"\xC4", 1, 2003},          // Ä: dead circumflex under AltGr
+        {"\xD6", 1, 0},
+        {"1", 2, 0},
+        {"Space", 3, 0},
+        {"Backspace", 8, 0},
+        {"Enter", 13, 0},
+        {"Alt", 18, 0},
+        {"Caps Lock", 20, 0},
+        {"Delete", 46, 0},
+        {"AltGr", 1000, 0},
+        {"L Shift", 1002, 0},
+        {"R Shift", 1003, 0},
+        {"L Ctrl", 1004, 0},
+        {"R Ctrl", 1005, 0},
+    };
+    for (const auto &e : expected) {
+        const KeyInfo *k = KeyNamed(keys, e.key);
+        ASSERT_NE(k, nullptr) << e.key;
+        EXPECT_EQ(k->type, e.type) << e.key;
+        EXPECT_EQ(k->type2, e.type2) << e.key;
+    }
+    // Rows under AltGr of a key whose AltGr is a dead key are never typed.
+    const KeyInfo *ue = KeyNamed(keys, "\xDC");
+    for (const CharInfo &c : Chars(dm))
+        if (c.keyNo == ue->value && c.accent == 0)
+            EXPECT_FALSE(c.altGr) << c.name;
+}
+
+TEST(LayoutImport, LayoutWithoutAltGrHasNoAltGrRows)
+{
+    TDataMod dm;
+    ImportLayout(dm, Options("us"));
+    for (const CharInfo &c : Chars(dm)) {
+        EXPECT_FALSE(c.altGr) << c.name;
+        EXPECT_EQ(c.accent, 0) << c.name;
+    }
+    const std::vector<KeyInfo> keys = Keys(dm);
+    const KeyInfo *ralt = KeyNamed(keys, "R Alt");
+    ASSERT_NE(ralt, nullptr);
+    EXPECT_EQ(ralt->type, 18);
+    EXPECT_EQ(KeyNamed(keys, "AltGr"), nullptr);
+}
+
+class KeyBlocks : public ::testing::TestWithParam<KeyBlock> {};
+
+TEST_P(KeyBlocks, KeysAreNumberedPlacedApartAndFingered)
+{
+    TDataMod dm;
+    ImportLayout(dm, Options("us", "", "CP1252", GetParam()));
+    std::vector<KeyInfo> keys = Keys(dm);
+    std::sort(keys.begin(), keys.end(), [](const KeyInfo &a, const KeyInfo &b) { return a.value < b.value; });
+    ASSERT_FALSE(keys.empty());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const KeyInfo &k = keys[i];
+        EXPECT_EQ(k.value, int32_t(i) + 1);
+        EXPECT_GE(k.finger, 0);
+        EXPECT_LE(k.finger, 9);
+        EXPECT_GE(k.w, 40) << k.name;
+        EXPECT_GE(k.h, 40) << k.name;
+        EXPECT_FALSE(k.hint.empty()) << k.name;
+        const QRect r(k.x, k.y, k.w, k.h);
+        for (size_t j = i + 1; j < keys.size(); ++j)
+            EXPECT_FALSE(r.intersects(QRect(keys[j].x, keys[j].y, keys[j].w, keys[j].h)))
+                << k.name << " overlaps " << keys[j].name;
+    }
+    // The rows share one right edge.
+    const KeyInfo *bksp = KeyNamed(keys, "Backspace");
+    const KeyInfo *rshift = KeyNamed(keys, "R Shift");
+    const KeyInfo *enter = KeyNamed(keys, "Enter");
+    ASSERT_TRUE(bksp && rshift && enter);
+    EXPECT_EQ(bksp->x + bksp->w, rshift->x + rshift->w);
+    EXPECT_EQ(bksp->x + bksp->w, enter->x + enter->w);
+    EXPECT_GT(bksp->w, 40);
+    const KeyInfo *space = KeyNamed(keys, "Space");
+    ASSERT_NE(space, nullptr);
+    EXPECT_EQ(space->finger, 4);
+    EXPECT_GT(space->w, 5 * 40);
+    // Finger columns of the home row.
+    const char *home = "ASDFGHJKL";
+    const int fingers[] = {0, 1, 2, 3, 3, 6, 6, 7, 8};
+    for (int i = 0; i < 9; ++i) {
+        const KeyInfo *k = KeyNamed(keys, std::string(1, home[i]));
+        ASSERT_NE(k, nullptr);
+        EXPECT_EQ(k->finger, fingers[i]) << home[i];
+    }
+
+    // ISO: a tall Enter and the key left of Z; ANSI: neither.
+    const bool iso = GetParam() == KeyBlock::Iso;
+    EXPECT_EQ(enter->h, iso ? 82 : 40);
+    const KeyInfo *z = KeyNamed(keys, "Z");
+    const KeyInfo *lshift = KeyNamed(keys, "L Shift");
+    ASSERT_TRUE(z && lshift);
+    const bool keyBetween = std::any_of(keys.begin(), keys.end(), [&](const KeyInfo &k) {
+        return k.y == z->y && k.x > lshift->x && k.x < z->x;
+    });
+    EXPECT_EQ(keyBetween, iso);
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, KeyBlocks, ::testing::Values(KeyBlock::Iso, KeyBlock::Ansi),
+                         [](const ::testing::TestParamInfo<KeyBlock> &i) { return std::string(KeyBlockName(i.param)); });
+
+// ---- typing on an imported keyboard ------------------------------------------------
+
+class TypedText : public IKbView {
+public:
+    std::string typed;
+    void ShowKeyPressed(TKeyRef, bool) override {}
+    void ShowStatus(const QString &) override {}
+    void InsertText(const std::string &text) override { typed += text; }
+    void SendBackspace() override {}
+    void SendDelete() override {}
+};
+
+struct Board {
+    TDataMod dm;
+    TypedText view;
+    TKbState state{view};
+    std::vector<std::unique_ptr<QObject>> handles;
+    std::map<std::string, int> rowOf;
+
+    explicit Board(const LayoutImportOptions &options)
+    {
+        ImportLayout(dm, options);
+        state.SetTables(&dm.MainTbl, &dm.Ctbl);
+        int row = 0;
+        for (dm.MainTbl.First(); !dm.MainTbl.Eof(); dm.MainTbl.Next()) {
+            handles.push_back(std::make_unique<QObject>());
+            state.RegisterKey(handles.back().get(), dm.MainTbl.FieldByName("KeyType").AsInteger(),
+                              dm.MainTbl.FieldByName("KeyType2").AsInteger());
+            rowOf[dm.MainTbl.FieldByName("Name").AsString()] = ++row;
+        }
+    }
+    // Clicks keys by Name (code-page bytes), in turn.
+    std::string Type(const std::vector<std::string> &keys)
+    {
+        view.typed.clear();
+        for (const std::string &k : keys) {
+            const auto it = rowOf.find(k);
+            EXPECT_NE(it, rowOf.end()) << k;
+            if (it != rowOf.end())
+                state.PressKey(handles[size_t(it->second - 1)].get(), it->second);
+        }
+        return view.typed;
+    }
+};
+
+struct TypingCase {
+    const char *label;
+    const char *layout;
+    std::vector<std::string> keys; // Names in CP1252
+    const char *expected;          // UTF-8
+};
+
+const TypingCase kTypingCases[] = {
+    {"de_dead_acute_then_e", "de", {"Acute", "E"}, "\xC3\xA9"},
+    // A dead key keeps Shift engaged: the letter after it is a capital
+    // unless Shift is clicked off again.
+    {"de_dead_grave_under_shift", "de", {"L Shift", "Acute", "E"}, "\xC3\x88"},
+    {"de_dead_grave_then_small_e", "de", {"L Shift", "Acute", "L Shift", "E"}, "\xC3\xA8"},
+    {"de_capital_after_dead_acute", "de", {"Acute", "R Shift", "E"}, "\xC3\x89"},
+    {"de_dead_circumflex_then_a", "de", {"Circumflex", "A"}, "\xC3\xA2"},
+    {"de_dead_circumflex_on_altgr", "de", {"AltGr", "\xC4", "O"}, "\xC3\xB4"},
+    {"de_caps_lock_on_umlaut", "de", {"Caps Lock", "\xD6", "Caps Lock", "\xD6"}, "\xC3\x96\xC3\xB6"},
+    {"de_altgr_q", "de", {"AltGr", "Q", "Q"}, "@q"},
+    {"de_space_after_dead_acute", "de", {"Acute", "Space"}, "'"},
+    {"fr_dead_circumflex_then_e", "fr", {"Circumflex", "E"}, "\xC3\xAA"},
+    {"fr_dead_diaeresis_under_shift", "fr", {"L Shift", "Circumflex", "R Shift", "I"}, "\xC3\xAF"},
+    {"fr_number_row", "fr", {"\xC9", "L Shift", "\xC9"}, "\xC3\xA9" "2"},
+};
+
+void PrintTo(const TypingCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class TypingOnImport : public ::testing::TestWithParam<TypingCase> {};
+
+TEST_P(TypingOnImport, KeysTypeWhatTheLayoutTypes)
+{
+    const TypingCase &c = GetParam();
+    Board board(Options(c.layout));
+    const std::string typed = board.Type(c.keys);
+    EXPECT_EQ(CodePage("CP1252").decode(typed).toStdString(), std::string(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, TypingOnImport, ::testing::ValuesIn(kTypingCases),
+                         [](const ::testing::TestParamInfo<TypingCase> &i) { return std::string(i.param.label); });
+
+// ---- the report -----------------------------------------------------------------
+
+bool HasNote(const LayoutImportReport &r, LayoutImportNote::Kind kind, const std::string &key, const std::string &level,
+             const QString &text)
+{
+    return std::any_of(r.notes.begin(), r.notes.end(), [&](const LayoutImportNote &n) {
+        return n.kind == kind && n.key == key && n.level == level && n.text == text;
+    });
+}
+
+TEST(LayoutImportReport, RussianInCp1252ListsEveryLetterItCannotHold)
+{
+    TDataMod dm;
+    const LayoutImportReport r = ImportLayout(dm, Options("ru"));
+    const QString letters = QString::fromUtf8("йцукенгшщзхъфывапролджэячсмитьбюё");
+    ASSERT_EQ(letters.size(), 33);
+    for (const QChar c : letters) {
+        EXPECT_TRUE(std::any_of(r.notes.begin(), r.notes.end(), [&](const LayoutImportNote &n) {
+            return n.kind == LayoutImportNote::Kind::UnheldCharacter && n.level == "plain" && n.text == QString(c);
+        })) << QString(c).toStdString();
+        EXPECT_TRUE(std::any_of(r.notes.begin(), r.notes.end(), [&](const LayoutImportNote &n) {
+            return n.kind == LayoutImportNote::Kind::UnheldCharacter && n.level == "Shift"
+                && n.text == QString(c).toUpper();
+        })) << QString(c).toUpper().toStdString();
+    }
+    // The key of ф keeps its place under a short name; its note names it.
+    EXPECT_TRUE(HasNote(r, LayoutImportNote::Kind::UnheldCharacter, "A", "plain", QString::fromUtf8("ф")));
+    EXPECT_TRUE(HasNote(r, LayoutImportNote::Kind::UnheldCharacter, "3", "Shift", QString::fromUtf8("№")));
+    // Every character row is one the code page holds: digits and punctuation.
+    for (const CharInfo &c : Chars(dm))
+        EXPECT_LT(c.code, 0x80) << c.name;
+
+    // In its own code page nothing is left over.
+    TDataMod dm1251;
+    const LayoutImportReport r1251 = ImportLayout(dm1251, Options("ru", "", "CP1251"));
+    EXPECT_EQ(r1251.Count(LayoutImportNote::Kind::UnheldCharacter), 0u);
+    EXPECT_EQ(r1251.codePage, "CP1251");
+    EXPECT_EQ(r1251.charCount, int(Chars(dm1251).size()));
+    EXPECT_GT(r1251.charCount, r.charCount + 60);
+}
+
+TEST(LayoutImportReport, NamesWhatWasLeftOut)
+{
+    TDataMod dm;
+    const LayoutImportReport de = ImportLayout(dm, Options("de"));
+    using K = LayoutImportNote::Kind;
+    EXPECT_TRUE(HasNote(de, K::OtherDeadKey, "Acute", "Shift+AltGr", "dead_ogonek"));
+    EXPECT_TRUE(HasNote(de, K::OtherDeadKey, "\xC3\x96", "AltGr", "dead_doubleacute"));
+    EXPECT_TRUE(HasNote(de, K::UnreachableLevel, "Circumflex", "Shift", QString::fromUtf8("°")));
+    EXPECT_TRUE(HasNote(de, K::UnheldCharacter, "L", "AltGr", QString::fromUtf8("ł")));
+    EXPECT_TRUE(HasNote(de, K::UnheldCharacter, "C", "acute + plain", QString::fromUtf8("ć")));
+    EXPECT_TRUE(HasNote(de, K::LeftOutKey, "TAB", "", "Tab"));
+    EXPECT_TRUE(HasNote(de, K::LeftOutKey, "LWIN", "", "Super_L"));
+    EXPECT_EQ(de.keyCount, int(Keys(dm).size()));
+    EXPECT_GT(de.composedCount, 0);
+    EXPECT_EQ(de.composeLocale, "en_US.UTF-8");
+
+    // Without an AltGr key the third and fourth levels are left out.
+    const LayoutImportReport us = ImportLayout(dm, Options("us"));
+    EXPECT_TRUE(HasNote(us, K::LeftOutLevel, "<", "level 3", "|"));
+    EXPECT_EQ(us.Count(K::UnheldCharacter), 0u);
+    // ANSI has no key left of Z: it is reported.
+    const LayoutImportReport ansi = ImportLayout(dm, Options("us", "", "CP1252", KeyBlock::Ansi));
+    EXPECT_TRUE(HasNote(ansi, K::LeftOutKey, "LSGT", "", "<"));
+
+    // The text: a summary line, then a heading per kind with its notes.
+    const std::vector<std::string> lines = de.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("de (German)"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("CP1252"), std::string::npos);
+    const auto has = [&lines](const std::string &s) {
+        return std::find(lines.begin(), lines.end(), s) != lines.end();
+    };
+    EXPECT_TRUE(has("  Shift+AltGr on \"Acute\": dead_ogonek"));
+    EXPECT_TRUE(has("  AltGr on \"L\": \"\xC5\x82\" (U+0142)"));
+    EXPECT_TRUE(has("  TAB (Tab)"));
+    EXPECT_TRUE(has("Keys left out: " + std::to_string(de.Count(K::LeftOutKey))));
+}
+
+// ---- settings, order, failures --------------------------------------------------
+
+TEST(LayoutImport, ReplacesTablesKeepsSettingsAndOrder)
+{
+    TDataMod dm;
+    dm.bkcolor = 0x123456;
+    dm.FingerLength[3] = 77;
+    dm.FingerColor[9] = 0xABCDEF;
+    dm.Author = "me";
+    dm.MainTbl.SetIndexFieldNames("KeyValue");
+    dm.MainTbl.AppendRecord({TValue("old key"), TValue(int32_t(500))});
+    dm.FilterKeyChars(3);
+    ImportLayout(dm, Options("de", "nodeadkeys"));
+    EXPECT_EQ(dm.bkcolor, 0x123456);
+    EXPECT_EQ(dm.FingerLength[3], 77);
+    EXPECT_EQ(dm.FingerColor[9], 0xABCDEF);
+    EXPECT_EQ(dm.Author, "German (no dead keys)");
+    EXPECT_NE(dm.misc.find("de(nodeadkeys)"), std::string::npos);
+    EXPECT_EQ(dm.MainTbl.IndexFieldNames(), "KeyValue");
+    dm.MainTbl.First();
+    EXPECT_EQ(dm.MainTbl.FieldByName("KeyValue").AsInteger(), 1);
+    EXPECT_FALSE(dm.LocateKey(500));
+    // The character cursors are made anew: CtblD sees every row again.
+    EXPECT_EQ(dm.CtblD.RecordCount(), dm.Ctbl.RecordCount());
+    EXPECT_EQ(dm.Ctbl.IndexFieldNames(), "Code");
+    // No dead keys in this variant: no accent rows.
+    for (const CharInfo &c : Chars(dm))
+        EXPECT_EQ(c.accent, 0) << c.name;
+}
+
+struct FailureCase {
+    const char *label;
+    const char *layout;
+    const char *variant;
+    const char *codePage;
+    const char *message;
+};
+
+const FailureCase kFailures[] = {
+    {"unknown_layout", "xx", "", "CP1252", "Keyboard layout 'xx' does not exist"},
+    {"unknown_variant", "de", "nosuch", "CP1252", "Keyboard layout 'de(nosuch)' does not exist"},
+    {"path_in_name", "../de", "", "CP1252", "Keyboard layout '../de' does not exist"},
+    {"empty_name", "", "", "CP1252", "Keyboard layout '' does not exist"},
+    {"unknown_code_page", "de", "", "CP9999", "Unknown code page CP9999"},
+    {"not_an_8_bit_code_page", "de", "", "UTF-8", "Unknown code page UTF-8"},
+};
+
+void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class ImportFailures : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(ImportFailures, LeaveTheDefinitionAsItWas)
+{
+    const FailureCase &c = GetParam();
+    TDataMod dm;
+    ImportLayout(dm, Options("us"));
+    dm.Author = "kept";
+    const std::string keys = dm.MainTbl.SaveToBytes();
+    const std::string chars = dm.Ctbl.SaveToBytes();
+    try {
+        ImportLayout(dm, Options(c.layout, c.variant, c.codePage));
+        FAIL() << "no error";
+    } catch (const EConvertError &e) {
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(dm.MainTbl.SaveToBytes(), keys);
+    EXPECT_EQ(dm.Ctbl.SaveToBytes(), chars);
+    EXPECT_EQ(dm.Author, "kept");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ImportFailures, ::testing::ValuesIn(kFailures),
+                         [](const ::testing::TestParamInfo<FailureCase> &i) { return std::string(i.param.label); });
+
+TEST(LayoutImport, UsersOwnComposeFileDoesNotChangeTheImport)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string file = dir.filePath("XCompose").toStdString();
+    FILE *f = std::fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("<dead_acute> <e> : \"x\" x\n", f);
+    std::fclose(f);
+    const char *old = std::getenv("XCOMPOSEFILE");
+    const std::string saved = old ? old : "";
+    setenv("XCOMPOSEFILE", file.c_str(), 1);
+    Board board(Options("de"));
+    const std::string typed = board.Type({"Acute", "E"});
+    if (old)
+        setenv("XCOMPOSEFILE", saved.c_str(), 1);
+    else
+        unsetenv("XCOMPOSEFILE");
+    EXPECT_EQ(typed, "\xE9");
+}
+
+TEST(LayoutImport, KeyBlockNames)
+{
+    KeyBlock b = KeyBlock::Iso;
+    EXPECT_TRUE(ParseKeyBlock("ANSI", b));
+    EXPECT_EQ(b, KeyBlock::Ansi);
+    EXPECT_TRUE(ParseKeyBlock("iso", b));
+    EXPECT_EQ(b, KeyBlock::Iso);
+    EXPECT_FALSE(ParseKeyBlock("jis", b));
+    EXPECT_FALSE(ParseKeyBlock("", b));
+}
+
+} // namespace
