@@ -178,6 +178,8 @@ private:
             k.bm = t.RowAt(i);
             k.recNo = i + 1;
             k.label = fName >= 0 ? decode(t.FieldBytesAt(i, fName)) : std::string();
+            if (k.label.empty())
+                k.label = text("row %1", {num(k.recNo)});
             k.value = intAt(t, i, fValue);
             k.type = intAt(t, i, fType);
             k.type2 = intAt(t, i, fType2);

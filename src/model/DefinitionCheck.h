@@ -76,8 +76,9 @@ struct TCheckFinding {
     // The row's 1-based place in the table's stored order (the order of a
     // package dump); 0 for Settings.
     int RecordNo = 0;
-    // UTF-8: the key's Name, the character's Name (or "Code N" when it has
-    // none), or the setting's name ("LLittle", "bkcolor").
+    // UTF-8: the key's Name (or "row N" when it has none), the character's
+    // Name (or "Code N", else "row N"), or the setting's name ("LIndex",
+    // "bkcolor").
     std::string RowLabel;
     // The field the finding is about ("KeyValue", "Width", "Accent", ...).
     std::string Field;
