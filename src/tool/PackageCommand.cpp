@@ -5,6 +5,7 @@
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
+#include "model/DefinitionCheck.h"
 #include "model/KeyPictures.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
@@ -12,6 +13,9 @@
 #include "model/XkbLayouts.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <iomanip>
@@ -30,7 +34,9 @@ const char *kUsage =
     "  package import LAYOUT[(VARIANT)] [--block iso|ansi] [--code-page CPnnnn]\n"
     "                 [--compose-locale LOCALE] -o FILE\n"
     "                                    a package from a system layout, key pictures drawn;\n"
-    "                                    what it could not take is reported on stderr";
+    "                                    what it could not take is reported on stderr\n"
+    "  package check FILE [--json]       what would go wrong in the tutor, one finding a line\n"
+    "                                    (or JSON); exit 4 when there are errors";
 
 int usage(const std::string &why)
 {
@@ -200,6 +206,66 @@ int import(const std::vector<std::string> &args)
     return kExitOk;
 }
 
+// One finding a line: "error: keys row 3 \"Q\" (KeyValue): message".
+std::string findingLine(const TCheckFinding &f)
+{
+    std::string line = std::string(SeverityId(f.Severity)) + ": " + TableId(f.Table);
+    if (f.RecordNo > 0)
+        line += " row " + std::to_string(f.RecordNo);
+    line += " \"" + f.RowLabel + "\"";
+    if (!f.Field.empty() && f.Field != f.RowLabel)
+        line += " (" + f.Field + ")";
+    return line + ": " + f.Message + "\n";
+}
+
+std::string findingsJson(const std::string &path, const std::vector<TCheckFinding> &findings)
+{
+    QJsonArray list;
+    for (const TCheckFinding &f : findings) {
+        QJsonObject o;
+        o.insert("severity", SeverityId(f.Severity));
+        o.insert("table", TableId(f.Table));
+        o.insert("kind", KindId(f.Kind));
+        if (f.RecordNo > 0)
+            o.insert("row", f.RecordNo);
+        else
+            o.insert("row", QJsonValue::Null);
+        o.insert("label", QString::fromStdString(f.RowLabel));
+        o.insert("field", QString::fromStdString(f.Field));
+        o.insert("message", QString::fromStdString(f.Message));
+        list.append(o);
+    }
+    QJsonObject root;
+    root.insert("file", QString::fromLocal8Bit(path.c_str()));
+    root.insert("errors", CountFindings(findings, TCheckSeverity::Error));
+    root.insert("warnings", CountFindings(findings, TCheckSeverity::Warning));
+    root.insert("findings", list);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+}
+
+int check(const std::string &path, bool json)
+{
+    TDataMod dm;
+    load(dm, path);
+    const std::vector<TCheckFinding> findings = CheckDefinition(dm, CodePage::current());
+    const int errors = CountFindings(findings, TCheckSeverity::Error);
+    std::string out;
+    if (json) {
+        out = findingsJson(path, findings);
+    } else {
+        for (const TCheckFinding &f : findings)
+            out += findingLine(f);
+        const int warnings = CountFindings(findings, TCheckSeverity::Warning);
+        if (findings.empty())
+            out += "No findings.\n";
+        else
+            out += std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings)
+                   + (warnings == 1 ? " warning\n" : " warnings\n");
+    }
+    std::cout << out << std::flush;
+    return errors > 0 ? kExitFindings : kExitOk;
+}
+
 int run(const std::vector<std::string> &args)
 {
     if (args.empty())
@@ -211,8 +277,11 @@ int run(const std::vector<std::string> &args)
         return import(args);
     std::vector<std::string> files;
     std::string out;
+    bool json = false;
     for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "-o") {
+        if (args[i] == "--json" && sub == "check") {
+            json = true;
+        } else if (args[i] == "-o") {
             if (i + 1 >= args.size())
                 return usage("-o needs a file name");
             out = args[++i];
@@ -231,6 +300,11 @@ int run(const std::vector<std::string> &args)
     }
     if (sub == "dump")
         return dump(files[0], out);
+    if (sub == "check") {
+        if (!out.empty())
+            return usage("check takes no -o");
+        return check(files[0], json);
+    }
     if (sub == "build") {
         if (out.empty())
             return usage("build needs -o FILE");

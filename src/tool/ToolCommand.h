@@ -27,5 +27,6 @@ const std::vector<RegisteredCommand> &Commands();
 constexpr int kExitOk = 0;
 constexpr int kExitError = 1;   // an unreadable file, a bad argument, a failed write
 constexpr int kExitUsage = 2;   // wrong command line
+constexpr int kExitFindings = 4; // a check found errors (warnings alone exit 0)
 
 } // namespace kf::tool
