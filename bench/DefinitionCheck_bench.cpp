@@ -9,7 +9,7 @@
 //   build/bench/definition_check_bench [--benchmark_repetitions=5]
 
 #include "common/CodePage.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/DefinitionCheck.h"
 #include "model/MainData.h"
 

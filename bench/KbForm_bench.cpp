@@ -4,7 +4,7 @@
 //   kbform_bench [benchmark options]
 //   kbform_bench --screenshot=out.png   draws a 48-key keyboard into a PNG
 
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "keyboard/KbForm.h"
 #include "model/MainData.h"
 

@@ -3,7 +3,7 @@
 //
 //   build/bench/package_bench [--benchmark_repetitions=5]
 
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <benchmark/benchmark.h>

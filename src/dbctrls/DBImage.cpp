@@ -1,7 +1,7 @@
 #include "dbctrls/DBImage.h"
 
 #include "common/ErrorReport.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/RecordTable.h"
 
 #include <QAccessible>

@@ -3,7 +3,7 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 
 #include <algorithm>
 #include <limits>

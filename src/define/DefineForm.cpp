@@ -9,6 +9,7 @@
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
 #include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/DataLink.h"
 #include "model/MainData.h"
 

@@ -2,7 +2,7 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/Translation.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <QImage>

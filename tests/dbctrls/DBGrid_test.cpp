@@ -5,7 +5,7 @@
 #include "common/ScriptedDialogs.h"
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/TableModel.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/DataSource.h"
 #include "model/RecordTable.h"
 

@@ -5,7 +5,7 @@
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/DataSource.h"
 #include "model/RecordTable.h"
 

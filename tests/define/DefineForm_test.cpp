@@ -6,7 +6,7 @@
 #include "dbctrls/DBNavigator.h"
 #include "dbctrls/TableModel.h"
 #include "define/DefineForm.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <QAccessible>

@@ -11,7 +11,7 @@
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/DBImage.h"
 #include "define/DefineForm.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"

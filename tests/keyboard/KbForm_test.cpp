@@ -2,7 +2,7 @@
 #include "model/MainData.h"
 
 #include "common/ColorValue.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/DataLink.h"
 #include "model/RecordTable.h"
 

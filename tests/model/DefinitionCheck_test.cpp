@@ -3,7 +3,7 @@
 #include "SampleKeyboard.h"
 #include "common/CodePage.h"
 #include "common/Translation.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
 

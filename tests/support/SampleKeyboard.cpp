@@ -2,7 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <QFont>

@@ -2,7 +2,7 @@
 // written package, the report on stderr and the exit statuses.
 
 #include "common/TextFile.h"
-#include "define/KeyImage.h"
+#include "model/GlyphCodec.h"
 #include "model/KeyPictures.h"
 #include "model/MainData.h"
 
