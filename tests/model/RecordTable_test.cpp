@@ -1059,3 +1059,87 @@ TEST(RecordTable, DeleteRecordsRefusesStaleBookmarksAndDeletesNothing)
     t.DeleteRecords({});
     EXPECT_EQ(t.RecordCount(), 2);
 }
+
+namespace {
+
+// A link that undoes every logged change while a row is being announced
+// (which is refused), or that fails once while rows are being removed or
+// changed.
+class UndoingLink : public IDataLink {
+public:
+    bool undoOnInsert = false;
+    bool failOnRemove = false;
+    bool failOnChange = false;
+    void RowChanged(TRecordTable &, int) override
+    {
+        if (failOnChange) {
+            failOnChange = false;
+            throw EDatabaseError("link failed");
+        }
+    }
+    void RowsInserted(TRecordTable &t, int, int) override
+    {
+        if (undoOnInsert)
+            t.CancelUpdates();
+    }
+    void RowsAboutToBeRemoved(TRecordTable &, int, int) override
+    {
+        if (failOnRemove) {
+            failOnRemove = false;
+            throw EDatabaseError("link failed");
+        }
+    }
+};
+
+} // namespace
+
+// Changes that CancelUpdates does not undo stay in the log, whether it was
+// refused outright or stopped halfway; a later CancelUpdates undoes them.
+TEST(RecordTable, CancelUpdatesKeepsTheChangesItDidNotUndo)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecord({"keep", 1, 4});
+    t.MergeChangeLog();
+    t.AppendRecord({"x", 1, 1});
+    t.First();
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(9);
+    t.Post();
+    ASSERT_EQ(t.ChangeCount(), 2);
+
+    UndoingLink link;
+    t.AddDataLink(&link);
+    // Refused: it would change rows while the append is announced. The row
+    // was stored before, so the post stands and is not made twice.
+    link.undoOnInsert = true;
+    EXPECT_THROW(t.AppendRecord({"y", 1, 1}), EDatabaseError);
+    link.undoOnInsert = false;
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.ChangeCount(), 3);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep", "x", "y"}));
+
+    // Stopped by a failing link at the first row it removes ("y", the last
+    // change): that change is undone, the two before it stay logged.
+    link.failOnRemove = true;
+    EXPECT_THROW(t.CancelUpdates(), EDatabaseError);
+    EXPECT_EQ(t.ChangeCount(), 2);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep", "x"}));
+
+    t.CancelUpdates();
+    EXPECT_EQ(t.ChangeCount(), 0);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep"}));
+    t.First();
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+
+    // A change whose announcement fails is stored, and logged.
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(5);
+    link.failOnChange = true;
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 5);
+    EXPECT_EQ(t.ChangeCount(), 1);
+    t.CancelUpdates();
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+    t.RemoveDataLink(&link);
+}
