@@ -210,7 +210,7 @@ public:
     void Detach();
     void Attach(std::shared_ptr<TRowStore> s);
     void OpenFresh(std::shared_ptr<TRowStore> s);
-    void LoadRows(TRowData &fresh, bool *moved = nullptr);
+    void LoadRows(TRowData &fresh, bool keepFixed, bool *moved = nullptr);
 };
 
 } // namespace kf

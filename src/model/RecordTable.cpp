@@ -73,21 +73,23 @@ void TCursor::OpenFresh(std::shared_ptr<TRowStore> s)
 }
 
 // The store's definition and rows become those of `fresh` (moved from), for
-// every cursor on it. *moved tells whether they were taken before a failure.
-void TCursor::LoadRows(TRowData &fresh, bool *moved)
+// every cursor on it, with this cursor's fixed fields kept when `keepFixed`.
+// *moved tells whether the rows were taken before a failure.
+void TCursor::LoadRows(TRowData &fresh, bool keepFixed, bool *moved)
 {
-    if (!store) {
-        auto s = std::make_shared<TRowStore>();
-        s->data = std::move(fresh);
+    auto take = [&](TRowData &into) {
+        into = std::move(fresh);
         if (moved)
             *moved = true;
+        if (keepFixed && !fixedFields.empty())
+            into.KeepFixedFields(fixedFields);
+    };
+    if (!store) {
+        auto s = std::make_shared<TRowStore>();
+        take(s->data);
         OpenFresh(std::move(s));
     } else {
-        ResetStore([&](TRowStore &s) {
-            s.data = std::move(fresh);
-            if (moved)
-                *moved = true;
-        }, true);
+        ResetStore([&](TRowStore &s) { take(s.data); }, true);
         state = TDataSetState::Browse;
     }
 }
@@ -576,7 +578,7 @@ void TRecordTable::LoadFromBytes(const char *data, size_t size)
 {
     TRowData fresh;
     DecodeDataPacket(data, size, fresh, d->fixedFields.empty() ? nullptr : &d->fixedFields); // throws before anything changes
-    d->LoadRows(fresh);
+    d->LoadRows(fresh, false);
     if (AfterOpen)
         AfterOpen(*this);
 }
@@ -617,11 +619,9 @@ void TRecordTable::LoadFromTable(TRecordTable &source)
         taken = std::move(s.data);
         s.data.Define(taken.defs);
     }, false);
-    if (!d->fixedFields.empty())
-        taken.KeepFixedFields(d->fixedFields);
     bool moved = false;
     try {
-        d->LoadRows(taken, &moved);
+        d->LoadRows(taken, true, &moved);
     } catch (...) {
         if (!moved && from.store)
             from.ResetStore([&](TRowStore &s) { s.data = std::move(taken); }, false);

@@ -1143,3 +1143,69 @@ TEST(RecordTable, CancelUpdatesKeepsTheChangesItDidNotUndo)
     EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
     t.RemoveDataLink(&link);
 }
+
+namespace {
+
+// A link that refuses every reset of its table.
+class RefusingLink : public IDataLink {
+public:
+    void DataSetAboutToReset(TRecordTable &) override { throw EDatabaseError("link refused"); }
+};
+
+} // namespace
+
+// A table takes over another's rows as a load would (fixed fields kept, text
+// cut to a narrowed width); the source keeps its fields without rows, and
+// keeps its rows when the load fails.
+TEST(RecordTable, LoadFromTableTakesTheRowsOfAnotherTable)
+{
+    TRecordTable source({{"Word", TFieldType::String, 40}, {"Count", TFieldType::Integer}});
+    source.AppendRecord({"banana", 2});
+    source.AppendRecord({"apple", 1});
+    TRecordTable sourceClone;
+    sourceClone.CloneCursor(source);
+    RecordingLink sourceLink;
+    sourceClone.AddDataLink(&sourceLink);
+
+    TRecordTable target(WordFields());
+    target.SetFixedFields({{"word", TFieldType::String, 3, true}});
+    target.AppendRecord({"old", 1, 1});
+    target.SetIndexFieldNames("Word");
+    TRecordTable targetClone;
+    targetClone.CloneCursor(target);
+    int opened = 0;
+    target.AfterOpen = [&](TRecordTable &) { ++opened; };
+
+    target.LoadFromTable(source);
+    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(target.FieldCount(), 2);
+    EXPECT_EQ(target.FieldDefs()[0].Size, 3);
+    EXPECT_TRUE(target.FieldDefs()[0].Required);
+    EXPECT_EQ(target.IndexFieldNames(), "Word");
+    EXPECT_EQ(Walk(target, "Word"), (Strings{"app", "ban"}));
+    EXPECT_EQ(ViewOf(targetClone, 0), (Strings{"ban", "app"}));
+    EXPECT_EQ(target.ChangeCount(), 0);
+
+    EXPECT_TRUE(source.Active());
+    EXPECT_EQ(source.FieldCount(), 2);
+    EXPECT_EQ(source.RecordCount(), 0);
+    EXPECT_EQ(sourceClone.RecordCount(), 0);
+    EXPECT_EQ(sourceLink.log, (Strings{"aboutToReset", "reset", "current 0"}));
+    source.AppendRecord({"cherry", 3});
+    EXPECT_EQ(ViewOf(sourceClone, 0), (Strings{"cherry"}));
+
+    // Refused: a closed source, a source on the same rows.
+    TRecordTable closed;
+    EXPECT_THROW(target.LoadFromTable(closed), EDatabaseError);
+    EXPECT_THROW(target.LoadFromTable(targetClone), EDatabaseError);
+    EXPECT_EQ(target.RecordCount(), 2);
+
+    // The target's link refuses the load: the rows stay with the source.
+    RefusingLink refusing;
+    target.AddDataLink(&refusing);
+    EXPECT_THROW(target.LoadFromTable(source), EDatabaseError);
+    target.RemoveDataLink(&refusing);
+    EXPECT_EQ(Walk(source, "Word"), (Strings{"cherry"}));
+    EXPECT_EQ(Walk(target, "Word"), (Strings{"app", "ban"}));
+    sourceClone.RemoveDataLink(&sourceLink);
+}
