@@ -93,11 +93,6 @@ void TDataMod::CheckCharFields(const TRecordTable &table, const std::string &mem
 
 void TDataMod::DataModuleCreate()
 {
-    MainTbl.Name = "MainTbl";
-    Ctbl.Name = "Ctbl";
-    CtblF.Name = "CtblF";
-    CtblD.Name = "CtblD";
-
     // The known fields keep their widths and required flags through every
     // load, whatever a package declares.
     MainTbl.SetFixedFields(KeyFieldDefs());

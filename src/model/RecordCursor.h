@@ -10,6 +10,7 @@
 //   RecordNotify.cpp  following the store's changes and telling the links
 //   RowChanges.cpp    the store's row changes and the change log
 //   RecordTable.cpp   definition, editing, bulk work, datapackets
+//   Field.cpp         reading and writing one field (TField)
 
 #include "common/Errors.h"
 #include "common/Translation.h"

@@ -68,9 +68,6 @@ public:
     TRecordTable(const TRecordTable &) = delete;
     TRecordTable &operator=(const TRecordTable &) = delete;
 
-    // A name used in messages (optional).
-    std::string Name;
-
     // ---- definition -------------------------------------------------------
     // Defines a new, empty store with these fields and opens this cursor on it
     // (clones of an earlier store keep that store). Fires AfterOpen.
