@@ -165,7 +165,6 @@ void SkipValue(Reader &r, uint16_t size, uint16_t type)
 }
 
 struct ColumnInfo {
-    uint16_t type = 0;
     size_t prefix = 0; // varying types: width of the length prefix
 };
 
@@ -337,7 +336,6 @@ void DecodeDataPacket(const char *bytes, size_t size, TRowData &out, const std::
         const uint16_t attrs = r.U16("column descriptor");
         d.Required = (attrs & kRequired) != 0;
         ColumnInfo ci;
-        ci.type = ftype;
         if (ftype == kTypeInt && fsize == 4) {
             d.DataType = TFieldType::Integer;
         } else if (ftype == kTypeBool && fsize == 2) {

@@ -273,7 +273,6 @@ private:
                 throw EDatabaseError(LibraryText("Expression expected but %s found", Describe(m_tok)));
             o.col = FieldIndex(m_tok.text);
             type = m_defs[o.col].DataType;
-            m_out.m_columns.push_back(o.col);
             break;
         }
         Advance();
@@ -346,14 +345,6 @@ std::unique_ptr<TFilterExpression> TFilterExpression::Compile(const std::string 
 }
 
 bool TFilterExpression::IsAll() const { return m_nodes[0].kind == Node::All; }
-
-bool TFilterExpression::Uses(int col) const
-{
-    for (int c : m_columns)
-        if (c == col)
-            return true;
-    return false;
-}
 
 bool TFilterExpression::Matches(const TRowData &data, uint32_t row) const
 {

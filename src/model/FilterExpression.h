@@ -27,8 +27,6 @@ public:
     bool Matches(const TRowData &data, uint32_t row) const;
     // Whether the expression lets every row through (a blank text).
     bool IsAll() const;
-    // Whether a column takes part in the expression.
-    bool Uses(int col) const;
 
     struct Node;
 
@@ -36,7 +34,6 @@ private:
     TFilterExpression();
     std::vector<Node> m_nodes; // m_nodes[0] is the root
     std::vector<std::string> m_texts;
-    std::vector<int> m_columns;
     int EvalNode(int index, const TRowData &data, uint32_t row) const;
     friend class TFilterParser;
 };

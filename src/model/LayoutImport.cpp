@@ -831,8 +831,6 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
         charRows.push_back({TValue(c.name), TValue(c.code), TValue(c.keyNo), TValue(c.shift), TValue(c.altGr),
                             TValue(c.accent)});
     charTable.AppendRecords(charRows);
-    keyTable.MergeChangeLog();
-    charTable.MergeChangeLog();
 
     PackageSettings settings = dm.Settings();
     settings.Author = cp.encode(QString::fromStdString(report.description.empty() ? report.layoutId
@@ -840,7 +838,7 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
     settings.misc = cp.encode(QString::fromStdString("System keyboard layout " + report.layoutId + ", "
                                                      + KeyBlockName(options.block) + " key block, code page "
                                                      + cp.name()));
-    dm.ReplaceDefinition(keyTable.SaveToBytes(), charTable.SaveToBytes(), settings);
+    dm.ReplaceDefinition(keyTable, charTable, settings);
 
     report.keyCount = int(importer.keys.size());
     report.charCount = int(importer.chars.size());

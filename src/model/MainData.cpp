@@ -25,9 +25,11 @@ void checkFields(const TRecordTable &table, const std::vector<TFieldDef> &wanted
 }
 
 // Reads a datapacket into a table of its own, so nothing of the definition
-// changes when it is broken.
-void parsePacket(TRecordTable &into, const std::string &bytes, const std::string &member)
+// changes when it is broken. The table keeps the fields `like` keeps, so
+// that its rows can go to `like` as they are.
+void parsePacket(TRecordTable &into, const TRecordTable &like, const std::string &bytes, const std::string &member)
 {
+    into.SetFixedFields(like.FixedFields());
     try {
         into.LoadFromBytes(bytes);
     } catch (const std::exception &e) {
@@ -91,11 +93,6 @@ void TDataMod::CheckCharFields(const TRecordTable &table, const std::string &mem
 
 void TDataMod::DataModuleCreate()
 {
-    MainTbl.Name = "MainTbl";
-    Ctbl.Name = "Ctbl";
-    CtblF.Name = "CtblF";
-    CtblD.Name = "CtblD";
-
     // The known fields keep their widths and required flags through every
     // load, whatever a package declares.
     MainTbl.SetFixedFields(KeyFieldDefs());
@@ -187,29 +184,26 @@ void TDataMod::loadFromKit()
     const std::string readmeBytes = Kit.read(kReadmeMember);
     Kit.close();
 
-    {
-        TRecordTable keys;
-        parsePacket(keys, keyBytes, kKeyMember);
-        CheckKeyFields(keys, kKeyMember);
-    }
-    {
-        TRecordTable chars;
-        parsePacket(chars, charBytes, kCharMember);
-        CheckCharFields(chars, kCharMember);
-    }
+    // Each datapacket is read once: the tables read here become the
+    // definition's.
+    TRecordTable keys;
+    parsePacket(keys, MainTbl, keyBytes, kKeyMember);
+    CheckKeyFields(keys, kKeyMember);
+    TRecordTable chars;
+    parsePacket(chars, Ctbl, charBytes, kCharMember);
+    CheckCharFields(chars, kCharMember);
     const PackageSettings settings = readReadme(readmeBytes);
 
-    ReplaceDefinition(keyBytes, charBytes, settings);
+    ReplaceDefinition(keys, chars, settings);
 }
 
-void TDataMod::ReplaceDefinition(const std::string &keyPacket, const std::string &charPacket,
-                                 const PackageSettings &settings)
+void TDataMod::ReplaceDefinition(TRecordTable &keys, TRecordTable &chars, const PackageSettings &settings)
 {
     // The key table keeps the order in force; Ctbl's AfterOpen sets up its
     // order and cursors.
     const std::string keyOrder = MainTbl.IndexFieldNames();
     const std::string keyIndex = MainTbl.IndexName();
-    MainTbl.LoadFromBytes(keyPacket);
+    MainTbl.LoadFromTable(keys);
     try {
         if (!keyIndex.empty())
             MainTbl.SetIndexName(keyIndex);
@@ -218,7 +212,7 @@ void TDataMod::ReplaceDefinition(const std::string &keyPacket, const std::string
     } catch (const EDatabaseError &) {
         MainTbl.SetIndexFieldNames("Name"); // the order's fields are gone
     }
-    Ctbl.LoadFromBytes(charPacket);
+    Ctbl.LoadFromTable(chars);
     SetSettings(settings);
 }
 

@@ -81,10 +81,10 @@ public:
     // an earlier file at path then stays as it was.
     bool SavePackage(const std::string &path);
     // Replaces both tables (field lists and rows) and every setting with
-    // datapackets already checked to parse and carry the fields above; the key
-    // table keeps its order. Used by LoadPackage once all members passed.
-    void ReplaceDefinition(const std::string &keyPacket, const std::string &charPacket,
-                           const PackageSettings &settings);
+    // those of two tables already checked to carry the fields above, which
+    // give up their rows (TRecordTable::LoadFromTable); the key table keeps
+    // its order. Used by LoadPackage once all members passed.
+    void ReplaceDefinition(TRecordTable &keys, TRecordTable &chars, const PackageSettings &settings);
 
     // The bytes SavePackage would write; throws what SavePackage reports.
     std::string PackageBytes();

@@ -236,6 +236,7 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
         TRecordTable probe;
         probe.CreateDataSet(out.defs);
         check(probe, key);
+        probe.SaveToBytes(); // the field list must fit a datapacket, for the package
     }
 
     const QJsonArray rows = table.value("rows").toArray();
@@ -399,12 +400,8 @@ void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
     charTable.CreateDataSet(chars.defs);
     fillTable(keyTable, keys);
     fillTable(charTable, chars);
-    keyTable.MergeChangeLog();
-    charTable.MergeChangeLog();
-    const std::string keyPacket = keyTable.SaveToBytes();
-    const std::string charPacket = charTable.SaveToBytes();
 
-    dm.ReplaceDefinition(keyPacket, charPacket, settings);
+    dm.ReplaceDefinition(keyTable, charTable, settings);
 }
 
 } // namespace kf

@@ -43,7 +43,7 @@
 
 namespace kf {
 
-class TRowStore;
+class TCursor;
 
 enum class TDataSetState : uint8_t { Inactive, Browse, Edit, Insert };
 
@@ -67,9 +67,6 @@ public:
     ~TRecordTable();
     TRecordTable(const TRecordTable &) = delete;
     TRecordTable &operator=(const TRecordTable &) = delete;
-
-    // A name used in messages (optional).
-    std::string Name;
 
     // ---- definition -------------------------------------------------------
     // Defines a new, empty store with these fields and opens this cursor on it
@@ -202,6 +199,12 @@ public:
     void LoadFromBytes(const char *data, size_t size);
     void SaveToFile(const std::string &path) const;
     void LoadFromFile(const std::string &path);
+    // Loads the definition and rows of another table's store, as LoadFromBytes
+    // would load that table's datapacket, without writing and reading one.
+    // source gives them up: it keeps its fields and has no rows, as after
+    // EmptyDataSet (they stay with it when this load fails). EDatabaseError
+    // when source is closed or shares this table's store.
+    void LoadFromTable(TRecordTable &source);
 
     // ---- events -----------------------------------------------------------
     TEvent AfterOpen;   // after CreateDataSet / LoadFromStream opened the table
@@ -225,15 +228,14 @@ public:
     int ViewIndexOf(const TBookmark &bookmark) const;    // -1 when not in the view
     TValue BookmarkValue(const TBookmark &bookmark, int field) const;
 
-    // ---- internal (TField and the store use these) -------------------------
-    struct Impl;
-    Impl &impl() const { return *d; }
+    // ---- internal (TField and the engine use these) ------------------------
+    TCursor &impl() const { return *d; }
 
 private:
     // Insert (appending false) and Append: a new, empty row in the edit buffer.
     void StartNewRow(bool appending);
 
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<TCursor> d;
 };
 
 } // namespace kf

@@ -288,6 +288,24 @@ void TRowData::ReviveRow(uint32_t row, const std::vector<TValue> &values)
     SetRow(row, values);
 }
 
+void TRowData::KeepFixedFields(const std::vector<TFieldDef> &fixed)
+{
+    std::vector<TFieldDef> kept = defs;
+    ApplyFixedFields(kept, fixed);
+    for (size_t c = 0; c < defs.size(); ++c) {
+        if (defs[c].DataType != TFieldType::String || kept[c].Size <= 0 || kept[c].Size >= defs[c].Size)
+            continue;
+        Column &col = cols[c];
+        const uint32_t width = static_cast<uint32_t>(kept[c].Size);
+        for (size_t r = 0; r < col.lens.size(); ++r)
+            if (col.lens[r] > width) {
+                garbage += col.lens[r] - width;
+                col.lens[r] = width;
+            }
+    }
+    defs = std::move(kept);
+}
+
 TValue TRowData::Value(uint32_t row, int col) const
 {
     if (IsNull(row, col))

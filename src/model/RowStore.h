@@ -1,6 +1,10 @@
 #pragma once
 // The rows of one record table, shared by all its cursors (engine-internal).
 //
+// TRowData holds the field list and the rows; TRowStore adds what the cursors
+// of one table share: the named orders, the change log and the list of
+// cursors, and it is the one way rows change once a table is open.
+//
 // Rows are kept column by column: integers and booleans in a vector of int32,
 // text and pictures as (offset, length) into one byte arena per table, a null
 // flag per cell. A row's number is its slot; slots are never reused until the
@@ -13,6 +17,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,6 +118,10 @@ public:
     // The same into an existing vector, reusing its buffers.
     void ReadRow(uint32_t row, std::vector<TValue> &out) const;
 
+    // Gives the fields the widths and required flags that `fixed` keeps
+    // (ApplyFixedFields), cutting text longer than a narrowed width.
+    void KeepFixedFields(const std::vector<TFieldDef> &fixed);
+
     // Re-packs the arena when more than half of it is garbage.
     void MaybeCompact();
 
@@ -132,6 +141,63 @@ bool ParseIntegerText(std::string_view s, int32_t &out);
 bool ParseBooleanText(std::string_view s, bool &out);
 // Text as a column of this width stores it: cut at a zero byte, then to width.
 std::string CutText(std::string_view s, int width);
+
+class TCursor;
+
+// One table's store, shared by its cursors (TRecordTable's clones).
+//
+// Every change of a row once the table is open goes through InsertRow,
+// ModifyRow, DeleteRow or ReviveRow (or, in bulk, TCursor's AppendMany and
+// TRecordTable::DeleteRecords): the row changes, the change is committed to
+// the log (Committed), then every cursor is told (TCursor::OnRow...).
+// These run inside TCursor::Mutate, which refuses a change while another is
+// being announced and lets the cursors tell their links when it is over.
+class TRowStore {
+public:
+    TRowData data;
+    uint64_t generation = 1; // bookmarks carry it; empty and load renew it
+    uint64_t changeSeq = 0;  // one step per change of rows
+    int depth = 0;           // nesting of changes; events flush when it returns to 0
+    std::vector<TCursor *> cursors;
+
+    // Named orders: fields joined by ';', those in descFields descending.
+    struct IndexDef {
+        std::string name, fields, descFields;
+    };
+    std::vector<IndexDef> indexes;
+
+    // The change log: every logged change, oldest first, with the row's values
+    // before it (modify, delete).
+    enum class Change : uint8_t { Insert, Modify, Delete };
+    struct LogEntry {
+        Change kind;
+        uint32_t row;
+        std::vector<TValue> before;
+    };
+    bool logChanges = true;
+    std::vector<LogEntry> log;
+
+    int FindField(const std::string &name) const; // -1 when absent, names match without case
+    IndexDef *FindIndex(const std::string &name);  // null when absent
+    bool IsLiveRow(uint32_t row) const { return row < data.SlotCount() && data.alive[row]; }
+
+    // ---- row changes (inside TCursor::Mutate) -------------------------------
+    // record false: the change is made and announced but not logged (undoing
+    // a logged change).
+    uint32_t InsertRow(const std::vector<TValue> &values);
+    void ModifyRow(uint32_t row, const std::vector<TValue> &values, bool record);
+    void DeleteRow(uint32_t row, bool record);
+    void ReviveRow(uint32_t row, const std::vector<TValue> &values); // a deleted row comes back
+    // Undoes the logged changes, newest first. Each leaves the log as it is
+    // undone, so when a cursor's link fails halfway the changes not yet
+    // undone stay logged.
+    void UndoLogged();
+
+    // The one place a committed change of one row is recorded: `before` holds
+    // the row's values before a modify or delete (empty for an insert, whose
+    // values are the row's now).
+    void Committed(Change kind, uint32_t row, std::vector<TValue> before);
+};
 
 // A cell made from a value of the column's own kind.
 inline TCell CellOf(const TValue &v)

@@ -219,7 +219,6 @@ DelimiterSet TDicBuilder::Delimiters(std::string_view additional)
 
 TDicBuilder::TDicBuilder()
 {
-    m_table.Name = "WordListDS";
     m_table.CreateDataSet({{"Word", TFieldType::String, kWordSize},
                            {"Count", TFieldType::Integer},
                            {"Len", TFieldType::Integer}});

@@ -1059,3 +1059,153 @@ TEST(RecordTable, DeleteRecordsRefusesStaleBookmarksAndDeletesNothing)
     t.DeleteRecords({});
     EXPECT_EQ(t.RecordCount(), 2);
 }
+
+namespace {
+
+// A link that undoes every logged change while a row is being announced
+// (which is refused), or that fails once while rows are being removed or
+// changed.
+class UndoingLink : public IDataLink {
+public:
+    bool undoOnInsert = false;
+    bool failOnRemove = false;
+    bool failOnChange = false;
+    void RowChanged(TRecordTable &, int) override
+    {
+        if (failOnChange) {
+            failOnChange = false;
+            throw EDatabaseError("link failed");
+        }
+    }
+    void RowsInserted(TRecordTable &t, int, int) override
+    {
+        if (undoOnInsert)
+            t.CancelUpdates();
+    }
+    void RowsAboutToBeRemoved(TRecordTable &, int, int) override
+    {
+        if (failOnRemove) {
+            failOnRemove = false;
+            throw EDatabaseError("link failed");
+        }
+    }
+};
+
+} // namespace
+
+// Changes that CancelUpdates does not undo stay in the log, whether it was
+// refused outright or stopped halfway; a later CancelUpdates undoes them.
+TEST(RecordTable, CancelUpdatesKeepsTheChangesItDidNotUndo)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecord({"keep", 1, 4});
+    t.MergeChangeLog();
+    t.AppendRecord({"x", 1, 1});
+    t.First();
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(9);
+    t.Post();
+    ASSERT_EQ(t.ChangeCount(), 2);
+
+    UndoingLink link;
+    t.AddDataLink(&link);
+    // Refused: it would change rows while the append is announced. The row
+    // was stored before, so the post stands and is not made twice.
+    link.undoOnInsert = true;
+    EXPECT_THROW(t.AppendRecord({"y", 1, 1}), EDatabaseError);
+    link.undoOnInsert = false;
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.ChangeCount(), 3);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep", "x", "y"}));
+
+    // Stopped by a failing link at the first row it removes ("y", the last
+    // change): that change is undone, the two before it stay logged.
+    link.failOnRemove = true;
+    EXPECT_THROW(t.CancelUpdates(), EDatabaseError);
+    EXPECT_EQ(t.ChangeCount(), 2);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep", "x"}));
+
+    t.CancelUpdates();
+    EXPECT_EQ(t.ChangeCount(), 0);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"keep"}));
+    t.First();
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+
+    // A change whose announcement fails is stored, and logged.
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(5);
+    link.failOnChange = true;
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 5);
+    EXPECT_EQ(t.ChangeCount(), 1);
+    t.CancelUpdates();
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+    t.RemoveDataLink(&link);
+}
+
+namespace {
+
+// A link that refuses every reset of its table.
+class RefusingLink : public IDataLink {
+public:
+    void DataSetAboutToReset(TRecordTable &) override { throw EDatabaseError("link refused"); }
+};
+
+} // namespace
+
+// A table takes over another's rows as a load would (fixed fields kept, text
+// cut to a narrowed width); the source keeps its fields without rows, and
+// keeps its rows when the load fails.
+TEST(RecordTable, LoadFromTableTakesTheRowsOfAnotherTable)
+{
+    TRecordTable source({{"Word", TFieldType::String, 40}, {"Count", TFieldType::Integer}});
+    source.AppendRecord({"banana", 2});
+    source.AppendRecord({"apple", 1});
+    TRecordTable sourceClone;
+    sourceClone.CloneCursor(source);
+    RecordingLink sourceLink;
+    sourceClone.AddDataLink(&sourceLink);
+
+    TRecordTable target(WordFields());
+    target.SetFixedFields({{"word", TFieldType::String, 3, true}});
+    target.AppendRecord({"old", 1, 1});
+    target.SetIndexFieldNames("Word");
+    TRecordTable targetClone;
+    targetClone.CloneCursor(target);
+    int opened = 0;
+    target.AfterOpen = [&](TRecordTable &) { ++opened; };
+
+    target.LoadFromTable(source);
+    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(target.FieldCount(), 2);
+    EXPECT_EQ(target.FieldDefs()[0].Size, 3);
+    EXPECT_TRUE(target.FieldDefs()[0].Required);
+    EXPECT_EQ(target.IndexFieldNames(), "Word");
+    EXPECT_EQ(Walk(target, "Word"), (Strings{"app", "ban"}));
+    EXPECT_EQ(ViewOf(targetClone, 0), (Strings{"ban", "app"}));
+    EXPECT_EQ(target.ChangeCount(), 0);
+
+    EXPECT_TRUE(source.Active());
+    EXPECT_EQ(source.FieldCount(), 2);
+    EXPECT_EQ(source.RecordCount(), 0);
+    EXPECT_EQ(sourceClone.RecordCount(), 0);
+    EXPECT_EQ(sourceLink.log, (Strings{"aboutToReset", "reset", "current 0"}));
+    source.AppendRecord({"cherry", 3});
+    EXPECT_EQ(ViewOf(sourceClone, 0), (Strings{"cherry"}));
+
+    // Refused: a closed source, a source on the same rows.
+    TRecordTable closed;
+    EXPECT_THROW(target.LoadFromTable(closed), EDatabaseError);
+    EXPECT_THROW(target.LoadFromTable(targetClone), EDatabaseError);
+    EXPECT_EQ(target.RecordCount(), 2);
+
+    // The target's link refuses the load: the rows stay with the source.
+    RefusingLink refusing;
+    target.AddDataLink(&refusing);
+    EXPECT_THROW(target.LoadFromTable(source), EDatabaseError);
+    target.RemoveDataLink(&refusing);
+    EXPECT_EQ(Walk(source, "Word"), (Strings{"cherry"}));
+    EXPECT_EQ(Walk(target, "Word"), (Strings{"app", "ban"}));
+    sourceClone.RemoveDataLink(&sourceLink);
+}

@@ -1,0 +1,107 @@
+// The store's row changes, and the undoing of logged changes.
+//
+// A change is committed (logged) as soon as the rows have changed, before the
+// cursors are told: a link that fails while hearing of it does not undo the
+// change, so it must stay in the log for CancelUpdates.
+
+#include "model/RecordCursor.h"
+#include "model/RowStore.h"
+
+#include "common/AsciiText.h"
+
+#include <utility>
+
+namespace kf {
+
+int TRowStore::FindField(const std::string &name) const
+{
+    const std::string l = LowerAscii(name);
+    for (size_t i = 0; i < data.defs.size(); ++i)
+        if (LowerAscii(data.defs[i].Name) == l)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TRowStore::IndexDef *TRowStore::FindIndex(const std::string &name)
+{
+    const std::string l = LowerAscii(name);
+    for (IndexDef &def : indexes)
+        if (LowerAscii(def.name) == l)
+            return &def;
+    return nullptr;
+}
+
+void TRowStore::Committed(Change kind, uint32_t row, std::vector<TValue> before)
+{
+    if (logChanges)
+        log.push_back({kind, row, std::move(before)});
+}
+
+uint32_t TRowStore::InsertRow(const std::vector<TValue> &values)
+{
+    const uint32_t row = data.AppendRow(values);
+    ++changeSeq;
+    Committed(Change::Insert, row, {});
+    for (TCursor *c : std::vector<TCursor *>(cursors))
+        c->OnRowInserted(row);
+    return row;
+}
+
+void TRowStore::ModifyRow(uint32_t row, const std::vector<TValue> &values, bool record)
+{
+    std::vector<TValue> before = data.RowValues(row);
+    data.SetRow(row, values);
+    ++changeSeq;
+    if (record && logChanges)
+        Committed(Change::Modify, row, before);
+    for (TCursor *c : std::vector<TCursor *>(cursors))
+        c->OnRowModified(row, before);
+}
+
+void TRowStore::DeleteRow(uint32_t row, bool record)
+{
+    std::vector<TValue> before;
+    if (record && logChanges)
+        before = data.RowValues(row);
+    data.KillRow(row);
+    ++changeSeq;
+    if (record)
+        Committed(Change::Delete, row, std::move(before));
+    for (TCursor *c : std::vector<TCursor *>(cursors))
+        c->OnRowDeleting(row);
+    data.FreeRow(row);
+}
+
+void TRowStore::ReviveRow(uint32_t row, const std::vector<TValue> &values)
+{
+    data.ReviveRow(row, values);
+    ++changeSeq;
+    for (TCursor *c : std::vector<TCursor *>(cursors))
+        c->OnRowInserted(row);
+}
+
+void TRowStore::UndoLogged()
+{
+    while (!log.empty()) {
+        // The entry goes before the rows change: once they have, it is undone
+        // even if a cursor's link fails while the change is told.
+        const LogEntry entry = std::move(log.back());
+        log.pop_back();
+        switch (entry.kind) {
+        case Change::Insert:
+            if (data.alive[entry.row])
+                DeleteRow(entry.row, false);
+            break;
+        case Change::Modify:
+            if (data.alive[entry.row])
+                ModifyRow(entry.row, entry.before, false);
+            break;
+        case Change::Delete:
+            if (!data.alive[entry.row])
+                ReviveRow(entry.row, entry.before);
+            break;
+        }
+    }
+}
+
+} // namespace kf
