@@ -49,11 +49,7 @@ TChildForm *TWinFormFactory::GetForm(const QMetaObject &cls,
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setAttribute(Qt::WA_AlwaysShowToolTips);
         sub->setWindowIcon(KeyfolioIcon());
-        try {
-            form->FormCreate();
-        } catch (const std::exception &e) {
-            AppException(form, e); // creation goes on
-        }
+        RunReportingErrors(form, [form] { form->FormCreate(); }); // creation goes on
         sub->adjustSize();
         sub->show();
     }

@@ -2,6 +2,7 @@
 
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
+#include "common/ErrorReport.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -62,13 +63,17 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     A_Help = makeAction(this, "A_Help", QStringLiteral("Help"), QString());
     A_Close = makeAction(this, "A_Close", QStringLiteral("Close"), QString());
 
-    connect(A_ShowDefineFm, &QAction::triggered, this, [this] { FormFactory->ShowDefineFm(); });
-    connect(A_ShowKbDemoFm, &QAction::triggered, this, [this] { FormFactory->ShowKbDemoFm(); });
-    connect(A_ShowFingerDefFm, &QAction::triggered, this, [this] { FormFactory->ShowFingerDefFm(); });
-    connect(A_TCG, &QAction::triggered, this, [this] { FormFactory->ShowTcgFm(); });
-    connect(A_Dictionary, &QAction::triggered, this, [this] { FormFactory->ShowDicFm(); });
-    connect(A_About, &QAction::triggered, this, [this] { A_AboutExecute(); });
-    connect(A_Help, &QAction::triggered, this, [this] { A_HelpExecute(); });
+    // A command that fails is reported in this window's name.
+    const auto onTriggered = [this](QAction *action, auto handler) {
+        connect(action, &QAction::triggered, this, ReportErrors(this, std::move(handler)));
+    };
+    onTriggered(A_ShowDefineFm, [this] { FormFactory->ShowDefineFm(); });
+    onTriggered(A_ShowKbDemoFm, [this] { FormFactory->ShowKbDemoFm(); });
+    onTriggered(A_ShowFingerDefFm, [this] { FormFactory->ShowFingerDefFm(); });
+    onTriggered(A_TCG, [this] { FormFactory->ShowTcgFm(); });
+    onTriggered(A_Dictionary, [this] { FormFactory->ShowDicFm(); });
+    onTriggered(A_About, [this] { A_AboutExecute(); });
+    onTriggered(A_Help, [this] { A_HelpExecute(); });
     connect(A_Close, &QAction::triggered, this, &QWidget::close);
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));

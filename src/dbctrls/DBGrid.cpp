@@ -146,7 +146,7 @@ public:
     {
         if (!editor->property("kfTouched").toBool())
             return; // nothing typed: the row stays as it is
-        try {
+        const bool written = RunReportingErrors(m_grid, [&] {
             if (auto *combo = qobject_cast<QComboBox *>(editor)) {
                 const QString text = combo->currentText();
                 const int at = combo->findText(text, Qt::MatchFixedString);
@@ -157,10 +157,9 @@ public:
             } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
                 model->setData(index, edit->text());
             }
-        } catch (const std::exception &e) {
+        });
+        if (!written)
             m_failed = true;
-            AppException(m_grid, e);
-        }
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -323,16 +322,6 @@ void TDBGrid::applyWidths()
     }
 }
 
-template <class F>
-void TDBGrid::guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const std::exception &e) {
-        AppException(this, e);
-    }
-}
-
 bool TDBGrid::CommitEditor()
 {
     QWidget *editor = m_delegate->OpenEditor();
@@ -348,18 +337,13 @@ bool TDBGrid::moveCursorTo(int row)
 {
     if (!CommitEditor())
         return false;
-    try {
-        m_model->MoveTo(row);
-        return true;
-    } catch (const std::exception &e) {
-        AppException(this, e); // the row stays in edit
-        return false;
-    }
+    // A refused post is reported and the row stays in edit.
+    return RunReportingErrors(this, [&] { m_model->MoveTo(row); });
 }
 
 void TDBGrid::startEdit(int row)
 {
-    guarded([&] { m_model->EnsureEditing(row); });
+    RunReportingErrors(this, [&] { m_model->EnsureEditing(row); });
 }
 
 void TDBGrid::syncCurrent(int row)
@@ -383,14 +367,14 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
     if (t && t->Active()) {
         if (event->key() == Qt::Key_Insert && mods == Qt::NoModifier) {
             if (CommitEditor())
-                guarded([&] { t->Insert(); });
+                RunReportingErrors(this, [&] { t->Insert(); });
             event->accept();
             return;
         }
         if (event->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
             if (QWidget *editor = m_delegate->OpenEditor())
                 closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
-            guarded([&] {
+            RunReportingErrors(this, [&] {
                 if (m_model->rowCount() == 0)
                     return;
                 if (!Dialogs().okCancel(TranslateQ("Delete record?")))
@@ -405,7 +389,7 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         }
         if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier
             && state() != QAbstractItemView::EditingState && t->State() != TDataSetState::Browse) {
-            guarded([&] { t->Cancel(); });
+            RunReportingErrors(this, [&] { t->Cancel(); });
             event->accept();
             return;
         }
@@ -462,7 +446,7 @@ void TDBGrid::dropUntouchedNewRow()
     TRecordTable *t = DataSet();
     if (!t || !t->Active() || t->State() != TDataSetState::Insert || t->Modified())
         return;
-    guarded([&] { t->Cancel(); });
+    RunReportingErrors(this, [&] { t->Cancel(); });
 }
 
 } // namespace kf

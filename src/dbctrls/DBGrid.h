@@ -70,8 +70,6 @@ private:
     void applyWidths();
     void focusMoved(QWidget *old, QWidget *now);
     void dropUntouchedNewRow();
-    template <class F>
-    void guarded(F &&f);
 
     TTableModel *m_model;
     TDBGridDelegate *m_delegate;

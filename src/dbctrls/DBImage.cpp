@@ -171,7 +171,8 @@ void TDBImage::keyPressEvent(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const int key = event->key();
-    try {
+    bool ours = true;
+    RunReportingErrors(this, [&] {
         if ((mods == Qt::ControlModifier && key == Qt::Key_C) || (mods == Qt::ControlModifier && key == Qt::Key_Insert)) {
             CopyToClipboard();
         } else if ((mods == Qt::ControlModifier && key == Qt::Key_V) || (mods == Qt::ShiftModifier && key == Qt::Key_Insert)) {
@@ -181,11 +182,12 @@ void TDBImage::keyPressEvent(QKeyEvent *event)
         } else if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
             LoadPicture();
         } else {
-            QFrame::keyPressEvent(event);
-            return;
+            ours = false;
         }
-    } catch (const std::exception &e) {
-        AppException(this, e);
+    });
+    if (!ours) {
+        QFrame::keyPressEvent(event);
+        return;
     }
     event->accept();
 }
@@ -193,11 +195,7 @@ void TDBImage::keyPressEvent(QKeyEvent *event)
 void TDBImage::focusOutEvent(QFocusEvent *event)
 {
     QFrame::focusOutEvent(event);
-    try {
-        writePicture(); // the row stays in edit until it is posted
-    } catch (const std::exception &e) {
-        AppException(this, e);
-    }
+    RunReportingErrors(this, [this] { writePicture(); }); // the row stays in edit until it is posted
 }
 
 void TDBImage::mousePressEvent(QMouseEvent *event)

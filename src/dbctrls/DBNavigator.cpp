@@ -207,11 +207,7 @@ void TDBNavigator::updateButtons()
 
 void TDBNavigator::BtnClick(Button b)
 {
-    try {
-        run(b);
-    } catch (const std::exception &e) {
-        AppException(this, e);
-    }
+    RunReportingErrors(this, [this, b] { run(b); });
     updateButtons();
 }
 

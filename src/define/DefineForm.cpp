@@ -29,7 +29,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <exception>
 
 namespace kf {
 
@@ -225,16 +224,6 @@ TDefineFm::~TDefineFm()
     m_charLink->detach();
 }
 
-template <class F>
-void TDefineFm::guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const std::exception &e) {
-        AppException(this, e);
-    }
-}
-
 void TDefineFm::buildControls()
 {
     KeyImage = new TDBImage(this);
@@ -422,7 +411,7 @@ void TDefineFm::buildGrids()
 
 void TDefineFm::LoadBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         FileRequest request;
         request.title = QStringLiteral("Load definition");
         request.filter = QString::fromLatin1(kPackageFilter);
@@ -448,7 +437,7 @@ void TDefineFm::LoadBnClick()
 
 void TDefineFm::SaveBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         FileRequest request;
         request.title = QStringLiteral("Save the definition");
         request.filter = QString::fromLatin1(kPackageFilter);
@@ -477,7 +466,7 @@ void TDefineFm::SaveBnClick()
 
 void TDefineFm::ClearBnClick()
 {
-    guarded([] {
+    RunReportingErrors(this, [] {
         if (DataMod)
             DataMod->ClearKeyTable();
     });
@@ -485,7 +474,7 @@ void TDefineFm::ClearBnClick()
 
 void TDefineFm::Clear2BnClick()
 {
-    guarded([] {
+    RunReportingErrors(this, [] {
         if (DataMod)
             DataMod->Ctbl.EmptyDataSet();
     });
@@ -501,7 +490,7 @@ std::optional<uint32_t> TDefineFm::AskColor()
 
 void TDefineFm::ColorBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         const std::optional<uint32_t> color = AskColor();
         if (!color)
             return;
@@ -535,7 +524,7 @@ void TDefineFm::FindChar(const QString &typed)
     uint8_t byte = 0;
     if (!CodePage::current().fromUnicode(char32_t(typed.at(0).unicode()), byte))
         return; // no character of the code page: no row can have it
-    guarded([&] {
+    RunReportingErrors(this, [&] {
         if (table->Locate("Code", {TValue(int32_t(byte))}))
             ShowCurrentChar();
     });
@@ -561,7 +550,7 @@ void TDefineFm::DBGridTitleClick(const QString &fieldName)
 {
     if (!DataMod || fieldName == QStringLiteral("Glyph"))
         return; // a picture is no sort key
-    guarded([&] { DataMod->MainTbl.SetIndexFieldNames(fieldName.toStdString()); });
+    RunReportingErrors(this, [&] { DataMod->MainTbl.SetIndexFieldNames(fieldName.toStdString()); });
 }
 
 // ---- key image tools ---------------------------------------------------------
@@ -587,7 +576,7 @@ void TDefineFm::FitKeySize()
 
 void TDefineFm::LoadImgBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         FileRequest request;
         request.title = QStringLiteral("Load image");
         request.filter = QString::fromLatin1(kBitmapFilter);
@@ -604,7 +593,7 @@ void TDefineFm::LoadImgBnClick()
 
 void TDefineFm::PasteImgBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         EditKeyRow();
         KeyImage->PasteFromClipboard(); // nothing without a picture on the clipboard
         FitKeySize();
@@ -613,7 +602,7 @@ void TDefineFm::PasteImgBnClick()
 
 void TDefineFm::ClearImgBnClick()
 {
-    guarded([] {
+    RunReportingErrors(this, [] {
         if (!DataMod)
             return;
         TRecordTable &keys = DataMod->MainTbl;
@@ -625,12 +614,12 @@ void TDefineFm::ClearImgBnClick()
 
 void TDefineFm::CopyImgBnClick()
 {
-    guarded([this] { KeyImage->CopyToClipboard(); });
+    RunReportingErrors(this, [this] { KeyImage->CopyToClipboard(); });
 }
 
 void TDefineFm::KeyColorBnClick()
 {
-    guarded([this] {
+    RunReportingErrors(this, [this] {
         const std::optional<uint32_t> color = AskColor();
         if (!color)
             return;

@@ -94,8 +94,6 @@ private:
     // Width and Height of the key row from the shown picture.
     void FitKeySize();
     std::optional<uint32_t> AskColor();
-    template <class F>
-    void guarded(F &&f);
 
     std::unique_ptr<CharLink> m_charLink;
     uint32_t m_lastColor = 0;

@@ -1,6 +1,7 @@
 #include "define/FingerDefForm.h"
 
 #include "common/Dialogs.h"
+#include "common/ErrorReport.h"
 #include "define/RxSlider.h"
 #include "model/MainData.h"
 
@@ -60,8 +61,9 @@ TFingerDefFm::TFingerDefFm(QWidget *parent) : TChildForm(parent)
         slider->setAccessibleName(QString::fromLatin1(place.finger));
         slider->setColor(kInitialColor);
         slider->setValue(0);
+        // The slider itself is the control that asked (its mouse press).
         connect(slider, &TRxSlider::colorRequested, this,
-                [this, slider] { RxSliderColorRequested(slider); });
+                ReportErrors(slider, [this, slider] { RxSliderColorRequested(slider); }));
         m_sliders[i] = slider;
 
         if (place.label) {
@@ -83,9 +85,9 @@ TFingerDefFm::TFingerDefFm(QWidget *parent) : TChildForm(parent)
     ApplyBn = makeButton("ApplyBn", QStringLiteral("&Apply"), 164);
     ApplyBn->setToolTip(QStringLiteral("Apply to definition of virtual keyboard"));
     CloseBn = makeButton("CloseBn", QStringLiteral("&Close"), 256);
-    connect(RefreshBn, &QPushButton::clicked, this, &TFingerDefFm::RefreshBnClick);
-    connect(ApplyBn, &QPushButton::clicked, this, &TFingerDefFm::ApplyBnClick);
-    connect(CloseBn, &QPushButton::clicked, this, &TFingerDefFm::CloseBnClick);
+    connect(RefreshBn, &QPushButton::clicked, this, ReportErrors(this, [this] { RefreshBnClick(); }));
+    connect(ApplyBn, &QPushButton::clicked, this, ReportErrors(this, [this] { ApplyBnClick(); }));
+    connect(CloseBn, &QPushButton::clicked, this, ReportErrors(this, [this] { CloseBnClick(); }));
 
     // Esc is the Close button's key wherever the focus is in this window.
     auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -126,7 +128,7 @@ void TFingerDefFm::showEvent(QShowEvent *event)
     TChildForm::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        Refresh();
+        RunReportingErrors(this, [this] { Refresh(); });
     }
 }
 

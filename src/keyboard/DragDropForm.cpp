@@ -1,4 +1,6 @@
 #include "keyboard/DragDropForm.h"
+
+#include "common/ErrorReport.h"
 #include "model/RecordTable.h"
 
 #include <QDrag>
@@ -165,7 +167,9 @@ bool TDragDropFm::eventFilter(QObject *watched, QEvent *event)
         }
         e->setDropAction(Qt::MoveAction);
         e->accept();
-        DropBMPTarget1Drop(e->position().toPoint());
+        // The drop lands on the keyboard frame's key area: reported in its name.
+        const QPoint at = e->position().toPoint();
+        RunReportingErrors(KbDragFrame, [this, at] { DropBMPTarget1Drop(at); });
         return true;
     }
     default:

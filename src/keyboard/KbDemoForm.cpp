@@ -1,5 +1,6 @@
 #include "keyboard/KbDemoForm.h"
 #include "ui/ValueLabel.h"
+#include "common/ErrorReport.h"
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"
@@ -302,19 +303,20 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     setTabOrder(Button4, Button5);
     setTabOrder(Button5, ButtonDownCheckbox);
 
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(Button2, &QPushButton::clicked, this, ReportErrors(this, [this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, ReportErrors(this, [this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ReportErrors(this, [this] { Button4Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ReportErrors(this, [this] { Button5Click(); }));
     connect(GridXEd, &QSpinBox::textChanged, this, [this] { GridXEdChange(); });
     connect(GridYEd, &QSpinBox::textChanged, this, [this] { GridYEdChange(); });
     // Only a selection by the user moves the character table: taking the
     // focus by Tab makes a cell current but selects no character.
-    connect(CharGrid, &QTableView::pressed, this,
-            [this](const QModelIndex &index) { CharGridSelectCell(index.column(), index.row()); });
-    charGrid->OnUserMove = [this](const QModelIndex &current) {
+    connect(CharGrid, &QTableView::pressed, this, ReportErrors(this, [this](const QModelIndex &index) {
+                CharGridSelectCell(index.column(), index.row());
+            }));
+    charGrid->OnUserMove = ReportErrors(this, [this](const QModelIndex &current) {
         CharGridSelectCell(current.column(), current.row());
-    };
+    });
 }
 
 TKbDemoFm::~TKbDemoFm()

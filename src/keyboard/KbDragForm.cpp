@@ -1,5 +1,7 @@
 #include "keyboard/KbDragForm.h"
 
+#include "common/ErrorReport.h"
+
 namespace kf {
 
 TKbDragFm::TKbDragFm(QWidget *parent) : TKbFm(parent)
@@ -16,8 +18,8 @@ void TKbDragFm::AttachButtonEvents()
     // The handler in force when the button was built stays the button's.
     const TMouseDownEvent handler = ButtonMouseDown;
     connect(button, &ButtonType::mouseDown, this,
-            [handler](ButtonType *sender, Qt::MouseButton b, Qt::KeyboardModifiers m, Qt::MouseButtons bs,
-                      QPoint pos) { handler(sender, b, m, bs, pos); });
+            ReportErrors(button, [handler](ButtonType *sender, Qt::MouseButton b, Qt::KeyboardModifiers m,
+                                           Qt::MouseButtons bs, QPoint pos) { handler(sender, b, m, bs, pos); }));
 }
 
 } // namespace kf

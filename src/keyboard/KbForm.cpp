@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
+#include "common/ErrorReport.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 #include "model/RecordTable.h"
@@ -171,7 +172,9 @@ bool TKbFm::BuildButtons(bool keepGlyph)
 void TKbFm::AttachButtonEvents()
 {
     ButtonType *button = m_currentButton;
-    connect(button, &QAbstractButton::clicked, this, [this, button] { KeyButtonClick(button); });
+    // An error is reported in the name of the key button that was clicked.
+    connect(button, &QAbstractButton::clicked, this,
+            ReportErrors(button, [this, button] { KeyButtonClick(button); }));
 }
 
 void TKbFm::ClearButtons()

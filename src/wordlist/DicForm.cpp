@@ -5,6 +5,7 @@
 
 #include "ui/ValueLabel.h"
 #include "common/CodePage.h"
+#include "common/ErrorReport.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
 #include "dbctrls/DBGrid.h"
@@ -157,18 +158,22 @@ void TDicFm::buildMenu()
                                    QStringLiteral("Filter words with min and max &frequencies"),
                                    QKeySequence(Qt::Key_F10), QString());
 
-    connect(A_MakeWordList, &QAction::triggered, this, [this] { A_MakeWordListExecute(); });
-    connect(A_SaveWordlist, &QAction::triggered, this, [this] { A_SaveWordlistExecute(); });
-    connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
-    connect(A_KickoutDigits, &QAction::triggered, this, [this] { A_KickoutDigitsExecute(); });
-    connect(A_DeleteSelected, &QAction::triggered, this, [this] { A_DeleteSelectedExecute(); });
-    connect(A_ClearWordlist, &QAction::triggered, this, [this] { A_ClearWordlistExecute(); });
-    connect(A_SortByFrequency, &QAction::triggered, this, [this] { A_SortByFrequencyExecute(); });
-    connect(A_SortByAlpha, &QAction::triggered, this, [this] { A_SortByAlphaExecute(); });
-    connect(A_SortByLen, &QAction::triggered, this, [this] { A_SortByLenExecute(); });
-    connect(A_ListAll, &QAction::triggered, this, [this] { A_ListAllExecute(); });
-    connect(A_FilterWordLength, &QAction::triggered, this, [this] { A_FilterWordLengthExecute(); });
-    connect(A_FilterFrequency, &QAction::triggered, this, [this] { A_FilterFrequencyExecute(); });
+    // A command that fails is reported in this window's name.
+    const auto onTriggered = [this](QAction *action, auto handler) {
+        connect(action, &QAction::triggered, this, ReportErrors(this, std::move(handler)));
+    };
+    onTriggered(A_MakeWordList, [this] { A_MakeWordListExecute(); });
+    onTriggered(A_SaveWordlist, [this] { A_SaveWordlistExecute(); });
+    onTriggered(Exit1, [this] { Exit1Click(); });
+    onTriggered(A_KickoutDigits, [this] { A_KickoutDigitsExecute(); });
+    onTriggered(A_DeleteSelected, [this] { A_DeleteSelectedExecute(); });
+    onTriggered(A_ClearWordlist, [this] { A_ClearWordlistExecute(); });
+    onTriggered(A_SortByFrequency, [this] { A_SortByFrequencyExecute(); });
+    onTriggered(A_SortByAlpha, [this] { A_SortByAlphaExecute(); });
+    onTriggered(A_SortByLen, [this] { A_SortByLenExecute(); });
+    onTriggered(A_ListAll, [this] { A_ListAllExecute(); });
+    onTriggered(A_FilterWordLength, [this] { A_FilterWordLengthExecute(); });
+    onTriggered(A_FilterFrequency, [this] { A_FilterFrequencyExecute(); });
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
@@ -320,7 +325,7 @@ int32_t TDicFm::StrToInt(const QString &text)
 
 void TDicFm::showEvent(QShowEvent *event)
 {
-    DicBuilder->WordListDS().SetLogChanges(false);
+    RunReportingErrors(this, [this] { DicBuilder->WordListDS().SetLogChanges(false); });
     // The frame's own "Close" answers Ctrl+W on some desktops; here Ctrl+W
     // makes a word list, so the frame keeps its other close keys only.
     if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) {

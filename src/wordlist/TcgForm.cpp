@@ -226,8 +226,8 @@ void TTcgFm::buildStep1()
     Next1Bn = makeButton(p, "Next1Bn", QStringLiteral("&Next"), QStringLiteral("Next step"),
                          QRect(392, 272, 75, 25));
 
-    connect(LoadDicBn, &QPushButton::clicked, this, [this] { LoadDicBnClick(); });
-    connect(Next1Bn, &QPushButton::clicked, this, [this] { Next1BnClick(); });
+    connect(LoadDicBn, &QPushButton::clicked, this, ReportErrors(this, [this] { LoadDicBnClick(); }));
+    connect(Next1Bn, &QPushButton::clicked, this, ReportErrors(this, [this] { Next1BnClick(); }));
 }
 
 void TTcgFm::buildStep2()
@@ -286,8 +286,8 @@ void TTcgFm::buildStep2()
     Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
                          QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
 
-    connect(LoadTWDBn, &QPushButton::clicked, this, [this] { LoadTWDBnClick(); });
-    connect(Next2Bn, &QPushButton::clicked, this, [this] { Next2BnClick(); });
+    connect(LoadTWDBn, &QPushButton::clicked, this, ReportErrors(this, [this] { LoadTWDBnClick(); }));
+    connect(Next2Bn, &QPushButton::clicked, this, ReportErrors(this, [this] { Next2BnClick(); }));
 }
 
 void TTcgFm::buildResult()
@@ -318,14 +318,14 @@ void TTcgFm::buildResult()
     Button2 = makeButton(p, "Button2", QStringLiteral("&Reset"),
                          QStringLiteral("Clear the result and back to the first step"), QRect(x, 281, w, h));
 
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(HeadingEd, &QCheckBox::clicked, this, [this] { HeadingEdClick(); });
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button4, &QPushButton::clicked, this, ReportErrors(this, [this] { Button4Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ReportErrors(this, [this] { Button5Click(); }));
+    connect(HeadingEd, &QCheckBox::clicked, this, ReportErrors(this, [this] { HeadingEdClick(); }));
+    connect(Button6, &QPushButton::clicked, this, ReportErrors(this, [this] { Button6Click(); }));
+    connect(Button1, &QPushButton::clicked, this, ReportErrors(this, [this] { Button1Click(); }));
     connect(CopyBn, &QPushButton::clicked, this, [this] { CopyBnClick(); });
     connect(SeleteAllBn, &QPushButton::clicked, this, [this] { SeleteAllBnClick(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button2, &QPushButton::clicked, this, ReportErrors(this, [this] { Button2Click(); }));
 }
 
 TTcgFm::Page TTcgFm::CurrentPage() const
