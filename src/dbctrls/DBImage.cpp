@@ -23,27 +23,7 @@ TDBImage::TDBImage(QWidget *parent) : QFrame(parent)
     updateAccessibleName();
 }
 
-TDBImage::~TDBImage()
-{
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-}
-
-void TDBImage::SetDataSource(TDataSource *source)
-{
-    if (source == m_source)
-        return;
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-    m_source = source;
-    if (m_source) {
-        m_source->AddListener(this);
-        attach(m_source->DataSet());
-    }
-    LoadPicture();
-}
+TDBImage::~TDBImage() = default;
 
 void TDBImage::SetDataField(const std::string &field)
 {
@@ -51,37 +31,23 @@ void TDBImage::SetDataField(const std::string &field)
     LoadPicture();
 }
 
-void TDBImage::attach(TRecordTable *table)
-{
-    m_table = table;
-    if (m_table)
-        m_table->AddDataLink(this);
-}
-
-void TDBImage::detach()
-{
-    if (m_table)
-        m_table->RemoveDataLink(this);
-    m_table = nullptr;
-}
-
 bool TDBImage::editing() const
 {
-    return m_table && m_table->Active()
-           && (m_table->State() == TDataSetState::Edit || m_table->State() == TDataSetState::Insert);
+    return table() && table()->Active()
+           && (table()->State() == TDataSetState::Edit || table()->State() == TDataSetState::Insert);
 }
 
 bool TDBImage::canEdit() const
 {
-    return m_table && m_table->Active() && !m_field.empty() && m_table->FindFieldIndex(m_field) >= 0;
+    return table() && table()->Active() && !m_field.empty() && table()->FindFieldIndex(m_field) >= 0;
 }
 
 void TDBImage::LoadPicture()
 {
     QImage stored;
-    if (m_table && m_table->Active() && !m_field.empty() && m_table->FindFieldIndex(m_field) >= 0
-        && (editing() || m_table->RecNo() > 0)) {
-        stored = GlyphToImageOrNull(m_table->FieldByName(m_field).AsBytes());
+    if (table() && table()->Active() && !m_field.empty() && table()->FindFieldIndex(m_field) >= 0
+        && (editing() || table()->RecNo() > 0)) {
+        stored = m_stored.Picture(table()->FieldByName(m_field).AsBytes());
     }
     m_picture = stored;
     m_modified = false;
@@ -107,7 +73,7 @@ void TDBImage::writePicture()
         return;
     m_writing = true;
     try {
-        m_table->FieldByName(m_field).SetAsBytes(ImageToGlyph(m_picture));
+        table()->FieldByName(m_field).SetAsBytes(ImageToGlyph(m_picture));
     } catch (...) {
         m_writing = false;
         throw;
@@ -137,7 +103,7 @@ void TDBImage::PasteFromClipboard()
     if (image.isNull())
         return;
     if (!editing())
-        m_table->Edit();
+        table()->Edit();
     SetPicture(image);
 }
 
@@ -147,7 +113,7 @@ void TDBImage::CutToClipboard()
         return;
     CopyToClipboard();
     if (!editing())
-        m_table->Edit();
+        table()->Edit();
     SetPicture(QImage());
 }
 
@@ -204,6 +170,11 @@ void TDBImage::mousePressEvent(QMouseEvent *event)
     QFrame::mousePressEvent(event);
 }
 
+void TDBImage::BindingChanged()
+{
+    LoadPicture();
+}
+
 void TDBImage::CurrentRowChanged(TRecordTable &)
 {
     LoadPicture();
@@ -216,9 +187,9 @@ void TDBImage::DataSetReset(TRecordTable &)
 
 void TDBImage::CurrentValuesChanged(TRecordTable &, int fieldIndex)
 {
-    if (m_writing || !m_table)
+    if (m_writing || !table())
         return;
-    if (fieldIndex < 0 || fieldIndex == m_table->FindFieldIndex(m_field))
+    if (fieldIndex < 0 || fieldIndex == table()->FindFieldIndex(m_field))
         LoadPicture(); // the field was set directly
 }
 
@@ -229,35 +200,15 @@ void TDBImage::StateChanged(TRecordTable &)
         LoadPicture();
 }
 
-void TDBImage::RowChanged(TRecordTable &table, int viewIndex)
+void TDBImage::RowChanged(TRecordTable &t, int viewIndex)
 {
-    if (!editing() && table.RecNo() == viewIndex + 1)
+    if (!editing() && t.RecNo() == viewIndex + 1)
         LoadPicture(); // another cursor changed the stored picture
-}
-
-void TDBImage::DataSetDestroyed(TRecordTable &)
-{
-    m_table = nullptr;
-    LoadPicture();
 }
 
 void TDBImage::UpdateData(TRecordTable &)
 {
     writePicture();
-}
-
-void TDBImage::DataSetChanged(TDataSource &source)
-{
-    detach();
-    attach(source.DataSet());
-    LoadPicture();
-}
-
-void TDBImage::DataSourceDestroyed(TDataSource &)
-{
-    detach();
-    m_source = nullptr;
-    LoadPicture();
 }
 
 void TDBImage::updateAccessibleName()

@@ -9,8 +9,8 @@
 // Keys: Ctrl+C / Ctrl+Insert copy, Ctrl+V / Shift+Insert paste,
 // Ctrl+X / Shift+Delete cut.
 
-#include "model/DataLink.h"
-#include "model/DataSource.h"
+#include "model/DataBinding.h"
+#include "model/GlyphCache.h"
 
 #include <QColor>
 #include <QFrame>
@@ -22,15 +22,15 @@ namespace kf {
 
 class TRecordTable;
 
-class TDBImage : public QFrame, private IDataLink, private IDataSourceListener {
+class TDBImage : public QFrame, private IBoundView {
     Q_OBJECT
 public:
     explicit TDBImage(QWidget *parent = nullptr);
     ~TDBImage() override;
 
-    void SetDataSource(TDataSource *source); // not owned
-    TDataSource *DataSource() const { return m_source; }
-    TRecordTable *DataSet() const { return m_table; }
+    void SetDataSource(TDataSource *source) { m_binding.SetDataSource(source); } // not owned
+    TDataSource *DataSource() const { return m_binding.DataSource(); }
+    TRecordTable *DataSet() const { return m_binding.DataSet(); }
     void SetDataField(const std::string &field);
     const std::string &DataField() const { return m_field; }
 
@@ -46,6 +46,8 @@ public:
     // Whether the shown picture differs from the row's since it was loaded.
     bool Modified() const { return m_modified; }
     // Shows the row's stored picture and drops any change not yet written.
+    // The stored picture is decoded once per value of the field: loading the
+    // same row's unchanged picture again shows the image decoded before.
     void LoadPicture();
 
     void SetBackgroundColor(const QColor &color);
@@ -68,33 +70,31 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    void BindingChanged() override;
     void CurrentRowChanged(TRecordTable &) override;
     void DataSetReset(TRecordTable &) override;
     void CurrentValuesChanged(TRecordTable &, int fieldIndex) override;
     void StateChanged(TRecordTable &) override;
     void RowChanged(TRecordTable &, int viewIndex) override;
-    void DataSetDestroyed(TRecordTable &) override;
     // The cursor gathers the pending changes of the row before a post.
     void UpdateData(TRecordTable &) override;
-    void DataSetChanged(TDataSource &source) override;
-    void DataSourceDestroyed(TDataSource &source) override;
 
-    void attach(TRecordTable *table);
-    void detach();
     bool editing() const;
     bool canEdit() const;
     // Writes a modified picture into the field of the row in edit.
     void writePicture();
     void updateAccessibleName();
 
-    TDataSource *m_source = nullptr; // not owned
-    TRecordTable *m_table = nullptr; // not owned
+    TRecordTable *table() const { return m_binding.DataSet(); }
+
     std::string m_field;
     QImage m_picture;
     bool m_modified = false;
     bool m_writing = false;
     QColor m_background;
     TPictureCheck m_check;
+    TGlyphCache m_stored{4}; // the row's stored picture, decoded once per value
+    TDataBinding m_binding{*this}; // last: it lets go before the rest goes
 };
 
 } // namespace kf

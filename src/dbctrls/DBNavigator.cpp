@@ -125,74 +125,21 @@ TDBNavigator::TDBNavigator(QWidget *parent) : QWidget(parent)
     updateButtons();
 }
 
-TDBNavigator::~TDBNavigator()
-{
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-}
+TDBNavigator::~TDBNavigator() = default;
 
 QSize TDBNavigator::sizeHint() const
 {
     return QSize(208, 25);
 }
 
-void TDBNavigator::SetDataSource(TDataSource *source)
-{
-    if (source == m_source)
-        return;
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-    m_source = source;
-    if (m_source) {
-        m_source->AddListener(this);
-        attach(m_source->DataSet());
-    }
-    updateButtons();
-}
-
-void TDBNavigator::attach(TRecordTable *table)
-{
-    m_table = table;
-    if (m_table)
-        m_table->AddDataLink(this);
-}
-
-void TDBNavigator::detach()
-{
-    if (m_table)
-        m_table->RemoveDataLink(this);
-    m_table = nullptr;
-}
-
-void TDBNavigator::DataSetDestroyed(TRecordTable &)
-{
-    m_table = nullptr;
-    updateButtons();
-}
-
-void TDBNavigator::DataSetChanged(TDataSource &source)
-{
-    detach();
-    attach(source.DataSet());
-    updateButtons();
-}
-
-void TDBNavigator::DataSourceDestroyed(TDataSource &)
-{
-    detach();
-    m_source = nullptr;
-    updateButtons();
-}
-
 void TDBNavigator::updateButtons()
 {
-    const bool active = m_table && m_table->Active();
-    const TDataSetState state = active ? m_table->State() : TDataSetState::Inactive;
+    TRecordTable *table = m_binding.DataSet();
+    const bool active = table && table->Active();
+    const TDataSetState state = active ? table->State() : TDataSetState::Inactive;
     const bool editing = state == TDataSetState::Edit || state == TDataSetState::Insert;
-    const int count = active ? m_table->RecordCount() : 0;
-    const int recNo = active ? m_table->RecNo() : 0;
+    const int count = active ? table->RecordCount() : 0;
+    const int recNo = active ? table->RecNo() : 0;
     const bool canBack = active && (editing || recNo > 1);
     const bool canForward = active && (editing || (recNo >= 1 && recNo < count));
     m_buttons[nbFirst]->setEnabled(canBack);
@@ -213,9 +160,10 @@ void TDBNavigator::BtnClick(Button b)
 
 void TDBNavigator::run(Button b)
 {
-    if (!m_table || !m_table->Active())
+    TRecordTable *table = m_binding.DataSet();
+    if (!table || !table->Active())
         return;
-    TRecordTable &t = *m_table;
+    TRecordTable &t = *table;
     switch (b) {
     case nbFirst: t.First(); break;
     case nbPrior: t.Prior(); break;

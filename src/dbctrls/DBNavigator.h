@@ -4,8 +4,7 @@
 // The buttons take no keyboard focus, so a grid keeps its row while they are
 // used; each is named by its hint for assistive technology.
 
-#include "model/DataLink.h"
-#include "model/DataSource.h"
+#include "model/DataBinding.h"
 
 #include <QWidget>
 #include <array>
@@ -16,7 +15,7 @@ namespace kf {
 
 class TRecordTable;
 
-class TDBNavigator : public QWidget, private IDataLink, private IDataSourceListener {
+class TDBNavigator : public QWidget, private IBoundView {
     Q_OBJECT
 public:
     enum Button { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbPost, nbCancel };
@@ -25,9 +24,9 @@ public:
     explicit TDBNavigator(QWidget *parent = nullptr);
     ~TDBNavigator() override;
 
-    void SetDataSource(TDataSource *source); // not owned
-    TDataSource *DataSource() const { return m_source; }
-    TRecordTable *DataSet() const { return m_table; }
+    void SetDataSource(TDataSource *source) { m_binding.SetDataSource(source); } // not owned
+    TDataSource *DataSource() const { return m_binding.DataSource(); }
+    TRecordTable *DataSet() const { return m_binding.DataSet(); }
 
     QToolButton *ButtonOf(Button b) const { return m_buttons[size_t(b)]; }
     static QString HintOf(Button b);
@@ -38,24 +37,19 @@ public:
     QSize sizeHint() const override;
 
 private:
+    void BindingChanged() override { updateButtons(); }
     void DataSetReset(TRecordTable &) override { updateButtons(); }
     void RowsInserted(TRecordTable &, int, int) override { updateButtons(); }
     void RowsRemoved(TRecordTable &, int, int) override { updateButtons(); }
     void CurrentRowChanged(TRecordTable &) override { updateButtons(); }
     void StateChanged(TRecordTable &) override { updateButtons(); }
     void CurrentValuesChanged(TRecordTable &, int) override { updateButtons(); }
-    void DataSetDestroyed(TRecordTable &) override;
-    void DataSetChanged(TDataSource &source) override;
-    void DataSourceDestroyed(TDataSource &source) override;
 
-    void attach(TRecordTable *table);
-    void detach();
     void updateButtons();
     void run(Button b);
 
-    TDataSource *m_source = nullptr; // not owned
-    TRecordTable *m_table = nullptr; // not owned
     std::array<QToolButton *, ButtonCount> m_buttons{};
+    TDataBinding m_binding{*this}; // last: it lets go before the buttons go
 };
 
 } // namespace kf

@@ -3,7 +3,6 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
-#include "model/GlyphCodec.h"
 
 #include <algorithm>
 #include <limits>
@@ -70,30 +69,7 @@ int32_t parseInteger(const QString &text)
 
 TTableModel::TTableModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-TTableModel::~TTableModel()
-{
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-}
-
-void TTableModel::SetDataSource(TDataSource *source)
-{
-    if (source == m_source)
-        return;
-    beginResetModel();
-    detach();
-    if (m_source)
-        m_source->RemoveListener(this);
-    m_source = source;
-    if (m_source) {
-        m_source->AddListener(this);
-        attach(m_source->DataSet());
-    }
-    endResetModel();
-    emit CurrentRowMoved(CurrentRow());
-    emit EditStateChanged();
-}
+TTableModel::~TTableModel() = default;
 
 void TTableModel::SetColumns(std::vector<TColumn> columns)
 {
@@ -114,40 +90,18 @@ int TTableModel::FieldIndexOf(int column) const
     return column >= 0 && column < int(m_fieldIndex.size()) ? m_fieldIndex[size_t(column)] : -1;
 }
 
-void TTableModel::attach(TRecordTable *table)
-{
-    m_table = table;
-    m_newRow = false;
-    m_lastCurrent = TBookmark();
-    if (m_table)
-        m_table->AddDataLink(this);
-    resolveColumns();
-    syncNewRow();
-    rememberCurrent();
-    recount();
-}
-
-void TTableModel::detach()
-{
-    if (m_table)
-        m_table->RemoveDataLink(this);
-    m_table = nullptr;
-    m_newRow = false;
-    m_rowCount = 0;
-}
-
 void TTableModel::resolveColumns()
 {
     m_columns.clear();
     m_fieldIndex.clear();
-    const bool active = m_table && m_table->Active();
+    const bool active = table() && table()->Active();
     std::vector<TColumn> wanted = m_wanted;
     if (wanted.empty() && active)
-        for (const TFieldDef &d : m_table->FieldDefs())
+        for (const TFieldDef &d : table()->FieldDefs())
             wanted.emplace_back(d.Name, QString::fromStdString(d.Name), 0);
     for (TColumn c : wanted) {
-        const int f = active ? m_table->FindFieldIndex(c.FieldName) : -1;
-        const TFieldDef *def = f >= 0 ? &m_table->FieldDefs()[size_t(f)] : nullptr;
+        const int f = active ? table()->FindFieldIndex(c.FieldName) : -1;
+        const TFieldDef *def = f >= 0 ? &table()->FieldDefs()[size_t(f)] : nullptr;
         if (c.Title.isEmpty())
             c.Title = QString::fromStdString(c.FieldName);
         if (c.Kind == TColumnKind::Auto) {
@@ -170,20 +124,20 @@ void TTableModel::resolveColumns()
 
 void TTableModel::syncNewRow()
 {
-    m_newRow = m_table && m_table->Active() && m_table->State() == TDataSetState::Insert;
+    m_newRow = table() && table()->Active() && table()->State() == TDataSetState::Insert;
     if (!m_newRow)
         return;
-    int pos = m_lastCurrent.IsNull() ? -1 : m_table->ViewIndexOf(m_lastCurrent);
+    int pos = m_lastCurrent.IsNull() ? -1 : table()->ViewIndexOf(m_lastCurrent);
     if (pos < 0)
-        pos = m_table->RecordCount();
-    m_newRowPos = std::clamp(pos, 0, m_table->RecordCount());
+        pos = table()->RecordCount();
+    m_newRowPos = std::clamp(pos, 0, table()->RecordCount());
 }
 
 void TTableModel::rememberCurrent()
 {
-    if (!m_table || !m_table->Active() || m_table->State() == TDataSetState::Insert)
+    if (!table() || !table()->Active() || table()->State() == TDataSetState::Insert)
         return;
-    m_lastCurrent = m_table->RecNo() > 0 ? m_table->GetBookmark() : TBookmark();
+    m_lastCurrent = table()->RecNo() > 0 ? table()->GetBookmark() : TBookmark();
 }
 
 int TTableModel::viewRowOf(int engineRow) const
@@ -202,43 +156,43 @@ int TTableModel::CurrentRow() const
 {
     if (m_newRow)
         return m_newRowPos;
-    if (!m_table || !m_table->Active())
+    if (!table() || !table()->Active())
         return -1;
-    const int recNo = m_table->RecNo();
+    const int recNo = table()->RecNo();
     return recNo > 0 ? viewRowOf(recNo - 1) : -1;
 }
 
 TBookmark TTableModel::BookmarkAt(int row) const
 {
     const int e = engineRowOf(row);
-    if (!m_table || e < 0 || e >= m_table->RecordCount())
+    if (!table() || e < 0 || e >= table()->RecordCount())
         return TBookmark();
-    return m_table->RowAt(e);
+    return table()->RowAt(e);
 }
 
 void TTableModel::MoveTo(int row)
 {
-    if (!m_table || !m_table->Active() || row < 0 || row >= rowCount())
+    if (!table() || !table()->Active() || row < 0 || row >= rowCount())
         return;
     if (row == CurrentRow() || IsNewRow(row))
         return;
     const TBookmark target = BookmarkAt(row);
-    m_table->GotoBookmark(target); // posts the row in edit first
+    table()->GotoBookmark(target); // posts the row in edit first
 }
 
 void TTableModel::EnsureEditing(int row)
 {
-    if (!m_table || !m_table->Active())
+    if (!table() || !table()->Active())
         return;
     if (!IsNewRow(row))
         MoveTo(row);
-    if (m_table->State() == TDataSetState::Browse)
-        m_table->Edit();
+    if (table()->State() == TDataSetState::Browse)
+        table()->Edit();
 }
 
 bool TTableModel::showsBuffer(int row) const
 {
-    switch (m_table->State()) {
+    switch (table()->State()) {
     case TDataSetState::Insert:
         return IsNewRow(row);
     case TDataSetState::Edit:
@@ -251,11 +205,11 @@ bool TTableModel::showsBuffer(int row) const
 TValue TTableModel::valueAt(int row, int field) const
 {
     if (showsBuffer(row))
-        return m_table->Fields(field).Value();
+        return table()->Fields(field).Value();
     const int e = engineRowOf(row);
     if (e < 0)
         return TValue(); // the new row, once its insert has ended
-    return m_table->FieldValueAt(e, field);
+    return table()->FieldValueAt(e, field);
 }
 
 int TTableModel::rowCount(const QModelIndex &parent) const
@@ -265,7 +219,7 @@ int TTableModel::rowCount(const QModelIndex &parent) const
 
 void TTableModel::recount()
 {
-    m_rowCount = m_table && m_table->Active() ? m_table->RecordCount() + (m_newRow ? 1 : 0) : 0;
+    m_rowCount = table() && table()->Active() ? table()->RecordCount() + (m_newRow ? 1 : 0) : 0;
 }
 
 int TTableModel::columnCount(const QModelIndex &parent) const
@@ -275,7 +229,7 @@ int TTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant TTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !m_table || index.row() >= rowCount() || index.column() >= columnCount())
+    if (!index.isValid() || !table() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
     try {
         return cellData(index.row(), index.column(), role);
@@ -320,7 +274,7 @@ QVariant TTableModel::cellData(int row, int column, int role) const
     case TColumnKind::Picture: {
         if (role != PictureRole && role != Qt::AccessibleTextRole)
             return QVariant();
-        const QImage image = v.kind() == TValue::Kind::Bytes ? GlyphToImageOrNull(v.bytes()) : QImage();
+        const QImage image = v.kind() == TValue::Kind::Bytes ? m_pictures.Picture(v.bytes()) : QImage();
         if (role == PictureRole)
             return image;
         return image.isNull() ? QStringLiteral("No picture")
@@ -348,7 +302,7 @@ QVariant TTableModel::cellData(int row, int column, int role) const
 
 bool TTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid() || !m_table || !m_table->Active() || index.row() >= rowCount())
+    if (!index.isValid() || !table() || !table()->Active() || index.row() >= rowCount())
         return false;
     if (!(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
         return false;
@@ -375,7 +329,7 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         if (before.isValid() && (role == Qt::CheckStateRole ? before.toInt() == Qt::Checked : before.toBool()) == on)
             return;
         EnsureEditing(row);
-        m_table->Fields(f).SetAsBoolean(on);
+        table()->Fields(f).SetAsBoolean(on);
         return;
     }
     case TColumnKind::Picture:
@@ -397,9 +351,9 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
             return;
         EnsureEditing(row);
         if (clear)
-            m_table->Fields(f).Clear();
+            table()->Fields(f).Clear();
         else
-            m_table->Fields(f).SetAsInteger(code);
+            table()->Fields(f).SetAsInteger(code);
         return;
     }
     case TColumnKind::Number: {
@@ -410,9 +364,9 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         const int32_t n = clear ? 0 : parseInteger(text);
         EnsureEditing(row);
         if (clear)
-            m_table->Fields(f).Clear();
+            table()->Fields(f).Clear();
         else
-            m_table->Fields(f).SetAsInteger(n);
+            table()->Fields(f).SetAsInteger(n);
         return;
     }
     case TColumnKind::Text:
@@ -421,7 +375,7 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         if (text == before.toString())
             return;
         EnsureEditing(row);
-        m_table->Fields(f).SetAsString(CodePage::current().encode(text));
+        table()->Fields(f).SetAsString(CodePage::current().encode(text));
         return;
     }
     }
@@ -456,9 +410,9 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     }
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
         return QVariant();
-    if (!m_table || section != CurrentRow())
+    if (!table() || section != CurrentRow())
         return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
-    const TDataSetState state = m_table->State();
+    const TDataSetState state = table()->State();
     if (role == Qt::DisplayRole)
         return state == TDataSetState::Insert ? QStringLiteral("*")
                : state == TDataSetState::Edit ? QStringLiteral("I")
@@ -488,6 +442,7 @@ void TTableModel::DataSetReset(TRecordTable &)
     if (!m_resetting)
         beginResetModel();
     m_resetting = false;
+    m_pictures.Clear(); // only pictures of rows still shown are kept
     resolveColumns();
     rememberCurrent();
     syncNewRow();
@@ -559,12 +514,12 @@ void TTableModel::CurrentRowChanged(TRecordTable &)
 
 void TTableModel::StateChanged(TRecordTable &)
 {
-    const bool inserting = m_table->State() == TDataSetState::Insert;
+    const bool inserting = table()->State() == TDataSetState::Insert;
     if (inserting && !m_newRow) {
-        int pos = m_lastCurrent.IsNull() ? -1 : m_table->ViewIndexOf(m_lastCurrent);
+        int pos = m_lastCurrent.IsNull() ? -1 : table()->ViewIndexOf(m_lastCurrent);
         if (pos < 0)
-            pos = m_table->RecordCount();
-        pos = std::clamp(pos, 0, m_table->RecordCount());
+            pos = table()->RecordCount();
+        pos = std::clamp(pos, 0, table()->RecordCount());
         beginInsertRows(QModelIndex(), pos, pos);
         m_newRow = true;
         m_newRowPos = pos;
@@ -598,34 +553,32 @@ void TTableModel::CurrentValuesChanged(TRecordTable &, int fieldIndex)
             emit dataChanged(index(row, c), index(row, c));
 }
 
-void TTableModel::DataSetDestroyed(TRecordTable &)
+void TTableModel::BindingAboutToChange()
 {
-    beginResetModel();
-    m_table = nullptr;
-    m_newRow = false;
-    m_resetting = false;
-    m_rowCount = 0;
-    resolveColumns();
-    endResetModel();
+    // A reset already begun (by the cursor, or a removal around the new row)
+    // ends with the change.
+    if (!m_resetting && !m_splitRemove)
+        beginResetModel();
+    m_resetting = true;
 }
 
-void TTableModel::DataSetChanged(TDataSource &source)
+void TTableModel::BindingChanged()
 {
-    beginResetModel();
-    detach();
-    attach(source.DataSet());
+    if (!m_resetting && !m_splitRemove)
+        beginResetModel();
+    m_resetting = false;
+    m_splitRemove = false;
+    m_newRow = false;
+    m_lastCurrent = TBookmark();
+    m_pictures.Clear();
+    resolveColumns();
+    syncNewRow();
+    rememberCurrent();
+    recount();
     endResetModel();
+    m_lastIndicatorRow = CurrentRow();
     emit CurrentRowMoved(CurrentRow());
     emit EditStateChanged();
-}
-
-void TTableModel::DataSourceDestroyed(TDataSource &)
-{
-    beginResetModel();
-    detach();
-    m_source = nullptr;
-    resolveColumns();
-    endResetModel();
 }
 
 } // namespace kf

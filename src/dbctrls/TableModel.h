@@ -9,8 +9,8 @@
 // field; posting is left to navigation or the navigator bar.
 
 #include "dbctrls/Column.h"
-#include "model/DataLink.h"
-#include "model/DataSource.h"
+#include "model/DataBinding.h"
+#include "model/GlyphCache.h"
 #include "model/RecordTable.h"
 
 #include <QAbstractTableModel>
@@ -18,7 +18,7 @@
 
 namespace kf {
 
-class TTableModel : public QAbstractTableModel, private IDataLink, private IDataSourceListener {
+class TTableModel : public QAbstractTableModel, private IBoundView {
     Q_OBJECT
 public:
     enum Role {
@@ -30,9 +30,9 @@ public:
     ~TTableModel() override;
 
     // The binding point shown (not owned; may be null).
-    void SetDataSource(TDataSource *source);
-    TDataSource *DataSource() const { return m_source; }
-    TRecordTable *DataSet() const { return m_table; }
+    void SetDataSource(TDataSource *source) { m_binding.SetDataSource(source); }
+    TDataSource *DataSource() const { return m_binding.DataSource(); }
+    TRecordTable *DataSet() const { return m_binding.DataSet(); }
 
     // The columns; an empty list shows every field with its name as title.
     void SetColumns(std::vector<TColumn> columns);
@@ -69,7 +69,9 @@ signals:
     void EditStateChanged();
 
 private:
-    // IDataLink
+    // IBoundView
+    void BindingAboutToChange() override;
+    void BindingChanged() override;
     void DataSetAboutToReset(TRecordTable &) override;
     void DataSetReset(TRecordTable &) override;
     void RowsAboutToBeInserted(TRecordTable &, int first, int last) override;
@@ -80,13 +82,7 @@ private:
     void CurrentRowChanged(TRecordTable &) override;
     void StateChanged(TRecordTable &) override;
     void CurrentValuesChanged(TRecordTable &, int fieldIndex) override;
-    void DataSetDestroyed(TRecordTable &) override;
-    // IDataSourceListener
-    void DataSetChanged(TDataSource &source) override;
-    void DataSourceDestroyed(TDataSource &source) override;
 
-    void attach(TRecordTable *table);
-    void detach();
     void resolveColumns();
     void syncNewRow();
     void rememberCurrent();
@@ -99,8 +95,8 @@ private:
     void rowRefreshed(int row);
     void recount();
 
-    TDataSource *m_source = nullptr; // not owned
-    TRecordTable *m_table = nullptr; // not owned
+    TRecordTable *table() const { return m_binding.DataSet(); }
+
     std::vector<TColumn> m_wanted;   // as given
     std::vector<TColumn> m_columns;  // as shown
     std::vector<int> m_fieldIndex;
@@ -111,6 +107,8 @@ private:
     int m_lastIndicatorRow = -1;
     bool m_resetting = false;
     bool m_splitRemove = false;      // a removal around the new row, done as a reset
+    mutable TGlyphCache m_pictures;  // pictures decoded once, not on every paint
+    TDataBinding m_binding{*this};   // last: it lets go before the rest goes
 };
 
 } // namespace kf

@@ -10,7 +10,7 @@
 #include "dbctrls/DBNavigator.h"
 #include "define/KeyImage.h"
 #include "model/GlyphCodec.h"
-#include "model/DataLink.h"
+#include "model/DataBinding.h"
 #include "model/MainData.h"
 
 #include <QCheckBox>
@@ -135,44 +135,27 @@ bool editing(const TRecordTable &table)
 } // namespace
 
 // Follows the character table's current row for the demo edit.
-class TDefineFm::CharLink : public IDataLink {
+class TDefineFm::CharLink : private IBoundView {
 public:
     explicit CharLink(TDefineFm *form) : m_form(form) {}
-    ~CharLink() override { detach(); }
 
-    void attach(TRecordTable *table)
-    {
-        detach();
-        m_table = table;
-        if (m_table)
-            m_table->AddDataLink(this);
-    }
-    void detach()
-    {
-        if (m_table)
-            m_table->RemoveDataLink(this);
-        m_table = nullptr;
-    }
-    TRecordTable *table() const { return m_table; }
+    void SetDataSource(TDataSource *source) { m_binding.SetDataSource(source); }
+    TRecordTable *table() const { return m_binding.DataSet(); }
 
+private:
+    void BindingChanged() override { m_form->ShowCurrentChar(); }
     void DataSetReset(TRecordTable &) override { m_form->ShowCurrentChar(); }
     void CurrentRowChanged(TRecordTable &) override { m_form->ShowCurrentChar(); }
     void StateChanged(TRecordTable &) override { m_form->ShowCurrentChar(); }
     void CurrentValuesChanged(TRecordTable &, int) override { m_form->ShowCurrentChar(); }
-    void RowChanged(TRecordTable &table, int viewIndex) override
+    void RowChanged(TRecordTable &t, int viewIndex) override
     {
-        if (table.RecNo() == viewIndex + 1)
+        if (t.RecNo() == viewIndex + 1)
             m_form->ShowCurrentChar();
     }
-    void DataSetDestroyed(TRecordTable &) override
-    {
-        m_table = nullptr;
-        m_form->ShowCurrentChar();
-    }
 
-private:
-    TDefineFm *m_form;               // not owned
-    TRecordTable *m_table = nullptr; // not owned
+    TDefineFm *m_form; // not owned
+    TDataBinding m_binding{*this};
 };
 
 std::vector<TCodeEntry> TDefineFm::KeyTypeCodes()
@@ -215,14 +198,11 @@ TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make
     buildControls();
     buildGrids();
     if (DataMod)
-        m_charLink->attach(&DataMod->Ctbl);
+        m_charLink->SetDataSource(&DataMod->CtblSource);
     ShowCurrentChar();
 }
 
-TDefineFm::~TDefineFm()
-{
-    m_charLink->detach();
-}
+TDefineFm::~TDefineFm() = default;
 
 void TDefineFm::buildControls()
 {

@@ -1,4 +1,5 @@
 #include "keyboard/KbDemoForm.h"
+#include "keyboard/CharCellModel.h"
 #include "ui/ValueLabel.h"
 #include "common/ErrorReport.h"
 #include "common/CodePage.h"
@@ -11,7 +12,6 @@
 
 #include "keyboard/ButtonType.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QFile>
 #include <QFocusEvent>
@@ -25,46 +25,6 @@
 #include <QTextEdit>
 
 namespace kf {
-
-// The cells of a character grid: a function gives each cell's text when the
-// cell is drawn, so the grid always shows the table as it is now.
-class TCharCellModel : public QAbstractTableModel {
-public:
-    using TCellText = std::function<QString(int column, int row)>;
-    TCharCellModel(int columns, int rows, TCellText text, QObject *parent)
-        : QAbstractTableModel(parent), m_columns(columns), m_rows(rows), m_text(std::move(text))
-    {
-    }
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : m_rows; }
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : m_columns;
-    }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid())
-            return QVariant();
-        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-            return m_text(index.column(), index.row());
-        if (role == Qt::TextAlignmentRole)
-            return QVariant(Qt::AlignLeft | Qt::AlignTop);
-        return QVariant();
-    }
-    Qt::ItemFlags flags(const QModelIndex &index) const override
-    {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-    }
-    void Repaint()
-    {
-        if (m_rows > 0 && m_columns > 0)
-            emit dataChanged(index(0, 0), index(m_rows - 1, m_columns - 1), {Qt::DisplayRole});
-    }
-
-private:
-    int m_columns;
-    int m_rows;
-    TCellText m_text;
-};
 
 namespace {
 
@@ -126,74 +86,7 @@ TCharGridView *makeCharGrid(QWidget *parent, const QString &name, int cellW, int
     return grid;
 }
 
-QString codeText(const TValue &code)
-{
-    const uint8_t b = TDataMod::CodeByte(code.IsNull() ? 0 : code.integer());
-    return QString(QChar(CodePage::current().toUnicode(b)));
-}
-
 } // namespace
-
-// ---- TGridSpinEdit ------------------------------------------------------------
-
-TGridSpinEdit::TGridSpinEdit(QWidget *parent) : QSpinBox(parent)
-{
-    // Typed values may leave the range until the focus goes.
-    setRange(-999999, 999999);
-    setValue(0);
-    setAccelerated(false);
-}
-
-int TGridSpinEdit::ValueOfText(const QString &text) const
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    return ok ? v : MinValue;
-}
-
-QValidator::State TGridSpinEdit::validate(QString &input, int &) const
-{
-    const QString decimalPoint = locale().decimalPoint();
-    for (const QChar c : input) {
-        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        if (!digit && c != QLatin1Char('+') && c != QLatin1Char('-') && !decimalPoint.contains(c))
-            return QValidator::Invalid;
-    }
-    // Every such text stands for a value (a non-number for MinValue), so the
-    // value follows each keystroke.
-    return QValidator::Acceptable;
-}
-
-int TGridSpinEdit::valueFromText(const QString &text) const
-{
-    return ValueOfText(text);
-}
-
-void TGridSpinEdit::stepBy(int steps)
-{
-    setValue(std::clamp(value() + steps, MinValue, MaxValue));
-    selectAll();
-}
-
-QAbstractSpinBox::StepEnabled TGridSpinEdit::stepEnabled() const
-{
-    StepEnabled e = StepNone;
-    if (value() < MaxValue)
-        e |= StepUpEnabled;
-    if (value() > MinValue)
-        e |= StepDownEnabled;
-    return e;
-}
-
-void TGridSpinEdit::focusOutEvent(QFocusEvent *event)
-{
-    QSpinBox::focusOutEvent(event);
-    bool ok = false;
-    const int typed = lineEdit()->text().trimmed().toInt(&ok);
-    const int v = ok ? typed : MinValue;
-    if (!ok || v < MinValue || v > MaxValue)
-        setValue(std::clamp(v, MinValue, MaxValue));
-}
 
 // ---- TKbDemoFm ----------------------------------------------------------------
 
@@ -269,7 +162,8 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     keyPalette.setColor(QPalette::Disabled, QPalette::Text, keyPalette.color(QPalette::Active, QPalette::Text));
     KeyGrid->setPalette(keyPalette);
     KeyGrid->setAccessibleName(QStringLiteral("Characters of the key"));
-    m_keyModel = new TCharCellModel(1, 16, [this](int, int r) { return KeyGridCell(r); }, this);
+    m_keyModel = new TCharCellModel(1, 16, this);
+    m_keyModel->SetRowLimit(15); // a key with more characters shows none
     KeyGrid->setModel(m_keyModel);
 
     ButtonDownCheckbox = new QCheckBox(QStringLiteral("Selected button down"), this);
@@ -289,8 +183,14 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     CharGrid = charGrid;
     CharGrid->setGeometry(2, 392, 685, 130);
     CharGrid->setAccessibleName(QStringLiteral("Characters"));
-    m_charModel = new TCharCellModel(40, 6, [this](int c, int r) { return CharGridCell(c, r); }, this);
+    m_charModel = new TCharCellModel(40, 6, this);
     CharGrid->setModel(m_charModel);
+    // Both grids follow their cursors: every character added, changed,
+    // deleted or filtered shows at once.
+    if (DataMod) {
+        m_charModel->SetDataSource(&DataMod->CtblFSource);
+        m_keyModel->SetDataSource(&DataMod->CtblDSource);
+    }
 
     setTabOrder(Button2, Button3);
     setTabOrder(Button3, GridXEd);
@@ -339,39 +239,12 @@ void TKbDemoFm::FormCreate()
 
 QString TKbDemoFm::CharGridCell(int c, int r) const
 {
-    if (!DataMod || !DataMod->CtblF.Active())
-        return QString();
-    TRecordTable &f = DataMod->CtblF;
-    const int n = r * 40 + c + 1;
-    if (n > f.RecordCount())
-        return QString();
-    return codeText(f.FieldValueAt(n - 1, f.FieldByName("Code").Index()));
+    return m_charModel->CellText(c, r);
 }
 
 QString TKbDemoFm::KeyGridCell(int r) const
 {
-    if (!DataMod || !DataMod->CtblD.Active())
-        return QString();
-    TRecordTable &d = DataMod->CtblD;
-    const int count = d.RecordCount();
-    if (count > 15)
-        return QString();
-    const int n = r + 1;
-    if (n > count)
-        return QString();
-    return codeText(d.FieldValueAt(n - 1, d.FieldByName("Code").Index()));
-}
-
-void TKbDemoFm::RepaintCharGrid()
-{
-    m_charModel->Repaint();
-    CharGrid->viewport()->update();
-}
-
-void TKbDemoFm::RepaintKeyGrid()
-{
-    m_keyModel->Repaint();
-    KeyGrid->viewport()->update();
+    return m_keyModel->CellText(0, r);
 }
 
 void TKbDemoFm::Button2Click()
@@ -390,7 +263,6 @@ void TKbDemoFm::BuildKeyboard()
     KbDragFrame()->SetTargetEdit(DemoEd);
     KbDragFrame()->SetStatusLabel(DemoLabel);
     KbDragFrame()->BuildButtons(false);
-    RepaintCharGrid();
 }
 
 void TKbDemoFm::Button3Click()
@@ -441,7 +313,6 @@ void TKbDemoFm::KeyClicked(ButtonType *Sender)
     const std::string value = keyValue.IsNull() ? std::string() : std::to_string(keyValue.AsInteger());
     DataMod->CtblD.SetFilter("KeyNo=" + value); // "KeyNo=" alone is refused by the parser
     DataMod->CtblD.SetFiltered(true);
-    RepaintKeyGrid();
     if (ButtonDownCheckbox->isChecked() && Sender) {
         // A key its group has put up keeps its pressed picture; give the key
         // marked before its released picture back, so one key looks marked.
@@ -462,7 +333,6 @@ void TKbDemoFm::Button4Click()
     chars.Edit();
     chars.FieldByName("KeyNo").SetValue(keyValue);
     chars.Post();
-    RepaintKeyGrid();
 }
 
 void TKbDemoFm::Button5Click()
@@ -472,10 +342,7 @@ void TKbDemoFm::Button5Click()
     TRecordTable &chars = DataMod->Ctbl;
     chars.Edit();
     chars.FieldByName("KeyNo").Clear();
-    chars.Post();
-    // The key grid follows at once: a grid that still listed the character
-    // after its link was broken would show a wrong result.
-    RepaintKeyGrid();
+    chars.Post(); // the key grid follows at once
 }
 
 } // namespace kf

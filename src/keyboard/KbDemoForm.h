@@ -5,8 +5,9 @@
 
 #include "ui/ChildForm.h"
 
+#include "keyboard/GridSpinEdit.h"
+
 #include <QPointer>
-#include <QSpinBox>
 
 class QCheckBox;
 class QLabel;
@@ -20,27 +21,6 @@ class ButtonType;
 class TDragDropFm;
 class TKbDragFm;
 class TCharCellModel;
-
-// A spin edit whose buttons stay within 0..15 while a typed value outside the
-// range is kept until the edit loses the focus, when it is set back into it.
-// It takes digits, signs and the decimal separator of its locale; its value
-// is its text read as a decimal integer, MinValue when the text is not one.
-class TGridSpinEdit : public QSpinBox {
-    Q_OBJECT
-public:
-    explicit TGridSpinEdit(QWidget *parent = nullptr);
-    int MinValue = 0;
-    int MaxValue = 15;
-    void stepBy(int steps) override;
-    // The value a text stands for: a decimal integer, else MinValue.
-    int ValueOfText(const QString &text) const;
-
-protected:
-    QValidator::State validate(QString &input, int &pos) const override;
-    int valueFromText(const QString &text) const override;
-    void focusOutEvent(QFocusEvent *event) override;
-    StepEnabled stepEnabled() const override;
-};
 
 class TKbDemoFm : public TChildForm {
     Q_OBJECT
@@ -82,8 +62,6 @@ public:
     // The character shown in a cell (empty when the cell shows nothing).
     QString CharGridCell(int c, int r) const;
     QString KeyGridCell(int r) const;
-    void RepaintCharGrid();
-    void RepaintKeyGrid();
 
 private:
     TCharCellModel *m_charModel;

@@ -1,6 +1,7 @@
 #pragma once
 // An observer of one cursor of a record table (a "data link"). Bound controls
-// and item models derive from it and attach with TRecordTable::AddDataLink.
+// and item models hear these calls through a TDataBinding member
+// (model/DataBinding.h), which attaches with TRecordTable::AddDataLink.
 //
 // Mapping to a QAbstractTableModel:
 //   DataSetAboutToReset / DataSetReset       -> beginResetModel / endResetModel

@@ -1,7 +1,8 @@
 #pragma once
 // A binding point between a cursor and the controls that show it
 // (`MainSource`, `CtblSource`). Bound controls attach to a data source rather
-// than to a cursor, so the cursor behind them can be named in one place.
+// than to a cursor, so the cursor behind them can be named in one place; a
+// TDataBinding member (model/DataBinding.h) is how they attach.
 // The data source owns neither the cursor nor its listeners.
 
 #include <algorithm>

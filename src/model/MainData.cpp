@@ -105,6 +105,8 @@ void TDataMod::DataModuleCreate()
 
     MainSource.SetDataSet(&MainTbl);
     CtblSource.SetDataSet(&Ctbl);
+    CtblFSource.SetDataSet(&CtblF);
+    CtblDSource.SetDataSet(&CtblD);
 
     // Kit reads every package as a ZIP archive, whatever its extension.
     Kit.close();

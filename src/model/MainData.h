@@ -38,6 +38,8 @@ public:
     TDataSource CtblSource;  // binding point of Ctbl
     TRecordTable CtblF;      // clone of Ctbl: every row, stored order
     TRecordTable CtblD;      // clone of Ctbl: filtered to one key's characters
+    TDataSource CtblFSource; // binding point of CtblF
+    TDataSource CtblDSource; // binding point of CtblD
     ZipArchive Kit;          // the package container (reads any file extension)
 
     // ---- settings ------------------------------------------------------------

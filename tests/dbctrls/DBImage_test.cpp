@@ -42,6 +42,7 @@ private slots:
     void changedPictureReachesTheRow();
     void escapeDropsWhatIsNotWritten();
     void fieldSetDirectlyIsFollowed();
+    void pictureIsDecodedOncePerChange();
     void clipboardKeys();
 
 private:
@@ -190,6 +191,37 @@ void DBImageTest::fieldSetDirectlyIsFollowed()
     QCOMPARE(m_image->accessibleName(), QStringLiteral("No picture"));
     m_table->Post();
     QVERIFY(storedPicture(1).isNull());
+}
+
+// The row's picture is decoded when the row or its picture changes, not again
+// for each call that leaves it as it is: the image shown stays the same one.
+void DBImageTest::pictureIsDecodedOncePerChange()
+{
+    const qint64 shown = m_image->Picture().cacheKey();
+    QVERIFY(!m_image->Picture().isNull());
+    m_image->repaint();
+    m_table->Edit();
+    m_table->Cancel(); // shows the row's picture again: the one decoded before
+    QCOMPARE(m_image->Picture().cacheKey(), shown);
+    m_table->Edit();
+    m_table->FieldByName("Name").SetAsString("aa"); // another field of the row
+    m_table->Post();
+    QCOMPARE(m_image->Picture().cacheKey(), shown);
+    QCOMPARE(m_image->Picture().size(), QSize(10, 6));
+
+    // A new picture in the field is decoded.
+    m_table->Edit();
+    m_table->FieldByName("Glyph").SetAsBytes(ImageToGlyph(filled(5, 5, Qt::yellow)));
+    QVERIFY(m_image->Picture().cacheKey() != shown);
+    QCOMPARE(m_image->Picture().size(), QSize(5, 5));
+    const qint64 yellow = m_image->Picture().cacheKey();
+    m_table->Post();
+    QCOMPARE(m_image->Picture().cacheKey(), yellow);
+
+    // Another row shows its own picture.
+    m_table->Next();
+    QCOMPARE(m_image->Picture().size(), QSize(4, 4));
+    QCOMPARE(QColor(m_image->Picture().pixel(0, 0)), QColor(Qt::blue));
 }
 
 void DBImageTest::clipboardKeys()

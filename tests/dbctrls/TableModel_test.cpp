@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "dbctrls/TableModel.h"
 #include "model/DataSource.h"
+#include "model/GlyphCodec.h"
 #include "model/RecordTable.h"
 
 #include <QAbstractItemModelTester>
@@ -64,6 +65,7 @@ private slots:
     void followsEveryChangeUnderTheTester();
     void viewsOnOneTableStayInStep();
     void bindingPointCanBeRebound();
+    void picturesAreDecodedOncePerChange();
 
 private:
     std::unique_ptr<TRecordTable> m_table;
@@ -311,6 +313,55 @@ void TableModelTest::bindingPointCanBeRebound()
     m_source->SetDataSet(m_table.get());
     m_source.reset(); // the binding point goes first
     QCOMPARE(m.rowCount(), 0);
+}
+
+// A picture cell is decoded when its row's picture changes, not on every
+// paint and size hint: asking again gives the image decoded before.
+void TableModelTest::picturesAreDecodedOncePerChange()
+{
+    auto glyph = [](QColor c, int w) {
+        QImage img(w, 4, QImage::Format_RGB32);
+        img.fill(c);
+        return ImageToGlyph(img);
+    };
+    m_table->First(); // a
+    m_table->Edit();
+    m_table->FieldByName("Glyph").SetAsBytes(glyph(Qt::red, 3));
+    m_table->Next(); // posts a; b
+    m_table->Edit();
+    m_table->FieldByName("Glyph").SetAsBytes(glyph(Qt::blue, 5));
+    m_table->Post();
+
+    TTableModel m;
+    m.SetDataSource(m_source.get());
+    m.SetColumns(keyColumns());
+    QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto picture = [&](int row) { return qvariant_cast<QImage>(m.index(row, 3).data(TTableModel::PictureRole)); };
+    const QImage a = picture(0);
+    const QImage b = picture(1);
+    QCOMPARE(a.size(), QSize(3, 4));
+    QCOMPARE(b.size(), QSize(5, 4));
+    QCOMPARE(m.index(0, 3).data(Qt::AccessibleTextRole).toString(), QStringLiteral("Picture 3 x 4"));
+    QCOMPARE(picture(0).cacheKey(), a.cacheKey()); // a second paint decodes nothing
+    QCOMPARE(picture(1).cacheKey(), b.cacheKey());
+
+    // Another field of the row, in edit and posted: the same picture.
+    m_table->First();
+    m_table->Edit();
+    m_table->FieldByName("KeyType").SetAsInteger(2);
+    QCOMPARE(picture(0).cacheKey(), a.cacheKey());
+    m_table->Post();
+    QCOMPARE(picture(0).cacheKey(), a.cacheKey());
+
+    // The row's picture changes: that row is decoded anew, the other is not.
+    m_table->Edit();
+    m_table->FieldByName("Glyph").SetAsBytes(glyph(Qt::green, 6));
+    QCOMPARE(picture(0).size(), QSize(6, 4));
+    m_table->Post();
+    QCOMPARE(picture(0).size(), QSize(6, 4));
+    QCOMPARE(QColor(picture(0).pixel(0, 0)), QColor(Qt::green));
+    QVERIFY(picture(0).cacheKey() != a.cacheKey());
+    QCOMPARE(picture(1).cacheKey(), b.cacheKey());
 }
 
 QTEST_MAIN(TableModelTest)

@@ -6,6 +6,7 @@
 #include "FileSizeLimit.h"
 #include "SampleKeyboard.h"
 #include "app/Application.h"
+#include "common/CodePage.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
 #include "dbctrls/DBGrid.h"
@@ -17,6 +18,7 @@
 #include "keyboard/KbDragForm.h"
 #include "model/MainData.h"
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +29,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -80,6 +83,70 @@ void clickTitle(TDBGrid *grid, const QString &title)
                     header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
+
+// What a grid shows, and whether the cells that show something else since
+// were announced to the view (dataChanged over them, or a reset): a view
+// repaints only what its model announces.
+class CellWatch {
+public:
+    explicit CellWatch(QAbstractItemModel *model)
+        : m_model(model), m_before(texts(model)), m_changed(model, &QAbstractItemModel::dataChanged),
+          m_reset(model, &QAbstractItemModel::modelReset)
+    {
+    }
+
+    static QStringList texts(const QAbstractItemModel *m)
+    {
+        QStringList out;
+        for (int r = 0; r < m->rowCount(); ++r)
+            for (int c = 0; c < m->columnCount(); ++c)
+                out << m->index(r, c).data().toString();
+        return out;
+    }
+
+    // How many cells show another text now.
+    int changedCells() const
+    {
+        const QStringList now = texts(m_model);
+        int n = 0;
+        for (int i = 0; i < now.size(); ++i)
+            n += now[i] != m_before[i];
+        return n;
+    }
+
+    // The cells ("row,column") that show another text but were not announced.
+    QStringList unannounced() const
+    {
+        const QStringList now = texts(m_model);
+        QStringList out;
+        if (!m_reset.isEmpty())
+            return out;
+        const int columns = m_model->columnCount();
+        for (int i = 0; i < now.size(); ++i) {
+            if (now[i] == m_before[i])
+                continue;
+            const int r = i / columns, c = i % columns;
+            bool told = false;
+            for (const QList<QVariant> &call : m_changed) {
+                const auto from = call.at(0).value<QModelIndex>();
+                const auto to = call.at(1).value<QModelIndex>();
+                const auto roles = call.at(2).value<QList<int>>();
+                told = told
+                       || (from.row() <= r && r <= to.row() && from.column() <= c && c <= to.column()
+                           && (roles.isEmpty() || roles.contains(Qt::DisplayRole)));
+            }
+            if (!told)
+                out << QStringLiteral("%1,%2").arg(r).arg(c);
+        }
+        return out;
+    }
+
+private:
+    QAbstractItemModel *m_model;
+    QStringList m_before;
+    QSignalSpy m_changed;
+    QSignalSpy m_reset;
+};
 
 } // namespace
 
@@ -338,7 +405,6 @@ private slots:
         QFETCH(int, count);
         open(false);
         addChars(count);
-        form->RepaintCharGrid();
         // Row 1 holds characters 41.. in columns 0..; nothing beyond the table or the 240th.
         QCOMPARE(form->CharGridCell(0, 1), QString(QChar(33 + 40)));
         QCOMPARE(form->CharGridCell(4, 1), QString(QChar(33 + 44)));
@@ -449,6 +515,122 @@ private slots:
         QVERIFY(dm->Ctbl.FieldByName("KeyNo").IsNull());
         QVERIFY(form->KeyGridCell(3).isEmpty()); // repainted at once
         QCOMPARE(dm->Ctbl.State(), TDataSetState::Browse);
+    }
+
+    // Both character grids follow their cursors through the binding: every
+    // change shows in the cells it touches without a repaint by hand, under
+    // the item model tester.
+    void gridsFollowTheCharacterTable_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("keyGrid"); // the key grid is watched, else the character grid
+        QTest::newRow("character appended") << QStringLiteral("append") << false;
+        QTest::newRow("character deleted") << QStringLiteral("delete") << false;
+        QTest::newRow("character's code edited") << QStringLiteral("edit") << false;
+        QTest::newRow("other order") << QStringLiteral("sort") << false;
+        QTest::newRow("package loaded") << QStringLiteral("load") << false;
+        QTest::newRow("table emptied") << QStringLiteral("empty") << false;
+        QTest::newRow("another key's characters") << QStringLiteral("filter") << true;
+        QTest::newRow("character linked to the key") << QStringLiteral("link") << true;
+        QTest::newRow("link broken") << QStringLiteral("unlink") << true;
+        QTest::newRow("key's character edited") << QStringLiteral("edit key char") << true;
+        QTest::newRow("key's characters over the limit") << QStringLiteral("overflow") << true;
+    }
+    void gridsFollowTheCharacterTable()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, keyGrid);
+        open();
+        QAbstractItemModelTester charTester(form->CharGrid->model(),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester keyTester(form->KeyGrid->model(),
+                                           QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TRecordTable &chars = dm->Ctbl;
+        const int codeField = chars.FieldByName("Code").Index();
+        auto addChar = [&](int code, const TValue &keyNo) {
+            chars.AppendRecord({TValue(std::string("x")), TValue(int32_t(code)), keyNo, TValue(false), TValue(false),
+                                TValue(int32_t(0))});
+        };
+        QVERIFY(gotoKey("M"));
+        const int32_t m = dm->MainTbl.FieldByName("KeyValue").AsInteger();
+        dm->FilterKeyChars(m);
+        QVERIFY(dm->CtblD.RecordCount() > 0);
+
+        CellWatch watch(keyGrid ? form->KeyGrid->model() : form->CharGrid->model());
+        if (change == QLatin1String("append")) {
+            addChar(0xA4, TValue());
+        } else if (change == QLatin1String("delete")) {
+            chars.GotoBookmark(dm->CtblF.RowAt(0));
+            chars.Delete();
+        } else if (change == QLatin1String("edit")) {
+            chars.GotoBookmark(dm->CtblF.RowAt(0));
+            chars.Edit();
+            chars.Fields(codeField).SetAsInteger(0xB6);
+            chars.Post();
+        } else if (change == QLatin1String("sort")) {
+            dm->CtblF.SetIndexFieldNames("Code");
+        } else if (change == QLatin1String("load")) {
+            QVERIFY2(dm->LoadPackage(KF_TEST_DATA_DIR "/packages/other-writer.vkt"), dm->PackageError().c_str());
+        } else if (change == QLatin1String("empty")) {
+            chars.EmptyDataSet();
+        } else if (change == QLatin1String("filter")) {
+            QVERIFY(gotoKey("Q"));
+            dm->FilterKeyChars(dm->MainTbl.FieldByName("KeyValue").AsInteger());
+        } else if (change == QLatin1String("link")) {
+            addChar(0xA7, TValue(m));
+        } else if (change == QLatin1String("unlink")) {
+            chars.GotoBookmark(dm->CtblD.RowAt(0));
+            chars.Edit();
+            chars.FieldByName("KeyNo").Clear();
+            chars.Post();
+        } else if (change == QLatin1String("edit key char")) {
+            chars.GotoBookmark(dm->CtblD.RowAt(0));
+            chars.Edit();
+            chars.Fields(codeField).SetAsInteger(0xB6);
+            chars.Post();
+        } else if (change == QLatin1String("overflow")) {
+            for (int i = dm->CtblD.RecordCount(); i <= 15; ++i)
+                addChar(0xC0 + i, TValue(m));
+        }
+        QVERIFY(watch.changedCells() > 0); // the change shows somewhere
+        QCOMPARE(watch.unannounced(), QStringList());
+
+        // What the grids show is the cursors' rows as they are now.
+        TRecordTable &f = dm->CtblF;
+        for (int n = 0; n < 240; ++n) {
+            const QString shown = form->CharGrid->model()->index(n / 40, n % 40).data().toString();
+            if (n >= f.RecordCount()) {
+                QVERIFY(shown.isEmpty());
+                continue;
+            }
+            const uint8_t byte = TDataMod::CodeByte(f.FieldValueAt(n, codeField).integer());
+            QCOMPARE(shown, QString(QChar(CodePage::current().toUnicode(byte))));
+        }
+        TRecordTable &d = dm->CtblD;
+        for (int r = 0; r < 16; ++r) {
+            const QString shown = form->KeyGrid->model()->index(r, 0).data().toString();
+            if (r >= d.RecordCount() || d.RecordCount() > 15) {
+                QVERIFY(shown.isEmpty());
+                continue;
+            }
+            const uint8_t byte = TDataMod::CodeByte(d.FieldValueAt(r, codeField).integer());
+            QCOMPARE(shown, QString(QChar(CodePage::current().toUnicode(byte))));
+        }
+    }
+
+    // A grid whose data module goes first shows nothing and keeps working.
+    void gridsLetGoOfTheDataModule()
+    {
+        open();
+        QAbstractItemModelTester tester(form->CharGrid->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(!form->CharGridCell(0, 0).isEmpty());
+        CellWatch watch(form->CharGrid->model());
+        dm.reset();
+        QVERIFY(form->CharGridCell(0, 0).isEmpty());
+        QVERIFY(form->KeyGridCell(0).isEmpty());
+        QCOMPARE(watch.unannounced(), QStringList());
+        form->CharGrid->viewport()->repaint();
     }
 
     void buttonDownCheckboxMarksKey()

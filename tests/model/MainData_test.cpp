@@ -183,6 +183,8 @@ TEST_F(MainDataTest, StartsOpenEmptyAndOrdered)
         EXPECT_EQ(dm.Settings(), PackageSettings{});
         EXPECT_EQ(dm.MainSource.DataSet(), &dm.MainTbl);
         EXPECT_EQ(dm.CtblSource.DataSet(), &dm.Ctbl);
+        EXPECT_EQ(dm.CtblFSource.DataSet(), &dm.CtblF);
+        EXPECT_EQ(dm.CtblDSource.DataSet(), &dm.CtblD);
 
         // A key row without a Name is refused.
         dm.MainTbl.Append();
