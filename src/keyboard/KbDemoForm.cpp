@@ -1,6 +1,8 @@
 #include "keyboard/KbDemoForm.h"
 #include "ui/ValueLabel.h"
 #include "common/CodePage.h"
+#include "common/FilePath.h"
+#include "common/IntegerText.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"
 #include "keyboard/DragDropForm.h"
@@ -12,7 +14,6 @@
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
-#include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -145,9 +146,8 @@ TGridSpinEdit::TGridSpinEdit(QWidget *parent) : QSpinBox(parent)
 
 int TGridSpinEdit::ValueOfText(const QString &text) const
 {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    return ok ? v : MinValue;
+    int32_t v = 0;
+    return ParseIntegerText(text, v) ? v : MinValue;
 }
 
 QValidator::State TGridSpinEdit::validate(QString &input, int &) const
@@ -187,8 +187,8 @@ QAbstractSpinBox::StepEnabled TGridSpinEdit::stepEnabled() const
 void TGridSpinEdit::focusOutEvent(QFocusEvent *event)
 {
     QSpinBox::focusOutEvent(event);
-    bool ok = false;
-    const int typed = lineEdit()->text().trimmed().toInt(&ok);
+    int32_t typed = 0;
+    const bool ok = ParseIntegerText(lineEdit()->text(), typed);
     const int v = ok ? typed : MinValue;
     if (!ok || v < MinValue || v > MaxValue)
         setValue(std::clamp(v, MinValue, MaxValue));
@@ -403,7 +403,7 @@ void TKbDemoFm::Button3Click()
     font.pointSize = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : f.pointSizeF();
     font.bold = f.bold();
     font.italic = f.italic();
-    writeFileBytes(QFile::encodeName(path).toStdString(),
+    writeFileBytes(LocalPath(path),
                    WriteRtf(DemoEd->toPlainText(), font, CodePage::current()));
 }
 
