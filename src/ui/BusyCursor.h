@@ -2,6 +2,7 @@
 // The wait cursor for the length of a scope, restored however the scope ends
 // (an error thrown out of long work included). Nested busy scopes stack.
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace kf {
