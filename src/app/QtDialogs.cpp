@@ -167,6 +167,12 @@ void QtDialogs::warning(const QString &caption, const QString &text)
                          QMessageBox::Ok);
 }
 
+void QtDialogs::error(const QString &caption, const QString &text)
+{
+    QMessageBox::critical(dialogParent(), caption.isEmpty() ? ApplicationTitle() : caption, text,
+                          QMessageBox::Ok);
+}
+
 void QtDialogs::message(const QString &caption, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? ApplicationTitle() : caption, text,

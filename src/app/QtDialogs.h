@@ -24,6 +24,7 @@ public:
                                     const QString &defaultValue) override;
     void warning(const QString &caption, const QString &text) override;
     void message(const QString &caption, const QString &text) override;
+    void error(const QString &caption, const QString &text) override;
 
 };
 

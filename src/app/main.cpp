@@ -3,10 +3,9 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "app/QtDialogs.h"
+#include "common/Dialogs.h"
 #include "common/Translation.h"
 #include "model/MainData.h"
-
-#include <QMessageBox>
 
 #include <memory>
 
@@ -24,7 +23,7 @@ int main(int argc, char **argv)
         dataMod = std::make_unique<kf::TDataMod>();
     } catch (const std::exception &e) {
         // Without its tables the program cannot run.
-        QMessageBox::critical(nullptr, kf::ApplicationTitle(), QString::fromUtf8(e.what()));
+        kf::Dialogs().error(kf::ApplicationTitle(), QString::fromUtf8(e.what()));
         return 1;
     }
     mainFm.showMaximized();

@@ -1,16 +1,64 @@
 #include "common/Dialogs.h"
-#include "common/ScriptedDialogs.h"
 
-#include <stdexcept>
+#include <QtGlobal>
 
 namespace kf {
 
 namespace {
+
+// The stand-in while no service is installed: it asks no one. Questions are
+// cancelled (nothing is opened, saved, overwritten or deleted); everything is
+// logged so that a message shown to no one still leaves a trace.
+class NoDialogs : public IDialogs {
+public:
+    QStringList openFiles(const FileRequest &request) override
+    {
+        log("open file", request.title);
+        return {};
+    }
+    QString saveFile(const FileRequest &request) override
+    {
+        log("save file", request.title);
+        return {};
+    }
+    std::optional<uint32_t> chooseColor(uint32_t) override
+    {
+        log("colour", QString());
+        return std::nullopt;
+    }
+    void information(const QString &text) override { log("information", text); }
+    bool confirm(const QString &text) override
+    {
+        log("question", text);
+        return false;
+    }
+    bool okCancel(const QString &text) override
+    {
+        log("question", text);
+        return false;
+    }
+    std::optional<QString> inputBox(const QString &caption, const QString &prompt, const QString &) override
+    {
+        log("input", caption + QLatin1Char(' ') + prompt);
+        return std::nullopt;
+    }
+    void warning(const QString &, const QString &text) override { log("warning", text); }
+    void message(const QString &, const QString &text) override { log("message", text); }
+    void error(const QString &, const QString &text) override { log("error", text); }
+
+private:
+    static void log(const char *what, const QString &text)
+    {
+        qWarning("No dialog service installed; %s not shown: %s", what, qUtf8Printable(text));
+    }
+};
+
 std::unique_ptr<IDialogs> &slot()
 {
-    static std::unique_ptr<IDialogs> s = std::make_unique<ScriptedDialogs>();
+    static std::unique_ptr<IDialogs> s = std::make_unique<NoDialogs>();
     return s;
 }
+
 } // namespace
 
 IDialogs &Dialogs()
@@ -21,97 +69,14 @@ IDialogs &Dialogs()
 std::unique_ptr<IDialogs> SetDialogs(std::unique_ptr<IDialogs> dialogs)
 {
     if (!dialogs)
-        dialogs = std::make_unique<ScriptedDialogs>();
+        dialogs = std::make_unique<NoDialogs>();
     std::swap(slot(), dialogs);
     return dialogs;
 }
 
-int ScriptedDialogs::count(Kind kind) const
+bool DialogsInstalled()
 {
-    int n = 0;
-    for (const auto &a : m_asked)
-        n += a.kind == kind;
-    return n;
-}
-
-const ScriptedDialogs::Asked &ScriptedDialogs::last(Kind kind) const
-{
-    for (auto it = m_asked.rbegin(); it != m_asked.rend(); ++it)
-        if (it->kind == kind)
-            return *it;
-    throw std::out_of_range("no dialog of that kind was asked");
-}
-
-ScriptedDialogs::Answer ScriptedDialogs::next()
-{
-    if (m_answers.empty())
-        return Answer{false, {}, 0, {}};
-    Answer a = m_answers.front();
-    m_answers.pop_front();
-    return a;
-}
-
-QStringList ScriptedDialogs::openFiles(const FileRequest &request)
-{
-    m_asked.push_back({Kind::OpenFiles, request.title, request.filter, request});
-    const Answer a = next();
-    return a.accept ? a.files : QStringList();
-}
-
-QString ScriptedDialogs::saveFile(const FileRequest &request)
-{
-    m_asked.push_back({Kind::SaveFile, request.title, request.filter, request});
-    const Answer a = next();
-    return a.accept && !a.files.isEmpty() ? a.files.first() : QString();
-}
-
-std::optional<uint32_t> ScriptedDialogs::chooseColor(uint32_t initial)
-{
-    FileRequest none;
-    m_asked.push_back({Kind::Color, QString(), QString::number(initial), none});
-    const Answer a = next();
-    if (!a.accept)
-        return std::nullopt;
-    return a.color;
-}
-
-void ScriptedDialogs::information(const QString &text)
-{
-    m_asked.push_back({Kind::Information, QString(), text, {}});
-}
-
-bool ScriptedDialogs::confirm(const QString &text)
-{
-    m_asked.push_back({Kind::Confirm, QStringLiteral("Confirm"), text, {}});
-    return next().accept;
-}
-
-bool ScriptedDialogs::okCancel(const QString &text)
-{
-    m_asked.push_back({Kind::OkCancel, QString(), text, {}});
-    return next().accept;
-}
-
-std::optional<QString> ScriptedDialogs::inputBox(const QString &caption, const QString &prompt,
-                                                 const QString &defaultValue)
-{
-    FileRequest r;
-    r.fileName = defaultValue;
-    m_asked.push_back({Kind::Input, caption, prompt, r});
-    const Answer a = next();
-    if (!a.accept)
-        return std::nullopt;
-    return a.text;
-}
-
-void ScriptedDialogs::warning(const QString &caption, const QString &text)
-{
-    m_asked.push_back({Kind::Warning, caption, text, {}});
-}
-
-void ScriptedDialogs::message(const QString &caption, const QString &text)
-{
-    m_asked.push_back({Kind::Message, caption, text, {}});
+    return dynamic_cast<NoDialogs *>(slot().get()) == nullptr;
 }
 
 } // namespace kf

@@ -48,6 +48,9 @@ public:
     virtual void warning(const QString &caption, const QString &text) = 0;
     // A plain modal box with OK (the application's error report).
     virtual void message(const QString &caption, const QString &text) = 0;
+    // An error box with OK, for a failure the program cannot go on from
+    // (it cannot start).
+    virtual void error(const QString &caption, const QString &text) = 0;
 
     // Convenience: the first file of openFiles, or empty.
     QString openFile(const FileRequest &request)
@@ -57,10 +60,15 @@ public:
     }
 };
 
-// The service in force. Until one is installed, a silent one that cancels
-// every question and ignores every message.
+// The service in force. The program installs its own at start (the windows
+// QtDialogs, the command line ConsoleDialogs; tests ScriptedDialogs). Until
+// then, and after SetDialogs(nullptr), no one is there to ask: every question
+// is cancelled, and whatever was asked or told is written to the log with
+// "No dialog service installed", so no message is lost without a trace.
 IDialogs &Dialogs();
-// Installs a service and returns the one it replaces.
+// Installs a service (nullptr: none) and returns the one it replaces.
 std::unique_ptr<IDialogs> SetDialogs(std::unique_ptr<IDialogs> dialogs);
+// Whether a service was installed (Dialogs() is not the stand-in for none).
+bool DialogsInstalled();
 
 } // namespace kf

@@ -1,7 +1,7 @@
 #include "common/ReplacingFile.h"
+#include "common/FilePath.h"
 #include "common/LibraryErrors.h"
 
-#include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -10,7 +10,7 @@ namespace kf {
 
 ReplacingFile::ReplacingFile(const std::string &path) : m_path(path)
 {
-    const QString target = QFile::decodeName(QByteArray::fromStdString(path));
+    const QString target = PathName(path);
     const QFileInfo info(target);
     if (info.isDir())
         RaiseCannotCreateFile(path, IsFolderText());

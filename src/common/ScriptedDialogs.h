@@ -11,7 +11,7 @@ namespace kf {
 
 class ScriptedDialogs : public IDialogs {
 public:
-    enum class Kind { OpenFiles, SaveFile, Color, Information, Confirm, OkCancel, Input, Warning, Message };
+    enum class Kind { OpenFiles, SaveFile, Color, Information, Confirm, OkCancel, Input, Warning, Message, Error };
 
     struct Asked {
         Kind kind;
@@ -60,6 +60,7 @@ public:
                                     const QString &defaultValue) override;
     void warning(const QString &caption, const QString &text) override;
     void message(const QString &caption, const QString &text) override;
+    void error(const QString &caption, const QString &text) override;
 
 private:
     Answer next();

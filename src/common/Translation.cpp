@@ -1,9 +1,9 @@
 #include "common/Translation.h"
+#include "common/FilePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFile>
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
@@ -24,7 +24,7 @@ struct TranslationState {
     bool active = false;
     QString language;
     QString catalogue;
-    QByteArray localeDir; // kept alive: gettext keeps the pointer we pass
+    std::string localeDir; // kept alive: gettext keeps the pointer we pass
 };
 
 TranslationState &state()
@@ -139,8 +139,8 @@ bool StartTranslation(const QString &localeDir)
         std::setlocale(LC_MESSAGES, "C.UTF-8");
     qputenv("LANGUAGE", found.toLocal8Bit());
 
-    s.localeDir = QFile::encodeName(QDir(localeDir).absolutePath());
-    bindtextdomain(Domain, s.localeDir.constData());
+    s.localeDir = LocalPath(QDir(localeDir).absolutePath());
+    bindtextdomain(Domain, s.localeDir.c_str());
     bind_textdomain_codeset(Domain, "UTF-8");
     // Re-setting the current domain tells gettext that the language list
     // changed, so no translation looked up before is reused.

@@ -3,9 +3,10 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
+#include "common/IntegerText.h"
+#include "model/GlyphCodec.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace kf {
 
@@ -32,11 +33,8 @@ bool valueCode(const TValue &v, int32_t &code)
         code = v.integer();
         return true;
     }
-    if (v.kind() == TValue::Kind::Bytes) {
-        bool ok = false;
-        code = QString::fromLatin1(v.bytes().c_str()).trimmed().toInt(&ok);
-        return ok;
-    }
+    if (v.kind() == TValue::Kind::Bytes)
+        return ParseIntegerText(v.bytes(), code);
     return false;
 }
 
@@ -54,15 +52,6 @@ const TCodeEntry *entryForName(const TColumn &c, const QString &name)
         if (e.Name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
             return &e;
     return nullptr;
-}
-
-int32_t parseInteger(const QString &text)
-{
-    bool ok = false;
-    const qlonglong n = text.trimmed().toLongLong(&ok);
-    if (!ok || n < std::numeric_limits<int32_t>::min() || n > std::numeric_limits<int32_t>::max())
-        RaiseNotAnInteger(text.toStdString());
-    return int32_t(n);
 }
 
 } // namespace
@@ -345,7 +334,7 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         } else if (const TCodeEntry *e = entryForName(c, value.toString())) {
             code = e->Code;
         } else {
-            code = parseInteger(value.toString());
+            code = StrToInt(value.toString());
         }
         if (clear ? !before.isValid() : (before.isValid() && before.toInt() == code))
             return;
@@ -361,7 +350,7 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         if (text == before.toString())
             return;
         const bool clear = text.isEmpty();
-        const int32_t n = clear ? 0 : parseInteger(text);
+        const int32_t n = clear ? 0 : StrToInt(text);
         EnsureEditing(row);
         if (clear)
             table()->Fields(f).Clear();

@@ -3,6 +3,7 @@
 #include "common/ErrorReport.h"
 #include "ui/ValueLabel.h"
 #include "common/CodePage.h"
+#include "common/FilePath.h"
 #include "common/ColorValue.h"
 #include "common/Dialogs.h"
 #include "dbctrls/DBGrid.h"
@@ -14,7 +15,6 @@
 #include "model/MainData.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -120,11 +120,6 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setGeometry(place);
     button->setAutoDefault(false);
     return button;
-}
-
-std::string toPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
 }
 
 bool editing(const TRecordTable &table)
@@ -399,7 +394,7 @@ void TDefineFm::LoadBnClick()
         const QString path = Dialogs().openFile(request);
         if (path.isEmpty() || !DataMod)
             return;
-        if (!DataMod->LoadPackage(toPath(path))) {
+        if (!DataMod->LoadPackage(LocalPath(path))) {
             // The package layer changed nothing; say why it failed.
             Dialogs().warning(windowTitle(),
                               QStringLiteral("Cannot load \"%1\":\n%2")
@@ -433,7 +428,7 @@ void TDefineFm::SaveBnClick()
         QString info = InfoEd->toPlainText();
         info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
         DataMod->misc = cp.encode(info);
-        if (!DataMod->SavePackage(toPath(path))) {
+        if (!DataMod->SavePackage(LocalPath(path))) {
             Dialogs().warning(windowTitle(),
                               QStringLiteral("Cannot save \"%1\":\n%2")
                                   .arg(QFileInfo(path).fileName(),
@@ -565,7 +560,7 @@ void TDefineFm::LoadImgBnClick()
         if (path.isEmpty())
             return;
         EditKeyRow();
-        const QImage picture = LoadBitmapFile(toPath(path)); // throws for anything but a bitmap
+        const QImage picture = LoadBitmapFile(LocalPath(path)); // throws for anything but a bitmap
         KeyImage->SetPicture(picture);
         FitKeySize();
     });

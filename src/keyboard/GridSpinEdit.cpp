@@ -1,4 +1,5 @@
 #include "keyboard/GridSpinEdit.h"
+#include "common/IntegerText.h"
 
 #include <QLineEdit>
 
@@ -16,9 +17,8 @@ TGridSpinEdit::TGridSpinEdit(QWidget *parent) : QSpinBox(parent)
 
 int TGridSpinEdit::ValueOfText(const QString &text) const
 {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    return ok ? v : MinValue;
+    int32_t v = 0;
+    return ParseIntegerText(text, v) ? v : MinValue;
 }
 
 QValidator::State TGridSpinEdit::validate(QString &input, int &) const
@@ -58,8 +58,8 @@ QAbstractSpinBox::StepEnabled TGridSpinEdit::stepEnabled() const
 void TGridSpinEdit::focusOutEvent(QFocusEvent *event)
 {
     QSpinBox::focusOutEvent(event);
-    bool ok = false;
-    const int typed = lineEdit()->text().trimmed().toInt(&ok);
+    int32_t typed = 0;
+    const bool ok = ParseIntegerText(lineEdit()->text(), typed);
     const int v = ok ? typed : MinValue;
     if (!ok || v < MinValue || v > MaxValue)
         setValue(std::clamp(v, MinValue, MaxValue));

@@ -3,6 +3,8 @@
 #include "ui/ValueLabel.h"
 #include "common/ErrorReport.h"
 #include "common/CodePage.h"
+#include "common/FilePath.h"
+#include "common/IntegerText.h"
 #include "common/Dialogs.h"
 #include "common/TextFile.h"
 #include "keyboard/DragDropForm.h"
@@ -13,7 +15,6 @@
 #include "keyboard/ButtonType.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -277,7 +278,7 @@ void TKbDemoFm::Button3Click()
     font.pointSize = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : f.pointSizeF();
     font.bold = f.bold();
     font.italic = f.italic();
-    writeFileBytes(QFile::encodeName(path).toStdString(),
+    writeFileBytes(LocalPath(path),
                    WriteRtf(DemoEd->toPlainText(), font, CodePage::current()));
 }
 

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/ErrorReport.h"
+#include "model/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 #include "model/RecordTable.h"
@@ -38,18 +39,6 @@ int GroupOfKeyType(int32_t keyType)
         return KeyTypes::IsAccent(keyType) ? 2000 : 0;
     }
 }
-
-// Silences a table's bound views for a scope.
-class ControlsDisabled {
-public:
-    explicit ControlsDisabled(TRecordTable &table) : m_table(table) { m_table.DisableControls(); }
-    ~ControlsDisabled() { m_table.EnableControls(); }
-    ControlsDisabled(const ControlsDisabled &) = delete;
-    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
-
-private:
-    TRecordTable &m_table;
-};
 
 } // namespace
 

@@ -1,8 +1,8 @@
 #include "keyboard/RtfWriter.h"
 #include "common/CodePage.h"
+#include "common/HexDigits.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace kf {
 
@@ -33,9 +33,8 @@ void appendEscapedByte(std::string &out, uint8_t b)
     } else if (b >= 0x20 && b < 0x80) {
         out += char(b);
     } else {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\'%02x", b);
-        out += buf;
+        out += "\\'";
+        out += HexByte(b);
     }
 }
 

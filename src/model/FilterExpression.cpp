@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/IntegerText.h"
 #include "common/Translation.h"
 
 #include <cctype>

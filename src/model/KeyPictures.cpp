@@ -1,6 +1,7 @@
 #include "model/KeyPictures.h"
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
+#include "model/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
@@ -275,15 +276,11 @@ KeyPicturesResult DrawKeyPictures(TDataMod &dm, const KeyFaces &faces, const Cod
         pictures.push_back({t.RowAt(i), ImageToGlyph(DrawKeyPicture(caption, w, h, face))});
         ++result.drawn;
     }
-    t.DisableControls();
-    try {
+    {
+        ControlsDisabled quiet(t);
         for (const Picture &pic : pictures)
             t.SetBookmarkValue(pic.row, fGlyph, TValue(pic.glyph));
-    } catch (...) {
-        t.EnableControls();
-        throw;
     }
-    t.EnableControls();
     return result;
 }
 

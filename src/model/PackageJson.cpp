@@ -1,6 +1,8 @@
 #include "model/PackageJson.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/HexDigits.h"
+#include "model/ControlsDisabled.h"
 #include "model/MainData.h"
 
 #include <QByteArray>
@@ -43,10 +45,8 @@ void appendJsonString(std::string &out, const QString &text)
             break;
         default:
             if (c < 0x20) {
-                static const char hex[] = "0123456789abcdef";
                 out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
+                out += HexByte(uint8_t(c));
             } else {
                 out += char(c);
             }
@@ -336,15 +336,9 @@ PackageSettings parseSettings(const QJsonObject &root, const CodePage &cp)
 
 void fillTable(TRecordTable &table, const ParsedTable &parsed)
 {
-    table.DisableControls();
-    try {
-        for (const auto &row : parsed.rows)
-            table.AppendRecord(row);
-    } catch (...) {
-        table.EnableControls();
-        throw;
-    }
-    table.EnableControls();
+    ControlsDisabled quiet(table);
+    for (const auto &row : parsed.rows)
+        table.AppendRecord(row);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "model/Readme.h"
 #include "common/AsciiText.h"
+#include "common/HexDigits.h"
+#include "common/IntegerText.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 
@@ -50,17 +52,6 @@ std::string oneLine(std::string_view text)
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int32_t lenientInteger(const std::vector<std::string> &lines, const std::string &name)
@@ -116,6 +107,7 @@ bool parseReadmeInteger(std::string_view text, int32_t &value)
     if (t.empty())
         return false;
 
+    const std::string_view number = t;
     bool negative = false;
     if (t[0] == '-' || t[0] == '+') {
         negative = t[0] == '-';
@@ -135,7 +127,7 @@ bool parseReadmeInteger(std::string_view text, int32_t &value)
             return false;
         uint32_t v = 0;
         for (char c : t) {
-            const int d = hexDigit(c);
+            const int d = HexDigitValue(c);
             if (d < 0)
                 return false;
             v = (v << 4) | uint32_t(d);
@@ -144,20 +136,7 @@ bool parseReadmeInteger(std::string_view text, int32_t &value)
         return true;
     }
 
-    int64_t v = 0;
-    for (char c : t) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-        if (v > int64_t(INT32_MAX) + 1)
-            return false;
-    }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return false;
-    value = int32_t(v);
-    return true;
+    return ParseIntegerText(number, value);
 }
 
 PackageSettings readReadme(std::string_view bytes)

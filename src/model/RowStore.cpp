@@ -350,38 +350,6 @@ void TRowData::MaybeCompact()
     garbage = 0;
 }
 
-namespace {
-
-bool ParseInt(std::string_view s, int32_t &out)
-{
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
-        neg = s[i++] == '-';
-    if (i >= s.size())
-        return false;
-    int64_t v = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
-        v = v * 10 + (s[i] - '0');
-        if (v > int64_t(INT32_MAX) + 1)
-            return false;
-    }
-    if (neg)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
-
-} // namespace
-
-bool ParseIntegerText(std::string_view s, int32_t &out) { return ParseInt(s, out); }
-
 bool ParseBooleanText(std::string_view s, bool &out)
 {
     if (EqualsNoCaseAscii(s, "true") || EqualsNoCaseAscii(s, "t") || s == "1") {
@@ -415,7 +383,7 @@ bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out)
     case TFieldType::Integer:
         if (in.kind() == TValue::Kind::Bytes) {
             int32_t v;
-            if (!ParseInt(in.bytes(), v))
+            if (!ParseIntegerText(in.bytes(), v))
                 return false;
             out.AssignInteger(v);
         } else {

@@ -12,6 +12,7 @@
 // loaded, added rows last) and a slot number is a stable row reference.
 
 #include "common/HugePageAllocator.h"
+#include "common/IntegerText.h" // ParseIntegerText: the text of integer fields
 #include "model/FieldDef.h"
 #include "model/FieldValue.h"
 
@@ -135,8 +136,6 @@ private:
 // may be `in`.
 bool ConvertForField(const TFieldDef &def, const TValue &in, TValue &out);
 
-// Strict decimal integer (leading blanks and a sign allowed).
-bool ParseIntegerText(std::string_view s, int32_t &out);
 // "True"/"False" (any case), "T"/"F", "1"/"0".
 bool ParseBooleanText(std::string_view s, bool &out);
 // Text as a column of this width stores it: cut at a zero byte, then to width.

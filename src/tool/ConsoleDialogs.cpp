@@ -69,4 +69,9 @@ void ConsoleDialogs::message(const QString &, const QString &text)
     print(text);
 }
 
+void ConsoleDialogs::error(const QString &, const QString &text)
+{
+    print(text);
+}
+
 } // namespace kf::tool

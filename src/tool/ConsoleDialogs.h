@@ -28,6 +28,7 @@ public:
                                     const QString &defaultValue) override;
     void warning(const QString &caption, const QString &text) override;
     void message(const QString &caption, const QString &text) override;
+    void error(const QString &caption, const QString &text) override;
 
 private:
     void print(const QString &text);

@@ -2,6 +2,7 @@
 // and writes the result text exactly as the course generator window shows it.
 
 #include "common/Errors.h"
+#include "common/IntegerText.h"
 #include "common/TextFile.h"
 #include "tool/ConsoleDialogs.h"
 #include "tool/ToolCommand.h"
@@ -33,19 +34,6 @@ int usageError(const std::string &why)
 {
     std::cerr << "keyfolio-tool course: " << why << "\nUsage:\n" << kUsage << "\n";
     return kExitUsage;
-}
-
-bool parseInt(const std::string &text, int32_t &value)
-{
-    if (text.empty())
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-        return false;
-    value = int32_t(v);
-    return true;
 }
 
 int runCourse(const std::vector<std::string> &args)
@@ -99,7 +87,7 @@ int runCourse(const std::vector<std::string> &args)
                 if (it == views.end())
                     return usageError("unknown view \"" + v + "\"");
                 view = it->second;
-            } else if (!parseInt(v, a == "--min" ? minLength : maxLength)) {
+            } else if (!ParseIntegerText(v, a == "--min" ? minLength : maxLength)) {
                 std::cerr << "keyfolio-tool course: " << a << " needs a whole number, not \"" << v
                           << "\"\n";
                 return kExitError;

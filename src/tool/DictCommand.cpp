@@ -4,6 +4,7 @@
 
 #include "tool/ToolCommand.h"
 #include "common/Errors.h"
+#include "common/IntegerText.h"
 #include "wordlist/DicBuilder.h"
 
 #include <cerrno>
@@ -29,25 +30,12 @@ struct UsageError {
     std::string message;
 };
 
-bool parseInt32(const std::string &s, int32_t &out)
-{
-    if (s.empty())
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(s.c_str(), &end, 10);
-    if (errno != 0 || end != s.c_str() + s.size() || v < INT32_MIN || v > INT32_MAX)
-        return false;
-    out = int32_t(v);
-    return true;
-}
-
 std::pair<int32_t, int32_t> parseRange(const std::string &option, const std::string &value)
 {
     const size_t colon = value.find(':');
     int32_t lo = 0, hi = 0;
-    if (colon == std::string::npos || !parseInt32(value.substr(0, colon), lo) ||
-        !parseInt32(value.substr(colon + 1), hi))
+    if (colon == std::string::npos || !ParseIntegerText(value.substr(0, colon), lo) ||
+        !ParseIntegerText(value.substr(colon + 1), hi))
         throw UsageError{option + " wants MIN:MAX (two integers), not \"" + value + "\""};
     return {lo, hi};
 }

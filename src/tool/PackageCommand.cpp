@@ -3,6 +3,7 @@
 #include "tool/ToolCommand.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
+#include "common/FilePath.h"
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/DefinitionCheck.h"
@@ -236,7 +237,7 @@ std::string findingsJson(const std::string &path, const std::vector<TCheckFindin
         list.append(o);
     }
     QJsonObject root;
-    root.insert("file", QString::fromLocal8Bit(path.c_str()));
+    root.insert("file", PathName(path));
     root.insert("errors", CountFindings(findings, TCheckSeverity::Error));
     root.insert("warnings", CountFindings(findings, TCheckSeverity::Warning));
     root.insert("findings", list);

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
 #include "common/LibraryErrors.h"
+#include "model/ControlsDisabled.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
@@ -32,18 +33,6 @@ uint32_t tickMs()
     using namespace std::chrono;
     return uint32_t(uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()));
 }
-
-// Keeps a table's display updates suspended for a scope.
-class ControlsDisabled {
-public:
-    explicit ControlsDisabled(TRecordTable &t) : m_t(t) { m_t.DisableControls(); }
-    ~ControlsDisabled() { m_t.EnableControls(); }
-    ControlsDisabled(const ControlsDisabled &) = delete;
-    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
-
-private:
-    TRecordTable &m_t;
-};
 
 // Puts a table back into WordIndex order, filtered as it was, at scope end.
 struct WordOrderAfterBulk {

@@ -1,21 +1,19 @@
-// First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
-
 #include "wordlist/DicForm.h"
 
+#include "ui/BusyCursor.h"
 #include "ui/ValueLabel.h"
+#include "wordlist/DicBuilder.h"
 #include "common/CodePage.h"
 #include "common/ErrorReport.h"
 #include "common/Errors.h"
-#include "common/LibraryErrors.h"
+#include "common/FilePath.h"
+#include "common/IntegerText.h"
 #include "dbctrls/DBGrid.h"
 #include "model/DataSource.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,15 +28,6 @@ namespace kf {
 
 namespace {
 
-// The busy cursor for the length of a scope, restored however the scope ends.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
 // The client area below the menu bar.
 constexpr int kClientWidth = 548;
 constexpr int kClientHeight = 438;
@@ -51,11 +40,6 @@ const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
 
 // The standard delimiters that can be seen.
 const QString kVisibleDelimiters = QStringLiteral(",. ;/\\:'\"`[](){}");
-
-std::string localPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
 {
@@ -314,15 +298,6 @@ QString TDicFm::CloseQuestion()
     return QStringLiteral("If you close this window without saving, the result will be lost. Continue to close?");
 }
 
-int32_t TDicFm::StrToInt(const QString &text)
-{
-    bool ok = false;
-    const int32_t v = text.trimmed().toInt(&ok, 10);
-    if (!ok)
-        RaiseNotAnInteger(text.toStdString());
-    return v;
-}
-
 void TDicFm::showEvent(QShowEvent *event)
 {
     RunReportingErrors(this, [this] { DicBuilder->WordListDS().SetLogChanges(false); });
@@ -374,7 +349,7 @@ void TDicFm::A_MakeWordListExecute()
     std::vector<std::string> paths;
     paths.reserve(size_t(files.size()));
     for (const QString &f : files)
-        paths.push_back(localPath(f));
+        paths.push_back(LocalPath(f));
     const std::string additional = CodePage::current().encode(Edit1->text());
     BusyCursor busy;
     WordGrid->clearSelection();
@@ -396,7 +371,7 @@ void TDicFm::A_SaveWordlistExecute()
         return;
     SaveDialog1.fileName = path;
     BusyCursor busy;
-    DicBuilder->SaveWordlist(localPath(path));
+    DicBuilder->SaveWordlist(LocalPath(path));
 }
 
 void TDicFm::Exit1Click()

@@ -34,8 +34,6 @@ public:
 
     // The closing question, asked by "&Exit" and the close box.
     static QString CloseQuestion();
-    // A decimal integer, or EConvertError "'text' is not a valid integer value".
-    static int32_t StrToInt(const QString &text);
 
     // Menus and actions (owned by the window through Qt parenthood). The
     // shortcuts work while the window, or a control in it, has the focus.

@@ -1,9 +1,9 @@
 #include "wordlist/PatternDialect.h"
 #include "common/Errors.h"
+#include "common/HexDigits.h"
 
 #include <array>
 #include <bitset>
-#include <cstdio>
 
 namespace kf {
 
@@ -66,9 +66,7 @@ ByteSet digitSet()
 
 std::string hexByte(uint8_t b)
 {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x{%02x}", unsigned(b));
-    return buf;
+    return "\\x{" + HexByte(b) + "}";
 }
 
 // One byte as a PCRE2 literal: letters and digits as they are, the rest escaped.
@@ -105,17 +103,6 @@ std::string classOf(const ByteSet &set)
 }
 
 const char *const kWordClass = "[0-9A-Za-z_]";
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 class Translator {
 public:
@@ -382,8 +369,8 @@ private:
         case 'x': {
             if (m_pos + 2 > m_p.size())
                 fail("\\x needs two hex digits");
-            const int hi = hexValue(m_p[m_pos]);
-            const int lo = hexValue(m_p[m_pos + 1]);
+            const int hi = HexDigitValue(m_p[m_pos]);
+            const int lo = HexDigitValue(m_p[m_pos + 1]);
             if (hi < 0 || lo < 0)
                 fail("\\x needs two hex digits");
             m_pos += 2;

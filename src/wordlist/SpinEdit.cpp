@@ -1,4 +1,5 @@
 #include "wordlist/SpinEdit.h"
+#include "common/IntegerText.h"
 
 #include <QLineEdit>
 
@@ -21,9 +22,8 @@ void TSpinEdit::SetRange(int min, int max)
 
 int TSpinEdit::Value() const
 {
-    bool ok = false;
-    const int v = text().trimmed().toInt(&ok);
-    return ok ? v : 0;
+    int32_t v = 0;
+    return ParseIntegerText(text(), v) ? v : 0;
 }
 
 void TSpinEdit::SetValue(int value)

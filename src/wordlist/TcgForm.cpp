@@ -1,14 +1,15 @@
 #include "wordlist/TcgForm.h"
 
 #include "common/ErrorReport.h"
+#include "ui/BusyCursor.h"
 #include "ui/ValueLabel.h"
 #include "common/CodePage.h"
+#include "common/FilePath.h"
+#include "common/IntegerText.h"
 #include "common/TextFile.h"
 #include "wordlist/tcg.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -31,21 +32,7 @@ namespace kf {
 
 namespace {
 
-// The busy cursor for the length of a scope, restored however the scope ends.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
 const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
-
-std::string localPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const QString &hint,
                         const QRect &geometry)
@@ -350,7 +337,7 @@ void TTcgFm::LoadTWDBnClick()
         return;
     rememberOpened(path);
     // Read first: a file that cannot be read leaves the strings as they were.
-    const std::vector<std::string> lines = readTextLines(localPath(path));
+    const std::vector<std::string> lines = readTextLines(LocalPath(path));
     QStringList text;
     text.reserve(int(lines.size()));
     const CodePage &cp = CodePage::current();
@@ -378,7 +365,7 @@ void TTcgFm::Next2BnClick()
         tcg->CaseSensitive = CaseEd->isChecked();
         {
             // Read anew each time, so changes to the file between generations count.
-            const WordList words = readTextLines(localPath(LbDic->text()));
+            const WordList words = readTextLines(LocalPath(LbDic->text()));
             tcg->Generate(words, strings, pickMode());
         }
         renderResult(tcgClass::AsPicked, true);
@@ -418,12 +405,12 @@ void TTcgFm::Button1Click()
     SaveDialog1.fileName = path;
     if (!ResultMemo->document()->isModified()) {
         // The result text byte for byte, as rendered.
-        writeFileBytes(localPath(path), resultBytes);
+        writeFileBytes(LocalPath(path), resultBytes);
         return;
     }
     QString text = MemoText(ResultMemo);
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    writeFileBytes(localPath(path), CodePage::current().encode(text));
+    writeFileBytes(LocalPath(path), CodePage::current().encode(text));
 }
 
 void TTcgFm::CopyBnClick()

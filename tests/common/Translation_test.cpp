@@ -14,7 +14,7 @@
 #include "model/RecordTable.h"
 #include "model/ZipArchive.h"
 #include "wordlist/DicBuilder.h"
-#include "wordlist/DicForm.h"
+#include "common/IntegerText.h"
 #include "wordlist/tcg.h"
 
 #include <gtest/gtest.h>
@@ -222,7 +222,7 @@ TEST_F(TranslationTest, LibraryAndPlatformMessagesGoThroughTheCatalogue)
              model.setData(model.index(0, 0), QStringLiteral("12a"));
          },
          "'12a' ist keine g\xc3\xbcltige ganze Zahl"},
-        {"dictionary filter answer", [] { kf::TDicFm::StrToInt(QStringLiteral("zwei")); },
+        {"dictionary filter answer", [] { kf::StrToInt(QStringLiteral("zwei")); },
          "'zwei' ist keine g\xc3\xbcltige ganze Zahl"},
         {"table field",
          [&] {

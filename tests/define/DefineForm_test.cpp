@@ -1,4 +1,5 @@
 #include "app/ComFormFactory.h"
+#include "common/FilePath.h"
 #include "common/ColorValue.h"
 #include "common/ScriptedDialogs.h"
 #include "dbctrls/DBGrid.h"
@@ -104,7 +105,7 @@ void clickTitle(TDBGrid *grid, const QString &title)
 
 std::string path(const QString &p)
 {
-    return QFile::encodeName(p).toStdString();
+    return kf::LocalPath(p);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 // First: the word splitter has a member named like a Qt macro.
 #include "wordlist/DicBuilder.h"
+#include "common/FilePath.h"
 
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"
@@ -123,7 +124,7 @@ int main(int argc, char **argv)
         ok &= save(demo, out, "keyboard-layout.png");
 
         const QString text = tmp.filePath(QStringLiteral("text.txt"));
-        writeFileBytes(QFile::encodeName(text).toStdString(),
+        writeFileBytes(kf::LocalPath(text),
                        "The quick brown fox jumps over the lazy dog. The dog sleeps; the fox sings.\r\n"
                        "Strong strings start at the state of the art, singing and testing.\r\n");
         auto *dic = open<TDicFm>(main, main.A_Dictionary);

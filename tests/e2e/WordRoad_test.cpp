@@ -8,6 +8,7 @@
 
 // First: the word splitter has a member named like a Qt macro.
 #include "wordlist/DicBuilder.h"
+#include "common/FilePath.h"
 
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"
@@ -72,7 +73,7 @@ QAction *WordRoadTest::menuItem(const QString &menu, const QString &item) const
 QString WordRoadTest::writeFile(const QString &name, const std::string &bytes) const
 {
     const QString p = m_dir->filePath(name);
-    writeFileBytes(QFile::encodeName(p).toStdString(), bytes);
+    writeFileBytes(kf::LocalPath(p), bytes);
     return p;
 }
 
@@ -85,7 +86,7 @@ void WordRoadTest::press(QWidget *window, const QKeySequence &key)
 
 void WordRoadTest::compareWithExpected(const QString &saved, const QString &expectedName)
 {
-    const std::string actual = readFileBytes(QFile::encodeName(saved).toStdString());
+    const std::string actual = readFileBytes(kf::LocalPath(saved));
     const std::string expectedPath = std::string(KF_TEST_DATA_DIR) + "/e2e/" + expectedName.toStdString();
     if (qEnvironmentVariableIsSet("KF_E2E_WRITE_EXPECTED"))
         writeFileBytes(expectedPath, actual);

@@ -4,6 +4,7 @@
 // drag-move and drop events the platform would.
 
 #include "FileSizeLimit.h"
+#include "common/FilePath.h"
 #include "SampleKeyboard.h"
 #include "app/Application.h"
 #include "common/CodePage.h"
@@ -970,7 +971,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("demo.rtf"));
         const std::string old = "{\\rtf1 the demo text of last week}";
-        writeFileBytes(QFile::encodeName(path).toStdString(), old);
+        writeFileBytes(kf::LocalPath(path), old);
         form->DemoEd->setPlainText(QString(2000, QLatin1Char('x')));
         dialogs->answerFile(path);
         {
@@ -981,13 +982,13 @@ private slots:
         const QString report = dialogs->last(ScriptedDialogs::Kind::Message).text;
         QVERIFY2(report.contains(QStringLiteral("EFCreateError--Cannot write file")), qPrintable(report));
         QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
-        QCOMPARE(readFileBytes(QFile::encodeName(path).toStdString()), old);
+        QCOMPARE(readFileBytes(kf::LocalPath(path)), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"demo.rtf"});
 
         // Without the limit the same save goes through.
         dialogs->answerFile(path);
         QTest::mouseClick(form->Button3, Qt::LeftButton);
-        QVERIFY(readFileBytes(QFile::encodeName(path).toStdString()).size() > 2000);
+        QVERIFY(readFileBytes(kf::LocalPath(path)).size() > 2000);
     }
 };
 

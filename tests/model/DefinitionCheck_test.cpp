@@ -1,18 +1,14 @@
 #include "model/DefinitionCheck.h"
 
 #include "SampleKeyboard.h"
+#include "SmallKeyboards.h"
 #include "common/CodePage.h"
 #include "common/Translation.h"
-#include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +19,7 @@
 #include <ostream>
 
 using namespace kf;
+using namespace kf::sample;
 
 namespace {
 
@@ -30,82 +27,6 @@ const CodePage &cp1252()
 {
     static const CodePage cp("CP1252");
     return cp;
-}
-
-constexpr uint32_t kFace = 0xE0E0E0;     // every key's face colour
-constexpr int32_t kBackground = 0x303030; // the keyboard's background
-
-std::string picture(int width, int height, uint32_t face = kFace)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    img.fill(qRgb(int(face & 0xFF), int((face >> 8) & 0xFF), int((face >> 16) & 0xFF)));
-    img.setPixel(width / 2, height / 2, qRgb(0, 0, 0)); // a mark on the face
-    return ImageToGlyph(img);
-}
-
-void addKey(TDataMod &dm, const std::string &name, int32_t keyValue, int32_t type, TValue type2, int32_t finger,
-            int x, int y, int width = 20, int height = 20)
-{
-    dm.MainTbl.AppendRecord({TValue(name), TValue(keyValue), TValue(type), type2, TValue(finger),
-                             TValue(picture(width, height)), TValue(int32_t(width)), TValue(int32_t(height)),
-                             TValue(int32_t(x)), TValue(int32_t(y)), TValue("hint")});
-}
-
-void addChar(TDataMod &dm, const std::string &name, int32_t code, TValue keyNo, bool shift, bool altGr,
-             int32_t accent)
-{
-    dm.Ctbl.AppendRecord({TValue(name), TValue(code), keyNo, TValue(shift), TValue(altGr), TValue(accent)});
-}
-
-// A small keyboard that checks clean: two letters, an acute dead key, Space,
-// Shift and AltGr; plain, shifted, accented and AltGr characters and one
-// character linked to no key.
-void buildBase(TDataMod &dm)
-{
-    addKey(dm, "A", 1, 1, TValue(), 0, 0, 0);
-    addKey(dm, "B", 2, 1, TValue(), 1, 22, 0);
-    addKey(dm, "Acute", 3, 2002, TValue(int32_t(2002)), 2, 44, 0);
-    addKey(dm, "Space", 4, 3, TValue(), 4, 0, 22, 42);
-    addKey(dm, "Shift", 5, 1002, TValue(), 0, 44, 22);
-    addKey(dm, "AltGr", 6, 1000, TValue(), 5, 66, 22);
-    addChar(dm, "a", 97, TValue(int32_t(1)), false, false, 0);
-    addChar(dm, "A", 65, TValue(int32_t(1)), true, false, 0);
-    addChar(dm, "b", 98, TValue(int32_t(2)), false, false, 0);
-    addChar(dm, "B", 66, TValue(int32_t(2)), true, false, 0);
-    addChar(dm, "space", 32, TValue(int32_t(4)), false, false, 0);
-    addChar(dm, "a acute", 225, TValue(int32_t(1)), false, false, 2002);
-    addChar(dm, "sharp s", 223, TValue(int32_t(2)), false, true, 0);
-    addChar(dm, "section", 167, TValue(), false, false, 0);
-    dm.bkcolor = kBackground;
-    dm.FingerLength.fill(50);
-}
-
-void setKey(TDataMod &dm, const std::string &name, const char *field, const TValue &value)
-{
-    ASSERT_TRUE(dm.MainTbl.Locate("Name", {TValue(name)})) << name;
-    dm.MainTbl.Edit();
-    dm.MainTbl.FieldByName(field).SetValue(value);
-    dm.MainTbl.Post();
-}
-
-void deleteKey(TDataMod &dm, const std::string &name)
-{
-    ASSERT_TRUE(dm.MainTbl.Locate("Name", {TValue(name)})) << name;
-    dm.MainTbl.Delete();
-}
-
-void setChar(TDataMod &dm, const std::string &name, const char *field, const TValue &value)
-{
-    ASSERT_TRUE(dm.Ctbl.Locate("Name", {TValue(name)})) << name;
-    dm.Ctbl.Edit();
-    dm.Ctbl.FieldByName(field).SetValue(value);
-    dm.Ctbl.Post();
-}
-
-void deleteChar(TDataMod &dm, const std::string &name)
-{
-    ASSERT_TRUE(dm.Ctbl.Locate("Name", {TValue(name)})) << name;
-    dm.Ctbl.Delete();
 }
 
 std::string describe(const std::vector<TCheckFinding> &findings)
@@ -120,7 +41,7 @@ std::string describe(const std::vector<TCheckFinding> &findings)
 TEST(DefinitionCheck, SmallBaseKeyboardChecksClean)
 {
     TDataMod dm;
-    buildBase(dm);
+    BuildSmallKeyboard(dm);
     const auto findings = CheckDefinition(dm, cp1252());
     EXPECT_TRUE(findings.empty()) << describe(findings);
 }
@@ -145,7 +66,7 @@ TEST_P(CheckFindingTest, ShowsExactlyThisFinding)
 {
     const FindingCase &c = GetParam();
     TDataMod dm;
-    buildBase(dm);
+    BuildSmallKeyboard(dm);
     c.mutate(dm);
     const auto findings = CheckDefinition(dm, cp1252());
     ASSERT_EQ(findings.size(), 1u) << describe(findings);
@@ -183,119 +104,119 @@ const FindingCase kFindingCases[] = {
     // ---- keys
     {"KeyValueEmpty",
      [](TDataMod &dm) {
-         setKey(dm, "B", "KeyValue", TValue());
+         SetKeyField(dm, "B", "KeyValue", TValue());
          for (const char *c : {"b", "B", "sharp s"})
-             deleteChar(dm, c);
+             DeleteChar(dm, c);
      },
      K::KeyValueEmpty, E, Keys, "B", "KeyValue"},
     {"KeyValueDuplicate",
-     [](TDataMod &dm) { addKey(dm, "C", 1, 1, TValue(), 3, 88, 0); },
+     [](TDataMod &dm) { AddKey(dm, "C", 1, 1, TValue(), 3, 88, 0); },
      K::KeyValueDuplicate, E, Keys, "C", "KeyValue"},
     {"KeyNameDuplicate",
-     [](TDataMod &dm) { setKey(dm, "B", "Name", TValue("A")); },
+     [](TDataMod &dm) { SetKeyField(dm, "B", "Name", TValue("A")); },
      K::KeyNameDuplicate, W, Keys, "A", "Name"},
-    {"KeyTypeEmpty", [](TDataMod &dm) { setKey(dm, "Shift", "KeyType", TValue()); },
+    {"KeyTypeEmpty", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType", TValue()); },
      K::KeyTypeMissing, E, Keys, "Shift", "KeyType"},
-    {"KeyTypeZero", [](TDataMod &dm) { setKey(dm, "Shift", "KeyType", TValue(int32_t(0))); },
+    {"KeyTypeZero", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType", TValue(int32_t(0))); },
      K::KeyTypeMissing, E, Keys, "Shift", "KeyType"},
-    {"KeyTypeUnknown", [](TDataMod &dm) { setKey(dm, "Shift", "KeyType", TValue(int32_t(5))); },
+    {"KeyTypeUnknown", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType", TValue(int32_t(5))); },
      K::KeyTypeUnknown, E, Keys, "Shift", "KeyType"},
-    {"KeyType2NotADeadKey", [](TDataMod &dm) { setKey(dm, "A", "KeyType2", TValue(int32_t(2009))); },
+    {"KeyType2NotADeadKey", [](TDataMod &dm) { SetKeyField(dm, "A", "KeyType2", TValue(int32_t(2009))); },
      K::KeyTypeUnknown, E, Keys, "A", "KeyType2"},
-    {"KeyType2SilencesCharacterKey", [](TDataMod &dm) { setKey(dm, "B", "KeyType2", TValue(int32_t(7))); },
+    {"KeyType2SilencesCharacterKey", [](TDataMod &dm) { SetKeyField(dm, "B", "KeyType2", TValue(int32_t(7))); },
      K::KeyTypeInert, E, Keys, "B", "KeyType2"},
-    {"KeyType2SilencesShift", [](TDataMod &dm) { setKey(dm, "Shift", "KeyType2", TValue(int32_t(2001))); },
+    {"KeyType2SilencesShift", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType2", TValue(int32_t(2001))); },
      K::KeyTypeInert, E, Keys, "Shift", "KeyType2"},
     {"DeadKeyWithoutKeyType2",
      [](TDataMod &dm) {
-         setKey(dm, "Acute", "KeyType2", TValue());
-         deleteChar(dm, "a acute");
+         SetKeyField(dm, "Acute", "KeyType2", TValue());
+         DeleteChar(dm, "a acute");
      },
      K::KeyTypeInert, E, Keys, "Acute", "KeyType2"},
-    {"WidthZero", [](TDataMod &dm) { setKey(dm, "B", "Width", TValue(int32_t(0))); },
+    {"WidthZero", [](TDataMod &dm) { SetKeyField(dm, "B", "Width", TValue(int32_t(0))); },
      K::KeySizeNotPositive, E, Keys, "B", "Width"},
-    {"HeightEmpty", [](TDataMod &dm) { setKey(dm, "B", "Height", TValue()); },
+    {"HeightEmpty", [](TDataMod &dm) { SetKeyField(dm, "B", "Height", TValue()); },
      K::KeySizeNotPositive, E, Keys, "B", "Height"},
-    {"HeightNegative", [](TDataMod &dm) { setKey(dm, "B", "Height", TValue(int32_t(-20))); },
+    {"HeightNegative", [](TDataMod &dm) { SetKeyField(dm, "B", "Height", TValue(int32_t(-20))); },
      K::KeySizeNotPositive, E, Keys, "B", "Height"},
-    {"SizeDiffersFromPicture", [](TDataMod &dm) { setKey(dm, "B", "Width", TValue(int32_t(21))); },
+    {"SizeDiffersFromPicture", [](TDataMod &dm) { SetKeyField(dm, "B", "Width", TValue(int32_t(21))); },
      K::KeySizeDiffers, W, Keys, "B", "Width"},
-    {"KeysOverlap", [](TDataMod &dm) { setKey(dm, "B", "X", TValue(int32_t(19))); },
+    {"KeysOverlap", [](TDataMod &dm) { SetKeyField(dm, "B", "X", TValue(int32_t(19))); },
      K::KeysOverlap, E, Keys, "B", "X"},
     {"KeyInsideAnother",
      [](TDataMod &dm) {
-         setKey(dm, "Space", "Width", TValue(int32_t(10)));
-         setKey(dm, "Space", "Height", TValue(int32_t(10)));
-         setKey(dm, "Space", "Glyph", TValue(picture(10, 10)));
-         setKey(dm, "Space", "X", TValue(int32_t(5)));
-         setKey(dm, "Space", "Y", TValue(int32_t(5)));
+         SetKeyField(dm, "Space", "Width", TValue(int32_t(10)));
+         SetKeyField(dm, "Space", "Height", TValue(int32_t(10)));
+         SetKeyField(dm, "Space", "Glyph", TValue(KeyPicture(10, 10)));
+         SetKeyField(dm, "Space", "X", TValue(int32_t(5)));
+         SetKeyField(dm, "Space", "Y", TValue(int32_t(5)));
      },
      K::KeysOverlap, E, Keys, "Space", "X"},
-    {"KeyBeyondRightEdge", [](TDataMod &dm) { setKey(dm, "AltGr", "X", TValue(int32_t(638))); },
+    {"KeyBeyondRightEdge", [](TDataMod &dm) { SetKeyField(dm, "AltGr", "X", TValue(int32_t(638))); },
      K::KeyOutsideArea, E, Keys, "AltGr", "X"},
-    {"KeyAboveTopEdge", [](TDataMod &dm) { setKey(dm, "A", "Y", TValue(int32_t(-1))); },
+    {"KeyAboveTopEdge", [](TDataMod &dm) { SetKeyField(dm, "A", "Y", TValue(int32_t(-1))); },
      K::KeyOutsideArea, E, Keys, "A", "Y"},
-    {"KeyBelowBottomEdge", [](TDataMod &dm) { setKey(dm, "AltGr", "Y", TValue(int32_t(241))); },
+    {"KeyBelowBottomEdge", [](TDataMod &dm) { SetKeyField(dm, "AltGr", "Y", TValue(int32_t(241))); },
      K::KeyOutsideArea, E, Keys, "AltGr", "Y"},
-    {"NoPicture", [](TDataMod &dm) { setKey(dm, "AltGr", "Glyph", TValue()); },
+    {"NoPicture", [](TDataMod &dm) { SetKeyField(dm, "AltGr", "Glyph", TValue()); },
      K::KeyPictureMissing, W, Keys, "AltGr", "Glyph"},
-    {"PictureNotABitmap", [](TDataMod &dm) { setKey(dm, "AltGr", "Glyph", TValue("not a bitmap at all")); },
+    {"PictureNotABitmap", [](TDataMod &dm) { SetKeyField(dm, "AltGr", "Glyph", TValue("not a bitmap at all")); },
      K::KeyPictureInvalid, E, Keys, "AltGr", "Glyph"},
-    {"CharacterKeyWithoutFinger", [](TDataMod &dm) { setKey(dm, "B", "Finger", TValue()); },
+    {"CharacterKeyWithoutFinger", [](TDataMod &dm) { SetKeyField(dm, "B", "Finger", TValue()); },
      K::KeyFingerMissing, E, Keys, "B", "Finger"},
-    {"FingerOutOfRange", [](TDataMod &dm) { setKey(dm, "Shift", "Finger", TValue(int32_t(10))); },
+    {"FingerOutOfRange", [](TDataMod &dm) { SetKeyField(dm, "Shift", "Finger", TValue(int32_t(10))); },
      K::KeyFingerMissing, E, Keys, "Shift", "Finger"},
-    {"CharacterKeyWithoutPlainCharacter", [](TDataMod &dm) { deleteChar(dm, "b"); },
+    {"CharacterKeyWithoutPlainCharacter", [](TDataMod &dm) { DeleteChar(dm, "b"); },
      K::KeyNoPlainChar, E, Keys, "B", "KeyValue"},
-    {"PlainCharacterOnlyWithAccent", [](TDataMod &dm) { setChar(dm, "b", "Accent", TValue(int32_t(2002))); },
+    {"PlainCharacterOnlyWithAccent", [](TDataMod &dm) { SetCharField(dm, "b", "Accent", TValue(int32_t(2002))); },
      K::KeyNoPlainChar, E, Keys, "B", "KeyValue"},
-    {"DeadKeyWithoutAccentRows", [](TDataMod &dm) { deleteChar(dm, "a acute"); },
+    {"DeadKeyWithoutAccentRows", [](TDataMod &dm) { DeleteChar(dm, "a acute"); },
      K::DeadKeyNoAccentRows, E, Keys, "Acute", "KeyType"},
-    {"ShiftedAccentWithoutRows", [](TDataMod &dm) { setKey(dm, "Acute", "KeyType2", TValue(int32_t(2005))); },
+    {"ShiftedAccentWithoutRows", [](TDataMod &dm) { SetKeyField(dm, "Acute", "KeyType2", TValue(int32_t(2005))); },
      K::DeadKeyNoAccentRows, E, Keys, "Acute", "KeyType2"},
     // ---- characters
-    {"KeyNoNamesNoKey", [](TDataMod &dm) { setChar(dm, "section", "KeyNo", TValue(int32_t(99))); },
+    {"KeyNoNamesNoKey", [](TDataMod &dm) { SetCharField(dm, "section", "KeyNo", TValue(int32_t(99))); },
      K::CharKeyMissing, E, Chars, "section", "KeyNo"},
     {"KeyOfCharacterDeleted",
      [](TDataMod &dm) {
-         deleteKey(dm, "B");
+         DeleteKey(dm, "B");
          for (const char *c : {"b", "B"})
-             deleteChar(dm, c);
+             DeleteChar(dm, c);
      },
      K::CharKeyMissing, E, Chars, "sharp s", "KeyNo"},
-    {"ShiftEmpty", [](TDataMod &dm) { setChar(dm, "B", "Shift", TValue()); },
+    {"ShiftEmpty", [](TDataMod &dm) { SetCharField(dm, "B", "Shift", TValue()); },
      K::CharStateEmpty, E, Chars, "B", "Shift"},
-    {"AccentEmpty", [](TDataMod &dm) { setChar(dm, "sharp s", "Accent", TValue()); },
+    {"AccentEmpty", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Accent", TValue()); },
      K::CharStateEmpty, E, Chars, "sharp s", "Accent"},
-    {"SameStateHigherCode", [](TDataMod &dm) { addChar(dm, "c", 99, TValue(int32_t(2)), false, false, 0); },
+    {"SameStateHigherCode", [](TDataMod &dm) { AddChar(dm, "c", 99, TValue(int32_t(2)), false, false, 0); },
      K::CharStateDuplicate, E, Chars, "c", "Code"},
     {"SameStateLowerCodeAddedLater",
-     [](TDataMod &dm) { addChar(dm, "grave sign", 96, TValue(int32_t(2)), false, false, 0); },
+     [](TDataMod &dm) { AddChar(dm, "grave sign", 96, TValue(int32_t(2)), false, false, 0); },
      K::CharStateDuplicate, E, Chars, "b", "Code"},
-    {"SameStateSameCode", [](TDataMod &dm) { addChar(dm, "b again", 98, TValue(int32_t(2)), false, false, 0); },
+    {"SameStateSameCode", [](TDataMod &dm) { AddChar(dm, "b again", 98, TValue(int32_t(2)), false, false, 0); },
      K::CharStateDuplicate, W, Chars, "b again", "Code"},
-    {"CodeAbove255", [](TDataMod &dm) { setChar(dm, "section", "Code", TValue(int32_t(0x1A7))); },
+    {"CodeAbove255", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue(int32_t(0x1A7))); },
      K::CharCodeOutOfRange, E, Chars, "section", "Code"},
-    {"CodeNegative", [](TDataMod &dm) { setChar(dm, "sharp s", "Code", TValue(int32_t(-1))); },
+    {"CodeNegative", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(-1))); },
      K::CharCodeOutOfRange, E, Chars, "sharp s", "Code"},
-    {"CodeEmpty", [](TDataMod &dm) { setChar(dm, "section", "Code", TValue()); },
+    {"CodeEmpty", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue()); },
      K::CharCodeOutOfRange, E, Chars, "section", "Code"},
-    {"CodeOnTwoKeys", [](TDataMod &dm) { setChar(dm, "sharp s", "Code", TValue(int32_t(97))); },
+    {"CodeOnTwoKeys", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(97))); },
      K::CharCodeShared, W, Chars, "sharp s", "Code"},
     {"AccentNoDeadKeyStarts",
-     [](TDataMod &dm) { addChar(dm, "a grave", 224, TValue(int32_t(1)), false, false, 2001); },
+     [](TDataMod &dm) { AddChar(dm, "a grave", 224, TValue(int32_t(1)), false, false, 2001); },
      K::CharAccentNotStarted, E, Chars, "a grave", "Accent"},
     {"AccentNotAnAccentCode",
-     [](TDataMod &dm) { addChar(dm, "odd", 200, TValue(int32_t(1)), false, false, 1234); },
+     [](TDataMod &dm) { AddChar(dm, "odd", 200, TValue(int32_t(1)), false, false, 1234); },
      K::CharAccentNotStarted, E, Chars, "odd", "Accent"},
-    {"AltGrWithoutAltGrKey", [](TDataMod &dm) { deleteKey(dm, "AltGr"); },
+    {"AltGrWithoutAltGrKey", [](TDataMod &dm) { DeleteKey(dm, "AltGr"); },
      K::CharAltGrWithoutKey, E, Chars, "sharp s", "AltGr"},
     // ---- settings
     {"FingerLengthAbove100", [](TDataMod &dm) { dm.FingerLength[3] = 101; },
      K::FingerLengthOutOfRange, W, Settings, "LIndex", "LIndex"},
     {"FingerLengthNegative", [](TDataMod &dm) { dm.FingerLength[9] = -1; },
      K::FingerLengthOutOfRange, W, Settings, "RLittle", "RLittle"},
-    {"BackgroundIsKeyFace", [](TDataMod &dm) { dm.bkcolor = int32_t(kFace); },
+    {"BackgroundIsKeyFace", [](TDataMod &dm) { dm.bkcolor = int32_t(kSmallFace); },
      K::BackgroundIsKeyFace, W, Settings, "bkcolor", "bkcolor"},
 };
 
@@ -316,7 +237,7 @@ class CheckCleanTest : public testing::TestWithParam<CleanCase> {};
 TEST_P(CheckCleanTest, FindsNothing)
 {
     TDataMod dm;
-    buildBase(dm);
+    BuildSmallKeyboard(dm);
     GetParam().mutate(dm);
     const auto findings = CheckDefinition(dm, cp1252());
     EXPECT_TRUE(findings.empty()) << describe(findings);
@@ -324,24 +245,24 @@ TEST_P(CheckCleanTest, FindsNothing)
 
 const CleanCase kCleanCases[] = {
     // A dead key explains a second way to type a code.
-    {"SameCodeThroughDeadKey", [](TDataMod &dm) { setChar(dm, "a acute", "Code", TValue(int32_t(98))); }},
+    {"SameCodeThroughDeadKey", [](TDataMod &dm) { SetCharField(dm, "a acute", "Code", TValue(int32_t(98))); }},
     // The same character twice on one key (Space with and without Shift).
-    {"SameCodeOnOneKey", [](TDataMod &dm) { addChar(dm, "shifted space", 32, TValue(int32_t(4)), true, false, 0); }},
+    {"SameCodeOnOneKey", [](TDataMod &dm) { AddChar(dm, "shifted space", 32, TValue(int32_t(4)), true, false, 0); }},
     // Characters linked to no key are typed by none; their state may be empty.
-    {"UnlinkedRowWithoutState", [](TDataMod &dm) { setChar(dm, "section", "Shift", TValue()); }},
-    {"UnlinkedRowSameCode", [](TDataMod &dm) { setChar(dm, "section", "Code", TValue(int32_t(97))); }},
+    {"UnlinkedRowWithoutState", [](TDataMod &dm) { SetCharField(dm, "section", "Shift", TValue()); }},
+    {"UnlinkedRowSameCode", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue(int32_t(97))); }},
     // Keys that touch, and a key on the area's edge.
-    {"KeysTouch", [](TDataMod &dm) { setKey(dm, "B", "X", TValue(int32_t(20))); }},
+    {"KeysTouch", [](TDataMod &dm) { SetKeyField(dm, "B", "X", TValue(int32_t(20))); }},
     {"KeyOnRightAndBottomEdge",
      [](TDataMod &dm) {
-         setKey(dm, "AltGr", "X", TValue(int32_t(637)));
-         setKey(dm, "AltGr", "Y", TValue(int32_t(240)));
+         SetKeyField(dm, "AltGr", "X", TValue(int32_t(637)));
+         SetKeyField(dm, "AltGr", "Y", TValue(int32_t(240)));
      }},
     // A character key that carries the acute on AltGr starts it as well.
     {"AccentOnAltGrOfCharacterKey",
      [](TDataMod &dm) {
-         deleteKey(dm, "Acute");
-         setKey(dm, "A", "KeyType2", TValue(int32_t(2002)));
+         DeleteKey(dm, "Acute");
+         SetKeyField(dm, "A", "KeyType2", TValue(int32_t(2002)));
      }},
     // Finger lengths at the ends of the range; keys without picture-size
     // findings when the picture matches.
@@ -351,9 +272,9 @@ const CleanCase kCleanCases[] = {
          dm.FingerLength[1] = 100;
      }},
     // Only the colour's 24 bits count; the top byte of bkcolor is not a colour.
-    {"BackgroundDiffersFromFace", [](TDataMod &dm) { dm.bkcolor = int32_t(kFace + 1); }},
+    {"BackgroundDiffersFromFace", [](TDataMod &dm) { dm.bkcolor = int32_t(kSmallFace + 1); }},
     // A non-character key needs no finger.
-    {"ModifierWithoutFinger", [](TDataMod &dm) { setKey(dm, "Shift", "Finger", TValue()); }},
+    {"ModifierWithoutFinger", [](TDataMod &dm) { SetKeyField(dm, "Shift", "Finger", TValue()); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sound, CheckCleanTest, testing::ValuesIn(kCleanCases),
@@ -364,12 +285,12 @@ INSTANTIATE_TEST_SUITE_P(Sound, CheckCleanTest, testing::ValuesIn(kCleanCases),
 TEST(DefinitionCheck, FindingsComeByTableThenStoredOrder)
 {
     TDataMod dm;
-    buildBase(dm);
+    BuildSmallKeyboard(dm);
     dm.FingerLength[0] = 200;                                       // settings
-    setChar(dm, "section", "KeyNo", TValue(int32_t(77)));           // characters, row 8
-    setChar(dm, "a", "Code", TValue(int32_t(300)));                 // characters, row 1
-    setKey(dm, "AltGr", "Glyph", TValue());                         // keys, row 6
-    setKey(dm, "A", "KeyType", TValue(int32_t(0)));                 // keys, row 1
+    SetCharField(dm, "section", "KeyNo", TValue(int32_t(77)));           // characters, row 8
+    SetCharField(dm, "a", "Code", TValue(int32_t(300)));                 // characters, row 1
+    SetKeyField(dm, "AltGr", "Glyph", TValue());                         // keys, row 6
+    SetKeyField(dm, "A", "KeyType", TValue(int32_t(0)));                 // keys, row 1
     // The key table's own order and current row do not matter.
     dm.MainTbl.SetIndexFieldNames("X");
     dm.MainTbl.Last();
@@ -395,8 +316,8 @@ TEST(DefinitionCheck, FindingsComeByTableThenStoredOrder)
 TEST(DefinitionCheck, FilteredCursorsStillSeeEveryRow)
 {
     TDataMod dm;
-    buildBase(dm);
-    setChar(dm, "section", "KeyNo", TValue(int32_t(77)));
+    BuildSmallKeyboard(dm);
+    SetCharField(dm, "section", "KeyNo", TValue(int32_t(77)));
     dm.Ctbl.SetFilter("KeyNo=1");
     dm.Ctbl.SetFiltered(true);
     dm.MainTbl.SetFilter("KeyValue=1");
@@ -409,8 +330,8 @@ TEST(DefinitionCheck, FilteredCursorsStillSeeEveryRow)
 TEST(DefinitionCheck, CodesAreComparedByTheByteTheyType)
 {
     TDataMod dm;
-    buildBase(dm);
-    setChar(dm, "sharp s", "Code", TValue(int32_t(97 + 256))); // types "a", like A does
+    BuildSmallKeyboard(dm);
+    SetCharField(dm, "sharp s", "Code", TValue(int32_t(97 + 256))); // types "a", like A does
     const auto findings = CheckDefinition(dm, cp1252());
     ASSERT_EQ(findings.size(), 2u) << describe(findings);
     EXPECT_EQ(findings[0].Kind, K::CharCodeOutOfRange);
@@ -422,9 +343,9 @@ TEST(DefinitionCheck, CodesAreComparedByTheByteTheyType)
 TEST(DefinitionCheck, NamesAreDecodedThroughTheCodePage)
 {
     TDataMod dm;
-    buildBase(dm);
-    setKey(dm, "B", "Name", TValue("\xC4")); // CP1252: A with diaeresis
-    addKey(dm, "\xC4", 7, 1000, TValue(), 5, 88, 22);
+    BuildSmallKeyboard(dm);
+    SetKeyField(dm, "B", "Name", TValue("\xC4")); // CP1252: A with diaeresis
+    AddKey(dm, "\xC4", 7, 1000, TValue(), 5, 88, 22);
     const auto findings = CheckDefinition(dm, cp1252());
     ASSERT_EQ(findings.size(), 1u) << describe(findings);
     EXPECT_EQ(findings[0].Kind, K::KeyNameDuplicate);
@@ -434,11 +355,11 @@ TEST(DefinitionCheck, NamesAreDecodedThroughTheCodePage)
 TEST(DefinitionCheck, OverlapsAreToldOncePerPair)
 {
     TDataMod dm;
-    buildBase(dm);
+    BuildSmallKeyboard(dm);
     // Three keys on one spot: each pair once, on the later row.
-    addKey(dm, "C", 7, 1004, TValue(), 0, 200, 100);
-    addKey(dm, "D", 8, 1004, TValue(), 0, 205, 105);
-    addKey(dm, "E", 9, 1004, TValue(), 0, 210, 110);
+    AddKey(dm, "C", 7, 1004, TValue(), 0, 200, 100);
+    AddKey(dm, "D", 8, 1004, TValue(), 0, 205, 105);
+    AddKey(dm, "E", 9, 1004, TValue(), 0, 210, 110);
     const auto findings = CheckDefinition(dm, cp1252());
     ASSERT_EQ(findings.size(), 3u) << describe(findings);
     EXPECT_EQ(findings[0].RowLabel, "D");
@@ -507,10 +428,10 @@ TEST(DefinitionCheck, MessagesGoThroughTheCatalogue)
     qputenv("LANG", "de_DE.UTF-8");
     ASSERT_TRUE(StartTranslation(dir.filePath(QStringLiteral("locale"))));
     TDataMod dm;
-    buildBase(dm);
-    setKey(dm, "A", "Name", TValue("%2"));
-    addKey(dm, "X", 1, 1004, TValue(), 5, 88, 22);
-    addKey(dm, "%2", 9, 1004, TValue(), 5, 110, 22);
+    BuildSmallKeyboard(dm);
+    SetKeyField(dm, "A", "Name", TValue("%2"));
+    AddKey(dm, "X", 1, 1004, TValue(), 5, 88, 22);
+    AddKey(dm, "%2", 9, 1004, TValue(), 5, 110, 22);
     const auto findings = CheckDefinition(dm, cp1252());
     StopTranslation();
     qputenv("LANG", savedLang);
@@ -518,157 +439,6 @@ TEST(DefinitionCheck, MessagesGoThroughTheCatalogue)
     ASSERT_EQ(findings.size(), 2u) << describe(findings);
     EXPECT_EQ(findings[0].Message, "Taste \"%2\" hat auch den KeyValue 1");
     EXPECT_EQ(findings[1].Message, "Zeile 1: derselbe Name");
-}
-
-// ---- the command line -------------------------------------------------------------
-
-class PackageCheckToolTest : public testing::Test {
-protected:
-    struct Result {
-        int status = -1;
-        std::string out, err;
-    };
-    Result tool(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KEYFOLIO_CODEPAGE", "CP1252");
-        p.setProcessEnvironment(env);
-        p.start(QString(KF_BINARY_DIR) + "/src/keyfolio-tool", QStringList{"package"} + args);
-        Result r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput().toStdString();
-        r.err = p.readAllStandardError().toStdString();
-        return r;
-    }
-    // Saves a definition built from the base keyboard, changed by mutate.
-    QString save(const char *name, const std::function<void(TDataMod &)> &mutate)
-    {
-        TDataMod dm;
-        buildBase(dm);
-        mutate(dm);
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        EXPECT_TRUE(dm.SavePackage(path.toStdString())) << dm.PackageError();
-        return path;
-    }
-    QTemporaryDir dir;
-};
-
-TEST_F(PackageCheckToolTest, ExitStatusFollowsTheErrors)
-{
-    const QString clean = save("clean.vkt", [](TDataMod &) {});
-    const QString warnings = save("warnings.vkt", [](TDataMod &dm) {
-        dm.FingerLength[3] = 101;
-        setKey(dm, "AltGr", "Glyph", TValue());
-    });
-    const QString errors = save("errors.vkt", [](TDataMod &dm) {
-        dm.FingerLength[3] = 101;
-        setChar(dm, "section", "KeyNo", TValue(int32_t(99)));
-    });
-
-    const Result c = tool({"check", clean});
-    EXPECT_EQ(c.status, 0) << c.err;
-    EXPECT_EQ(c.out, "No findings.\n");
-
-    const Result w = tool({"check", warnings});
-    EXPECT_EQ(w.status, 0) << w.err;
-    EXPECT_EQ(w.out, "warning: keys row 6 \"AltGr\" (Glyph): The key has no picture: it shows as an empty button\n"
-                     "warning: settings \"LIndex\": Finger length 101 is outside 0 to 100\n"
-                     "0 errors, 2 warnings\n");
-
-    const Result e = tool({"check", errors});
-    EXPECT_EQ(e.status, 4) << e.err;
-    EXPECT_EQ(e.out, "error: characters row 8 \"section\" (KeyNo): KeyNo 99 names no key: no key types this character\n"
-                     "warning: settings \"LIndex\": Finger length 101 is outside 0 to 100\n"
-                     "1 error, 1 warning\n");
-    EXPECT_EQ(e.err, "");
-}
-
-TEST_F(PackageCheckToolTest, JsonListsEveryFinding)
-{
-    const QString path = save("errors.vkt", [](TDataMod &dm) {
-        setChar(dm, "section", "KeyNo", TValue(int32_t(99)));
-        dm.bkcolor = int32_t(kFace);
-    });
-    const Result r = tool({"check", path, "--json"});
-    ASSERT_EQ(r.status, 4) << r.err;
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
-    const QJsonObject root = doc.object();
-    EXPECT_EQ(root.value("file").toString(), path);
-    EXPECT_EQ(root.value("errors").toInt(), 1);
-    EXPECT_EQ(root.value("warnings").toInt(), 1);
-    const QJsonArray list = root.value("findings").toArray();
-    ASSERT_EQ(list.size(), 2);
-    const QJsonObject first = list[0].toObject();
-    EXPECT_EQ(first.value("severity").toString(), "error");
-    EXPECT_EQ(first.value("table").toString(), "characters");
-    EXPECT_EQ(first.value("kind").toString(), "char-key-missing");
-    EXPECT_EQ(first.value("row").toInt(), 8);
-    EXPECT_EQ(first.value("label").toString(), "section");
-    EXPECT_EQ(first.value("field").toString(), "KeyNo");
-    EXPECT_EQ(first.value("message").toString(), "KeyNo 99 names no key: no key types this character");
-    const QJsonObject second = list[1].toObject();
-    EXPECT_EQ(second.value("severity").toString(), "warning");
-    EXPECT_EQ(second.value("table").toString(), "settings");
-    EXPECT_EQ(second.value("kind").toString(), "background-is-key-face");
-    EXPECT_TRUE(second.value("row").isNull());
-    EXPECT_EQ(second.value("label").toString(), "bkcolor");
-
-    const Result clean = tool({"check", save("clean.vkt", [](TDataMod &) {}), "--json"});
-    ASSERT_EQ(clean.status, 0) << clean.err;
-    const QJsonObject cleanRoot = QJsonDocument::fromJson(QByteArray::fromStdString(clean.out)).object();
-    EXPECT_EQ(cleanRoot.value("errors").toInt(), 0);
-    EXPECT_TRUE(cleanRoot.value("findings").toArray().isEmpty());
-}
-
-// The small packages of the findings, built as the command line's JSON: a
-// dump of the base keyboard, changed, built and checked.
-TEST_F(PackageCheckToolTest, PackagesBuiltFromJsonAreChecked)
-{
-    const QString base = save("base.vkt", [](TDataMod &) {});
-    const Result dump = tool({"dump", base});
-    ASSERT_EQ(dump.status, 0) << dump.err;
-    QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(dump.out)).object();
-    QJsonObject keys = doc.value("keys").toObject();
-    QJsonArray rows = keys.value("rows").toArray();
-    QJsonObject b = rows[1].toObject();
-    ASSERT_EQ(b.value("Name").toString(), "B");
-    b.insert("X", 10); // on top of A
-    rows[1] = b;
-    keys.insert("rows", rows);
-    doc.insert("keys", keys);
-    const QString json = dir.filePath("overlap.json");
-    QFile f(json);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QJsonDocument(doc).toJson());
-    f.close();
-    const QString built = dir.filePath("overlap.vkt");
-    const Result build = tool({"build", json, "-o", built});
-    ASSERT_EQ(build.status, 0) << build.err;
-    const Result r = tool({"check", built});
-    EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.out, "error: keys row 2 \"B\" (X): The key overlaps key \"A\": a click may reach the wrong key\n"
-                     "1 error, 0 warnings\n");
-}
-
-TEST_F(PackageCheckToolTest, BadInputIsRefused)
-{
-    QFile text(dir.filePath("text.vkt"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("hello");
-    text.close();
-    const Result notZip = tool({"check", text.fileName()});
-    EXPECT_EQ(notZip.status, 1);
-    EXPECT_EQ(notZip.out, "");
-    EXPECT_NE(notZip.err.find("not a ZIP archive"), std::string::npos) << notZip.err;
-    EXPECT_EQ(tool({"check", dir.filePath("missing.vkt")}).status, 1);
-    EXPECT_EQ(tool({"check"}).status, 2);
-    EXPECT_EQ(tool({"check", text.fileName(), "-o", dir.filePath("x")}).status, 2);
-    EXPECT_EQ(tool({"dump", text.fileName(), "--json"}).status, 2); // --json belongs to check
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 // First: the word splitter has a member named like a Qt macro.
 #include "wordlist/DicBuilder.h"
+#include "common/FilePath.h"
 
 #include "common/ErrorReport.h"
 #include "app/Application.h"
@@ -93,7 +94,7 @@ private:
 QString DicFormTest::writeFile(const QString &name, const std::string &bytes) const
 {
     const QString p = m_dir->filePath(name);
-    writeFileBytes(QFile::encodeName(p).toStdString(), bytes);
+    writeFileBytes(kf::LocalPath(p), bytes);
     return p;
 }
 
@@ -594,12 +595,12 @@ void DicFormTest::saveWritesTheListedWords()
     QCOMPARE(asked.filter, QStringLiteral("Text (*.txt)|*.txt"));
     QCOMPARE(asked.defaultExt, QStringLiteral("txt"));
     QVERIFY(asked.overwritePrompt);
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("a\r\nb\r\nc\r\n"));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("a\r\nb\r\nc\r\n"));
 
     // A cancelled save writes nothing.
     writeFile(QStringLiteral("dic.txt"), "kept");
     press(QKeySequence(Qt::CTRL | Qt::Key_S));
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("kept"));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("kept"));
 }
 
 void DicFormTest::failedSaveKeepsTheOldFileAndReports()
@@ -620,7 +621,7 @@ void DicFormTest::failedSaveKeepsTheOldFileAndReports()
     QVERIFY2(report.startsWith(QStringLiteral("AppException: TDicFm~EFCreateError--Cannot write file")),
              qPrintable(report));
     QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("the dictionary of last week\r\n"));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("the dictionary of last week\r\n"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.txt", "dic.txt"}));
     QCOMPARE(listed().size(), 400);
 
@@ -628,7 +629,7 @@ void DicFormTest::failedSaveKeepsTheOldFileAndReports()
     dialogs().answerFile(out);
     press(QKeySequence(Qt::CTRL | Qt::Key_S));
     QCOMPARE(dialogs().count(Kind::Message), 1);
-    QVERIFY(readFileBytes(QFile::encodeName(out).toStdString()).size() > 512);
+    QVERIFY(readFileBytes(kf::LocalPath(out)).size() > 512);
 }
 
 void DicFormTest::closingAsks_data()

@@ -2,6 +2,7 @@
 // real window inside the main frame, dialogs answered by the scripted service.
 
 #include "common/ErrorReport.h"
+#include "common/FilePath.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"
@@ -90,7 +91,7 @@ private:
 QString TcgFormTest::writeFile(const QString &name, const std::string &bytes) const
 {
     const QString p = path(name);
-    writeFileBytes(QFile::encodeName(p).toStdString(), bytes);
+    writeFileBytes(kf::LocalPath(p), bytes);
     return p;
 }
 
@@ -468,7 +469,7 @@ void TcgFormTest::saveAfterEditingByHand()
     QCOMPARE(asked.filter, QStringLiteral("Text (*.txt)|*.txt"));
     QCOMPARE(asked.defaultExt, QStringLiteral("txt"));
     QVERIFY(asked.overwritePrompt);
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()),
+    QCOMPARE(readFileBytes(kf::LocalPath(out)),
              std::string("=========================\r\n"
                          "The to-be-typed keys:  asdf  >> Total: 2\r\n"
                          "-------------------------\r\n"
@@ -479,7 +480,7 @@ void TcgFormTest::saveAfterEditingByHand()
     // A cancelled save writes nothing.
     writeFile(QStringLiteral("out.txt"), "kept");
     click(form()->Button1);
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("kept"));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("kept"));
 }
 
 void TcgFormTest::wordListThenSave()
@@ -490,7 +491,7 @@ void TcgFormTest::wordListThenSave()
     const QString out = path(QStringLiteral("list.txt"));
     dialogs().answerFile(out);
     click(form()->Button1);
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()),
+    QCOMPARE(readFileBytes(kf::LocalPath(out)),
              std::string("sad\r\ndad\r\n\r\nflask\r\n\r\n\r\n"));
 }
 
@@ -644,7 +645,7 @@ void TcgFormTest::saveWritesTheResultTextByteForByte()
     const QString out = path(QStringLiteral("out.txt"));
     dialogs().answerFile(out);
     click(form()->Button1);
-    QCOMPARE(QByteArray::fromStdString(readFileBytes(QFile::encodeName(out).toStdString())), saved);
+    QCOMPARE(QByteArray::fromStdString(readFileBytes(kf::LocalPath(out))), saved);
 }
 
 void TcgFormTest::failedSaveKeepsTheOldFileAndReports()
@@ -664,7 +665,7 @@ void TcgFormTest::failedSaveKeepsTheOldFileAndReports()
     QVERIFY2(report.startsWith(QStringLiteral("AppException: TTcgFm~EFCreateError--Cannot write file")),
              qPrintable(report));
     QVERIFY2(report.contains(QStringLiteral("File too large")), qPrintable(report));
-    QCOMPARE(readFileBytes(QFile::encodeName(out).toStdString()), std::string("the course of last week\r\n"));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("the course of last week\r\n"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"dictionary.txt", "out.txt"}));
     QVERIFY(onlyTabShown(TTcgFm::ResultPage));
