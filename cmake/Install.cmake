@@ -24,6 +24,9 @@ foreach(size 16 24 32 48 64)
   install(FILES ${CMAKE_SOURCE_DIR}/data/icons/${size}x${size}/keyfolio.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
+# The release date is the day of the configuration (SOURCE_DATE_EPOCH when set,
+# for a reproducible package).
+string(TIMESTAMP KF_RELEASE_DATE "%Y-%m-%d" UTC)
 configure_file(${CMAKE_SOURCE_DIR}/data/${KF_APP_ID}.metainfo.xml.in
   ${CMAKE_BINARY_DIR}/data/${KF_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/data/${KF_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
