@@ -48,11 +48,12 @@ function(kf_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE KF_TEST_DATA_DIR="${KF_TEST_DATA_DIR}"
     KF_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  # The environment is one list-valued property: its ";" is escaped, or the
-  # discovered tests would take LANG=C for a property name and drop it.
+  # Each property value is a single item: a list such as "A=1;B=2" would be
+  # split on its way to the discovered tests (LANG=C taken for a property name).
   kf_test_folder(folder ${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen\\;LANG=C" LABELS ${folder})
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "LANG=set:C"
+    LABELS ${folder})
 endfunction()
 
 # kf_qtest(name sources... [LIBS libs...]): a Qt Test executable for windows.
