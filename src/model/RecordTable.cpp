@@ -192,9 +192,9 @@ struct TRecordTable::Impl {
     {
         if (r == p.row) // a row equals itself, whichever of its values the probe holds
             return 0;
-        const TRowData &d = Data();
+        const TRowData &rowData = Data();
         for (const KeyPart &k : order) {
-            int c = CompareCells(d.Cell(r, k.col), ProbeCell(p, k.col), d.defs[k.col].DataType);
+            int c = CompareCells(rowData.Cell(r, k.col), ProbeCell(p, k.col), rowData.defs[k.col].DataType);
             if (c)
                 return k.desc ? -c : c;
         }
@@ -220,10 +220,10 @@ struct TRecordTable::Impl {
     // Sign of (row r - key) on the first n parts of the order.
     int CompareKey(uint32_t r, const std::vector<TCell> &key, size_t n) const
     {
-        const TRowData &d = Data();
+        const TRowData &rowData = Data();
         for (size_t i = 0; i < n; ++i) {
             const KeyPart &k = order[i];
-            int c = CompareCells(d.Cell(r, k.col), key[i], d.defs[k.col].DataType);
+            int c = CompareCells(rowData.Cell(r, k.col), key[i], rowData.defs[k.col].DataType);
             if (c)
                 return k.desc ? -c : c;
         }
@@ -325,15 +325,15 @@ struct TRecordTable::Impl {
     // from the first key.
     template <size_t P> void SortViewKeyed()
     {
-        const TRowData &d = Data();
+        const TRowData &rowData = Data();
         bool varying[P];
         for (size_t j = 0; j < P; ++j)
-            varying[j] = d.IsVarying(order[j].col);
+            varying[j] = rowData.IsVarying(order[j].col);
         BigVector<SortRec<P>> recs(view.size());
         for (size_t i = 0; i < view.size(); ++i) {
             recs[i].row = view[i];
             for (size_t j = 0; j < P; ++j)
-                recs[i].key[j] = SortKey(d, view[i], order[j]);
+                recs[i].key[j] = SortKey(rowData, view[i], order[j]);
         }
         // An integer first key of narrow range (a count, a length) leaves
         // most of the leading key's bits to the start of the second key, so
@@ -359,14 +359,14 @@ struct TRecordTable::Impl {
         const std::vector<KeyPart> &parts = order;
         SortByLeadingKey(
             recs.begin(), recs.end(), lead,
-            [&d, &parts, &varying](const SortRec<P> &a, const SortRec<P> &b) {
+            [&rowData, &parts, &varying](const SortRec<P> &a, const SortRec<P> &b) {
                 for (size_t j = 0; j < P; ++j) {
                     if (a.key[j] != b.key[j])
                         return a.key[j] < b.key[j];
                     if (varying[j]) {
                         const KeyPart &k = parts[j];
                         const int c =
-                            CompareCells(d.Cell(a.row, k.col), d.Cell(b.row, k.col), TFieldType::String);
+                            CompareCells(rowData.Cell(a.row, k.col), rowData.Cell(b.row, k.col), TFieldType::String);
                         if (c)
                             return k.desc ? c > 0 : c < 0;
                     }
@@ -411,12 +411,12 @@ struct TRecordTable::Impl {
 
     void BuildView()
     {
-        const TRowData &d = Data();
+        const TRowData &rowData = Data();
         view.clear();
-        const uint32_t slotCount = d.SlotCount();
-        view.reserve(FilterActive() ? 0 : d.liveCount);
+        const uint32_t slotCount = rowData.SlotCount();
+        view.reserve(FilterActive() ? 0 : rowData.liveCount);
         for (uint32_t r = 0; r < slotCount; ++r)
-            if (d.alive[r] && (!FilterActive() || filter->Matches(d, r)))
+            if (rowData.alive[r] && (!FilterActive() || filter->Matches(rowData, r)))
                 view.push_back(r);
         if (!order.empty() && view.size() > 1) {
             // Rows often come already in order (appended so, or sorted
@@ -641,9 +641,9 @@ struct TRecordTable::Impl {
     // built view in one pass and move the current row as OnRowDeleting does.
     void OnRowsDeleting()
     {
-        const TRowData &d = Data();
+        const TRowData &rowData = Data();
         Tell([&](IDataLink &l) { l.DataSetAboutToReset(*self); });
-        const bool curGone = cur != kNoRow && !d.alive[cur];
+        const bool curGone = cur != kNoRow && !rowData.alive[cur];
         if (viewBuilt) {
             long curIdx = -1;
             if (curGone) {
@@ -654,7 +654,7 @@ struct TRecordTable::Impl {
             for (size_t i = 0; i < view.size(); ++i) {
                 if (long(i) == curIdx)
                     curNew = out;
-                if (!d.alive[view[i]])
+                if (!rowData.alive[view[i]])
                     continue;
                 view[out] = view[i];
                 if (!order.empty())
@@ -682,14 +682,14 @@ struct TRecordTable::Impl {
         } else if (curGone) {
             Relocate(Probe{cur, nullptr}); // builds the view without the dead rows
         }
-        if (state == TDataSetState::Edit && editRow != kNoRow && !d.alive[editRow]) {
+        if (state == TDataSetState::Edit && editRow != kNoRow && !rowData.alive[editRow]) {
             state = TDataSetState::Browse;
             buffer.clear();
             editRow = kNoRow;
             modified = false;
             pendingState = true;
         }
-        if (rowBeforeInsert != kNoRow && !d.alive[rowBeforeInsert])
+        if (rowBeforeInsert != kNoRow && !rowData.alive[rowBeforeInsert])
             rowBeforeInsert = kNoRow;
         pendingScroll = true; // positions moved
         Tell([&](IDataLink &l) { l.DataSetReset(*self); });
