@@ -24,6 +24,19 @@ function(kf_tool_sources)
   endforeach()
 endfunction()
 
+# kf_test_folder(var target): the tests folder of the calling CMakeLists.txt
+# ("model" for tests/model) into var. Each test carries it as its CTest label
+# (ctest -L model), and the target tests_<folder> builds every test
+# executable of the folder (cmake --build build --target tests_model).
+function(kf_test_folder var target)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  if(NOT TARGET tests_${folder})
+    add_custom_target(tests_${folder})
+  endif()
+  add_dependencies(tests_${folder} ${target})
+  set(${var} ${folder} PARENT_SCOPE)
+endfunction()
+
 # kf_gtest(name sources... [LIBS libs...]): a GoogleTest executable for logic.
 # Links keyfolio_core unless LIBS says otherwise.
 function(kf_gtest name)
@@ -35,8 +48,12 @@ function(kf_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE KF_TEST_DATA_DIR="${KF_TEST_DATA_DIR}"
     KF_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # Each property value is a single item: a list such as "A=1;B=2" would be
+  # split on its way to the discovered tests (LANG=C taken for a property name).
+  kf_test_folder(folder ${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "LANG=set:C"
+    LABELS ${folder})
 endfunction()
 
 # kf_qtest(name sources... [LIBS libs...]): a Qt Test executable for windows.
@@ -50,5 +67,7 @@ function(kf_qtest name)
   target_compile_definitions(${name} PRIVATE KF_TEST_DATA_DIR="${KF_TEST_DATA_DIR}"
     KF_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C" TIMEOUT 300)
+  kf_test_folder(folder ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C" TIMEOUT 300
+    LABELS ${folder})
 endfunction()

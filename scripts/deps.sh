@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core xdg-utils
   unzip python3 unrtf bible-kjv wamerican
+  appstream desktop-file-utils
 )
 
 missing=()
@@ -23,6 +24,11 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# KEYFOLIO_DEPS_ONLY=1: the packages only (scripts/sanitize configures its own build).
+if [ "${KEYFOLIO_DEPS_ONLY:-0}" = 1 ]; then
+  return 0
 fi
 
 BUILD="${KEYFOLIO_BUILD_DIR:-$ROOT/build}"

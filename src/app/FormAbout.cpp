@@ -1,5 +1,7 @@
 #include "app/FormAbout.h"
 
+#include "common/Version.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -34,7 +36,7 @@ TFmAbout::TFmAbout(QWidget *parent) : QDialog(parent)
     const int titleLeft = (501 - TitleLb->width()) / 2;
     TitleLb->move(titleLeft, 16);
 
-    VersionLb = new QLabel(QStringLiteral("V 2.3"), this);
+    VersionLb = new QLabel(QStringLiteral("V ") + QLatin1String(kVersion), this);
     VersionLb->setObjectName(QStringLiteral("VersionLb"));
     QFont versionFont = VersionLb->font();
     versionFont.setPointSize(12);

@@ -1,6 +1,7 @@
 #include "app/HelpPage.h"
 
 #include "common/Dialogs.h"
+#include "common/ProgramFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +11,7 @@ namespace kf {
 
 QString HelpPagePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/index.html"));
+    return ProgramFilePath(QStringLiteral("help/index.html"));
 }
 
 bool OpenHelpPage(const QString &path, const UrlOpener &open)

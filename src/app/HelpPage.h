@@ -1,5 +1,6 @@
 #pragma once
-// The help page that ships with the program: help/index.html beside it.
+// The help page that ships with the program: help/index.html beside it, or
+// in the share folder of an installed program (share/keyfolio/help/index.html).
 
 #include <QUrl>
 

@@ -27,5 +27,9 @@ int main(int argc, char **argv)
         return 1;
     }
     mainFm.showMaximized();
+    // --quit-after-start: start up completely, then end at once (the install
+    // check starts the installed program so).
+    if (app.arguments().contains(QStringLiteral("--quit-after-start")))
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }

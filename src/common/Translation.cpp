@@ -1,6 +1,8 @@
 #include "common/Translation.h"
 #include "common/FilePath.h"
 
+#include "common/ProgramFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -104,7 +106,7 @@ bool declaresUtf8(const char *header)
 
 QString DefaultLocaleDir()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("locale"));
+    return ProgramFilePath(QStringLiteral("locale"));
 }
 
 bool StartTranslation(const QString &localeDir)

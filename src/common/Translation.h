@@ -1,6 +1,7 @@
 #pragma once
 // The translation layer: GNU gettext, text domain "default", catalogues in a
-// "locale" folder beside the program (<lang>/LC_MESSAGES/default.mo).
+// "locale" folder beside the program or in its share folder
+// (<lang>/LC_MESSAGES/default.mo).
 //
 // Only the texts of the libraries and the platform are translated (message
 // box buttons, the record-table engine's messages, the picture errors) and
@@ -22,7 +23,8 @@ namespace kf {
 // are translated too. Returns whether translation is on.
 bool StartTranslation(const QString &localeDir);
 
-// The folder "locale" beside the running program (needs the application object).
+// The folder "locale" beside the running program, or share/keyfolio/locale of
+// an installed one (needs the application object).
 QString DefaultLocaleDir();
 
 // Stops translating (texts come back unchanged).

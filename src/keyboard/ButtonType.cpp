@@ -38,8 +38,8 @@ public:
         case QAccessible::Name:
             return button()->accessibleName();
         case QAccessible::Description: {
-            const QString d = button()->accessibleDescription();
-            return d.isEmpty() ? button()->toolTip() : d;
+            const QString description = button()->accessibleDescription();
+            return description.isEmpty() ? button()->toolTip() : description;
         }
         default:
             return QAccessibleWidget::text(t);

@@ -130,11 +130,11 @@ void TDragDropFm::DropBMPTarget1Drop(QPoint point)
     }
 }
 
-bool TDragDropFm::AcceptsDrop(const QMimeData *data) const
+bool TDragDropFm::AcceptsDrop(const QMimeData *mime) const
 {
-    if (!data || !data->hasFormat(QString::fromLatin1(kKeyMimeType)))
+    if (!mime || !mime->hasFormat(QString::fromLatin1(kKeyMimeType)))
         return false;
-    const QByteArray payload = data->data(QString::fromLatin1(kKeyMimeType));
+    const QByteArray payload = mime->data(QString::fromLatin1(kKeyMimeType));
     return payload.split(' ').value(0) == QByteArray::number(quintptr(KbDragFrame));
 }
 

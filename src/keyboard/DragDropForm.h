@@ -60,7 +60,7 @@ public:
 
     // True for the data of a key drag that started on this frame's keyboard;
     // every other drop (a picture from elsewhere, a key of another window) is refused.
-    bool AcceptsDrop(const QMimeData *data) const;
+    bool AcceptsDrop(const QMimeData *mime) const;
 
     // Runs a drag to its end. The default runs the platform's drag loop
     // (QDrag::exec); tests may replace it.

@@ -2,6 +2,7 @@
 
 #include "tool/ToolCommand.h"
 #include "common/Errors.h"
+#include "common/Version.h"
 
 #include <cstring>
 #include <iostream>
@@ -46,7 +47,7 @@ int main(int argc, char **argv)
     }
     const std::string first = argv[1];
     if (first == "--version" || first == "-V") {
-        std::cout << "keyfolio-tool 2.3\n";
+        std::cout << "keyfolio-tool " << kf::kVersion << "\n";
         return kExitOk;
     }
     if (first == "--help" || first == "-h" || first == "help") {

@@ -179,10 +179,10 @@ TEST_F(TranslationTest, StaysOffWithoutAUtf8CatalogueOfTheLanguage)
 TEST_F(TranslationTest, LibraryAndPlatformMessagesGoThroughTheCatalogue)
 {
     // The system's untranslated text, which the catalogue is asked with.
-    const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    ASSERT_TRUE(c);
-    const std::string noSuchFile = strerror_l(ENOENT, c);
-    freelocale(c);
+    const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    ASSERT_TRUE(cLocale);
+    const std::string noSuchFile = strerror_l(ENOENT, cLocale);
+    freelocale(cLocale);
     buildCatalogue(QStringLiteral("de"),
                    {{"'%s' is not a valid integer value", "'%s' ist keine g\xc3\xbcltige ganze Zahl"},
                     {"List index out of bounds (%s)", "Listenindex au\xc3\x9f" "erhalb der Grenzen (%s)"},

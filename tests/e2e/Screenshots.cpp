@@ -60,7 +60,8 @@ T *open(TMainFm &main, QAction *item)
     if (form) {
         if (auto *frame = qobject_cast<QMdiSubWindow *>(form->parentWidget()))
             frame->showNormal();
-        QTest::qWaitForWindowExposed(form);
+        if (!QTest::qWaitForWindowExposed(form))
+            qWarning("%s was not shown in time", form->metaObject()->className());
     }
     return form;
 }
@@ -97,7 +98,7 @@ int main(int argc, char **argv)
         TMainFm main;
         main.resize(1000, 720);
         main.show();
-        QTest::qWaitForWindowExposed(&main);
+        ok &= QTest::qWaitForWindowExposed(&main);
         ok &= save(&main, out, "main-window.png");
 
         const QString package = tmp.filePath(QStringLiteral("sample.vkt"));

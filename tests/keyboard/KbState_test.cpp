@@ -255,7 +255,7 @@ TEST_P(KbStateClicks, Sequence)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KbStateClicks, ::testing::ValuesIn(kClickCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
 
 // The effective code for every combination of the two type fields and modifiers.
 struct CodeCase {

@@ -347,9 +347,9 @@ TEST_P(ChangeLogPacketTest, NotChangedCellsComeFromTheOriginalRow)
 }
 
 INSTANTIATE_TEST_SUITE_P(DataPacket, ChangeLogPacketTest, ::testing::ValuesIn(ChangeLogCases()),
-                         [](const ::testing::TestParamInfo<ChangeLogCase> &info) {
+                         [](const ::testing::TestParamInfo<ChangeLogCase> &caseInfo) {
                              std::string n;
-                             for (const char *p = info.param.name; *p; ++p)
+                             for (const char *p = caseInfo.param.name; *p; ++p)
                                  n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return n;
                          });
@@ -458,8 +458,9 @@ TEST_P(CorruptPacket, IsRefusedAndChangesNothing)
         t.LoadFromBytes(c.packet);
         FAIL() << "accepted";
     } catch (const EDatabaseError &e) {
-        if (c.message)
+        if (c.message) {
             EXPECT_STREQ(e.what(), c.message);
+        }
     }
     ASSERT_EQ(t.FieldCount(), 6);
     ASSERT_EQ(t.RecordCount(), 1);
@@ -467,9 +468,9 @@ TEST_P(CorruptPacket, IsRefusedAndChangesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(DataPacket, CorruptPacket, ::testing::ValuesIn(CorruptCases()),
-                         [](const ::testing::TestParamInfo<CorruptCase> &info) {
+                         [](const ::testing::TestParamInfo<CorruptCase> &caseInfo) {
                              std::string n;
-                             for (const char *p = info.param.name; *p; ++p)
+                             for (const char *p = caseInfo.param.name; *p; ++p)
                                  n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return n;
                          });

@@ -221,7 +221,7 @@ const FindingCase kFindingCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Findings, CheckFindingTest, testing::ValuesIn(kFindingCases),
-                         [](const testing::TestParamInfo<FindingCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<FindingCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 // ---- changes that look suspicious but are sound --------------------------------
 
@@ -278,7 +278,7 @@ const CleanCase kCleanCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Sound, CheckCleanTest, testing::ValuesIn(kCleanCases),
-                         [](const testing::TestParamInfo<CleanCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<CleanCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 // ---- several findings together ---------------------------------------------------
 

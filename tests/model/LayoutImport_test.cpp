@@ -231,9 +231,11 @@ TEST(LayoutImport, DeadKeysAndTheirSecondRole)
     }
     // Rows under AltGr of a key whose AltGr is a dead key are never typed.
     const KeyInfo *ue = KeyNamed(keys, "\xDC");
-    for (const CharInfo &c : Chars(dm))
-        if (c.keyNo == ue->value && c.accent == 0)
+    for (const CharInfo &c : Chars(dm)) {
+        if (c.keyNo == ue->value && c.accent == 0) {
             EXPECT_FALSE(c.altGr) << c.name;
+        }
+    }
 }
 
 TEST(LayoutImport, LayoutWithoutAltGrHasNoAltGrRows)

@@ -318,9 +318,11 @@ TEST_F(MainDataTest, LookupsAndTieBreaks)
 
     // Characters linked to no key are typed by no key, whatever its number.
     for (int32_t key : {0, -1, 16, 30})
-        for (bool shift : {false, true})
-            if (dm.LocateChar(key, shift, false, 0))
+        for (bool shift : {false, true}) {
+            if (dm.LocateChar(key, shift, false, 0)) {
                 EXPECT_FALSE(dm.Ctbl.FieldByName("KeyNo").IsNull());
+            }
+        }
 
     // Duplicate KeyValue: the first in the key table's current order wins.
     addKey(dm, "B", 16, TValue());
@@ -486,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
                        return z;
                    },
                    "key.cds: the member is declared larger than 64 MiB"}),
-    [](const testing::TestParamInfo<BadPackage> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BadPackage> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(MainDataTest, LoadFailsCleanlyOnFoldersAndMissingFiles)
 {
@@ -859,4 +861,4 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   keyRow(TValue(), TValue(std::string(900, 'h'))), std::string(200, 'c'),
                   "keys.rows[0].Name: must have a value"}),
-    [](const testing::TestParamInfo<BentRules> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<BentRules> &caseInfo) { return std::string(caseInfo.param.name); });

@@ -95,8 +95,9 @@ TEST_P(ReadmeReaderTest, Reads)
     EXPECT_EQ(s.bkcolor, c.bkcolor);
     EXPECT_EQ(s.Author, c.author);
     EXPECT_EQ(s.misc, c.misc);
-    if (c.finger >= 0)
+    if (c.finger >= 0) {
         EXPECT_EQ(s.lengths[size_t(c.finger)], c.length);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"finger_not_a_number_is_zero", "bkcolor=1\r\nRThumb=x7\r\n", 1, "", "", 5, 0},
         ReaderCase{"finger_missing_is_zero", "bkcolor=1\r\n", 1, "", "", 9, 0},
         ReaderCase{"hexadecimal_and_blanks", "bkcolor=$FF\r\nRIndex= 0x10 \r\n", 255, "", "", 6, 16}),
-    [](const testing::TestParamInfo<ReaderCase> &info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReaderCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(ReadmeTest, BkcolorIsStrict)
 {
@@ -154,7 +155,8 @@ TEST(ReadmeTest, IntegerForms)
         int32_t value = 12345;
         const bool ok = kf::parseReadmeInteger(text, value);
         EXPECT_EQ(ok, expected.has_value());
-        if (expected)
+        if (expected) {
             EXPECT_EQ(value, *expected);
+        }
     }
 }

@@ -710,10 +710,10 @@ TEST(RecordTable, AppendRowsFromCells)
                     {"Code", TFieldType::Integer},
                     {"Flag", TFieldType::Boolean},
                     {"Glyph", TFieldType::Graphic}});
+    RecordingLink link; // outlives the cursor it listens to
     TRecordTable byName;
     byName.CloneCursor(t);
     byName.SetIndexFieldNames("Name");
-    RecordingLink link;
     byName.AddDataLink(&link);
     // Cells are converted as stored values are: text cut at a zero byte and
     // to the width, booleans 0/1, an empty picture null; untouched cells null.

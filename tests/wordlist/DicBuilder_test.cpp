@@ -144,7 +144,7 @@ TEST_P(ScanTest, CountsWords)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScanTest, ::testing::ValuesIn(scanCases()),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(DicBuilder, ScansAccumulateAndResetTheOrder)
 {

@@ -64,7 +64,7 @@ TEST_P(SplitTest, HelpersAndOnePassAgree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, SplitTest, ::testing::ValuesIn(splitCases()),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
 
 // Random texts over a small alphabet: the one-pass split, the block splitter
 // fed in random pieces, and the CountWords/NthWord definition all agree.

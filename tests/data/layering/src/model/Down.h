@@ -1,0 +1,2 @@
+#pragma once
+#include "common/Base.h"
