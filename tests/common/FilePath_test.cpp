@@ -87,8 +87,8 @@ TEST_P(FilePathTest, RoundTrip)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, FilePathTest, testing::ValuesIn(cases()),
-                         [](const testing::TestParamInfo<PathCase> &info) {
-                             std::string name = std::string(info.param.name) + "_" + info.param.locale;
+                         [](const testing::TestParamInfo<PathCase> &caseInfo) {
+                             std::string name = std::string(caseInfo.param.name) + "_" + caseInfo.param.locale;
                              for (char &ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';

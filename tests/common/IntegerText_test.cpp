@@ -89,8 +89,8 @@ TEST_P(IntegerTextTest, StrToIntRaisesNotAnInteger)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, IntegerTextTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<IntegerCase> &info) {
-                             std::string name = info.param.name;
+                         [](const testing::TestParamInfo<IntegerCase> &caseInfo) {
+                             std::string name = caseInfo.param.name;
                              for (char &ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch)))
                                      ch = '_';

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 
 #include <memory>
@@ -22,6 +24,14 @@ std::vector<TFieldDef> fields()
     return {{"Name", TFieldType::String, 10}, {"Code", TFieldType::Integer}};
 }
 
+// The tables' names, for what the recorder writes down.
+std::map<const TRecordTable *, std::string> &names()
+{
+    static std::map<const TRecordTable *, std::string> n;
+    return n;
+}
+std::string nameOf(const TRecordTable &t) { return names()[&t]; }
+
 // Writes down what it hears, with the cursor the binding names at that time.
 class Recorder : public IBoundView {
 public:
@@ -30,17 +40,17 @@ public:
     std::vector<std::string> heard;
 
     void BindingAboutToChange() override { heard.push_back("about to change"); }
-    void BindingChanged() override { heard.push_back(binding->DataSet() ? "changed to " + binding->DataSet()->Name : "changed to none"); }
-    void DataSetReset(TRecordTable &t) override { heard.push_back("reset " + t.Name); }
+    void BindingChanged() override { heard.push_back(binding->DataSet() ? "changed to " + nameOf(*binding->DataSet()) : "changed to none"); }
+    void DataSetReset(TRecordTable &t) override { heard.push_back("reset " + nameOf(t)); }
     void RowsInserted(TRecordTable &t, int first, int last) override
     {
-        heard.push_back("inserted " + t.Name + " " + std::to_string(first) + ".." + std::to_string(last));
+        heard.push_back("inserted " + nameOf(t) + " " + std::to_string(first) + ".." + std::to_string(last));
     }
-    void RowsRemoved(TRecordTable &t, int first, int) override { heard.push_back("removed " + t.Name + " " + std::to_string(first)); }
-    void RowChanged(TRecordTable &t, int viewIndex) override { heard.push_back("changed row " + t.Name + " " + std::to_string(viewIndex)); }
+    void RowsRemoved(TRecordTable &t, int first, int) override { heard.push_back("removed " + nameOf(t) + " " + std::to_string(first)); }
+    void RowChanged(TRecordTable &t, int viewIndex) override { heard.push_back("changed row " + nameOf(t) + " " + std::to_string(viewIndex)); }
     void CurrentRowChanged(TRecordTable &) override {}
-    void StateChanged(TRecordTable &t) override { heard.push_back("state " + t.Name); }
-    void UpdateData(TRecordTable &t) override { heard.push_back("update data " + t.Name); }
+    void StateChanged(TRecordTable &t) override { heard.push_back("state " + nameOf(t)); }
+    void UpdateData(TRecordTable &t) override { heard.push_back("update data " + nameOf(t)); }
 
     std::vector<std::string> take()
     {
@@ -60,7 +70,7 @@ bool has(const Heard &heard, const std::string &what)
 std::unique_ptr<TRecordTable> table(const char *name)
 {
     auto t = std::make_unique<TRecordTable>(fields());
-    t->Name = name;
+    names()[t.get()] = name;
     return t;
 }
 
