@@ -269,7 +269,7 @@ void TDefineFm::buildControls()
     ColorBn->setToolTip(QStringLiteral("Background color of the keyboard"));
     ImportBn = makeButton(this, "ImportBn", QStringLiteral("&Import layout..."), {332, 4, 130, 25});
     ImportBn->setToolTip(QStringLiteral("Replace the definition with a keyboard layout of the system"));
-    DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 28, 130, 25});
+    DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 32, 130, 25});
     DrawKeysBn->setToolTip(QStringLiteral("Draw the picture of every key from its characters"));
 
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
