@@ -208,6 +208,9 @@ void TImportLayoutDlg::FilterChanged()
     // Some layout stays current while any is shown, so Enter imports it.
     if (!LayoutList->currentIndex().isValid() && m_filter->rowCount() > 0)
         LayoutList->setCurrentIndex(m_filter->index(0, 0));
+    // The current layout stays in sight as the list shrinks and grows.
+    if (LayoutList->currentIndex().isValid())
+        LayoutList->scrollTo(LayoutList->currentIndex());
     UpdateState();
 }
 

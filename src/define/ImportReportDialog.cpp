@@ -17,7 +17,7 @@ TImportReportDlg::TImportReportDlg(QWidget *parent) : QDialog(parent)
     ReportMemo->setObjectName(QStringLiteral("ReportMemo"));
     ReportMemo->setAccessibleName(QStringLiteral("Import report"));
     ReportMemo->setReadOnly(true);
-    ReportMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ReportMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth); // the summary line is long
     ReportMemo->setTabChangesFocus(true);
     // Read-only, yet reachable by Tab so the report can be read and copied.
     ReportMemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -30,7 +30,7 @@ TImportReportDlg::TImportReportDlg(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(ReportMemo, 1);
     layout->addWidget(buttons);
-    resize(560, 320);
+    resize(640, 360);
 }
 
 void TImportReportDlg::ShowReport(const QString &layoutId, const QStringList &lines)

@@ -55,6 +55,8 @@ private slots:
     void filterNarrows_data();
     void filterNarrows();
     void upAndDownInFilterMoveThroughList();
+    void currentLayoutStaysInSight_data();
+    void currentLayoutStaysInSight();
     void optionsFollowTheControls_data();
     void optionsFollowTheControls();
     void codePageInForceIsOfferedAndChosen_data();
@@ -159,6 +161,28 @@ void ImportLayoutDialogTest::upAndDownInFilterMoveThroughList()
     QCOMPARE(QString::fromStdString(m_dlg->CurrentLayout()->Id()), shown[1]);
     QVERIFY(m_dlg->FilterEd->hasFocus());
     QCOMPARE(m_dlg->FilterEd->text(), QStringLiteral("e"));
+}
+
+void ImportLayoutDialogTest::currentLayoutStaysInSight_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("german") << "german";
+    QTest::newRow("english") << "english";
+    QTest::newRow("dead") << "dead";
+}
+
+void ImportLayoutDialogTest::currentLayoutStaysInSight()
+{
+    QFETCH(QString, typed);
+    TImportLayoutDlg dlg(ListXkbLayouts());
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTest::keyClicks(dlg.FilterEd, typed);
+    QVERIFY(dlg.CurrentLayout());
+    QTreeView *list = dlg.LayoutList;
+    const QRect row = list->visualRect(list->currentIndex());
+    QVERIFY2(list->viewport()->rect().contains(row),
+             qPrintable(QStringLiteral("%1 at y %2").arg(QString::fromStdString(dlg.CurrentLayout()->Id())).arg(row.y())));
 }
 
 void ImportLayoutDialogTest::optionsFollowTheControls_data()
