@@ -114,7 +114,7 @@ int main(int argc, char **argv)
 
         QTest::mouseClick(define->ImportBn, Qt::LeftButton);
         if (TImportLayoutDlg *import = define->ImportDialog()) {
-            QTest::qWaitForWindowExposed(import);
+            ok &= QTest::qWaitForWindowExposed(import);
             QTest::keyClicks(import->FilterEd, QStringLiteral("german"));
             ok &= save(import, out, "import-layout.png");
             import->reject();
@@ -173,7 +173,7 @@ int main(int argc, char **argv)
             QTest::mouseClick(import->OkBn, Qt::LeftButton);
         }
         if (TImportReportDlg *report = define->ImportReport()) {
-            QTest::qWaitForWindowExposed(report);
+            ok &= QTest::qWaitForWindowExposed(report);
             ok &= save(report, out, "import-report.png");
         } else {
             ok = false;
