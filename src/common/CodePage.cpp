@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <iconv.h>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace kf {
 
@@ -58,26 +60,48 @@ void CodePage::reload()
     instanceSlot() = makeFromEnvironment();
 }
 
+namespace {
+
+// The code page a desktop picks for each language; CP1252 for the others.
+struct LanguageCodePage {
+    const char *langs;
+    const char *cp;
+};
+const LanguageCodePage kLanguageCodePages[] = {
+    {" ru uk bg be sr mk ky kk tt mn ", "CP1251"},
+    {" pl cs sk hu sl hr ro sq bs ", "CP1250"},
+    {" el ", "CP1253"},
+    {" tr az ", "CP1254"},
+    {" he yi ", "CP1255"},
+    {" ar fa ur ", "CP1256"},
+    {" et lv lt ", "CP1257"},
+    {" vi ", "CP1258"},
+    {" th ", "CP874"},
+};
+
+} // namespace
+
+std::vector<std::string> CodePage::desktopCodePages()
+{
+    std::vector<std::pair<int, std::string>> byNumber{{1252, "CP1252"}};
+    for (const LanguageCodePage &row : kLanguageCodePages)
+        byNumber.emplace_back(std::atoi(row.cp + 2), row.cp);
+    std::sort(byNumber.begin(), byNumber.end());
+    std::vector<std::string> names;
+    for (auto &entry : byNumber)
+        names.push_back(std::move(entry.second));
+    return names;
+}
+
 std::string CodePage::codePageForLocale(const std::string &locale)
 {
     std::string lang = locale.substr(0, locale.find_first_of("_.@"));
     for (char &c : lang)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    static const struct { const char *langs; const char *cp; } table[] = {
-        {" ru uk bg be sr mk ky kk tt mn ", "CP1251"},
-        {" pl cs sk hu sl hr ro sq bs ", "CP1250"},
-        {" el ", "CP1253"},
-        {" tr az ", "CP1254"},
-        {" he yi ", "CP1255"},
-        {" ar fa ur ", "CP1256"},
-        {" et lv lt ", "CP1257"},
-        {" vi ", "CP1258"},
-        {" th ", "CP874"},
-    };
     if (lang.empty() || lang == "c" || lang == "posix")
         return "CP1252";
     const std::string key = " " + lang + " ";
-    for (const auto &row : table)
+    for (const auto &row : kLanguageCodePages)
         if (std::string(row.langs).find(key) != std::string::npos)
             return row.cp;
     return "CP1252";

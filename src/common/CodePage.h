@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kf {
 
@@ -22,6 +23,9 @@ public:
     static void reload();
     // The code page a desktop picks for a locale name like "ru_RU.UTF-8".
     static std::string codePageForLocale(const std::string &locale);
+    // Every code page codePageForLocale can pick, by number: "CP874",
+    // "CP1250" ... "CP1258".
+    static std::vector<std::string> desktopCodePages();
 
     explicit CodePage(const std::string &name); // throws EConvertError if iconv lacks it
 

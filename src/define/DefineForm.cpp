@@ -9,10 +9,15 @@
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
+#include "define/ImportLayoutDialog.h"
+#include "define/ImportReportDialog.h"
 #include "define/KeyImage.h"
 #include "model/GlyphCodec.h"
 #include "model/DataBinding.h"
+#include "model/KeyPictures.h"
+#include "model/LayoutImport.h"
 #include "model/MainData.h"
+#include "model/XkbLayouts.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -226,6 +231,10 @@ void TDefineFm::buildControls()
     KeyColorBn->setToolTip(QStringLiteral("Change key color  after defining the bitmap"));
     ColorBn = makeButton(this, "ColorBn", QStringLiteral("&Background Color"), {252, 76, 105, 25});
     ColorBn->setToolTip(QStringLiteral("Background color of the keyboard"));
+    ImportBn = makeButton(this, "ImportBn", QStringLiteral("&Import layout..."), {332, 4, 130, 25});
+    ImportBn->setToolTip(QStringLiteral("Replace the definition with a keyboard layout of the system"));
+    DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 32, 130, 25});
+    DrawKeysBn->setToolTip(QStringLiteral("Draw the picture of every key from its characters"));
 
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
     authorLb->setObjectName(QStringLiteral("Label1"));
@@ -303,6 +312,8 @@ void TDefineFm::buildControls()
     connect(ClearImgBn, &QPushButton::clicked, this, [this] { ClearImgBnClick(); });
     connect(CopyImgBn, &QPushButton::clicked, this, [this] { CopyImgBnClick(); });
     connect(KeyColorBn, &QPushButton::clicked, this, [this] { KeyColorBnClick(); });
+    connect(ImportBn, &QPushButton::clicked, this, ReportErrors(this, [this] { ImportBnClick(); }));
+    connect(DrawKeysBn, &QPushButton::clicked, this, ReportErrors(this, [this] { DrawKeysBnClick(); }));
 }
 
 void TDefineFm::buildGrids()
@@ -604,6 +615,125 @@ void TDefineFm::KeyColorBnClick()
             return;
         KeyImage->SetPicture(RecolorKey(picture, *color));
     });
+}
+
+// ---- layout import and drawn key pictures ----------------------------------
+
+TImportLayoutDlg *TDefineFm::ImportDialog() const
+{
+    return m_importDlg;
+}
+
+TImportReportDlg *TDefineFm::ImportReport() const
+{
+    return m_importReport;
+}
+
+void TDefineFm::ImportBnClick()
+{
+    if (m_importDlg) {
+        m_importDlg->raise();
+        m_importDlg->activateWindow();
+        return;
+    }
+    // The list is read before anything shows: a system without the layout
+    // data gets the error, not an empty dialog.
+    auto *dialog = new TImportLayoutDlg(ListXkbLayouts(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &TImportLayoutDlg::ImportRequested, this,
+            ReportErrors(this, [this, dialog] { ImportLayoutFrom(*dialog); }));
+    m_importDlg = dialog;
+    dialog->open(); // modal to the main window; the answer comes by the signal
+}
+
+void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
+{
+    const XkbLayout *layout = dialog.CurrentLayout();
+    if (!layout || !DataMod)
+        return;
+    const QString id = QString::fromStdString(layout->Id());
+    const QString question =
+        QStringLiteral("Replace the whole keyboard definition (every key and character) with the layout %1, "
+                       "\"%2\"?")
+            .arg(id, QString::fromStdString(layout->description));
+    if (!Dialogs().confirm(question))
+        return;
+    const LayoutImportOptions options = dialog.Options();
+    const bool drawPictures = dialog.DrawPictures();
+    // Everything is read before the definition changes: an error leaves it,
+    // and the dialog, as they were.
+    const LayoutImportReport report = ImportLayout(*DataMod, options);
+    dialog.accept();
+
+    const CodePage &shown = CodePage::current();
+    AuthorEd->setText(shown.decode(DataMod->Author));
+    InfoEd->setPlainText(shown.decode(DataMod->misc));
+    FileNameLb->clear(); // the definition is no longer that file's
+
+    QStringList lines;
+    for (const std::string &line : report.Lines())
+        lines << QString::fromStdString(line);
+    if (!m_importReport)
+        m_importReport = new TImportReportDlg(this);
+    m_importReport->ShowReport(id, lines); // shown whatever the drawing does
+
+    if (drawPictures) {
+        if (SetFingerColorsIfUnset())
+            lines << QStringLiteral("Finger colours were not set: light ones were set for the pictures "
+                                    "(the finger window shows them after Refresh).");
+        const KeyPicturesResult drawn = DrawKeyPictures(*DataMod, KeyFaces{}, CodePage(report.codePage));
+        lines << QStringLiteral("Key pictures drawn in the finger colours: %1.").arg(drawn.drawn);
+        m_importReport->ShowReport(id, lines);
+    }
+}
+
+bool TDefineFm::SetFingerColorsIfUnset()
+{
+    if (!DataMod || DataMod->FingerColor != std::array<int32_t, kFingerCount>{})
+        return false;
+    DataMod->FingerColor = DefaultFingerColors();
+    return true;
+}
+
+void TDefineFm::DrawKeysBnClick()
+{
+    if (!DataMod)
+        return;
+    TRecordTable &keys = DataMod->MainTbl;
+    if (keys.RecordCount() == 0) {
+        Dialogs().information(QStringLiteral("The key table is empty: there is no key to draw."));
+        return;
+    }
+    // Pictures the user made are not replaced unasked.
+    const int glyph = keys.FindFieldIndex("Glyph");
+    bool anyPicture = false;
+    for (int i = 0; i < keys.RecordCount() && !anyPicture; ++i)
+        anyPicture = glyph >= 0 && !keys.FieldValueAt(i, glyph).IsNull();
+    if (anyPicture && !Dialogs().okCancel(QStringLiteral("Replace the picture of every key with a drawn one?")))
+        return;
+
+    KeyFaces faces;
+    if (Dialogs().confirm(QStringLiteral("Colour each key with the colour of its finger?\n\n"
+                                         "Yes: the finger colours of the finger definition.\n"
+                                         "No: one colour for every key, chosen next."))) {
+        if (SetFingerColorsIfUnset())
+            Dialogs().information(QStringLiteral("The finger colours were not set: light ones were set "
+                                                 "(the finger window shows them after Refresh)."));
+    } else {
+        const std::optional<uint32_t> color = AskColor();
+        if (!color)
+            return;
+        faces.oneColor = true;
+        faces.color = *color;
+    }
+    const KeyPicturesResult result = DrawKeyPictures(*DataMod, faces);
+    if (result.skipped > 0)
+        Dialogs().warning(windowTitle(),
+                          QStringLiteral("%1 key(s) drawn; %2 key(s) kept their picture: their Width or Height "
+                                         "is not 1 to %3.")
+                              .arg(result.drawn)
+                              .arg(result.skipped)
+                              .arg(kMaxKeyPictureSide));
 }
 
 } // namespace kf

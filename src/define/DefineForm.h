@@ -2,7 +2,8 @@
 // The keyboard definition window: the key table and the character table of the
 // data module in two grids with their navigator bars, the picture of the
 // current key with its tools, the package's author and info text, the
-// keyboard background colour, and loading and saving packages.
+// keyboard background colour, loading and saving packages, importing a system
+// keyboard layout and drawing every key's picture.
 
 #include "ui/ChildForm.h"
 #include "dbctrls/Column.h"
@@ -11,6 +12,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <QPointer>
 
 class QCheckBox;
 class QLabel;
@@ -25,6 +28,8 @@ namespace kf {
 class TDBGrid;
 class TDBImage;
 class TDBNavigator;
+class TImportLayoutDlg;
+class TImportReportDlg;
 
 class TDefineFm : public TChildForm {
     Q_OBJECT
@@ -46,6 +51,8 @@ public:
     QPushButton *CopyImgBn;
     QPushButton *KeyColorBn;
     QPushButton *ColorBn;
+    QPushButton *ImportBn;   // "Import layout..."
+    QPushButton *DrawKeysBn; // "Draw key pictures"
     QLineEdit *AuthorEd;
     QPlainTextEdit *InfoEd;
     TDBNavigator *DBNavigator1;
@@ -72,6 +79,19 @@ public:
     void ClearImgBnClick();
     void CopyImgBnClick();
     void KeyColorBnClick();
+    // These two throw; their buttons report the error.
+    // Opens the import dialog (or brings the open one to the front).
+    void ImportBnClick();
+    // Draws the picture of every key, in the finger colours or in one colour.
+    void DrawKeysBnClick();
+    // The import the dialog asks for: after a Yes to "Confirm", the layout
+    // replaces the definition, the dialog closes and the report is shown. On
+    // No or on failure the dialog stays open and nothing has changed.
+    void ImportLayoutFrom(TImportLayoutDlg &dialog);
+
+    // The open import dialog, the report of the last import; nullptr when none.
+    TImportLayoutDlg *ImportDialog() const;
+    TImportReportDlg *ImportReport() const;
 
     // The colour the colour dialog opens with: the one last chosen, black first.
     uint32_t LastColor() const { return m_lastColor; }
@@ -94,9 +114,13 @@ private:
     // Width and Height of the key row from the shown picture.
     void FitKeySize();
     std::optional<uint32_t> AskColor();
+    // Light finger colours when none is set yet (all black); true when set.
+    bool SetFingerColorsIfUnset();
 
     std::unique_ptr<CharLink> m_charLink;
     uint32_t m_lastColor = 0;
+    QPointer<TImportLayoutDlg> m_importDlg;
+    QPointer<TImportReportDlg> m_importReport;
 };
 
 } // namespace kf

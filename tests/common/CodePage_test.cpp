@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using kf::CodePage;
 
 TEST(CodePage, LocaleChoosesDesktopCodePage)
@@ -13,6 +17,20 @@ TEST(CodePage, LocaleChoosesDesktopCodePage)
     };
     for (const auto &c : cases)
         EXPECT_EQ(CodePage::codePageForLocale(c.locale), c.cp) << c.locale;
+}
+
+TEST(CodePage, DesktopCodePagesAreEveryOneALocalePicksByNumber)
+{
+    const std::vector<std::string> expected = {"CP874",  "CP1250", "CP1251", "CP1252", "CP1253",
+                                               "CP1254", "CP1255", "CP1256", "CP1257", "CP1258"};
+    EXPECT_EQ(CodePage::desktopCodePages(), expected);
+    for (const char *locale : {"th_TH", "vi_VN", "ar_EG", "he_IL", "lt_LT", "ru_RU", "pl_PL", "fr_FR"}) {
+        const std::vector<std::string> &all = expected;
+        EXPECT_NE(std::find(all.begin(), all.end(), CodePage::codePageForLocale(locale)), all.end()) << locale;
+    }
+    // Each is an 8-bit code page the program can build.
+    for (const std::string &name : CodePage::desktopCodePages())
+        EXPECT_NE(CodePage(name).number(), 0) << name;
 }
 
 TEST(CodePage, TablesAreTotalAndRoundTrip)

@@ -6,7 +6,17 @@
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
 #include "dbctrls/TableModel.h"
+#include "common/CodePage.h"
 #include "define/DefineForm.h"
+#include "define/FingerDefForm.h"
+#include "define/ImportLayoutDialog.h"
+#include "define/ImportReportDialog.h"
+#include "define/RxSlider.h"
+#include "keyboard/ButtonType.h"
+#include "keyboard/KbDemoForm.h"
+#include "keyboard/KbDragForm.h"
+#include "model/KeyPictures.h"
+#include "model/LayoutImport.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
@@ -14,6 +24,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QTextEdit>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -108,6 +121,51 @@ std::string path(const QString &p)
     return kf::LocalPath(p);
 }
 
+// The character row of this name (code-page bytes) in stored order: its Code
+// and Accent; Code -1 when there is none, -2 when there are several.
+std::pair<int32_t, int32_t> charRow(TDataMod &dm, const std::string &name)
+{
+    TRecordTable &t = dm.CtblF;
+    const int fName = t.FindFieldIndex("Name"), fCode = t.FindFieldIndex("Code"),
+              fAccent = t.FindFieldIndex("Accent");
+    std::pair<int32_t, int32_t> found{-1, 0};
+    for (int i = 0; i < t.RecordCount(); ++i) {
+        if (t.FieldValueAt(i, fName).bytes() != name)
+            continue;
+        if (found.first != -1)
+            return {-2, 0};
+        const TValue accent = t.FieldValueAt(i, fAccent);
+        found = {t.FieldValueAt(i, fCode).integer(), accent.IsNull() ? 0 : accent.integer()};
+    }
+    return found;
+}
+
+// Every key's Name (code-page bytes) in the key table's order.
+std::vector<std::string> keyNames(TDataMod &dm)
+{
+    std::vector<std::string> names;
+    const int f = dm.MainTbl.FindFieldIndex("Name");
+    for (int i = 0; i < dm.MainTbl.RecordCount(); ++i)
+        names.push_back(dm.MainTbl.FieldValueAt(i, f).bytes());
+    return names;
+}
+
+// The stored picture of key row i (view order); null without one.
+QImage pictureAt(TDataMod &dm, int i)
+{
+    const TValue v = dm.MainTbl.FieldValueAt(i, dm.MainTbl.FindFieldIndex("Glyph"));
+    return v.IsNull() ? QImage() : GlyphToImageOrNull(v.bytes());
+}
+
+// The rules file of a layout list that names only "zz", a layout with no data.
+const char kRulesWithUnknownLayout[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xkbConfigRegistry version="1.1">
+  <layoutList>
+    <layout><configItem><name>zz</name><description>Nowhere</description></configItem></layout>
+  </layoutList>
+</xkbConfigRegistry>
+)";
+
 } // namespace
 
 class DefineFormTest : public QObject {
@@ -149,10 +207,24 @@ private slots:
     void clearThenPostKeepsSize();
     void saveTakesPendingPicture();
 
+    void importAndDrawButtonsFitTheWindow();
+    void importReplacesDefinition_data();
+    void importReplacesDefinition();
+    void importAnsweredNoKeepsDefinition();
+    void failedImportChangesNothing_data();
+    void failedImportChangesNothing();
+    void layoutAndFingerWindowsFollowImport();
+    void drawKeyPictures_data();
+    void drawKeyPictures();
+    void drawKeyPicturesAsksBeforeReplacing();
+    void drawKeyPicturesReportsWhatItCannotDraw();
+
     void screenshot();
 
 private:
     TDefineFm *open();
+    // Clicks "Import layout..." and picks a layout in the dialog it opens.
+    TImportLayoutDlg *openImport(TDefineFm *form, const QString &id = QString());
     QString savePackage(const QString &name);
 
     std::unique_ptr<TDataMod> m_dm;
@@ -179,6 +251,7 @@ void DefineFormTest::init()
 
 void DefineFormTest::cleanup()
 {
+    qunsetenv("XKB_CONFIG_ROOT");
     m_area.reset();
     SetDialogs(nullptr);
     m_dialogs = nullptr;
@@ -193,6 +266,15 @@ TDefineFm *DefineFormTest::open()
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->show();
     return form;
+}
+
+TImportLayoutDlg *DefineFormTest::openImport(TDefineFm *form, const QString &id)
+{
+    QTest::mouseClick(form->ImportBn, Qt::LeftButton);
+    TImportLayoutDlg *dialog = form->ImportDialog();
+    if (dialog && !id.isEmpty() && !dialog->SelectLayout(id))
+        qWarning("no layout %s", qPrintable(id));
+    return dialog;
 }
 
 // Writes the data module as a package in the test folder.
@@ -1081,6 +1163,373 @@ void DefineFormTest::saveTakesPendingPicture()
 
 // Not a check: writes a picture of the window with a loaded package when
 // KEYFOLIO_SCREENSHOT names a file.
+void DefineFormTest::importAndDrawButtonsFitTheWindow()
+{
+    TDefineFm *form = open();
+    QCOMPARE(form->size(), QSize(792, 490)); // the window keeps its size
+    struct NewButton {
+        QPushButton *button;
+        QRect place;
+        QString caption;
+    };
+    const NewButton buttons[] = {
+        {form->ImportBn, {332, 4, 130, 25}, "&Import layout..."},
+        {form->DrawKeysBn, {332, 32, 130, 25}, "Dra&w key pictures"},
+    };
+    for (const NewButton &b : buttons) {
+        QCOMPARE(b.button->geometry(), b.place);
+        QCOMPARE(b.button->text(), b.caption);
+        QVERIFY(!b.button->toolTip().isEmpty());
+        // The caption fits the button, and no other control lies under it.
+        const QString shown = QString(b.caption).remove(QLatin1Char('&'));
+        QVERIFY(b.button->fontMetrics().horizontalAdvance(shown) + 8 <= b.place.width());
+        for (QWidget *other : form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (other != b.button && other->isVisible())
+                QVERIFY2(!other->geometry().intersects(b.place), qPrintable(other->objectName()));
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(b.button);
+        QVERIFY(a);
+        QCOMPARE(a->text(QAccessible::Name), shown);
+    }
+    // Both are reached by Tab, right after the background colour button.
+    form->ColorBn->setFocus();
+    QTest::keyClick(form->ColorBn, Qt::Key_Tab);
+    QVERIFY(form->ImportBn->hasFocus());
+    QTest::keyClick(form->ImportBn, Qt::Key_Tab);
+    QVERIFY(form->DrawKeysBn->hasFocus());
+}
+
+void DefineFormTest::importReplacesDefinition_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("codePage"); // as the code page list shows it
+    QTest::addColumn<bool>("pictures");
+    QTest::addColumn<QString>("row");      // a character row the layout gives (UTF-8)
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<int>("accent");
+    QTest::newRow("us, ISO, code page in force") << "us" << int(KeyBlock::Iso) << "CP1252 (in force)" << true
+                                                 << "A normal" << "a" << 0;
+    QTest::newRow("de, ANSI: o umlaut") << "de" << int(KeyBlock::Ansi) << "CP1252 (in force)" << true
+                                        << "\u00D6 normal" << "\u00F6" << 0;
+    QTest::newRow("de: dead acute and e") << "de" << int(KeyBlock::Iso) << "CP1252 (in force)" << false
+                                          << "E acute" << "\u00E9" << 2002;
+    QTest::newRow("ru in CP1251") << "ru" << int(KeyBlock::Iso) << "CP1251" << true << "\u0424 normal"
+                                  << "\u0444" << 0;
+    QTest::newRow("lt in CP1257") << "lt" << int(KeyBlock::Ansi) << "CP1257" << false << "\u0104 normal"
+                                  << "\u0105" << 0;
+}
+
+void DefineFormTest::importReplacesDefinition()
+{
+    QFETCH(QString, id);
+    QFETCH(int, block);
+    QFETCH(QString, codePage);
+    QFETCH(bool, pictures);
+    QFETCH(QString, row);
+    QFETCH(QString, character);
+    QFETCH(int, accent);
+    addKey(*m_dm, "Old key", 1);
+    addChar(*m_dm, "old char", 120);
+    m_dm->bkcolor = 0x123456;
+    m_dm->FingerLength[2] = 77;
+    TDefineFm *form = open();
+    form->AuthorEd->setText(QStringLiteral("typed author"));
+    form->FileNameLb->setText(QStringLiteral("old.vkt"));
+
+    QPointer<TImportLayoutDlg> dialog = openImport(form, id);
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    dialog->BlockCombo->setCurrentIndex(dialog->BlockCombo->findData(block));
+    dialog->CodePageCombo->setCurrentIndex(dialog->CodePageCombo->findText(codePage));
+    QVERIFY(dialog->CodePageCombo->currentText() == codePage);
+    dialog->PicturesCheckbox->setChecked(pictures);
+    const LayoutImportOptions options = dialog->Options();
+    m_dialogs->answerYes();
+    QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+
+    // Asked once, naming the layout; then the dialog closes.
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
+    QVERIFY(m_dialogs->last(Kind::Confirm).text.contains(id));
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    QTRY_VERIFY(dialog.isNull());
+
+    // The definition is the layout's, as the import gives it.
+    TDataMod reference;
+    const LayoutImportReport expected = ImportLayout(reference, options);
+    QCOMPARE(keyNames(*m_dm), keyNames(reference));
+    QCOMPARE(m_dm->Ctbl.RecordCount(), reference.Ctbl.RecordCount());
+    QCOMPARE(m_dm->Ctbl.SaveToBytes(), reference.Ctbl.SaveToBytes());
+    const CodePage cp(expected.codePage);
+    uint8_t byte = 0;
+    QVERIFY(cp.fromUnicode(character.toStdU32String()[0], byte));
+    QCOMPARE(charRow(*m_dm, cp.encode(row)), std::make_pair(int32_t(byte), int32_t(accent)));
+    QCOMPARE(charRow(*m_dm, "old char").first, -1);
+    const std::vector<std::string> names = keyNames(*m_dm);
+    QVERIFY(std::find(names.begin(), names.end(), "Old key") == names.end());
+    // Settings stay, but for the author and info that name the layout.
+    QCOMPARE(m_dm->bkcolor, 0x123456);
+    QCOMPARE(m_dm->FingerLength[2], 77);
+    QCOMPARE(m_dm->Author, reference.Author);
+    QCOMPARE(form->AuthorEd->text(), CodePage::current().decode(m_dm->Author));
+    QCOMPARE(form->InfoEd->toPlainText(), CodePage::current().decode(m_dm->misc));
+    QVERIFY(form->InfoEd->toPlainText().contains(QString::fromLatin1(KeyBlockName(KeyBlock(block)))));
+    QVERIFY(form->FileNameLb->text().isEmpty());
+
+    // The grids follow at once.
+    QCOMPARE(form->DBGrid->model()->rowCount(), m_dm->MainTbl.RecordCount());
+    QCOMPARE(form->CharGrid->model()->rowCount(), m_dm->Ctbl.RecordCount());
+
+    // The key pictures, when asked for: every key has one, on its finger colour.
+    for (int i = 0; i < m_dm->MainTbl.RecordCount(); ++i)
+        QCOMPARE(pictureAt(*m_dm, i).isNull(), !pictures);
+    QCOMPARE(form->KeyImage->Picture().isNull(), !pictures);
+
+    // The report: every line of the import's own, nothing dropped.
+    TImportReportDlg *report = form->ImportReport();
+    QVERIFY(report);
+    QVERIFY(report->isVisible());
+    QVERIFY(report->windowTitle().contains(id));
+    QStringList lines;
+    for (const std::string &line : expected.Lines())
+        lines << QString::fromStdString(line);
+    QVERIFY(report->Text().startsWith(lines.join('\n')));
+    QCOMPARE(report->Text().contains(QStringLiteral("Key pictures drawn")), pictures);
+    QVERIFY(report->ReportMemo->isReadOnly());
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(report->ReportMemo);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Import report"));
+}
+
+void DefineFormTest::importAnsweredNoKeepsDefinition()
+{
+    addKey(*m_dm, "Old key", 1);
+    addChar(*m_dm, "old char", 120);
+    TDefineFm *form = open();
+    const std::string keys = m_dm->MainTbl.SaveToBytes();
+    const std::string chars = m_dm->Ctbl.SaveToBytes();
+    QPointer<TImportLayoutDlg> dialog = openImport(form, QStringLiteral("de"));
+    QVERIFY(dialog);
+    m_dialogs->answerNo();
+    QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
+    QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
+    QCOMPARE(m_dm->Ctbl.SaveToBytes(), chars);
+    QVERIFY(form->AuthorEd->text().isEmpty());
+    QVERIFY(!form->ImportReport());
+    // The dialog stays open for another choice; a second click opens no other.
+    QVERIFY(dialog && dialog->isVisible());
+    QTest::mouseClick(form->ImportBn, Qt::LeftButton);
+    QCOMPARE(form->ImportDialog(), dialog.data());
+    QCOMPARE(form->findChildren<TImportLayoutDlg *>().size(), 1);
+    QTest::mouseClick(dialog->CancelBn, Qt::LeftButton);
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
+    QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
+}
+
+void DefineFormTest::failedImportChangesNothing_data()
+{
+    QTest::addColumn<bool>("withRules");
+    QTest::addColumn<QString>("message");
+    // A layout listed but missing from the layout data: the import fails.
+    QTest::newRow("layout without data") << true << "Keyboard layout 'zz' does not exist";
+    // No layout list at all: the dialog does not open.
+    QTest::newRow("no layout list") << false << "evdev.xml";
+}
+
+void DefineFormTest::failedImportChangesNothing()
+{
+    QFETCH(bool, withRules);
+    QFETCH(QString, message);
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("xkb/rules")));
+    if (withRules) {
+        QFile rules(m_dir->filePath(QStringLiteral("xkb/rules/evdev.xml")));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write(kRulesWithUnknownLayout);
+    }
+    qputenv("XKB_CONFIG_ROOT", QFile::encodeName(m_dir->filePath(QStringLiteral("xkb"))));
+
+    addKey(*m_dm, "Old key", 1);
+    addChar(*m_dm, "old char", 120);
+    m_dm->Author = "kept";
+    TDefineFm *form = open();
+    const std::string keys = m_dm->MainTbl.SaveToBytes();
+    const std::string chars = m_dm->Ctbl.SaveToBytes();
+
+    QPointer<TImportLayoutDlg> dialog = openImport(form, QStringLiteral("zz"));
+    QCOMPARE(bool(dialog), withRules);
+    if (dialog) {
+        QCOMPARE(m_dialogs->count(Kind::Message), 0);
+        m_dialogs->answerYes();
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
+        QVERIFY(dialog && dialog->isVisible()); // still open: the user may pick another
+    }
+    // The error is reported in the window's name, and nothing changed.
+    QCOMPARE(m_dialogs->count(Kind::Message), 1);
+    QVERIFY2(m_dialogs->last(Kind::Message).text.contains(message), qPrintable(m_dialogs->last(Kind::Message).text));
+    QVERIFY(m_dialogs->last(Kind::Message).text.startsWith(QStringLiteral("AppException: TDefineFm~")));
+    QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
+    QCOMPARE(m_dm->Ctbl.SaveToBytes(), chars);
+    QCOMPARE(m_dm->Author, std::string("kept"));
+    QVERIFY(!form->ImportReport());
+}
+
+void DefineFormTest::layoutAndFingerWindowsFollowImport()
+{
+    addKey(*m_dm, "Old key", 1);
+    TWinFormFactory factory(m_area.get());
+    factory.ShowDefineFm();
+    factory.ShowKbDemoFm();
+    factory.ShowFingerDefFm();
+    TDefineFm *form = factory.FindForm<TDefineFm>();
+    TKbDemoFm *demo = factory.FindForm<TKbDemoFm>();
+    TFingerDefFm *fingers = factory.FindForm<TFingerDefFm>();
+    QVERIFY(form && demo && fingers);
+    demo->Button2Click();
+    QCOMPARE(demo->KbDragFrame()->Buttons().size(), size_t(1));
+
+    TImportLayoutDlg *dialog = openImport(form, QStringLiteral("de"));
+    QVERIFY(dialog);
+    m_dialogs->answerYes();
+    QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+    QVERIFY(form->ImportReport());
+    // No finger colours were set: the pictures got light ones, and say so.
+    QCOMPARE(m_dm->FingerColor, DefaultFingerColors());
+    QVERIFY(form->ImportReport()->Text().contains(QStringLiteral("Finger colours were not set")));
+
+    // As after a package load: the layout window's buttons show the new keys
+    // on Refresh buttons, and they type what the layout types.
+    demo->Button2Click();
+    QCOMPARE(int(demo->KbDragFrame()->Buttons().size()), m_dm->MainTbl.RecordCount());
+    auto key = [demo](const char *name) -> ButtonType * {
+        for (ButtonType *b : demo->KbDragFrame()->Buttons())
+            if (b->accessibleName() == QLatin1String(name))
+                return b;
+        return nullptr;
+    };
+    QVERIFY(key("Acute") && key("E"));
+    QTest::mouseClick(key("Acute"), Qt::LeftButton);
+    QTest::mouseClick(key("E"), Qt::LeftButton);
+    QCOMPARE(demo->DemoEd->toPlainText(), QStringLiteral("\u00E9"));
+    // The finger window shows the colours on Refresh.
+    fingers->Refresh();
+    for (int k = 1; k <= 10; ++k)
+        QCOMPARE(fingers->Slider(k)->color(), uint32_t(DefaultFingerColors()[size_t(k - 1)]));
+}
+
+void DefineFormTest::drawKeyPictures_data()
+{
+    QTest::addColumn<bool>("fingerColours"); // the answer to "Colour each key with ... its finger?"
+    QTest::addColumn<uint32_t>("oneColour");
+    QTest::addColumn<uint32_t>("faceA");
+    QTest::addColumn<uint32_t>("faceB");
+    QTest::newRow("finger colours") << true << 0u << 0x0000FFu << 0x00FF00u;
+    QTest::newRow("one colour") << false << 0xFF8000u << 0xFF8000u << 0xFF8000u;
+}
+
+void DefineFormTest::drawKeyPictures()
+{
+    QFETCH(bool, fingerColours);
+    QFETCH(uint32_t, oneColour);
+    QFETCH(uint32_t, faceA);
+    QFETCH(uint32_t, faceB);
+    m_dm->FingerColor[3] = 0x0000FF; // colour values: red in the low byte
+    m_dm->FingerColor[6] = 0x00FF00;
+    m_dm->MainTbl.AppendRecord({"A", 1, 1, 0, 3, TValue(), 40, 40, 0, 0, "a"});
+    m_dm->MainTbl.AppendRecord({"B", 2, 1, 0, 6, TValue(), 60, 40, 42, 0, "b"});
+    addChar(*m_dm, "a normal", 97, 1);
+    addChar(*m_dm, "b normal", 98, 2);
+    TDefineFm *form = open();
+    m_dm->MainTbl.First();
+    if (fingerColours) {
+        m_dialogs->answerYes();
+    } else {
+        m_dialogs->answerNo();
+        m_dialogs->answerColor(oneColour);
+    }
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    QCOMPARE(m_dialogs->count(Kind::OkCancel), 0); // no picture to replace
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
+    QCOMPARE(m_dialogs->count(Kind::Color), fingerColours ? 0 : 1);
+    QCOMPARE(m_dialogs->pendingAnswers(), 0);
+
+    const uint32_t faces[] = {faceA, faceB};
+    const QSize sizes[] = {{40, 40}, {60, 40}};
+    for (int i = 0; i < 2; ++i) {
+        const QImage picture = pictureAt(*m_dm, i);
+        QCOMPARE(picture.size(), sizes[i]);
+        QCOMPARE(QColor(picture.pixel(0, picture.height() - 1)), ColorValueToColor(faces[i]));
+    }
+    // The picture box shows the current key's new picture; the colour dialog
+    // remembers the colour.
+    QCOMPARE(form->KeyImage->Picture().size(), sizes[0]);
+    if (!fingerColours)
+        QCOMPARE(form->LastColor(), oneColour);
+    QCOMPARE(m_dm->FingerColor[3], 0x0000FF);
+}
+
+void DefineFormTest::drawKeyPicturesAsksBeforeReplacing()
+{
+    const QImage own = keyPicture(40, 40, qRgb(1, 2, 3), QStringLiteral("X"));
+    addKey(*m_dm, "A", 1, own, 40, 40);
+    addKey(*m_dm, "B", 2, QImage(), 40, 40);
+    TDefineFm *form = open();
+    const std::string keys = m_dm->MainTbl.SaveToBytes();
+
+    // Cancel keeps every picture and asks nothing further.
+    m_dialogs->answerCancel();
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::OkCancel), 1);
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 0);
+    QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
+
+    // One colour chosen, then the colour dialog cancelled: nothing drawn.
+    m_dialogs->answerYes(); // OK to replace
+    m_dialogs->answerNo();  // not the finger colours
+    m_dialogs->answerCancel();
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Color), 1);
+    QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
+
+    // Finger colours that were never set: light ones are set, and the user told.
+    m_dialogs->answerYes();
+    m_dialogs->answerYes();
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Information), 1);
+    QCOMPARE(m_dm->FingerColor, DefaultFingerColors());
+    QVERIFY(pictureAt(*m_dm, 0) != own);
+    QCOMPARE(QColor(pictureAt(*m_dm, 1).pixel(0, 39)), ColorValueToColor(uint32_t(DefaultFingerColors()[3])));
+}
+
+void DefineFormTest::drawKeyPicturesReportsWhatItCannotDraw()
+{
+    TDefineFm *form = open();
+    // An empty key table: said so, nothing asked.
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Information), 1);
+    QCOMPARE(m_dialogs->count(Kind::Confirm), 0);
+
+    // A key without a size keeps its picture, and the user hears of it.
+    m_dm->FingerColor.fill(0xC0C0C0);
+    addKey(*m_dm, "A", 1, QImage(), 40, 40);
+    addKey(*m_dm, "B", 2, QImage(), 0, 40);
+    m_dialogs->answerYes();
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Warning), 1);
+    QVERIFY(m_dialogs->last(Kind::Warning).text.startsWith(QStringLiteral("1 key(s) drawn; 1 key(s) kept")));
+    QVERIFY(!pictureAt(*m_dm, 0).isNull());
+    QVERIFY(pictureAt(*m_dm, 1).isNull());
+
+    // A key row that cannot be posted: the error is reported, nothing drawn.
+    m_dm->MainTbl.Append(); // no Name
+    m_dm->MainTbl.FieldByName("Width").SetAsInteger(40);
+    m_dialogs->answerYes(); // OK to replace
+    m_dialogs->answerYes();
+    QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Message), 1);
+}
+
 void DefineFormTest::screenshot()
 {
     const QString out = qEnvironmentVariable("KEYFOLIO_SCREENSHOT");

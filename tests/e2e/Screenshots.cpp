@@ -13,6 +13,8 @@
 #include "common/TextFile.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
+#include "define/ImportLayoutDialog.h"
+#include "define/ImportReportDialog.h"
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"
@@ -24,6 +26,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -110,6 +114,16 @@ int main(int argc, char **argv)
         QTest::mouseClick(define->LoadBn, Qt::LeftButton);
         ok &= save(define, out, "keyboard-definition.png");
 
+        QTest::mouseClick(define->ImportBn, Qt::LeftButton);
+        if (TImportLayoutDlg *import = define->ImportDialog()) {
+            ok &= QTest::qWaitForWindowExposed(import);
+            QTest::keyClicks(import->FilterEd, QStringLiteral("german"));
+            ok &= save(import, out, "import-layout.png");
+            import->reject();
+        } else {
+            ok = false;
+        }
+
         auto *fingers = open<TFingerDefFm>(main, main.A_ShowFingerDefFm);
         if (!fingers)
             return 1;
@@ -152,6 +166,20 @@ int main(int argc, char **argv)
         ok &= save(tcg, out, "course-step2.png");
         QTest::mouseClick(tcg->Next2Bn, Qt::LeftButton);
         ok &= save(tcg, out, "course-result.png");
+
+        // Last, as it replaces the definition: an import and its report.
+        define->parentWidget()->showNormal();
+        QTest::mouseClick(define->ImportBn, Qt::LeftButton);
+        if (TImportLayoutDlg *import = define->ImportDialog(); import && import->SelectLayout(QStringLiteral("de"))) {
+            dialogs.answerYes();
+            QTest::mouseClick(import->OkBn, Qt::LeftButton);
+        }
+        if (TImportReportDlg *report = define->ImportReport()) {
+            ok &= QTest::qWaitForWindowExposed(report);
+            ok &= save(report, out, "import-report.png");
+        } else {
+            ok = false;
+        }
     }
     SetDialogs(nullptr);
     return ok ? 0 : 1;

@@ -1,0 +1,243 @@
+#include "define/ImportLayoutDialog.h"
+
+#include "common/CodePage.h"
+#include "ui/ValueLabel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kf {
+
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole + 1; // the layout's place in m_layouts
+
+} // namespace
+
+TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *parent)
+    : QDialog(parent), m_layouts(std::move(layouts))
+{
+    setObjectName(QStringLiteral("ImportLayoutDlg"));
+    setWindowTitle(QStringLiteral("Import layout"));
+    setAccessibleName(windowTitle());
+
+    m_model = new QStandardItemModel(0, 2, this);
+    m_model->setHorizontalHeaderLabels({QStringLiteral("Layout"), QStringLiteral("Description")});
+    for (size_t i = 0; i < m_layouts.size(); ++i) {
+        const XkbLayout &l = m_layouts[i];
+        auto *id = new QStandardItem(QString::fromStdString(l.Id()));
+        id->setData(int(i), kIndexRole);
+        id->setEditable(false);
+        auto *description = new QStandardItem(QString::fromStdString(l.description));
+        description->setEditable(false);
+        m_model->appendRow({id, description});
+    }
+    m_filter = new QSortFilterProxyModel(this);
+    m_filter->setSourceModel(m_model);
+    m_filter->setFilterKeyColumn(-1); // the id or the description
+    m_filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
+
+    auto *filterLb = new QLabel(QStringLiteral("&Filter:"), this);
+    FilterEd = new QLineEdit(this);
+    FilterEd->setObjectName(QStringLiteral("FilterEd"));
+    FilterEd->setAccessibleName(QStringLiteral("Filter"));
+    FilterEd->setPlaceholderText(QStringLiteral("Part of a name or description, e.g. German"));
+    FilterEd->setClearButtonEnabled(true);
+    FilterEd->installEventFilter(this);
+    filterLb->setBuddy(FilterEd);
+    CountLb = new QLabel(this);
+    CountLb->setObjectName(QStringLiteral("CountLb"));
+    SetupValueLabel(CountLb, QStringLiteral("Layouts shown"));
+
+    LayoutList = new QTreeView(this);
+    LayoutList->setObjectName(QStringLiteral("LayoutList"));
+    LayoutList->setAccessibleName(QStringLiteral("Layouts"));
+    LayoutList->setModel(m_filter);
+    LayoutList->setRootIsDecorated(false);
+    LayoutList->setUniformRowHeights(true);
+    LayoutList->setAllColumnsShowFocus(true);
+    LayoutList->setSelectionMode(QAbstractItemView::SingleSelection);
+    LayoutList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LayoutList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LayoutList->setColumnWidth(0, 150);
+    LayoutList->header()->setStretchLastSection(true);
+
+    auto *blockLb = new QLabel(QStringLiteral("&Key block:"), this);
+    BlockCombo = new QComboBox(this);
+    BlockCombo->setObjectName(QStringLiteral("BlockCombo"));
+    BlockCombo->setAccessibleName(QStringLiteral("Key block"));
+    BlockCombo->addItem(QStringLiteral("ISO: extra key left of Z, tall Enter"), int(KeyBlock::Iso));
+    BlockCombo->addItem(QStringLiteral("ANSI: no key left of Z, wide Enter"), int(KeyBlock::Ansi));
+    blockLb->setBuddy(BlockCombo);
+
+    auto *codePageLb = new QLabel(QStringLiteral("Code &page:"), this);
+    CodePageCombo = new QComboBox(this);
+    CodePageCombo->setObjectName(QStringLiteral("CodePageCombo"));
+    CodePageCombo->setAccessibleName(QStringLiteral("Code page"));
+    codePageLb->setBuddy(CodePageCombo);
+    {
+        const std::string inForce = CodePage::current().name();
+        std::vector<std::string> names = CodePage::desktopCodePages();
+        if (std::find(names.begin(), names.end(), inForce) == names.end())
+            names.insert(names.begin(), inForce);
+        for (const std::string &name : names) {
+            const QString n = QString::fromStdString(name);
+            if (name == inForce) {
+                // The code page in force is the one the import uses unnamed.
+                CodePageCombo->addItem(QStringLiteral("%1 (in force)").arg(n), QString());
+                CodePageCombo->setCurrentIndex(CodePageCombo->count() - 1);
+            } else {
+                CodePageCombo->addItem(n, n);
+            }
+        }
+    }
+
+    PicturesCheckbox = new QCheckBox(QStringLiteral("&Draw key pictures in the finger colours"), this);
+    PicturesCheckbox->setObjectName(QStringLiteral("PicturesCheckbox"));
+    PicturesCheckbox->setChecked(true);
+
+    ButtonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    OkBn = ButtonBox->button(QDialogButtonBox::Ok);
+    OkBn->setObjectName(QStringLiteral("OkBn"));
+    OkBn->setText(QStringLiteral("&Import"));
+    OkBn->setDefault(true);
+    CancelBn = ButtonBox->button(QDialogButtonBox::Cancel);
+    CancelBn->setObjectName(QStringLiteral("CancelBn"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(filterLb);
+    top->addWidget(FilterEd, 1);
+    top->addWidget(CountLb);
+    auto *form = new QFormLayout;
+    form->addRow(blockLb, BlockCombo);
+    form->addRow(codePageLb, CodePageCombo);
+    form->addRow(QString(), PicturesCheckbox);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(LayoutList, 1);
+    layout->addLayout(form);
+    layout->addWidget(ButtonBox);
+
+    setTabOrder(FilterEd, LayoutList);
+    setTabOrder(LayoutList, BlockCombo);
+    setTabOrder(BlockCombo, CodePageCombo);
+    setTabOrder(CodePageCombo, PicturesCheckbox);
+    setTabOrder(PicturesCheckbox, OkBn);
+    setTabOrder(OkBn, CancelBn);
+
+    connect(FilterEd, &QLineEdit::textChanged, this, [this] { FilterChanged(); });
+    connect(LayoutList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { UpdateState(); });
+    connect(LayoutList, &QTreeView::doubleClicked, this, [this] { RequestImport(); });
+    connect(ButtonBox, &QDialogButtonBox::accepted, this, [this] { RequestImport(); });
+    connect(ButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    resize(620, 480);
+    FilterChanged();
+    FilterEd->setFocus();
+}
+
+TImportLayoutDlg::~TImportLayoutDlg() = default;
+
+const XkbLayout *TImportLayoutDlg::CurrentLayout() const
+{
+    const QModelIndex current = LayoutList->currentIndex();
+    if (!current.isValid())
+        return nullptr;
+    const QModelIndex source = m_filter->mapToSource(current.siblingAtColumn(0));
+    const int i = m_model->data(source, kIndexRole).toInt();
+    return i >= 0 && size_t(i) < m_layouts.size() ? &m_layouts[size_t(i)] : nullptr;
+}
+
+bool TImportLayoutDlg::SelectLayout(const QString &id)
+{
+    for (int r = 0; r < m_filter->rowCount(); ++r) {
+        const QModelIndex index = m_filter->index(r, 0);
+        if (index.data().toString() == id) {
+            LayoutList->setCurrentIndex(index);
+            LayoutList->scrollTo(index);
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList TImportLayoutDlg::ShownLayouts() const
+{
+    QStringList ids;
+    for (int r = 0; r < m_filter->rowCount(); ++r)
+        ids << m_filter->index(r, 0).data().toString();
+    return ids;
+}
+
+LayoutImportOptions TImportLayoutDlg::Options() const
+{
+    LayoutImportOptions options;
+    if (const XkbLayout *l = CurrentLayout()) {
+        options.layout = l->name;
+        options.variant = l->variant;
+    }
+    options.block = KeyBlock(BlockCombo->currentData().toInt());
+    options.codePage = CodePageCombo->currentData().toString().toStdString();
+    return options;
+}
+
+bool TImportLayoutDlg::DrawPictures() const
+{
+    return PicturesCheckbox->isChecked();
+}
+
+void TImportLayoutDlg::FilterChanged()
+{
+    m_filter->setFilterFixedString(FilterEd->text().trimmed());
+    // Some layout stays current while any is shown, so Enter imports it.
+    if (!LayoutList->currentIndex().isValid() && m_filter->rowCount() > 0)
+        LayoutList->setCurrentIndex(m_filter->index(0, 0));
+    // The current layout stays in sight as the list shrinks and grows.
+    if (LayoutList->currentIndex().isValid())
+        LayoutList->scrollTo(LayoutList->currentIndex());
+    UpdateState();
+}
+
+void TImportLayoutDlg::UpdateState()
+{
+    CountLb->setText(QStringLiteral("%1 of %2 layouts").arg(m_filter->rowCount()).arg(m_model->rowCount()));
+    OkBn->setEnabled(CurrentLayout() != nullptr);
+}
+
+void TImportLayoutDlg::RequestImport()
+{
+    if (CurrentLayout())
+        emit ImportRequested();
+}
+
+bool TImportLayoutDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    // Up and down in the filter box move through the list.
+    if (watched == FilterEd && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+            QKeyEvent copy(QEvent::KeyPress, key, static_cast<QKeyEvent *>(event)->modifiers());
+            QCoreApplication::sendEvent(LayoutList, &copy);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace kf

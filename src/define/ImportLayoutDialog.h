@@ -1,0 +1,76 @@
+#pragma once
+// The dialog of "Import layout...": every layout and variant of the system
+// with its description, narrowed by a filter box, the key block and the code
+// page the characters are written in. It imports nothing itself: OK asks the
+// window that opened it (ImportRequested), which closes it once the import
+// is done.
+
+#include "model/LayoutImport.h"
+#include "model/XkbLayouts.h"
+
+#include <QDialog>
+
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QStandardItemModel;
+class QTreeView;
+
+namespace kf {
+
+class TImportLayoutDlg : public QDialog {
+    Q_OBJECT
+public:
+    // layouts: the list to offer, in its order.
+    explicit TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *parent = nullptr);
+    ~TImportLayoutDlg() override;
+
+    // ---- controls, in tab order ------------------------------------------------
+    QLineEdit *FilterEd;
+    QLabel *CountLb;          // "12 of 1047 layouts"
+    QTreeView *LayoutList;    // columns "Layout" (the id) and "Description"
+    QComboBox *BlockCombo;    // ISO, ANSI
+    QComboBox *CodePageCombo; // the 8-bit code pages, the one in force first chosen
+    QCheckBox *PicturesCheckbox;
+    QDialogButtonBox *ButtonBox;
+    QPushButton *OkBn;
+    QPushButton *CancelBn;
+
+    // The layout of the list's current row; nullptr when none is shown.
+    const XkbLayout *CurrentLayout() const;
+    // Makes the layout with this id ("de(nodeadkeys)") current; false when
+    // the filter hides it or it is not in the list.
+    bool SelectLayout(const QString &id);
+    // The ids the list shows, in its order.
+    QStringList ShownLayouts() const;
+
+    // What the import is to take: the current layout, the key block and the
+    // code page (empty for the code page in force).
+    LayoutImportOptions Options() const;
+    // Whether the key pictures are to be drawn after the import.
+    bool DrawPictures() const;
+
+signals:
+    // OK (or Enter, or a double click on a layout) with a layout current.
+    void ImportRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FilterChanged();
+    void UpdateState();
+    void RequestImport();
+
+    std::vector<XkbLayout> m_layouts;
+    QStandardItemModel *m_model;      // owned by the dialog
+    QSortFilterProxyModel *m_filter;  // owned by the dialog
+};
+
+} // namespace kf
