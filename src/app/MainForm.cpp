@@ -2,6 +2,7 @@
 
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
+#include "common/ErrorReport.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -55,6 +56,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
                                 QStringLiteral("Define location of each key by drag and drop operations"));
     A_ShowFingerDefFm = makeAction(this, "A_ShowFingerDefFm", QStringLiteral("&Finger Definition"),
                                    QStringLiteral("Define length and color of each finger in Tarvo Typing Tutor"));
+    A_CheckDefinition = makeAction(this, "A_CheckDefinition", QStringLiteral("&Check Definition"),
+                                   QStringLiteral("List what would go wrong in the tutor and lead to each row"));
     A_TCG = makeAction(this, "A_TCG", QStringLiteral("Typing Course &Generator"), QString());
     A_Dictionary = makeAction(this, "A_Dictionary", QStringLiteral("Dictionary Generator"),
                               QStringLiteral("Make  a dictornary file by scanning text files"));
@@ -65,6 +68,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     connect(A_ShowDefineFm, &QAction::triggered, this, [this] { FormFactory->ShowDefineFm(); });
     connect(A_ShowKbDemoFm, &QAction::triggered, this, [this] { FormFactory->ShowKbDemoFm(); });
     connect(A_ShowFingerDefFm, &QAction::triggered, this, [this] { FormFactory->ShowFingerDefFm(); });
+    connect(A_CheckDefinition, &QAction::triggered, this, ReportErrors(this, [this] { FormFactory->ShowCheckFm(); }));
     connect(A_TCG, &QAction::triggered, this, [this] { FormFactory->ShowTcgFm(); });
     connect(A_Dictionary, &QAction::triggered, this, [this] { FormFactory->ShowDicFm(); });
     connect(A_About, &QAction::triggered, this, [this] { A_AboutExecute(); });
@@ -83,6 +87,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     keyboard->addAction(A_ShowDefineFm);
     keyboard->addAction(A_ShowKbDemoFm);
     keyboard->addAction(A_ShowFingerDefFm);
+    keyboard->addSeparator();
+    keyboard->addAction(A_CheckDefinition);
 
     QMenu *words = menuBar()->addMenu(QStringLiteral("Word list"));
     words->setObjectName(QStringLiteral("WordListMenu"));

@@ -262,6 +262,8 @@ void TDefineFm::buildControls()
     KeyColorBn->setToolTip(QStringLiteral("Change key color  after defining the bitmap"));
     ColorBn = makeButton(this, "ColorBn", QStringLiteral("&Background Color"), {252, 76, 105, 25});
     ColorBn->setToolTip(QStringLiteral("Background color of the keyboard"));
+    CheckBn = makeButton(this, "CheckBn", QStringLiteral("Chec&k"), {362, 76, 75, 25});
+    CheckBn->setToolTip(QStringLiteral("Find what would go wrong in the tutor"));
 
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
     authorLb->setObjectName(QStringLiteral("Label1"));
@@ -339,6 +341,7 @@ void TDefineFm::buildControls()
     connect(ClearImgBn, &QPushButton::clicked, this, [this] { ClearImgBnClick(); });
     connect(CopyImgBn, &QPushButton::clicked, this, [this] { CopyImgBnClick(); });
     connect(KeyColorBn, &QPushButton::clicked, this, [this] { KeyColorBnClick(); });
+    connect(CheckBn, &QPushButton::clicked, this, ReportErrors(this, [this] { CheckBnClick(); }));
 }
 
 void TDefineFm::buildGrids()
@@ -509,6 +512,21 @@ void TDefineFm::ColorBnClick()
             DataMod->bkcolor = int32_t(*color);
         KeyImage->SetBackgroundColor(ColorValueToColor(*color));
     });
+}
+
+// ---- check -------------------------------------------------------------------
+
+void TDefineFm::CheckBnClick()
+{
+    if (!DataMod)
+        return;
+    // The check reads what the tables hold: what is typed goes in first.
+    for (TDBGrid *grid : {DBGrid, CharGrid})
+        if (!grid->CommitEditor())
+            return; // refused; the grid has said why
+    DataMod->MainTbl.CheckBrowseMode();
+    DataMod->Ctbl.CheckBrowseMode();
+    emit CheckRequested();
 }
 
 // ---- demo edit ---------------------------------------------------------------

@@ -46,6 +46,7 @@ public:
     QPushButton *CopyImgBn;
     QPushButton *KeyColorBn;
     QPushButton *ColorBn;
+    QPushButton *CheckBn;
     QLineEdit *AuthorEd;
     QPlainTextEdit *InfoEd;
     TDBNavigator *DBNavigator1;
@@ -72,9 +73,17 @@ public:
     void ClearImgBnClick();
     void CopyImgBnClick();
     void KeyColorBnClick();
+    // Posts the pending edits of both tables (an open cell editor first) and
+    // asks for the definition check (CheckRequested). A refused post stops it.
+    void CheckBnClick();
 
     // The colour the colour dialog opens with: the one last chosen, black first.
     uint32_t LastColor() const { return m_lastColor; }
+
+signals:
+    // Check was pressed and the definition is posted: the check window shows
+    // what the check finds.
+    void CheckRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

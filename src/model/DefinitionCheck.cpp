@@ -409,7 +409,7 @@ private:
                 it->second = i;
         }
 
-        std::unordered_map<int32_t, size_t> firstOfCode; // typed without a dead key
+        std::unordered_map<int32_t, size_t> firstPlainOfCode; // typed with no modifier and no dead key
         for (size_t i = 0; i < m_chars.size(); ++i) {
             const CharRow &c = m_chars[i];
 
@@ -467,18 +467,30 @@ private:
             }
             typed[i] = reachable;
 
-            if (reachable && c.accent.v == 0 && !c.code.null) {
+            // A character on the plain level of two keys. Real layouts put
+            // one character on several keys in different states (the extra
+            // key's "<" and Shift+comma, "|" on AltGr of two keys), and the
+            // tutor teaches each character through the first row with its
+            // Code, with whatever modifier that row needs; those are
+            // alternatives, not faults. Two keys that type it with no
+            // modifier and no dead key at all are as easy as each other, so
+            // the tutor's pick falls to row order: almost always a KeyNo
+            // typed wrong or a row copied.
+            if (reachable && isPlain(c) && !c.code.null) {
                 const int32_t byte = TDataMod::CodeByte(c.code.v);
-                const auto [it, inserted] = firstOfCode.emplace(byte, i);
+                const auto [it, inserted] = firstPlainOfCode.emplace(byte, i);
                 if (!inserted && m_chars[it->second].keyNo.v != c.keyNo.v) {
                     const CharRow &other = m_chars[it->second];
                     add(TCheckSeverity::Warning, TCheckKind::CharCodeShared, c, "Code",
-                        text("Key \"%1\" types the same character (Code %2) in row \"%3\", without a dead key",
+                        text("Key \"%1\" types the same character (Code %2) in row \"%3\", also without Shift, "
+                             "AltGr or dead key: the learner cannot tell which key is meant",
                              {keyLabel(other.keyNo.v), num(byte), other.label}));
                 }
             }
         }
     }
+
+    static bool isPlain(const CharRow &c) { return !c.shift.v && !c.altGr.v && c.accent.v == 0; }
 
     static int64_t codeOrder(const CharRow &c) { return c.code.null ? INT64_MIN : int64_t(c.code.v); }
 

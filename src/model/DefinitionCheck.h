@@ -56,7 +56,7 @@ enum class TCheckKind : uint8_t {
     CharStateEmpty,          // error: Shift, AltGr or Accent empty on a linked row
     CharStateDuplicate,      // error/warning: another row of the key has the same state
     CharCodeOutOfRange,      // error: Code empty or outside 0..255
-    CharCodeShared,          // warning: another key types the same code without a dead key
+    CharCodeShared,          // warning: another key types the same code, both with no modifier and no dead key
     CharAccentNotStarted,    // error: no dead key of the keyboard starts the Accent
     CharAltGrWithoutKey,     // error: an AltGr character on a keyboard without AltGr
     // settings
