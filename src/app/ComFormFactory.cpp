@@ -100,6 +100,7 @@ void TWinFormFactory::ShowCheckFm()
 
 void TWinFormFactory::showCheckResults()
 {
+    const bool fresh = FindForm(TCheckFm::staticMetaObject) == nullptr;
     auto *form = static_cast<TCheckFm *>(GetForm(TCheckFm::staticMetaObject, [this] {
         auto made = std::make_unique<TCheckFm>();
         TCheckFm *check = made.get();
@@ -114,8 +115,25 @@ void TWinFormFactory::showCheckResults()
     }));
     form->RunCheck();
     QMdiSubWindow *sub = FrameOf(form);
+    if (fresh)
+        placeBeside(sub, FrameOf(FindForm(TDefineFm::staticMetaObject)));
     sub->show();
     m_area->setActiveSubWindow(sub);
+}
+
+void TWinFormFactory::placeBeside(QMdiSubWindow *sub, const QMdiSubWindow *other) const
+{
+    // Below the other window, else right of it, where the frame has room for
+    // the whole window; else where the frame put it.
+    if (!other)
+        return;
+    const QSize room = m_area->viewport()->size();
+    const QRect taken = other->geometry();
+    const QSize size = sub->frameGeometry().size();
+    if (taken.bottom() + 1 + size.height() <= room.height())
+        sub->move(taken.left(), taken.bottom() + 1);
+    else if (taken.right() + 1 + size.width() <= room.width())
+        sub->move(taken.right() + 1, taken.top());
 }
 
 void TWinFormFactory::ShowKbDemoFm()

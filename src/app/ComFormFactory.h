@@ -61,6 +61,8 @@ private:
     // Checks the definition and shows the findings, for the definition
     // window whose Check was pressed.
     void showCheckResults();
+    // Moves a new window where it does not cover other, when there is room.
+    void placeBeside(QMdiSubWindow *sub, const QMdiSubWindow *other) const;
 
     QMdiArea *m_area; // not owned
 };

@@ -16,7 +16,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStyle>
-#include <QTreeWidget>
+#include <QTableWidget>
 
 namespace kf {
 
@@ -78,33 +78,39 @@ TCheckFm::TCheckFm(QWidget *parent) : TChildForm(parent)
     SummaryLb->setGeometry(8, 6, kClientWidth - 16, 20);
     SetupValueLabel(SummaryLb, QStringLiteral("Check result"));
 
-    FindingsList = new QTreeWidget(this);
+    FindingsList = new QTableWidget(0, ColumnCount, this);
     FindingsList->setObjectName(QStringLiteral("FindingsList"));
     FindingsList->setGeometry(8, 30, kClientWidth - 16, kClientHeight - 38);
     FindingsList->setAccessibleName(QStringLiteral("Findings"));
     FindingsList->setAccessibleDescription(QStringLiteral("Double-click or Enter goes to the row"));
-    FindingsList->setColumnCount(ColumnCount);
-    FindingsList->setHeaderLabels({QStringLiteral("Severity"), QStringLiteral("Table"), QStringLiteral("Row"),
-                                   QStringLiteral("Field"), QStringLiteral("Message")});
-    FindingsList->setRootIsDecorated(false);
-    FindingsList->setItemsExpandable(false);
-    FindingsList->setUniformRowHeights(true);
-    FindingsList->setAllColumnsShowFocus(true);
+    FindingsList->setHorizontalHeaderLabels({QStringLiteral("Severity"), QStringLiteral("Table"), QStringLiteral("Row"),
+                                             QStringLiteral("Field"), QStringLiteral("Message")});
+    FindingsList->verticalHeader()->hide();
+    FindingsList->setShowGrid(false);
     FindingsList->setSelectionMode(QAbstractItemView::SingleSelection);
     FindingsList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FindingsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FindingsList->setTabKeyNavigation(false); // Tab leaves the list
     FindingsList->setFocusPolicy(Qt::StrongFocus);
-    FindingsList->setTextElideMode(Qt::ElideRight);
-    QHeaderView *header = FindingsList->header();
+    FindingsList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FindingsList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // A message is a sentence or two: it wraps in its column, and each line
+    // is as tall as its message.
+    FindingsList->setWordWrap(true);
+    FindingsList->setTextElideMode(Qt::ElideNone);
+    QHeaderView *header = FindingsList->horizontalHeader();
     header->setStretchLastSection(true);
     header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->resizeSection(SeverityCol, 78);
     header->resizeSection(TableCol, 76);
     header->resizeSection(RowCol, 112);
     header->resizeSection(FieldCol, 64);
+    FindingsList->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     // Double-click, or Enter on the keyboard.
-    connect(FindingsList, &QTreeWidget::activated, this, ReportErrors(this, [this](const QModelIndex &index) {
+    connect(FindingsList, &QTableWidget::activated, this, ReportErrors(this, [this](const QModelIndex &index) {
                 if (index.isValid() && index.row() < int(m_findings.size()))
                     emit FindingActivated(index.row());
             }));
@@ -125,25 +131,27 @@ void TCheckFm::RunCheck()
 void TCheckFm::ShowFindings(std::vector<TCheckFinding> findings)
 {
     m_findings = std::move(findings);
-    FindingsList->clear();
+    FindingsList->clearContents();
+    FindingsList->setRowCount(int(m_findings.size()));
     const QIcon errorIcon = style()->standardIcon(QStyle::SP_MessageBoxCritical);
     const QIcon warningIcon = style()->standardIcon(QStyle::SP_MessageBoxWarning);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(int(m_findings.size()));
-    for (const TCheckFinding &f : m_findings) {
-        auto *item = new QTreeWidgetItem;
-        item->setText(SeverityCol, utf8(SeverityText(f.Severity)));
-        item->setIcon(SeverityCol, f.Severity == TCheckSeverity::Error ? errorIcon : warningIcon);
-        item->setText(TableCol, utf8(TableText(f.Table)));
-        item->setText(RowCol, rowText(f));
-        item->setText(FieldCol, f.Field == f.RowLabel ? QString() : utf8(f.Field));
-        item->setText(MessageCol, utf8(f.Message));
-        item->setToolTip(MessageCol, utf8(f.Message));
-        items.push_back(item);
+    for (int row = 0; row < int(m_findings.size()); ++row) {
+        const TCheckFinding &f = m_findings[size_t(row)];
+        auto cell = [&](int column, const QString &text) {
+            auto *item = new QTableWidgetItem(text);
+            item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            FindingsList->setItem(row, column, item);
+            return item;
+        };
+        cell(SeverityCol, utf8(SeverityText(f.Severity)))
+            ->setIcon(f.Severity == TCheckSeverity::Error ? errorIcon : warningIcon);
+        cell(TableCol, utf8(TableText(f.Table)));
+        cell(RowCol, rowText(f));
+        cell(FieldCol, f.Field == f.RowLabel ? QString() : utf8(f.Field));
+        cell(MessageCol, utf8(f.Message));
     }
-    FindingsList->addTopLevelItems(items);
-    if (!items.isEmpty())
-        FindingsList->setCurrentItem(items.front());
+    if (!m_findings.empty())
+        FindingsList->setCurrentCell(0, 0);
     SummaryLb->setText(summaryText(m_findings));
 }
 

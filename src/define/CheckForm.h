@@ -10,7 +10,7 @@
 #include <vector>
 
 class QLabel;
-class QTreeWidget;
+class QTableWidget;
 
 namespace kf {
 
@@ -39,7 +39,7 @@ public:
     void GoToFinding(int index, TDefineFm &define);
 
     QLabel *SummaryLb;
-    QTreeWidget *FindingsList;
+    QTableWidget *FindingsList;
 
 signals:
     // A line of the list was activated (double-click or Enter): index into

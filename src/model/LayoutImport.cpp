@@ -508,14 +508,25 @@ void Importer::readKey(const KeySlot &slot)
     } else if (plain.accent) {
         k.name = plain.accent->keyName;
     } else {
+        // The first of these that no key before it has: the capital of its
+        // plain character, the plain character, its short name. Two keys
+        // whose plain characters share a capital (Greek final and medial
+        // sigma, Turkish dotless and dotted i) or that repeat one character
+        // (the extra key of an ISO keyboard) keep apart.
         uint8_t byte = 0;
+        std::vector<std::string> names;
         const char32_t upper = plain.ch ? char32_t(QChar::toUpper(uint(plain.ch))) : 0;
         if (upper > 0x20 && m_cp.fromUnicode(upper, byte))
-            k.name = std::string(1, char(byte));
-        else if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
-            k.name = std::string(1, char(byte));
-        else
-            k.name = slot.shortName;
+            names.emplace_back(1, char(byte));
+        if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
+            names.emplace_back(1, char(byte));
+        k.name = slot.shortName;
+        for (const std::string &name : names) {
+            if (!std::any_of(keys.begin(), keys.end(), [&name](const KeyRow &other) { return other.name == name; })) {
+                k.name = name;
+                break;
+            }
+        }
     }
     k.nameUtf8 = m_cp.decode(k.name).toStdString();
 

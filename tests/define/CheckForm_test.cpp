@@ -24,7 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTableWidget>
 
 #include <memory>
 
@@ -79,7 +79,7 @@ void buildFaulty(TDataMod &dm)
 }
 
 // The texts of a list line as assistive technology reads them, cell by cell.
-QStringList accessibleRow(QTreeWidget *list, int row)
+QStringList accessibleRow(QTableWidget *list, int row)
 {
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(list);
     QAccessibleTableInterface *table = iface ? iface->tableInterface() : nullptr;
@@ -161,8 +161,8 @@ TCheckFm *CheckFormTest::pressCheck(TDefineFm *define)
 // Double-clicks a line of the list as the user does.
 void CheckFormTest::activate(TCheckFm *check, int line)
 {
-    QTreeWidget *list = check->FindingsList;
-    QTreeWidgetItem *item = list->topLevelItem(line);
+    QTableWidget *list = check->FindingsList;
+    QTableWidgetItem *item = list->item(line, 0);
     QVERIFY(item);
     list->scrollToItem(item);
     const QPoint at = list->visualItemRect(item).center();
@@ -184,12 +184,12 @@ void CheckFormTest::checkListsTheFindings()
     QCOMPARE(check->minimumSize(), check->maximumSize());
     QCOMPARE(m_main->MdiArea()->activeSubWindow(), TWinFormFactory::FrameOf(check));
 
-    QTreeWidget *list = check->FindingsList;
-    QCOMPARE(list->topLevelItemCount(), 2);
+    QTableWidget *list = check->FindingsList;
+    QCOMPARE(list->rowCount(), 2);
     QCOMPARE(int(check->Findings().size()), 2);
     const QStringList titles = {"Severity", "Table", "Row", "Field", "Message"};
     for (int c = 0; c < titles.size(); ++c)
-        QCOMPARE(list->headerItem()->text(c), titles[c]);
+        QCOMPARE(list->horizontalHeaderItem(c)->text(), titles[c]);
 
     // What assistive technology reads of each line is what the check found.
     const QStringList overlap = accessibleRow(list, 0);
@@ -218,7 +218,7 @@ void CheckFormTest::zeroFindingsSaysSo()
     buildClean(*m_dm);
     TCheckFm *check = pressCheck(openDefine());
     QVERIFY(check);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 0);
+    QCOMPARE(check->FindingsList->rowCount(), 0);
     QCOMPARE(check->SummaryLb->text(), QStringLiteral("No findings: the definition checks clean."));
     QCOMPARE(QAccessible::queryAccessibleInterface(check->SummaryLb)->text(QAccessible::Name),
              QStringLiteral("No findings: the definition checks clean."));
@@ -294,7 +294,7 @@ void CheckFormTest::listStaysFixedUntilCheckAgain()
     TDefineFm *define = openDefine();
     TCheckFm *check = pressCheck(define);
     QVERIFY(check);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 2);
+    QCOMPARE(check->FindingsList->rowCount(), 2);
     const QStringList before = accessibleRow(check->FindingsList, 1);
 
     // The character's key comes into being: the finding is mended, but the
@@ -303,11 +303,11 @@ void CheckFormTest::listStaysFixedUntilCheckAgain()
     m_dm->MainTbl.Edit();
     m_dm->MainTbl.FieldByName("Name").SetAsString("renamed");
     m_dm->MainTbl.Post();
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 2);
+    QCOMPARE(check->FindingsList->rowCount(), 2);
     QCOMPARE(accessibleRow(check->FindingsList, 1), before);
 
     QCOMPARE(pressCheck(define), check);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 1);
+    QCOMPARE(check->FindingsList->rowCount(), 1);
     QCOMPARE(accessibleRow(check->FindingsList, 0).at(1), QStringLiteral("Keys"));
     QVERIFY2(check->SummaryLb->text().startsWith(QStringLiteral("1 error, 0 warnings.")),
              qPrintable(check->SummaryLb->text()));
@@ -341,7 +341,7 @@ void CheckFormTest::pendingEditIsPostedBeforeChecking()
     QVERIFY(check);
     QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Browse);
     QCOMPARE(m_dm->MainTbl.FieldByName("X").AsInteger(), 44);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 1);
+    QCOMPARE(check->FindingsList->rowCount(), 1);
     QCOMPARE(accessibleRow(check->FindingsList, 0).at(1), QStringLiteral("Characters"));
 }
 
@@ -376,7 +376,7 @@ void CheckFormTest::rowGoneSinceTheCheckIsTold()
     QCOMPARE(m_dialogs->count(Kind::Information), 1);
     QVERIFY(m_dialogs->last(Kind::Information).text.contains(QStringLiteral("Check again")));
     QCOMPARE(m_dm->Ctbl.GetBookmark(), current);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 2); // still as checked
+    QCOMPARE(check->FindingsList->rowCount(), 2); // still as checked
 }
 
 void CheckFormTest::closedDefinitionWindowOpensAgainForARow()
@@ -412,7 +412,7 @@ void CheckFormTest::menuItemOpensIt()
     TCheckFm *check = checkForm();
     QVERIFY(define);
     QVERIFY(check);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 2);
+    QCOMPARE(check->FindingsList->rowCount(), 2);
     QCOMPARE(m_main->MdiArea()->activeSubWindow(), TWinFormFactory::FrameOf(check));
 
     // A second time: the same two windows, the list checked afresh.
@@ -421,7 +421,7 @@ void CheckFormTest::menuItemOpensIt()
     item->trigger();
     QCOMPARE(m_main->Factory().FindForm<TDefineFm>(), define);
     QCOMPARE(checkForm(), check);
-    QCOMPARE(check->FindingsList->topLevelItemCount(), 1);
+    QCOMPARE(check->FindingsList->rowCount(), 1);
 }
 
 void CheckFormTest::screenshot()
@@ -441,6 +441,12 @@ void CheckFormTest::screenshot()
     QVERIFY(check);
     QTest::qWait(200);
     QVERIFY(m_main->grab().save(out));
+    // And after a double-click on the character finding: beside it, "-row".
+    activate(check, 2);
+    QTest::qWait(200);
+    QString rowOut = out;
+    rowOut.insert(rowOut.lastIndexOf(QLatin1Char('.')), QStringLiteral("-row"));
+    QVERIFY(m_main->grab().save(rowOut));
 }
 
 QTEST_MAIN(CheckFormTest)

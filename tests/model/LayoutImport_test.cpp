@@ -572,6 +572,45 @@ TEST(LayoutImport, UsersOwnComposeFileDoesNotChangeTheImport)
     EXPECT_EQ(typed, "\xE9");
 }
 
+// Keys whose plain characters share a capital, or that repeat another key's
+// character, still get names of their own: the first free of capital, plain
+// character and short name.
+struct NameCase {
+    const char *layout, *variant, *codePage;
+    const char *first, *second; // names (code-page bytes) of the two keys that met
+};
+
+void PrintTo(const NameCase &c, std::ostream *os) { *os << c.layout << (*c.variant ? "(" : "") << c.variant << (*c.variant ? ")" : ""); }
+
+class UniqueKeyNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(UniqueKeyNames, EveryKeyHasItsOwnName)
+{
+    const NameCase &c = GetParam();
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = c.layout;
+    options.variant = c.variant;
+    options.codePage = c.codePage;
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, options);
+    std::map<std::string, int> seen;
+    std::vector<std::string> names;
+    for (const KeyInfo &k : Keys(dm)) {
+        ++seen[k.name];
+        names.push_back(k.name);
+    }
+    for (const auto &[name, count] : seen)
+        EXPECT_EQ(count, 1) << c.layout << ": \"" << name << "\"";
+    EXPECT_NE(std::find(names.begin(), names.end(), c.first), names.end()) << c.first;
+    EXPECT_NE(std::find(names.begin(), names.end(), c.second), names.end()) << c.second;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, UniqueKeyNames,
+                         ::testing::Values(NameCase{"gr", "", "CP1253", "\xD3", "\xF3"},   // final sigma, sigma
+                                           NameCase{"tr", "", "CP1254", "I", "i"},           // dotless i, dotted i
+                                           NameCase{"us", "euro", "CP1252", "\\", "Less"})); // extra key
+
 TEST(LayoutImport, KeyBlockNames)
 {
     KeyBlock b = KeyBlock::Iso;
