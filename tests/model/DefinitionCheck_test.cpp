@@ -579,6 +579,8 @@ const LayoutCase kLayoutCases[] = {
     {"es", "es", "", "CP1252", KeyBlock::Iso},
     {"ru", "ru", "", "CP1251", KeyBlock::Iso},
     {"ua", "ua", "", "CP1251", KeyBlock::Iso},
+    {"ru_phonetic_dvorak", "ru", "phonetic_dvorak", "CP1251", KeyBlock::Iso}, // cedilla: nothing in CP1251
+    {"se_rus", "se", "rus", "CP1251", KeyBlock::Iso},
     {"lt", "lt", "", "CP1257", KeyBlock::Iso},
     {"cz", "cz", "", "CP1250", KeyBlock::Iso},
     {"pl", "pl", "", "CP1250", KeyBlock::Iso},

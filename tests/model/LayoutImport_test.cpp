@@ -611,6 +611,33 @@ INSTANTIATE_TEST_SUITE_P(Layouts, UniqueKeyNames,
                                            NameCase{"tr", "", "CP1254", "I", "i"},           // dotless i, dotted i
                                            NameCase{"us", "euro", "CP1252", "\\", "Less"})); // extra key
 
+// The Russian phonetic Dvorak layout has a cedilla dead key under AltGr;
+// CP1251 holds nothing it composes, so it would swallow the next keystroke.
+// It is left out and told; the key's other characters stay.
+TEST(LayoutImport, DeadKeyWithNothingHeldAfterItIsLeftOut)
+{
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = "ru";
+    options.variant = "phonetic_dvorak";
+    options.codePage = "CP1251";
+    options.composeLocale = "en_US.UTF-8";
+    const LayoutImportReport report = ImportLayout(dm, options);
+    for (const KeyInfo &k : Keys(dm)) {
+        EXPECT_NE(k.type, 2008) << k.name;
+        EXPECT_NE(k.type2, 2008) << k.name;
+    }
+    for (const CharInfo &c : Chars(dm))
+        EXPECT_NE(c.accent, 2008) << c.name;
+    bool told = false;
+    for (const LayoutImportNote &n : report.notes)
+        told = told || (n.kind == LayoutImportNote::Kind::OtherDeadKey && n.text == QStringLiteral("dead_cedilla"));
+    EXPECT_TRUE(told);
+    // The acute dead key, whose characters CP1251 holds, stays.
+    const auto keys = Keys(dm);
+    EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [](const KeyInfo &k) { return k.type2 == 2002 || k.type == 2002; }));
+}
+
 TEST(LayoutImport, KeyBlockNames)
 {
     KeyBlock b = KeyBlock::Iso;
