@@ -515,7 +515,8 @@ void Importer::readKey(const KeySlot &slot)
         k.name = plain.accent->keyName;
     } else {
         // The first of these that no key before it has: the capital of its
-        // plain character, the plain character, its short name. Two keys
+        // plain character, the plain character, its short name, its XKB key
+        // name (which no other key has). Two keys
         // whose plain characters share a capital (Greek final and medial
         // sigma, Turkish dotless and dotted i) or that repeat one character
         // (the extra key of an ISO keyboard) keep apart.
@@ -526,7 +527,8 @@ void Importer::readKey(const KeySlot &slot)
             names.emplace_back(1, char(byte));
         if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
             names.emplace_back(1, char(byte));
-        k.name = slot.shortName;
+        names.emplace_back(slot.shortName);
+        k.name = slot.xkb;
         for (const std::string &name : names) {
             if (!std::any_of(keys.begin(), keys.end(), [&name](const KeyRow &other) { return other.name == name; })) {
                 k.name = name;

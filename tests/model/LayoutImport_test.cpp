@@ -609,7 +609,9 @@ TEST_P(UniqueKeyNames, EveryKeyHasItsOwnName)
 INSTANTIATE_TEST_SUITE_P(Layouts, UniqueKeyNames,
                          ::testing::Values(NameCase{"gr", "", "CP1253", "\xD3", "\xF3"},   // final sigma, sigma
                                            NameCase{"tr", "", "CP1254", "I", "i"},           // dotless i, dotted i
-                                           NameCase{"us", "euro", "CP1252", "\\", "Less"})); // extra key
+                                           NameCase{"us", "euro", "CP1252", "\\", "Less"},   // extra key
+                                           // backslash on the B position, where "B" and "\\" are taken
+                                           NameCase{"us", "colemak_dh_iso", "CP1252", "B", "AB05"}));
 
 // The Russian phonetic Dvorak layout has a cedilla dead key under AltGr;
 // CP1251 holds nothing it composes, so it would swallow the next keystroke.
