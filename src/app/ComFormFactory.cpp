@@ -2,6 +2,7 @@
 
 #include "common/ErrorReport.h"
 #include "app/AppIcon.h"
+#include "define/CheckForm.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
 #include "keyboard/KbDemoForm.h"
@@ -69,9 +70,66 @@ void TWinFormFactory::show()
     m_area->setActiveSubWindow(sub);
 }
 
+TDefineFm *TWinFormFactory::defineForm()
+{
+    return static_cast<TDefineFm *>(GetForm(TDefineFm::staticMetaObject, [this] {
+        auto form = std::make_unique<TDefineFm>();
+        TDefineFm *made = form.get();
+        QObject::connect(made, &TDefineFm::CheckRequested, made,
+                         ReportErrors(made, [this] { showCheckResults(); }));
+        return std::unique_ptr<TChildForm>(std::move(form));
+    }));
+}
+
 void TWinFormFactory::ShowDefineFm()
 {
-    show<TDefineFm>();
+    QMdiSubWindow *sub = FrameOf(defineForm());
+    sub->show();
+    m_area->setActiveSubWindow(sub);
+}
+
+void TWinFormFactory::ShowCheckFm()
+{
+    ShowDefineFm();
+    defineForm()->CheckBnClick();
+}
+
+void TWinFormFactory::showCheckResults()
+{
+    const bool fresh = FindForm(TCheckFm::staticMetaObject) == nullptr;
+    auto *form = static_cast<TCheckFm *>(GetForm(TCheckFm::staticMetaObject, [this] {
+        auto made = std::make_unique<TCheckFm>();
+        TCheckFm *check = made.get();
+        // A line leads to its row in the definition window, opened again
+        // when it was closed meanwhile.
+        QObject::connect(check, &TCheckFm::FindingActivated, check, ReportErrors(check, [this, check](int index) {
+                             TDefineFm *define = defineForm();
+                             FrameOf(define)->show();
+                             check->GoToFinding(index, *define);
+                         }));
+        return std::unique_ptr<TChildForm>(std::move(made));
+    }));
+    form->RunCheck();
+    QMdiSubWindow *sub = FrameOf(form);
+    if (fresh)
+        placeBeside(sub, FrameOf(FindForm(TDefineFm::staticMetaObject)));
+    sub->show();
+    m_area->setActiveSubWindow(sub);
+}
+
+void TWinFormFactory::placeBeside(QMdiSubWindow *sub, const QMdiSubWindow *other) const
+{
+    // Below the other window, else right of it, where the frame has room for
+    // the whole window; else where the frame put it.
+    if (!other)
+        return;
+    const QSize room = m_area->viewport()->size();
+    const QRect taken = other->geometry();
+    const QSize size = sub->frameGeometry().size();
+    if (taken.bottom() + 1 + size.height() <= room.height())
+        sub->move(taken.left(), taken.bottom() + 1);
+    else if (taken.right() + 1 + size.width() <= room.width())
+        sub->move(taken.right() + 1, taken.top());
 }
 
 void TWinFormFactory::ShowKbDemoFm()

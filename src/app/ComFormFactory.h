@@ -15,6 +15,8 @@ struct QMetaObject;
 
 namespace kf {
 
+class TDefineFm;
+
 class TWinFormFactory : public IFormFactory {
 public:
     // area: the frame the windows live in (not owned).
@@ -25,6 +27,7 @@ public:
     void ShowFingerDefFm() override;
     void ShowTcgFm() override;
     void ShowDicFm() override;
+    void ShowCheckFm() override;
 
     // The open window of exactly class T (not of a derived class), or nullptr.
     template <class T>
@@ -52,6 +55,14 @@ public:
 private:
     template <class T>
     void show();
+    // The definition window, found or made; a new one has its Check wired
+    // to the check window.
+    TDefineFm *defineForm();
+    // Checks the definition and shows the findings, for the definition
+    // window whose Check was pressed.
+    void showCheckResults();
+    // Moves a new window where it does not cover other, when there is room.
+    void placeBeside(QMdiSubWindow *sub, const QMdiSubWindow *other) const;
 
     QMdiArea *m_area; // not owned
 };

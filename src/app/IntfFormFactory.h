@@ -12,6 +12,9 @@ public:
     virtual void ShowFingerDefFm() = 0; // "Finger definition"
     virtual void ShowTcgFm() = 0;       // "Typing Course Generator"
     virtual void ShowDicFm() = 0;       // "Make Dictionary"
+    // The keyboard definition window's Check: opens that window, posts its
+    // edits and shows the findings in the "Check definition" window.
+    virtual void ShowCheckFm() = 0;
 };
 
 } // namespace kf

@@ -56,6 +56,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
                                 QStringLiteral("Define location of each key by drag and drop operations"));
     A_ShowFingerDefFm = makeAction(this, "A_ShowFingerDefFm", QStringLiteral("&Finger Definition"),
                                    QStringLiteral("Define length and color of each finger in Tarvo Typing Tutor"));
+    A_CheckDefinition = makeAction(this, "A_CheckDefinition", QStringLiteral("&Check Definition"),
+                                   QStringLiteral("List what would go wrong in the tutor and lead to each row"));
     A_TCG = makeAction(this, "A_TCG", QStringLiteral("Typing Course &Generator"), QString());
     A_Dictionary = makeAction(this, "A_Dictionary", QStringLiteral("Dictionary Generator"),
                               QStringLiteral("Make  a dictornary file by scanning text files"));
@@ -70,6 +72,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     onTriggered(A_ShowDefineFm, [this] { FormFactory->ShowDefineFm(); });
     onTriggered(A_ShowKbDemoFm, [this] { FormFactory->ShowKbDemoFm(); });
     onTriggered(A_ShowFingerDefFm, [this] { FormFactory->ShowFingerDefFm(); });
+    onTriggered(A_CheckDefinition, [this] { FormFactory->ShowCheckFm(); });
     onTriggered(A_TCG, [this] { FormFactory->ShowTcgFm(); });
     onTriggered(A_Dictionary, [this] { FormFactory->ShowDicFm(); });
     onTriggered(A_About, [this] { A_AboutExecute(); });
@@ -88,6 +91,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     keyboard->addAction(A_ShowDefineFm);
     keyboard->addAction(A_ShowKbDemoFm);
     keyboard->addAction(A_ShowFingerDefFm);
+    keyboard->addSeparator();
+    keyboard->addAction(A_CheckDefinition);
 
     QMenu *words = menuBar()->addMenu(QStringLiteral("Word list"));
     words->setObjectName(QStringLiteral("WordListMenu"));

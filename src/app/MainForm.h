@@ -29,6 +29,7 @@ public:
     QAction *A_ShowDefineFm;
     QAction *A_ShowKbDemoFm;
     QAction *A_ShowFingerDefFm;
+    QAction *A_CheckDefinition;
     QAction *A_TCG;
     QAction *A_Dictionary;
     QAction *A_About;

@@ -235,6 +235,8 @@ void TDefineFm::buildControls()
     ImportBn->setToolTip(QStringLiteral("Replace the definition with a keyboard layout of the system"));
     DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 32, 130, 25});
     DrawKeysBn->setToolTip(QStringLiteral("Draw the picture of every key from its characters"));
+    CheckBn = makeButton(this, "CheckBn", QStringLiteral("Chec&k"), {362, 76, 75, 25});
+    CheckBn->setToolTip(QStringLiteral("Find what would go wrong in the tutor"));
 
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);
     authorLb->setObjectName(QStringLiteral("Label1"));
@@ -314,6 +316,7 @@ void TDefineFm::buildControls()
     connect(KeyColorBn, &QPushButton::clicked, this, [this] { KeyColorBnClick(); });
     connect(ImportBn, &QPushButton::clicked, this, ReportErrors(this, [this] { ImportBnClick(); }));
     connect(DrawKeysBn, &QPushButton::clicked, this, ReportErrors(this, [this] { DrawKeysBnClick(); }));
+    connect(CheckBn, &QPushButton::clicked, this, ReportErrors(this, [this] { CheckBnClick(); }));
 }
 
 void TDefineFm::buildGrids()
@@ -484,6 +487,21 @@ void TDefineFm::ColorBnClick()
             DataMod->bkcolor = int32_t(*color);
         KeyImage->SetBackgroundColor(ColorValueToColor(*color));
     });
+}
+
+// ---- check -------------------------------------------------------------------
+
+void TDefineFm::CheckBnClick()
+{
+    if (!DataMod)
+        return;
+    // The check reads what the tables hold: what is typed goes in first.
+    for (TDBGrid *grid : {DBGrid, CharGrid})
+        if (!grid->CommitEditor())
+            return; // refused; the grid has said why
+    DataMod->MainTbl.CheckBrowseMode();
+    DataMod->Ctbl.CheckBrowseMode();
+    emit CheckRequested();
 }
 
 // ---- demo edit ---------------------------------------------------------------

@@ -53,6 +53,7 @@ public:
     QPushButton *ColorBn;
     QPushButton *ImportBn;   // "Import layout..."
     QPushButton *DrawKeysBn; // "Draw key pictures"
+    QPushButton *CheckBn;
     QLineEdit *AuthorEd;
     QPlainTextEdit *InfoEd;
     TDBNavigator *DBNavigator1;
@@ -92,9 +93,17 @@ public:
     // The open import dialog, the report of the last import; nullptr when none.
     TImportLayoutDlg *ImportDialog() const;
     TImportReportDlg *ImportReport() const;
+    // Posts the pending edits of both tables (an open cell editor first) and
+    // asks for the definition check (CheckRequested). A refused post stops it.
+    void CheckBnClick();
 
     // The colour the colour dialog opens with: the one last chosen, black first.
     uint32_t LastColor() const { return m_lastColor; }
+
+signals:
+    // Check was pressed and the definition is posted: the check window shows
+    // what the check finds.
+    void CheckRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -130,6 +130,7 @@ public:
     {
         readKeys();
         readChars();
+        readTwins();
         checkKeys();
         checkOverlaps();
         checkCharacters();
@@ -263,6 +264,34 @@ private:
         }
     }
 
+    // What each key types without AltGr and dead key: (Shift, character)
+    // of its linked rows. Two keys of one KeyType that agree in it are twins:
+    // one key present twice on the keyboard, as the two Shift keys are, or the
+    // extra key of an ISO keyboard that repeats the backslash key in many
+    // layouts (its AltGr characters may differ). Their shared Name and
+    // characters are meant.
+    void readTwins()
+    {
+        m_typed.resize(m_keys.size());
+        for (const CharRow &c : m_chars) {
+            if (!c.keyExists || !c.stateValid() || c.altGr.v != 0 || c.accent.v != 0)
+                continue;
+            const size_t key = size_t(m_keysByValue.at(c.keyNo.v).front());
+            m_typed[key].push_back({c.shift.v != 0, c.code.null ? -1 : TDataMod::CodeByte(c.code.v)});
+        }
+        for (auto &typed : m_typed) {
+            std::sort(typed.begin(), typed.end());
+            typed.erase(std::unique(typed.begin(), typed.end()), typed.end());
+        }
+    }
+
+    bool twins(size_t a, size_t b) const
+    {
+        return m_keys[a].type.or0() == m_keys[b].type.or0() && m_typed[a] == m_typed[b];
+    }
+
+    size_t keyIndex(int32_t keyValue) const { return size_t(m_keysByValue.at(keyValue).front()); }
+
     // ---- keys -----------------------------------------------------------------
 
     void checkKeys()
@@ -283,7 +312,7 @@ private:
             }
 
             const auto named = firstByName.emplace(k.label, i);
-            if (!named.second)
+            if (!named.second && !twins(named.first->second, i))
                 add(TCheckSeverity::Warning, TCheckKind::KeyNameDuplicate, k, "Name",
                     text("Another key (row %1) has the same Name", {num(m_keys[named.first->second].recNo)}));
 
@@ -409,7 +438,7 @@ private:
                 it->second = i;
         }
 
-        std::unordered_map<int32_t, size_t> firstOfCode; // typed without a dead key
+        std::unordered_map<int32_t, size_t> firstPlainOfCode; // typed with no modifier and no dead key
         for (size_t i = 0; i < m_chars.size(); ++i) {
             const CharRow &c = m_chars[i];
 
@@ -467,18 +496,31 @@ private:
             }
             typed[i] = reachable;
 
-            if (reachable && c.accent.v == 0 && !c.code.null) {
+            // A character on the plain level of two keys. Real layouts put
+            // one character on several keys in different states (the extra
+            // key's "<" and Shift+comma, "|" on AltGr of two keys), and the
+            // tutor teaches each character through the first row with its
+            // Code, with whatever modifier that row needs; those are
+            // alternatives, not faults. Two keys that type it with no
+            // modifier and no dead key at all are as easy as each other, so
+            // the tutor's pick falls to row order: almost always a KeyNo
+            // typed wrong or a row copied. Twin keys are the exception.
+            if (reachable && isPlain(c) && !c.code.null) {
                 const int32_t byte = TDataMod::CodeByte(c.code.v);
-                const auto [it, inserted] = firstOfCode.emplace(byte, i);
-                if (!inserted && m_chars[it->second].keyNo.v != c.keyNo.v) {
+                const auto [it, inserted] = firstPlainOfCode.emplace(byte, i);
+                if (!inserted && m_chars[it->second].keyNo.v != c.keyNo.v
+                    && !twins(keyIndex(m_chars[it->second].keyNo.v), keyIndex(c.keyNo.v))) {
                     const CharRow &other = m_chars[it->second];
                     add(TCheckSeverity::Warning, TCheckKind::CharCodeShared, c, "Code",
-                        text("Key \"%1\" types the same character (Code %2) in row \"%3\", without a dead key",
+                        text("Key \"%1\" types the same character (Code %2) in row \"%3\", also without Shift, "
+                             "AltGr or dead key: the learner cannot tell which key is meant",
                              {keyLabel(other.keyNo.v), num(byte), other.label}));
                 }
             }
         }
     }
+
+    static bool isPlain(const CharRow &c) { return !c.shift.v && !c.altGr.v && c.accent.v == 0; }
 
     static int64_t codeOrder(const CharRow &c) { return c.code.null ? INT64_MIN : int64_t(c.code.v); }
 
@@ -547,6 +589,8 @@ private:
     std::vector<CharRow> m_chars;
     std::unordered_map<int32_t, std::vector<int>> m_keysByValue; // KeyValue -> key indexes, stored order
     std::vector<std::vector<int32_t>> m_keyAccents;              // accents each key starts
+    // Per key, what its rows type without AltGr and dead key: (Shift, character byte), sorted.
+    std::vector<std::vector<std::pair<bool, int32_t>>> m_typed;
     std::array<bool, 8> m_startable{};                           // accents some key starts
     std::unordered_map<int32_t, int> m_accentRows;               // Accent -> linked rows
     bool m_hasAltGr = false;

@@ -9,6 +9,12 @@
 // state, and a key types the first character row, in Code order, with its
 // KeyNo and exactly that Shift, AltGr and Accent.
 //
+// Two keys with the same KeyType whose character rows type the same
+// characters with and without Shift (AltGr and dead keys aside) are twins:
+// one key present twice (the two Shift keys, the extra key of an ISO keyboard
+// that repeats the backslash key). Their shared Name and characters are no
+// finding.
+//
 // The check reads the rows stored in the tables (a row still in edit counts
 // as it was before the edit; a window posts it first) and the settings; it
 // changes nothing and moves no cursor.
@@ -38,7 +44,7 @@ enum class TCheckKind : uint8_t {
     // keys
     KeyValueEmpty,           // error: no character can be linked to the key
     KeyValueDuplicate,       // error: two keys share a KeyValue
-    KeyNameDuplicate,        // warning: two keys share a Name
+    KeyNameDuplicate,        // warning: two keys share a Name (unless they are twins, see below)
     KeyTypeMissing,          // error: KeyType empty or 0
     KeyTypeUnknown,          // error: KeyType is no key type
     KeyTypeInert,            // error: KeyType2 makes the key yield nothing
@@ -56,7 +62,8 @@ enum class TCheckKind : uint8_t {
     CharStateEmpty,          // error: Shift, AltGr or Accent empty on a linked row
     CharStateDuplicate,      // error/warning: another row of the key has the same state
     CharCodeOutOfRange,      // error: Code empty or outside 0..255
-    CharCodeShared,          // warning: another key types the same code without a dead key
+    CharCodeShared,          // warning: another key types the same code, both with no modifier and no
+                             // dead key (unless the keys are twins, see below)
     CharAccentNotStarted,    // error: no dead key of the keyboard starts the Accent
     CharAltGrWithoutKey,     // error: an AltGr character on a keyboard without AltGr
     // settings

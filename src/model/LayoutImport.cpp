@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace kf {
@@ -342,8 +343,10 @@ struct KeyRow {
 
 class Importer {
 public:
-    Importer(const LayoutImportOptions &options, const CodePage &cp, LayoutImportReport &report)
-        : m_options(options), m_cp(cp), m_report(report)
+    // emptyAccents: dead accents read as dead keys the definition cannot hold.
+    Importer(const LayoutImportOptions &options, const CodePage &cp, LayoutImportReport &report,
+             std::set<int32_t> emptyAccents = {})
+        : m_options(options), m_cp(cp), m_report(report), m_emptyAccents(std::move(emptyAccents))
     {
     }
 
@@ -376,6 +379,7 @@ private:
     const LayoutImportOptions &m_options;
     const CodePage &m_cp;
     LayoutImportReport &m_report;
+    std::set<int32_t> m_emptyAccents;
     XkbPtr<xkb_context> m_ctx;
     XkbPtr<xkb_keymap> m_keymap;
     std::array<XkbPtr<xkb_state>, 4> m_states;
@@ -433,6 +437,8 @@ Level Importer::levelOf(xkb_keycode_t kc, xkb_state *state)
     if (n > 1) // several keysyms on one level: no single character
         return l;
     l.accent = accentOfSym(l.sym);
+    if (l.accent && m_emptyAccents.count(l.accent->code))
+        l.accent = nullptr;
     l.otherDead = !l.accent && isDeadSym(l.sym);
     const uint32_t c = xkb_keysym_to_utf32(l.sym);
     if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && !l.accent && !l.otherDead)
@@ -508,14 +514,27 @@ void Importer::readKey(const KeySlot &slot)
     } else if (plain.accent) {
         k.name = plain.accent->keyName;
     } else {
+        // The first of these that no key before it has: the capital of its
+        // plain character, the plain character, its short name, its XKB key
+        // name (which no other key has). Two keys
+        // whose plain characters share a capital (Greek final and medial
+        // sigma, Turkish dotless and dotted i) or that repeat one character
+        // (the extra key of an ISO keyboard) keep apart.
         uint8_t byte = 0;
+        std::vector<std::string> names;
         const char32_t upper = plain.ch ? char32_t(QChar::toUpper(uint(plain.ch))) : 0;
         if (upper > 0x20 && m_cp.fromUnicode(upper, byte))
-            k.name = std::string(1, char(byte));
-        else if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
-            k.name = std::string(1, char(byte));
-        else
-            k.name = slot.shortName;
+            names.emplace_back(1, char(byte));
+        if (plain.ch > 0x20 && m_cp.fromUnicode(plain.ch, byte))
+            names.emplace_back(1, char(byte));
+        names.emplace_back(slot.shortName);
+        k.name = slot.xkb;
+        for (const std::string &name : names) {
+            if (!std::any_of(keys.begin(), keys.end(), [&name](const KeyRow &other) { return other.name == name; })) {
+                k.name = name;
+                break;
+            }
+        }
     }
     k.nameUtf8 = m_cp.decode(k.name).toStdString();
 
@@ -700,7 +719,7 @@ const char *kindHeading(LayoutImportNote::Kind kind)
     case LayoutImportNote::Kind::UnheldCharacter:
         return "Characters the code page cannot hold:";
     case LayoutImportNote::Kind::OtherDeadKey:
-        return "Dead keys other than the eight accents (left out):";
+        return "Dead keys other than the eight accents, or with no character the code page holds after them (left out):";
     case LayoutImportNote::Kind::LeftOutLevel:
         return "Levels beyond Shift and AltGr (left out):";
     case LayoutImportNote::Kind::LeftOutKey:
@@ -809,6 +828,23 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
 
     Importer importer(options, cp, report);
     importer.Run();
+    // A dead accent after which the code page holds no character would leave
+    // a key that swallows the next keystroke: that dead key is left out, and
+    // its level read as any other dead key the definition cannot hold.
+    std::set<int32_t> empty;
+    for (const KeyRow &k : importer.keys)
+        for (const int32_t accent : {k.type, k.type2})
+            if (accent > 2000 && std::none_of(importer.chars.begin(), importer.chars.end(),
+                                              [accent](const CharRow &c) { return c.accent == accent; }))
+                empty.insert(accent);
+    std::optional<Importer> again;
+    if (!empty.empty()) {
+        report.notes.clear();
+        report.composedCount = 0;
+        again.emplace(options, cp, report, empty);
+        again->Run();
+    }
+    const Importer &result = again ? *again : importer;
 
     try {
         const std::vector<XkbLayout> layouts = ListXkbLayouts();
@@ -820,14 +856,14 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
 
     TRecordTable keyTable(TDataMod::KeyFieldDefs());
     std::vector<std::vector<TValue>> keyRows;
-    for (const KeyRow &k : importer.keys)
+    for (const KeyRow &k : result.keys)
         keyRows.push_back({TValue(k.name), TValue(k.keyValue), TValue(k.type), k.type2 ? TValue(k.type2) : TValue(),
                            TValue(k.finger), TValue(), TValue(k.w), TValue(k.h), TValue(k.x), TValue(k.y),
                            TValue(k.hint)});
     keyTable.AppendRecords(keyRows);
     TRecordTable charTable(TDataMod::CharFieldDefs());
     std::vector<std::vector<TValue>> charRows;
-    for (const CharRow &c : importer.chars)
+    for (const CharRow &c : result.chars)
         charRows.push_back({TValue(c.name), TValue(c.code), TValue(c.keyNo), TValue(c.shift), TValue(c.altGr),
                             TValue(c.accent)});
     charTable.AppendRecords(charRows);
@@ -840,8 +876,8 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
                                                      + cp.name()));
     dm.ReplaceDefinition(keyTable, charTable, settings);
 
-    report.keyCount = int(importer.keys.size());
-    report.charCount = int(importer.chars.size());
+    report.keyCount = int(result.keys.size());
+    report.charCount = int(result.chars.size());
     return report;
 }
 

@@ -34,7 +34,8 @@ struct LayoutImportOptions {
 struct LayoutImportNote {
     enum class Kind {
         UnheldCharacter,  // a character the code page cannot hold
-        OtherDeadKey,     // a dead key other than the eight accents
+        OtherDeadKey,     // a dead key other than the eight accents, or one after which
+                          // the code page holds no character
         LeftOutLevel,     // a level beyond Shift and AltGr
         LeftOutKey,       // a key left out (Tab, keys with no key-type code)
         UnreachableLevel, // a level the key types cannot reach (Shift on a dead key, ...)

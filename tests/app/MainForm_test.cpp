@@ -168,7 +168,7 @@ void MainFormTest::menusHoldTheActionsInOrder()
     QCOMPARE(seen, (QStringList{
                        QStringLiteral("File: About, Help, -, Close"),
                        QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
-                                      "&Finger Definition"),
+                                      "&Finger Definition, -, &Check Definition"),
                        QStringLiteral("Word list: Typing Course &Generator, Dictionary Generator"),
                    }));
     for (QAction *a : m_main->findChildren<QAction *>())
@@ -457,6 +457,8 @@ void MainFormTest::menuItemsShowOnlyTheirHints_data()
     QTest::newRow("Keyboard Layout") << "A_ShowKbDemoFm" << "Define location of each key by drag and drop operations";
     QTest::newRow("Finger Definition") << "A_ShowFingerDefFm"
                                        << "Define length and color of each finger in Tarvo Typing Tutor";
+    QTest::newRow("Check Definition") << "A_CheckDefinition"
+                                      << "List what would go wrong in the tutor and lead to each row";
     QTest::newRow("Typing Course Generator") << "A_TCG" << QString();
     QTest::newRow("Dictionary Generator") << "A_Dictionary" << "Make  a dictornary file by scanning text files";
 }

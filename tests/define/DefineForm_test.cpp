@@ -310,6 +310,7 @@ void DefineFormTest::looksAsDesigned()
         {form->CopyImgBn, {172, 77, 75, 25}, "&Copy image", {}},
         {form->KeyColorBn, {252, 4, 75, 25}, "Key color", "Change key color  after defining the bitmap"},
         {form->ColorBn, {252, 76, 105, 25}, "&Background Color", "Background color of the keyboard"},
+        {form->CheckBn, {362, 76, 75, 25}, "Chec&k", "Find what would go wrong in the tutor"},
         {form->AuthorEd, {512, 4, 273, 21}, {}, {}},
         {form->InfoEd, {512, 28, 273, 67}, {}, {}},
         {form->DBNavigator1, {4, 108, 208, 25}, {}, {}},

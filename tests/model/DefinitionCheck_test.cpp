@@ -4,6 +4,9 @@
 #include "SmallKeyboards.h"
 #include "common/CodePage.h"
 #include "common/Translation.h"
+#include "model/GlyphCodec.h"
+#include "model/KeyPictures.h"
+#include "model/LayoutImport.h"
 #include "model/MainData.h"
 
 #include <QDir>
@@ -115,6 +118,14 @@ const FindingCase kFindingCases[] = {
     {"KeyNameDuplicate",
      [](TDataMod &dm) { SetKeyField(dm, "B", "Name", TValue("A")); },
      K::KeyNameDuplicate, W, Keys, "A", "Name"},
+    // Named like B, but types other characters than B: no twin.
+    {"KeyNameOfAnotherKey",
+     [](TDataMod &dm) {
+         AddKey(dm, "B", 7, 1, TValue(), 1, 88, 0);
+         AddChar(dm, "c", 99, TValue(int32_t(7)), false, false, 0);
+         AddChar(dm, "C", 67, TValue(int32_t(7)), true, false, 0);
+     },
+     K::KeyNameDuplicate, W, Keys, "B", "Name"},
     {"KeyTypeEmpty", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType", TValue()); },
      K::KeyTypeMissing, E, Keys, "Shift", "KeyType"},
     {"KeyTypeZero", [](TDataMod &dm) { SetKeyField(dm, "Shift", "KeyType", TValue(int32_t(0))); },
@@ -201,8 +212,16 @@ const FindingCase kFindingCases[] = {
      K::CharCodeOutOfRange, E, Chars, "sharp s", "Code"},
     {"CodeEmpty", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue()); },
      K::CharCodeOutOfRange, E, Chars, "section", "Code"},
-    {"CodeOnTwoKeys", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(97))); },
-     K::CharCodeShared, W, Chars, "sharp s", "Code"},
+    {"PlainCodeOnTwoKeys", [](TDataMod &dm) { SetCharField(dm, "b", "Code", TValue(int32_t(97))); },
+     K::CharCodeShared, W, Chars, "b", "Code"},
+    // A second B that types b but something else under Shift: no twin.
+    {"PlainCodeOnKeyThatIsNoTwin",
+     [](TDataMod &dm) {
+         AddKey(dm, "B2", 7, 1, TValue(), 1, 88, 0);
+         AddChar(dm, "b on B2", 98, TValue(int32_t(7)), false, false, 0);
+         AddChar(dm, "X on B2", 88, TValue(int32_t(7)), true, false, 0);
+     },
+     K::CharCodeShared, W, Chars, "b on B2", "Code"},
     {"AccentNoDeadKeyStarts",
      [](TDataMod &dm) { AddChar(dm, "a grave", 224, TValue(int32_t(1)), false, false, 2001); },
      K::CharAccentNotStarted, E, Chars, "a grave", "Accent"},
@@ -246,6 +265,33 @@ TEST_P(CheckCleanTest, FindsNothing)
 const CleanCase kCleanCases[] = {
     // A dead key explains a second way to type a code.
     {"SameCodeThroughDeadKey", [](TDataMod &dm) { SetCharField(dm, "a acute", "Code", TValue(int32_t(98))); }},
+    // One character on two keys in different states, or on two keys but
+    // under a modifier: real layouts do that (the extra key's "<" and
+    // Shift+comma; "|" on AltGr of two keys).
+    {"SameCodeAltGrAndPlain", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(97))); }},
+    {"SameCodeShiftedAndPlain", [](TDataMod &dm) { SetCharField(dm, "B", "Code", TValue(int32_t(97))); }},
+    {"SameCodeShiftedOnTwoKeys", [](TDataMod &dm) { SetCharField(dm, "B", "Code", TValue(int32_t(65))); }},
+    {"SameCodeAltGrOnTwoKeys",
+     [](TDataMod &dm) { AddChar(dm, "sharp s on A", 223, TValue(int32_t(1)), false, true, 0); }},
+    // Twin keys: one key present twice, same name, types and characters (the
+    // extra key of an ISO keyboard repeats the backslash key in many layouts).
+    {"TwinKeys",
+     [](TDataMod &dm) {
+         AddKey(dm, "B", 7, 1, TValue(), 1, 88, 0);
+         AddChar(dm, "b twin", 98, TValue(int32_t(7)), false, false, 0);
+         AddChar(dm, "B twin", 66, TValue(int32_t(7)), true, false, 0);
+         AddChar(dm, "sharp s twin", 223, TValue(int32_t(7)), false, true, 0);
+     }},
+    // The extra key of a US layout on an ISO keyboard: backslash and bar like
+    // the backslash key, but other characters under AltGr.
+    {"TwinKeysDifferUnderAltGr",
+     [](TDataMod &dm) {
+         AddKey(dm, "B", 7, 1, TValue(), 1, 88, 0);
+         AddChar(dm, "b twin", 98, TValue(int32_t(7)), false, false, 0);
+         AddChar(dm, "B twin", 66, TValue(int32_t(7)), true, false, 0);
+         AddChar(dm, "broken bar", 166, TValue(int32_t(7)), true, true, 0);
+     }},
+    {"TwinModifierKeys", [](TDataMod &dm) { AddKey(dm, "Shift", 7, 1002, TValue(), 9, 88, 22); }},
     // The same character twice on one key (Space with and without Shift).
     {"SameCodeOnOneKey", [](TDataMod &dm) { AddChar(dm, "shifted space", 32, TValue(int32_t(4)), true, false, 0); }},
     // Characters linked to no key are typed by none; their state may be empty.
@@ -331,13 +377,13 @@ TEST(DefinitionCheck, CodesAreComparedByTheByteTheyType)
 {
     TDataMod dm;
     BuildSmallKeyboard(dm);
-    SetCharField(dm, "sharp s", "Code", TValue(int32_t(97 + 256))); // types "a", like A does
+    SetCharField(dm, "b", "Code", TValue(int32_t(97 + 256))); // types "a", like A does
     const auto findings = CheckDefinition(dm, cp1252());
     ASSERT_EQ(findings.size(), 2u) << describe(findings);
     EXPECT_EQ(findings[0].Kind, K::CharCodeOutOfRange);
     EXPECT_NE(findings[0].Message.find("code 97"), std::string::npos) << findings[0].Message;
     EXPECT_EQ(findings[1].Kind, K::CharCodeShared);
-    EXPECT_EQ(findings[1].RowLabel, "sharp s");
+    EXPECT_EQ(findings[1].RowLabel, "b");
 }
 
 TEST(DefinitionCheck, NamesAreDecodedThroughTheCodePage)
@@ -397,6 +443,101 @@ TEST(DefinitionCheck, SampleKeyboardBuiltInCodeChecksClean)
     sample::BuildSampleKeyboard(dm);
     const auto findings = CheckDefinition(dm, cp1252());
     EXPECT_TRUE(findings.empty()) << describe(findings);
+}
+
+// ---- imported system layouts ------------------------------------------------------
+
+struct LayoutCase {
+    const char *name; // test name
+    const char *layout;
+    const char *variant;
+    const char *codePage;
+    KeyBlock block;
+};
+
+void PrintTo(const LayoutCase &c, std::ostream *os) { *os << c.name; }
+
+class ImportedLayoutCheck : public testing::TestWithParam<LayoutCase> {};
+
+// A layout imported as the command line and the window import it (drawn key
+// pictures, light finger colours) checks clean: characters that two keys type
+// in different states, and the ISO extra key that repeats another key, are
+// how real layouts are.
+TEST_P(ImportedLayoutCheck, ChecksClean)
+{
+    static int argc = 1;
+    static char name[] = "DefinitionCheck_test";
+    static char *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QGuiApplication(argc, argv); // fonts for the key pictures; lives for the run
+    const LayoutCase &c = GetParam();
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = c.layout;
+    options.variant = c.variant;
+    options.codePage = c.codePage;
+    options.block = c.block;
+    options.composeLocale = "en_US.UTF-8";
+    const LayoutImportReport report = ImportLayout(dm, options);
+    ASSERT_GT(report.keyCount, 40);
+    dm.FingerColor = DefaultFingerColors();
+    const CodePage cp(c.codePage);
+    DrawKeyPictures(dm, KeyFaces{}, cp);
+    const auto findings = CheckDefinition(dm, cp);
+    EXPECT_TRUE(findings.empty()) << report.layoutId << "\n" << describe(findings);
+}
+
+const LayoutCase kLayoutCases[] = {
+    {"us", "us", "", "CP1252", KeyBlock::Iso},
+    {"us_ansi", "us", "", "CP1252", KeyBlock::Ansi},
+    {"us_intl", "us", "intl", "CP1252", KeyBlock::Iso},
+    {"us_euro", "us", "euro", "CP1252", KeyBlock::Iso},       // the extra key repeats backslash
+    {"us_colemak", "us", "colemak", "CP1252", KeyBlock::Iso}, // Caps Lock is a second Backspace
+    {"gb", "gb", "", "CP1252", KeyBlock::Iso},
+    {"de", "de", "", "CP1252", KeyBlock::Iso},
+    {"de_nodeadkeys", "de", "nodeadkeys", "CP1252", KeyBlock::Iso},
+    {"fr", "fr", "", "CP1252", KeyBlock::Iso},
+    {"fr_oss", "fr", "oss", "CP1252", KeyBlock::Iso},
+    {"es", "es", "", "CP1252", KeyBlock::Iso},
+    {"ru", "ru", "", "CP1251", KeyBlock::Iso},
+    {"ua", "ua", "", "CP1251", KeyBlock::Iso},
+    {"ru_phonetic_dvorak", "ru", "phonetic_dvorak", "CP1251", KeyBlock::Iso}, // cedilla: nothing in CP1251
+    {"se_rus", "se", "rus", "CP1251", KeyBlock::Iso},
+    {"lt", "lt", "", "CP1257", KeyBlock::Iso},
+    {"cz", "cz", "", "CP1250", KeyBlock::Iso},
+    {"pl", "pl", "", "CP1250", KeyBlock::Iso},
+    {"gr", "gr", "", "CP1253", KeyBlock::Iso},
+    {"tr", "tr", "", "CP1254", KeyBlock::Iso},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ImportedLayoutCheck, testing::ValuesIn(kLayoutCases),
+                         [](const testing::TestParamInfo<LayoutCase> &caseInfo) { return std::string(caseInfo.param.name); });
+
+// What a real layout can keep: the Russian typewriter layout types "/" with
+// no modifier on the 4 key and on the extra key, which differ under Shift ("3"
+// and "|"). The learner meets two keys for one character; that is told.
+TEST(DefinitionCheck, ImportedLayoutWithOneCharacterOnTwoPlainKeysIsTold)
+{
+    static int argc = 1;
+    static char name[] = "DefinitionCheck_test";
+    static char *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QGuiApplication(argc, argv);
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = "ru";
+    options.variant = "typewriter";
+    options.codePage = "CP1251";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, options);
+    dm.FingerColor = DefaultFingerColors();
+    const CodePage cp("CP1251");
+    DrawKeyPictures(dm, KeyFaces{}, cp);
+    const auto findings = CheckDefinition(dm, cp);
+    ASSERT_EQ(findings.size(), 1u) << describe(findings);
+    EXPECT_EQ(findings[0].Kind, K::CharCodeShared);
+    EXPECT_EQ(findings[0].Severity, TCheckSeverity::Warning);
+    EXPECT_NE(findings[0].Message.find("Code 47"), std::string::npos) << findings[0].Message;
 }
 
 // ---- messages through the catalogue ----------------------------------------------

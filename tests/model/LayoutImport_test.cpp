@@ -574,6 +574,74 @@ TEST(LayoutImport, UsersOwnComposeFileDoesNotChangeTheImport)
     EXPECT_EQ(typed, "\xE9");
 }
 
+// Keys whose plain characters share a capital, or that repeat another key's
+// character, still get names of their own: the first free of capital, plain
+// character and short name.
+struct NameCase {
+    const char *layout, *variant, *codePage;
+    const char *first, *second; // names (code-page bytes) of the two keys that met
+};
+
+void PrintTo(const NameCase &c, std::ostream *os) { *os << c.layout << (*c.variant ? "(" : "") << c.variant << (*c.variant ? ")" : ""); }
+
+class UniqueKeyNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(UniqueKeyNames, EveryKeyHasItsOwnName)
+{
+    const NameCase &c = GetParam();
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = c.layout;
+    options.variant = c.variant;
+    options.codePage = c.codePage;
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, options);
+    std::map<std::string, int> seen;
+    std::vector<std::string> names;
+    for (const KeyInfo &k : Keys(dm)) {
+        ++seen[k.name];
+        names.push_back(k.name);
+    }
+    for (const auto &[name, count] : seen)
+        EXPECT_EQ(count, 1) << c.layout << ": \"" << name << "\"";
+    EXPECT_NE(std::find(names.begin(), names.end(), c.first), names.end()) << c.first;
+    EXPECT_NE(std::find(names.begin(), names.end(), c.second), names.end()) << c.second;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, UniqueKeyNames,
+                         ::testing::Values(NameCase{"gr", "", "CP1253", "\xD3", "\xF3"},   // final sigma, sigma
+                                           NameCase{"tr", "", "CP1254", "I", "i"},           // dotless i, dotted i
+                                           NameCase{"us", "euro", "CP1252", "\\", "Less"},   // extra key
+                                           // backslash on the B position, where "B" and "\\" are taken
+                                           NameCase{"us", "colemak_dh_iso", "CP1252", "B", "AB05"}));
+
+// The Russian phonetic Dvorak layout has a cedilla dead key under AltGr;
+// CP1251 holds nothing it composes, so it would swallow the next keystroke.
+// It is left out and told; the key's other characters stay.
+TEST(LayoutImport, DeadKeyWithNothingHeldAfterItIsLeftOut)
+{
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = "ru";
+    options.variant = "phonetic_dvorak";
+    options.codePage = "CP1251";
+    options.composeLocale = "en_US.UTF-8";
+    const LayoutImportReport report = ImportLayout(dm, options);
+    for (const KeyInfo &k : Keys(dm)) {
+        EXPECT_NE(k.type, 2008) << k.name;
+        EXPECT_NE(k.type2, 2008) << k.name;
+    }
+    for (const CharInfo &c : Chars(dm))
+        EXPECT_NE(c.accent, 2008) << c.name;
+    bool told = false;
+    for (const LayoutImportNote &n : report.notes)
+        told = told || (n.kind == LayoutImportNote::Kind::OtherDeadKey && n.text == QStringLiteral("dead_cedilla"));
+    EXPECT_TRUE(told);
+    // The acute dead key, whose characters CP1251 holds, stays.
+    const auto keys = Keys(dm);
+    EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [](const KeyInfo &k) { return k.type2 == 2002 || k.type == 2002; }));
+}
+
 TEST(LayoutImport, KeyBlockNames)
 {
     KeyBlock b = KeyBlock::Iso;
