@@ -186,6 +186,18 @@ public:
             emitPending(sink);
     }
 
+    // The word the last block left unfinished: whether there is one, its
+    // kept (translated) bytes and its length so far.
+    bool hasPending() const { return m_pendingLen != 0; }
+    std::string_view pendingKey() const { return std::string_view(m_pending, m_pendingKey); }
+    uint64_t pendingLength() const { return m_pendingLen; }
+    // Forgets that word: it is not handed on.
+    void dropPending()
+    {
+        m_pendingLen = 0;
+        m_pendingKey = 0;
+    }
+
 private:
     static constexpr size_t kSlack = 64;
 

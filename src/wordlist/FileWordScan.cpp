@@ -1,0 +1,549 @@
+#include "wordlist/FileWordScan.h"
+#include "common/CodePage.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kf {
+
+namespace {
+
+constexpr uint64_t kToEnd = ~uint64_t(0);
+
+bool hasNonAscii(const char *p, size_t n)
+{
+    uint64_t acc = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        acc |= v;
+    }
+    for (; i < n; ++i)
+        acc |= uint8_t(p[i]);
+    return (acc & 0x8080808080808080ull) != 0;
+}
+
+} // namespace
+
+void UnmappableTally::add(const std::string &utf8Word)
+{
+    ++m_occurrences;
+    const auto it = m_words.find(utf8Word);
+    if (it != m_words.end())
+        ++it->second;
+    else if (m_words.size() < kMaxDistinct)
+        m_words.emplace(utf8Word, 1);
+}
+
+void UnmappableTally::merge(const UnmappableTally &other)
+{
+    m_occurrences += other.m_occurrences;
+    for (const auto &[word, n] : other.m_words) {
+        const auto it = m_words.find(word);
+        if (it != m_words.end())
+            it->second += n;
+        else if (m_words.size() < kMaxDistinct)
+            m_words.emplace(word, n);
+    }
+}
+
+void UnmappableTally::clear()
+{
+    m_words.clear();
+    m_occurrences = 0;
+}
+
+std::vector<std::pair<std::string, uint32_t>> UnmappableTally::top(size_t limit) const
+{
+    std::vector<std::pair<std::string, uint32_t>> all(m_words.begin(), m_words.end());
+    auto before = [](const std::pair<std::string, uint32_t> &a, const std::pair<std::string, uint32_t> &b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    };
+    if (limit < all.size()) {
+        std::partial_sort(all.begin(), all.begin() + std::ptrdiff_t(limit), all.end(), before);
+        all.resize(limit);
+    } else {
+        std::sort(all.begin(), all.end(), before);
+    }
+    return all;
+}
+
+// Where a file's bytes come from: the file itself, read at any offset, or,
+// for what cannot be read at an offset (a pipe), its bytes read whole.
+class FileWordScan::Source {
+public:
+    explicit Source(const std::string &path) : m_path(path)
+    {
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            throw EFOpenError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(m_fd);
+            throw EFOpenError("Cannot open file \"" + path + "\". It is a folder.");
+        }
+        if (S_ISREG(st.st_mode)) {
+            m_size = uint64_t(st.st_size);
+            return;
+        }
+        // Read it whole, within the limit every text file has.
+        char buf[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(m_fd, buf, sizeof buf);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                fail();
+            if (got == 0)
+                break;
+            if (m_bytes.size() + size_t(got) > kMaxTextFileBytes)
+                throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+            m_bytes.append(buf, size_t(got));
+        }
+        m_size = m_bytes.size();
+        m_inMemory = true;
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    ~Source()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    // The size known when opened (a file may still hold more).
+    uint64_t size() const { return m_size; }
+
+    // Reads up to n bytes at off; fewer only at the end of the file.
+    size_t readAt(uint64_t off, char *buf, size_t n) const
+    {
+        if (m_inMemory) {
+            if (off >= m_bytes.size())
+                return 0;
+            const size_t take = std::min<uint64_t>(n, m_bytes.size() - off);
+            std::memcpy(buf, m_bytes.data() + off, take);
+            return take;
+        }
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got = ::pread(m_fd, buf + done, n - done, off_t(off + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                fail();
+            if (got == 0)
+                break;
+            done += size_t(got);
+        }
+        return done;
+    }
+
+    [[noreturn]] void fail() const
+    {
+        throw EInOutError("Cannot read file \"" + m_path + "\". " + std::strerror(errno));
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    uint64_t m_size = 0;
+    bool m_inMemory = false;
+    std::string m_bytes;
+};
+
+namespace {
+
+// The encoding of one file, decided once for every worker. A file read as
+// Auto without a byte-order mark stays undecided while only ASCII is met,
+// which reads the same either way; at the first other byte the whole text is
+// checked once: valid UTF-8 with a multi-byte sequence is UTF-8.
+class Decision {
+public:
+    static constexpr int kUndecided = -1;
+
+    Decision(const FileWordScan::Source &source, uint64_t bodyStart, size_t blockSize, int encoding)
+        : m_source(source), m_bodyStart(bodyStart), m_blockSize(blockSize), m_encoding(encoding)
+    {
+    }
+
+    int current() const { return m_encoding.load(std::memory_order_acquire); }
+
+    InputEncoding resolve()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_encoding.load() == kUndecided) {
+            const Utf8Validator check = validateUtf8(m_source, m_bodyStart, m_blockSize);
+            m_encoding.store(int(check.valid() && check.sawMultiByte() ? InputEncoding::Utf8
+                                                                       : InputEncoding::CodePage),
+                             std::memory_order_release);
+        }
+        return InputEncoding(m_encoding.load());
+    }
+
+    static Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize)
+    {
+        Utf8Validator check;
+        std::unique_ptr<char[]> buf(new char[blockSize]);
+        for (uint64_t off = from;;) {
+            const size_t got = source.readAt(off, buf.get(), blockSize);
+            if (got == 0 || !check.feed(std::string_view(buf.get(), got)) || check.ended())
+                break;
+            off += got;
+        }
+        check.finish();
+        return check;
+    }
+
+private:
+    const FileWordScan::Source &m_source;
+    const uint64_t m_bodyStart;
+    const size_t m_blockSize;
+    std::mutex m_mutex;
+    std::atomic<int> m_encoding;
+};
+
+} // namespace
+
+// Scans one stretch of a file into a counter: reads it in blocks, turns them
+// into code-page bytes when the file is UTF-8 or UTF-16, takes out the words
+// holding characters the code page lacks, and splits the rest.
+class FileWordScan::Worker {
+public:
+    Worker(const WordScanSettings &settings, const CodePage &codePage)
+        : m_settings(settings), m_codePage(codePage), m_splitter(settings.delimiters, &settings.translate),
+          m_buffer(new char[settings.blockSize])
+    {
+        // Characters the code page lacks stand in the text as a byte that is
+        // no delimiter, so that they stay inside their word.
+        for (int b = 255; b >= 0; --b) {
+            if (!settings.delimiters.contains(uint8_t(b))) {
+                m_placeholder = uint8_t(b);
+                break;
+            }
+        }
+    }
+
+    // Scans [from, to) (to kToEnd: to the end of the file) into counter.
+    // Returns true when a NUL ended the text.
+    bool run(const Source &source, Decision &decision, uint64_t from, uint64_t to, WordCounter &counter,
+             const std::string &path)
+    {
+        m_scanned = 0;
+        m_tally.clear();
+        m_decoder.reset();
+        m_openWord = false;
+        uint32_t &scanned = m_scanned;
+        auto sink = [&counter, &scanned](const char *key, size_t keyLen, uint64_t len) {
+            counter.add(key, keyLen, len);
+            ++scanned;
+        };
+        bool ended = false;
+        for (uint64_t off = from; off < to && !ended;) {
+            const size_t want = size_t(std::min<uint64_t>(m_settings.blockSize, to - off));
+            const size_t got = source.readAt(off, m_buffer.get(), want);
+            if (got == 0)
+                break;
+            const std::string_view block(m_buffer.get(), got);
+            int encoding = decision.current();
+            if (encoding == Decision::kUndecided && hasNonAscii(block.data(), block.size()))
+                encoding = int(decision.resolve());
+            if (encoding == Decision::kUndecided || encoding == int(InputEncoding::CodePage)) {
+                // A NUL byte ends the text.
+                const size_t nul = block.find('\0');
+                if (nul != std::string_view::npos) {
+                    m_splitter.feed(block.substr(0, nul), sink);
+                    ended = true;
+                } else {
+                    m_splitter.feed(block, sink);
+                }
+            } else {
+                if (!m_decoder) {
+                    m_decoder = std::make_unique<CodePageDecoder>(m_codePage, InputEncoding(encoding), m_placeholder);
+                    m_decoder->setBaseOffset(off);
+                }
+                m_text.clear();
+                m_unmapped.clear();
+                const CodePageDecoder::Status status = m_decoder->decode(block, m_text, m_unmapped);
+                if (status == CodePageDecoder::Malformed)
+                    throw EConvertError(MalformedTextMessage(path, InputEncoding(encoding), m_decoder->errorOffset()));
+                takeOutUnmappable();
+                m_splitter.feed(m_text, sink);
+                ended = status == CodePageDecoder::EndOfText;
+            }
+            off += got;
+        }
+        if (m_decoder && !ended && m_decoder->finish() == CodePageDecoder::Malformed)
+            throw EConvertError(MalformedTextMessage(path, InputEncoding(decision.current()), m_decoder->errorOffset()));
+        if (m_openWord) {
+            m_openWord = false;
+            record(m_openText);
+        }
+        m_splitter.finish(sink);
+        return ended;
+    }
+
+    // Ends a run cut short by an error: the unfinished word is dropped.
+    void reset()
+    {
+        m_splitter.dropPending();
+        m_openWord = false;
+    }
+
+    uint32_t scanned() const { return m_scanned; }
+    const UnmappableTally &tally() const { return m_tally; }
+
+private:
+    bool isDelimiter(size_t i) const { return m_settings.delimiters.contains(uint8_t(m_text[i])); }
+
+    void appendChar(std::string &text, size_t &chars, char32_t c) const
+    {
+        if (chars >= size_t(WordCounter::kKeyLimit))
+            return; // words are kept to their first 40 characters
+        if (!m_settings.caseSensitive)
+            c = QChar::toLower(c);
+        AppendUtf8(text, c);
+        ++chars;
+    }
+
+    // Appends the characters of m_text[from, to) to text (the unmapped ones
+    // from m_unmapped, from index *next on), and blanks them out.
+    void takeChars(size_t from, size_t to, size_t &next, std::string &text, size_t &chars)
+    {
+        for (size_t i = from; i < to; ++i) {
+            if (next < m_unmapped.size() && m_unmapped[next].at == i) {
+                appendChar(text, chars, m_unmapped[next++].ch);
+            } else {
+                const uint8_t b = m_settings.translate[uint8_t(m_text[i])];
+                appendChar(text, chars, m_codePage.toUnicode(b));
+            }
+            m_text[i] = ' ';
+        }
+    }
+
+    // Words holding a character the code page lacks: tallied by their text,
+    // and turned into blanks before the text is split. A word may have begun
+    // in the previous block (the splitter holds its start) and may go on into
+    // the next one.
+    void takeOutUnmappable()
+    {
+        const size_t n = m_text.size();
+        size_t next = 0;
+        size_t pos = 0;
+        if (m_openWord) {
+            size_t r = 0;
+            while (r < n && !isDelimiter(r))
+                ++r;
+            takeChars(0, r, next, m_openText, m_openChars);
+            if (r == n)
+                return;
+            m_openWord = false;
+            record(m_openText);
+            pos = r;
+        }
+        while (next < m_unmapped.size()) {
+            const size_t at = m_unmapped[next].at;
+            size_t l = at;
+            while (l > pos && !isDelimiter(l - 1))
+                --l;
+            size_t r = at + 1;
+            while (r < n && !isDelimiter(r))
+                ++r;
+            std::string text;
+            size_t chars = 0;
+            if (l == 0 && m_splitter.hasPending()) {
+                for (const char c : m_splitter.pendingKey())
+                    appendChar(text, chars, m_codePage.toUnicode(uint8_t(c)));
+                m_splitter.dropPending();
+            }
+            takeChars(l, r, next, text, chars);
+            if (r == n) {
+                m_openWord = true;
+                m_openText = std::move(text);
+                m_openChars = chars;
+                return;
+            }
+            record(text);
+            pos = r;
+        }
+    }
+
+    void record(const std::string &text)
+    {
+        m_tally.add(text);
+        ++m_scanned;
+    }
+
+    const WordScanSettings &m_settings;
+    const CodePage &m_codePage;
+    BlockWordSplitter<WordCounter::kKeyLimit> m_splitter;
+    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<CodePageDecoder> m_decoder;
+    uint8_t m_placeholder = '?';
+    std::string m_text;                   // the block in the code page
+    std::vector<UnmappedChar> m_unmapped; // its characters without a byte
+    bool m_openWord = false;              // a word not in the code page goes on into the next block
+    std::string m_openText;
+    size_t m_openChars = 0;
+    uint32_t m_scanned = 0;
+    UnmappableTally m_tally;
+};
+
+FileWordScan::FileWordScan(const WordScanSettings &settings, WordCounter &counter)
+    : m_settings(settings), m_counter(counter)
+{
+    if (m_settings.blockSize < 64)
+        m_settings.blockSize = 64;
+}
+
+FileWordScan::~FileWordScan() = default;
+
+InputEncoding FileWordScan::scanFile(const std::string &path)
+{
+    const CodePage &codePage = CodePage::current();
+    const Source source(path);
+    char head[4] = {};
+    const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, source.readAt(0, head, sizeof head)));
+    const CodePageDecoder probe(codePage, InputEncoding::Utf8);
+
+    InputEncoding encoding = m_settings.encoding;
+    if (encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
+        encoding = bom.encoding;
+    const uint64_t bodyStart = bom.encoding == encoding ? bom.length : 0;
+    int decided = int(encoding);
+    if (encoding == InputEncoding::Auto) {
+        decided = Decision::kUndecided;
+        if (!probe.asciiSame()) {
+            const Utf8Validator check = Decision::validateUtf8(source, 0, m_settings.blockSize);
+            decided = int(check.valid() && check.sawMultiByte() ? InputEncoding::Utf8 : InputEncoding::CodePage);
+        }
+    } else if (encoding == InputEncoding::Utf8) {
+        // A malformed file adds nothing: it is checked whole first.
+        const Utf8Validator check = Decision::validateUtf8(source, bodyStart, m_settings.blockSize);
+        if (!check.valid())
+            throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
+    } else if (encoding != InputEncoding::CodePage) {
+        CodePageDecoder check(codePage, encoding);
+        check.setBaseOffset(bodyStart);
+        std::unique_ptr<char[]> buf(new char[m_settings.blockSize]);
+        std::string out;
+        std::vector<UnmappedChar> unmapped;
+        CodePageDecoder::Status status = CodePageDecoder::Ok;
+        for (uint64_t off = bodyStart; status == CodePageDecoder::Ok;) {
+            const size_t got = source.readAt(off, buf.get(), m_settings.blockSize);
+            if (got == 0) {
+                status = check.finish();
+                break;
+            }
+            out.clear();
+            unmapped.clear();
+            status = check.decode(std::string_view(buf.get(), got), out, unmapped);
+            off += got;
+        }
+        if (status == CodePageDecoder::Malformed)
+            throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
+    }
+    Decision decision(source, bodyStart, m_settings.blockSize, decided);
+
+    if (!m_first)
+        m_first = std::make_unique<Worker>(m_settings, codePage);
+
+    // Where a large file is cut in two: at an ASCII delimiter (a character
+    // of its own in every encoding read here) at or after the middle.
+    uint64_t cut = 0;
+    const bool utf16 = encoding == InputEncoding::Utf16LE || encoding == InputEncoding::Utf16BE;
+    if (m_settings.threads >= 2 && std::thread::hardware_concurrency() >= 2 &&
+        source.size() >= m_settings.splitFrom && source.size() > bodyStart + 2 &&
+        (encoding == InputEncoding::CodePage || probe.asciiSame())) {
+        uint64_t mid = bodyStart + (source.size() - bodyStart) / 2;
+        if (utf16)
+            mid -= (mid - bodyStart) % 2;
+        const size_t window = 1 << 16;
+        std::unique_ptr<char[]> buf(new char[window]);
+        for (uint64_t off = mid; cut == 0 && off < mid + (uint64_t(1) << 20);) {
+            const size_t got = source.readAt(off, buf.get(), window);
+            if (got < 2)
+                break;
+            const size_t step = utf16 ? 2 : 1;
+            for (size_t i = 0; i + step <= got; i += step) {
+                const uint8_t lo = uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 1 : 0)]);
+                const uint8_t hi = utf16 ? uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 0 : 1)]) : 0;
+                if (hi == 0 && lo < 0x80 && m_settings.delimiters.contains(lo)) {
+                    cut = off + i;
+                    break;
+                }
+            }
+            off += got - got % 2;
+        }
+    }
+
+    if (cut == 0) {
+        try {
+            m_first->run(source, decision, bodyStart, kToEnd, m_counter, path);
+        } catch (...) {
+            m_first->reset();
+            m_scanned += m_first->scanned();
+            m_unmappable.merge(m_first->tally());
+            throw;
+        }
+        m_scanned += m_first->scanned();
+        m_unmappable.merge(m_first->tally());
+        return InputEncoding(decision.current() == Decision::kUndecided ? int(InputEncoding::CodePage)
+                                                                        : decision.current());
+    }
+
+    if (!m_second) {
+        m_second = std::make_unique<Worker>(m_settings, codePage);
+        m_secondCounter = std::make_unique<WordCounter>();
+    }
+    std::exception_ptr secondFailure;
+    std::thread other([&]() {
+        try {
+            m_second->run(source, decision, cut, kToEnd, *m_secondCounter, path);
+        } catch (...) {
+            m_second->reset();
+            secondFailure = std::current_exception();
+        }
+    });
+    std::exception_ptr firstFailure;
+    bool ended = false;
+    try {
+        ended = m_first->run(source, decision, bodyStart, cut, m_counter, path);
+    } catch (...) {
+        m_first->reset();
+        firstFailure = std::current_exception();
+    }
+    other.join();
+    // The first half comes first in the text: its failure or its NUL ends it.
+    m_scanned += m_first->scanned();
+    m_unmappable.merge(m_first->tally());
+    if (!firstFailure && !ended) {
+        m_secondCounter->flush();
+        m_counter.merge(*m_secondCounter);
+        m_scanned += m_second->scanned();
+        m_unmappable.merge(m_second->tally());
+    }
+    m_secondCounter->clear();
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+    if (secondFailure && !ended)
+        std::rethrow_exception(secondFailure);
+    return InputEncoding(decision.current() == Decision::kUndecided ? int(InputEncoding::CodePage)
+                                                                    : decision.current());
+}
+
+} // namespace kf
