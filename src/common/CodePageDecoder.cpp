@@ -553,4 +553,15 @@ DecodedLines ReadDecodedLines(const std::string &path, InputEncoding encoding)
     return result;
 }
 
+std::vector<std::string> ReadCodePageLines(const std::string &path, InputEncoding encoding)
+{
+    DecodedLines decoded = ReadDecodedLines(path, encoding);
+    if (!decoded.unmappable.empty()) {
+        const DecodedLines::Unmappable &first = decoded.unmappable.front();
+        throw EConvertError(fill("Line %s of file \"%s\" holds a character that the code page %s lacks: %s",
+                                 {std::to_string(first.line), path, CodePage::current().name(), first.utf8}));
+    }
+    return std::move(decoded.lines);
+}
+
 } // namespace kf

@@ -169,6 +169,11 @@ struct DecodedLines {
 };
 DecodedLines ReadDecodedLines(const std::string &path, InputEncoding encoding);
 
+// ReadDecodedLines for a file whose every line counts (the course
+// generator's strings): a line holding a character the code page lacks
+// raises EConvertError naming the file, the line and the code page.
+std::vector<std::string> ReadCodePageLines(const std::string &path, InputEncoding encoding);
+
 // Appends the UTF-8 form of a character.
 void AppendUtf8(std::string &out, char32_t c);
 
