@@ -187,6 +187,21 @@ bool Utf8Validator::feed(std::string_view block)
                 ++p;
                 continue;
             }
+            // Whole sequences at once while the block holds them.
+            if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+                m_multiByte = true;
+                p += 2;
+                continue;
+            }
+            if (end - p >= 4) {
+                char32_t ch;
+                const int len = utf8Sequence(p, end, ch);
+                if (len < 0)
+                    return failAt(m_offset + uint64_t(p - start));
+                m_multiByte = true;
+                p += len;
+                continue;
+            }
             m_seqStart = m_offset + uint64_t(p - start);
             m_lo = 0x80;
             m_hi = 0xBF;
@@ -359,6 +374,18 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
         if (b < 0x80 && m_asciiSame) {
             *o++ = char(b);
             ++p;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic): one table read.
+            const char32_t ch = (char32_t(b & 0x1F) << 6) | (p[1] & 0x3F);
+            uint16_t v = m_low[ch];
+            if (v == kNoByte) {
+                unmapped.push_back({size_t(o - first), ch});
+                v = m_placeholder;
+            }
+            *o++ = char(v);
+            p += 2;
             continue;
         }
         char32_t ch = 0;

@@ -187,20 +187,23 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_encoding.load() == kUndecided) {
-            const Utf8Validator check = validateUtf8(m_source, m_bodyStart, m_blockSize);
-            m_encoding.store(int(check.valid() && check.sawMultiByte() ? InputEncoding::Utf8
-                                                                       : InputEncoding::CodePage),
+            m_encoding.store(int(isUtf8(m_source, m_bodyStart, m_blockSize, m_threads) ? InputEncoding::Utf8
+                                                                                         : InputEncoding::CodePage),
                              std::memory_order_release);
         }
         return InputEncoding(m_encoding.load());
     }
 
-    static Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize)
+    void setThreads(int threads) { m_threads = threads; }
+
+    // Checks [from, to) (to kToEnd: to the end of the file).
+    static Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize,
+                                      uint64_t to = kToEnd)
     {
         Utf8Validator check;
         std::unique_ptr<char[]> buf(new char[blockSize]);
-        for (uint64_t off = from;;) {
-            const size_t got = source.readAt(off, buf.get(), blockSize);
+        for (uint64_t off = from; off < to;) {
+            const size_t got = source.readAt(off, buf.get(), size_t(std::min<uint64_t>(blockSize, to - off)));
             if (got == 0 || !check.feed(std::string_view(buf.get(), got)) || check.ended())
                 break;
             off += got;
@@ -209,10 +212,52 @@ public:
         return check;
     }
 
+    // Whether the text from `from` on is valid UTF-8 holding a multi-byte
+    // sequence. A large text is checked in two halves at once, cut where a
+    // sequence begins: each half must be valid on its own.
+    static bool isUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize, int threads)
+    {
+        const uint64_t size = source.size();
+        if (threads < 2 || std::thread::hardware_concurrency() < 2 || size < from + (uint64_t(4) << 20)) {
+            const Utf8Validator check = validateUtf8(source, from, blockSize);
+            return check.valid() && check.sawMultiByte();
+        }
+        uint64_t cut = from + (size - from) / 2;
+        char probe[4] = {};
+        const size_t got = source.readAt(cut, probe, sizeof probe);
+        for (size_t i = 0; i < got && (uint8_t(probe[i]) & 0xC0) == 0x80; ++i)
+            ++cut; // a malformed run longer than 3 fails in one half anyway
+        Utf8Validator second;
+        std::exception_ptr failure;
+        std::thread other([&]() {
+            try {
+                second = validateUtf8(source, cut, blockSize);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        Utf8Validator first;
+        try {
+            first = validateUtf8(source, from, blockSize, cut);
+        } catch (...) {
+            other.join();
+            throw;
+        }
+        other.join();
+        if (!first.valid())
+            return false;
+        if (first.ended()) // a NUL ended the text: what follows does not count
+            return first.sawMultiByte();
+        if (failure)
+            std::rethrow_exception(failure);
+        return second.valid() && (first.sawMultiByte() || second.sawMultiByte());
+    }
+
 private:
     const FileWordScan::Source &m_source;
     const uint64_t m_bodyStart;
     const size_t m_blockSize;
+    int m_threads = 1;
     std::mutex m_mutex;
     std::atomic<int> m_encoding;
 };
@@ -427,10 +472,10 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
     int decided = int(encoding);
     if (encoding == InputEncoding::Auto) {
         decided = Decision::kUndecided;
-        if (!probe.asciiSame()) {
-            const Utf8Validator check = Decision::validateUtf8(source, 0, m_settings.blockSize);
-            decided = int(check.valid() && check.sawMultiByte() ? InputEncoding::Utf8 : InputEncoding::CodePage);
-        }
+        if (!probe.asciiSame())
+            decided = int(Decision::isUtf8(source, 0, m_settings.blockSize, m_settings.threads)
+                              ? InputEncoding::Utf8
+                              : InputEncoding::CodePage);
     } else if (encoding == InputEncoding::Utf8) {
         // A malformed file adds nothing: it is checked whole first.
         const Utf8Validator check = Decision::validateUtf8(source, bodyStart, m_settings.blockSize);
@@ -458,6 +503,7 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
             throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
     }
     Decision decision(source, bodyStart, m_settings.blockSize, decided);
+    decision.setThreads(m_settings.threads);
 
     if (!m_first)
         m_first = std::make_unique<Worker>(m_settings, codePage);
