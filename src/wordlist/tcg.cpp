@@ -168,6 +168,7 @@ struct tcgClass::Prepared {
     // Mode 5: the compiled pattern of each string, once it was needed, from
     // the matcher's cache of this generation.
     std::vector<const PatternMatcher::Compiled *> patterns;
+    std::vector<const PatternMatcher::Needs *> needs; // of each compiled pattern
     uint64_t patternCache = 0;
 };
 
@@ -218,6 +219,10 @@ void tcgClass::PickAll(int mode)
     default: picker = &tcgClass::PickByPattern; break;
     }
     prepare(mode);
+    if (mode == RegularExpression) {
+        pickAllByPattern();
+        return;
+    }
     for (const std::string &word : *m_dictionary)
         (this->*picker)(word);
 }
@@ -294,6 +299,7 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
     }
     case RegularExpression:
         p.patterns.assign(count, nullptr);
+        p.needs.assign(count, nullptr);
         break;
     }
     return p;
@@ -412,23 +418,58 @@ void tcgClass::PickByPattern(std::string_view word)
     Prepared &p = prepare(RegularExpression);
     if (p.patternCache != m_matcher->CacheGeneration()) {
         p.patterns.assign(m_strings.size(), nullptr);
+        p.needs.assign(m_strings.size(), nullptr);
         p.patternCache = m_matcher->CacheGeneration();
     }
-    // The subject is the word followed by a blank and a line break.
-    m_buffer.assign(word);
-    m_buffer.append(" \r\n");
-    size_t first = 0, last = word.size();
-    while (first < last && uint8_t(word[first]) <= 0x20)
-        ++first;
-    while (last > first && uint8_t(word[last - 1]) <= 0x20)
-        --last;
-    const size_t wanted = last - first;
+    pickByPattern(p, word);
+}
+
+void tcgClass::pickAllByPattern()
+{
+    // What does not depend on the word is settled once.
+    Prepared &p = prepare(RegularExpression);
+    if (p.patternCache != m_matcher->CacheGeneration()) {
+        p.patterns.assign(m_strings.size(), nullptr);
+        p.needs.assign(m_strings.size(), nullptr);
+        p.patternCache = m_matcher->CacheGeneration();
+    }
+    for (const std::string &word : *m_dictionary)
+        if (acceptLength(word))
+            pickByPattern(p, word);
+}
+
+void tcgClass::pickByPattern(Prepared &p, std::string_view word)
+{
+    // The bytes the subject (the word followed by a blank and a line break)
+    // holds: a pattern whose first or required byte is not among them cannot
+    // match and is not run.
+    uint64_t present[4] = {0, 0, 0, 0};
+    for (const char c : word)
+        present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
+    present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    bool subjectMade = false;
+    size_t wanted = 0;
     for (size_t k = 0; k < m_strings.size(); ++k) {
         size_t start = 0, length = 0;
         bool found = false;
         try {
-            if (!p.patterns[k])
+            if (!p.patterns[k]) {
                 p.patterns[k] = &m_matcher->Compile(m_strings[k]);
+                p.needs[k] = &PatternMatcher::NeedsOf(*p.patterns[k]);
+            }
+            if (!p.needs[k]->metBy(present))
+                continue;
+            if (!subjectMade) {
+                m_buffer.assign(word);
+                m_buffer.append(" \r\n");
+                size_t first = 0, last = word.size();
+                while (first < last && uint8_t(word[first]) <= 0x20)
+                    ++first;
+                while (last > first && uint8_t(word[last - 1]) <= 0x20)
+                    --last;
+                wanted = last - first;
+                subjectMade = true;
+            }
             found = m_matcher->Exec(*p.patterns[k], m_buffer, start, length);
         } catch (const Exception &) {
             throw ERegExError("Something wrong with regular expression: " + m_strings[k]);

@@ -98,6 +98,8 @@ private:
     struct Prepared;
     bool acceptLength(std::string_view word) const;
     Prepared &prepare(int mode);
+    void pickAllByPattern();
+    void pickByPattern(Prepared &p, std::string_view word);
     std::string_view folded(std::string_view word);
     void sortGroups(int view);
 
