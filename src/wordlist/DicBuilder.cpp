@@ -211,6 +211,7 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
     settings.blockSize = m_tuning.blockSize;
     settings.splitFrom = m_tuning.splitFrom;
     settings.threads = m_tuning.threads;
+    settings.splitBelowNewWordShare = m_tuning.splitBelowNewWordShare;
     m_lastEncodings.clear();
 
     std::exception_ptr failure;

@@ -57,11 +57,14 @@ public:
     const std::vector<InputEncoding> &LastScanEncodings() const { return m_lastEncodings; }
 
     // How scans read (for tests and benchmarks): block size, and from what
-    // size a file is split across two threads (threads 1: never).
+    // size a file is split across two threads (threads 1: never), which
+    // happens when new words make at most the given share of the words in a
+    // first stretch of it (1: always).
     struct ScanTuning {
         size_t blockSize = size_t(1) << 20;
         uint64_t splitFrom = uint64_t(16) << 20;
         int threads = 2;
+        double splitBelowNewWordShare = 0.125;
     };
     void SetScanTuning(const ScanTuning &tuning) { m_tuning = tuning; }
     // Rows passing the active filter.

@@ -508,19 +508,16 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
     if (!m_first)
         m_first = std::make_unique<Worker>(m_settings, codePage);
 
-    // Where a large file is cut in two: at an ASCII delimiter (a character
-    // of its own in every encoding read here) at or after the middle.
-    uint64_t cut = 0;
+    // Where a large file can be cut: at an ASCII delimiter (a character of
+    // its own in every encoding read here) at or after a place; 0 for none
+    // within a mebibyte.
     const bool utf16 = encoding == InputEncoding::Utf16LE || encoding == InputEncoding::Utf16BE;
-    if (m_settings.threads >= 2 && std::thread::hardware_concurrency() >= 2 &&
-        source.size() >= m_settings.splitFrom && source.size() > bodyStart + 2 &&
-        (encoding == InputEncoding::CodePage || probe.asciiSame())) {
-        uint64_t mid = bodyStart + (source.size() - bodyStart) / 2;
+    auto cutAfter = [&](uint64_t at) -> uint64_t {
         if (utf16)
-            mid -= (mid - bodyStart) % 2;
+            at -= (at - bodyStart) % 2;
         const size_t window = 1 << 16;
         std::unique_ptr<char[]> buf(new char[window]);
-        for (uint64_t off = mid; cut == 0 && off < mid + (uint64_t(1) << 20);) {
+        for (uint64_t off = at; off < at + (uint64_t(1) << 20);) {
             const size_t got = source.readAt(off, buf.get(), window);
             if (got < 2)
                 break;
@@ -528,18 +525,18 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
             for (size_t i = 0; i + step <= got; i += step) {
                 const uint8_t lo = uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 1 : 0)]);
                 const uint8_t hi = utf16 ? uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 0 : 1)]) : 0;
-                if (hi == 0 && lo < 0x80 && m_settings.delimiters.contains(lo)) {
-                    cut = off + i;
-                    break;
-                }
+                if (hi == 0 && lo < 0x80 && m_settings.delimiters.contains(lo))
+                    return off + i;
             }
             off += got - got % 2;
         }
-    }
-
-    if (cut == 0) {
+        return 0;
+    };
+    // Runs the first worker over [from, to) into the scan's counter.
+    auto runFirst = [&](uint64_t from, uint64_t to) {
+        bool ended = false;
         try {
-            m_first->run(source, decision, bodyStart, kToEnd, m_counter, path);
+            ended = m_first->run(source, decision, from, to, m_counter, path);
         } catch (...) {
             m_first->reset();
             m_scanned += m_first->scanned();
@@ -548,8 +545,38 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         }
         m_scanned += m_first->scanned();
         m_unmappable.merge(m_first->tally());
+        return ended;
+    };
+    auto usedEncoding = [&]() {
         return InputEncoding(decision.current() == Decision::kUndecided ? int(InputEncoding::CodePage)
                                                                         : decision.current());
+    };
+
+    // Two threads pay when the words repeat: each counts into a small table
+    // of its own and the merge is short. A text that brings new words all the
+    // time (a list of a million words) would make both tables large and the
+    // merge as long as the count, so the first stretch is scanned alone and
+    // shows which kind of text this is.
+    uint64_t from = bodyStart;
+    uint64_t cut = 0;
+    const uint64_t size = source.size();
+    if (m_settings.threads >= 2 && std::thread::hardware_concurrency() >= 2 && size >= m_settings.splitFrom &&
+        size > bodyStart + 2 && (encoding == InputEncoding::CodePage || probe.asciiSame())) {
+        const uint64_t probeEnd = cutAfter(bodyStart + std::min<uint64_t>(uint64_t(4) << 20, (size - bodyStart) / 4));
+        if (probeEnd != 0) {
+            const size_t distinctBefore = m_counter.size();
+            const uint32_t scannedBefore = m_scanned;
+            if (runFirst(bodyStart, probeEnd))
+                return usedEncoding(); // a NUL ended the text
+            from = probeEnd;
+            const double fresh = double(m_counter.size() - distinctBefore);
+            if (fresh <= m_settings.splitBelowNewWordShare * double(m_scanned - scannedBefore))
+                cut = cutAfter(from + (size - from) / 2);
+        }
+    }
+    if (cut == 0) {
+        runFirst(from, kToEnd);
+        return usedEncoding();
     }
 
     if (!m_second) {
@@ -568,7 +595,7 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
     std::exception_ptr firstFailure;
     bool ended = false;
     try {
-        ended = m_first->run(source, decision, bodyStart, cut, m_counter, path);
+        ended = m_first->run(source, decision, from, cut, m_counter, path);
     } catch (...) {
         m_first->reset();
         firstFailure = std::current_exception();
@@ -588,8 +615,7 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         std::rethrow_exception(firstFailure);
     if (secondFailure && !ended)
         std::rethrow_exception(secondFailure);
-    return InputEncoding(decision.current() == Decision::kUndecided ? int(InputEncoding::CodePage)
-                                                                    : decision.current());
+    return usedEncoding();
 }
 
 } // namespace kf

@@ -49,6 +49,9 @@ struct WordScanSettings {
     // there are two processors and threads is 2).
     uint64_t splitFrom = uint64_t(16) << 20;
     int threads = 2;
+    // ... when, in a first stretch scanned alone, new words make at most this
+    // share of the words met.
+    double splitBelowNewWordShare = 0.125;
 };
 
 // Counts what the files of one scan hold.

@@ -804,14 +804,14 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
     // One thread, one block: the reference scan; then both threads, every
     // file split, in small blocks, twice (the second scan adds to the first).
     TDicBuilder one;
-    one.SetScanTuning({size_t(1) << 24, ~uint64_t(0), 1});
+    one.SetScanTuning({size_t(1) << 24, ~uint64_t(0), 1, 0.0});
     one.MakeWordList({path}, false, "");
     EXPECT_EQ(listed(one), t.rows);
     EXPECT_EQ(one.WordsScanned(), t.scanned);
     EXPECT_EQ(one.TopUnmappableWords(), t.unmappable);
 
     TDicBuilder two;
-    two.SetScanTuning({c.blockSize, 0, 2});
+    two.SetScanTuning({c.blockSize, 0, 2, 1.0});
     two.MakeWordList({path, path}, false, "");
     one.MakeWordList({path}, false, "");
     EXPECT_EQ(listed(two), listed(one));
