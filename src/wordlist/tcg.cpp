@@ -170,6 +170,11 @@ struct tcgClass::Prepared {
     std::vector<const PatternMatcher::Compiled *> patterns;
     std::vector<const PatternMatcher::Needs *> needs; // of each compiled pattern
     uint64_t patternCache = 0;
+    // With at most 64 patterns: for each byte, the compiled patterns a match
+    // may begin with it, and those whose required byte it is (or that require
+    // none); and the patterns not compiled yet.
+    std::array<uint64_t, 256> firstMask{}, requiredMask{};
+    uint64_t uncompiled = 0;
 };
 
 tcgClass::tcgClass() : m_matcher(std::make_unique<PatternMatcher>()) {}
@@ -298,8 +303,7 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
         break;
     }
     case RegularExpression:
-        p.patterns.assign(count, nullptr);
-        p.needs.assign(count, nullptr);
+        resetPatterns(*m_prepared);
         break;
     }
     return p;
@@ -411,15 +415,23 @@ void tcgClass::PickByTail(std::string_view word)
     }
 }
 
+void tcgClass::resetPatterns(Prepared &p)
+{
+    p.patterns.assign(m_strings.size(), nullptr);
+    p.needs.assign(m_strings.size(), nullptr);
+    p.firstMask.fill(0);
+    p.requiredMask.fill(0);
+    p.uncompiled = m_strings.size() >= 64 ? ~uint64_t(0) : (uint64_t(1) << m_strings.size()) - 1;
+    p.patternCache = m_matcher->CacheGeneration();
+}
+
 void tcgClass::PickByPattern(std::string_view word)
 {
     if (!acceptLength(word))
         return;
     Prepared &p = prepare(RegularExpression);
     if (p.patternCache != m_matcher->CacheGeneration()) {
-        p.patterns.assign(m_strings.size(), nullptr);
-        p.needs.assign(m_strings.size(), nullptr);
-        p.patternCache = m_matcher->CacheGeneration();
+        resetPatterns(p);
     }
     pickByPattern(p, word);
 }
@@ -429,9 +441,7 @@ void tcgClass::pickAllByPattern()
     // What does not depend on the word is settled once.
     Prepared &p = prepare(RegularExpression);
     if (p.patternCache != m_matcher->CacheGeneration()) {
-        p.patterns.assign(m_strings.size(), nullptr);
-        p.needs.assign(m_strings.size(), nullptr);
-        p.patternCache = m_matcher->CacheGeneration();
+        resetPatterns(p);
     }
     for (const std::string &word : *m_dictionary)
         if (acceptLength(word))
@@ -442,22 +452,44 @@ void tcgClass::pickByPattern(Prepared &p, std::string_view word)
 {
     // The bytes the subject (the word followed by a blank and a line break)
     // holds: a pattern whose first or required byte is not among them cannot
-    // match and is not run.
+    // match and is not run. With at most 64 patterns, per-byte masks of the
+    // patterns each byte can begin or complete give the candidates at once.
+    const size_t count = m_strings.size();
+    const bool masks = count <= 64;
     uint64_t present[4] = {0, 0, 0, 0};
-    for (const char c : word)
-        present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
-    present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    uint64_t firstOk = p.firstMask[' '] | p.firstMask['\r'] | p.firstMask['\n'];
+    uint64_t requiredOk = p.requiredMask[' '] | p.requiredMask['\r'] | p.requiredMask['\n'];
+    if (masks) {
+        for (const char c : word) {
+            firstOk |= p.firstMask[uint8_t(c)];
+            requiredOk |= p.requiredMask[uint8_t(c)];
+        }
+    } else {
+        for (const char c : word)
+            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
+        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    }
+    // Patterns not compiled yet are candidates until they are.
+    uint64_t candidates = masks ? (firstOk & requiredOk) | p.uncompiled : 0;
     bool subjectMade = false;
     size_t wanted = 0;
-    for (size_t k = 0; k < m_strings.size(); ++k) {
+    for (size_t k = 0; k < count; ++k) {
+        if (masks) {
+            if (!candidates)
+                return;
+            k = size_t(__builtin_ctzll(candidates));
+            candidates &= candidates - 1;
+        }
         size_t start = 0, length = 0;
         bool found = false;
         try {
             if (!p.patterns[k]) {
                 p.patterns[k] = &m_matcher->Compile(m_strings[k]);
                 p.needs[k] = &PatternMatcher::NeedsOf(*p.patterns[k]);
+                if (masks)
+                    learnMasks(p, k);
             }
-            if (!p.needs[k]->metBy(present))
+            if (masks ? !p.needs[k]->metBy(wordBytes(word, present)) : !p.needs[k]->metBy(present))
                 continue;
             if (!subjectMade) {
                 m_buffer.assign(word);
@@ -479,6 +511,30 @@ void tcgClass::pickByPattern(Prepared &p, std::string_view word)
             return;
         }
     }
+}
+
+const uint64_t *tcgClass::wordBytes(std::string_view word, uint64_t *present)
+{
+    // Only needed for a pattern just compiled (the masks knew nothing of it).
+    if ((present[0] | present[1] | present[2] | present[3]) == 0) {
+        for (const char c : word)
+            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
+        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    }
+    return present;
+}
+
+void tcgClass::learnMasks(Prepared &p, size_t k)
+{
+    const PatternMatcher::Needs &needs = *p.needs[k];
+    const uint64_t bit = uint64_t(1) << k;
+    for (int b = 0; b < 256; ++b) {
+        if ((needs.first[b >> 6] >> (b & 63)) & 1)
+            p.firstMask[size_t(b)] |= bit;
+        if ((needs.required[b >> 6] >> (b & 63)) & 1)
+            p.requiredMask[size_t(b)] |= bit;
+    }
+    p.uncompiled &= ~bit;
 }
 
 const WordList &tcgClass::Group(int i) const

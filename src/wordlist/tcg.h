@@ -100,6 +100,9 @@ private:
     Prepared &prepare(int mode);
     void pickAllByPattern();
     void pickByPattern(Prepared &p, std::string_view word);
+    void resetPatterns(Prepared &p);
+    static void learnMasks(Prepared &p, size_t k);
+    static const uint64_t *wordBytes(std::string_view word, uint64_t *present);
     std::string_view folded(std::string_view word);
     void sortGroups(int view);
 
