@@ -187,10 +187,23 @@ bool Utf8Validator::feed(std::string_view block)
                 ++p;
                 continue;
             }
-            // Whole sequences at once while the block holds them.
+            // Whole sequences at once while the block holds them: runs of
+            // two-byte sequences and ASCII in one tight loop.
             if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
                 m_multiByte = true;
                 p += 2;
+                while (end - p >= 2) {
+                    const uint8_t c = *p;
+                    if (c < 0x80 && c != 0) {
+                        ++p;
+                        if (c == ' ')
+                            break;
+                    } else if (uint8_t(c - 0xC2) <= 0xDF - 0xC2 && (p[1] & 0xC0) == 0x80) {
+                        p += 2;
+                    } else {
+                        break;
+                    }
+                }
                 continue;
             }
             if (end - p >= 4) {
@@ -353,9 +366,14 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
     char *const first = out.data();
     char *o = first + base;
     Status status = Ok;
+    // Locals: stores through a char pointer could otherwise make every member
+    // be read anew on each character.
+    const bool asciiSame = m_asciiSame;
+    const uint16_t *const low = m_low.data();
+    const uint8_t placeholder = m_placeholder;
     while (p < end) {
         // ASCII without NUL, eight bytes at a time.
-        while (m_asciiSame && end - p >= 8) {
+        while (asciiSame && end - p >= 8) {
             uint64_t v;
             std::memcpy(&v, p, 8);
             if ((v & kHighBits) | zeroByteIn(v))
@@ -364,6 +382,29 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
             p += 8;
             o += 8;
         }
+        // Then character by character while they are ASCII or two bytes long
+        // (Latin, Greek, Cyrillic, Hebrew, Arabic: one table read each), back
+        // to the eight-byte steps after a blank.
+        while (end - p >= 2) {
+            const uint8_t b = *p;
+            if (b < 0x80 && asciiSame && b != 0) {
+                *o++ = char(b);
+                ++p;
+                if (b == ' ')
+                    break;
+                continue;
+            }
+            if (uint8_t(b - 0xC2) > 0xDF - 0xC2 || (p[1] & 0xC0) != 0x80)
+                break;
+            const char32_t ch = (char32_t(b & 0x1F) << 6) | (p[1] & 0x3F);
+            uint16_t v = low[ch];
+            if (v == kNoByte) {
+                unmapped.push_back({size_t(o - first), ch});
+                v = placeholder;
+            }
+            *o++ = char(v);
+            p += 2;
+        }
         if (p == end)
             break;
         const uint8_t b = *p;
@@ -371,21 +412,9 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
             status = EndOfText;
             break;
         }
-        if (b < 0x80 && m_asciiSame) {
+        if (b < 0x80 && asciiSame) {
             *o++ = char(b);
             ++p;
-            continue;
-        }
-        if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-            // Two bytes (Latin, Greek, Cyrillic, Hebrew, Arabic): one table read.
-            const char32_t ch = (char32_t(b & 0x1F) << 6) | (p[1] & 0x3F);
-            uint16_t v = m_low[ch];
-            if (v == kNoByte) {
-                unmapped.push_back({size_t(o - first), ch});
-                v = m_placeholder;
-            }
-            *o++ = char(v);
-            p += 2;
             continue;
         }
         char32_t ch = 0;
@@ -399,10 +428,10 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
             std::memcpy(m_carry, p, m_carryLen);
             break;
         }
-        uint16_t v = ch < 0x800 ? m_low[ch] : ch < 0x10000 ? m_pages[m_pageOf[ch >> 8]][ch & 0xFF] : kNoByte;
+        uint16_t v = ch < 0x800 ? low[ch] : ch < 0x10000 ? m_pages[m_pageOf[ch >> 8]][ch & 0xFF] : kNoByte;
         if (v == kNoByte) {
             unmapped.push_back({size_t(o - first), ch});
-            v = m_placeholder;
+            v = placeholder;
         }
         *o++ = char(v);
         p += len;

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -170,31 +169,43 @@ namespace {
 
 // The encoding of one file, decided once for every worker. A file read as
 // Auto without a byte-order mark stays undecided while only ASCII is met,
-// which reads the same either way; at the first other byte the whole text is
-// checked once: valid UTF-8 with a multi-byte sequence is UTF-8.
+// which reads the same either way. At the first other byte it is taken for
+// UTF-8 on trust ("speculative"): the workers decode on, counting apart what
+// they count from then on. A malformed sequence anywhere makes it the code
+// page, and the workers count that stretch again as code-page bytes; when
+// none turns up, what they counted apart joins the rest. Valid UTF-8 is thus
+// read once, and a code-page text (whose first byte above 127 is almost
+// always malformed UTF-8) is hardly read twice.
 class Decision {
 public:
     static constexpr int kUndecided = -1;
+    static constexpr int kSpeculative = -2;
 
-    Decision(const FileWordScan::Source &source, uint64_t bodyStart, size_t blockSize, int encoding)
-        : m_source(source), m_bodyStart(bodyStart), m_blockSize(blockSize), m_encoding(encoding)
-    {
-    }
+    explicit Decision(int encoding) : m_encoding(encoding) {}
 
     int current() const { return m_encoding.load(std::memory_order_acquire); }
 
-    InputEncoding resolve()
+    // Undecided becomes speculative UTF-8; returns what is in force.
+    int speculate()
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_encoding.load() == kUndecided) {
-            m_encoding.store(int(isUtf8(m_source, m_bodyStart, m_blockSize, m_threads) ? InputEncoding::Utf8
-                                                                                         : InputEncoding::CodePage),
-                             std::memory_order_release);
-        }
-        return InputEncoding(m_encoding.load());
+        int expected = kUndecided;
+        m_encoding.compare_exchange_strong(expected, kSpeculative, std::memory_order_acq_rel);
+        return current();
     }
-
-    void setThreads(int threads) { m_threads = threads; }
+    // A malformed sequence turned up: the code page.
+    void malformed()
+    {
+        int expected = kSpeculative;
+        m_encoding.compare_exchange_strong(expected, int(InputEncoding::CodePage), std::memory_order_acq_rel);
+    }
+    // The scan is over without a malformed sequence.
+    void settle()
+    {
+        int expected = kSpeculative;
+        m_encoding.compare_exchange_strong(expected, int(InputEncoding::Utf8), std::memory_order_acq_rel);
+        expected = kUndecided;
+        m_encoding.compare_exchange_strong(expected, int(InputEncoding::CodePage), std::memory_order_acq_rel);
+    }
 
     // Checks [from, to) (to kToEnd: to the end of the file).
     static Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize,
@@ -254,11 +265,6 @@ public:
     }
 
 private:
-    const FileWordScan::Source &m_source;
-    const uint64_t m_bodyStart;
-    const size_t m_blockSize;
-    int m_threads = 1;
-    std::mutex m_mutex;
     std::atomic<int> m_encoding;
 };
 
@@ -283,8 +289,19 @@ public:
         }
     }
 
-    // Scans [from, to) (to kToEnd: to the end of the file) into counter.
-    // Returns true when a NUL ended the text.
+    // Starts a file: nothing counted apart.
+    void beginFile()
+    {
+        m_speculating = false;
+        m_specScanned = 0;
+        m_specTally.clear();
+        if (m_spec)
+            m_spec->clear();
+    }
+
+    // Scans [from, to) (to kToEnd: to the end of the file) into counter, or
+    // apart while the file is speculative UTF-8. Returns true when a NUL
+    // ended the text. Consecutive stretches of one file may follow.
     bool run(const Source &source, Decision &decision, uint64_t from, uint64_t to, WordCounter &counter,
              const std::string &path)
     {
@@ -292,48 +309,94 @@ public:
         m_tally.clear();
         m_decoder.reset();
         m_openWord = false;
-        uint32_t &scanned = m_scanned;
-        auto sink = [&counter, &scanned](const char *key, size_t keyLen, uint64_t len) {
-            counter.add(key, keyLen, len);
-            ++scanned;
+        WordCounter *target = m_speculating ? m_spec.get() : &counter;
+        uint32_t *scanned = m_speculating ? &m_specScanned : &m_scanned;
+        auto sink = [&target, &scanned](const char *key, size_t keyLen, uint64_t len) {
+            target->add(key, keyLen, len);
+            ++*scanned;
+        };
+        // Back to where the speculation began, to count as code-page bytes.
+        auto rollBack = [&]() {
+            decision.malformed();
+            m_splitter.restorePending(m_specKey, m_specLength);
+            m_spec->clear();
+            m_specScanned = 0;
+            m_specTally.clear();
+            m_decoder.reset();
+            m_openWord = false;
+            m_speculating = false;
+            target = &counter;
+            scanned = &m_scanned;
+            return m_specFrom;
         };
         bool ended = false;
-        for (uint64_t off = from; off < to && !ended;) {
-            const size_t want = size_t(std::min<uint64_t>(m_settings.blockSize, to - off));
-            const size_t got = source.readAt(off, m_buffer.get(), want);
-            if (got == 0)
-                break;
-            const std::string_view block(m_buffer.get(), got);
-            int encoding = decision.current();
-            if (encoding == Decision::kUndecided && hasNonAscii(block.data(), block.size()))
-                encoding = int(decision.resolve());
-            if (encoding == Decision::kUndecided || encoding == int(InputEncoding::CodePage)) {
-                // A NUL byte ends the text.
+        uint64_t off = from;
+        for (;;) {
+            while (off < to && !ended) {
+                const size_t want = size_t(std::min<uint64_t>(m_settings.blockSize, to - off));
+                const size_t got = source.readAt(off, m_buffer.get(), want);
+                if (got == 0)
+                    break;
+                const std::string_view block(m_buffer.get(), got);
+                int encoding = decision.current();
+                if (m_speculating && encoding == int(InputEncoding::CodePage)) {
+                    off = rollBack(); // another stretch of the file was malformed
+                    continue;
+                }
                 const size_t nul = block.find('\0');
-                if (nul != std::string_view::npos) {
-                    m_splitter.feed(block.substr(0, nul), sink);
-                    ended = true;
+                if (encoding == Decision::kUndecided && hasNonAscii(block.data(), std::min(nul, block.size())))
+                    encoding = decision.speculate();
+                if (encoding == Decision::kSpeculative && !m_speculating) {
+                    m_speculating = true;
+                    m_specFrom = off;
+                    m_specKey.assign(m_splitter.pendingKey());
+                    m_specLength = m_splitter.pendingLength();
+                    if (!m_spec)
+                        m_spec = std::make_unique<WordCounter>();
+                    target = m_spec.get();
+                    scanned = &m_specScanned;
+                }
+                if (encoding == Decision::kUndecided || encoding == int(InputEncoding::CodePage)) {
+                    // A NUL byte ends the text.
+                    if (nul != std::string_view::npos) {
+                        m_splitter.feed(block.substr(0, nul), sink);
+                        ended = true;
+                    } else {
+                        m_splitter.feed(block, sink);
+                    }
                 } else {
-                    m_splitter.feed(block, sink);
+                    const InputEncoding as = encoding == Decision::kSpeculative ? InputEncoding::Utf8
+                                                                                 : InputEncoding(encoding);
+                    if (!m_decoder) {
+                        m_decoder = std::make_unique<CodePageDecoder>(m_codePage, as, m_placeholder);
+                        m_decoder->setBaseOffset(off);
+                    }
+                    m_text.clear();
+                    m_unmapped.clear();
+                    const CodePageDecoder::Status status = m_decoder->decode(block, m_text, m_unmapped);
+                    if (status == CodePageDecoder::Malformed) {
+                        if (m_speculating) {
+                            off = rollBack();
+                            continue;
+                        }
+                        throw EConvertError(MalformedTextMessage(path, as, m_decoder->errorOffset()));
+                    }
+                    takeOutUnmappable();
+                    m_splitter.feed(m_text, sink);
+                    ended = status == CodePageDecoder::EndOfText;
                 }
-            } else {
-                if (!m_decoder) {
-                    m_decoder = std::make_unique<CodePageDecoder>(m_codePage, InputEncoding(encoding), m_placeholder);
-                    m_decoder->setBaseOffset(off);
-                }
-                m_text.clear();
-                m_unmapped.clear();
-                const CodePageDecoder::Status status = m_decoder->decode(block, m_text, m_unmapped);
-                if (status == CodePageDecoder::Malformed)
-                    throw EConvertError(MalformedTextMessage(path, InputEncoding(encoding), m_decoder->errorOffset()));
-                takeOutUnmappable();
-                m_splitter.feed(m_text, sink);
-                ended = status == CodePageDecoder::EndOfText;
+                off += got;
             }
-            off += got;
+            if (m_decoder && !ended && m_decoder->finish() == CodePageDecoder::Malformed) {
+                if (m_speculating) {
+                    off = rollBack(); // the text ends inside a sequence
+                    continue;
+                }
+                throw EConvertError(
+                    MalformedTextMessage(path, InputEncoding(decision.current()), m_decoder->errorOffset()));
+            }
+            break;
         }
-        if (m_decoder && !ended && m_decoder->finish() == CodePageDecoder::Malformed)
-            throw EConvertError(MalformedTextMessage(path, InputEncoding(decision.current()), m_decoder->errorOffset()));
         if (m_openWord) {
             m_openWord = false;
             record(m_openText);
@@ -342,11 +405,40 @@ public:
         return ended;
     }
 
-    // Ends a run cut short by an error: the unfinished word is dropped.
+    // Whether words were counted apart on trust in UTF-8.
+    bool speculating() const { return m_speculating; }
+    size_t speculativeDistinct() const { return m_speculating ? m_spec->size() : 0; }
+    uint32_t speculativeScanned() const { return m_specScanned; }
+    // The file is UTF-8 after all: what was counted apart joins counter.
+    void confirm(WordCounter &counter, uint32_t &scanned, UnmappableTally &tally)
+    {
+        if (!m_speculating)
+            return;
+        m_spec->flush();
+        counter.merge(*m_spec);
+        scanned += m_specScanned;
+        tally.merge(m_specTally);
+        beginFile();
+    }
+    // The file is the code page after all (found by another worker once
+    // this one was done): counts its stretch from where it began to trust
+    // UTF-8 again, up to `to`. Returns true when a NUL ended the text.
+    bool redoAsCodePage(const Source &source, Decision &decision, uint64_t to, WordCounter &counter,
+                        const std::string &path)
+    {
+        m_splitter.restorePending(m_specKey, m_specLength);
+        const uint64_t from = m_specFrom;
+        beginFile();
+        return run(source, decision, from, to, counter, path);
+    }
+
+    // Ends a run cut short by an error: the unfinished word is dropped, and
+    // what was counted apart.
     void reset()
     {
         m_splitter.dropPending();
         m_openWord = false;
+        beginFile();
     }
 
     uint32_t scanned() const { return m_scanned; }
@@ -429,8 +521,13 @@ private:
 
     void record(const std::string &text)
     {
-        m_tally.add(text);
-        ++m_scanned;
+        if (m_speculating) {
+            m_specTally.add(text);
+            ++m_specScanned;
+        } else {
+            m_tally.add(text);
+            ++m_scanned;
+        }
     }
 
     const WordScanSettings &m_settings;
@@ -446,6 +543,14 @@ private:
     size_t m_openChars = 0;
     uint32_t m_scanned = 0;
     UnmappableTally m_tally;
+    // Counted apart while the file is taken for UTF-8 on trust.
+    bool m_speculating = false;
+    uint64_t m_specFrom = 0;       // the block where the trust began
+    std::string m_specKey;         // the splitter's unfinished word there
+    uint64_t m_specLength = 0;
+    std::unique_ptr<WordCounter> m_spec;
+    uint32_t m_specScanned = 0;
+    UnmappableTally m_specTally;
 };
 
 FileWordScan::FileWordScan(const WordScanSettings &settings, WordCounter &counter)
@@ -502,11 +607,11 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         if (status == CodePageDecoder::Malformed)
             throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
     }
-    Decision decision(source, bodyStart, m_settings.blockSize, decided);
-    decision.setThreads(m_settings.threads);
+    Decision decision(decided);
 
     if (!m_first)
         m_first = std::make_unique<Worker>(m_settings, codePage);
+    m_first->beginFile();
 
     // Where a large file can be cut: at an ASCII delimiter (a character of
     // its own in every encoding read here) at or after a place; 0 for none
@@ -547,9 +652,12 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         m_unmappable.merge(m_first->tally());
         return ended;
     };
-    auto usedEncoding = [&]() {
-        return InputEncoding(decision.current() == Decision::kUndecided ? int(InputEncoding::CodePage)
-                                                                        : decision.current());
+    // The file is done: what the first worker counted on trust in UTF-8
+    // joins the rest (it alone read the file, so nothing was malformed).
+    auto done = [&]() {
+        m_first->confirm(m_counter, m_scanned, m_unmappable);
+        decision.settle();
+        return InputEncoding(decision.current());
     };
 
     // Two threads pay when the words repeat: each counts into a small table
@@ -567,22 +675,26 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
             const size_t distinctBefore = m_counter.size();
             const uint32_t scannedBefore = m_scanned;
             if (runFirst(bodyStart, probeEnd))
-                return usedEncoding(); // a NUL ended the text
+                return done(); // a NUL ended the text
             from = probeEnd;
-            const double fresh = double(m_counter.size() - distinctBefore);
-            if (fresh <= m_settings.splitBelowNewWordShare * double(m_scanned - scannedBefore))
+            const double fresh = double(m_counter.size() - distinctBefore + m_first->speculativeDistinct());
+            const double words = double(m_scanned - scannedBefore + m_first->speculativeScanned());
+            if (fresh <= m_settings.splitBelowNewWordShare * words)
                 cut = cutAfter(from + (size - from) / 2);
         }
     }
     if (cut == 0) {
         runFirst(from, kToEnd);
-        return usedEncoding();
+        return done();
     }
 
     if (!m_second) {
         m_second = std::make_unique<Worker>(m_settings, codePage);
         m_secondCounter = std::make_unique<WordCounter>();
     }
+    m_second->beginFile();
+    uint32_t secondScanned = 0;
+    UnmappableTally secondTally;
     std::exception_ptr secondFailure;
     std::thread other([&]() {
         try {
@@ -591,31 +703,61 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
             m_second->reset();
             secondFailure = std::current_exception();
         }
+        secondScanned += m_second->scanned();
+        secondTally.merge(m_second->tally());
     });
     std::exception_ptr firstFailure;
     bool ended = false;
     try {
-        ended = m_first->run(source, decision, from, cut, m_counter, path);
+        ended = runFirst(from, cut);
     } catch (...) {
-        m_first->reset();
         firstFailure = std::current_exception();
     }
     other.join();
-    // The first half comes first in the text: its failure or its NUL ends it.
-    m_scanned += m_first->scanned();
-    m_unmappable.merge(m_first->tally());
+    if (!firstFailure && decision.current() == int(InputEncoding::CodePage)) {
+        // One part turned out malformed after the other was done on trust in
+        // UTF-8: that one counts its stretch again as code-page bytes.
+        if (m_first->speculating()) {
+            try {
+                ended = m_first->redoAsCodePage(source, decision, cut, m_counter, path);
+            } catch (...) {
+                m_first->reset();
+                firstFailure = std::current_exception();
+            }
+            m_scanned += m_first->scanned();
+            m_unmappable.merge(m_first->tally());
+        }
+        if (!firstFailure && !ended && !secondFailure && m_second->speculating()) {
+            try {
+                m_second->redoAsCodePage(source, decision, kToEnd, *m_secondCounter, path);
+            } catch (...) {
+                m_second->reset();
+                secondFailure = std::current_exception();
+            }
+            secondScanned += m_second->scanned();
+            secondTally.merge(m_second->tally());
+        }
+    } else if (!firstFailure) {
+        m_first->confirm(m_counter, m_scanned, m_unmappable);
+        if (!secondFailure)
+            m_second->confirm(*m_secondCounter, secondScanned, secondTally);
+    }
+    // The first part comes first in the text: its failure or its NUL ends it.
     if (!firstFailure && !ended) {
         m_secondCounter->flush();
         m_counter.merge(*m_secondCounter);
-        m_scanned += m_second->scanned();
-        m_unmappable.merge(m_second->tally());
+        m_scanned += secondScanned;
+        m_unmappable.merge(secondTally);
     }
+    m_first->beginFile();
+    m_second->beginFile();
     m_secondCounter->clear();
+    decision.settle();
     if (firstFailure)
         std::rethrow_exception(firstFailure);
     if (secondFailure && !ended)
         std::rethrow_exception(secondFailure);
-    return usedEncoding();
+    return InputEncoding(decision.current());
 }
 
 } // namespace kf

@@ -197,6 +197,13 @@ public:
         m_pendingLen = 0;
         m_pendingKey = 0;
     }
+    // Puts back an unfinished word taken from pendingKey()/pendingLength().
+    void restorePending(std::string_view key, uint64_t length)
+    {
+        m_pendingKey = key.size() < KeyLimit ? key.size() : KeyLimit;
+        std::memcpy(m_pending, key.data(), m_pendingKey);
+        m_pendingLen = length;
+    }
 
 private:
     static constexpr size_t kSlack = 64;

@@ -757,13 +757,16 @@ RandomText makeRandomText(unsigned seed, bool withUnmappable, bool withNul)
 struct SplitScanCase {
     unsigned seed;
     size_t blockSize;
-    const char *form; // "utf-8", "utf-16le", "utf-16be" (marked), "cp1252"
+    const char *form; // "utf-8", "utf-16le", "utf-16be" (marked), "cp1252", "utf-8 broken"
     bool withNul;
+    double brokenAt = 0; // "utf-8 broken": where a byte that is no UTF-8 stands (share of the text)
 };
 
 void PrintTo(const SplitScanCase &c, std::ostream *os)
 {
     *os << c.form << " seed " << c.seed << " block " << c.blockSize << (c.withNul ? " with NUL" : "");
+    if (c.brokenAt > 0)
+        *os << " at " << c.brokenAt;
 }
 
 std::vector<SplitScanCase> splitScanCases()
@@ -774,6 +777,11 @@ std::vector<SplitScanCase> splitScanCases()
         for (const size_t block : {size_t(64), size_t(100), size_t(4093), size_t(1) << 20})
             for (const bool nul : {false, true})
                 cases.push_back({seed++, block, form, nul});
+    // UTF-8 until a late byte shows it is not: Auto reads it all as the code
+    // page, the byte early (first stretch), mid-way (either part) or late.
+    for (const size_t block : {size_t(64), size_t(4093), size_t(1) << 20})
+        for (const double at : {0.1, 0.45, 0.55, 0.95})
+            cases.push_back({seed++, block, "utf-8 broken", false, at});
     return cases;
 }
 
@@ -799,6 +807,8 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
             bytes.push_back(char(b));
         }
     }
+    if (form == "utf-8 broken")
+        bytes.insert(size_t(double(bytes.size()) * c.brokenAt), "\xFF");
     const std::string path = files.write("random.txt", bytes);
 
     // One thread, one block: the reference scan; then both threads, every
@@ -806,9 +816,20 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
     TDicBuilder one;
     one.SetScanTuning({size_t(1) << 24, ~uint64_t(0), 1, 0.0});
     one.MakeWordList({path}, false, "");
-    EXPECT_EQ(listed(one), t.rows);
-    EXPECT_EQ(one.WordsScanned(), t.scanned);
-    EXPECT_EQ(one.TopUnmappableWords(), t.unmappable);
+    if (form == "utf-8 broken") {
+        // Exactly what the bytes give read as the code page.
+        TDicBuilder bytesRead;
+        bytesRead.SetInputEncoding(InputEncoding::CodePage);
+        bytesRead.MakeWordList({path}, false, "");
+        EXPECT_EQ(listed(one), listed(bytesRead));
+        EXPECT_EQ(one.WordsScanned(), bytesRead.WordsScanned());
+        EXPECT_EQ(one.UnmappableWords(), 0u);
+        EXPECT_EQ(one.LastScanEncodings(), std::vector<InputEncoding>{InputEncoding::CodePage});
+    } else {
+        EXPECT_EQ(listed(one), t.rows);
+        EXPECT_EQ(one.WordsScanned(), t.scanned);
+        EXPECT_EQ(one.TopUnmappableWords(), t.unmappable);
+    }
 
     TDicBuilder two;
     two.SetScanTuning({c.blockSize, 0, 2, 1.0});
@@ -818,6 +839,7 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
     EXPECT_EQ(two.WordsScanned(), one.WordsScanned());
     EXPECT_EQ(two.UnmappableWords(), one.UnmappableWords());
     EXPECT_EQ(two.TopUnmappableWords(), one.TopUnmappableWords());
+    EXPECT_EQ(two.LastScanEncodings(), (std::vector<InputEncoding>{one.LastScanEncodings()[0], one.LastScanEncodings()[0]}));
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomTexts, SplitScanTest, ::testing::ValuesIn(splitScanCases()));
