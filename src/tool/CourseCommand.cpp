@@ -1,6 +1,7 @@
 // keyfolio-tool course: picks dictionary words into groups for typing lessons
 // and writes the result text exactly as the course generator window shows it.
 
+#include "common/CodePageDecoder.h"
 #include "common/Errors.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
@@ -24,11 +25,15 @@ const char *const kUsage =
     "  course --dictionary FILE --strings FILE --mode finger|letters|head|tail|regex\n"
     "         [--min N] [--max N] [--case-sensitive]\n"
     "         [--view picked|default|length|no-headings|with-headings|wordlist]\n"
-    "         [--no-headings] [-o OUT]\n"
+    "         [--no-headings] [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be]\n"
+    "         [-o OUT]\n"
     "      Picks the dictionary's words into one group per line of the strings file\n"
     "      and writes the result text (default: min 0, max 50, view picked with\n"
     "      headings; to stdout unless -o). Exit status 3 after a pattern error\n"
-    "      (the partial result is still written).";
+    "      (the partial result is still written). Both files are read as\n"
+    "      --input-encoding says (default auto); dictionary words with a character\n"
+    "      the code page lacks are left out and counted on stderr, such a string\n"
+    "      is an error.";
 
 int usageError(const std::string &why)
 {
@@ -53,6 +58,7 @@ int runCourse(const std::vector<std::string> &args)
     int mode = 0, view = tcgClass::AsPicked;
     int32_t minLength = 0, maxLength = 50;
     bool caseSensitive = false, headings = true;
+    InputEncoding encoding = InputEncoding::Auto;
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -68,7 +74,7 @@ int runCourse(const std::vector<std::string> &args)
         } else if (a == "--no-headings") {
             headings = false;
         } else if (a == "--dictionary" || a == "--strings" || a == "--mode" || a == "--min" ||
-                   a == "--max" || a == "--view" || a == "-o") {
+                   a == "--max" || a == "--view" || a == "-o" || a == "--input-encoding") {
             if (!value(v))
                 return usageError(a + " needs a value");
             if (a == "--dictionary") {
@@ -77,6 +83,9 @@ int runCourse(const std::vector<std::string> &args)
                 stringsPath = v;
             } else if (a == "-o") {
                 outPath = v;
+            } else if (a == "--input-encoding") {
+                if (!ParseInputEncoding(v, encoding))
+                    return usageError("unknown input encoding \"" + v + "\"");
             } else if (a == "--mode") {
                 const auto it = modes.find(v);
                 if (it == modes.end())
@@ -100,8 +109,12 @@ int runCourse(const std::vector<std::string> &args)
         return usageError("--dictionary, --strings and --mode are required");
 
     ConsoleDialogs::install();
-    const WordList strings = readTextLines(stringsPath);
-    const WordList words = readTextLines(dictionaryPath);
+    const WordList strings = ReadCodePageLines(stringsPath, encoding);
+    DecodedLines dictionary = ReadDecodedLines(dictionaryPath, encoding);
+    const WordList words = std::move(dictionary.lines);
+    if (!dictionary.unmappable.empty())
+        std::cerr << "keyfolio-tool course: " << dictionary.unmappable.size()
+                  << " dictionary words not in the code page left out\n";
 
     tcgClass engine;
     engine.MinLength = minLength;

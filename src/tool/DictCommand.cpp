@@ -5,6 +5,7 @@
 #include "tool/ToolCommand.h"
 #include "common/Errors.h"
 #include "common/IntegerText.h"
+#include "common/TextFile.h"
 #include "wordlist/DicBuilder.h"
 
 #include <cerrno>
@@ -20,10 +21,16 @@ namespace {
 const char *const kUsage =
     "  dict [--case-sensitive] [--delimiters TEXT] [--sort frequency|alpha|length]\n"
     "       [--length MIN:MAX | --frequency MIN:MAX] [--no-digits] [--counts]\n"
+    "       [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be] [--unmappable FILE]\n"
     "       -o OUT FILE...\n"
     "      Scans the text files in order and writes the distinct words, one a line,\n"
     "      as a dictionary file (--counts: \"word TAB count\" lines).\n"
     "      --delimiters: additional word delimiters (default \"?!|<>\").\n"
+    "      --input-encoding: how the files are read (default auto: a byte-order\n"
+    "      mark, else UTF-8 when the file is valid UTF-8 with a non-ASCII character,\n"
+    "      else the code page). Words with a character the code page lacks are not\n"
+    "      listed; --unmappable writes them (UTF-8, \"word TAB count\", most frequent\n"
+    "      first).\n"
     "      Without --sort the words are in byte order.";
 
 struct UsageError {
@@ -50,6 +57,8 @@ struct DictOptions {
     std::optional<std::pair<int32_t, int32_t>> frequencyRange;
     bool noDigits = false;
     bool counts = false;
+    InputEncoding encoding = InputEncoding::Auto;
+    std::string unmappable;
     std::string output;
     std::vector<std::string> files;
 };
@@ -92,6 +101,15 @@ DictOptions parseArgs(const std::vector<std::string> &args)
             o.noDigits = true;
         } else if (a == "--counts") {
             o.counts = true;
+        } else if (a == "--input-encoding") {
+            const std::string &v = value();
+            if (!ParseInputEncoding(v, o.encoding))
+                throw UsageError{"--input-encoding wants auto, codepage, utf-8, utf-16le or utf-16be, not \"" +
+                                 v + "\""};
+        } else if (a == "--unmappable") {
+            o.unmappable = value();
+            if (o.unmappable.empty())
+                throw UsageError{"--unmappable needs a file name"};
         } else if (a == "-o" || a == "--output") {
             o.output = value();
             haveOutput = true;
@@ -119,6 +137,7 @@ int runDict(const std::vector<std::string> &args)
     }
 
     TDicBuilder builder;
+    builder.SetInputEncoding(o.encoding);
     // A file that cannot be read ends the command before anything is written.
     const uint32_t ms = builder.MakeWordList(o.files, o.caseSensitive, o.delimiters);
     if (o.noDigits)
@@ -144,8 +163,14 @@ int runDict(const std::vector<std::string> &args)
         builder.SaveFrequencyList(o.output);
     else
         builder.SaveWordlist(o.output);
-    std::cerr << builder.WordsScanned() << " words scanned, " << builder.WordCount()
-              << " words listed, " << ms << " ms\n";
+    if (!o.unmappable.empty()) {
+        std::string text;
+        for (const auto &[word, count] : builder.TopUnmappableWords())
+            text += word + '\t' + std::to_string(count) + "\r\n";
+        writeFileBytes(o.unmappable, text);
+    }
+    std::cerr << builder.WordsScanned() << " words scanned, " << builder.UnmappableWords()
+              << " not in the code page, " << builder.WordCount() << " words listed, " << ms << " ms\n";
     return kExitOk;
 }
 

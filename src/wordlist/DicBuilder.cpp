@@ -4,6 +4,7 @@
 #include "common/ReplacingFile.h"
 #include "common/LibraryErrors.h"
 #include "model/ControlsDisabled.h"
+#include "wordlist/FileWordScan.h"
 #include "wordlist/WordCounter.h"
 
 #include <cerrno>
@@ -24,8 +25,7 @@ namespace {
 
 static_assert(WordCounter::kKeyLimit == size_t(TDicBuilder::kWordSize));
 
-// Files are read in blocks of this size: the scan's memory does not grow
-// with the size of a file.
+// Lists are written in blocks of this size.
 constexpr size_t kBlockSize = size_t(1) << 20;
 
 uint32_t tickMs()
@@ -52,22 +52,6 @@ struct WordOrderAfterBulk {
 
     TRecordTable &table;
     const bool filtered;
-};
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 bool hasDigit(std::string_view s)
@@ -106,47 +90,25 @@ public:
         }
     }
 
-    void readFile(const std::string &path, const DelimiterSet &delims,
-                  const std::array<uint8_t, 256> &translate)
+    // Reads the files in order (see FileWordScan); the encoding of each
+    // file read goes to encodings.
+    void readFiles(const std::vector<std::string> &paths, const WordScanSettings &settings,
+                   std::vector<InputEncoding> &encodings)
     {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0)
-            RaiseCannotOpenFile(path, SystemErrorText(errno));
-        struct stat st {};
-        if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode))
-            RaiseCannotOpenFile(path, IsFolderText());
-        if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(kBlockSize);
-        BlockWordSplitter<WordCounter::kKeyLimit> splitter(delims, &translate);
-        WordCounter &counter = m_counter;
-        uint32_t &scanned = m_scanned;
-        auto sink = [&counter, &scanned](const char *key, size_t keyLen, uint64_t len) {
-            counter.add(key, keyLen, len);
-            ++scanned;
-        };
-        for (;;) {
-            const ssize_t got = ::read(fd.get(), m_buffer.get(), kBlockSize);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                const std::string reason = SystemErrorText(errno);
-                splitter.finish(sink);
-                RaiseCannotReadFile(path, reason);
-            }
-            if (got == 0)
-                break;
-            const std::string_view block(m_buffer.get(), size_t(got));
-            // A NUL byte ends the text.
-            const size_t nul = block.find('\0');
-            if (nul != std::string_view::npos) {
-                splitter.feed(block.substr(0, nul), sink);
-                break;
-            }
-            splitter.feed(block, sink);
+        FileWordScan files(settings, m_counter);
+        try {
+            for (const std::string &path : paths)
+                encodings.push_back(files.scanFile(path));
+        } catch (...) {
+            m_scanned += files.wordsScanned();
+            m_unmappable.merge(files.unmappable());
+            throw;
         }
-        splitter.finish(sink);
+        m_scanned += files.wordsScanned();
+        m_unmappable.merge(files.unmappable());
     }
 
+    const UnmappableTally &unmappable() const { return m_unmappable; }
     uint32_t wordsScanned() const { return m_scanned; }
 
     // Writes the counts into the table: existing rows get theirs added, new
@@ -186,8 +148,8 @@ private:
     int m_wordField, m_countField, m_lenField;
     WordCounter m_counter;
     std::vector<TBookmark> m_existing; // the row of counter entry i < existingCount()
-    std::unique_ptr<char[]> m_buffer;
     uint32_t m_scanned = 0;
+    UnmappableTally m_unmappable;
 };
 
 DelimiterSet TDicBuilder::StandardDelimiters()
@@ -206,7 +168,7 @@ DelimiterSet TDicBuilder::Delimiters(std::string_view additional)
     return d;
 }
 
-TDicBuilder::TDicBuilder()
+TDicBuilder::TDicBuilder() : m_unmappable(std::make_unique<UnmappableTally>())
 {
     m_table.CreateDataSet({{"Word", TFieldType::String, kWordSize},
                            {"Count", TFieldType::Integer},
@@ -226,14 +188,21 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
                                    const std::string &additionalDelimiters)
 {
     const uint32_t start = tickMs();
-    const DelimiterSet delims = Delimiters(additionalDelimiters);
-    std::array<uint8_t, 256> translate{};
+    WordScanSettings settings;
+    settings.delimiters = Delimiters(additionalDelimiters);
     if (caseSensitive) {
         for (int i = 0; i < 256; ++i)
-            translate[size_t(i)] = uint8_t(i);
+            settings.translate[size_t(i)] = uint8_t(i);
     } else {
-        translate = CodePage::current().lowerTable();
+        settings.translate = CodePage::current().lowerTable();
     }
+    settings.caseSensitive = caseSensitive;
+    settings.encoding = m_encoding;
+    settings.blockSize = m_tuning.blockSize;
+    settings.splitFrom = m_tuning.splitFrom;
+    settings.threads = m_tuning.threads;
+    settings.splitBelowNewWordShare = m_tuning.splitBelowNewWordShare;
+    m_lastEncodings.clear();
 
     std::exception_ptr failure;
     {
@@ -250,14 +219,14 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
 
         Scan scan(m_table, m_wordField, m_countField, m_lenField);
         try {
-            for (const std::string &path : paths)
-                scan.readFile(path, delims, translate);
+            scan.readFiles(paths, settings, m_lastEncodings);
         } catch (...) {
             // What was counted before the failure stays.
             failure = std::current_exception();
         }
         scan.commit();
         m_wordsScanned += scan.wordsScanned();
+        m_unmappable->merge(scan.unmappable());
     }
     const uint32_t elapsed = tickMs() - start;
     m_table.First();
@@ -318,9 +287,20 @@ void TDicBuilder::DeleteSelected(const std::vector<TBookmark> &selected)
     m_table.DeleteRecords(doomed);
 }
 
+uint32_t TDicBuilder::UnmappableWords() const
+{
+    return m_unmappable->occurrences();
+}
+
+std::vector<std::pair<std::string, uint32_t>> TDicBuilder::TopUnmappableWords(size_t limit) const
+{
+    return m_unmappable->top(limit);
+}
+
 void TDicBuilder::ClearWordlist()
 {
     m_wordsScanned = 0;
+    m_unmappable->clear();
     m_table.CheckBrowseMode();
     m_table.EmptyDataSet();
 }

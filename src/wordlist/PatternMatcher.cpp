@@ -18,6 +18,7 @@ public:
     }
     pcre2_code *code = nullptr;
     bool jit = false;
+    Needs needs{{~0ull, ~0ull, ~0ull, ~0ull}, {~0ull, ~0ull, ~0ull, ~0ull}};
     std::string translation;
     std::string error; // not empty: the pattern is invalid
 };
@@ -93,6 +94,39 @@ void PatternMatcher::ClearCache()
     buildTables();
 }
 
+void PatternMatcher::learnNeeds(Compiled &c) const
+{
+    const std::vector<uint8_t> &tables = m_engine->tables;
+    // A byte in either case, as the tables the pattern was compiled with fold it.
+    auto eitherCase = [&](uint32_t unit, uint64_t *set) {
+        for (int i = 0; i < 4; ++i)
+            set[i] = 0;
+        for (const uint32_t b : {unit, uint32_t(tables[unit & 0xFF]), uint32_t(tables[256 + (unit & 0xFF)])})
+            set[(b & 0xFF) / 64] |= uint64_t(1) << (b % 64);
+    };
+    uint32_t type = 0, unit = 0;
+    const uint8_t *bitmap = nullptr;
+    if (pcre2_pattern_info(c.code, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 && type == 1 &&
+        pcre2_pattern_info(c.code, PCRE2_INFO_FIRSTCODEUNIT, &unit) == 0 && unit < 256) {
+        eitherCase(unit, c.needs.first);
+    } else if (pcre2_pattern_info(c.code, PCRE2_INFO_FIRSTBITMAP, &bitmap) == 0 && bitmap) {
+        for (int i = 0; i < 4; ++i) {
+            uint64_t bits = 0;
+            for (int j = 0; j < 8; ++j)
+                bits |= uint64_t(bitmap[i * 8 + j]) << (8 * j); // bit b%8 of byte b/8 stands for byte b
+            c.needs.first[i] = bits;
+        }
+    }
+    if (pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODETYPE, &type) == 0 && type == 1 &&
+        pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODEUNIT, &unit) == 0 && unit < 256)
+        eitherCase(unit, c.needs.required);
+}
+
+const PatternMatcher::Needs &PatternMatcher::NeedsOf(const Compiled &pattern)
+{
+    return pattern.needs;
+}
+
 const PatternMatcher::Compiled &PatternMatcher::Compile(std::string_view pattern)
 {
     auto it = m_cache.find(std::string(pattern));
@@ -111,6 +145,7 @@ const PatternMatcher::Compiled &PatternMatcher::Compile(std::string_view pattern
                 c->error = reinterpret_cast<const char *>(message);
             } else {
                 c->jit = pcre2_jit_compile(c->code, PCRE2_JIT_COMPLETE) == 0;
+                learnNeeds(*c);
             }
         } catch (const ERegExError &e) {
             c->error = e.what();

@@ -20,6 +20,24 @@ public:
     // One compiled pattern; owned by the matcher's cache.
     class Compiled;
 
+    // What a subject must hold for a pattern to match anywhere in it, from
+    // what PCRE2 learnt when compiling: one of the bytes a match can begin
+    // with, and the byte every match holds beyond its start (in either case).
+    // A subject without them cannot match, so the pattern need not be run.
+    struct Needs {
+        uint64_t first[4];
+        uint64_t required[4];
+        // present: bit b of the 256 is set when the subject holds byte b.
+        bool metBy(const uint64_t present[4]) const
+        {
+            return ((first[0] & present[0]) | (first[1] & present[1]) | (first[2] & present[2]) |
+                    (first[3] & present[3])) != 0 &&
+                   ((required[0] & present[0]) | (required[1] & present[1]) | (required[2] & present[2]) |
+                    (required[3] & present[3])) != 0;
+        }
+    };
+    static const Needs &NeedsOf(const Compiled &pattern);
+
     PatternMatcher();
     ~PatternMatcher();
     PatternMatcher(const PatternMatcher &) = delete;
@@ -55,6 +73,7 @@ public:
 
 private:
     void buildTables();
+    void learnNeeds(Compiled &pattern) const;
 
     struct Engine;
     std::unique_ptr<Engine> m_engine;

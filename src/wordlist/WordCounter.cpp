@@ -44,6 +44,25 @@ bool WordCounter::addExisting(std::string_view key, int32_t len)
     return true;
 }
 
+void WordCounter::merge(const WordCounter &other)
+{
+    flush();
+    for (size_t i = 0; i < other.m_records.size(); ++i) {
+        if (i + 8 < other.m_records.size())
+            __builtin_prefetch(other.record(other.m_records[i + 8]));
+        const char *rec = other.record(other.m_records[i]);
+        const int32_t n = readInt(rec);
+        if (n == 0)
+            continue;
+        const size_t keyLen = uint8_t(rec[8]);
+        // Records are zero-padded to 8-byte words: kKeyLimit + 8 readable
+        // bytes are not guaranteed past a short key, so compare from a copy.
+        char key[kKeyLimit + 8] = {};
+        std::memcpy(key, rec + kHeader, keyLen);
+        count(key, keyLen, uint64_t(readInt(rec + 4)), hashKey(key, keyLen), n);
+    }
+}
+
 void WordCounter::insert(size_t slot, uint32_t tag, const char *key, size_t keyLen,
                          uint64_t fullLen, int32_t count)
 {

@@ -81,6 +81,12 @@ public:
     // the same word twice keeps counting into its first row.
     bool addExisting(std::string_view key, int32_t len);
 
+    // Adds the counts of another counter (flushed, its keys added with add()
+    // only) as if its occurrences came after all of this one's: a key both
+    // know keeps the length first met here, a key new here takes the other's
+    // length and comes after this one's entries, in the other's order.
+    void merge(const WordCounter &other);
+
     // The readers: call flush() after the last add().
     size_t size() const { return m_records.size(); }
     size_t existingCount() const { return m_existing; }
@@ -133,7 +139,7 @@ private:
         uint64_t hash;
     };
 
-    void count(const char *key, size_t keyLen, uint64_t fullLen, uint64_t h)
+    void count(const char *key, size_t keyLen, uint64_t fullLen, uint64_t h, int32_t times = 1)
     {
         const uint32_t tag = tagOf(h, keyLen);
         size_t i = size_t(h) & m_mask;
@@ -146,15 +152,14 @@ private:
                 if (sameKey(rec + kHeader, key, keyLen)) {
                     int32_t n;
                     std::memcpy(&n, rec, 4);
-                    if (n != INT32_MAX)
-                        ++n;
+                    n = INT32_MAX - n < times ? INT32_MAX : n + times;
                     std::memcpy(rec, &n, 4);
                     return;
                 }
             }
             i = (i + 1) & m_mask;
         }
-        insert(i, tag, key, keyLen, fullLen, 1);
+        insert(i, tag, key, keyLen, fullLen, times);
     }
 
     static constexpr size_t kHeader = 9; // count, length, key length

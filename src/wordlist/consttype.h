@@ -186,6 +186,25 @@ public:
             emitPending(sink);
     }
 
+    // The word the last block left unfinished: whether there is one, its
+    // kept (translated) bytes and its length so far.
+    bool hasPending() const { return m_pendingLen != 0; }
+    std::string_view pendingKey() const { return std::string_view(m_pending, m_pendingKey); }
+    uint64_t pendingLength() const { return m_pendingLen; }
+    // Forgets that word: it is not handed on.
+    void dropPending()
+    {
+        m_pendingLen = 0;
+        m_pendingKey = 0;
+    }
+    // Puts back an unfinished word taken from pendingKey()/pendingLength().
+    void restorePending(std::string_view key, uint64_t length)
+    {
+        m_pendingKey = key.size() < KeyLimit ? key.size() : KeyLimit;
+        std::memcpy(m_pending, key.data(), m_pendingKey);
+        m_pendingLen = length;
+    }
+
 private:
     static constexpr size_t kSlack = 64;
 

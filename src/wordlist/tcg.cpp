@@ -169,7 +169,13 @@ struct tcgClass::Prepared {
     // Mode 5: the compiled pattern of each string, once it was needed, from
     // the matcher's cache of this generation.
     std::vector<const PatternMatcher::Compiled *> patterns;
+    std::vector<const PatternMatcher::Needs *> needs; // of each compiled pattern
     uint64_t patternCache = 0;
+    // With at most 64 patterns: for each byte, the compiled patterns a match
+    // may begin with it, and those whose required byte it is (or that require
+    // none); and the patterns not compiled yet.
+    std::array<uint64_t, 256> firstMask{}, requiredMask{};
+    uint64_t uncompiled = 0;
 };
 
 tcgClass::tcgClass() : m_matcher(std::make_unique<PatternMatcher>()) {}
@@ -213,6 +219,10 @@ void tcgClass::PickAll(const WordList &words, int mode)
     default: picker = &tcgClass::PickByPattern; break;
     }
     prepare(mode);
+    if (mode == RegularExpression) {
+        pickAllByPattern(words);
+        return;
+    }
     for (const std::string &word : words)
         (this->*picker)(word);
 }
@@ -288,7 +298,7 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
         break;
     }
     case RegularExpression:
-        p.patterns.assign(count, nullptr);
+        resetPatterns(*m_prepared);
         break;
     }
     return p;
@@ -400,30 +410,93 @@ void tcgClass::PickByTail(std::string_view word)
     }
 }
 
+void tcgClass::resetPatterns(Prepared &p)
+{
+    p.patterns.assign(m_strings.size(), nullptr);
+    p.needs.assign(m_strings.size(), nullptr);
+    p.firstMask.fill(0);
+    p.requiredMask.fill(0);
+    p.uncompiled = m_strings.size() >= 64 ? ~uint64_t(0) : (uint64_t(1) << m_strings.size()) - 1;
+    p.patternCache = m_matcher->CacheGeneration();
+}
+
 void tcgClass::PickByPattern(std::string_view word)
 {
     if (!acceptLength(word))
         return;
     Prepared &p = prepare(RegularExpression);
     if (p.patternCache != m_matcher->CacheGeneration()) {
-        p.patterns.assign(m_strings.size(), nullptr);
-        p.patternCache = m_matcher->CacheGeneration();
+        resetPatterns(p);
     }
-    // The subject is the word followed by a blank and a line break.
-    m_buffer.assign(word);
-    m_buffer.append(" \r\n");
-    size_t first = 0, last = word.size();
-    while (first < last && uint8_t(word[first]) <= 0x20)
-        ++first;
-    while (last > first && uint8_t(word[last - 1]) <= 0x20)
-        --last;
-    const size_t wanted = last - first;
-    for (size_t k = 0; k < m_strings.size(); ++k) {
+    pickByPattern(p, word);
+}
+
+void tcgClass::pickAllByPattern(const WordList &words)
+{
+    // What does not depend on the word is settled once.
+    Prepared &p = prepare(RegularExpression);
+    if (p.patternCache != m_matcher->CacheGeneration()) {
+        resetPatterns(p);
+    }
+    for (const std::string &word : words)
+        if (acceptLength(word))
+            pickByPattern(p, word);
+}
+
+void tcgClass::pickByPattern(Prepared &p, std::string_view word)
+{
+    // The bytes the subject (the word followed by a blank and a line break)
+    // holds: a pattern whose first or required byte is not among them cannot
+    // match and is not run. With at most 64 patterns, per-byte masks of the
+    // patterns each byte can begin or complete give the candidates at once.
+    const size_t count = m_strings.size();
+    const bool masks = count <= 64;
+    uint64_t present[4] = {0, 0, 0, 0};
+    uint64_t firstOk = p.firstMask[' '] | p.firstMask['\r'] | p.firstMask['\n'];
+    uint64_t requiredOk = p.requiredMask[' '] | p.requiredMask['\r'] | p.requiredMask['\n'];
+    if (masks) {
+        for (const char c : word) {
+            firstOk |= p.firstMask[uint8_t(c)];
+            requiredOk |= p.requiredMask[uint8_t(c)];
+        }
+    } else {
+        for (const char c : word)
+            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
+        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    }
+    // Patterns not compiled yet are candidates until they are.
+    uint64_t candidates = masks ? (firstOk & requiredOk) | p.uncompiled : 0;
+    bool subjectMade = false;
+    size_t wanted = 0;
+    for (size_t k = 0; k < count; ++k) {
+        if (masks) {
+            if (!candidates)
+                return;
+            k = size_t(__builtin_ctzll(candidates));
+            candidates &= candidates - 1;
+        }
         size_t start = 0, length = 0;
         bool found = false;
         try {
-            if (!p.patterns[k])
+            if (!p.patterns[k]) {
                 p.patterns[k] = &m_matcher->Compile(m_strings[k]);
+                p.needs[k] = &PatternMatcher::NeedsOf(*p.patterns[k]);
+                if (masks)
+                    learnMasks(p, k);
+            }
+            if (masks ? !p.needs[k]->metBy(wordBytes(word, present)) : !p.needs[k]->metBy(present))
+                continue;
+            if (!subjectMade) {
+                m_buffer.assign(word);
+                m_buffer.append(" \r\n");
+                size_t first = 0, last = word.size();
+                while (first < last && uint8_t(word[first]) <= 0x20)
+                    ++first;
+                while (last > first && uint8_t(word[last - 1]) <= 0x20)
+                    --last;
+                wanted = last - first;
+                subjectMade = true;
+            }
             found = m_matcher->Exec(*p.patterns[k], m_buffer, start, length);
         } catch (const Exception &) {
             throw ERegExError("Something wrong with regular expression: " + m_strings[k]);
@@ -433,6 +506,30 @@ void tcgClass::PickByPattern(std::string_view word)
             return;
         }
     }
+}
+
+const uint64_t *tcgClass::wordBytes(std::string_view word, uint64_t *present)
+{
+    // Only needed for a pattern just compiled (the masks knew nothing of it).
+    if ((present[0] | present[1] | present[2] | present[3]) == 0) {
+        for (const char c : word)
+            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
+        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+    }
+    return present;
+}
+
+void tcgClass::learnMasks(Prepared &p, size_t k)
+{
+    const PatternMatcher::Needs &needs = *p.needs[k];
+    const uint64_t bit = uint64_t(1) << k;
+    for (int b = 0; b < 256; ++b) {
+        if ((needs.first[b >> 6] >> (b & 63)) & 1)
+            p.firstMask[size_t(b)] |= bit;
+        if ((needs.required[b >> 6] >> (b & 63)) & 1)
+            p.requiredMask[size_t(b)] |= bit;
+    }
+    p.uncompiled &= ~bit;
 }
 
 const WordList &tcgClass::Group(int i) const

@@ -95,6 +95,11 @@ private:
     struct Prepared;
     bool acceptLength(std::string_view word) const;
     Prepared &prepare(int mode);
+    void pickAllByPattern(const WordList &words);
+    void pickByPattern(Prepared &p, std::string_view word);
+    void resetPatterns(Prepared &p);
+    static void learnMasks(Prepared &p, size_t k);
+    static const uint64_t *wordBytes(std::string_view word, uint64_t *present);
     std::string_view folded(std::string_view word);
     void sortGroups(int view);
 

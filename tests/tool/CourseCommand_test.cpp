@@ -2,12 +2,14 @@
 // the exit statuses and what goes to stderr.
 
 #include "FileSizeLimit.h"
+#include "common/CodePage.h"
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 namespace {
@@ -21,12 +23,18 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool; with a limit, its files cannot grow beyond that many bytes.
-ToolRun course(const QStringList &args, uint64_t sizeLimit = 0)
+// Runs the tool, in the given code page if one is named; with a limit, its
+// files cannot grow beyond that many bytes.
+ToolRun course(const QStringList &args, const QString &codePage = {}, uint64_t sizeLimit = 0)
 {
     QProcess p;
     if (sizeLimit > 0)
         p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
+    if (!codePage.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KEYFOLIO_CODEPAGE"), codePage);
+        p.setProcessEnvironment(env);
+    }
     p.start(kTool, QStringList{"course"} + args);
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -79,7 +87,7 @@ TEST(CourseCommand, AFailedWriteKeepsTheOldResult)
     const QString out = dir.filePath("result.txt");
     const std::string old = "the course of last week\r\n";
     kf::writeFileBytes(out.toStdString(), old);
-    const ToolRun r = course(golden() + QStringList{"--view", "wordlist", "-o", out}, 16);
+    const ToolRun r = course(golden() + QStringList{"--view", "wordlist", "-o", out}, {}, 16);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write file \"" + out.toStdString() + "\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
@@ -137,6 +145,64 @@ TEST(CourseCommand, BadInputsExitWithAnError)
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, "");
     }
+}
+
+// The dictionary and the strings in UTF-8 or UTF-16 give the result of their
+// code-page versions; a dictionary word the code page lacks is left out.
+TEST(CourseCommand, EncodedInputsGiveTheCodePageResult)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const kf::CodePage cp1252("CP1252");
+    const QString words = QString::fromUtf8("Gr\u00f6\u00dfe\ngr\u00f6\u00dfer\nStra\u00dfe\n\u00c4pfel\n"
+                                            "\u0142\u00f3d\u017a\n\u00fcbel\nz\u00e4hlen\nstrass\n");
+    const QString strings = QString::fromUtf8("gr\u00f6\nstra\u00df\n\u00e4\n");
+    auto file = [&](const QString &name, const std::string &bytes) {
+        const QString p = dir.filePath(name);
+        kf::writeFileBytes(p.toStdString(), bytes);
+        return p;
+    };
+    auto utf16 = [](const QString &s, bool bigEndian, bool bom) {
+        std::string out = bom ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (const QChar c : s) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        return out;
+    };
+    QStringList cpArgs = {"--dictionary", file("dict.cp", cp1252.encode(words)), "--strings",
+                          file("strings.cp", cp1252.encode(strings))};
+    for (const char *mode : {"letters", "head"}) {
+        const ToolRun want = course(cpArgs + QStringList{"--mode", mode, "--input-encoding", "codepage"}, "CP1252");
+        ASSERT_EQ(want.status, 0) << want.err;
+        ASSERT_NE(want.out.find("Gr\xF6\xDF" "e"), std::string::npos) << mode << want.out;
+        const struct {
+            const char *name;
+            std::string dictionary, strings;
+            QStringList options;
+        } forms[] = {
+            {"utf-8", words.toStdString(), strings.toStdString(), {}},
+            {"utf-8 marked", "\xEF\xBB\xBF" + words.toStdString(), strings.toStdString(), {}},
+            {"utf-16le marked", utf16(words, false, true), utf16(strings, false, true), {}},
+            {"utf-16be asked", utf16(words, true, false), utf16(strings, true, false),
+             {"--input-encoding", "utf-16be"}},
+        };
+        for (const auto &f : forms) {
+            const ToolRun got = course(QStringList{"--dictionary", file("dict.in", f.dictionary), "--strings",
+                                                   file("strings.in", f.strings), "--mode", mode} + f.options,
+                                       "CP1252");
+            EXPECT_EQ(got.status, 0) << f.name << got.err;
+            EXPECT_EQ(got.out, want.out) << f.name << " " << mode;
+            EXPECT_NE(got.err.find("1 dictionary words not in the code page"), std::string::npos) << got.err;
+        }
+    }
+    // A string the code page cannot hold is an error naming the file and line.
+    const QString badStrings = file("bad-strings.txt", "gr\xC3\xB6\r\n\xC5\x82\xC3\xB3\r\n");
+    const ToolRun r = course({"--dictionary", file("dict.in", words.toStdString()), "--strings", badStrings,
+                              "--mode", "letters"}, "CP1252");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 2 of file \"" + badStrings.toStdString() + "\""), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 } // namespace

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <algorithm>
+
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -20,12 +23,17 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool; with a limit, its files cannot grow beyond that many bytes.
-ToolRun dict(const QStringList &args, uint64_t sizeLimit = 0)
+// Runs the tool in the given code page; with a limit, its files cannot grow
+// beyond that many bytes.
+ToolRun dict(const QStringList &args, const QString &codePage = QStringLiteral("CP1252"),
+             uint64_t sizeLimit = 0)
 {
     QProcess p;
     if (sizeLimit > 0)
         p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KEYFOLIO_CODEPAGE"), codePage);
+    p.setProcessEnvironment(env);
     p.start(kTool, QStringList{"dict"} + args);
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -86,7 +94,8 @@ TEST_F(DictCommand, OptionsActAsTheWindowsOperations)
         const ToolRun r = dict(c.options + QStringList{"-o", path("out.txt"), m_a, m_b});
         ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
         EXPECT_EQ(read("out.txt"), c.expected) << c.name;
-        const QRegularExpression counters("^(\\d+) words scanned, (\\d+) words listed, \\d+ ms\n$");
+        const QRegularExpression counters(
+            "^(\\d+) words scanned, 0 not in the code page, (\\d+) words listed, \\d+ ms\n$");
         const auto m = counters.match(QString::fromStdString(r.err));
         ASSERT_TRUE(m.hasMatch()) << c.name << ": " << r.err;
         EXPECT_EQ(m.captured(1).toInt(), c.scanned) << c.name;
@@ -118,6 +127,8 @@ TEST_F(DictCommand, BadCommandLinesAreUsageErrors)
         {"--length", "1:99999999999", "-o", path("x.txt"), m_a},
         {"--sort", "size", "-o", path("x.txt"), m_a},
         {"--bogus", "-o", path("x.txt"), m_a},
+        {"--input-encoding", "latin-1", "-o", path("x.txt"), m_a},
+        {"--unmappable", "", "-o", path("x.txt"), m_a},
         {"-o"},
     };
     for (const QStringList &args : cases) {
@@ -134,7 +145,7 @@ TEST_F(DictCommand, AFailedWriteKeepsTheOldList)
     for (const QStringList &options : {QStringList{}, QStringList{"--counts"}}) {
         SCOPED_TRACE(options.join(' ').toStdString());
         write("keep.txt", old);
-        const ToolRun r = dict(options + QStringList{"-o", path("keep.txt"), m_a, m_b}, 16);
+        const ToolRun r = dict(options + QStringList{"-o", path("keep.txt"), m_a, m_b}, QStringLiteral("CP1252"), 16);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find("Cannot write file \"" + path("keep.txt").toStdString() + "\""), std::string::npos)
             << r.err;
@@ -143,4 +154,68 @@ TEST_F(DictCommand, AFailedWriteKeepsTheOldList)
         EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
                   (QStringList{"a.txt", "b.txt", "keep.txt"}));
     }
+}
+
+TEST_F(DictCommand, InputEncodingAndWordsNotInTheCodePage)
+{
+    const QString pl = QStringLiteral(KF_TEST_DATA_DIR "/wordlist/pl.utf8.txt");
+    const QRegularExpression counters("^(\\d+) words scanned, (\\d+) not in the code page, (\\d+) words listed");
+    ToolRun r = dict({"--sort", "frequency", "--unmappable", path("pl-unmappable.txt"), "-o", path("pl.dic"), pl});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto m = counters.match(QString::fromStdString(r.err));
+    ASSERT_TRUE(m.hasMatch()) << r.err;
+    EXPECT_EQ(m.captured(2).toInt(), 23);
+    const std::string unmappable = read("pl-unmappable.txt");
+    const std::string firstTwo = "dzie\xC5\x84\t3\r\nby\xC5\x82\t2\r\n";
+    EXPECT_EQ(unmappable.substr(0, firstTwo.size()), firstTwo);
+    EXPECT_EQ(std::count(unmappable.begin(), unmappable.end(), '\n'), 20);
+    EXPECT_EQ(read("pl.dic").find("?"), std::string::npos);
+
+    // In the code page the text belongs to, every word is listed.
+    r = dict({"--unmappable", path("none.txt"), "-o", path("pl1250.dic"), pl}, "CP1250");
+    ASSERT_EQ(r.status, 0) << r.err;
+    m = counters.match(QString::fromStdString(r.err));
+    ASSERT_TRUE(m.hasMatch()) << r.err;
+    EXPECT_EQ(m.captured(2).toInt(), 0);
+    EXPECT_EQ(read("none.txt"), "");
+    EXPECT_NE(read("pl1250.dic").find("dzie\xF1\r\n"), std::string::npos);
+
+    // UTF-16 with a mark, and asked for without one, give the code-page list.
+    const std::string text = "Gr\xC3\xB6\xC3\x9F" "e, gro\xC3\x9F \xE2\x82\xAC 5\r\n";
+    auto utf16 = [](const std::string &utf8, bool bom) {
+        std::string out = bom ? "\xFF\xFE" : "";
+        for (const QChar c : QString::fromStdString(utf8))
+            out += std::string{char(c.unicode() & 0xFF), char(c.unicode() >> 8)};
+        return out;
+    };
+    write("cp.txt", "Gr\xF6\xDF" "e, gro\xDF \x80 5\r\n");
+    ASSERT_EQ(dict({"--input-encoding", "codepage", "-o", path("cp.dic"), path("cp.txt")}).status, 0);
+    const struct {
+        QStringList options;
+        std::string bytes;
+    } forms[] = {
+        {{}, text},
+        {{"--input-encoding", "utf-8"}, text},
+        {{}, utf16(text, true)},
+        {{"--input-encoding", "utf-16le"}, utf16(text, false)},
+    };
+    for (const auto &f : forms) {
+        write("in.txt", f.bytes);
+        r = dict(f.options + QStringList{"-o", path("out.dic"), path("in.txt")});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read("out.dic"), read("cp.dic")) << f.options.join(' ').toStdString();
+    }
+}
+
+TEST_F(DictCommand, MalformedUtf8IsAnErrorAndWritesNothing)
+{
+    write("keep.dic", "what the user had\r\n");
+    const QString bad = write("bad.txt", "fine words\r\nthen \xC3\xA9\xC3 broken\r\n");
+    const ToolRun r = dict({"--input-encoding", "utf-8", "-o", path("keep.dic"), m_a, bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bad.toStdString()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("byte offset 19"), std::string::npos) << r.err;
+    EXPECT_EQ(read("keep.dic"), "what the user had\r\n");
+    // Asked to read it as the code page, it is bytes like any other.
+    EXPECT_EQ(dict({"--input-encoding", "codepage", "-o", path("keep.dic"), bad}).status, 0);
 }

@@ -440,4 +440,62 @@ TEST_F(TcgTest, GenerateKeepsNothingOfTheCallersWords)
     EXPECT_EQ(engine.Groups(), (Groups{{"sad", "dad", "fad"}}));
 }
 
+// Patterns are not run on words that lack their first or required byte; the
+// picks must be those of running every pattern on every word. Twenty patterns
+// take the per-byte masks, seventy the pattern-by-pattern check.
+TEST_F(TcgTest, PatternsSkippedByTheirBytesPickAsIfRun)
+{
+    std::mt19937 rng(777);
+    const std::string alphabet = "abcdeABCDE \xE9\xC9";
+    auto pick = [&](const std::string &from) { return std::string(1, from[rng() % from.size()]); };
+    WordList words;
+    for (int i = 0; i < 3000; ++i) {
+        std::string w(1 + rng() % 8, ' ');
+        for (char &c : w)
+            c = alphabet[rng() % alphabet.size()];
+        words.push_back(w);
+    }
+    const char *middles[] = {"\\w*", "\\w+", "[a-c]*", ".", "[^a]+", ""};
+    for (const size_t count : {size_t(20), size_t(70)}) {
+        WordList patterns;
+        for (size_t i = 0; i < count; ++i) {
+            std::string p = rng() % 3 == 0 ? "(?i)" : "";
+            if (rng() % 4 == 0)
+                p += "^";
+            if (rng() % 2)
+                p += pick("abcdeABCDE\xE9\xC9");
+            p += middles[rng() % std::size(middles)];
+            if (rng() % 2)
+                p += pick("abcdeABCDE\xE9\xC9");
+            if (p.empty() || p == "(?i)" || p == "^" || p == "(?i)^")
+                p += "a";
+            patterns.push_back(p);
+        }
+        tcgClass engine;
+        engine.MinLength = 1;
+        engine.MaxLength = 8;
+        engine.Generate(words, patterns, tcgClass::RegularExpression);
+        ASSERT_EQ(engine.LastError(), "");
+
+        kf::PatternMatcher plain;
+        Groups expected(patterns.size());
+        for (const std::string &w : words) {
+            const std::string subject = w + " \r\n";
+            size_t first = 0, last = w.size();
+            while (first < last && uint8_t(w[first]) <= 0x20)
+                ++first;
+            while (last > first && uint8_t(w[last - 1]) <= 0x20)
+                --last;
+            for (size_t k = 0; k < patterns.size(); ++k) {
+                size_t start = 0, length = 0;
+                if (plain.Exec(plain.Compile(patterns[k]), subject, start, length) && length == last - first) {
+                    expected[k].push_back(subject.substr(start, length));
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(engine.Groups(), expected) << count << " patterns";
+    }
+}
+
 } // namespace
