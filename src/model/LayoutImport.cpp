@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string_view>
 
 namespace kf {
 
