@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string_view>
 
 namespace kf {
 
@@ -339,6 +340,7 @@ struct KeyRow {
     std::string hint;
     std::array<Level, 4> levels;
     std::string nameUtf8;
+    const char *xkb = ""; // the XKB key name
 };
 
 class Importer {
@@ -358,7 +360,7 @@ public:
 private:
     void note(LayoutImportNote::Kind kind, const std::string &key, const std::string &level, const QString &text)
     {
-        m_report.notes.push_back({kind, key, level, text});
+        m_report.notes.push_back({kind, key, level, text, std::string(), {}});
     }
     // A level the definition cannot type: told as what it is.
     void noteLost(const KeyRow &k, int state)
@@ -374,6 +376,7 @@ private:
     Level levelOf(xkb_keycode_t kc, xkb_state *state);
     void openKeymap();
     void readKey(const KeySlot &slot);
+    void leaveOutKeysTypingNothing();
     void compose();
 
     const LayoutImportOptions &m_options;
@@ -467,6 +470,7 @@ void Importer::readKey(const KeySlot &slot)
     if (kc == XKB_KEYCODE_INVALID)
         return;
     KeyRow k;
+    k.xkb = slot.xkb;
     for (int s = 0; s < 4; ++s)
         k.levels[size_t(s)] = levelOf(kc, m_states[size_t(s)].get());
     // A level is reached when its state leads to a level of its own: AltGr on
@@ -624,6 +628,105 @@ void Importer::readKey(const KeySlot &slot)
     keys.push_back(std::move(k));
 }
 
+bool isCharacterKey(const KeyRow &k)
+{
+    return k.type >= kAlpha && k.type <= kSpace;
+}
+
+// Keys are left out before compose() runs, so the rows are those of the key's
+// own levels.
+void Importer::leaveOutKeysTypingNothing()
+{
+    // Per key: its plain character's byte (-1: none), and what it types
+    // without AltGr, as twins are told apart.
+    std::vector<int> plainByte(keys.size(), -1);
+    std::vector<std::vector<std::pair<bool, int32_t>>> typed(keys.size());
+    for (const CharRow &c : chars) {
+        const size_t i = size_t(c.keyNo - 1);
+        if (c.altGr || c.accent != 0)
+            continue;
+        if (!c.shift && plainByte[i] < 0)
+            plainByte[i] = c.code;
+        typed[i].push_back({c.shift, c.code});
+    }
+    for (auto &t : typed) {
+        std::sort(t.begin(), t.end());
+        t.erase(std::unique(t.begin(), t.end()), t.end());
+    }
+
+    struct Out {
+        LayoutImportNote::Kind kind;
+        size_t keptBy;
+    };
+    std::map<size_t, Out> out;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (isCharacterKey(keys[i]) && plainByte[i] < 0)
+            out.emplace(i, Out{LayoutImportNote::Kind::NoPlainCharacter, 0});
+
+    // One plain character on several keys: the learner could not tell which
+    // one is meant. The extra key of an ISO block yields to the main block,
+    // otherwise the earlier key in key order keeps it.
+    std::map<int, std::vector<size_t>> byCharacter;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (isCharacterKey(keys[i]) && plainByte[i] >= 0)
+            byCharacter[plainByte[i]].push_back(i);
+    for (auto &[byte, list] : byCharacter) {
+        if (list.size() < 2)
+            continue;
+        std::stable_sort(list.begin(), list.end(), [this](size_t a, size_t b) {
+            return (std::string_view(keys[a].xkb) == "LSGT") < (std::string_view(keys[b].xkb) == "LSGT");
+        });
+        const size_t keeper = list.front();
+        for (size_t j = 1; j < list.size(); ++j) {
+            const size_t i = list[j];
+            const bool twin = keys[i].type == keys[keeper].type && typed[i] == typed[keeper];
+            if (!twin)
+                out.emplace(i, Out{LayoutImportNote::Kind::SharedPlainCharacter, keeper});
+        }
+    }
+    if (out.empty())
+        return;
+
+    for (const auto &[i, why] : out) {
+        const KeyRow &k = keys[i];
+        LayoutImportNote n{why.kind, k.xkb, kStateLevel[Plain], QString(), std::string(), {}};
+        if (why.kind == LayoutImportNote::Kind::SharedPlainCharacter) {
+            n.text = m_cp.decode(std::string(1, char(plainByte[i])));
+            n.keptBy = keys[why.keptBy].nameUtf8;
+        } else {
+            n.text = levelText(k.levels[Plain]);
+        }
+        for (const CharRow &c : chars)
+            if (c.keyNo == k.keyValue && (c.shift || c.altGr))
+                n.alsoLost.emplace_back(kStateLevel[(c.shift ? 1 : 0) + (c.altGr ? 2 : 0)],
+                                        m_cp.decode(std::string(1, char(c.code))));
+        if (k.type2)
+            n.alsoLost.emplace_back(kStateLevel[AltGrState], QString::fromStdString(keysymName(accentOfCode(k.type2)->deadSym)));
+        m_report.notes.push_back(std::move(n));
+    }
+
+    // The keys that stay are numbered anew, in their order.
+    std::vector<int32_t> newValue(keys.size(), 0);
+    std::vector<KeyRow> kept;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (out.count(i))
+            continue;
+        keys[i].keyValue = int32_t(kept.size()) + 1;
+        newValue[i] = keys[i].keyValue;
+        kept.push_back(std::move(keys[i]));
+    }
+    std::vector<CharRow> keptChars;
+    for (CharRow &c : chars) {
+        const int32_t value = newValue[size_t(c.keyNo - 1)];
+        if (value == 0)
+            continue;
+        c.keyNo = value;
+        keptChars.push_back(std::move(c));
+    }
+    keys = std::move(kept);
+    chars = std::move(keptChars);
+}
+
 void Importer::compose()
 {
     std::set<int32_t> accents;
@@ -710,6 +813,12 @@ void Importer::Run()
         l.ch = c >= 0x20 && !isDeadSym(l.sym) ? c : 0;
         note(LayoutImportNote::Kind::LeftOutKey, name, std::string(), levelText(l));
     }
+    leaveOutKeysTypingNothing();
+    // Nothing but the space bar would be left to type.
+    if (!std::any_of(keys.begin(), keys.end(), [](const KeyRow &k) { return isCharacterKey(k) && k.type != kSpace; }))
+        throw EConvertError(LibraryText("Keyboard layout '%s': code page %s holds no character its keys type "
+                                        "without Shift, so there is nothing to import",
+                                        m_report.layoutId, m_cp.name()));
     compose();
 }
 
@@ -726,6 +835,10 @@ const char *kindHeading(LayoutImportNote::Kind kind)
         return "Keys left out:";
     case LayoutImportNote::Kind::UnreachableLevel:
         return "Levels the key types cannot reach (left out):";
+    case LayoutImportNote::Kind::NoPlainCharacter:
+        return "Character keys with nothing the code page holds on the plain level (left out):";
+    case LayoutImportNote::Kind::SharedPlainCharacter:
+        return "Character keys whose plain character another key types (left out):";
     }
     return "";
 }
@@ -741,6 +854,15 @@ std::string codePointText(const QString &text)
     return out;
 }
 
+// One character as "\"x\" (U+0078)"; anything else (a keysym name) as it is.
+std::string quotedText(const QString &text)
+{
+    const std::string t = text.toStdString();
+    if (text.size() == 1 || text.toStdU32String().size() == 1)
+        return "\"" + t + "\" (" + codePointText(text) + ")";
+    return t;
+}
+
 } // namespace
 
 std::string LayoutImportNote::Describe() const
@@ -753,11 +875,18 @@ std::string LayoutImportNote::Describe() const
         return level + " on \"" + key + "\": " + t;
     case Kind::LeftOutLevel:
     case Kind::UnreachableLevel:
-        return level + " on \"" + key + "\": " + (text.size() == 1 || text.toStdU32String().size() == 1
-                                                      ? "\"" + t + "\" (" + codePointText(text) + ")"
-                                                      : t);
+        return level + " on \"" + key + "\": " + quotedText(text);
     case Kind::LeftOutKey:
         return key + (t.empty() ? std::string() : " (" + t + ")");
+    case Kind::NoPlainCharacter:
+    case Kind::SharedPlainCharacter: {
+        std::string line = key + ": " + level + " " + quotedText(text);
+        if (kind == Kind::SharedPlainCharacter)
+            line += ", which key \"" + keptBy + "\" keeps";
+        for (size_t i = 0; i < alsoLost.size(); ++i)
+            line += (i == 0 ? "; with it " : ", ") + alsoLost[i].first + " " + quotedText(alsoLost[i].second);
+        return line;
+    }
     }
     return t;
 }
@@ -775,7 +904,8 @@ std::vector<std::string> LayoutImportReport::Lines() const
                     + " keys, " + std::to_string(charCount) + " characters (" + std::to_string(composedCount)
                     + " with a dead key" + (composeLocale.empty() ? std::string() : ", compose table " + composeLocale)
                     + ")");
-    for (const auto kind : {LayoutImportNote::Kind::UnheldCharacter, LayoutImportNote::Kind::OtherDeadKey,
+    for (const auto kind : {LayoutImportNote::Kind::UnheldCharacter, LayoutImportNote::Kind::NoPlainCharacter,
+                            LayoutImportNote::Kind::SharedPlainCharacter, LayoutImportNote::Kind::OtherDeadKey,
                             LayoutImportNote::Kind::LeftOutLevel, LayoutImportNote::Kind::UnreachableLevel,
                             LayoutImportNote::Kind::LeftOutKey}) {
         const size_t n = Count(kind);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kf {
@@ -39,11 +40,20 @@ struct LayoutImportNote {
         LeftOutLevel,     // a level beyond Shift and AltGr
         LeftOutKey,       // a key left out (Tab, keys with no key-type code)
         UnreachableLevel, // a level the key types cannot reach (Shift on a dead key, ...)
+        NoPlainCharacter, // a character key left out: the code page holds nothing it types
+                          // without Shift, AltGr or dead key
+        SharedPlainCharacter, // a character key left out: another key types its plain
+                              // character, also with no modifier
     };
     Kind kind;
     std::string key;   // the key's Name (UTF-8), or the XKB key name of a left-out key
     std::string level; // "plain", "Shift", "AltGr", "Shift+AltGr", "level 5", "acute + Shift", ...
     QString text;      // the character(s), or a keysym name for a dead key or a non-character
+    // A left-out character key: the Name of the key that keeps its plain
+    // character (SharedPlainCharacter), and what the key would have typed
+    // besides ("Shift", "|"), a dead key as its keysym name.
+    std::string keptBy;
+    std::vector<std::pair<std::string, QString>> alsoLost;
 
     // One line for the user: "Shift+AltGr on \"A\": \"Æ\" (U+00C6) is not in CP1252".
     std::string Describe() const;
@@ -71,9 +81,18 @@ struct LayoutImportReport {
 // the character table's cursors are made anew); Author and misc name the
 // layout; the other settings stay. Key pictures are not drawn (DrawKeyPictures
 // does that). Everything is read before anything changes: on failure the
-// definition is untouched. Throws EConvertError ("Keyboard layout 'xx' does
-// not exist", or an unknown code page) and EInOutError when the XKB data
-// cannot be read.
+// definition is untouched.
+//
+// What an import gives the tutor types something on every key: a character
+// key for which the code page holds nothing on the plain level is left out,
+// and so is a character key whose plain character another key already types
+// with no modifier (the key that keeps it: the earlier one in key order, the
+// extra key of an ISO block last; keys that type the same with and without
+// Shift are one key present twice and both stay). Both are told in the report.
+//
+// Throws EConvertError ("Keyboard layout 'xx' does not exist", an unknown
+// code page, or a code page that holds nothing any key of the layout but the
+// space bar types) and EInOutError when the XKB data cannot be read.
 LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options);
 
 // "iso" / "ansi" (any case) as a key block; false for anything else.

@@ -1329,25 +1329,33 @@ void DefineFormTest::importAnsweredNoKeepsDefinition()
 
 void DefineFormTest::failedImportChangesNothing_data()
 {
-    QTest::addColumn<bool>("withRules");
+    QTest::addColumn<int>("rules"); // 0: no layout list, 1: a list with a layout without data, 2: the system's
+    QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("message");
     // A layout listed but missing from the layout data: the import fails.
-    QTest::newRow("layout without data") << true << "Keyboard layout 'zz' does not exist";
+    QTest::newRow("layout without data") << 1 << "zz" << "Keyboard layout 'zz' does not exist";
     // No layout list at all: the dialog does not open.
-    QTest::newRow("no layout list") << false << "evdev.xml";
+    QTest::newRow("no layout list") << 0 << "zz" << "evdev.xml";
+    // A code page that holds nothing the keys type: nothing to import.
+    QTest::newRow("code page holds nothing") << 2 << "ie(ogam)"
+                                             << "Keyboard layout 'ie(ogam)': code page CP1252 holds no character";
 }
 
 void DefineFormTest::failedImportChangesNothing()
 {
-    QFETCH(bool, withRules);
+    QFETCH(int, rules);
+    QFETCH(QString, id);
     QFETCH(QString, message);
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("xkb/rules")));
-    if (withRules) {
-        QFile rules(m_dir->filePath(QStringLiteral("xkb/rules/evdev.xml")));
-        QVERIFY(rules.open(QIODevice::WriteOnly));
-        rules.write(kRulesWithUnknownLayout);
+    if (rules < 2) {
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("xkb/rules")));
+        if (rules == 1) {
+            QFile file(m_dir->filePath(QStringLiteral("xkb/rules/evdev.xml")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kRulesWithUnknownLayout);
+        }
+        qputenv("XKB_CONFIG_ROOT", QFile::encodeName(m_dir->filePath(QStringLiteral("xkb"))));
     }
-    qputenv("XKB_CONFIG_ROOT", QFile::encodeName(m_dir->filePath(QStringLiteral("xkb"))));
+    const bool withRules = rules > 0;
 
     addKey(*m_dm, "Old key", 1);
     addChar(*m_dm, "old char", 120);
@@ -1356,10 +1364,13 @@ void DefineFormTest::failedImportChangesNothing()
     const std::string keys = m_dm->MainTbl.SaveToBytes();
     const std::string chars = m_dm->Ctbl.SaveToBytes();
 
-    QPointer<TImportLayoutDlg> dialog = openImport(form, QStringLiteral("zz"));
+    QPointer<TImportLayoutDlg> dialog = openImport(form, id);
     QCOMPARE(bool(dialog), withRules);
     if (dialog) {
         QCOMPARE(m_dialogs->count(Kind::Message), 0);
+        dialog->CodePageCombo->setCurrentIndex(
+            dialog->CodePageCombo->findText(QStringLiteral("CP1252"), Qt::MatchStartsWith));
+        QVERIFY(dialog->CodePageCombo->currentText().startsWith(QStringLiteral("CP1252")));
         m_dialogs->answerYes();
         QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
         QCOMPARE(m_dialogs->count(Kind::Confirm), 1);

@@ -453,6 +453,7 @@ struct LayoutCase {
     const char *variant;
     const char *codePage;
     KeyBlock block;
+    int minKeys = 41; // a script the code page cannot hold leaves fewer keys
 };
 
 void PrintTo(const LayoutCase &c, std::ostream *os) { *os << c.name; }
@@ -479,7 +480,7 @@ TEST_P(ImportedLayoutCheck, ChecksClean)
     options.block = c.block;
     options.composeLocale = "en_US.UTF-8";
     const LayoutImportReport report = ImportLayout(dm, options);
-    ASSERT_GT(report.keyCount, 40);
+    ASSERT_GE(report.keyCount, c.minKeys);
     dm.FingerColor = DefaultFingerColors();
     const CodePage cp(c.codePage);
     DrawKeyPictures(dm, KeyFaces{}, cp);
@@ -508,14 +509,23 @@ const LayoutCase kLayoutCases[] = {
     {"pl", "pl", "", "CP1250", KeyBlock::Iso},
     {"gr", "gr", "", "CP1253", KeyBlock::Iso},
     {"tr", "tr", "", "CP1254", KeyBlock::Iso},
+    // Character keys whose plain character the code page cannot hold are
+    // left out: a whole script, or single letters.
+    {"ge_cp1252", "ge", "", "CP1252", KeyBlock::Iso, 30},
+    {"epo", "epo", "", "CP1252", KeyBlock::Iso},
+    // A plain character on two keys stays on one of them: the main block
+    // keeps it from the extra key, the earlier key from a later one.
+    {"ru_typewriter", "ru", "typewriter", "CP1251", KeyBlock::Iso},
+    {"br_nodeadkeys", "br", "nodeadkeys", "CP1252", KeyBlock::Iso},
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ImportedLayoutCheck, testing::ValuesIn(kLayoutCases),
                          [](const testing::TestParamInfo<LayoutCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
-// What a real layout can keep: the Russian typewriter layout types "/" with
-// no modifier on the 4 key and on the extra key, which differ under Shift ("3"
-// and "|"). The learner meets two keys for one character; that is told.
+// The Russian typewriter layout types "/" with no modifier on the 4 key and
+// on the extra key, which differ under Shift ("3" and "|"). The import keeps
+// the 4 key only; put the extra key back by hand and the learner meets two
+// keys for one character: that is told.
 TEST(DefinitionCheck, ImportedLayoutWithOneCharacterOnTwoPlainKeysIsTold)
 {
     static int argc = 1;
@@ -529,7 +539,11 @@ TEST(DefinitionCheck, ImportedLayoutWithOneCharacterOnTwoPlainKeysIsTold)
     options.variant = "typewriter";
     options.codePage = "CP1251";
     options.composeLocale = "en_US.UTF-8";
-    ImportLayout(dm, options);
+    const LayoutImportReport report = ImportLayout(dm, options);
+    const int32_t extra = report.keyCount + 1;
+    AddKey(dm, "Less", extra, 2, TValue(), 0, 61, 134, 40, 40); // where the extra key of an ISO block stands
+    AddChar(dm, "Less normal", 47, TValue(extra), false, false, 0);
+    AddChar(dm, "Less shifted", 124, TValue(extra), true, false, 0);
     dm.FingerColor = DefaultFingerColors();
     const CodePage cp("CP1251");
     DrawKeyPictures(dm, KeyFaces{}, cp);

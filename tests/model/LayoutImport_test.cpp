@@ -423,8 +423,10 @@ TEST(LayoutImportReport, RussianInCp1252ListsEveryLetterItCannotHold)
                 && n.text == QString(c).toUpper();
         })) << QString(c).toUpper().toStdString();
     }
-    // The key of ф keeps its place under a short name; its note names it.
+    // The key of ф would type nothing: it is left out. The unheld letter is
+    // told under the key's short name, the key under its XKB name.
     EXPECT_TRUE(HasNote(r, LayoutImportNote::Kind::UnheldCharacter, "A", "plain", QString::fromUtf8("ф")));
+    EXPECT_TRUE(HasNote(r, LayoutImportNote::Kind::NoPlainCharacter, "AC01", "plain", QString::fromUtf8("ф")));
     EXPECT_TRUE(HasNote(r, LayoutImportNote::Kind::UnheldCharacter, "3", "Shift", QString::fromUtf8("№")));
     // Every character row is one the code page holds: digits and punctuation.
     for (const CharInfo &c : Chars(dm))
@@ -477,6 +479,114 @@ TEST(LayoutImportReport, NamesWhatWasLeftOut)
     EXPECT_TRUE(has("Keys left out: " + std::to_string(de.Count(K::LeftOutKey))));
 }
 
+// ---- character keys left out -------------------------------------------------------
+
+struct LeftOutCase {
+    const char *label;
+    const char *layout, *variant, *codePage;
+    LayoutImportNote::Kind kind;
+    const char *key;       // XKB name of the key left out
+    const char *plain;     // its plain character (UTF-8)
+    const char *keptBy;    // Name (UTF-8) of the key that keeps it, for a shared one
+    const char *lostLevel; // one of the other levels lost with the key,
+    const char *lost;      // and its character (UTF-8)
+    const char *line;      // the report line (UTF-8)
+};
+
+void PrintTo(const LeftOutCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class LeftOutCharacterKeys : public ::testing::TestWithParam<LeftOutCase> {};
+
+// A key left out is told with what it would have typed, and what stays is a
+// whole definition: keys numbered 1 to n, every row on a key, every
+// character key with a plain character, no plain character on two keys but
+// twins.
+TEST_P(LeftOutCharacterKeys, AreToldAndTheRestHoldsTogether)
+{
+    const LeftOutCase &c = GetParam();
+    TDataMod dm;
+    const LayoutImportReport r = ImportLayout(dm, Options(c.layout, c.variant, c.codePage));
+    const auto note = std::find_if(r.notes.begin(), r.notes.end(), [&c](const LayoutImportNote &n) {
+        return n.kind == c.kind && n.key == c.key;
+    });
+    ASSERT_NE(note, r.notes.end()) << c.key;
+    EXPECT_EQ(note->level, "plain");
+    EXPECT_EQ(note->text, QString::fromUtf8(c.plain));
+    EXPECT_EQ(note->keptBy, c.keptBy);
+    EXPECT_NE(std::find(note->alsoLost.begin(), note->alsoLost.end(),
+                        std::make_pair(std::string(c.lostLevel), QString::fromUtf8(c.lost))),
+              note->alsoLost.end());
+    const std::vector<std::string> lines = r.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("  ") + c.line), lines.end()) << c.line;
+
+    const CodePage cp(c.codePage);
+    const std::vector<KeyInfo> keys = Keys(dm);
+    ASSERT_EQ(int(keys.size()), r.keyCount);
+    std::map<int32_t, size_t> keyOf;
+    for (size_t i = 0; i < keys.size(); ++i)
+        keyOf[keys[i].value] = i;
+    ASSERT_EQ(keyOf.size(), keys.size());
+    EXPECT_EQ(keyOf.begin()->first, 1);
+    EXPECT_EQ(keyOf.rbegin()->first, int32_t(keys.size()));
+    std::map<size_t, std::vector<std::pair<bool, int32_t>>> typed; // without AltGr and accent
+    std::map<int32_t, std::vector<size_t>> plainKeys;
+    for (const CharInfo &ch : Chars(dm)) {
+        ASSERT_TRUE(keyOf.count(ch.keyNo)) << ch.name;
+        if (ch.altGr || ch.accent)
+            continue;
+        typed[keyOf[ch.keyNo]].push_back({ch.shift, ch.code});
+        if (!ch.shift)
+            plainKeys[ch.code].push_back(keyOf[ch.keyNo]);
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        std::sort(typed[i].begin(), typed[i].end());
+        if (keys[i].type >= 1 && keys[i].type <= 3) {
+            EXPECT_TRUE(std::any_of(typed[i].begin(), typed[i].end(), [](const auto &t) { return !t.first; }))
+                << keys[i].name;
+        }
+    }
+    for (const auto &[code, on] : plainKeys)
+        for (size_t j = 1; j < on.size(); ++j)
+            EXPECT_TRUE(keys[on[0]].type == keys[on[j]].type && typed[on[0]] == typed[on[j]])
+                << "code " << code << " on " << keys[on[0]].name << " and " << keys[on[j]].name;
+    // The character stays on the key that keeps it.
+    if (c.kind == LayoutImportNote::Kind::SharedPlainCharacter) {
+        const auto kept = std::find_if(keys.begin(), keys.end(), [&](const KeyInfo &k) {
+            return cp.decode(k.name) == QString::fromUtf8(c.keptBy);
+        });
+        ASSERT_NE(kept, keys.end()) << c.keptBy;
+        uint8_t byte = 0;
+        ASSERT_TRUE(cp.fromUnicode(QString::fromUtf8(c.plain).toStdU32String()[0], byte));
+        EXPECT_NE(std::find(typed[size_t(kept - keys.begin())].begin(), typed[size_t(kept - keys.begin())].end(),
+                            std::make_pair(false, int32_t(byte))),
+                  typed[size_t(kept - keys.begin())].end());
+    }
+}
+
+using LK = LayoutImportNote::Kind;
+const LeftOutCase kLeftOutCases[] = {
+    // Single letters the code page cannot hold.
+    {"esperanto_c_circumflex", "epo", "", "CP1252", LK::NoPlainCharacter, "AB02", "\xC4\x89", "", "AltGr", "x",
+     "AB02: plain \"\xC4\x89\" (U+0109); with it AltGr \"x\" (U+0078), Shift+AltGr \"X\" (U+0058)"},
+    // A script the code page cannot hold: every letter key goes, with the
+    // Latin capitals some of them have under Shift.
+    {"georgian_in_cp1252", "ge", "", "CP1252", LK::NoPlainCharacter, "AD01", "\xE1\x83\xA5", "", "Shift", "Q",
+     "AD01: plain \"\xE1\x83\xA5\" (U+10E5); with it Shift \"Q\" (U+0051)"},
+    // The extra key of the ISO block repeats "/" of the 4 key.
+    {"russian_typewriter_extra_key", "ru", "typewriter", "CP1251", LK::SharedPlainCharacter, "LSGT", "/", "/",
+     "Shift", "|", "LSGT: plain \"/\" (U+002F), which key \"/\" keeps; with it Shift \"|\" (U+007C)"},
+    // Two keys of the main block: the earlier one keeps the apostrophe.
+    {"brazilian_apostrophe", "br", "nodeadkeys", "CP1252", LK::SharedPlainCharacter, "AD11", "'", "'", "Shift",
+     "`", "AD11: plain \"'\" (U+0027), which key \"'\" keeps; with it Shift \"`\" (U+0060), AltGr \"\xC2\xB4\" "
+          "(U+00B4), Shift+AltGr \"`\" (U+0060)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LeftOutCharacterKeys, ::testing::ValuesIn(kLeftOutCases),
+                         [](const ::testing::TestParamInfo<LeftOutCase> &i) { return std::string(i.param.label); });
+
 // ---- settings, order, failures --------------------------------------------------
 
 TEST(LayoutImport, ReplacesTablesKeepsSettingsAndOrder)
@@ -522,6 +632,9 @@ const FailureCase kFailures[] = {
     {"empty_name", "", "", "CP1252", "Keyboard layout '' does not exist"},
     {"unknown_code_page", "de", "", "CP9999", "Unknown code page CP9999"},
     {"not_an_8_bit_code_page", "de", "", "UTF-8", "Unknown code page UTF-8"},
+    // Ogham: no key but the space bar types a character CP1252 holds.
+    {"code_page_holds_nothing", "ie", "ogam", "CP1252",
+     "Keyboard layout 'ie(ogam)': code page CP1252 holds no character its keys type without Shift"},
 };
 
 void PrintTo(const FailureCase &c, std::ostream *os)

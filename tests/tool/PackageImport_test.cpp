@@ -94,6 +94,8 @@ TEST_F(PackageImport, Failures)
          "Keyboard layout 'de(nosuch)' does not exist"},
         {"malformed id", {"import", "de(", "-o", path("old.vkt")}, 1, "Keyboard layout 'de(' does not exist"},
         {"unknown code page", {"import", "de", "--code-page", "CP9999", "-o", path("old.vkt")}, 1, "CP9999"},
+        {"code page holds nothing", {"import", "ie(ogam)", "--code-page", "CP1252", "-o", path("old.vkt")}, 1,
+         "Keyboard layout 'ie(ogam)': code page CP1252 holds no character its keys type without Shift"},
         {"no output", {"import", "de"}, 2, "import needs -o FILE"},
         {"no layout", {"import", "-o", path("old.vkt")}, 2, "import needs a layout"},
         {"bad block", {"import", "de", "--block", "jis", "-o", path("old.vkt")}, 2, "--block takes iso or ansi"},
