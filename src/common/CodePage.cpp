@@ -15,10 +15,30 @@ namespace kf {
 
 namespace {
 
-std::unique_ptr<CodePage> &instanceSlot()
+// Every code page made the one in force stays alive for the program's life,
+// so a reference handed out by current() never dangles when another is
+// chosen. Only a handful can ever be built (the desktop code pages).
+struct CodePages {
+    std::vector<std::unique_ptr<CodePage>> built;
+    const CodePage *inForce = nullptr;
+};
+
+CodePages &codePages()
 {
-    static std::unique_ptr<CodePage> slot;
-    return slot;
+    static CodePages pages;
+    return pages;
+}
+
+void putInForce(std::unique_ptr<CodePage> page)
+{
+    CodePages &pages = codePages();
+    for (const auto &p : pages.built)
+        if (p->name() == page->name()) {
+            pages.inForce = p.get();
+            return;
+        }
+    pages.built.push_back(std::move(page));
+    pages.inForce = pages.built.back().get();
 }
 
 std::string upperAscii(std::string s)
@@ -49,15 +69,19 @@ std::unique_ptr<CodePage> makeFromEnvironment()
 
 const CodePage &CodePage::current()
 {
-    auto &slot = instanceSlot();
-    if (!slot)
-        slot = makeFromEnvironment();
-    return *slot;
+    if (!codePages().inForce)
+        putInForce(makeFromEnvironment());
+    return *codePages().inForce;
 }
 
 void CodePage::reload()
 {
-    instanceSlot() = makeFromEnvironment();
+    putInForce(makeFromEnvironment());
+}
+
+void CodePage::choose(const std::string &name)
+{
+    putInForce(std::make_unique<CodePage>(upperAscii(name)));
 }
 
 namespace {

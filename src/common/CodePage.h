@@ -21,6 +21,10 @@ public:
     static const CodePage &current();
     // Re-reads the environment (for tests that change KEYFOLIO_CODEPAGE).
     static void reload();
+    // Makes the named code page ("CP1257") the one in force for the rest of
+    // the session; throws EConvertError, changing nothing, if iconv lacks it.
+    // References current() handed out before stay valid.
+    static void choose(const std::string &name);
     // The code page a desktop picks for a locale name like "ru_RU.UTF-8".
     static std::string codePageForLocale(const std::string &locale);
     // Every code page codePageForLocale can pick, by number: "CP874",

@@ -1,4 +1,5 @@
 #include "common/CodePage.h"
+#include "common/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -75,4 +76,24 @@ TEST(CodePage, EnvironmentSelects)
     setenv("LANG", "bg_BG.UTF-8", 1);
     CodePage::reload();
     EXPECT_EQ(CodePage::current().name(), "CP1251");
+}
+
+TEST(CodePage, ChosenForTheSessionKeepsEarlierReferencesValid)
+{
+    setenv("KEYFOLIO_CODEPAGE", "CP1252", 1);
+    CodePage::reload();
+    const CodePage &before = CodePage::current();
+    CodePage::choose("cp1257");
+    EXPECT_EQ(CodePage::current().name(), "CP1257");
+    EXPECT_EQ(CodePage::current().toUnicode(0xE0), u'\u0105'); // ą
+    // What was handed out before still reads as its own code page.
+    EXPECT_EQ(before.name(), "CP1252");
+    EXPECT_EQ(before.toUnicode(0xE0), u'\u00E0'); // à
+    // Choosing one again gives the same object; an unknown name changes nothing.
+    CodePage::choose("CP1252");
+    EXPECT_EQ(&CodePage::current(), &before);
+    EXPECT_THROW(CodePage::choose("NO-SUCH-PAGE"), kf::EConvertError);
+    EXPECT_EQ(&CodePage::current(), &before);
+    unsetenv("KEYFOLIO_CODEPAGE");
+    CodePage::reload();
 }
