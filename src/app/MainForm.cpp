@@ -2,14 +2,19 @@
 
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
+#include "common/CodePage.h"
 #include "common/ErrorReport.h"
+#include "common/Translation.h"
+#include "ui/CodePageChoice.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 
@@ -99,7 +104,9 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     words->addAction(A_TCG);
     words->addAction(A_Dictionary);
 
-    for (QMenu *m : {file, keyboard, words})
+    buildCodePageMenu();
+
+    for (QMenu *m : {file, keyboard, words, CodePageMenu})
         m->setToolTipsVisible(true);
 
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -111,6 +118,46 @@ TMainFm::~TMainFm()
     // The tool windows go with the frame, without their closing steps.
     delete m_area;
     m_area = nullptr;
+}
+
+void TMainFm::buildCodePageMenu()
+{
+    CodePageMenu = menuBar()->addMenu(TranslateQ("Code page"));
+    CodePageMenu->setObjectName(QStringLiteral("CodePageMenu"));
+    CodePageActions = new QActionGroup(this);
+    CodePageActions->setExclusive(true);
+
+    const QString hint = TranslateQ("Read and write keyboard packages, demo texts and word lists in this code page");
+    QStringList names;
+    for (const std::string &name : CodePage::desktopCodePages())
+        names << QString::fromStdString(name);
+    // A code page set outside the list (KEYFOLIO_CODEPAGE) is offered too.
+    CodePageChoice &choice = CodePageChoice::instance();
+    if (!names.contains(choice.current()))
+        names << choice.current();
+    for (const QString &name : names) {
+        QAction *a = makeAction(this, "", name, hint);
+        a->setObjectName(QStringLiteral("A_CodePage_") + name);
+        a->setData(name);
+        a->setCheckable(true);
+        a->setChecked(name == choice.current());
+        CodePageActions->addAction(a);
+        CodePageMenu->addAction(a);
+        connect(a, &QAction::triggered, this, ReportErrors(this, [this, a] {
+                    // A choice that fails leaves the check on the code page in force.
+                    const auto showAfter = qScopeGuard([this] { ShowCodePageInForce(); });
+                    CodePageChoice::instance().choose(a->data().toString());
+                }));
+    }
+    // The check follows the code page in force, whoever changes it.
+    connect(&choice, &CodePageChoice::changed, this, [this] { ShowCodePageInForce(); });
+}
+
+void TMainFm::ShowCodePageInForce()
+{
+    const QString inForce = CodePageChoice::instance().current();
+    for (QAction *a : CodePageActions->actions())
+        a->setChecked(a->data().toString() == inForce);
 }
 
 QRect TMainFm::RestoredGeometry(const QRect &screen)

@@ -8,6 +8,8 @@
 #include <memory>
 
 class QAction;
+class QActionGroup;
+class QMenu;
 class QMdiArea;
 
 namespace kf {
@@ -35,6 +37,10 @@ public:
     QAction *A_About;
     QAction *A_Help;
     QAction *A_Close;
+    // The code pages the session can read and write text in, one checked
+    // item each ("CP1252"); the one in force is checked.
+    QMenu *CodePageMenu;
+    QActionGroup *CodePageActions;
 
     // Where Help finds its page, and how it asks the desktop to open it (the
     // desktop's browser service unless a test puts its own in place).
@@ -44,6 +50,8 @@ public:
 private:
     void A_AboutExecute();
     void A_HelpExecute();
+    void buildCodePageMenu();
+    void ShowCodePageInForce();
 
     QMdiArea *m_area;
     std::unique_ptr<TWinFormFactory> FormFactory;

@@ -201,6 +201,12 @@ TValue TTableModel::valueAt(int row, int field) const
     return table()->FieldValueAt(e, field);
 }
 
+void TTableModel::TextReadingChanged()
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
 int TTableModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rowCount;

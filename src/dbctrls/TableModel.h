@@ -54,6 +54,9 @@ public:
     bool IsNewRow(int row) const { return m_newRow && row == m_newRowPos; }
     // The stored row behind a view row; a null bookmark for the new row.
     TBookmark BookmarkAt(int row) const;
+    // Every text cell may read differently now (another code page is in
+    // force): the views ask for every cell again. The stored bytes stay.
+    void TextReadingChanged();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -2,11 +2,14 @@
 
 #include "common/ErrorReport.h"
 #include "ui/ValueLabel.h"
+#include "ui/CodePageChoice.h"
+#include "common/Translation.h"
 #include "common/CodePage.h"
 #include "common/FilePath.h"
 #include "common/ColorValue.h"
 #include "common/Dialogs.h"
 #include "dbctrls/DBGrid.h"
+#include "dbctrls/TableModel.h"
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
 #include "define/ImportLayoutDialog.h"
@@ -284,6 +287,13 @@ void TDefineFm::buildControls()
     }
     SetupValueLabel(FileNameLb, QStringLiteral("Package file"));
 
+    CodePageLb = new QLabel(CodePageChoice::instance().current(), this);
+    CodePageLb->setObjectName(QStringLiteral("CodePageLb"));
+    CodePageLb->setGeometry(442, 80, 66, 17);
+    CodePageLb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    CodePageLb->setToolTip(TranslateQ("The code page packages and their characters are read and written in"));
+    SetupValueLabel(CodePageLb, TranslateQ("Code page"));
+
     DemoEd = new QLineEdit(this);
     DemoEd->setObjectName(QStringLiteral("DemoEd"));
     {
@@ -317,6 +327,7 @@ void TDefineFm::buildControls()
     connect(ImportBn, &QPushButton::clicked, this, ReportErrors(this, [this] { ImportBnClick(); }));
     connect(DrawKeysBn, &QPushButton::clicked, this, ReportErrors(this, [this] { DrawKeysBnClick(); }));
     connect(CheckBn, &QPushButton::clicked, this, ReportErrors(this, [this] { CheckBnClick(); }));
+    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { CodePageChanged(); });
 }
 
 void TDefineFm::buildGrids()
@@ -416,10 +427,8 @@ void TDefineFm::LoadBnClick()
                                        QString::fromLocal8Bit(DataMod->PackageError().c_str())));
             return;
         }
-        const CodePage &cp = CodePage::current();
         KeyImage->SetBackgroundColor(ColorValueToColor(uint32_t(DataMod->bkcolor)));
-        AuthorEd->setText(cp.decode(DataMod->Author));
-        InfoEd->setPlainText(cp.decode(DataMod->misc));
+        ShowPackageTexts();
         FileNameLb->setText(QFileInfo(path).fileName());
     });
 }
@@ -450,7 +459,41 @@ void TDefineFm::SaveBnClick()
             return;
         }
         FileNameLb->setText(QFileInfo(path).fileName());
+        // What was written is what the package holds now.
+        ShowPackageTexts();
     });
+}
+
+void TDefineFm::ShowPackageTexts()
+{
+    if (!DataMod)
+        return;
+    const CodePage &cp = CodePage::current();
+    AuthorEd->setText(cp.decode(DataMod->Author));
+    InfoEd->setPlainText(cp.decode(DataMod->misc));
+    m_shownAuthor = AuthorEd->text();
+    m_shownInfo = InfoEd->toPlainText();
+}
+
+void TDefineFm::CodePageChanged()
+{
+    CodePageLb->setText(CodePageChoice::instance().current());
+    DBGrid->Model()->TextReadingChanged();
+    CharGrid->Model()->TextReadingChanged();
+    ShowCurrentChar();
+    // A text the user edited stays as typed; it is written in the code page
+    // in force when the package is saved.
+    if (!DataMod)
+        return;
+    const CodePage &cp = CodePage::current();
+    if (AuthorEd->text() == m_shownAuthor) {
+        AuthorEd->setText(cp.decode(DataMod->Author));
+        m_shownAuthor = AuthorEd->text();
+    }
+    if (InfoEd->toPlainText() == m_shownInfo) {
+        InfoEd->setPlainText(cp.decode(DataMod->misc));
+        m_shownInfo = InfoEd->toPlainText();
+    }
 }
 
 void TDefineFm::ClearBnClick()
@@ -683,9 +726,7 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
     const LayoutImportReport report = ImportLayout(*DataMod, options);
     dialog.accept();
 
-    const CodePage &shown = CodePage::current();
-    AuthorEd->setText(shown.decode(DataMod->Author));
-    InfoEd->setPlainText(shown.decode(DataMod->misc));
+    ShowPackageTexts();
     FileNameLb->clear(); // the definition is no longer that file's
 
     QStringList lines;

@@ -61,6 +61,7 @@ public:
     QToolButton *LoadBn;
     QToolButton *ClearBn;
     QLabel *FileNameLb;
+    QLabel *CodePageLb; // the code page packages are read and written in
     QLineEdit *DemoEd;
     TDBNavigator *DBNavigator2;
     QToolButton *Clear2Bn;
@@ -125,11 +126,20 @@ private:
     std::optional<uint32_t> AskColor();
     // Light finger colours when none is set yet (all black); true when set.
     bool SetFingerColorsIfUnset();
+    // Shows the package's author and info text as read in the code page in force.
+    void ShowPackageTexts();
+    // Another code page is in force: the label, the grids and the texts that
+    // were not edited read the same bytes in it.
+    void CodePageChanged();
 
     std::unique_ptr<CharLink> m_charLink;
     uint32_t m_lastColor = 0;
     QPointer<TImportLayoutDlg> m_importDlg;
     QPointer<TImportReportDlg> m_importReport;
+    // The author and info text as last shown from the package: a text still
+    // shown so is unedited and is read again in another code page.
+    QString m_shownAuthor;
+    QString m_shownInfo;
 };
 
 } // namespace kf

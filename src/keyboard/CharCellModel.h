@@ -31,6 +31,9 @@ public:
     QString CellText(int column, int row) const;
     // The cursor row (0-based) a cell shows, -1 when it shows none.
     int CursorRowOf(int column, int row) const;
+    // Every cell may read differently now (another code page is in force):
+    // the views ask again. The codes stored stay as they are.
+    void TextReadingChanged() { changedFrom(0); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -1,6 +1,8 @@
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/CharCellModel.h"
 #include "ui/ValueLabel.h"
+#include "ui/CodePageChoice.h"
+#include "common/Translation.h"
 #include "common/ErrorReport.h"
 #include "common/CodePage.h"
 #include "common/FilePath.h"
@@ -133,6 +135,13 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     DemoLabel->setFont(labelFont);
     SetupValueLabel(DemoLabel, QStringLiteral("Keyboard status (accent, drag position, character number)"));
 
+    CodePageLb = new QLabel(CodePageChoice::instance().current(), this);
+    CodePageLb->setObjectName(QStringLiteral("CodePageLb"));
+    CodePageLb->setGeometry(200, 74, 100, 17);
+    CodePageLb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    CodePageLb->setToolTip(TranslateQ("The code page the characters are read and written in"));
+    SetupValueLabel(CodePageLb, TranslateQ("Code page"));
+
     Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(418, 74);
@@ -218,6 +227,15 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     charGrid->OnUserMove = ReportErrors(this, [this](const QModelIndex &current) {
         CharGridSelectCell(current.column(), current.row());
     });
+    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { CodePageChanged(); });
+}
+
+void TKbDemoFm::CodePageChanged()
+{
+    CodePageLb->setText(CodePageChoice::instance().current());
+    m_charModel->TextReadingChanged();
+    m_keyModel->TextReadingChanged();
+    KbDragFrame()->RereadButtonTexts();
 }
 
 TKbDemoFm::~TKbDemoFm()

@@ -35,6 +35,7 @@ public:
     QPushButton *Button3; // "Save text"
     QPushButton *Button2; // "Refresh buttons"
     QLabel *DemoLabel;
+    QLabel *CodePageLb; // the code page the characters are read and written in
     QLabel *Label1;
     TGridSpinEdit *GridXEd;
     QLabel *Label2;
@@ -64,6 +65,10 @@ public:
     QString KeyGridCell(int r) const;
 
 private:
+    // Another code page is in force: the label, the grids and the key names
+    // read the same bytes in it.
+    void CodePageChanged();
+
     TCharCellModel *m_charModel;
     QPointer<ButtonType> m_markedKey; // the key marked by "Selected button down"
     TCharCellModel *m_keyModel;

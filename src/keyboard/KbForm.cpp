@@ -123,6 +123,7 @@ bool TKbFm::BuildButtons(bool keepGlyph)
     const int fHint = keys.FieldByName("Hint").Index();
 
     m_buttons.reserve(m_buttons.size() + size_t(std::max(0, keys.RecordCount())));
+    m_keyTexts.reserve(m_buttons.capacity());
     for (keys.First(); !keys.Eof(); keys.Next()) {
         auto *button = new ButtonType(m_keyArea); // owned by the key area
         m_buttons.push_back(button);
@@ -131,8 +132,9 @@ bool TKbFm::BuildButtons(bool keepGlyph)
         button->setGeometry(keys.Fields(fX).AsInteger(), keys.Fields(fY).AsInteger(),
                             std::max(0, keys.Fields(fWidth).AsInteger()),
                             std::max(0, keys.Fields(fHeight).AsInteger()));
-        button->setToolTip(cp.decode(keys.Fields(fHint).AsString()));
-        button->setAccessibleName(cp.decode(keys.Fields(fName).AsString()));
+        m_keyTexts.push_back({keys.Fields(fName).AsString(), keys.Fields(fHint).AsString()});
+        button->setToolTip(cp.decode(m_keyTexts.back().hint));
+        button->setAccessibleName(cp.decode(m_keyTexts.back().name));
 
         // A value that is not a bitmap gives a key without a picture.
         const QImage picture = GlyphToImageOrNull(keys.Fields(fGlyph).AsBytes());
@@ -172,6 +174,7 @@ void TKbFm::ClearButtons()
     m_currentButton = nullptr;
     std::vector<ButtonType *> buttons;
     buttons.swap(m_buttons);
+    m_keyTexts.clear();
     for (auto it = buttons.rbegin(); it != buttons.rend(); ++it) {
         ButtonType *button = *it;
         button->removeEventFilter(this);
@@ -185,6 +188,15 @@ void TKbFm::ClearButtons()
         }
     }
     UpdateKeyAreaSize();
+}
+
+void TKbFm::RereadButtonTexts()
+{
+    const CodePage &cp = CodePage::current();
+    for (size_t i = 0; i < m_buttons.size() && i < m_keyTexts.size(); ++i) {
+        m_buttons[i]->setToolTip(cp.decode(m_keyTexts[i].hint));
+        m_buttons[i]->setAccessibleName(cp.decode(m_keyTexts[i].name));
+    }
 }
 
 void TKbFm::KeyButtonClick(ButtonType *Sender)

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 
@@ -50,6 +51,9 @@ public:
     // Destroys every button, the last created first, and forgets the keys'
     // roles; the keyboard state's flags and pending accent stay.
     void ClearButtons();
+    // Reads every button's name and hint again in the code page in force,
+    // from the bytes the button was built from.
+    void RereadButtonTexts();
 
     // The click handler of every key button: the keyboard state reacts to the
     // key in the button's row (KeyRow), then OnKeyClick is raised. A click on
@@ -111,6 +115,10 @@ private:
     TColorSource m_backgroundColor;
     QWidget *m_keyArea = nullptr; // owned by the scroll area
     std::vector<ButtonType *> m_buttons; // children of m_keyArea
+    struct KeyTexts {
+        std::string name, hint; // bytes in the code page
+    };
+    std::vector<KeyTexts> m_keyTexts; // one per button, in the same order
     ButtonType *m_currentButton = nullptr;
     QPointer<QWidget> m_targetEdit;
     QPointer<QLabel> m_statusLabel;

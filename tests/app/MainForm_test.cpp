@@ -1,6 +1,7 @@
 // The main window, its child-window factory, the About box, Help and the
 // application's error report, driven through the real actions.
 
+#include "common/CodePage.h"
 #include "common/ErrorReport.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
@@ -15,10 +16,16 @@
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
 #include "keyboard/KbDemoForm.h"
+#include "keyboard/KbDragForm.h"
+#include "ui/CodePageChoice.h"
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QToolButton>
 #include <QDesktopServices>
 #include <QFile>
@@ -116,6 +123,10 @@ private slots:
     void closingMainWindowAsksNoChildWindow();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
     void refusedPostOfKeyRowWithoutNameIsReported();
+    void codePageChosenInTheMenu_data();
+    void codePageChosenInTheMenu();
+    void codePageInForceAtStartComesFromTheEnvironment_data();
+    void codePageInForceAtStartComesFromTheEnvironment();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -133,13 +144,49 @@ private:
     std::unique_ptr<TMainFm> m_main;
     ScriptedDialogs *m_dialogs = nullptr;
     QList<QUrl> m_opened;
+    QByteArray m_codePageEnv; // KEYFOLIO_CODEPAGE as the test found it
+    bool m_codePageEnvSet = false;
 };
+
+namespace {
+
+// The code page items of the menu that are checked.
+QStringList checkedCodePages(TMainFm &main)
+{
+    QStringList checked;
+    for (QAction *a : main.CodePageMenu->actions())
+        if (a->isChecked())
+            checked << a->text();
+    return checked;
+}
+
+QString accessibleName(QWidget *w)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
+}
+
+// Whether a dataChanged signal seen by the spy covers the cell.
+bool toldChanged(const QSignalSpy &spy, const QModelIndex &cell)
+{
+    for (const QList<QVariant> &args : spy) {
+        const auto from = args.at(0).value<QModelIndex>(), to = args.at(1).value<QModelIndex>();
+        if (from.row() <= cell.row() && cell.row() <= to.row() && from.column() <= cell.column() &&
+            cell.column() <= to.column())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void MainFormTest::init()
 {
     auto d = std::make_unique<ScriptedDialogs>();
     m_dialogs = d.get();
     SetDialogs(std::move(d));
+    m_codePageEnvSet = qEnvironmentVariableIsSet("KEYFOLIO_CODEPAGE");
+    m_codePageEnv = qgetenv("KEYFOLIO_CODEPAGE");
     m_main = std::make_unique<TMainFm>();
     m_dataMod = std::make_unique<TDataMod>(); // as at start-up: after the main window
     m_main->show();
@@ -153,6 +200,12 @@ void MainFormTest::cleanup()
     m_dataMod.reset();
     SetDialogs(nullptr);
     m_dialogs = nullptr;
+    // The next test starts in the code page the environment gives.
+    if (m_codePageEnvSet)
+        qputenv("KEYFOLIO_CODEPAGE", m_codePageEnv);
+    else
+        qunsetenv("KEYFOLIO_CODEPAGE");
+    CodePage::reload();
 }
 
 void MainFormTest::menusHoldTheActionsInOrder()
@@ -170,6 +223,8 @@ void MainFormTest::menusHoldTheActionsInOrder()
                        QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
                                       "&Finger Definition, -, &Check Definition"),
                        QStringLiteral("Word list: Typing Course &Generator, Dictionary Generator"),
+                       QStringLiteral("Code page: CP874, CP1250, CP1251, CP1252, CP1253, CP1254, CP1255, "
+                                      "CP1256, CP1257, CP1258"),
                    }));
     for (QAction *a : m_main->findChildren<QAction *>())
         QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
@@ -461,6 +516,8 @@ void MainFormTest::menuItemsShowOnlyTheirHints_data()
                                       << "List what would go wrong in the tutor and lead to each row";
     QTest::newRow("Typing Course Generator") << "A_TCG" << QString();
     QTest::newRow("Dictionary Generator") << "A_Dictionary" << "Make  a dictornary file by scanning text files";
+    QTest::newRow("Code page") << "A_CodePage_CP1257"
+                               << "Read and write keyboard packages, demo texts and word lists in this code page";
 }
 
 void MainFormTest::menuItemsShowOnlyTheirHints()
@@ -540,6 +597,94 @@ void MainFormTest::refusedPostOfKeyRowWithoutNameIsReported()
                          .arg(byNavigator ? QStringLiteral("TDBNavigator") : QStringLiteral("TDBGrid")));
     QCOMPARE(m_dataMod->MainTbl.State(), TDataSetState::Insert); // the row stays in edit
     QCOMPARE(m_dataMod->MainTbl.RecordCount(), 1);
+}
+
+void MainFormTest::codePageChosenInTheMenu_data()
+{
+    QTest::addColumn<QString>("codePage");
+    QTest::addColumn<QString>("byteE0"); // how the byte 0xE0 reads in it
+    QTest::newRow("Western") << "CP1252" << QStringLiteral("\u00E0");
+    QTest::newRow("Baltic") << "CP1257" << QStringLiteral("\u0105");
+    QTest::newRow("Cyrillic") << "CP1251" << QStringLiteral("\u0430");
+}
+
+void MainFormTest::codePageChosenInTheMenu()
+{
+    QFETCH(QString, codePage);
+    QFETCH(QString, byteE0);
+    // Chosen elsewhere first: the menu follows.
+    CodePageChoice::instance().choose(QStringLiteral("CP1250"));
+    QCOMPARE(checkedCodePages(*m_main), QStringList{QStringLiteral("CP1250")});
+
+    m_dataMod->MainTbl.AppendRecord({"K", 65, 1, 0, 3, TValue(), 40, 40, 0, 0, "\xE0 key"});
+    m_dataMod->Ctbl.AppendRecord({std::string("\xE0"), 0xE0, 1, false, false, 0});
+    m_main->A_ShowDefineFm->trigger();
+    m_main->A_ShowKbDemoFm->trigger();
+    auto *define = m_main->Factory().FindForm<TDefineFm>();
+    auto *layout = m_main->Factory().FindForm<TKbDemoFm>();
+    QVERIFY(define && layout);
+    layout->Button2Click(); // the keyboard's buttons
+    QCOMPARE(layout->KbDragFrame()->Buttons().size(), size_t(1));
+    QCOMPARE(define->DemoEd->text(), QStringLiteral("\u0155")); // 0xE0 in CP1250
+    QCOMPARE(accessibleName(define->CodePageLb), QStringLiteral("CP1250"));
+
+    const QModelIndex defineCell = define->CharGrid->model()->index(0, 0); // Name
+    const QModelIndex layoutCell = layout->CharGrid->model()->index(0, 0);
+    QSignalSpy defineSpy(define->CharGrid->model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy layoutSpy(layout->CharGrid->model(), &QAbstractItemModel::dataChanged);
+
+    QMenu *menu = m_main->CodePageMenu;
+    QAction *item = m_main->findChild<QAction *>(QStringLiteral("A_CodePage_") + codePage);
+    QVERIFY(item);
+    menu->popup(m_main->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+
+    QCOMPARE(dialogs().asked().size(), size_t(0));
+    QCOMPARE(QString::fromStdString(CodePage::current().name()), codePage);
+    QCOMPARE(checkedCodePages(*m_main), QStringList{codePage});
+    for (QWidget *label : {static_cast<QWidget *>(define->CodePageLb), static_cast<QWidget *>(layout->CodePageLb)}) {
+        QCOMPARE(accessibleName(label), codePage);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(label);
+        QCOMPARE(a->text(QAccessible::Description), QStringLiteral("Code page"));
+    }
+    // The stored byte reads in the new code page, and the views are told so.
+    QCOMPARE(defineCell.data().toString(), byteE0);
+    QCOMPARE(layoutCell.data(Qt::AccessibleTextRole).toString(), byteE0);
+    QCOMPARE(layout->CharGridCell(0, 0), byteE0);
+    QVERIFY(toldChanged(defineSpy, defineCell));
+    QVERIFY(toldChanged(layoutSpy, layoutCell));
+    QCOMPARE(define->DemoEd->text(), byteE0);
+    QCOMPARE(accessibleName(layout->KbDragFrame()->Buttons().front()), QStringLiteral("K"));
+    QCOMPARE(layout->KbDragFrame()->Buttons().front()->toolTip(), byteE0 + QStringLiteral(" key"));
+    // The tables hold the same bytes as before.
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Name").AsString(), std::string("\xE0"));
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 0xE0);
+}
+
+void MainFormTest::codePageInForceAtStartComesFromTheEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QString>("inForce");
+    QTest::newRow("a desktop code page") << QByteArray("CP1257") << "CP1257";
+    QTest::newRow("another one") << QByteArray("CP1251") << "CP1251";
+    // One that no desktop language picks is offered too, checked.
+    QTest::newRow("outside the desktop list") << QByteArray("CP850") << "CP850";
+}
+
+void MainFormTest::codePageInForceAtStartComesFromTheEnvironment()
+{
+    QFETCH(QByteArray, environment);
+    QFETCH(QString, inForce);
+    m_main.reset();
+    qputenv("KEYFOLIO_CODEPAGE", environment);
+    CodePage::reload();
+    m_main = std::make_unique<TMainFm>();
+    QCOMPARE(checkedCodePages(*m_main), QStringList{inForce});
+    m_main->A_ShowDefineFm->trigger();
+    auto *define = m_main->Factory().FindForm<TDefineFm>();
+    QVERIFY(define);
+    QCOMPARE(accessibleName(define->CodePageLb), inForce);
 }
 
 int main(int argc, char **argv)

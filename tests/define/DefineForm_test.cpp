@@ -12,6 +12,9 @@
 #include "define/ImportLayoutDialog.h"
 #include "define/ImportReportDialog.h"
 #include "define/RxSlider.h"
+#include "ui/CodePageChoice.h"
+
+#include <QScopeGuard>
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"
@@ -181,6 +184,7 @@ private slots:
     void loadFillsEditsLabelAndBackground();
     void fileNameIsReadAsShown_data();
     void fileNameIsReadAsShown();
+    void anotherCodePageRereadsUneditedTexts();
     void saveFromFreshWindowStoresEmptyTexts();
     void infoLinesSavedAndFirstLineBack();
     void failedLoadChangesNothing();
@@ -528,6 +532,42 @@ void DefineFormTest::fileNameIsReadAsShown()
     QCOMPARE(form->FileNameLb->text(), name);
     QCOMPARE(label->text(QAccessible::Name), name);
     QCOMPARE(label->text(QAccessible::Description), QStringLiteral("Package file"));
+}
+
+void DefineFormTest::anotherCodePageRereadsUneditedTexts()
+{
+    // The code page in force when the test began comes back at its end.
+    const std::string before = CodePage::current().name();
+    const auto restore = qScopeGuard([&] { CodePage::choose(before); });
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+
+    addKey(*m_dm, "A", 1);
+    m_dm->Author = "Jurgis \xE0";
+    m_dm->misc = "Info \xE0";
+    const QString file = savePackage("baltic.vkt");
+    TDefineFm *form = open();
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u00E0"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("Info \u00E0"));
+    // The user types an info text of their own.
+    form->InfoEd->setPlainText(QStringLiteral("Typed \u0117"));
+
+    CodePageChoice::instance().choose(QStringLiteral("CP1257"));
+    // The author, unedited, reads the package's bytes in the new code page;
+    // the typed text stays as typed.
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u0105"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("Typed \u0117"));
+
+    // Saved, the author keeps its bytes and the typed text is written in the
+    // code page in force.
+    m_dialogs->answerFile(m_dir->filePath(QStringLiteral("saved.vkt")));
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Warning), 0);
+    TDataMod reread;
+    QVERIFY(reread.LoadPackage(path(m_dir->filePath(QStringLiteral("saved.vkt")))));
+    QCOMPARE(reread.Author, std::string("Jurgis \xE0"));
+    QCOMPARE(reread.misc, std::string("Typed \xEB"));
 }
 
 void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()
