@@ -238,11 +238,13 @@ void DicFormTest::menusHoldTheirItemsAndShortcuts()
         seen << menu->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     QCOMPARE(seen, (QStringList{
-                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, -, &Exit",
+                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, Words &not in the code page ..., "
+                       "-, &Exit",
                        "&Delete: Delete words with &digits, Delete &selected, &Clear wordlist",
                        "&Sort: Sort by &frequency F5, Sort by &alpha F6, Sort by &length F7",
                        "&Filter: List &all F9, Filter words with min and max &lengths F11, "
                        "Filter words with min and max &frequencies F10",
+                       "&Input encoding: &Auto, &Code page (CP1252), UTF-&8, UTF-16 &LE, UTF-16 &BE",
                    }));
 }
 
@@ -281,7 +283,7 @@ void DicFormTest::shortcutsActWithoutOpeningAMenu()
         QCOMPARE(dialogs().count(Kind::OpenFiles), 1);
         const ScriptedDialogs::Asked &asked = dialogs().last(Kind::OpenFiles);
         QCOMPARE(asked.request.title, QStringLiteral("Select multiple files to scan"));
-        QCOMPARE(asked.request.filter, QStringLiteral("Text (*.txt)|*.txt"));
+        QCOMPARE(asked.request.filter, QStringLiteral("Text (*.txt)|*.txt|All files (*)|*"));
         QVERIFY(asked.request.multiple);
     } else if (effect == QLatin1String("save dialog")) {
         QCOMPARE(dialogs().count(Kind::SaveFile), 1);
@@ -310,7 +312,7 @@ void DicFormTest::scanAsksThenCountsAndShowsTheCounters()
     const QString one = writeFile(QStringLiteral("one.txt"), "The cat saw the CAT.\r\n");
     const QString two = writeFile(QStringLiteral("two.txt"), "why? why! don't well-known\r\n");
     scan({one, two});
-    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Ready to process?"));
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Ready to process 2 files?"));
     QCOMPARE(listed(), (QStringList{"cat", "don", "saw", "t", "the", "well-known", "why"}));
     QCOMPARE(form()->CountLb->text(), QStringLiteral("7"));
     QCOMPARE(form()->TotalLb->text(), QStringLiteral("10"));

@@ -205,7 +205,7 @@ void TcgFormTest::nextWithoutDictionaryStaysOnStepOne()
     click(form()->LoadDicBn);
     QVERIFY(form()->LbDic->text().isEmpty());
     QCOMPARE(dialogs().last(ScriptedDialogs::Kind::OpenFiles).request.filter,
-             QStringLiteral("Text (*.txt)|*.txt"));
+             QStringLiteral("Text (*.txt)|*.txt|All files (*)|*"));
     click(form()->Next1Bn);
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 2);
     QVERIFY(onlyTabShown(TTcgFm::Step1Page));
