@@ -656,9 +656,12 @@ void TDicFm::A_ShowUnmappableExecute()
                          .arg(codePage));
     list->setRowCount(int(words.size()));
     for (int row = 0; row < int(words.size()); ++row) {
-        list->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(words[size_t(row)].first)));
+        auto *word = new QTableWidgetItem(QString::fromStdString(words[size_t(row)].first));
         auto *count = new QTableWidgetItem(QString::number(words[size_t(row)].second));
         count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        for (QTableWidgetItem *item : {word, count})
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        list->setItem(row, 0, word);
         list->setItem(row, 1, count);
     }
     UnmappableDlg->show();
