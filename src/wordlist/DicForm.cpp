@@ -296,8 +296,9 @@ void TDicFm::buildControls()
     CountLb = makeValue(p, "CountLb", QRect(x + 96, 356, w - 96, 20));
     Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
     TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
-    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, 120, 20));
-    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 120, 396, w - 120, 20));
+    // This caption takes the whole width; its value stands below it.
+    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, w, 20));
+    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 96, 414, w - 96, 20));
     UnmappableLb->setToolTip(A_ShowUnmappable->statusTip());
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
@@ -309,13 +310,14 @@ void TDicFm::buildControls()
     SetupValueLabel(UnmappableLb, QStringLiteral("Words not in the code page"));
 
     // Below the grid: the order and the filter in force, and the code page.
-    const int gx = 174, gw = 370, stateTop = height - 44;
-    Label9 = makeLabel(p, "Label9", QStringLiteral("Order:"), QRect(gx, stateTop, 44, 20));
-    OrderLb = makeState(p, "OrderLb", QRect(gx + 44, stateTop, 104, 20));
-    Label10 = makeLabel(p, "Label10", QStringLiteral("Code page:"), QRect(gx + 152, stateTop, 68, 20));
-    CodePageLb = makeState(p, "CodePageLb", QRect(gx + 220, stateTop, gw - 220, 20));
-    Label11 = makeLabel(p, "Label11", QStringLiteral("Filter:"), QRect(gx, stateTop + 20, 44, 20));
-    FilterLb = makeState(p, "FilterLb", QRect(gx + 44, stateTop + 20, gw - 44, 20));
+    const int gx = x + w + 4, gw = kClientWidth - 4 - gx, stateTop = height - 44;
+    const int sx = gx + 6, sw = gw - 6; // the states, a little apart from the counters
+    Label9 = makeLabel(p, "Label9", QStringLiteral("Order:"), QRect(sx, stateTop, 46, 20));
+    OrderLb = makeState(p, "OrderLb", QRect(sx + 46, stateTop, 104, 20));
+    Label10 = makeLabel(p, "Label10", QStringLiteral("Code page:"), QRect(sx + 152, stateTop, 74, 20));
+    CodePageLb = makeState(p, "CodePageLb", QRect(sx + 226, stateTop, sw - 226, 20));
+    Label11 = makeLabel(p, "Label11", QStringLiteral("Filter:"), QRect(sx, stateTop + 20, 46, 20));
+    FilterLb = makeState(p, "FilterLb", QRect(sx + 46, stateTop + 20, sw - 46, 20));
     Label9->setBuddy(OrderLb);
     Label10->setBuddy(CodePageLb);
     Label11->setBuddy(FilterLb);
@@ -325,7 +327,7 @@ void TDicFm::buildControls()
 
     WordGrid = new TDBGrid(p);
     WordGrid->setObjectName(QStringLiteral("WordGrid"));
-    WordGrid->setGeometry(174, 4, 370, height - 52);
+    WordGrid->setGeometry(gx, 4, gw, height - 52);
     QFont gridFont(QStringLiteral("Courier New"));
     gridFont.setStyleHint(QFont::TypeWriter);
     gridFont.setPointSize(9);

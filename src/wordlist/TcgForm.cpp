@@ -112,8 +112,8 @@ TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgCl
                             QRect(8, 352, 112, 25));
     Encoding1 = new InputEncodingMenu(this);
     EncodingBn->setMenu(Encoding1);
-    auto *codePageCaption = makeLabel(this, "Label5", QStringLiteral("Code page:"), QRect(128, 352, 68, 25));
-    CodePageLb = makeLabel(this, "CodePageLb", QString(), QRect(196, 352, 200, 25));
+    auto *codePageCaption = makeLabel(this, "Label5", QStringLiteral("Code page:"), QRect(130, 352, 74, 25));
+    CodePageLb = makeLabel(this, "CodePageLb", QString(), QRect(204, 352, 192, 25));
     QPalette blue = CodePageLb->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     CodePageLb->setPalette(blue);
