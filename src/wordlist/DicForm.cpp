@@ -1,6 +1,8 @@
 #include "wordlist/DicForm.h"
 
 #include "ui/BusyCursor.h"
+#include "ui/CodePageChoice.h"
+#include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"
 #include "wordlist/DicBuilder.h"
 #include "common/CodePage.h"
@@ -14,6 +16,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +26,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace kf {
@@ -37,6 +43,10 @@ const QColor kLightBlue(240, 238, 255);
 const QColor kNavy(0, 0, 128);
 const QColor kBlue(0, 0, 255);
 const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
+// Texts to scan often have no .txt name (subtitles, word lists).
+const QString kOpenTextFilter = QStringLiteral("Text (*.txt)|*.txt|All files (*)|*");
+// The words not in the code page shown at most.
+constexpr size_t kUnmappableShown = 1000;
 
 // The standard delimiters that can be seen.
 const QString kVisibleDelimiters = QStringLiteral(",. ;/\\:'\"`[](){}");
@@ -57,6 +67,15 @@ QLabel *makeValue(QWidget *parent, const char *name, const QRect &geometry)
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, kBlue);
     l->setPalette(pal);
+    return l;
+}
+
+// A state shown beside the counters (order, filter, code page): blue, left.
+QLabel *makeState(QWidget *parent, const char *name, const QRect &geometry)
+{
+    QLabel *l = makeValue(parent, name, geometry);
+    l->setText(QString());
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return l;
 }
 
@@ -85,11 +104,15 @@ TDicFm::TDicFm(QWidget *parent)
     setClientSize(kClientWidth, kClientHeight + menuBarHeight());
 
     OpenDialog1.title = QStringLiteral("Select multiple files to scan");
-    OpenDialog1.filter = kTextFilter;
+    OpenDialog1.filter = kOpenTextFilter;
     OpenDialog1.multiple = true;
     SaveDialog1.filter = kTextFilter;
     SaveDialog1.defaultExt = QStringLiteral("txt");
     SaveDialog1.overwritePrompt = true;
+
+    showOrderAndFilter();
+    showCodePage();
+    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { showCodePage(); });
 }
 
 TDicFm::~TDicFm()
@@ -142,6 +165,10 @@ void TDicFm::buildMenu()
                                    QStringLiteral("Filter words with min and max &frequencies"),
                                    QKeySequence(Qt::Key_F10), QString());
 
+    A_ShowUnmappable = makeAction(
+        "A_ShowUnmappable", QStringLiteral("Words &not in the code page ..."), QKeySequence(),
+        QStringLiteral("The most frequent scanned words holding a character that the code page lacks"));
+
     // A command that fails is reported in this window's name.
     const auto onTriggered = [this](QAction *action, auto handler) {
         connect(action, &QAction::triggered, this, ReportErrors(this, std::move(handler)));
@@ -158,6 +185,7 @@ void TDicFm::buildMenu()
     onTriggered(A_ListAll, [this] { A_ListAllExecute(); });
     onTriggered(A_FilterWordLength, [this] { A_FilterWordLengthExecute(); });
     onTriggered(A_FilterFrequency, [this] { A_FilterFrequencyExecute(); });
+    onTriggered(A_ShowUnmappable, [this] { A_ShowUnmappableExecute(); });
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
@@ -166,6 +194,7 @@ void TDicFm::buildMenu()
     Actions1->setObjectName(QStringLiteral("Actions1"));
     Actions1->addAction(A_MakeWordList);
     Actions1->addAction(A_SaveWordlist);
+    Actions1->addAction(A_ShowUnmappable);
     Actions1->addSeparator();
     Actions1->addAction(Exit1);
     Delete1 = MainMenu1->addMenu(QStringLiteral("&Delete"));
@@ -183,6 +212,8 @@ void TDicFm::buildMenu()
     Filter1->addAction(A_ListAll);
     Filter1->addAction(A_FilterWordLength);
     Filter1->addAction(A_FilterFrequency);
+    Encoding1 = new InputEncodingMenu(this);
+    MainMenu1->addMenu(Encoding1);
     for (QMenu *m : {Actions1, Delete1, Sort1, Filter1})
         m->setToolTipsVisible(true);
 }
@@ -265,16 +296,38 @@ void TDicFm::buildControls()
     CountLb = makeValue(p, "CountLb", QRect(x + 96, 356, w - 96, 20));
     Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
     TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
+    // This caption takes the whole width; its value stands below it.
+    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, w, 20));
+    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 96, 414, w - 96, 20));
+    UnmappableLb->setToolTip(A_ShowUnmappable->statusTip());
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
     Label7->setBuddy(TotalLb);
+    Label8->setBuddy(UnmappableLb);
     SetupValueLabel(TimeLb, QStringLiteral("Time (msec)"));
     SetupValueLabel(CountLb, QStringLiteral("Word count"));
     SetupValueLabel(TotalLb, QStringLiteral("Words scanned"));
+    SetupValueLabel(UnmappableLb, QStringLiteral("Words not in the code page"));
+
+    // Below the grid: the order and the filter in force, and the code page.
+    const int gx = x + w + 4, gw = kClientWidth - 4 - gx, stateTop = height - 44;
+    const int sx = gx + 6, sw = gw - 6; // the states, a little apart from the counters
+    Label9 = makeLabel(p, "Label9", QStringLiteral("Order:"), QRect(sx, stateTop, 46, 20));
+    OrderLb = makeState(p, "OrderLb", QRect(sx + 46, stateTop, 104, 20));
+    Label10 = makeLabel(p, "Label10", QStringLiteral("Code page:"), QRect(sx + 152, stateTop, 74, 20));
+    CodePageLb = makeState(p, "CodePageLb", QRect(sx + 226, stateTop, sw - 226, 20));
+    Label11 = makeLabel(p, "Label11", QStringLiteral("Filter:"), QRect(sx, stateTop + 20, 46, 20));
+    FilterLb = makeState(p, "FilterLb", QRect(sx + 46, stateTop + 20, sw - 46, 20));
+    Label9->setBuddy(OrderLb);
+    Label10->setBuddy(CodePageLb);
+    Label11->setBuddy(FilterLb);
+    SetupValueLabel(OrderLb, QStringLiteral("Order"));
+    SetupValueLabel(CodePageLb, QStringLiteral("Code page"));
+    SetupValueLabel(FilterLb, QStringLiteral("Filter"));
 
     WordGrid = new TDBGrid(p);
     WordGrid->setObjectName(QStringLiteral("WordGrid"));
-    WordGrid->setGeometry(174, 4, 370, height - 8);
+    WordGrid->setGeometry(gx, 4, gw, height - 52);
     QFont gridFont(QStringLiteral("Courier New"));
     gridFont.setStyleHint(QFont::TypeWriter);
     gridFont.setPointSize(9);
@@ -291,6 +344,12 @@ void TDicFm::buildControls()
     setTabOrder(Deletebn, Edit1);
     setTabOrder(Edit1, CaseEd);
     setTabOrder(CaseEd, WordGrid);
+}
+
+QString TDicFm::ReadyQuestion(int files)
+{
+    return files == 1 ? QStringLiteral("Ready to process 1 file?")
+                      : QStringLiteral("Ready to process %1 files?").arg(files);
 }
 
 QString TDicFm::CloseQuestion()
@@ -330,21 +389,74 @@ void TDicFm::showWordCount()
     CountLb->setText(QString::number(DicBuilder->WordCount()));
 }
 
+void TDicFm::showScanned()
+{
+    TotalLb->setText(QString::number(DicBuilder->WordsScanned()));
+    UnmappableLb->setText(QString::number(DicBuilder->UnmappableWords()));
+}
+
 void TDicFm::showCounters(uint32_t elapsed)
 {
     TimeLb->setText(QString::number(elapsed));
     showWordCount();
-    TotalLb->setText(QString::number(DicBuilder->WordsScanned()));
+    showScanned();
+}
+
+void TDicFm::showOrderAndFilter()
+{
+    const TRecordTable &table = DicBuilder->WordListDS();
+    if (table.IndexName() == "CountIndex")
+        OrderLb->setText(QStringLiteral("by frequency"));
+    else if (QString::fromStdString(table.IndexFieldNames()).startsWith(QLatin1String("len"), Qt::CaseInsensitive))
+        OrderLb->setText(QStringLiteral("by length"));
+    else
+        OrderLb->setText(QStringLiteral("alphabetical"));
+
+    const QString filter = QString::fromStdString(table.Filter());
+    if (!table.Filtered() || filter.isEmpty()) {
+        FilterLb->setText(QStringLiteral("none (all words listed)"));
+        return;
+    }
+    // The filters of the Filter menu read "Len>=min AND Len<=max".
+    static const QRegularExpression range(
+        QStringLiteral("^(Len|Count)>=(-?\\d+) AND \\1<=(-?\\d+)$"));
+    const QRegularExpressionMatch m = range.match(filter);
+    if (m.hasMatch())
+        FilterLb->setText(QStringLiteral("%1 from %2 to %3")
+                              .arg(m.captured(1) == QLatin1String("Len") ? QStringLiteral("length")
+                                                                         : QStringLiteral("frequency"),
+                                   m.captured(2), m.captured(3)));
+    else
+        FilterLb->setText(filter);
+}
+
+void TDicFm::showCodePage()
+{
+    const QString current = CodePageChoice::instance().current();
+    if (ListCodePage.isEmpty() || ListCodePage == current)
+        CodePageLb->setText(current);
+    else
+        CodePageLb->setText(QStringLiteral("%1 (list in %2)").arg(current, ListCodePage));
 }
 
 void TDicFm::A_MakeWordListExecute()
 {
+    // The listed words are bytes of the code page they were scanned in; words
+    // of another code page cannot join them.
+    const QString codePage = CodePageChoice::instance().current();
+    if (!ListCodePage.isEmpty() && ListCodePage != codePage) {
+        Dialogs().message(ApplicationTitle(),
+                          QStringLiteral("The listed words are in the code page %1, the code page in force is %2. "
+                                         "Save them and clear the word list before scanning in %2.")
+                              .arg(ListCodePage, codePage));
+        return;
+    }
     const QStringList files = Dialogs().openFiles(OpenDialog1);
     if (files.isEmpty())
         return;
     OpenDialog1.fileName = files.first();
     OpenDialog1.initialDir = QFileInfo(files.first()).absolutePath();
-    if (!Dialogs().confirm(QStringLiteral("Ready to process?")))
+    if (!Dialogs().confirm(ReadyQuestion(int(files.size()))))
         return;
     std::vector<std::string> paths;
     paths.reserve(size_t(files.size()));
@@ -353,15 +465,30 @@ void TDicFm::A_MakeWordListExecute()
     const std::string additional = CodePage::current().encode(Edit1->text());
     BusyCursor busy;
     WordGrid->clearSelection();
+    DicBuilder->SetInputEncoding(Encoding1->encoding());
+    ListCodePage = codePage;
     try {
         showCounters(DicBuilder->MakeWordList(paths, CaseEd->isChecked(), additional));
     } catch (...) {
         // The words counted before the failure stay; so must the counters
         // that describe them.
         showWordCount();
-        TotalLb->setText(QString::number(DicBuilder->WordsScanned()));
+        showScanned();
+        showOrderAndFilter();
+        showCodePage();
+        refreshUnmappable();
         throw;
     }
+    showOrderAndFilter();
+    showCodePage();
+    refreshUnmappable();
+}
+
+void TDicFm::refreshUnmappable()
+{
+    // An open list of words not in the code page follows the scans.
+    if (UnmappableDlg && UnmappableDlg->isVisible())
+        A_ShowUnmappableExecute();
 }
 
 void TDicFm::A_SaveWordlistExecute()
@@ -416,30 +543,39 @@ void TDicFm::A_ClearWordlistExecute()
     DicBuilder->ClearWordlist();
     TotalLb->setText(QStringLiteral("0"));
     CountLb->setText(QStringLiteral("0"));
+    UnmappableLb->setText(QStringLiteral("0"));
+    ListCodePage.clear();
+    if (UnmappableDlg)
+        UnmappableDlg->hide();
+    showCodePage();
 }
 
 void TDicFm::A_SortByFrequencyExecute()
 {
     BusyCursor busy;
     DicBuilder->SortByFrequency();
+    showOrderAndFilter();
 }
 
 void TDicFm::A_SortByAlphaExecute()
 {
     BusyCursor busy;
     DicBuilder->SortByAlpha();
+    showOrderAndFilter();
 }
 
 void TDicFm::A_SortByLenExecute()
 {
     BusyCursor busy;
     DicBuilder->SortByLen();
+    showOrderAndFilter();
 }
 
 void TDicFm::A_ListAllExecute()
 {
     DicBuilder->ListAll();
     showWordCount();
+    showOrderAndFilter();
 }
 
 void TDicFm::filterByInput(const QString &caption, void (TDicBuilder::*filter)(int32_t, int32_t))
@@ -463,9 +599,11 @@ void TDicFm::filterByInput(const QString &caption, void (TDicBuilder::*filter)(i
     } catch (...) {
         // The count follows what the grid lists, whatever the answer was.
         showWordCount();
+        showOrderAndFilter();
         throw;
     }
     showWordCount();
+    showOrderAndFilter();
 }
 
 void TDicFm::A_FilterWordLengthExecute()
@@ -476,6 +614,61 @@ void TDicFm::A_FilterWordLengthExecute()
 void TDicFm::A_FilterFrequencyExecute()
 {
     filterByInput(QStringLiteral("Word frequency"), &TDicBuilder::FilterFrequency);
+}
+
+void TDicFm::A_ShowUnmappableExecute()
+{
+    const QString codePage = ListCodePage.isEmpty() ? CodePageChoice::instance().current() : ListCodePage;
+    const auto words = DicBuilder->TopUnmappableWords(kUnmappableShown);
+    if (words.empty()) {
+        Dialogs().information(
+            QStringLiteral("No word scanned holds a character that the code page %1 lacks.").arg(codePage));
+        return;
+    }
+    if (!UnmappableDlg) {
+        UnmappableDlg = new QDialog(this);
+        UnmappableDlg->setObjectName(QStringLiteral("UnmappableDlg"));
+        UnmappableDlg->setWindowTitle(QStringLiteral("Words not in the code page"));
+        auto *layout = new QVBoxLayout(UnmappableDlg);
+        auto *caption = new QLabel(UnmappableDlg);
+        caption->setObjectName(QStringLiteral("UnmappableCaption"));
+        caption->setWordWrap(true);
+        auto *list = new QTableWidget(0, 2, UnmappableDlg);
+        list->setObjectName(QStringLiteral("UnmappableList"));
+        list->setHorizontalHeaderLabels({QStringLiteral("Word"), QStringLiteral("Count")});
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->verticalHeader()->hide();
+        list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+        list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        list->setAccessibleName(QStringLiteral("Words not in the code page"));
+        caption->setBuddy(list);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, UnmappableDlg);
+        connect(buttons, &QDialogButtonBox::rejected, UnmappableDlg, &QDialog::reject);
+        layout->addWidget(caption);
+        layout->addWidget(list);
+        layout->addWidget(buttons);
+        UnmappableDlg->resize(360, 420);
+    }
+    auto *caption = UnmappableDlg->findChild<QLabel *>(QStringLiteral("UnmappableCaption"));
+    auto *list = UnmappableDlg->findChild<QTableWidget *>(QStringLiteral("UnmappableList"));
+    caption->setText(QStringLiteral("%1 words scanned hold a character that the code page %2 lacks. "
+                                    "The most frequent first:")
+                         .arg(DicBuilder->UnmappableWords())
+                         .arg(codePage));
+    list->setRowCount(int(words.size()));
+    for (int row = 0; row < int(words.size()); ++row) {
+        auto *word = new QTableWidgetItem(QString::fromStdString(words[size_t(row)].first));
+        auto *count = new QTableWidgetItem(QString::number(words[size_t(row)].second));
+        count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        for (QTableWidgetItem *item : {word, count})
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        list->setItem(row, 0, word);
+        list->setItem(row, 1, count);
+    }
+    UnmappableDlg->show();
+    UnmappableDlg->raise();
+    UnmappableDlg->activateWindow();
 }
 
 } // namespace kf

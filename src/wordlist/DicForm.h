@@ -12,6 +12,7 @@
 
 class QAction;
 class QCheckBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -23,6 +24,7 @@ namespace kf {
 class TDataSource;
 class TDBGrid;
 class TDicBuilder;
+class InputEncodingMenu;
 
 class TDicFm : public TChildForm {
     Q_OBJECT
@@ -34,6 +36,8 @@ public:
 
     // The closing question, asked by "&Exit" and the close box.
     static QString CloseQuestion();
+    // The question asked before a scan of that many files.
+    static QString ReadyQuestion(int files);
 
     // Menus and actions (owned by the window through Qt parenthood). The
     // shortcuts work while the window, or a control in it, has the focus.
@@ -42,6 +46,7 @@ public:
     QMenu *Delete1;
     QMenu *Sort1;
     QMenu *Filter1;
+    InputEncodingMenu *Encoding1; // how the scanned files are read
     QAction *A_MakeWordList;
     QAction *A_SaveWordlist;
     QAction *Exit1;
@@ -54,6 +59,7 @@ public:
     QAction *A_ListAll;
     QAction *A_FilterWordLength;
     QAction *A_FilterFrequency;
+    QAction *A_ShowUnmappable;
 
     // Controls.
     QWidget *ClientArea; // the area below the menu bar
@@ -74,7 +80,17 @@ public:
     QLabel *CountLb;
     QLabel *Label7;
     QLabel *TotalLb;
+    QLabel *Label8;
+    QLabel *UnmappableLb; // words not in the code page
+    QLabel *Label9;
+    QLabel *OrderLb;
+    QLabel *Label10;
+    QLabel *CodePageLb;
+    QLabel *Label11;
+    QLabel *FilterLb;
     TDBGrid *WordGrid;
+    // The words not in the code page, once shown (owned by the window).
+    QDialog *UnmappableDlg = nullptr;
 
     FileRequest OpenDialog1;
     FileRequest SaveDialog1;
@@ -91,6 +107,7 @@ public:
     void A_ListAllExecute();
     void A_FilterWordLengthExecute();
     void A_FilterFrequencyExecute();
+    void A_ShowUnmappableExecute();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -108,9 +125,16 @@ private:
     void filterByInput(const QString &caption, void (TDicBuilder::*filter)(int32_t, int32_t));
     void showWordCount();
     void showCounters(uint32_t elapsed);
+    void showScanned();
+    // The order and the filter in force, as the table has them.
+    void showOrderAndFilter();
+    void showCodePage();
+    void refreshUnmappable();
 
     std::unique_ptr<TDicBuilder> DicBuilder;
     std::unique_ptr<TDataSource> WordListSource;
+    // The code page the listed words are in (that of their first scan).
+    QString ListCodePage;
 };
 
 } // namespace kf

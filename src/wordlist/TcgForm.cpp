@@ -2,8 +2,11 @@
 
 #include "common/ErrorReport.h"
 #include "ui/BusyCursor.h"
+#include "ui/CodePageChoice.h"
+#include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"
 #include "common/CodePage.h"
+#include "common/CodePageDecoder.h"
 #include "common/FilePath.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
@@ -33,6 +36,8 @@ namespace kf {
 namespace {
 
 const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt");
+// Dictionaries and strings often have no .txt name (/usr/share/dict/words).
+const QString kOpenTextFilter = QStringLiteral("Text (*.txt)|*.txt|All files (*)|*");
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const QString &hint,
                         const QRect &geometry)
@@ -101,7 +106,23 @@ TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgCl
     esc->setContext(Qt::WidgetWithChildrenShortcut);
     connect(esc, &QShortcut::activated, CloseBn, &QPushButton::click);
 
-    OpenDialog1.filter = kTextFilter;
+    // Below the pages: how files are read, and the code page they turn into.
+    EncodingBn = makeButton(this, "EncodingBn", QStringLiteral("Input &encoding"),
+                            QStringLiteral("How the dictionary and the strings files are read"),
+                            QRect(8, 352, 112, 25));
+    Encoding1 = new InputEncodingMenu(this);
+    EncodingBn->setMenu(Encoding1);
+    auto *codePageCaption = makeLabel(this, "Label5", QStringLiteral("Code page:"), QRect(130, 352, 74, 25));
+    CodePageLb = makeLabel(this, "CodePageLb", QString(), QRect(204, 352, 192, 25));
+    QPalette blue = CodePageLb->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    CodePageLb->setPalette(blue);
+    codePageCaption->setBuddy(CodePageLb);
+    SetupValueLabel(CodePageLb, QStringLiteral("Code page"));
+    showCodePage();
+    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { showCodePage(); });
+
+    OpenDialog1.filter = kOpenTextFilter;
     SaveDialog1.filter = kTextFilter;
     SaveDialog1.defaultExt = QStringLiteral("txt");
     SaveDialog1.overwritePrompt = true;
@@ -312,6 +333,11 @@ void TTcgFm::rememberOpened(const QString &path)
     OpenDialog1.initialDir = QFileInfo(path).absolutePath();
 }
 
+void TTcgFm::showCodePage()
+{
+    CodePageLb->setText(CodePageChoice::instance().current());
+}
+
 void TTcgFm::LoadDicBnClick()
 {
     const QString path = Dialogs().openFile(OpenDialog1);
@@ -336,8 +362,9 @@ void TTcgFm::LoadTWDBnClick()
     if (path.isEmpty())
         return;
     rememberOpened(path);
-    // Read first: a file that cannot be read leaves the strings as they were.
-    const std::vector<std::string> lines = readTextLines(LocalPath(path));
+    // Read first: a file that cannot be read (or holds a string the code page
+    // lacks) leaves the strings as they were.
+    const std::vector<std::string> lines = ReadCodePageLines(LocalPath(path), Encoding1->encoding());
     QStringList text;
     text.reserve(int(lines.size()));
     const CodePage &cp = CodePage::current();
@@ -365,7 +392,8 @@ void TTcgFm::Next2BnClick()
         tcg->CaseSensitive = CaseEd->isChecked();
         {
             // Read anew each time, so changes to the file between generations count.
-            const WordList words = readTextLines(LocalPath(LbDic->text()));
+            // Words holding a character the code page lacks are left out.
+            const WordList words = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding()).lines;
             tcg->Generate(words, strings, pickMode());
         }
         renderResult(tcgClass::AsPicked, true);

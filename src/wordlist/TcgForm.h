@@ -23,6 +23,7 @@ class QTabWidget;
 namespace kf {
 
 class tcgClass;
+class InputEncodingMenu;
 
 class TTcgFm : public TChildForm {
     Q_OBJECT
@@ -42,6 +43,10 @@ public:
     QWidget *TabSheet2;
     QWidget *TabSheet3;
     QPushButton *CloseBn;
+    // How the dictionary and the strings files are read: a menu on its button.
+    QPushButton *EncodingBn;
+    InputEncodingMenu *Encoding1;
+    QLabel *CodePageLb; // the code page in force
 
     // Step 1
     QLabel *Label3;
@@ -111,6 +116,7 @@ private:
     // Empties ResultMemo and the result text behind it.
     void clearResult();
     void rememberOpened(const QString &path);
+    void showCodePage();
 
     std::unique_ptr<tcgClass> tcg;
     // The bytes of the result text shown in ResultMemo. The box cannot show

@@ -17,10 +17,13 @@
 #include "dbctrls/DBGrid.h"
 #include "model/RecordTable.h"
 #include "wordlist/DicForm.h"
+#include "ui/CodePageChoice.h"
+#include "ui/InputEncodingMenu.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -32,6 +35,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,6 +75,17 @@ private slots:
     void closingAsks();
     void closingTheMainWindowAsksNothing();
 
+    void autoReadsUtf8AsItsCodePageVersion_data();
+    void autoReadsUtf8AsItsCodePageVersion();
+    void codePageEncodingReadsUtf8BytesAsCodePageBytes();
+    void polishTextCountsAndListsWordsNotInTheCodePage();
+    void noWordsNotInTheCodePageSaysSo();
+    void malformedUtf8IsOneErrorAndKeepsTheList();
+    void readyQuestionNamesTheFileCount_data();
+    void readyQuestionNamesTheFileCount();
+    void orderAndFilterInForceAreShown();
+    void codePageChoiceIsFollowed();
+
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
     TDicFm *form() const { return m_form; }
@@ -82,6 +97,18 @@ private:
     void clickCell(int row, int column, Qt::KeyboardModifiers mods = Qt::NoModifier);
     // The words of the listed rows in grid order.
     QStringList listed() const;
+    // "word count" of the listed rows in grid order.
+    QStringList listedWithCounts() const;
+    static QString dataFile(const char *name)
+    {
+        return QString::fromUtf8(KF_TEST_DATA_DIR "/wordlist/") + QString::fromLatin1(name);
+    }
+    void chooseEncoding(InputEncoding encoding) { form()->Encoding1->action(encoding)->trigger(); }
+    static QString accessibleName(QWidget *w)
+    {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->text(QAccessible::Name) : QString();
+    }
     QString currentWord() const { return QString::fromStdString(table().FieldByName("Word").AsString()); }
     static void click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
 
@@ -127,6 +154,15 @@ QStringList DicFormTest::listed() const
     for (int row = 0; row < m->rowCount(); ++row)
         words << m->index(row, 0).data().toString();
     return words;
+}
+
+QStringList DicFormTest::listedWithCounts() const
+{
+    QStringList rows;
+    const QAbstractItemModel *m = form()->WordGrid->model();
+    for (int row = 0; row < m->rowCount(); ++row)
+        rows << m->index(row, 0).data().toString() + QLatin1Char(' ') + m->index(row, 1).data().toString();
+    return rows;
 }
 
 void DicFormTest::init()
@@ -238,11 +274,13 @@ void DicFormTest::menusHoldTheirItemsAndShortcuts()
         seen << menu->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     QCOMPARE(seen, (QStringList{
-                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, -, &Exit",
+                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, Words &not in the code page ..., "
+                       "-, &Exit",
                        "&Delete: Delete words with &digits, Delete &selected, &Clear wordlist",
                        "&Sort: Sort by &frequency F5, Sort by &alpha F6, Sort by &length F7",
                        "&Filter: List &all F9, Filter words with min and max &lengths F11, "
                        "Filter words with min and max &frequencies F10",
+                       "&Input encoding: &Auto, &Code page (CP1252), UTF-&8, UTF-16 &LE, UTF-16 &BE",
                    }));
 }
 
@@ -281,7 +319,7 @@ void DicFormTest::shortcutsActWithoutOpeningAMenu()
         QCOMPARE(dialogs().count(Kind::OpenFiles), 1);
         const ScriptedDialogs::Asked &asked = dialogs().last(Kind::OpenFiles);
         QCOMPARE(asked.request.title, QStringLiteral("Select multiple files to scan"));
-        QCOMPARE(asked.request.filter, QStringLiteral("Text (*.txt)|*.txt"));
+        QCOMPARE(asked.request.filter, QStringLiteral("Text (*.txt)|*.txt|All files (*)|*"));
         QVERIFY(asked.request.multiple);
     } else if (effect == QLatin1String("save dialog")) {
         QCOMPARE(dialogs().count(Kind::SaveFile), 1);
@@ -310,7 +348,7 @@ void DicFormTest::scanAsksThenCountsAndShowsTheCounters()
     const QString one = writeFile(QStringLiteral("one.txt"), "The cat saw the CAT.\r\n");
     const QString two = writeFile(QStringLiteral("two.txt"), "why? why! don't well-known\r\n");
     scan({one, two});
-    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Ready to process?"));
+    QCOMPARE(dialogs().last(Kind::Confirm).text, QStringLiteral("Ready to process 2 files?"));
     QCOMPARE(listed(), (QStringList{"cat", "don", "saw", "t", "the", "well-known", "why"}));
     QCOMPARE(form()->CountLb->text(), QStringLiteral("7"));
     QCOMPARE(form()->TotalLb->text(), QStringLiteral("10"));
@@ -686,6 +724,246 @@ void DicFormTest::closingTheMainWindowAsksNothing()
     QVERIFY(guard.isNull());
     QVERIFY(dialogs().asked().empty());
     m_form = nullptr;
+}
+
+void DicFormTest::autoReadsUtf8AsItsCodePageVersion_data()
+{
+    QTest::addColumn<QString>("codePage");
+    QTest::addColumn<QString>("utf8");
+    QTest::addColumn<QString>("codePageVersion");
+    QTest::newRow("German, CP1252") << "CP1252" << dataFile("de.utf8.txt") << dataFile("de.cp1252.txt");
+    QTest::newRow("Russian, CP1251") << "CP1251" << dataFile("ru.utf8.txt") << dataFile("ru.cp1251.txt");
+}
+
+void DicFormTest::autoReadsUtf8AsItsCodePageVersion()
+{
+    QFETCH(QString, codePage);
+    QFETCH(QString, utf8);
+    QFETCH(QString, codePageVersion);
+    CodePageChoice::instance().choose(codePage);
+    QVERIFY(form()->Encoding1->action(InputEncoding::Auto)->isChecked());
+
+    scan({codePageVersion});
+    const QStringList expected = listedWithCounts();
+    QVERIFY(expected.size() > 20);
+    const QString total = form()->TotalLb->text();
+    dialogs().answerYes();
+    form()->A_ClearWordlist->trigger();
+    QCOMPARE(listed(), QStringList());
+
+    scan({utf8});
+    QCOMPARE(dialogs().count(Kind::Message), 0);
+    QCOMPARE(listedWithCounts(), expected);
+    QCOMPARE(form()->TotalLb->text(), total);
+    QCOMPARE(form()->UnmappableLb->text(), QStringLiteral("0"));
+    QCOMPARE(form()->Builder().LastScanEncodings(), std::vector<InputEncoding>{InputEncoding::Utf8});
+}
+
+void DicFormTest::codePageEncodingReadsUtf8BytesAsCodePageBytes()
+{
+    const QString file = writeFile(QStringLiteral("de.txt"), "Gr\xC3\xB6\xC3\x9F" "e\r\n");
+    // Auto takes it for UTF-8; the code page item reads its bytes as they are.
+    scan({file});
+    QCOMPARE(listed(), QStringList{QStringLiteral("gr\u00F6\u00DFe")});
+    dialogs().answerYes();
+    form()->A_ClearWordlist->trigger();
+
+    chooseEncoding(InputEncoding::CodePage);
+    QVERIFY(!form()->Encoding1->action(InputEncoding::Auto)->isChecked());
+    QCOMPARE(form()->Encoding1->encoding(), InputEncoding::CodePage);
+    scan({file});
+    QCOMPARE(listed(), QStringList{QStringLiteral("gr\u00E3\u00B6\u00E3\u00FFe")});
+    QCOMPARE(form()->Builder().LastScanEncodings(), std::vector<InputEncoding>{InputEncoding::CodePage});
+
+    // The choices exclude each other.
+    chooseEncoding(InputEncoding::Utf16LE);
+    int checked = 0;
+    for (QAction *a : form()->Encoding1->actions())
+        checked += a->isChecked() ? 1 : 0;
+    QCOMPARE(checked, 1);
+    QCOMPARE(form()->Encoding1->encoding(), InputEncoding::Utf16LE);
+}
+
+void DicFormTest::polishTextCountsAndListsWordsNotInTheCodePage()
+{
+    scan({dataFile("pl.utf8.txt")});
+    QCOMPARE(dialogs().count(Kind::Message), 0);
+    // Words the code page holds are listed; those it lacks are not.
+    const QStringList words = listed();
+    QVERIFY(words.contains(QStringLiteral("j\u00F3zef")));
+    QVERIFY(!words.contains(QStringLiteral("dzie")));
+    for (const QString &w : words)
+        QVERIFY2(!w.contains(QLatin1Char('?')), qPrintable(w));
+
+    const QString unmappable = form()->UnmappableLb->text();
+    QCOMPARE(unmappable, QString::number(form()->Builder().UnmappableWords()));
+    QVERIFY(unmappable.toUInt() > 0);
+    QCOMPARE(accessibleName(form()->UnmappableLb), unmappable);
+    // Scanned words count those not listed too.
+    QVERIFY(form()->TotalLb->text().toUInt() > unmappable.toUInt());
+
+    form()->A_ShowUnmappable->trigger();
+    QDialog *dlg = form()->UnmappableDlg;
+    QVERIFY(dlg);
+    QVERIFY(dlg->isVisible());
+    auto *list = dlg->findChild<QTableWidget *>(QStringLiteral("UnmappableList"));
+    QVERIFY(list);
+    QVERIFY(list->rowCount() > 2);
+    QCOMPARE(list->item(0, 0)->text(), QStringLiteral("dzie\u0144"));
+    QCOMPARE(list->item(0, 1)->text(), QStringLiteral("3"));
+    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("by\u0142"));
+    QCOMPARE(list->item(1, 1)->text(), QStringLiteral("2"));
+    uint sum = 0, previous = UINT_MAX;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        const uint count = list->item(row, 1)->text().toUInt();
+        QVERIFY(count <= previous);
+        previous = count;
+        sum += count;
+        QVERIFY(!(list->item(row, 0)->flags() & Qt::ItemIsEditable));
+    }
+    // Every occurrence is in the list.
+    QCOMPARE(QString::number(sum), unmappable);
+
+    // Clearing the list clears the count and closes the list.
+    dialogs().answerYes();
+    form()->A_ClearWordlist->trigger();
+    QCOMPARE(form()->UnmappableLb->text(), QStringLiteral("0"));
+    QVERIFY(!dlg->isVisible());
+}
+
+void DicFormTest::noWordsNotInTheCodePageSaysSo()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "plain words\r\n")});
+    form()->A_ShowUnmappable->trigger();
+    QCOMPARE(dialogs().count(Kind::Information), 1);
+    QCOMPARE(dialogs().last(Kind::Information).text,
+             QStringLiteral("No word scanned holds a character that the code page CP1252 lacks."));
+    QVERIFY(!form()->UnmappableDlg || !form()->UnmappableDlg->isVisible());
+}
+
+void DicFormTest::malformedUtf8IsOneErrorAndKeepsTheList()
+{
+    scan({writeFile(QStringLiteral("good.txt"), "alpha beta alpha\r\n")});
+    const QStringList before = listedWithCounts();
+    dialogs().clear();
+
+    chooseEncoding(InputEncoding::Utf8);
+    const QString bad = writeFile(QStringLiteral("bad.txt"), "gamma \xC3\x28 delta\r\n");
+    scan({bad});
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    const QString report = dialogs().last(Kind::Message).text;
+    QVERIFY2(report.contains(QStringLiteral("bad.txt")), qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("byte offset 6")), qPrintable(report));
+    QCOMPARE(listedWithCounts(), before);
+    QCOMPARE(form()->CountLb->text(), QStringLiteral("2"));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("3"));
+    QVERIFY(!QApplication::overrideCursor());
+
+    // Files before the malformed one are counted, nothing of it is.
+    const QString more = writeFile(QStringLiteral("more.txt"), "epsilon\r\n");
+    scan({more, bad});
+    QCOMPARE(dialogs().count(Kind::Message), 2);
+    QCOMPARE(listed(), (QStringList{"alpha", "beta", "epsilon"}));
+    QCOMPARE(form()->TotalLb->text(), QStringLiteral("4"));
+}
+
+void DicFormTest::readyQuestionNamesTheFileCount_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("one") << 1 << "Ready to process 1 file?";
+    QTest::newRow("three") << 3 << "Ready to process 3 files?";
+}
+
+void DicFormTest::readyQuestionNamesTheFileCount()
+{
+    QFETCH(int, files);
+    QFETCH(QString, question);
+    QStringList paths;
+    for (int i = 0; i < files; ++i)
+        paths << writeFile(QStringLiteral("f%1.txt").arg(i), "word\r\n");
+    dialogs().answerFiles(paths);
+    dialogs().answerNo();
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QCOMPARE(dialogs().count(Kind::Confirm), 1);
+    QCOMPARE(dialogs().last(Kind::Confirm).text, question);
+    QCOMPARE(listed(), QStringList());
+}
+
+void DicFormTest::orderAndFilterInForceAreShown()
+{
+    TDicFm *f = form();
+    QCOMPARE(f->Label9->text(), QStringLiteral("Order:"));
+    QCOMPARE(f->Label11->text(), QStringLiteral("Filter:"));
+    QCOMPARE(f->Label10->text(), QStringLiteral("Code page:"));
+    const auto shows = [f](const QString &order, const QString &filter) {
+        return f->OrderLb->text() == order && f->FilterLb->text() == filter &&
+               accessibleName(f->OrderLb) == order && accessibleName(f->FilterLb) == filter;
+    };
+    const QString none = QStringLiteral("none (all words listed)");
+    QVERIFY(shows(QStringLiteral("alphabetical"), none));
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
+    QCOMPARE(accessibleName(f->CodePageLb), QStringLiteral("CP1252"));
+
+    const QString file = writeFile(QStringLiteral("a.txt"), "bb a bb ccc dddd dddd dddd\r\n");
+    scan({file});
+    press(QKeySequence(Qt::Key_F5));
+    QVERIFY(shows(QStringLiteral("by frequency"), none));
+    press(QKeySequence(Qt::Key_F7));
+    QVERIFY(shows(QStringLiteral("by length"), none));
+    press(QKeySequence(Qt::Key_F6));
+    QVERIFY(shows(QStringLiteral("alphabetical"), none));
+
+    dialogs().answerText(QStringLiteral("2"));
+    dialogs().answerText(QStringLiteral("3"));
+    press(QKeySequence(Qt::Key_F11));
+    QVERIFY(shows(QStringLiteral("alphabetical"), QStringLiteral("length from 2 to 3")));
+    press(QKeySequence(Qt::Key_F5));
+    dialogs().answerText(QStringLiteral("2"));
+    dialogs().answerText(QStringLiteral("5"));
+    press(QKeySequence(Qt::Key_F10));
+    QVERIFY(shows(QStringLiteral("by frequency"), QStringLiteral("frequency from 2 to 5")));
+    QCOMPARE(listed(), (QStringList{"dddd", "bb"}));
+
+    // A scan puts the words in alphabetical order; the filter stays on.
+    scan({file});
+    QVERIFY(shows(QStringLiteral("alphabetical"), QStringLiteral("frequency from 2 to 5")));
+    press(QKeySequence(Qt::Key_F9));
+    QVERIFY(shows(QStringLiteral("alphabetical"), none));
+}
+
+void DicFormTest::codePageChoiceIsFollowed()
+{
+    TDicFm *f = form();
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
+    CodePageChoice::instance().choose(QStringLiteral("CP1251"));
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1251"));
+    QCOMPARE(accessibleName(f->CodePageLb), QStringLiteral("CP1251"));
+    QCOMPARE(f->Encoding1->action(InputEncoding::CodePage)->text(), QStringLiteral("&Code page (CP1251)"));
+
+    // The next dictionary is written in the code page chosen.
+    scan({writeFile(QStringLiteral("ru.txt"), "\xD0\x9C\xD0\xB8\xD1\x80 \xD0\xB4\xD0\xBE\xD0\xBC\r\n")});
+    QCOMPARE(f->UnmappableLb->text(), QStringLiteral("0"));
+    const QString out = m_dir->filePath(QStringLiteral("out.txt"));
+    dialogs().answerFile(out);
+    press(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("\xE4\xEE\xEC\r\n\xEC\xE8\xF0\r\n"));
+
+    // Words of two code pages never mix in one list: the label tells, a scan
+    // is refused until the list is cleared.
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252 (list in CP1251)"));
+    dialogs().clear();
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QCOMPARE(dialogs().count(Kind::OpenFiles), 0);
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+    QVERIFY(dialogs().last(Kind::Message).text.contains(QStringLiteral("CP1251")));
+    QCOMPARE(listed().size(), 2);
+    dialogs().answerYes();
+    f->A_ClearWordlist->trigger();
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
+    scan({writeFile(QStringLiteral("de.txt"), "Gr\xC3\xB6\xC3\x9F" "e\r\n")});
+    QCOMPARE(listed(), QStringList{QStringLiteral("gr\u00F6\u00DFe")});
 }
 
 int main(int argc, char **argv)

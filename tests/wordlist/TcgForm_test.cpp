@@ -12,6 +12,8 @@
 #include "common/TextFile.h"
 #include "wordlist/TcgForm.h"
 #include "wordlist/tcg.h"
+#include "ui/CodePageChoice.h"
+#include "ui/InputEncodingMenu.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -68,6 +71,9 @@ private slots:
     void selectAllThenCopy();
     void closeAndEscapeCloseWithoutAQuestion_data();
     void closeAndEscapeCloseWithoutAQuestion();
+    void encodingMenuAndCodePageBelowThePages();
+    void utf8FilesGiveTheResultOfTheirCodePageVersions();
+    void malformedFilesAreOneErrorAndKeepWhatWasThere();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -205,7 +211,7 @@ void TcgFormTest::nextWithoutDictionaryStaysOnStepOne()
     click(form()->LoadDicBn);
     QVERIFY(form()->LbDic->text().isEmpty());
     QCOMPARE(dialogs().last(ScriptedDialogs::Kind::OpenFiles).request.filter,
-             QStringLiteral("Text (*.txt)|*.txt"));
+             QStringLiteral("Text (*.txt)|*.txt|All files (*)|*"));
     click(form()->Next1Bn);
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 2);
     QVERIFY(onlyTabShown(TTcgFm::Step1Page));
@@ -704,6 +710,92 @@ void TcgFormTest::closeAndEscapeCloseWithoutAQuestion()
     QVERIFY(guard.isNull());
     QVERIFY(dialogs().asked().empty());
     QVERIFY(!m_main->Factory().FindForm<TTcgFm>());
+}
+
+void TcgFormTest::encodingMenuAndCodePageBelowThePages()
+{
+    TTcgFm *f = form();
+    QCOMPARE(f->EncodingBn->text(), QStringLiteral("Input &encoding"));
+    QCOMPARE(f->EncodingBn->menu(), static_cast<QMenu *>(f->Encoding1));
+    QStringList items;
+    for (QAction *a : f->Encoding1->actions()) {
+        QVERIFY(a->isCheckable());
+        items << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+    }
+    QCOMPARE(items, (QStringList{"&Auto *", "&Code page (CP1252)", "UTF-&8", "UTF-16 &LE", "UTF-16 &BE"}));
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(f->CodePageLb)->text(QAccessible::Name), QStringLiteral("CP1252"));
+    // Below the pages, clear of the close button.
+    for (QWidget *w : {static_cast<QWidget *>(f->EncodingBn), static_cast<QWidget *>(f->CodePageLb)}) {
+        QVERIFY(w->geometry().top() >= f->PageControl1->geometry().bottom());
+        QVERIFY(!w->geometry().intersects(f->CloseBn->geometry()));
+        QVERIFY(QRect(QPoint(0, 0), f->size()).contains(w->geometry()));
+    }
+
+    CodePageChoice::instance().choose(QStringLiteral("CP1257"));
+    QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1257"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(f->CodePageLb)->text(QAccessible::Name), QStringLiteral("CP1257"));
+    QCOMPARE(f->Encoding1->action(InputEncoding::CodePage)->text(), QStringLiteral("&Code page (CP1257)"));
+}
+
+void TcgFormTest::utf8FilesGiveTheResultOfTheirCodePageVersions()
+{
+    // "größe groß klein żaba" and the string "ö"; the code page lacks "ż".
+    const std::string utf8Dictionary = "gr\xC3\xB6\xC3\x9F" "e\r\ngro\xC3\x9F\r\nkl\xC3\xB6n\r\n\xC5\xBC" "ab\xC3\xB6\r\n";
+    const std::string cpDictionary = "gr\xF6\xDF" "e\r\ngro\xDF\r\nkl\xF6n\r\n";
+    const auto run = [this](const std::string &dictionary, const std::string &strings) {
+        dialogs().answerFile(writeFile(QStringLiteral("dictionary.txt"), dictionary));
+        click(form()->LoadDicBn);
+        click(form()->Next1Bn);
+        dialogs().answerFile(writeFile(QStringLiteral("strings.txt"), strings));
+        click(form()->LoadTWDBn);
+        click(form()->SpellingBox);
+        click(form()->Next2Bn);
+        const QString result = text(form()->ResultMemo);
+        click(form()->Button2);
+        return result;
+    };
+    const QString fromCodePage = run(cpDictionary, "\xF6\r\n");
+    QVERIFY2(fromCodePage.contains(QStringLiteral("gr\u00F6\u00DFe kl\u00F6n")), qPrintable(fromCodePage));
+    const QString fromUtf8 = run(utf8Dictionary, "\xC3\xB6\r\n");
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
+    QCOMPARE(fromUtf8, fromCodePage);
+
+    // Read as the code page, the UTF-8 bytes are characters of their own.
+    form()->Encoding1->action(InputEncoding::CodePage)->trigger();
+    click(form()->Next1Bn);
+    dialogs().answerFile(path(QStringLiteral("strings.txt")));
+    click(form()->LoadTWDBn);
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("\u00C3\u00B6"));
+}
+
+void TcgFormTest::malformedFilesAreOneErrorAndKeepWhatWasThere()
+{
+    const QString dic = writeFile(QStringLiteral("d.txt"), "sad\r\n");
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    typeStrings(form()->TwdMemo, QStringLiteral("old"));
+
+    form()->Encoding1->action(InputEncoding::Utf8)->trigger();
+    const QString bad = writeFile(QStringLiteral("bad.txt"), "asdf\r\n\xE9t\xE9\r\n");
+    dialogs().answerFile(bad);
+    click(form()->LoadTWDBn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QString report = dialogs().last(ScriptedDialogs::Kind::Message).text;
+    QVERIFY2(report.contains(QStringLiteral("bad.txt")) && report.contains(QStringLiteral("byte offset 6")),
+             qPrintable(report));
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("old"));
+
+    // A malformed dictionary: reported once, nothing generated.
+    writeFile(QStringLiteral("d.txt"), "sad\r\n\xC3(\r\n");
+    click(form()->Next2Bn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 2);
+    report = dialogs().last(ScriptedDialogs::Kind::Message).text;
+    QVERIFY2(report.contains(QStringLiteral("d.txt")) && report.contains(QStringLiteral("byte offset 5")),
+             qPrintable(report));
+    QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QVERIFY(text(form()->ResultMemo).isEmpty());
 }
 
 int main(int argc, char **argv)
