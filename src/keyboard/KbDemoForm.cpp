@@ -10,6 +10,8 @@
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
 #include "keyboard/RtfWriter.h"
+#include "common/Translation.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 
 #include "keyboard/ButtonType.h"
@@ -218,6 +220,10 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     charGrid->OnUserMove = ReportErrors(this, [this](const QModelIndex &current) {
         CharGridSelectCell(current.column(), current.row());
     });
+    // The keys follow an undone or redone step at once.
+    if (DataMod)
+        connect(&DataMod->History(), &TDefinitionHistory::Restored, this,
+                ReportErrors(this, [this] { KbDragFrame()->FollowKeyRows(); }));
 }
 
 TKbDemoFm::~TKbDemoFm()
@@ -324,6 +330,16 @@ void TKbDemoFm::KeyClicked(ButtonType *Sender)
     }
 }
 
+namespace {
+
+// The Name of the character row a link button works on, as shown.
+QString CharName(TRecordTable &chars)
+{
+    return chars.RecordCount() > 0 ? CodePage::current().decode(chars.FieldByName("Name").AsString()) : QString();
+}
+
+} // namespace
+
 void TKbDemoFm::Button4Click()
 {
     if (!DataMod)
@@ -331,6 +347,7 @@ void TKbDemoFm::Button4Click()
     TRecordTable &keys = DataMod->MainTbl;
     TRecordTable &chars = DataMod->Ctbl;
     const TValue keyValue = keys.RecordCount() > 0 ? keys.FieldByName("KeyValue").Value() : TValue();
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("link of character '%1'").arg(CharName(chars)));
     chars.Edit();
     chars.FieldByName("KeyNo").SetValue(keyValue);
     chars.Post();
@@ -341,6 +358,8 @@ void TKbDemoFm::Button5Click()
     if (!DataMod)
         return;
     TRecordTable &chars = DataMod->Ctbl;
+    TDefinitionHistory::Step step(DataMod->History(),
+                                  TranslateQ("break of the link of character '%1'").arg(CharName(chars)));
     chars.Edit();
     chars.FieldByName("KeyNo").Clear();
     chars.Post(); // the key grid follows at once
