@@ -446,8 +446,10 @@ void DefineFormTest::cancelledDialogsChangeNothing()
     form->AuthorEd->setText("me");
     form->FileNameLb->setText("before.vkt");
 
+    m_dialogs->answerDiscard(); // the rows and the author were never saved
     QTest::mouseClick(form->LoadBn, Qt::LeftButton);
     QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::SaveDiscard), 1);
     QCOMPARE(m_dialogs->count(Kind::OpenFiles), 1);
     QCOMPARE(m_dialogs->count(Kind::SaveFile), 1);
     const FileRequest open = m_dialogs->last(Kind::OpenFiles).request;
@@ -462,7 +464,7 @@ void DefineFormTest::cancelledDialogsChangeNothing()
     QVERIFY(m_dm->Author.empty()); // the edit was not copied without a save
     QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
     QCOMPARE(m_dm->Ctbl.RecordCount(), 1);
-    QCOMPARE(int(m_dialogs->asked().size()), 2);
+    QCOMPARE(int(m_dialogs->asked().size()), 3);
 
     // Cancelled picture and colour dialogs touch no row.
     QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
@@ -600,6 +602,7 @@ void DefineFormTest::failedLoadChangesNothing()
     const QStringList files = {junk.fileName(), m_dir->filePath("missing.vkt")};
     for (const QString &file : files) {
         m_dialogs->clear();
+        m_dialogs->answerDiscard();
         m_dialogs->answerFile(file);
         QTest::mouseClick(form->LoadBn, Qt::LeftButton);
         QCOMPARE(m_dialogs->count(Kind::Warning), 1);
@@ -1246,6 +1249,7 @@ void DefineFormTest::importReplacesDefinition()
     dialog->PicturesCheckbox->setChecked(pictures);
     const LayoutImportOptions options = dialog->Options();
     m_dialogs->answerYes();
+    m_dialogs->answerDiscard(); // the rows made above were never saved
     QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
 
     // Asked once, naming the layout; then the dialog closes.
@@ -1372,6 +1376,7 @@ void DefineFormTest::failedImportChangesNothing()
             dialog->CodePageCombo->findText(QStringLiteral("CP1252"), Qt::MatchStartsWith));
         QVERIFY(dialog->CodePageCombo->currentText().startsWith(QStringLiteral("CP1252")));
         m_dialogs->answerYes();
+        m_dialogs->answerDiscard();
         QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
         QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
         QVERIFY(dialog && dialog->isVisible()); // still open: the user may pick another
@@ -1403,6 +1408,7 @@ void DefineFormTest::layoutAndFingerWindowsFollowImport()
     TImportLayoutDlg *dialog = openImport(form, QStringLiteral("de"));
     QVERIFY(dialog);
     m_dialogs->answerYes();
+    m_dialogs->answerDiscard();
     QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
     QVERIFY(form->ImportReport());
     // No finger colours were set: the pictures got light ones, and say so.
