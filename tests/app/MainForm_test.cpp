@@ -11,6 +11,7 @@
 #include "common/ScriptedDialogs.h"
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/DBNavigator.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
@@ -114,6 +115,9 @@ private slots:
     void menuItemsShowOnlyTheirHints_data();
     void menuItemsShowOnlyTheirHints();
     void closingMainWindowAsksNoChildWindow();
+    void editMenuNamesTheStep();
+    void closingAsksAboutUnsavedDefinition_data();
+    void closingAsksAboutUnsavedDefinition();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
     void refusedPostOfKeyRowWithoutNameIsReported();
 
@@ -505,6 +509,99 @@ void MainFormTest::closingMainWindowAsksNoChildWindow()
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
     m_main.reset();
     QVERIFY(guard.isNull());
+}
+
+// Undo and Redo name the step, keep plain captions and are disabled when
+// there is none, and Ctrl+Z / Ctrl+Y / Ctrl+Shift+Z reach them.
+void MainFormTest::editMenuNamesTheStep()
+{
+    m_dataMod->Ctbl.AppendRecord({"a normal", 97, 65, false, false, 0});
+    m_dataMod->History().Clear();
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo"));
+    QVERIFY(!m_main->A_Undo->isEnabled());
+    QVERIFY(!m_main->A_Redo->isEnabled());
+
+    m_dataMod->Ctbl.Edit();
+    m_dataMod->Ctbl.FieldByName("Code").SetAsInteger(225);
+    m_dataMod->Ctbl.Post();
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo edit of row 'a normal'"));
+    QVERIFY(m_main->A_Undo->isEnabled());
+    QCOMPARE(m_main->A_Redo->text(), QStringLiteral("Redo"));
+
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 97);
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo"));
+    QVERIFY(!m_main->A_Undo->isEnabled());
+    QCOMPARE(m_main->A_Redo->text(), QStringLiteral("Redo edit of row 'a normal'"));
+    QTest::keyClick(m_main.get(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 225);
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 225);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
+}
+
+void MainFormTest::closingAsksAboutUnsavedDefinition_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("saveTo"); // the save dialog's answer; empty: cancelled
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("untouched") << false << "" << "" << true;
+    QTest::newRow("undone back to the load") << false << "undo" << "" << true;
+    QTest::newRow("Cancel") << true << "cancel" << "" << false;
+    QTest::newRow("Discard") << true << "discard" << "" << true;
+    QTest::newRow("Save") << true << "save" << "saved.vkt" << true;
+    QTest::newRow("Save cancelled") << true << "save" << "" << false;
+    QTest::newRow("Save fails") << true << "save" << "no/such/folder/saved.vkt" << false;
+}
+
+void MainFormTest::closingAsksAboutUnsavedDefinition()
+{
+    QFETCH(bool, changed);
+    QFETCH(QString, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, closes);
+    QTemporaryDir dir;
+    m_dataMod->MainTbl.AppendRecord({"A", 65});
+    m_dataMod->History().Clear();
+    if (changed || answer == "undo") {
+        m_dataMod->MainTbl.Edit();
+        m_dataMod->MainTbl.FieldByName("KeyValue").SetAsInteger(66);
+        m_dataMod->MainTbl.Post();
+    }
+    if (answer == "undo")
+        m_main->A_Undo->trigger();
+    else if (answer == "save")
+        dialogs().answerSave();
+    else if (answer == "discard")
+        dialogs().answerDiscard();
+    else if (answer == "cancel")
+        dialogs().answerCancel();
+    if (answer == "save") {
+        if (saveTo.isEmpty())
+            dialogs().answerCancel();
+        else
+            dialogs().answerFile(dir.filePath(saveTo));
+    }
+
+    QCOMPARE(m_main->close(), closes);
+    QCOMPARE(m_main->isVisible(), !closes);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::SaveDiscard), changed ? 1 : 0);
+    if (changed)
+        QCOMPARE(dialogs().last(ScriptedDialogs::Kind::SaveDiscard).text,
+                 QStringLiteral("Save changes to the keyboard definition?"));
+    if (answer == "save" && !saveTo.isEmpty()) {
+        QCOMPARE(QFile::exists(dir.filePath(saveTo)), closes);
+        QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Warning), closes ? 0 : 1);
+    }
+    if (closes && answer == "save") {
+        TDataMod saved;
+        QVERIFY(saved.LoadPackage(dir.filePath(saveTo).toStdString()));
+        QCOMPARE(saved.MainTbl.FieldByName("KeyValue").AsInteger(), 66);
+    }
 }
 
 void MainFormTest::refusedPostOfKeyRowWithoutNameIsReported_data()
