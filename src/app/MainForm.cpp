@@ -185,7 +185,10 @@ bool TMainFm::ConfirmDefinitionSaved()
         RunReportingErrors(this, [&] {
             FormFactory->ShowDefineFm();
             TDefineFm *form = FormFactory->FindForm<TDefineFm>();
-            saved = form && form->SaveDefinition();
+            if (!form)
+                return;
+            form->ShowSettings(); // a fresh window keeps the definition's author and info
+            saved = form->SaveDefinition();
         });
         return saved;
     }

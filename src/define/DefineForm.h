@@ -85,6 +85,10 @@ public:
     // or discarded.
     bool AskToSaveChanges();
     static QString SaveQuestion();
+    // The author, info and background shown from the data module's settings
+    // (after a load, an import, an undo; before a save from a window opened
+    // only to save, which would otherwise write its empty edits).
+    void ShowSettings();
     void ClearBnClick();
     void Clear2BnClick();
     void ColorBnClick();
@@ -130,8 +134,6 @@ private:
     void buildGrids();
     // DemoEd shows the character of the character table's current row.
     void ShowCurrentChar();
-    // The author, info and background shown from the data module's settings.
-    void ShowSettings();
     // Makes the first character row with this character's code current.
     void FindChar(const QString &typed);
     void DBGridTitleClick(const QString &fieldName);

@@ -566,6 +566,7 @@ void MainFormTest::closingAsksAboutUnsavedDefinition()
     QFETCH(bool, closes);
     QTemporaryDir dir;
     m_dataMod->MainTbl.AppendRecord({"A", 65});
+    m_dataMod->Author = "Jo";
     m_dataMod->History().Clear();
     if (changed || answer == "undo") {
         m_dataMod->MainTbl.Edit();
@@ -601,6 +602,8 @@ void MainFormTest::closingAsksAboutUnsavedDefinition()
         TDataMod saved;
         QVERIFY(saved.LoadPackage(dir.filePath(saveTo).toStdString()));
         QCOMPARE(saved.MainTbl.FieldByName("KeyValue").AsInteger(), 66);
+        QCOMPARE(saved.Author, std::string("Jo")); // saved from a window opened for it
+        QCOMPARE(windows().size(), 1);
     }
 }
 
