@@ -3,12 +3,17 @@
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
 #include "common/CodePage.h"
+#include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "common/Translation.h"
+#include "define/DefineForm.h"
+#include "model/DefinitionHistory.h"
+#include "model/MainData.h"
 #include "ui/CodePageChoice.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -69,6 +74,10 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     A_About = makeAction(this, "A_About", QStringLiteral("About"), QString());
     A_Help = makeAction(this, "A_Help", QStringLiteral("Help"), QString());
     A_Close = makeAction(this, "A_Close", QStringLiteral("Close"), QString());
+    A_Undo = makeAction(this, "A_Undo", TranslateQ("Undo"), QString());
+    A_Undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    A_Redo = makeAction(this, "A_Redo", TranslateQ("Redo"), QString());
+    A_Redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
     // A command that fails is reported in this window's name.
     const auto onTriggered = [this](QAction *action, auto handler) {
@@ -83,6 +92,14 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     onTriggered(A_About, [this] { A_AboutExecute(); });
     onTriggered(A_Help, [this] { A_HelpExecute(); });
     connect(A_Close, &QAction::triggered, this, &QWidget::close);
+    onTriggered(A_Undo, [] {
+        if (DataMod)
+            DataMod->History().Undo();
+    });
+    onTriggered(A_Redo, [] {
+        if (DataMod)
+            DataMod->History().Redo();
+    });
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("FileMenu"));
@@ -90,6 +107,12 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     file->addAction(A_Help);
     file->addSeparator();
     file->addAction(A_Close);
+
+    QMenu *edit = menuBar()->addMenu(TranslateQ("Edit"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    edit->addAction(A_Undo);
+    edit->addAction(A_Redo);
+    connect(edit, &QMenu::aboutToShow, this, [this] { BindHistory(); });
 
     QMenu *keyboard = menuBar()->addMenu(QStringLiteral("Virtual keyboard"));
     keyboard->setObjectName(QStringLiteral("VirtualKeyboardMenu"));
@@ -106,8 +129,9 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
 
     buildCodePageMenu();
 
-    for (QMenu *m : {file, keyboard, words, CodePageMenu})
+    for (QMenu *m : {file, edit, keyboard, words, CodePageMenu})
         m->setToolTipsVisible(true);
+    UpdateUndoActions();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     setGeometry(RestoredGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
@@ -163,6 +187,72 @@ void TMainFm::ShowCodePageInForce()
 QRect TMainFm::RestoredGeometry(const QRect &screen)
 {
     return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(763, 522), screen);
+}
+
+void TMainFm::BindHistory()
+{
+    TDefinitionHistory *history = DataMod ? &DataMod->History() : nullptr;
+    if (history != m_history) {
+        if (m_history)
+            disconnect(m_history, nullptr, this, nullptr);
+        m_history = history;
+        if (history)
+            connect(history, &TDefinitionHistory::Changed, this, [this] { UpdateUndoActions(); });
+    }
+    UpdateUndoActions();
+}
+
+void TMainFm::UpdateUndoActions()
+{
+    const TDefinitionHistory *h = m_history;
+    A_Undo->setEnabled(h && h->CanUndo());
+    A_Undo->setText(h && h->CanUndo() ? TranslateQ("Undo %1").arg(h->UndoText()) : TranslateQ("Undo"));
+    A_Redo->setEnabled(h && h->CanRedo());
+    A_Redo->setText(h && h->CanRedo() ? TranslateQ("Redo %1").arg(h->RedoText()) : TranslateQ("Redo"));
+}
+
+void TMainFm::showEvent(QShowEvent *event)
+{
+    // The data module is made after this window, before it shows.
+    BindHistory();
+    QMainWindow::showEvent(event);
+}
+
+bool TMainFm::ConfirmDefinitionSaved()
+{
+    // An open definition window knows of typed texts too, and saves.
+    if (TDefineFm *form = FormFactory->FindForm<TDefineFm>())
+        return form->AskToSaveChanges();
+    if (!DataMod || DataMod->History().IsSaved())
+        return true;
+    switch (Dialogs().saveDiscardCancel(TDefineFm::SaveQuestion())) {
+    case SaveAnswer::Save: {
+        bool saved = false;
+        RunReportingErrors(this, [&] {
+            FormFactory->ShowDefineFm();
+            TDefineFm *form = FormFactory->FindForm<TDefineFm>();
+            if (!form)
+                return;
+            form->ShowSettings(); // a fresh window keeps the definition's author and info
+            saved = form->SaveDefinition();
+        });
+        return saved;
+    }
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TMainFm::closeEvent(QCloseEvent *event)
+{
+    if (!ConfirmDefinitionSaved()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TMainFm::A_AboutExecute()

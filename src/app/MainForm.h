@@ -5,6 +5,7 @@
 #include "app/IntfFormFactory.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class QAction;
@@ -14,6 +15,7 @@ class QMdiArea;
 
 namespace kf {
 
+class TDefinitionHistory;
 class TWinFormFactory;
 
 class TMainFm : public QMainWindow {
@@ -41,17 +43,37 @@ public:
     // item each ("CP1252"); the one in force is checked.
     QMenu *CodePageMenu;
     QActionGroup *CodePageActions;
+    // Edit: "Undo <step>" (Ctrl+Z) and "Redo <step>" (Ctrl+Y, Ctrl+Shift+Z)
+    // of the keyboard definition's history; plain "Undo" / "Redo", disabled,
+    // when there is no step.
+    QAction *A_Undo;
+    QAction *A_Redo;
 
     // Where Help finds its page, and how it asks the desktop to open it (the
     // desktop's browser service unless a test puts its own in place).
     QString HelpPageFile;
     UrlOpener OpenUrl;
 
+    // When the keyboard definition has changes not saved, asks whether to
+    // save them (Save / Discard / Cancel); Save runs the definition window's
+    // save. True when the caller may go on: nothing to save, saved, or
+    // discarded.
+    bool ConfirmDefinitionSaved();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void A_AboutExecute();
     void A_HelpExecute();
     void buildCodePageMenu();
     void ShowCodePageInForce();
+    // Follows the data module's undo history (made after this window).
+    void BindHistory();
+    void UpdateUndoActions();
+
+    QPointer<TDefinitionHistory> m_history; // the history followed, not owned
 
     QMdiArea *m_area;
     std::unique_ptr<TWinFormFactory> FormFactory;

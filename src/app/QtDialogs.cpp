@@ -150,6 +150,20 @@ bool QtDialogs::okCancel(const QString &text)
            == QMessageBox::Ok;
 }
 
+SaveAnswer QtDialogs::saveDiscardCancel(const QString &text)
+{
+    switch (QMessageBox::question(dialogParent(), ApplicationTitle(), text,
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
+}
+
 std::optional<QString> QtDialogs::inputBox(const QString &caption, const QString &prompt,
                                            const QString &defaultValue)
 {

@@ -20,6 +20,7 @@ public:
     void information(const QString &text) override;
     bool confirm(const QString &text) override;
     bool okCancel(const QString &text) override;
+    SaveAnswer saveDiscardCancel(const QString &text) override;
     std::optional<QString> inputBox(const QString &caption, const QString &prompt,
                                     const QString &defaultValue) override;
     void warning(const QString &caption, const QString &text) override;

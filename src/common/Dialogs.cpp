@@ -37,6 +37,11 @@ public:
         log("question", text);
         return false;
     }
+    SaveAnswer saveDiscardCancel(const QString &text) override
+    {
+        log("question", text);
+        return SaveAnswer::Cancel;
+    }
     std::optional<QString> inputBox(const QString &caption, const QString &prompt, const QString &) override
     {
         log("input", caption + QLatin1Char(' ') + prompt);

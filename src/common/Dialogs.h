@@ -25,6 +25,9 @@ struct FileRequest {
     bool overwritePrompt = false; // ask before replacing a file (save only)
 };
 
+// The answer to a question about unsaved work.
+enum class SaveAnswer { Save, Discard, Cancel };
+
 class IDialogs {
 public:
     virtual ~IDialogs() = default;
@@ -41,6 +44,9 @@ public:
     virtual bool confirm(const QString &text) = 0;
     // An OK/Cancel question (e.g. "Delete record?"); true for OK.
     virtual bool okCancel(const QString &text) = 0;
+    // A Save/Discard/Cancel question about unsaved work ("Save changes to
+    // the keyboard definition?").
+    virtual SaveAnswer saveDiscardCancel(const QString &text) = 0;
     // An input box; nothing when cancelled.
     virtual std::optional<QString> inputBox(const QString &caption, const QString &prompt,
                                             const QString &defaultValue) = 0;

@@ -70,6 +70,13 @@ bool ScriptedDialogs::okCancel(const QString &text)
     return next().accept;
 }
 
+SaveAnswer ScriptedDialogs::saveDiscardCancel(const QString &text)
+{
+    m_asked.push_back({Kind::SaveDiscard, QString(), text, {}});
+    const Answer a = next();
+    return a.accept ? SaveAnswer::Save : a.discard ? SaveAnswer::Discard : SaveAnswer::Cancel;
+}
+
 std::optional<QString> ScriptedDialogs::inputBox(const QString &caption, const QString &prompt,
                                                  const QString &defaultValue)
 {

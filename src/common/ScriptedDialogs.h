@@ -11,7 +11,9 @@ namespace kf {
 
 class ScriptedDialogs : public IDialogs {
 public:
-    enum class Kind { OpenFiles, SaveFile, Color, Information, Confirm, OkCancel, Input, Warning, Message, Error };
+    enum class Kind {
+        OpenFiles, SaveFile, Color, Information, Confirm, OkCancel, SaveDiscard, Input, Warning, Message, Error
+    };
 
     struct Asked {
         Kind kind;
@@ -26,6 +28,7 @@ public:
         QStringList files;   // open/save
         uint32_t color = 0;  // colour
         QString text;        // input box
+        bool discard = false; // Save/Discard/Cancel: Discard (accept false)
     };
 
     // Queues answers. A question with no queued answer is cancelled (No, Cancel,
@@ -37,6 +40,9 @@ public:
     void answerYes() { m_answers.push_back({true, {}, 0, {}}); }
     void answerNo() { m_answers.push_back({false, {}, 0, {}}); }
     void answerCancel() { answerNo(); }
+    // Answers to a Save/Discard/Cancel question (answerCancel for Cancel).
+    void answerSave() { answerYes(); }
+    void answerDiscard() { m_answers.push_back({false, {}, 0, {}, true}); }
 
     const std::vector<Asked> &asked() const { return m_asked; }
     // Number of questions/messages of one kind asked so far.
@@ -56,6 +62,7 @@ public:
     void information(const QString &text) override;
     bool confirm(const QString &text) override;
     bool okCancel(const QString &text) override;
+    SaveAnswer saveDiscardCancel(const QString &text) override;
     std::optional<QString> inputBox(const QString &caption, const QString &prompt,
                                     const QString &defaultValue) override;
     void warning(const QString &caption, const QString &text) override;

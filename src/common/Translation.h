@@ -5,8 +5,9 @@
 //
 // Only the texts of the libraries and the platform are translated (message
 // box buttons, the record-table engine's messages, the picture errors) and
-// the template warning of the keyboard logic; window captions and the
-// program's other texts stay as they are.
+// the template warning of the keyboard logic, the Edit menu's Undo and Redo
+// with the names of the undo history's steps, and the question about unsaved
+// changes; window captions and the program's other texts stay as they are.
 
 #include <QString>
 

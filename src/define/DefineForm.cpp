@@ -8,6 +8,7 @@
 #include "common/FilePath.h"
 #include "common/ColorValue.h"
 #include "common/Dialogs.h"
+#include "common/Translation.h"
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/TableModel.h"
 #include "dbctrls/DBImage.h"
@@ -17,6 +18,7 @@
 #include "define/KeyImage.h"
 #include "model/GlyphCodec.h"
 #include "model/DataBinding.h"
+#include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
@@ -200,8 +202,11 @@ TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make
     setClientSize(792, 490);
     buildControls();
     buildGrids();
-    if (DataMod)
+    if (DataMod) {
         m_charLink->SetDataSource(&DataMod->CtblSource);
+        // An undone or redone step that changed the settings shows at once.
+        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this, [this] { ShowSettings(); });
+    }
     ShowCurrentChar();
 }
 
@@ -411,6 +416,8 @@ void TDefineFm::buildGrids()
 
 void TDefineFm::LoadBnClick()
 {
+    if (!AskToSaveChanges())
+        return;
     RunReportingErrors(this, [this] {
         FileRequest request;
         request.title = QStringLiteral("Load definition");
@@ -427,15 +434,55 @@ void TDefineFm::LoadBnClick()
                                        QString::fromLocal8Bit(DataMod->PackageError().c_str())));
             return;
         }
-        KeyImage->SetBackgroundColor(ColorValueToColor(uint32_t(DataMod->bkcolor)));
-        ShowPackageTexts();
+        ShowSettings();
         FileNameLb->setText(QFileInfo(path).fileName());
     });
 }
 
+void TDefineFm::ShowSettings()
+{
+    if (!DataMod)
+        return;
+    KeyImage->SetBackgroundColor(ColorValueToColor(uint32_t(DataMod->bkcolor)));
+    ShowPackageTexts();
+}
+
+QString TDefineFm::SaveQuestion()
+{
+    return TranslateQ("Save changes to the keyboard definition?");
+}
+
+bool TDefineFm::Unsaved() const
+{
+    if (DataMod && !DataMod->History().IsSaved())
+        return true;
+    return AuthorEd->isModified() || InfoEd->document()->isModified();
+}
+
+bool TDefineFm::AskToSaveChanges()
+{
+    if (!Unsaved())
+        return true;
+    switch (Dialogs().saveDiscardCancel(SaveQuestion())) {
+    case SaveAnswer::Save:
+        return SaveDefinition();
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
 void TDefineFm::SaveBnClick()
 {
-    RunReportingErrors(this, [this] {
+    SaveDefinition();
+}
+
+bool TDefineFm::SaveDefinition()
+{
+    bool saved = false;
+    RunReportingErrors(this, [this, &saved] {
         FileRequest request;
         request.title = QStringLiteral("Save the definition");
         request.filter = QString::fromLatin1(kPackageFilter);
@@ -461,7 +508,9 @@ void TDefineFm::SaveBnClick()
         FileNameLb->setText(QFileInfo(path).fileName());
         // What was written is what the package holds now.
         ShowPackageTexts();
+        saved = true;
     });
+    return saved;
 }
 
 void TDefineFm::ShowPackageTexts()
@@ -469,10 +518,16 @@ void TDefineFm::ShowPackageTexts()
     if (!DataMod)
         return;
     const CodePage &cp = CodePage::current();
-    AuthorEd->setText(cp.decode(DataMod->Author));
-    InfoEd->setPlainText(cp.decode(DataMod->misc));
-    m_shownAuthor = AuthorEd->text();
-    m_shownInfo = InfoEd->toPlainText();
+    const QString author = cp.decode(DataMod->Author);
+    if (AuthorEd->text() != author)
+        AuthorEd->setText(author);
+    AuthorEd->setModified(false);
+    const QString info = cp.decode(DataMod->misc);
+    if (InfoEd->toPlainText() != info)
+        InfoEd->setPlainText(info);
+    InfoEd->document()->setModified(false);
+    m_shownAuthor = author;
+    m_shownInfo = info;
 }
 
 void TDefineFm::CodePageChanged()
@@ -492,6 +547,7 @@ void TDefineFm::CodePageChanged()
     }
     if (InfoEd->toPlainText() == m_shownInfo) {
         InfoEd->setPlainText(cp.decode(DataMod->misc));
+        InfoEd->document()->setModified(false);
         m_shownInfo = InfoEd->toPlainText();
     }
 }
@@ -499,16 +555,20 @@ void TDefineFm::CodePageChanged()
 void TDefineFm::ClearBnClick()
 {
     RunReportingErrors(this, [] {
-        if (DataMod)
-            DataMod->ClearKeyTable();
+        if (!DataMod)
+            return;
+        TDefinitionHistory::Step step(DataMod->History(), TranslateQ("clear keys"));
+        DataMod->ClearKeyTable();
     });
 }
 
 void TDefineFm::Clear2BnClick()
 {
     RunReportingErrors(this, [] {
-        if (DataMod)
-            DataMod->Ctbl.EmptyDataSet();
+        if (!DataMod)
+            return;
+        TDefinitionHistory::Step step(DataMod->History(), TranslateQ("clear characters"));
+        DataMod->Ctbl.EmptyDataSet();
     });
 }
 
@@ -526,8 +586,10 @@ void TDefineFm::ColorBnClick()
         const std::optional<uint32_t> color = AskColor();
         if (!color)
             return;
-        if (DataMod)
+        if (DataMod) {
+            TDefinitionHistory::Step step(DataMod->History(), TranslateQ("background colour"));
             DataMod->bkcolor = int32_t(*color);
+        }
         KeyImage->SetBackgroundColor(ColorValueToColor(*color));
     });
 }
@@ -717,16 +779,18 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
         QStringLiteral("Replace the whole keyboard definition (every key and character) with the layout %1, "
                        "\"%2\"?")
             .arg(id, QString::fromStdString(layout->description));
-    if (!Dialogs().confirm(question))
+    if (!Dialogs().confirm(question) || !AskToSaveChanges())
         return;
     const LayoutImportOptions options = dialog.Options();
     const bool drawPictures = dialog.DrawPictures();
+    // The import, finger colours and drawn pictures are one step.
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("import of layout %1").arg(id));
     // Everything is read before the definition changes: an error leaves it,
     // and the dialog, as they were.
     const LayoutImportReport report = ImportLayout(*DataMod, options);
     dialog.accept();
 
-    ShowPackageTexts();
+    ShowSettings();
     FileNameLb->clear(); // the definition is no longer that file's
 
     QStringList lines;
@@ -771,6 +835,8 @@ void TDefineFm::DrawKeysBnClick()
     if (anyPicture && !Dialogs().okCancel(QStringLiteral("Replace the picture of every key with a drawn one?")))
         return;
 
+    // Finger colours set here and the pictures are one step.
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("drawn key pictures"));
     KeyFaces faces;
     if (Dialogs().confirm(QStringLiteral("Colour each key with the colour of its finger?\n\n"
                                          "Yes: the finger colours of the finger definition.\n"

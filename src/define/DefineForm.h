@@ -71,8 +71,25 @@ public:
     TDBGrid *CharGrid;
 
     // ---- operations of the controls (errors go to the error report) ----------
+    // Asks to save unsaved changes first (AskToSaveChanges).
     void LoadBnClick();
     void SaveBnClick();
+    // The save of SaveBnClick: asks for the file and writes the package.
+    // True when it was written; false when cancelled or failed (the failure
+    // has been shown).
+    bool SaveDefinition();
+    // Whether the definition has changes not saved: steps since it was
+    // loaded or saved, a changed row still in edit, or a typed author or info.
+    bool Unsaved() const;
+    // When Unsaved, asks SaveQuestion() (Save / Discard / Cancel); Save runs
+    // SaveDefinition. True when the caller may go on: nothing to save, saved,
+    // or discarded.
+    bool AskToSaveChanges();
+    static QString SaveQuestion();
+    // The author, info and background shown from the data module's settings
+    // (after a load, an import, an undo; before a save from a window opened
+    // only to save, which would otherwise write its empty edits).
+    void ShowSettings();
     void ClearBnClick();
     void Clear2BnClick();
     void ColorBnClick();
@@ -86,9 +103,11 @@ public:
     void ImportBnClick();
     // Draws the picture of every key, in the finger colours or in one colour.
     void DrawKeysBnClick();
-    // The import the dialog asks for: after a Yes to "Confirm", the layout
-    // replaces the definition, the dialog closes and the report is shown. On
-    // No or on failure the dialog stays open and nothing has changed.
+    // The import the dialog asks for: after a Yes to "Confirm" (and the
+    // question about unsaved changes), the layout replaces the definition as
+    // one step of the undo history, the dialog closes and the report is
+    // shown. On No, Cancel or failure the dialog stays open and nothing has
+    // changed.
     void ImportLayoutFrom(TImportLayoutDlg &dialog);
 
     // The open import dialog, the report of the last import; nullptr when none.

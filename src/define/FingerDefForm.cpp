@@ -2,7 +2,9 @@
 
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
+#include "common/Translation.h"
 #include "define/RxSlider.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 
 #include <QKeySequence>
@@ -93,6 +95,9 @@ TFingerDefFm::TFingerDefFm(QWidget *parent) : TChildForm(parent)
     auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WidgetWithChildrenShortcut);
     connect(esc, &QShortcut::activated, CloseBn, &QPushButton::click);
+
+    if (DataMod)
+        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this, [this] { ShowFingers(); });
 }
 
 TRxSlider *TFingerDefFm::Slider(int k) const
@@ -107,6 +112,13 @@ void TFingerDefFm::Refresh()
         Dialogs().information(QString::fromLatin1(kEmptyTableMessage));
         return;
     }
+    ShowFingers();
+}
+
+void TFingerDefFm::ShowFingers()
+{
+    if (!DataMod)
+        return;
     for (int k = 1; k <= kSliderCount; ++k)
         Slider(k)->setValue(std::clamp<int32_t>(DataMod->FingerLength[k - 1], 0, 100));
     for (int k = 1; k <= kSliderCount; ++k)
@@ -117,6 +129,7 @@ void TFingerDefFm::Apply()
 {
     if (!DataMod)
         return;
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("finger settings"));
     for (int k = 1; k <= kSliderCount; ++k)
         DataMod->FingerLength[k - 1] = Slider(k)->value();
     for (int k = 1; k <= kSliderCount; ++k)

@@ -1,8 +1,9 @@
 #pragma once
 // The finger definition window: the length and the colour of each of the ten
 // fingers, for the typing tutor. It works on copies: the sliders are filled
-// from the data module on the first showing and on Refresh, and written back
-// only on Apply.
+// from the data module on the first showing, on Refresh and when an undo or
+// redo changes the settings, and written back only on Apply (one step of the
+// undo history).
 
 #include "ui/ChildForm.h"
 
@@ -35,6 +36,8 @@ public:
     void Refresh();
     // Writes every slider's length and colour into the data module.
     void Apply();
+    // The sliders take the data module's lengths and colours, without a word.
+    void ShowFingers();
 
     QPushButton *RefreshBn = nullptr;
     QPushButton *ApplyBn = nullptr;

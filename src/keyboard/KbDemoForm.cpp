@@ -12,6 +12,7 @@
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
 #include "keyboard/RtfWriter.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 
 #include "keyboard/ButtonType.h"
@@ -228,6 +229,10 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
         CharGridSelectCell(current.column(), current.row());
     });
     connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { CodePageChanged(); });
+    // The keys follow an undone or redone step at once.
+    if (DataMod)
+        connect(&DataMod->History(), &TDefinitionHistory::Restored, this,
+                ReportErrors(this, [this] { KbDragFrame()->FollowKeyRows(); }));
 }
 
 void TKbDemoFm::CodePageChanged()
@@ -342,6 +347,16 @@ void TKbDemoFm::KeyClicked(ButtonType *Sender)
     }
 }
 
+namespace {
+
+// The Name of the character row a link button works on, as shown.
+QString CharName(TRecordTable &chars)
+{
+    return chars.RecordCount() > 0 ? CodePage::current().decode(chars.FieldByName("Name").AsString()) : QString();
+}
+
+} // namespace
+
 void TKbDemoFm::Button4Click()
 {
     if (!DataMod)
@@ -349,6 +364,7 @@ void TKbDemoFm::Button4Click()
     TRecordTable &keys = DataMod->MainTbl;
     TRecordTable &chars = DataMod->Ctbl;
     const TValue keyValue = keys.RecordCount() > 0 ? keys.FieldByName("KeyValue").Value() : TValue();
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("link of character '%1'").arg(CharName(chars)));
     chars.Edit();
     chars.FieldByName("KeyNo").SetValue(keyValue);
     chars.Post();
@@ -359,6 +375,8 @@ void TKbDemoFm::Button5Click()
     if (!DataMod)
         return;
     TRecordTable &chars = DataMod->Ctbl;
+    TDefinitionHistory::Step step(DataMod->History(),
+                                  TranslateQ("break of the link of character '%1'").arg(CharName(chars)));
     chars.Edit();
     chars.FieldByName("KeyNo").Clear();
     chars.Post(); // the key grid follows at once

@@ -160,6 +160,42 @@ bool TKbFm::BuildButtons(bool keepGlyph)
     return true;
 }
 
+void TKbFm::FollowKeyRows()
+{
+    if (!m_keys || !m_keys->Active())
+        return;
+    TRecordTable &keys = *m_keys;
+    const int fGlyph = keys.FieldByName("Glyph").Index();
+    const int fWidth = keys.FieldByName("Width").Index();
+    const int fHeight = keys.FieldByName("Height").Index();
+    const int fX = keys.FieldByName("X").Index();
+    const int fY = keys.FieldByName("Y").Index();
+    const QColor background = BackgroundColor();
+    const auto number = [&](const TBookmark &row, int field) {
+        const TValue v = keys.BookmarkValue(row, field);
+        return v.IsNull() ? 0 : v.integer();
+    };
+    for (ButtonType *button : m_buttons) {
+        if (!keys.BookmarkValid(button->KeyRow))
+            continue; // the row is gone: the button stays as built
+        const TBookmark &row = button->KeyRow;
+        const QRect place(number(row, fX), number(row, fY), std::max(0, number(row, fWidth)),
+                          std::max(0, number(row, fHeight)));
+        if (button->geometry() != place)
+            button->setGeometry(place);
+        const TValue glyph = keys.BookmarkValue(row, fGlyph);
+        const QImage picture = glyph.IsNull() ? QImage() : GlyphToImageOrNull(glyph.bytes());
+        if (picture != button->UpGlyph) {
+            button->UpGlyph = picture;
+            button->DownGlyph = picture;
+            InvertBitmap(button->DownGlyph);
+            button->setGlyph(button->down() && !button->KeepGlyph ? button->DownGlyph : picture);
+            button->setFaceColor(picture.isNull() ? background : ColorValueToColor(KeyFaceColor(picture)));
+        }
+    }
+    UpdateKeyAreaSize();
+}
+
 void TKbFm::AttachButtonEvents()
 {
     ButtonType *button = m_currentButton;

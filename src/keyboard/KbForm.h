@@ -60,6 +60,10 @@ public:
     // a button whose row was deleted since the build is ignored.
     void KeyButtonClick(ButtonType *Sender);
 
+    // Every button whose key row is still there takes the row's place, size
+    // and picture again (after an undo or redo changed the rows).
+    void FollowKeyRows();
+
     // Makes the button's key row the key table's current row (a row in edit
     // is posted first); false, moving nothing, when the table no longer shows
     // that row.

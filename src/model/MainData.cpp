@@ -1,5 +1,6 @@
 #include "model/MainData.h"
 #include "common/Errors.h"
+#include "model/DefinitionHistory.h"
 
 #include <algorithm>
 #include <ctime>
@@ -42,6 +43,7 @@ void parsePacket(TRecordTable &into, const TRecordTable &like, const std::string
 TDataMod::TDataMod()
 {
     DataModuleCreate();
+    m_history = std::make_unique<TDefinitionHistory>(*this);
     DataMod = this;
 }
 
@@ -155,6 +157,7 @@ bool TDataMod::LoadPackage(const std::string &path)
     try {
         Kit.open(path);
         loadFromKit();
+        m_history->Clear();
         m_packageError.clear();
         return true;
     } catch (const std::exception &e) {
@@ -169,6 +172,7 @@ bool TDataMod::LoadPackageBytes(std::string_view bytes)
     try {
         Kit.openBytes(bytes);
         loadFromKit();
+        m_history->Clear();
         m_packageError.clear();
         return true;
     } catch (const std::exception &e) {
@@ -263,6 +267,7 @@ bool TDataMod::SavePackage(const std::string &path)
 {
     try {
         ZipArchive::writeFile(path, packageMembers(), std::time(nullptr));
+        m_history->SetSaved();
         m_packageError.clear();
         return true;
     } catch (const std::exception &e) {

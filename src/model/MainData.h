@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@
 namespace kf {
 
 class TDataMod;
+class TDefinitionHistory;
 
 // The data module of the run (not owned here). A TDataMod makes itself the
 // DataMod when it is created and clears it when it is destroyed, so the
@@ -41,6 +43,11 @@ public:
     TDataSource CtblFSource; // binding point of CtblF
     TDataSource CtblDSource; // binding point of CtblD
     ZipArchive Kit;          // the package container (reads any file extension)
+
+    // The undo history of the definition: every change of the two tables, and
+    // the settings changed inside its steps. A package load clears it, a save
+    // marks the saved point.
+    TDefinitionHistory &History() const { return *m_history; }
 
     // ---- settings ------------------------------------------------------------
     int32_t bkcolor = 0;     // keyboard background, colour value
@@ -69,7 +76,8 @@ public:
     // Reads a package. The three members are read and checked before anything
     // changes: on any failure the definition stays exactly as it was, the
     // result is false and PackageError() tells why. On success the tables'
-    // rows and every setting are replaced; the key table keeps its order. The
+    // rows and every setting are replaced; the key table keeps its order, and
+    // the undo history starts afresh. The
     // fields of KeyFieldDefs and CharFieldDefs keep their widths and required
     // flags whatever the package declares (longer text is cut to the width).
     bool LoadPackage(const std::string &path);
@@ -80,7 +88,8 @@ public:
     // "readme". Rows in edit are posted first (a refused post ends the save)
     // and the change logs merged. The file at path is replaced only by a
     // complete archive. False on failure, with PackageError() telling why;
-    // an earlier file at path then stays as it was.
+    // an earlier file at path then stays as it was. On success the undo
+    // history marks the saved point.
     bool SavePackage(const std::string &path);
     // Replaces both tables (field lists and rows) and every setting with
     // those of two tables already checked to carry the fields above, which
@@ -129,6 +138,7 @@ private:
     void loadFromKit();
     std::vector<ZipArchive::Member> packageMembers();
     std::string m_packageError;
+    std::unique_ptr<TDefinitionHistory> m_history; // last: it observes the tables
 };
 
 } // namespace kf

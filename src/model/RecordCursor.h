@@ -65,6 +65,7 @@ public:
     bool skipGather = false; // CheckBrowseMode already asked the links
 
     std::vector<TFieldDef> fixedFields; // kept by every load
+    IRowChangeObserver *changeObserver = nullptr; // not owned
 
     // ---- links (RecordNotify.cpp) ------------------------------------------
     int disableCount = 0;
@@ -180,9 +181,13 @@ public:
                 for (TCursor *c : std::vector<TCursor *>(s.cursors))
                     c->Resync();
             }
+            // What was committed stays committed, and is reported.
+            if (s.depth == 0)
+                s.DeliverReports();
             throw;
         }
         if (--s.depth == 0) {
+            s.DeliverReports();
             const std::vector<TCursor *> copy = s.cursors;
             for (TCursor *c : copy)
                 if (std::find(s.cursors.begin(), s.cursors.end(), c) != s.cursors.end())
@@ -196,7 +201,14 @@ public:
             const std::vector<TCursor *> cursors = s.cursors;
             for (TCursor *c : cursors)
                 c->BeforeReset();
-            change(s);
+            const size_t reported = s.toReport.size();
+            s.Replacing();
+            try {
+                change(s);
+            } catch (...) {
+                s.toReport.resize(reported); // nothing was replaced
+                throw;
+            }
             ++s.generation;
             ++s.changeSeq;
             s.log.clear();

@@ -143,7 +143,7 @@ template <class AppendSome> void TCursor::AppendMany(size_t count, size_t bytesH
         } catch (...) {
             error = std::current_exception();
         }
-        if (s.logChanges)
+        if (s.KeepsChanges())
             for (uint32_t r = before; r < s.data.SlotCount(); ++r)
                 s.Committed(TRowStore::Change::Insert, r, {});
         ++s.changeSeq;
@@ -478,7 +478,7 @@ void TRecordTable::DeleteRecords(const std::vector<TBookmark> &rows)
         for (const TBookmark &b : rows) {
             if (!s.data.alive[b.Row])
                 continue; // listed twice
-            if (s.logChanges)
+            if (s.KeepsChanges())
                 s.Committed(TRowStore::Change::Delete, b.Row, s.data.RowValues(b.Row));
             s.data.KillRow(b.Row);
             dead.push_back(b.Row);
@@ -555,6 +555,62 @@ void TRecordTable::CancelUpdates()
     // A refused change leaves the log as it is; one stopped halfway leaves
     // the changes not yet undone.
     d->Mutate([](TRowStore &s) { s.UndoLogged(); });
+}
+
+// ---------------------------------------------------------------------------
+// TRecordTable: undo history
+
+void TRecordTable::SetChangeObserver(IRowChangeObserver *observer)
+{
+    d->changeObserver = observer;
+}
+
+IRowChangeObserver *TRecordTable::ChangeObserver() const
+{
+    return d->changeObserver;
+}
+
+namespace {
+
+void applyReported(TCursor &cursor, TRowChange &change, bool revert)
+{
+    cursor.CheckActive();
+    TRowStore &s = *cursor.store;
+    struct Silence {
+        TRowStore &s;
+        bool was;
+        ~Silence() { s.reporting = was; }
+    } silence{s, s.reporting};
+    s.reporting = false;
+    if (change.kind == TRowChange::Kind::Replace) {
+        if (!change.rows)
+            throw EDatabaseError(LibraryText("Record not found"));
+        cursor.ResetStore([&](TRowStore &st) { std::swap(st.data, *change.rows); }, true);
+        return;
+    }
+    cursor.Mutate([&](TRowStore &st) { st.ApplyReported(change, revert); });
+}
+
+} // namespace
+
+void TRecordTable::RevertChange(TRowChange &change)
+{
+    applyReported(*d, change, true);
+}
+
+void TRecordTable::ReapplyChange(TRowChange &change)
+{
+    applyReported(*d, change, false);
+}
+
+TBookmark TRecordTable::BookmarkOfRow(uint32_t row) const
+{
+    TBookmark b;
+    if (d->Active() && d->store->IsLiveRow(row)) {
+        b.Generation = d->store->generation;
+        b.Row = row;
+    }
+    return b;
 }
 
 // ---------------------------------------------------------------------------

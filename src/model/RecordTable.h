@@ -31,6 +31,7 @@
 #include "model/Field.h"
 #include "model/FieldDef.h"
 #include "model/FieldValue.h"
+#include "model/RowChange.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -187,6 +188,24 @@ public:
     int ChangeCount() const;
     void MergeChangeLog(); // the logged changes become permanent
     void CancelUpdates();  // undo every logged change
+
+    // ---- undo history -------------------------------------------------------
+    // The observer that hears every change committed to this cursor's rows,
+    // through any cursor of the store (RowChange.h); null: none. Not owned;
+    // it stays with this cursor through loads.
+    void SetChangeObserver(IRowChangeObserver *observer);
+    IRowChangeObserver *ChangeObserver() const;
+    // Takes a reported change back (the rows as it found them) or makes it
+    // again (as it left them), without reporting it; every cursor follows.
+    // A replace of all rows swaps them with those the change holds, slots
+    // and all, so the changes reported before and after it still fit.
+    // EDatabaseError when the change does not fit the rows (its row is
+    // gone); then nothing changes.
+    void RevertChange(TRowChange &change);
+    void ReapplyChange(TRowChange &change);
+    // The bookmark of a row a change reported (TRowChange::row); null when
+    // that row is not live.
+    TBookmark BookmarkOfRow(uint32_t row) const;
 
     // ---- datapacket -------------------------------------------------------
     // Save writes the field list and rows (the pending edit is not included).

@@ -8,6 +8,8 @@
 #include "model/RowStore.h"
 
 #include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/Translation.h"
 
 #include <utility>
 
@@ -33,8 +35,51 @@ TRowStore::IndexDef *TRowStore::FindIndex(const std::string &name)
 
 void TRowStore::Committed(Change kind, uint32_t row, std::vector<TValue> before)
 {
+    if (Observed()) {
+        TRowChange change;
+        change.kind = kind == Change::Insert ? TRowChange::Kind::Insert
+                    : kind == Change::Modify ? TRowChange::Kind::Modify
+                                             : TRowChange::Kind::Delete;
+        change.row = row;
+        if (kind != Change::Insert)
+            change.before = before;
+        if (kind != Change::Delete)
+            change.after = data.RowValues(row);
+        toReport.push_back(std::move(change));
+    }
     if (logChanges)
         log.push_back({kind, row, std::move(before)});
+}
+
+bool TRowStore::Observed() const
+{
+    if (!reporting)
+        return false;
+    for (const TCursor *c : cursors)
+        if (c->changeObserver)
+            return true;
+    return false;
+}
+
+void TRowStore::Replacing()
+{
+    if (!Observed())
+        return;
+    TRowChange change;
+    change.kind = TRowChange::Kind::Replace;
+    change.rows = std::make_shared<TRowData>(data);
+    toReport.push_back(std::move(change));
+}
+
+void TRowStore::DeliverReports()
+{
+    if (toReport.empty())
+        return;
+    std::vector<TRowChange> changes;
+    changes.swap(toReport);
+    for (TCursor *c : std::vector<TCursor *>(cursors))
+        if (c->changeObserver)
+            c->changeObserver->RowsChanged(*c->self, changes);
 }
 
 uint32_t TRowStore::InsertRow(const std::vector<TValue> &values)
@@ -52,7 +97,7 @@ void TRowStore::ModifyRow(uint32_t row, const std::vector<TValue> &values, bool 
     std::vector<TValue> before = data.RowValues(row);
     data.SetRow(row, values);
     ++changeSeq;
-    if (record && logChanges)
+    if (record)
         Committed(Change::Modify, row, before);
     for (TCursor *c : std::vector<TCursor *>(cursors))
         c->OnRowModified(row, before);
@@ -61,7 +106,7 @@ void TRowStore::ModifyRow(uint32_t row, const std::vector<TValue> &values, bool 
 void TRowStore::DeleteRow(uint32_t row, bool record)
 {
     std::vector<TValue> before;
-    if (record && logChanges)
+    if (record && KeepsChanges())
         before = data.RowValues(row);
     data.KillRow(row);
     ++changeSeq;
@@ -72,12 +117,42 @@ void TRowStore::DeleteRow(uint32_t row, bool record)
     data.FreeRow(row);
 }
 
-void TRowStore::ReviveRow(uint32_t row, const std::vector<TValue> &values)
+void TRowStore::ReviveRow(uint32_t row, const std::vector<TValue> &values, bool record)
 {
     data.ReviveRow(row, values);
     ++changeSeq;
+    if (record)
+        Committed(Change::Insert, row, {});
     for (TCursor *c : std::vector<TCursor *>(cursors))
         c->OnRowInserted(row);
+}
+
+void TRowStore::ApplyReported(const TRowChange &change, bool revert)
+{
+    using Kind = TRowChange::Kind;
+    const uint32_t row = change.row;
+    // Whether the row lives once the change is taken back or made again.
+    const bool lives = change.kind == Kind::Modify || (change.kind == Kind::Insert) != revert;
+    const std::vector<TValue> &values = revert ? change.before : change.after;
+    if (row >= data.SlotCount() || (lives && values.size() != data.defs.size()))
+        throw EDatabaseError(LibraryText("Record not found"));
+    // A reverted change that is still the newest in the log leaves it.
+    bool record = true;
+    if (revert && logChanges && !log.empty() && log.back().row == row) {
+        const Change newest = log.back().kind;
+        if ((change.kind == Kind::Insert && newest == Change::Insert)
+            || (change.kind == Kind::Delete && newest == Change::Delete)
+            || (change.kind == Kind::Modify && newest == Change::Modify && log.back().before == change.before)) {
+            log.pop_back();
+            record = false;
+        }
+    }
+    if (lives && data.alive[row])
+        ModifyRow(row, values, record);
+    else if (lives)
+        ReviveRow(row, values, record);
+    else if (data.alive[row])
+        DeleteRow(row, record);
 }
 
 void TRowStore::UndoLogged()

@@ -15,6 +15,7 @@
 #include "common/IntegerText.h" // ParseIntegerText: the text of integer fields
 #include "model/FieldDef.h"
 #include "model/FieldValue.h"
+#include "model/RowChange.h"
 
 #include <cstdint>
 #include <cstring>
@@ -186,7 +187,13 @@ public:
     uint32_t InsertRow(const std::vector<TValue> &values);
     void ModifyRow(uint32_t row, const std::vector<TValue> &values, bool record);
     void DeleteRow(uint32_t row, bool record);
-    void ReviveRow(uint32_t row, const std::vector<TValue> &values); // a deleted row comes back
+    // A deleted row comes back (logged as an insert when record is true).
+    void ReviveRow(uint32_t row, const std::vector<TValue> &values, bool record = false);
+    // Brings a row to how a reported change left it (revert false) or found
+    // it (revert true), without reporting it. The log drops the change when
+    // it is the newest entry and the change is reverted; otherwise the row's
+    // change is logged as any other.
+    void ApplyReported(const TRowChange &change, bool revert);
     // Undoes the logged changes, newest first. Each leaves the log as it is
     // undone, so when a cursor's link fails halfway the changes not yet
     // undone stay logged.
@@ -194,8 +201,22 @@ public:
 
     // The one place a committed change of one row is recorded: `before` holds
     // the row's values before a modify or delete (empty for an insert, whose
-    // values are the row's now).
+    // values are the row's now). It goes to the log and, while a cursor
+    // observes the store, to the changes to be reported.
     void Committed(Change kind, uint32_t row, std::vector<TValue> before);
+    // Whether a change must keep the row's values before it: for the log or
+    // for a cursor's change observer.
+    bool KeepsChanges() const { return logChanges || Observed(); }
+
+    // ---- reporting to change observers ----------------------------------------
+    bool reporting = true;              // off while a reported change is reverted
+    std::vector<TRowChange> toReport;   // committed in the operation under way
+    bool Observed() const;              // a cursor has an observer and reporting is on
+    // The rows are about to be replaced at once: the rows as they are now are
+    // kept for the report.
+    void Replacing();
+    // Hands the changes of the operation that just ended to the observers.
+    void DeliverReports();
 };
 
 // A cell made from a value of the column's own kind.

@@ -47,6 +47,12 @@ bool ConsoleDialogs::confirm(const QString &text)
     return false;
 }
 
+SaveAnswer ConsoleDialogs::saveDiscardCancel(const QString &text)
+{
+    print(text);
+    return SaveAnswer::Cancel;
+}
+
 bool ConsoleDialogs::okCancel(const QString &text)
 {
     print(text);

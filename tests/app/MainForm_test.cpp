@@ -12,6 +12,7 @@
 #include "common/ScriptedDialogs.h"
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/DBNavigator.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
@@ -121,6 +122,9 @@ private slots:
     void menuItemsShowOnlyTheirHints_data();
     void menuItemsShowOnlyTheirHints();
     void closingMainWindowAsksNoChildWindow();
+    void editMenuNamesTheStep();
+    void closingAsksAboutUnsavedDefinition_data();
+    void closingAsksAboutUnsavedDefinition();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
     void refusedPostOfKeyRowWithoutNameIsReported();
     void codePageChosenInTheMenu_data();
@@ -220,14 +224,20 @@ void MainFormTest::menusHoldTheActionsInOrder()
     }
     QCOMPARE(seen, (QStringList{
                        QStringLiteral("File: About, Help, -, Close"),
+                       QStringLiteral("Edit: Undo, Redo"),
                        QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
                                       "&Finger Definition, -, &Check Definition"),
                        QStringLiteral("Word list: Typing Course &Generator, Dictionary Generator"),
                        QStringLiteral("Code page: CP874, CP1250, CP1251, CP1252, CP1253, CP1254, CP1255, "
                                       "CP1256, CP1257, CP1258"),
                    }));
+    // Only Undo and Redo have keys.
     for (QAction *a : m_main->findChildren<QAction *>())
-        QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+        if (a != m_main->A_Undo && a != m_main->A_Redo)
+            QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+    QCOMPARE(m_main->A_Undo->shortcuts(), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z"))}));
+    QCOMPARE(m_main->A_Redo->shortcuts(), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Y")),
+                                                               QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
     QCOMPARE(m_main->windowTitle(), QStringLiteral("Keyfolio"));
 }
 
@@ -556,6 +566,102 @@ void MainFormTest::closingMainWindowAsksNoChildWindow()
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
     m_main.reset();
     QVERIFY(guard.isNull());
+}
+
+// Undo and Redo name the step, keep plain captions and are disabled when
+// there is none, and Ctrl+Z / Ctrl+Y / Ctrl+Shift+Z reach them.
+void MainFormTest::editMenuNamesTheStep()
+{
+    m_dataMod->Ctbl.AppendRecord({"a normal", 97, 65, false, false, 0});
+    m_dataMod->History().Clear();
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo"));
+    QVERIFY(!m_main->A_Undo->isEnabled());
+    QVERIFY(!m_main->A_Redo->isEnabled());
+
+    m_dataMod->Ctbl.Edit();
+    m_dataMod->Ctbl.FieldByName("Code").SetAsInteger(225);
+    m_dataMod->Ctbl.Post();
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo edit of row 'a normal'"));
+    QVERIFY(m_main->A_Undo->isEnabled());
+    QCOMPARE(m_main->A_Redo->text(), QStringLiteral("Redo"));
+
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 97);
+    QCOMPARE(m_main->A_Undo->text(), QStringLiteral("Undo"));
+    QVERIFY(!m_main->A_Undo->isEnabled());
+    QCOMPARE(m_main->A_Redo->text(), QStringLiteral("Redo edit of row 'a normal'"));
+    QTest::keyClick(m_main.get(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 225);
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 225);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
+}
+
+void MainFormTest::closingAsksAboutUnsavedDefinition_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("saveTo"); // the save dialog's answer; empty: cancelled
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("untouched") << false << "" << "" << true;
+    QTest::newRow("undone back to the load") << false << "undo" << "" << true;
+    QTest::newRow("Cancel") << true << "cancel" << "" << false;
+    QTest::newRow("Discard") << true << "discard" << "" << true;
+    QTest::newRow("Save") << true << "save" << "saved.vkt" << true;
+    QTest::newRow("Save cancelled") << true << "save" << "" << false;
+    QTest::newRow("Save fails") << true << "save" << "no/such/folder/saved.vkt" << false;
+}
+
+void MainFormTest::closingAsksAboutUnsavedDefinition()
+{
+    QFETCH(bool, changed);
+    QFETCH(QString, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, closes);
+    QTemporaryDir dir;
+    m_dataMod->MainTbl.AppendRecord({"A", 65});
+    m_dataMod->Author = "Jo";
+    m_dataMod->History().Clear();
+    if (changed || answer == "undo") {
+        m_dataMod->MainTbl.Edit();
+        m_dataMod->MainTbl.FieldByName("KeyValue").SetAsInteger(66);
+        m_dataMod->MainTbl.Post();
+    }
+    if (answer == "undo")
+        m_main->A_Undo->trigger();
+    else if (answer == "save")
+        dialogs().answerSave();
+    else if (answer == "discard")
+        dialogs().answerDiscard();
+    else if (answer == "cancel")
+        dialogs().answerCancel();
+    if (answer == "save") {
+        if (saveTo.isEmpty())
+            dialogs().answerCancel();
+        else
+            dialogs().answerFile(dir.filePath(saveTo));
+    }
+
+    QCOMPARE(m_main->close(), closes);
+    QCOMPARE(m_main->isVisible(), !closes);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::SaveDiscard), changed ? 1 : 0);
+    if (changed)
+        QCOMPARE(dialogs().last(ScriptedDialogs::Kind::SaveDiscard).text,
+                 QStringLiteral("Save changes to the keyboard definition?"));
+    if (answer == "save" && !saveTo.isEmpty()) {
+        QCOMPARE(QFile::exists(dir.filePath(saveTo)), closes);
+        QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Warning), closes ? 0 : 1);
+    }
+    if (closes && answer == "save") {
+        TDataMod saved;
+        QVERIFY(saved.LoadPackage(dir.filePath(saveTo).toStdString()));
+        QCOMPARE(saved.MainTbl.FieldByName("KeyValue").AsInteger(), 66);
+        QCOMPARE(saved.Author, std::string("Jo")); // saved from a window opened for it
+        QCOMPARE(windows().size(), 1);
+    }
 }
 
 void MainFormTest::refusedPostOfKeyRowWithoutNameIsReported_data()

@@ -51,6 +51,8 @@ const std::vector<Asking> &askings()
         {"colour", [] { return !Dialogs().chooseColor(0x123456).has_value(); }, "colour"},
         {"yes or no", [] { return !Dialogs().confirm("Close without saving?"); }, "Close without saving?"},
         {"ok or cancel", [] { return !Dialogs().okCancel("Delete record?"); }, "Delete record?"},
+        {"save, discard or cancel",
+         [] { return Dialogs().saveDiscardCancel("Save changes?") == SaveAnswer::Cancel; }, "Save changes?"},
         {"input", [] { return !Dialogs().inputBox("Filter", "Min:", "0").has_value(); }, "Min:"},
         {"information", [] { Dialogs().information("Saved."); return true; }, "Saved."},
         {"warning", [] { Dialogs().warning("Load", "Cannot load"); return true; }, "Cannot load"},

@@ -17,7 +17,9 @@
 #include <QScopeGuard>
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbDemoForm.h"
+#include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
+#include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
 #include "model/LayoutImport.h"
 #include "model/GlyphCodec.h"
@@ -160,6 +162,17 @@ QImage pictureAt(TDataMod &dm, int i)
     return v.IsNull() ? QImage() : GlyphToImageOrNull(v.bytes());
 }
 
+// What a save writes, member by member (the archive's time stamp aside).
+std::string savedBytes(TDataMod &dm)
+{
+    ZipArchive zip;
+    zip.openBytes(dm.PackageBytes());
+    std::string all;
+    for (const char *member : {TDataMod::kKeyMember, TDataMod::kCharMember, TDataMod::kReadmeMember})
+        all += std::string(member) + '\n' + zip.read(std::string_view(member)) + '\n';
+    return all;
+}
+
 // The rules file of a layout list that names only "zz", a layout with no data.
 const char kRulesWithUnknownLayout[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <xkbConfigRegistry version="1.1">
@@ -222,6 +235,12 @@ private slots:
     void drawKeyPictures();
     void drawKeyPicturesAsksBeforeReplacing();
     void drawKeyPicturesReportsWhatItCannotDraw();
+
+    void undoEveryKindOfStep_data();
+    void undoEveryKindOfStep();
+    void undoneDragPutsTheButtonBack();
+    void loadAndImportAskAboutUnsavedChanges_data();
+    void loadAndImportAskAboutUnsavedChanges();
 
     void screenshot();
 
@@ -450,8 +469,10 @@ void DefineFormTest::cancelledDialogsChangeNothing()
     form->AuthorEd->setText("me");
     form->FileNameLb->setText("before.vkt");
 
+    m_dialogs->answerDiscard(); // the rows and the author were never saved
     QTest::mouseClick(form->LoadBn, Qt::LeftButton);
     QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::SaveDiscard), 1);
     QCOMPARE(m_dialogs->count(Kind::OpenFiles), 1);
     QCOMPARE(m_dialogs->count(Kind::SaveFile), 1);
     const FileRequest open = m_dialogs->last(Kind::OpenFiles).request;
@@ -466,7 +487,7 @@ void DefineFormTest::cancelledDialogsChangeNothing()
     QVERIFY(m_dm->Author.empty()); // the edit was not copied without a save
     QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
     QCOMPARE(m_dm->Ctbl.RecordCount(), 1);
-    QCOMPARE(int(m_dialogs->asked().size()), 2);
+    QCOMPARE(int(m_dialogs->asked().size()), 3);
 
     // Cancelled picture and colour dialogs touch no row.
     QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
@@ -640,6 +661,7 @@ void DefineFormTest::failedLoadChangesNothing()
     const QStringList files = {junk.fileName(), m_dir->filePath("missing.vkt")};
     for (const QString &file : files) {
         m_dialogs->clear();
+        m_dialogs->answerDiscard();
         m_dialogs->answerFile(file);
         QTest::mouseClick(form->LoadBn, Qt::LeftButton);
         QCOMPARE(m_dialogs->count(Kind::Warning), 1);
@@ -1286,6 +1308,7 @@ void DefineFormTest::importReplacesDefinition()
     dialog->PicturesCheckbox->setChecked(pictures);
     const LayoutImportOptions options = dialog->Options();
     m_dialogs->answerYes();
+    m_dialogs->answerDiscard(); // the rows made above were never saved
     QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
 
     // Asked once, naming the layout; then the dialog closes.
@@ -1412,6 +1435,7 @@ void DefineFormTest::failedImportChangesNothing()
             dialog->CodePageCombo->findText(QStringLiteral("CP1252"), Qt::MatchStartsWith));
         QVERIFY(dialog->CodePageCombo->currentText().startsWith(QStringLiteral("CP1252")));
         m_dialogs->answerYes();
+        m_dialogs->answerDiscard();
         QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
         QCOMPARE(m_dialogs->count(Kind::Confirm), 1);
         QVERIFY(dialog && dialog->isVisible()); // still open: the user may pick another
@@ -1443,6 +1467,7 @@ void DefineFormTest::layoutAndFingerWindowsFollowImport()
     TImportLayoutDlg *dialog = openImport(form, QStringLiteral("de"));
     QVERIFY(dialog);
     m_dialogs->answerYes();
+    m_dialogs->answerDiscard();
     QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
     QVERIFY(form->ImportReport());
     // No finger colours were set: the pictures got light ones, and say so.
@@ -1580,6 +1605,260 @@ void DefineFormTest::drawKeyPicturesReportsWhatItCannotDraw()
     m_dialogs->answerYes();
     QTest::mouseClick(form->DrawKeysBn, Qt::LeftButton);
     QCOMPARE(m_dialogs->count(Kind::Message), 1);
+}
+
+// Each kind of step made through the windows, done, undone and redone: the
+// saved bytes after the undo are those before the step, after the redo
+// those after it, and the step is named for the Edit menu.
+void DefineFormTest::undoEveryKindOfStep_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("undoText");
+    QTest::newRow("row edit in the grid") << "edit" << "edit of row 'b normal'";
+    QTest::newRow("new row") << "insert" << "new row 'new'";
+    QTest::newRow("deleted row") << "delete" << "delete of row 'B'";
+    QTest::newRow("Clear keys") << "clearKeys" << "clear keys";
+    QTest::newRow("Clear characters") << "clearChars" << "clear characters";
+    QTest::newRow("Load image") << "loadImage" << "key picture";
+    QTest::newRow("Paste image") << "pasteImage" << "key picture";
+    QTest::newRow("Clear image") << "clearImage" << "key picture";
+    QTest::newRow("Key color") << "keyColour" << "key picture";
+    QTest::newRow("Background color") << "background" << "background colour";
+    QTest::newRow("key drag") << "drag" << "move key A";
+    QTest::newRow("Add char to key") << "link" << "link of character 'b normal'";
+    QTest::newRow("Break link") << "breakLink" << "break of the link of character 'b normal'";
+    QTest::newRow("finger Apply") << "fingers" << "finger settings";
+    QTest::newRow("layout import") << "import" << "import of layout us";
+}
+
+void DefineFormTest::undoEveryKindOfStep()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, undoText);
+    addKey(*m_dm, "A", 65, keyPicture(20, 10, qRgb(200, 200, 200)), 20, 10);
+    addKey(*m_dm, "B", 66, QImage(), 30, 10);
+    addChar(*m_dm, "a normal", 97, 65);
+    addChar(*m_dm, "b normal", 98, 66);
+    m_dm->MainTbl.First();
+    m_dm->Ctbl.Last();
+    m_dm->History().Clear(); // as if just loaded
+    TWinFormFactory factory(m_area.get());
+    factory.ShowDefineFm();
+    TDefineFm *form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    const std::string before = savedBytes(*m_dm);
+    const QString bmp = m_dir->filePath("picture.bmp");
+    QVERIFY(keyPicture(30, 12, qRgb(10, 20, 30), "Q").save(bmp, "BMP"));
+    TFingerDefFm *fingers = nullptr;
+
+    if (action == "edit") {
+        m_dm->Ctbl.Edit();
+        m_dm->Ctbl.FieldByName("Code").SetAsInteger(226);
+        form->DBNavigator2->BtnClick(TDBNavigator::nbPost);
+    } else if (action == "insert") {
+        form->DBNavigator2->BtnClick(TDBNavigator::nbInsert);
+        m_dm->Ctbl.FieldByName("Name").SetAsString("new");
+        m_dm->Ctbl.FieldByName("Code").SetAsInteger(110);
+        form->DBNavigator2->BtnClick(TDBNavigator::nbPost);
+    } else if (action == "delete") {
+        m_dm->MainTbl.Last();
+        m_dialogs->answerYes(); // "Delete record?"
+        form->DBNavigator1->BtnClick(TDBNavigator::nbDelete);
+    } else if (action == "clearKeys") {
+        QTest::mouseClick(form->ClearBn, Qt::LeftButton);
+    } else if (action == "clearChars") {
+        QTest::mouseClick(form->Clear2Bn, Qt::LeftButton);
+    } else if (action == "loadImage" || action == "pasteImage" || action == "clearImage"
+               || action == "keyColour") {
+        if (action == "loadImage") {
+            m_dialogs->answerFile(bmp);
+            QTest::mouseClick(form->LoadImgBn, Qt::LeftButton);
+        } else if (action == "pasteImage") {
+            QApplication::clipboard()->setImage(keyPicture(16, 16, qRgb(90, 90, 0)));
+            QTest::mouseClick(form->PasteImgBn, Qt::LeftButton);
+        } else if (action == "clearImage") {
+            QTest::mouseClick(form->ClearImgBn, Qt::LeftButton);
+        } else {
+            m_dialogs->answerColor(0x0000FF);
+            QTest::mouseClick(form->KeyColorBn, Qt::LeftButton);
+        }
+        QCOMPARE(m_dm->MainTbl.State(), TDataSetState::Edit);
+        form->DBNavigator1->BtnClick(TDBNavigator::nbPost);
+    } else if (action == "background") {
+        m_dialogs->answerColor(0x00FF00);
+        QTest::mouseClick(form->ColorBn, Qt::LeftButton);
+    } else if (action == "drag" || action == "link" || action == "breakLink") {
+        factory.ShowKbDemoFm();
+        TKbDemoFm *demo = factory.FindForm<TKbDemoFm>();
+        QVERIFY(demo);
+        demo->Button2Click();
+        ButtonType *a = demo->KbDragFrame()->Buttons().at(0);
+        if (action == "drag") {
+            demo->DragDropFrame->RunDrag = [](QDrag *) {};
+            demo->DragDropFrame->KeyMouseDown(a, Qt::RightButton, Qt::NoModifier, Qt::RightButton, QPoint(2, 2));
+            demo->DragDropFrame->DropBMPTarget1Drop(QPoint(102, 52));
+        } else {
+            m_dm->Ctbl.Last();
+            m_dm->MainTbl.First();
+            QTest::mouseClick(action == "link" ? demo->Button4 : demo->Button5, Qt::LeftButton);
+        }
+    } else if (action == "fingers") {
+        factory.ShowFingerDefFm();
+        fingers = factory.FindForm<TFingerDefFm>();
+        QVERIFY(fingers);
+        fingers->Slider(3)->setValue(42);
+        QTest::mouseClick(fingers->ApplyBn, Qt::LeftButton);
+        QCOMPARE(m_dm->FingerLength[2], 42);
+    } else if (action == "import") {
+        TImportLayoutDlg *dialog = openImport(form, QStringLiteral("us"));
+        QVERIFY(dialog);
+        m_dialogs->answerYes();
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QCOMPARE(m_dialogs->count(Kind::SaveDiscard), 0); // nothing unsaved: nothing asked
+        QVERIFY(form->ImportReport());
+    }
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    const std::string after = savedBytes(*m_dm);
+    QVERIFY(before != after);
+    TDefinitionHistory &history = m_dm->History();
+    QCOMPARE(history.Count(), 1);
+    QCOMPARE(history.UndoText(), undoText);
+
+    history.Undo();
+    QCOMPARE(savedBytes(*m_dm), before);
+    QVERIFY(history.IsSaved());
+    if (fingers)
+        QCOMPARE(fingers->Slider(3)->value(), 0); // the slider follows at once
+    if (action == "import")
+        QCOMPARE(keyNames(*m_dm), (std::vector<std::string>{"A", "B"}));
+    history.Redo();
+    QCOMPARE(savedBytes(*m_dm), after);
+    if (fingers)
+        QCOMPARE(fingers->Slider(3)->value(), 42);
+    history.Undo();
+    QCOMPARE(savedBytes(*m_dm), before);
+    QCOMPARE(history.Count(), 1);
+}
+
+// A drag undone moves the key's button back to where it was, and the key
+// row becomes the current row; redone, the button goes to the drop point.
+void DefineFormTest::undoneDragPutsTheButtonBack()
+{
+    addKey(*m_dm, "A", 65, QImage(), 30, 20);
+    addKey(*m_dm, "B", 66, QImage(), 30, 20);
+    m_dm->History().Clear();
+    TWinFormFactory factory(m_area.get());
+    factory.ShowKbDemoFm();
+    TKbDemoFm *demo = factory.FindForm<TKbDemoFm>();
+    QVERIFY(demo);
+    demo->Button2Click();
+    ButtonType *a = demo->KbDragFrame()->Buttons().at(0);
+    QCOMPARE(a->accessibleName(), QStringLiteral("A"));
+    const QRect start = a->geometry();
+    demo->DragDropFrame->RunDrag = [](QDrag *) {};
+    demo->DragDropFrame->KeyMouseDown(a, Qt::RightButton, Qt::NoModifier, Qt::RightButton, QPoint(5, 5));
+    demo->DragDropFrame->DropBMPTarget1Drop(QPoint(125, 65));
+    const QRect dropped = a->geometry();
+    QCOMPARE(dropped.topLeft(), QPoint(120, 60));
+    m_dm->MainTbl.Last(); // another row current
+
+    m_dm->History().Undo();
+    QCOMPARE(a->geometry(), start);
+    QCOMPARE(m_dm->MainTbl.FieldByName("Name").AsString(), std::string("A"));
+    m_dm->History().Redo();
+    QCOMPARE(a->geometry(), dropped);
+}
+
+// Load and import over unsaved changes ask Save / Discard / Cancel: Cancel
+// and a save that fails or is cancelled keep everything; Discard goes on;
+// Save saves, then goes on. An untouched definition asks nothing.
+void DefineFormTest::loadAndImportAskAboutUnsavedChanges_data()
+{
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("answer");     // save, discard, cancel
+    QTest::addColumn<QString>("saveTo");     // the file the save dialog answers; empty: cancelled
+    QTest::addColumn<bool>("goesOn");
+    for (const bool import : {false, true}) {
+        const char *what = import ? "import" : "load";
+        QTest::addRow("%s, untouched", what) << import << false << "" << "" << true;
+        QTest::addRow("%s, Cancel", what) << import << true << "cancel" << "" << false;
+        QTest::addRow("%s, Discard", what) << import << true << "discard" << "" << true;
+        QTest::addRow("%s, Save", what) << import << true << "save" << "saved.vkt" << true;
+        QTest::addRow("%s, Save cancelled", what) << import << true << "save" << "" << false;
+        QTest::addRow("%s, Save fails", what) << import << true << "save" << "no/such/folder/x.vkt" << false;
+    }
+}
+
+void DefineFormTest::loadAndImportAskAboutUnsavedChanges()
+{
+    QFETCH(bool, import);
+    QFETCH(bool, changed);
+    QFETCH(QString, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, goesOn);
+    addKey(*m_dm, "Other", 1);
+    const QString other = savePackage(QStringLiteral("other.vkt"));
+    m_dm->ClearKeyTable();
+    addKey(*m_dm, "Mine", 2);
+    m_dm->History().Clear();
+    TDefineFm *form = open();
+    if (changed) {
+        m_dm->MainTbl.Edit();
+        m_dm->MainTbl.FieldByName("Hint").SetAsString("my hint");
+        m_dm->MainTbl.Post();
+    }
+    const std::string mine = savedBytes(*m_dm);
+
+    // The question's answer, then the save dialog's.
+    const auto queueAnswers = [&] {
+        if (answer == "save")
+            m_dialogs->answerSave();
+        else if (answer == "discard")
+            m_dialogs->answerDiscard();
+        else if (answer == "cancel")
+            m_dialogs->answerCancel();
+        if (answer == "save") {
+            if (saveTo.isEmpty())
+                m_dialogs->answerCancel();
+            else
+                m_dialogs->answerFile(m_dir->filePath(saveTo));
+        }
+    };
+    if (import) {
+        TImportLayoutDlg *dialog = openImport(form, QStringLiteral("us"));
+        QVERIFY(dialog);
+        m_dialogs->answerYes(); // "Replace the whole keyboard definition ...?"
+        queueAnswers();
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+    } else {
+        queueAnswers();
+        m_dialogs->answerFile(other);
+        QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    }
+
+    QCOMPARE(m_dialogs->count(Kind::SaveDiscard), changed ? 1 : 0);
+    if (changed)
+        QCOMPARE(m_dialogs->last(Kind::SaveDiscard).text, QStringLiteral("Save changes to the keyboard definition?"));
+    if (answer == "save" && saveTo.startsWith(QStringLiteral("no/")))
+        QCOMPARE(m_dialogs->count(Kind::Warning), 1); // the failed save said why
+    if (answer == "save" && !saveTo.isEmpty() && goesOn) {
+        TDataMod saved;
+        QVERIFY(saved.LoadPackage(path(m_dir->filePath(saveTo))));
+        QCOMPARE(savedBytes(saved), mine);
+    }
+    if (goesOn) {
+        QVERIFY(savedBytes(*m_dm) != mine);
+        if (import)
+            QVERIFY(form->ImportReport());
+        else
+            QCOMPARE(keyNames(*m_dm), (std::vector<std::string>{"Other"}));
+    } else {
+        QCOMPARE(savedBytes(*m_dm), mine);
+        QVERIFY(!m_dm->History().IsSaved());
+        if (import)
+            QVERIFY(form->ImportDialog() && form->ImportDialog()->isVisible());
+    }
 }
 
 void DefineFormTest::screenshot()

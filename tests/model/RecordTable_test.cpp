@@ -1209,3 +1209,107 @@ TEST(RecordTable, LoadFromTableTakesTheRowsOfAnotherTable)
     EXPECT_EQ(Walk(target, "Word"), (Strings{"app", "ban"}));
     sourceClone.RemoveDataLink(&sourceLink);
 }
+
+namespace {
+
+// Keeps what a table reports, one entry per operation.
+struct ChangeRecorder : IRowChangeObserver {
+    std::vector<std::vector<TRowChange>> batches;
+    void RowsChanged(TRecordTable &, std::vector<TRowChange> changes) override
+    {
+        batches.push_back(std::move(changes));
+    }
+};
+
+} // namespace
+
+// The observer hears each operation once, through any cursor of the store,
+// with the row's values before and after; a clone without an observer hears
+// nothing, and logging off changes nothing of it.
+TEST(RecordTable, ReportsCommittedChangesToItsObserver)
+{
+    TRecordTable t(WordFields());
+    ChangeRecorder rec;
+    t.SetChangeObserver(&rec);
+    TRecordTable clone;
+    clone.CloneCursor(t);
+    t.SetLogChanges(false);
+    clone.AppendRecord({"one", 1, 3});
+    clone.AppendRecords({{"two", 2, 3}, {"three", 3, 5}});
+    clone.First();
+    clone.Edit();
+    clone.FieldByName("Count").SetAsInteger(9);
+    clone.Post();
+    clone.Delete();
+    t.EmptyDataSet();
+    ASSERT_EQ(rec.batches.size(), 5u);
+    EXPECT_EQ(rec.batches[0].size(), 1u);
+    EXPECT_EQ(rec.batches[0][0].kind, TRowChange::Kind::Insert);
+    EXPECT_EQ(rec.batches[0][0].after[0].bytes(), "one");
+    EXPECT_EQ(rec.batches[1].size(), 2u); // one bulk append, one report
+    const TRowChange &modify = rec.batches[2][0];
+    EXPECT_EQ(modify.kind, TRowChange::Kind::Modify);
+    EXPECT_EQ(modify.before[1].integer(), 1);
+    EXPECT_EQ(modify.after[1].integer(), 9);
+    EXPECT_EQ(rec.batches[3][0].kind, TRowChange::Kind::Delete);
+    EXPECT_EQ(rec.batches[3][0].before[0].bytes(), "one");
+    EXPECT_EQ(rec.batches[4][0].kind, TRowChange::Kind::Replace);
+    EXPECT_EQ(t.ChangeCount(), 0);
+}
+
+// Reverting the newest change takes it out of the log; reverting an older one
+// logs the revert, so CancelUpdates still goes back to the last merge.
+// Neither is reported again; reapplying brings the row back in its slot.
+TEST(RecordTable, RevertAndReapplyKeepTheLogTrue)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecords({{"a", 1, 1}, {"b", 2, 1}});
+    t.MergeChangeLog();
+    ChangeRecorder rec;
+    t.SetChangeObserver(&rec);
+    t.First();
+    t.Edit();
+    t.FieldByName("Count").SetAsInteger(5);
+    t.Post();
+    t.AppendRecord({"c", 3, 1});
+    t.First();
+    t.Delete();
+    ASSERT_EQ(rec.batches.size(), 3u);
+    ASSERT_EQ(t.ChangeCount(), 3);
+
+    t.RevertChange(rec.batches[2][0]); // the newest: "a" comes back
+    EXPECT_EQ(t.ChangeCount(), 2);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"a", "b", "c"}));
+    t.RevertChange(rec.batches[1][0]); // the insert of "c", now the newest
+    EXPECT_EQ(t.ChangeCount(), 1);
+    t.ReapplyChange(rec.batches[1][0]);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(t.ChangeCount(), 2);
+    t.RevertChange(rec.batches[0][0]); // older than the reapplied insert: logged
+    EXPECT_EQ(t.ChangeCount(), 3);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 1);
+    EXPECT_EQ(rec.batches.size(), 3u);
+
+    t.CancelUpdates();
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"a", "b"}));
+    EXPECT_EQ(t.FieldByName("Count").AsInteger(), 2);
+}
+
+// A change that does not fit the rows (its slot was never there) is refused
+// and changes nothing.
+TEST(RecordTable, RevertOfAChangeThatDoesNotFitIsRefused)
+{
+    TRecordTable t(WordFields());
+    t.AppendRecord({"a", 1, 1});
+    TRowChange change;
+    change.kind = TRowChange::Kind::Modify;
+    change.row = 7;
+    change.before = {TValue(std::string("x")), TValue(1), TValue(1)};
+    change.after = change.before;
+    EXPECT_THROW(t.RevertChange(change), EDatabaseError);
+    change.row = 0;
+    change.before.pop_back(); // a value short
+    EXPECT_THROW(t.RevertChange(change), EDatabaseError);
+    EXPECT_EQ(Walk(t, "Word"), (Strings{"a"}));
+}

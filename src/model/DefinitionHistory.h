@@ -1,0 +1,104 @@
+#pragma once
+// The undo history of the keyboard definition: one step per user action on
+// the key table, the character table or the settings, kept in a QUndoStack
+// (the last kStepLimit steps).
+//
+// The record tables report every committed change (RowChange.h). Changes made
+// while a Step is open are one step under the Step's name ("clear
+// characters"); settings that differ at the end of a Step are part of it. A
+// change made outside any Step is a step of its own, named after what changed
+// ("edit of row 'a normal'", "key picture", "move key A").
+//
+// Undo and Redo post the tables' pending edits first, then take the newest
+// step back or make it again without recording anything new; the rows' and
+// settings' windows follow through the tables and the signals below. The
+// history knows whether the definition is as loaded or last saved
+// (IsSaved); undoing back to that point makes it so again.
+
+#include "model/Readme.h"
+#include "model/RowChange.h"
+
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
+
+namespace kf {
+
+class TDataMod;
+
+class TDefinitionHistory : public QObject, private IRowChangeObserver {
+    Q_OBJECT
+public:
+    static constexpr int kStepLimit = 1000;
+
+    // Hears the changes of dm's key table and character table until destroyed.
+    explicit TDefinitionHistory(TDataMod &dm);
+    ~TDefinitionHistory() override;
+
+    // Every change of the definition while it lives is one step named `what`
+    // (already translated). Steps opened inside it join it. A step without a
+    // change leaves no trace.
+    class Step {
+    public:
+        Step(TDefinitionHistory &history, const QString &what);
+        ~Step();
+        Step(const Step &) = delete;
+        Step &operator=(const Step &) = delete;
+
+    private:
+        TDefinitionHistory &m_history;
+    };
+
+    bool CanUndo() const { return m_stack.canUndo(); }
+    bool CanRedo() const { return m_stack.canRedo(); }
+    // The name of the step Undo / Redo would take ("move key A"); empty when none.
+    QString UndoText() const { return m_stack.undoText(); }
+    QString RedoText() const { return m_stack.redoText(); }
+    int Count() const { return m_stack.count(); }
+
+    // Post the pending edits of the tables (a refused post throws and nothing
+    // is undone), then take back / make again the newest step. Nothing when
+    // there is no step. Throws what the tables throw; a step that fails
+    // halfway is put back as it was.
+    void Undo();
+    void Redo();
+
+    // Forgets every step (a package was loaded); the definition counts as saved.
+    void Clear();
+    // The definition as it is now has been saved.
+    void SetSaved();
+    // Whether the definition is as loaded or last saved: the history is at
+    // that point and no row of either table is in edit with a changed field.
+    bool IsSaved() const;
+
+    // The stack itself, for views of it; steps are added through the tables.
+    const QUndoStack &Stack() const { return m_stack; }
+
+signals:
+    // The step names or the saved point changed (a step added, undone,
+    // redone, the history cleared or saved).
+    void Changed();
+    // An undo or redo changed the rows or the settings.
+    void Restored();
+    // An undo or redo changed the settings (colours, finger lengths, author, info).
+    void SettingsRestored();
+
+private:
+    class StepCommand;
+    friend class StepCommand;
+
+    void RowsChanged(TRecordTable &table, std::vector<TRowChange> changes) override;
+    void BeginStep(const QString &what);
+    void EndStep();
+    void PostPending();
+    // The name of a step made of these changes alone.
+    QString NameOf(TRecordTable &table, const std::vector<TRowChange> &changes) const;
+
+    TDataMod &m_dm;
+    QUndoStack m_stack;
+    int m_depth = 0;                        // open Steps
+    StepCommand *m_open = nullptr;          // the step being gathered (owned until pushed)
+    PackageSettings m_settingsBefore;       // at the outermost Step's start
+};
+
+} // namespace kf
