@@ -2,6 +2,7 @@
 #include "common/Errors.h"
 
 #include <QChar>
+#include <QStringList>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -197,11 +198,51 @@ std::string CodePage::encode(const QString &text) const
 {
     std::string out;
     out.reserve(size_t(text.size()));
-    for (const QChar ch : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
         uint8_t b;
-        out.push_back(fromUnicode(ch.unicode(), b) ? char(b) : '?');
+        if (fromUnicode(ch.unicode(), b)) {
+            out.push_back(char(b));
+            continue;
+        }
+        out.push_back('?');
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i; // the pair is one character
     }
     return out;
+}
+
+QString CodePage::unheld(const QString &text) const
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        uint8_t b;
+        if (fromUnicode(text[i].unicode(), b))
+            continue;
+        qsizetype n = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            n = 2;
+        const QStringView ch = QStringView(text).mid(i, n);
+        if (!out.contains(ch))
+            out += ch;
+        i += n - 1;
+    }
+    return out;
+}
+
+QString CodePage::unheldMessage(const QString &text) const
+{
+    const QString chars = unheld(text);
+    if (chars.isEmpty())
+        return QString();
+    QStringList each;
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const qsizetype n = chars[i].isHighSurrogate() && i + 1 < chars.size() ? 2 : 1;
+        each << chars.mid(i, n);
+        i += n - 1;
+    }
+    return QStringLiteral("Not in the code page %1: %2")
+        .arg(QString::fromStdString(m_name), each.join(QStringLiteral(", ")));
 }
 
 std::string CodePage::toLower(std::string_view bytes) const

@@ -45,8 +45,15 @@ public:
     const std::array<uint8_t, 256> &upperTable() const { return m_upper; }
 
     QString decode(std::string_view bytes) const;
-    // Characters the code page cannot hold become '?'.
+    // Characters the code page cannot hold become '?', one for each (a
+    // character outside the Basic Multilingual Plane too).
     std::string encode(const QString &text) const;
+    // The characters of text the code page cannot hold, each once, in the
+    // order they first appear ("Łź" for "Łódź" in CP1252); empty when all fit.
+    QString unheld(const QString &text) const;
+    // "Not in the code page CP1252: Ł, ź" for those characters of
+    // text, or empty when all fit.
+    QString unheldMessage(const QString &text) const;
     std::string toLower(std::string_view bytes) const;
 
 private:

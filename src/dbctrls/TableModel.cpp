@@ -369,8 +369,13 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
         const QString text = value.toString();
         if (text == before.toString())
             return;
+        // The tables hold code-page bytes: a character the code page lacks
+        // would be stored as '?' and typed by the tutor as one.
+        const CodePage &cp = CodePage::current();
+        if (const QString lacking = cp.unheldMessage(text); !lacking.isEmpty())
+            throw EConvertError(lacking.toStdString());
         EnsureEditing(row);
-        table()->Fields(f).SetAsString(CodePage::current().encode(text));
+        table()->Fields(f).SetAsString(cp.encode(text));
         return;
     }
     }

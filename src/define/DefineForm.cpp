@@ -483,6 +483,15 @@ bool TDefineFm::SaveDefinition()
 {
     bool saved = false;
     RunReportingErrors(this, [this, &saved] {
+        // The author and info are written in the code page: a character it
+        // lacks would reach the tutor as "?".
+        const QString lacking =
+            CodePage::current().unheldMessage(AuthorEd->text() + InfoEd->toPlainText());
+        if (!lacking.isEmpty()
+            && !Dialogs().okCancel(lacking
+                                   + QStringLiteral("\n\nThe author and info are saved in the code page: these "
+                                                    "characters would be saved as \"?\". Save anyway?")))
+            return;
         FileRequest request;
         request.title = QStringLiteral("Save the definition");
         request.filter = QString::fromLatin1(kPackageFilter);

@@ -153,10 +153,10 @@ std::vector<int32_t> settingNumbers(const PackageSettings &s)
 
 std::string encodeExactly(const QString &text, const CodePage &cp, const std::string &where)
 {
-    const std::string bytes = cp.encode(text);
-    if (cp.decode(bytes) != text)
-        fail(where, "a character is not in code page " + cp.name());
-    return bytes;
+    const QString lacking = cp.unheldMessage(text);
+    if (!lacking.isEmpty())
+        fail(where, lacking.toStdString());
+    return cp.encode(text);
 }
 
 int32_t toInt32(const QJsonValue &v, const std::string &where)

@@ -387,21 +387,29 @@ void TRecordTable::Delete()
 void TRecordTable::AppendRecord(const std::vector<TValue> &values)
 {
     Append();
-    const int n = std::min(static_cast<int>(values.size()), FieldCount());
-    for (int i = 0; i < n; ++i)
-        if (!values[i].IsNull())
-            d->SetField(i, values[i]);
-    Post();
+    PostNewRecord(values);
 }
 
 void TRecordTable::InsertRecord(const std::vector<TValue> &values)
 {
     Insert();
-    const int n = std::min(static_cast<int>(values.size()), FieldCount());
-    for (int i = 0; i < n; ++i)
-        if (!values[i].IsNull())
-            d->SetField(i, values[i]);
-    Post();
+    PostNewRecord(values);
+}
+
+void TRecordTable::PostNewRecord(const std::vector<TValue> &values)
+{
+    // A whole record or none: a refused value or post drops the new row, so
+    // the table is not left holding half a record in insert state.
+    try {
+        const int n = std::min(static_cast<int>(values.size()), FieldCount());
+        for (int i = 0; i < n; ++i)
+            if (!values[i].IsNull())
+                d->SetField(i, values[i]);
+        Post();
+    } catch (...) {
+        Cancel();
+        throw;
+    }
 }
 
 bool TRecordTable::Modified() const { return d->Editing() && d->modified; }

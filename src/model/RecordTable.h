@@ -134,7 +134,9 @@ public:
     void Post();   // "Field 'Name' must have a value" when a required field is null
     void Cancel();
     void Delete(); // the next row (or the previous at the end) becomes current
-    void AppendRecord(const std::vector<TValue> &values); // Append, set fields in order, Post
+    // Append (Insert), set fields in order, Post. A refused value or post
+    // cancels the new row and rethrows: the table is as before.
+    void AppendRecord(const std::vector<TValue> &values);
     void InsertRecord(const std::vector<TValue> &values);
     bool Modified() const;  // a field of the edit buffer was set
     // While inserting: the view position at which the new row is shown (the
@@ -253,6 +255,7 @@ public:
 private:
     // Insert (appending false) and Append: a new, empty row in the edit buffer.
     void StartNewRow(bool appending);
+    void PostNewRecord(const std::vector<TValue> &values);
 
     std::unique_ptr<TCursor> d;
 };

@@ -198,6 +198,7 @@ private slots:
     void fileNameIsReadAsShown_data();
     void fileNameIsReadAsShown();
     void anotherCodePageRereadsUneditedTexts();
+    void textsNotInTheCodePageAskBeforeSaving();
     void saveFromFreshWindowStoresEmptyTexts();
     void infoLinesSavedAndFirstLineBack();
     void failedLoadChangesNothing();
@@ -589,6 +590,44 @@ void DefineFormTest::anotherCodePageRereadsUneditedTexts()
     QVERIFY(reread.LoadPackage(path(m_dir->filePath(QStringLiteral("saved.vkt")))));
     QCOMPARE(reread.Author, std::string("Jurgis \xE0"));
     QCOMPARE(reread.misc, std::string("Typed \xEB"));
+}
+
+void DefineFormTest::textsNotInTheCodePageAskBeforeSaving()
+{
+    const std::string before = CodePage::current().name();
+    const auto restore = qScopeGuard([&] { CodePage::choose(before); });
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    addKey(*m_dm, "A", 1);
+    TDefineFm *form = open();
+    form->AuthorEd->setText(QStringLiteral("\u0141ukasz"));
+    form->InfoEd->setPlainText(QStringLiteral("\u0141\u00F3d\u017A"));
+    const QString file = m_dir->filePath(QStringLiteral("polish.vkt"));
+
+    // Cancel: nothing is written, the texts stay as typed.
+    m_dialogs->answerCancel();
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->last(Kind::OkCancel).text.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Not in the code page CP1252: \u0141, \u017A"));
+    QCOMPARE(m_dialogs->count(Kind::SaveFile), 0);
+    QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("\u0141ukasz"));
+
+    // Saved anyway: the window shows what the package holds.
+    m_dialogs->answerYes();
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    TDataMod reread;
+    QVERIFY(reread.LoadPackage(path(file)));
+    QCOMPARE(reread.Author, std::string("?ukasz"));
+    QCOMPARE(reread.misc, std::string("?\xF3" "d?"));
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("?ukasz"));
+
+    // Texts the code page holds ask nothing.
+    const int asked = m_dialogs->count(Kind::OkCancel);
+    form->AuthorEd->setText(QStringLiteral("Gr\u00F6\u00DFe"));
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::OkCancel), asked);
 }
 
 void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()

@@ -73,7 +73,7 @@ TEST(PackageJsonTest, RefusesBadInputAndChangesNothing)
         {replaced("{\"Name\": \"Q\"", "{\"Name\": null"), "keys.rows[0].Name: must have a value"},
         {replaced("{\"Name\": \"Q\"", "{\"Name\": \"123456789012345678901\""),
          "keys.rows[0].Name: longer than 20 characters"},
-        {replaced("{\"Name\": \"Q\"", "{\"Name\": \"\xE4\xB8\xAD\""), "keys.rows[0].Name: a character is not in code page"},
+        {replaced("{\"Name\": \"Q\"", "{\"Name\": \"\xE4\xB8\xAD\""), "keys.rows[0].Name: Not in the code page CP1252: \xE4\xB8\xAD"},
         {replaced("\"Glyph\": \"AAEC", "\"Glyph\": \"*AEC"), "keys.rows[0].Glyph: not valid base64"},
         {replaced("\"Shift\": false", "\"Shift\": 0"), "chars.rows[0].Shift: not true or false"},
         {replaced("{\"name\": \"Finger\", \"type\": \"integer\"", "{\"name\": \"Finger\", \"type\": \"boolean\""),

@@ -91,6 +91,24 @@ TEST(RecordTable, RequiredFieldRefusesPostAndStaysInEdit)
     EXPECT_EQ(t.RecordCount(), 1);
 }
 
+// AppendRecord and InsertRecord add a whole record or none: a refused one
+// leaves the table browsing the row it was on, with no half-made row.
+TEST(RecordTable, RefusedAppendRecordLeavesNoRowInInsert)
+{
+    TRecordTable t({{"Name", TFieldType::String, 20, true}, {"KeyValue", TFieldType::Integer}});
+    t.AppendRecord({"A", 1});
+    t.AppendRecord({"B", 2});
+    t.First();
+    EXPECT_THROW(t.AppendRecord({TValue(), 3}), EDatabaseError);
+    EXPECT_THROW(t.InsertRecord({"C", "three"}), EConvertError);
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    EXPECT_EQ(t.RecordCount(), 2);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "A");
+    EXPECT_EQ(t.ChangeCount(), 2);
+    t.AppendRecord({"C", 3}); // the table goes on as before
+    EXPECT_EQ(Walk(t, "Name"), (Strings{"A", "B", "C"}));
+}
+
 TEST(RecordTable, TextIsCutToWidthAndAtZeroByte)
 {
     TRecordTable t(WordFields());
