@@ -292,12 +292,9 @@ void TDefineFm::buildControls()
     }
     SetupValueLabel(FileNameLb, QStringLiteral("Package file"));
 
-    CodePageLb = new QLabel(CodePageChoice::instance().current(), this);
-    CodePageLb->setObjectName(QStringLiteral("CodePageLb"));
+    CodePageLb = NewCodePageLabel(this, TranslateQ("The code page packages and their characters are read and written in"));
     CodePageLb->setGeometry(442, 80, 66, 17);
     CodePageLb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    CodePageLb->setToolTip(TranslateQ("The code page packages and their characters are read and written in"));
-    SetupValueLabel(CodePageLb, TranslateQ("Code page"));
 
     DemoEd = new QLineEdit(this);
     DemoEd->setObjectName(QStringLiteral("DemoEd"));
@@ -541,7 +538,6 @@ void TDefineFm::ShowPackageTexts()
 
 void TDefineFm::CodePageChanged()
 {
-    CodePageLb->setText(CodePageChoice::instance().current());
     DBGrid->Model()->TextReadingChanged();
     CharGrid->Model()->TextReadingChanged();
     ShowCurrentChar();

@@ -136,12 +136,9 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     DemoLabel->setFont(labelFont);
     SetupValueLabel(DemoLabel, QStringLiteral("Keyboard status (accent, drag position, character number)"));
 
-    CodePageLb = new QLabel(CodePageChoice::instance().current(), this);
-    CodePageLb->setObjectName(QStringLiteral("CodePageLb"));
+    CodePageLb = NewCodePageLabel(this, TranslateQ("The code page the characters are read and written in"));
     CodePageLb->setGeometry(200, 74, 100, 17);
     CodePageLb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    CodePageLb->setToolTip(TranslateQ("The code page the characters are read and written in"));
-    SetupValueLabel(CodePageLb, TranslateQ("Code page"));
 
     Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -237,7 +234,6 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
 void TKbDemoFm::CodePageChanged()
 {
-    CodePageLb->setText(CodePageChoice::instance().current());
     m_charModel->TextReadingChanged();
     m_keyModel->TextReadingChanged();
     KbDragFrame()->RereadButtonTexts();

@@ -1,5 +1,9 @@
 #include "ui/CodePageChoice.h"
 #include "common/CodePage.h"
+#include "common/Translation.h"
+#include "ui/ValueLabel.h"
+
+#include <QLabel>
 
 namespace kf {
 
@@ -20,6 +24,16 @@ void CodePageChoice::choose(const QString &name)
     CodePage::choose(name.toStdString());
     if (current() != before)
         emit changed(current());
+}
+
+QLabel *NewCodePageLabel(QWidget *parent, const QString &toolTip)
+{
+    auto *label = new QLabel(CodePageChoice::instance().current(), parent);
+    label->setObjectName(QStringLiteral("CodePageLb"));
+    label->setToolTip(toolTip);
+    SetupValueLabel(label, TranslateQ("Code page"));
+    QObject::connect(&CodePageChoice::instance(), &CodePageChoice::changed, label, &QLabel::setText);
+    return label;
 }
 
 } // namespace kf

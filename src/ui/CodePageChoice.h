@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QString>
 
+class QLabel;
+class QWidget;
+
 namespace kf {
 
 class CodePageChoice : public QObject {
@@ -25,5 +28,9 @@ signals:
 private:
     CodePageChoice() = default;
 };
+
+// A value label named "CodePageLb" that shows the code page in force and
+// follows every change of it; assistive technology reads it as "Code page".
+QLabel *NewCodePageLabel(QWidget *parent, const QString &toolTip);
 
 } // namespace kf

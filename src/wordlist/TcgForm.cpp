@@ -113,14 +113,23 @@ TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgCl
     Encoding1 = new InputEncodingMenu(this);
     EncodingBn->setMenu(Encoding1);
     auto *codePageCaption = makeLabel(this, "Label5", QStringLiteral("Code page:"), QRect(130, 352, 74, 25));
-    CodePageLb = makeLabel(this, "CodePageLb", QString(), QRect(204, 352, 192, 25));
+    CodePageLb = NewCodePageLabel(this, QStringLiteral("The code page the dictionary, the strings and the result are in"));
+    CodePageLb->setGeometry(204, 352, 60, 25);
     QPalette blue = CodePageLb->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     CodePageLb->setPalette(blue);
     codePageCaption->setBuddy(CodePageLb);
-    SetupValueLabel(CodePageLb, QStringLiteral("Code page"));
-    showCodePage();
-    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { showCodePage(); });
+    // After a generation: how many dictionary words were left out because
+    // they hold a character the code page lacks (shown only when some were).
+    LeftOutCaption = makeLabel(this, "Label6", QStringLiteral("Left out:"), QRect(270, 352, 58, 25));
+    LeftOutLb = makeLabel(this, "LeftOutLb", QString(), QRect(330, 352, 70, 25));
+    LeftOutLb->setPalette(blue);
+    LeftOutCaption->setBuddy(LeftOutLb);
+    SetupValueLabel(LeftOutLb, QStringLiteral("Dictionary words not in the code page, left out"));
+    for (QLabel *l : {LeftOutCaption, LeftOutLb}) {
+        l->setToolTip(QStringLiteral("Dictionary words holding a character the code page lacks: they were left out"));
+        l->hide();
+    }
 
     OpenDialog1.filter = kOpenTextFilter;
     SaveDialog1.filter = kTextFilter;
@@ -333,11 +342,6 @@ void TTcgFm::rememberOpened(const QString &path)
     OpenDialog1.initialDir = QFileInfo(path).absolutePath();
 }
 
-void TTcgFm::showCodePage()
-{
-    CodePageLb->setText(CodePageChoice::instance().current());
-}
-
 void TTcgFm::LoadDicBnClick()
 {
     const QString path = Dialogs().openFile(OpenDialog1);
@@ -380,7 +384,18 @@ void TTcgFm::LoadTWDBnClick()
 
 void TTcgFm::Next2BnClick()
 {
-    const WordList strings = splitLines(CodePage::current().encode(MemoText(TwdMemo)));
+    // A string is matched against code-page words: a character the code page
+    // lacks would become "?", which in a regular expression means something
+    // else entirely.
+    const CodePage &codePage = CodePage::current();
+    const QString typed = MemoText(TwdMemo);
+    if (const QString lacking = codePage.unheldMessage(typed); !lacking.isEmpty()) {
+        Dialogs().message(ApplicationTitle(),
+                          lacking + QStringLiteral("\n\nThe strings pick words of the dictionary, which is in the "
+                                                   "code page: change them, or choose another code page."));
+        return;
+    }
+    const WordList strings = splitLines(codePage.encode(typed));
     if (strings.empty()) {
         Dialogs().message(ApplicationTitle(), QStringLiteral("Please define strings to pick up words."));
         return;
@@ -393,8 +408,9 @@ void TTcgFm::Next2BnClick()
         {
             // Read anew each time, so changes to the file between generations count.
             // Words holding a character the code page lacks are left out.
-            const WordList words = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding()).lines;
-            tcg->Generate(words, strings, pickMode());
+            const DecodedLines dictionary = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
+            tcg->Generate(dictionary.lines, strings, pickMode());
+            showLeftOut(dictionary.unmappable.size());
         }
         renderResult(tcgClass::AsPicked, true);
         showPage(ResultPage);
@@ -454,7 +470,15 @@ void TTcgFm::SeleteAllBnClick()
 void TTcgFm::Button2Click()
 {
     clearResult();
+    showLeftOut(0);
     showPage(Step1Page);
+}
+
+void TTcgFm::showLeftOut(size_t count)
+{
+    LeftOutLb->setText(QString::number(count));
+    LeftOutCaption->setVisible(count > 0);
+    LeftOutLb->setVisible(count > 0);
 }
 
 void TTcgFm::CloseBnClick()

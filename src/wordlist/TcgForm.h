@@ -47,6 +47,8 @@ public:
     QPushButton *EncodingBn;
     InputEncodingMenu *Encoding1;
     QLabel *CodePageLb; // the code page in force
+    QLabel *LeftOutCaption;
+    QLabel *LeftOutLb; // dictionary words left out by the last generation
 
     // Step 1
     QLabel *Label3;
@@ -116,7 +118,9 @@ private:
     // Empties ResultMemo and the result text behind it.
     void clearResult();
     void rememberOpened(const QString &path);
-    void showCodePage();
+    // The number of dictionary words the last generation left out (not in
+    // the code page); the label shows only when there were some.
+    void showLeftOut(size_t count);
 
     std::unique_ptr<tcgClass> tcg;
     // The bytes of the result text shown in ResultMemo. The box cannot show

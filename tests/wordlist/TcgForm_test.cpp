@@ -74,6 +74,7 @@ private slots:
     void encodingMenuAndCodePageBelowThePages();
     void utf8FilesGiveTheResultOfTheirCodePageVersions();
     void malformedFilesAreOneErrorAndKeepWhatWasThere();
+    void stringsNotInTheCodePageAreRefused();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -726,10 +727,12 @@ void TcgFormTest::encodingMenuAndCodePageBelowThePages()
     QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
     QCOMPARE(QAccessible::queryAccessibleInterface(f->CodePageLb)->text(QAccessible::Name), QStringLiteral("CP1252"));
     // Below the pages, clear of the close button.
-    for (QWidget *w : {static_cast<QWidget *>(f->EncodingBn), static_cast<QWidget *>(f->CodePageLb)}) {
+    const QList<QWidget *> below{f->EncodingBn, f->CodePageLb, f->LeftOutCaption, f->LeftOutLb, f->CloseBn};
+    for (QWidget *w : below) {
         QVERIFY(w->geometry().top() >= f->PageControl1->geometry().bottom());
-        QVERIFY(!w->geometry().intersects(f->CloseBn->geometry()));
         QVERIFY(QRect(QPoint(0, 0), f->size()).contains(w->geometry()));
+        for (QWidget *other : below)
+            QVERIFY2(w == other || !w->geometry().intersects(other->geometry()), qPrintable(w->objectName()));
     }
 
     CodePageChoice::instance().choose(QStringLiteral("CP1257"));
@@ -743,6 +746,8 @@ void TcgFormTest::utf8FilesGiveTheResultOfTheirCodePageVersions()
     // "größe groß klein żaba" and the string "ö"; the code page lacks "ż".
     const std::string utf8Dictionary = "gr\xC3\xB6\xC3\x9F" "e\r\ngro\xC3\x9F\r\nkl\xC3\xB6n\r\n\xC5\xBC" "ab\xC3\xB6\r\n";
     const std::string cpDictionary = "gr\xF6\xDF" "e\r\ngro\xDF\r\nkl\xF6n\r\n";
+    // The result, and the words left out as the window tells them ("" when
+    // it tells none).
     const auto run = [this](const std::string &dictionary, const std::string &strings) {
         dialogs().answerFile(writeFile(QStringLiteral("dictionary.txt"), dictionary));
         click(form()->LoadDicBn);
@@ -752,14 +757,23 @@ void TcgFormTest::utf8FilesGiveTheResultOfTheirCodePageVersions()
         click(form()->SpellingBox);
         click(form()->Next2Bn);
         const QString result = text(form()->ResultMemo);
+        QString leftOut = form()->LeftOutLb->isHidden() ? QString() : form()->LeftOutLb->text();
+        if (form()->LeftOutCaption->isHidden() != form()->LeftOutLb->isHidden())
+            leftOut += QStringLiteral(" (caption not with its value)");
         click(form()->Button2);
-        return result;
+        if (!form()->LeftOutLb->isHidden())
+            leftOut += QStringLiteral(" (still shown after Reset)");
+        return std::pair{result, leftOut};
     };
-    const QString fromCodePage = run(cpDictionary, "\xF6\r\n");
+    const auto [fromCodePage, noneLeftOut] = run(cpDictionary, "\xF6\r\n");
     QVERIFY2(fromCodePage.contains(QStringLiteral("gr\u00F6\u00DFe kl\u00F6n")), qPrintable(fromCodePage));
-    const QString fromUtf8 = run(utf8Dictionary, "\xC3\xB6\r\n");
+    QCOMPARE(noneLeftOut, QString());
+    const auto [fromUtf8, leftOut] = run(utf8Dictionary, "\xC3\xB6\r\n");
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
     QCOMPARE(fromUtf8, fromCodePage);
+    QCOMPARE(leftOut, QStringLiteral("1")); // "żabö"
+    QCOMPARE(QAccessible::queryAccessibleInterface(form()->LeftOutLb)->text(QAccessible::Description),
+             QStringLiteral("Dictionary words not in the code page, left out"));
 
     // Read as the code page, the UTF-8 bytes are characters of their own.
     form()->Encoding1->action(InputEncoding::CodePage)->trigger();
@@ -795,6 +809,25 @@ void TcgFormTest::malformedFilesAreOneErrorAndKeepWhatWasThere()
     QVERIFY2(report.contains(QStringLiteral("d.txt")) && report.contains(QStringLiteral("byte offset 5")),
              qPrintable(report));
     QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QVERIFY(text(form()->ResultMemo).isEmpty());
+}
+
+// A typed string the code page cannot hold would turn into "?" (in a
+// regular expression, a quantifier): it is refused and nothing is generated.
+void TcgFormTest::stringsNotInTheCodePageAreRefused()
+{
+    dialogs().answerFile(writeFile(QStringLiteral("d.txt"), "za\r\nzab\r\n"));
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    click(form()->RegxBox);
+    form()->TwdMemo->setPlainText(QStringLiteral("z\u0105b"));
+    click(form()->Next2Bn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QVERIFY2(dialogs().last(ScriptedDialogs::Kind::Message).text.startsWith(
+                 QStringLiteral("Not in the code page CP1252: \u0105\n")),
+             qPrintable(dialogs().last(ScriptedDialogs::Kind::Message).text));
+    QVERIFY(onlyTabShown(TTcgFm::Step2Page));
+    QCOMPARE(text(form()->TwdMemo), QStringLiteral("z\u0105b"));
     QVERIFY(text(form()->ResultMemo).isEmpty());
 }
 
