@@ -1,10 +1,10 @@
 #include "common/Translation.h"
 
+#include "TestCatalogue.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "common/Errors.h"
@@ -26,12 +26,6 @@
 
 namespace {
 
-// One entry of a catalogue: msgid -> msgstr.
-struct Entry {
-    const char *id;
-    const char *str;
-};
-
 class TranslationTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -45,8 +39,7 @@ protected:
 
     void SetUp() override
     {
-        msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
-        if (msgfmt.isEmpty())
+        if (!kf::support::MsgfmtInstalled())
             GTEST_SKIP() << "msgfmt is not installed";
         ASSERT_TRUE(dir.isValid());
         savedLang = qgetenv("LANG");
@@ -61,41 +54,15 @@ protected:
     QString localeDir() const { return dir.filePath(QStringLiteral("locale")); }
 
     // Builds locale/<code>/LC_MESSAGES/default.mo with msgfmt.
-    void buildCatalogue(const QString &code, const QList<Entry> &entries,
+    void buildCatalogue(const QString &code, const kf::support::CatalogueEntries &entries,
                         const QByteArray &charset = "UTF-8")
     {
-        const QString folder = localeDir() + QLatin1Char('/') + code + QStringLiteral("/LC_MESSAGES");
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QByteArray po = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset
-                        + "\\n\"\n\n";
-        for (const Entry &e : entries)
-            po += "msgid \"" + poText(e.id) + "\"\nmsgstr \"" + poText(e.str) + "\"\n\n";
-        const QString poPath = folder + QStringLiteral("/default.po");
-        QFile f(poPath);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(po);
-        f.close();
-        QProcess p;
-        p.start(msgfmt, {QStringLiteral("-o"), folder + QStringLiteral("/default.mo"), poPath});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    }
-
-    // A text as a .po string: quotes and backslashes escaped.
-    static QByteArray poText(const char *text)
-    {
-        QByteArray out;
-        for (const char *p = text; *p; ++p) {
-            if (*p == '"' || *p == '\\')
-                out += '\\';
-            out += *p;
-        }
-        return out;
+        const QString error = kf::support::BuildCatalogue(localeDir(), code, entries, charset);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
     static inline QCoreApplication *app = nullptr;
     QTemporaryDir dir;
-    QString msgfmt;
     QByteArray savedLang;
 };
 

@@ -1,4 +1,5 @@
 #include "app/ComFormFactory.h"
+#include "SavedPackage.h"
 #include "common/FilePath.h"
 #include "common/ColorValue.h"
 #include "common/ScriptedDialogs.h"
@@ -54,6 +55,8 @@
 #include <string>
 
 using namespace kf;
+
+using kf::support::SavedMembers;
 
 namespace {
 
@@ -160,17 +163,6 @@ QImage pictureAt(TDataMod &dm, int i)
 {
     const TValue v = dm.MainTbl.FieldValueAt(i, dm.MainTbl.FindFieldIndex("Glyph"));
     return v.IsNull() ? QImage() : GlyphToImageOrNull(v.bytes());
-}
-
-// What a save writes, member by member (the archive's time stamp aside).
-std::string savedBytes(TDataMod &dm)
-{
-    ZipArchive zip;
-    zip.openBytes(dm.PackageBytes());
-    std::string all;
-    for (const char *member : {TDataMod::kKeyMember, TDataMod::kCharMember, TDataMod::kReadmeMember})
-        all += std::string(member) + '\n' + zip.read(std::string_view(member)) + '\n';
-    return all;
 }
 
 // The rules file of a layout list that names only "zz", a layout with no data.
@@ -1685,7 +1677,7 @@ void DefineFormTest::undoEveryKindOfStep()
     factory.ShowDefineFm();
     TDefineFm *form = factory.FindForm<TDefineFm>();
     QVERIFY(form);
-    const std::string before = savedBytes(*m_dm);
+    const std::string before = SavedMembers(*m_dm);
     const QString bmp = m_dir->filePath("picture.bmp");
     QVERIFY(keyPicture(30, 12, qRgb(10, 20, 30), "Q").save(bmp, "BMP"));
     TFingerDefFm *fingers = nullptr;
@@ -1757,25 +1749,25 @@ void DefineFormTest::undoEveryKindOfStep()
         QVERIFY(form->ImportReport());
     }
     QCOMPARE(m_dialogs->count(Kind::Message), 0);
-    const std::string after = savedBytes(*m_dm);
+    const std::string after = SavedMembers(*m_dm);
     QVERIFY(before != after);
     TDefinitionHistory &history = m_dm->History();
     QCOMPARE(history.Count(), 1);
     QCOMPARE(history.UndoText(), undoText);
 
     history.Undo();
-    QCOMPARE(savedBytes(*m_dm), before);
+    QCOMPARE(SavedMembers(*m_dm), before);
     QVERIFY(history.IsSaved());
     if (fingers)
         QCOMPARE(fingers->Slider(3)->value(), 0); // the slider follows at once
     if (action == "import")
         QCOMPARE(keyNames(*m_dm), (std::vector<std::string>{"A", "B"}));
     history.Redo();
-    QCOMPARE(savedBytes(*m_dm), after);
+    QCOMPARE(SavedMembers(*m_dm), after);
     if (fingers)
         QCOMPARE(fingers->Slider(3)->value(), 42);
     history.Undo();
-    QCOMPARE(savedBytes(*m_dm), before);
+    QCOMPARE(SavedMembers(*m_dm), before);
     QCOMPARE(history.Count(), 1);
 }
 
@@ -1847,7 +1839,7 @@ void DefineFormTest::loadAndImportAskAboutUnsavedChanges()
         m_dm->MainTbl.FieldByName("Hint").SetAsString("my hint");
         m_dm->MainTbl.Post();
     }
-    const std::string mine = savedBytes(*m_dm);
+    const std::string mine = SavedMembers(*m_dm);
 
     // The question's answer, then the save dialog's.
     const auto queueAnswers = [&] {
@@ -1884,16 +1876,16 @@ void DefineFormTest::loadAndImportAskAboutUnsavedChanges()
     if (answer == "save" && !saveTo.isEmpty() && goesOn) {
         TDataMod saved;
         QVERIFY(saved.LoadPackage(path(m_dir->filePath(saveTo))));
-        QCOMPARE(savedBytes(saved), mine);
+        QCOMPARE(SavedMembers(saved), mine);
     }
     if (goesOn) {
-        QVERIFY(savedBytes(*m_dm) != mine);
+        QVERIFY(SavedMembers(*m_dm) != mine);
         if (import)
             QVERIFY(form->ImportReport());
         else
             QCOMPARE(keyNames(*m_dm), (std::vector<std::string>{"Other"}));
     } else {
-        QCOMPARE(savedBytes(*m_dm), mine);
+        QCOMPARE(SavedMembers(*m_dm), mine);
         QVERIFY(!m_dm->History().IsSaved());
         if (import)
             QVERIFY(form->ImportDialog() && form->ImportDialog()->isVisible());

@@ -3,18 +3,13 @@
 
 #include "common/Dialogs.h"
 #include "common/ScriptedDialogs.h"
-#include "common/Translation.h"
+#include "TestCatalogue.h"
 #include "model/RecordTable.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QObject>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
@@ -448,25 +443,12 @@ TEST(KbState, FailureWhileShowingAccentIsReported)
 
 TEST(KbState, FailureMessageGoesThroughTheCatalogue)
 {
-    const QString msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
-    if (msgfmt.isEmpty())
+    if (!kf::support::MsgfmtInstalled())
         GTEST_SKIP() << "msgfmt is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("locale/de/LC_MESSAGES"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    QFile po(folder + QStringLiteral("/default.po"));
-    ASSERT_TRUE(po.open(QIODevice::WriteOnly));
-    po.write("msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-             "msgid \"Some bugs in the config of the template.\"\n"
-             "msgstr \"Fehler in der Vorlage \xc3\xbc\"\n");
-    po.close();
-    const std::string command = msgfmt.toStdString() + " -o '" + folder.toStdString()
-                                + "/default.mo' '" + po.fileName().toStdString() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const QByteArray savedLang = qgetenv("LANG");
-    qputenv("LANG", "de_DE.UTF-8");
-    ASSERT_TRUE(StartTranslation(dir.filePath(QStringLiteral("locale"))));
+    std::optional<kf::support::ScopedCatalogue> german(
+        std::in_place, "de_DE.UTF-8",
+        kf::support::CatalogueEntries{{"Some bugs in the config of the template.", "Fehler in der Vorlage \xc3\xbc"}});
+    ASSERT_TRUE(german->Ok()) << german->Error();
 
     auto previous = SetDialogs(std::make_unique<ScriptedDialogs>());
     auto &dialogs = static_cast<ScriptedDialogs &>(Dialogs());
@@ -476,8 +458,7 @@ TEST(KbState, FailureMessageGoesThroughTheCatalogue)
     board.RegisterAll(state);
     view.failOnStatus = true;
     board.Click(state, "Dead");
-    StopTranslation();
-    qputenv("LANG", savedLang);
+    german.reset();
     ASSERT_EQ(dialogs.count(ScriptedDialogs::Kind::Message), 1);
     EXPECT_EQ(dialogs.last(ScriptedDialogs::Kind::Message).text,
               QString::fromUtf8("Fehler in der Vorlage \xc3\xbc"));

@@ -1,4 +1,6 @@
 #include "model/DefinitionHistory.h"
+
+#include "SavedPackage.h"
 #include "model/MainData.h"
 
 #include <gtest/gtest.h>
@@ -10,20 +12,9 @@ using kf::TDataMod;
 using kf::TDefinitionHistory;
 using kf::TRecordTable;
 using kf::TValue;
-using kf::ZipArchive;
+using kf::support::SavedMembers;
 
 namespace {
-
-// What a save writes, member by member (the archive's time stamp aside).
-std::string savedBytes(TDataMod &dm)
-{
-    ZipArchive zip;
-    zip.openBytes(dm.PackageBytes());
-    std::string all;
-    for (const char *member : {TDataMod::kKeyMember, TDataMod::kCharMember, TDataMod::kReadmeMember})
-        all += std::string(member) + '\n' + zip.read(std::string_view(member)) + '\n';
-    return all;
-}
 
 void addKey(TDataMod &dm, const std::string &name, int32_t value, int32_t x)
 {
@@ -80,9 +71,9 @@ TEST_P(HistoryStep, UndoGivesTheBytesBeforeAndRedoThoseAfter)
 {
     TDataMod dm;
     fill(dm);
-    const std::string before = savedBytes(dm);
+    const std::string before = SavedMembers(dm);
     GetParam().act(dm);
-    const std::string after = savedBytes(dm);
+    const std::string after = SavedMembers(dm);
     ASSERT_NE(before, after);
     TDefinitionHistory &h = dm.History();
     ASSERT_EQ(h.Count(), 1);
@@ -90,13 +81,13 @@ TEST_P(HistoryStep, UndoGivesTheBytesBeforeAndRedoThoseAfter)
     EXPECT_FALSE(h.IsSaved());
 
     h.Undo();
-    EXPECT_EQ(savedBytes(dm), before);
+    EXPECT_EQ(SavedMembers(dm), before);
     EXPECT_TRUE(h.IsSaved()); // back where it was loaded
     EXPECT_EQ(h.RedoText().toStdString(), GetParam().undoText);
     h.Redo();
-    EXPECT_EQ(savedBytes(dm), after);
+    EXPECT_EQ(SavedMembers(dm), after);
     h.Undo();
-    EXPECT_EQ(savedBytes(dm), before);
+    EXPECT_EQ(SavedMembers(dm), before);
     EXPECT_EQ(h.Count(), 1); // undo and redo record nothing new
 }
 
@@ -175,10 +166,10 @@ TEST(DefinitionHistory, StepsAroundAReplaceUndoInTurn)
 {
     TDataMod dm;
     fill(dm);
-    const std::string loaded = savedBytes(dm);
+    const std::string loaded = SavedMembers(dm);
     locateChar(dm, "b normal");
     dm.Ctbl.Delete();
-    const std::string deleted = savedBytes(dm);
+    const std::string deleted = SavedMembers(dm);
     dm.Ctbl.EmptyDataSet();
     addChar(dm, "new", 110, 0);
     locateChar(dm, "new");
@@ -188,9 +179,9 @@ TEST(DefinitionHistory, StepsAroundAReplaceUndoInTurn)
     ASSERT_EQ(dm.History().Count(), 4);
     for (int i = 0; i < 3; ++i)
         dm.History().Undo();
-    EXPECT_EQ(savedBytes(dm), deleted);
+    EXPECT_EQ(SavedMembers(dm), deleted);
     dm.History().Undo();
-    EXPECT_EQ(savedBytes(dm), loaded);
+    EXPECT_EQ(SavedMembers(dm), loaded);
     for (int i = 0; i < 4; ++i)
         dm.History().Redo();
     ASSERT_EQ(dm.Ctbl.RecordCount(), 1);
@@ -209,9 +200,9 @@ TEST(DefinitionHistory, UndoAfterALoadDoesNothing)
     ASSERT_TRUE(dm.LoadPackageBytes(package));
     EXPECT_FALSE(dm.History().CanUndo());
     EXPECT_TRUE(dm.History().IsSaved());
-    const std::string loaded = savedBytes(dm);
+    const std::string loaded = SavedMembers(dm);
     dm.History().Undo();
-    EXPECT_EQ(savedBytes(dm), loaded);
+    EXPECT_EQ(SavedMembers(dm), loaded);
     // A load that fails keeps the history.
     addKey(dm, "Q", 81, 0);
     EXPECT_FALSE(dm.LoadPackageBytes("not a package"));
@@ -233,7 +224,7 @@ TEST(DefinitionHistory, SavedPointFollowsSaveAndUndo)
     EXPECT_FALSE(h.IsSaved());
     dm.MainTbl.Post();
     EXPECT_FALSE(h.IsSaved());
-    ASSERT_NO_THROW(savedBytes(dm));
+    ASSERT_NO_THROW(SavedMembers(dm));
     h.SetSaved();
     EXPECT_TRUE(h.IsSaved());
     h.Undo();

@@ -1,16 +1,12 @@
+#include "model/GlyphCodec.h"
+
+#include "TestCatalogue.h"
 #include "common/ColorValue.h"
 #include "common/Errors.h"
-#include "common/Translation.h"
-#include "model/GlyphCodec.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
-#include <cstdlib>
+#include <optional>
 
 using namespace kf;
 
@@ -124,27 +120,14 @@ TEST(GlyphCodec, TheMostPixelsReadBack)
 // The refusals come through the translation catalogue.
 TEST(GlyphCodec, PictureRefusalsAreTranslated)
 {
-    const QString msgfmt = QStandardPaths::findExecutable(QStringLiteral("msgfmt"));
-    if (msgfmt.isEmpty())
+    if (!kf::support::MsgfmtInstalled())
         GTEST_SKIP() << "msgfmt is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("locale/de/LC_MESSAGES"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    QFile po(folder + QStringLiteral("/default.po"));
-    ASSERT_TRUE(po.open(QIODevice::WriteOnly));
-    po.write("msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-             "msgid \"A key picture may have at most %s pixels\"\n"
-             "msgstr \"Ein Tastenbild hat h\xc3\xb6" "chstens %s Bildpunkte\"\n"
-             "msgid \"A key picture may take at most %s bytes in a keyboard package\"\n"
-             "msgstr \"Ein Tastenbild belegt im Paket h\xc3\xb6" "chstens %s Byte\"\n");
-    po.close();
-    const std::string command = msgfmt.toStdString() + " -o '" + folder.toStdString() + "/default.mo' '"
-                                + po.fileName().toStdString() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const QByteArray savedLang = qgetenv("LANG");
-    qputenv("LANG", "de_DE.UTF-8");
-    ASSERT_TRUE(StartTranslation(dir.filePath(QStringLiteral("locale"))));
+    std::optional<kf::support::ScopedCatalogue> german(std::in_place, "de_DE.UTF-8",
+        kf::support::CatalogueEntries{
+            {"A key picture may have at most %s pixels", "Ein Tastenbild hat h\xc3\xb6" "chstens %s Bildpunkte"},
+            {"A key picture may take at most %s bytes in a keyboard package",
+             "Ein Tastenbild belegt im Paket h\xc3\xb6" "chstens %s Byte"}});
+    ASSERT_TRUE(german->Ok()) << german->Error();
     std::string tooMany, tooLarge;
     QImage wide(8193, 8192, QImage::Format_Mono);
     try {
@@ -157,8 +140,7 @@ TEST(GlyphCodec, PictureRefusalsAreTranslated)
     } catch (const EInvalidGraphic &e) {
         tooLarge = e.what();
     }
-    StopTranslation();
-    qputenv("LANG", savedLang);
+    german.reset();
     EXPECT_EQ(tooMany, "Ein Tastenbild hat h\xc3\xb6" "chstens 67108864 Bildpunkte");
     EXPECT_EQ(tooLarge, "Ein Tastenbild belegt im Paket h\xc3\xb6" "chstens 100 Byte");
 }
