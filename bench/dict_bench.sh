@@ -15,15 +15,8 @@ WORK="${2:-$ROOT/build/bench-dict}"
 RUNS="${RUNS:-5}"
 mkdir -p "$WORK"
 
-if ! command -v bible >/dev/null; then
-  echo "bible-kjv is missing: apt-get install -y bible-kjv" >&2
-  exit 1
-fi
-KJV="$WORK/kjv10.txt"
-if [ ! -s "$KJV" ]; then
-  bible gen1:1-rev22:21 > "$WORK/kjv1.txt"
-  for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$WORK/kjv1.txt"; done > "$KJV"
-fi
+source "$HERE/kjv10.sh"
+KJV="$(kjv10 "$WORK")"
 # Two texts with a million distinct words: one shaped like natural text (Zipf's
 # law over the vocabulary, every word at least once, 9 million words), and the
 # worst case for the word index: every word once and nothing else.
