@@ -24,6 +24,8 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
@@ -106,6 +108,8 @@ private slots:
     void menusHoldTheActionsInOrder();
     void sameActionTwiceGivesOneWindow_data();
     void sameActionTwiceGivesOneWindow();
+    void captionsShowTheirWholeText_data();
+    void captionsShowTheirWholeText();
     void minimisedOrMaximisedWindowComesBackNormal();
     void closedWindowIsMadeAfresh();
     void twoToolsAtOnce();
@@ -278,6 +282,45 @@ void MainFormTest::sameActionTwiceGivesOneWindow()
     QCOMPARE(windows().size(), 1);
     QCOMPARE(windows().first(), first);
     QCOMPARE(first->widget()->property("userContent").toInt(), 42);
+}
+
+void MainFormTest::captionsShowTheirWholeText_data()
+{
+    sameActionTwiceGivesOneWindow_data();
+    QTest::newRow("check") << "A_CheckDefinition" << "Check definition" << QSize();
+}
+
+// Every caption, check box and button of a tool window shows its whole text
+// in the window's font, and lies inside its parent: none is clipped by a
+// neighbour or the window's edge.
+void MainFormTest::captionsShowTheirWholeText()
+{
+    QFETCH(QString, action);
+    m_main->findChild<QAction *>(action)->trigger();
+    QStringList clipped;
+    const auto check = [&](QWidget *w, int needed) {
+        if (w->isHidden() || !w->parentWidget())
+            return;
+        if (w->width() < needed || !w->parentWidget()->rect().contains(w->geometry()))
+            clipped << QStringLiteral("%1 (%2 wide, needs %3)").arg(w->objectName()).arg(w->width()).arg(needed);
+    };
+    for (QMdiSubWindow *window : windows()) {
+        for (QLabel *l : window->widget()->findChildren<QLabel *>()) {
+            // A value label may be narrower than a long value; its caption may not.
+            if (l->wordWrap() || l->text().isEmpty() || !l->pixmap().isNull() || !l->accessibleDescription().isEmpty())
+                continue;
+            // A trailing blank of a caption ("Additional word delimiters: ") may go.
+            const QFontMetrics m = l->fontMetrics();
+            check(l, l->sizeHint().width() - m.horizontalAdvance(l->text()) + m.horizontalAdvance(l->text().trimmed()));
+        }
+        for (QAbstractButton *b : window->widget()->findChildren<QAbstractButton *>()) {
+            if (qobject_cast<QPushButton *>(b) && !b->text().isEmpty())
+                check(b, b->fontMetrics().horizontalAdvance(QString(b->text()).remove(QLatin1Char('&'))) + 6);
+            else if (qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b))
+                check(b, b->sizeHint().width());
+        }
+    }
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(", "))));
 }
 
 void MainFormTest::minimisedOrMaximisedWindowComesBackNormal()
