@@ -222,28 +222,20 @@ void TDefineFm::buildControls()
     FitImgCheckbox->setObjectName(QStringLiteral("FitImgCheckbox"));
     FitImgCheckbox->setGeometry(4, 84, 161, 17);
     FitImgCheckbox->setChecked(true);
-    {
-        // The caption must fit the box's width; a large desktop font is shrunk.
-        QFont f = FitImgCheckbox->font();
-        while (FitImgCheckbox->sizeHint().width() > FitImgCheckbox->width() && f.pointSizeF() > 6) {
-            f.setPointSizeF(f.pointSizeF() - 0.5);
-            FitImgCheckbox->setFont(f);
-        }
-    }
 
-    LoadImgBn = makeButton(this, "LoadImgBn", QStringLiteral("&Load image"), {172, 4, 82, 25});
-    PasteImgBn = makeButton(this, "PasteImgBn", QStringLiteral("&Paste image"), {172, 28, 82, 25});
-    ClearImgBn = makeButton(this, "ClearImgBn", QStringLiteral("Cl&ear image"), {172, 52, 82, 25});
-    CopyImgBn = makeButton(this, "CopyImgBn", QStringLiteral("&Copy image"), {172, 77, 82, 25});
-    KeyColorBn = makeButton(this, "KeyColorBn", QStringLiteral("Key color"), {258, 4, 75, 25});
+    LoadImgBn = makeButton(this, "LoadImgBn", QStringLiteral("&Load image"), {172, 4, 75, 25});
+    PasteImgBn = makeButton(this, "PasteImgBn", QStringLiteral("&Paste image"), {172, 28, 75, 25});
+    ClearImgBn = makeButton(this, "ClearImgBn", QStringLiteral("Cl&ear image"), {172, 52, 75, 25});
+    CopyImgBn = makeButton(this, "CopyImgBn", QStringLiteral("&Copy image"), {172, 77, 75, 25});
+    KeyColorBn = makeButton(this, "KeyColorBn", QStringLiteral("Key color"), {252, 4, 75, 25});
     KeyColorBn->setToolTip(QStringLiteral("Change key color  after defining the bitmap"));
-    ColorBn = makeButton(this, "ColorBn", QStringLiteral("&Background Color"), {258, 76, 116, 25});
+    ColorBn = makeButton(this, "ColorBn", QStringLiteral("&Background Color"), {252, 76, 105, 25});
     ColorBn->setToolTip(QStringLiteral("Background color of the keyboard"));
-    ImportBn = makeButton(this, "ImportBn", QStringLiteral("&Import layout..."), {338, 4, 124, 25});
+    ImportBn = makeButton(this, "ImportBn", QStringLiteral("&Import layout..."), {332, 4, 130, 25});
     ImportBn->setToolTip(QStringLiteral("Replace the definition with a keyboard layout of the system"));
-    DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {338, 32, 124, 25});
+    DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 32, 130, 25});
     DrawKeysBn->setToolTip(QStringLiteral("Draw the picture of every key from its characters"));
-    CheckBn = makeButton(this, "CheckBn", QStringLiteral("Chec&k"), {378, 76, 60, 25});
+    CheckBn = makeButton(this, "CheckBn", QStringLiteral("Chec&k"), {362, 76, 75, 25});
     CheckBn->setToolTip(QStringLiteral("Find what would go wrong in the tutor"));
 
     auto *authorLb = new QLabel(QStringLiteral("Author:"), this);

@@ -28,8 +28,6 @@
 #include <QTableView>
 #include <QTextEdit>
 
-#include <utility>
-
 namespace kf {
 
 namespace {
@@ -120,10 +118,10 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
     Button3 = new QPushButton(QStringLiteral("Save text"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setGeometry(8, 70, 86, 25);
+    Button3->setGeometry(8, 70, 89, 25);
     Button2 = new QPushButton(QStringLiteral("Refresh buttons"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(98, 70, 100, 25);
+    Button2->setGeometry(104, 70, 89, 25);
 
     DemoLabel = new QLabel(this);
     DemoLabel->setObjectName(QStringLiteral("DemoLabel"));
@@ -144,25 +142,20 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
     Label1 = new QLabel(QStringLiteral("Grid size X:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(418, 74, 56, 17); // up to its spin edit
     GridXEd = new TGridSpinEdit(this);
     GridXEd->setObjectName(QStringLiteral("GridXEd"));
+    GridXEd->setGeometry(476, 70, 49, 22);
     GridXEd->setAccessibleName(QStringLiteral("Grid size X"));
     Label1->setBuddy(GridXEd);
     Label2 = new QLabel(QStringLiteral("Grid size Y:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(532, 74, 54, 17);
     GridYEd = new TGridSpinEdit(this);
     GridYEd->setObjectName(QStringLiteral("GridYEd"));
+    GridYEd->setGeometry(588, 70, 49, 22);
     GridYEd->setAccessibleName(QStringLiteral("Grid size Y"));
     Label2->setBuddy(GridYEd);
-    // Each caption as wide as its text (a larger font must not clip it), the
-    // pairs from the character column leftwards.
-    int right = 656;
-    for (auto [label, edit] : {std::pair{Label2, GridYEd}, std::pair{Label1, GridXEd}}) {
-        edit->setGeometry(right - 49, 70, 49, 22);
-        label->adjustSize();
-        label->move(edit->x() - 3 - label->width(), 74);
-        right = label->x() - 8;
-    }
 
     DragDropFrame = new TDragDropFm(this);
     DragDropFrame->move(4, 101);
@@ -181,15 +174,15 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
     ButtonDownCheckbox = new QCheckBox(QStringLiteral("Selected button down"), this);
     ButtonDownCheckbox->setObjectName(QStringLiteral("ButtonDownCheckbox"));
-    ButtonDownCheckbox->setGeometry(244, 368, 150, 17);
+    ButtonDownCheckbox->setGeometry(244, 368, 145, 17);
 
     Button4 = new QPushButton(QStringLiteral("Add char to key"), this);
     Button4->setObjectName(QStringLiteral("Button4"));
-    Button4->setGeometry(398, 364, 100, 25);
+    Button4->setGeometry(400, 364, 89, 25);
     Button4->setToolTip(QStringLiteral("Add link from selected char to selected key"));
     Button5 = new QPushButton(QStringLiteral("Break link between char and key"), this);
     Button5->setObjectName(QStringLiteral("Button5"));
-    Button5->setGeometry(502, 364, 187, 25);
+    Button5->setGeometry(504, 364, 181, 25);
     Button5->setToolTip(QStringLiteral("Break link between selected char and the key"));
 
     TCharGridView *charGrid = makeCharGrid(this, QStringLiteral("CharGrid"), 16, 20, 14);

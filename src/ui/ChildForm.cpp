@@ -1,4 +1,5 @@
 #include "ui/ChildForm.h"
+#include "ui/FitCaptions.h"
 
 namespace kf {
 
@@ -10,6 +11,15 @@ TChildForm::TChildForm(QWidget *parent) : QWidget(parent)
 void TChildForm::setClientSize(int w, int h)
 {
     setFixedSize(w, h);
+}
+
+void TChildForm::showEvent(QShowEvent *event)
+{
+    if (!m_captionsFitted) {
+        m_captionsFitted = true;
+        FitCaptions(this);
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace kf

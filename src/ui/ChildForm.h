@@ -18,6 +18,12 @@ public:
 protected:
     // The window is not resizable; its client area is w x h pixels.
     void setClientSize(int w, int h);
+    // The first time the window shows, captions too wide for their place in
+    // the desktop's font are given a smaller one (ui/FitCaptions.h).
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool m_captionsFitted = false;
 };
 
 } // namespace kf

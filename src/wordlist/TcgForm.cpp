@@ -233,12 +233,12 @@ void TTcgFm::buildResult()
     QWidget *p = TabSheet3;
     ResultMemo = new QPlainTextEdit(p);
     ResultMemo->setObjectName(QStringLiteral("ResultMemo"));
-    ResultMemo->setGeometry(8, 8, 345, 298);
+    ResultMemo->setGeometry(8, 8, 353, 298);
     ResultMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultMemo->setTabChangesFocus(true);
     ResultMemo->setAccessibleName(QStringLiteral("Result"));
 
-    const int x = 362, w = 114, h = 25;
+    const int x = 372, w = 104, h = 25;
     Button4 = makeButton(p, "Button4", QStringLiteral("Sort by &default"), QString(), QRect(x, 8, w, h));
     Button5 = makeButton(p, "Button5", QStringLiteral("Sort by &length"), QString(), QRect(x, 40, w, h));
     HeadingEd = new QCheckBox(QStringLiteral("With &headings"), p);

@@ -303,6 +303,12 @@ void MainFormTest::captionsShowTheirWholeText()
             return;
         if (w->width() < needed || !w->parentWidget()->rect().contains(w->geometry()))
             clipped << QStringLiteral("%1 (%2 wide, needs %3)").arg(w->objectName()).arg(w->width()).arg(needed);
+        // Nor does a neighbour cover it (edges of a pixel or two may touch).
+        for (QWidget *other : w->parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QRect common = other->geometry().intersected(w->geometry());
+            if (other != w && !other->isHidden() && common.width() > 2 && common.height() > 2)
+                clipped << QStringLiteral("%1 (under %2)").arg(w->objectName(), other->objectName());
+        }
     };
     for (QMdiSubWindow *window : windows()) {
         for (QLabel *l : window->widget()->findChildren<QLabel *>()) {
