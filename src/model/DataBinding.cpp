@@ -27,7 +27,9 @@ void TDataBinding::SetDataSource(TDataSource *source)
 
 void TDataBinding::DataSetChanged(TDataSource &source)
 {
-    if (&source != m_source)
+    // A destroyed cursor may be let go of already (it told this binding
+    // before its data source).
+    if (&source != m_source || source.DataSet() == m_table)
         return;
     m_view.BindingAboutToChange();
     follow(source.DataSet());

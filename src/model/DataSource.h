@@ -3,9 +3,12 @@
 // (`MainSource`, `CtblSource`). Bound controls attach to a data source rather
 // than to a cursor, so the cursor behind them can be named in one place; a
 // TDataBinding member (model/DataBinding.h) is how they attach.
-// The data source owns neither the cursor nor its listeners.
+// The data source owns neither the cursor nor its listeners. A cursor
+// destroyed while bound leaves the data source bound to none, and its
+// listeners are told as for any change of cursor.
 
-#include <algorithm>
+#include "model/DataLink.h"
+
 #include <vector>
 
 namespace kf {
@@ -21,42 +24,25 @@ public:
     virtual void DataSourceDestroyed(TDataSource &) {}
 };
 
-class TDataSource {
+class TDataSource final : private IDataLink {
 public:
-    explicit TDataSource(TRecordTable *dataSet = nullptr) : m_dataSet(dataSet) {}
-    ~TDataSource()
-    {
-        const auto listeners = m_listeners;
-        for (IDataSourceListener *l : listeners)
-            l->DataSourceDestroyed(*this);
-    }
+    explicit TDataSource(TRecordTable *dataSet = nullptr);
+    ~TDataSource() override;
     TDataSource(const TDataSource &) = delete;
     TDataSource &operator=(const TDataSource &) = delete;
 
     // The cursor shown by the controls bound here (not owned; may be null).
     TRecordTable *DataSet() const { return m_dataSet; }
-    void SetDataSet(TRecordTable *dataSet)
-    {
-        if (dataSet == m_dataSet)
-            return;
-        m_dataSet = dataSet;
-        const auto listeners = m_listeners;
-        for (IDataSourceListener *l : listeners)
-            l->DataSetChanged(*this);
-    }
+    void SetDataSet(TRecordTable *dataSet);
 
     // Listeners are not owned; remove one before it is destroyed.
-    void AddListener(IDataSourceListener *listener)
-    {
-        if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
-            m_listeners.push_back(listener);
-    }
-    void RemoveListener(IDataSourceListener *listener)
-    {
-        m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
-    }
+    void AddListener(IDataSourceListener *listener);
+    void RemoveListener(IDataSourceListener *listener);
 
 private:
+    // IDataLink: the cursor goes away.
+    void DataSetDestroyed(TRecordTable &table) override;
+
     TRecordTable *m_dataSet; // not owned
     std::vector<IDataSourceListener *> m_listeners;
 };

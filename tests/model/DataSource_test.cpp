@@ -34,3 +34,20 @@ TEST(DataSourceTest, TellsListenersOfRebindingAndDestruction)
     EXPECT_EQ(first.destroyed, 1);
     EXPECT_EQ(second.destroyed, 0);
 }
+
+// A cursor destroyed before its data source: the source names none (no
+// dangling cursor for the next control bound to it) and says so.
+TEST(DataSourceTest, LetsGoOfADestroyedCursor)
+{
+    auto a = std::make_unique<kf::TRecordTable>();
+    kf::TRecordTable b;
+    kf::TDataSource source(a.get());
+    Recorder listener;
+    source.AddListener(&listener);
+    a.reset();
+    EXPECT_EQ(source.DataSet(), nullptr);
+    EXPECT_EQ(listener.changes, (std::vector<kf::TRecordTable *>{nullptr}));
+    source.SetDataSet(&b); // bound again as usual
+    EXPECT_EQ(source.DataSet(), &b);
+    EXPECT_EQ(listener.changes.size(), 2u);
+}
