@@ -12,7 +12,7 @@ namespace kf {
 
 namespace {
 
-QString valueText(const TValue &v)
+QString valueText(const TValue &v, const CodePage &codePage)
 {
     switch (v.kind()) {
     case TValue::Kind::Null:
@@ -22,7 +22,7 @@ QString valueText(const TValue &v)
     case TValue::Kind::Boolean:
         return v.boolean() ? QStringLiteral("True") : QStringLiteral("False");
     case TValue::Kind::Bytes:
-        return CodePage::current().decode(v.bytes());
+        return codePage.decode(v.bytes());
     }
     return QString();
 }
@@ -207,6 +207,14 @@ void TTableModel::TextReadingChanged()
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
+void TTableModel::SetTextCodePage(std::shared_ptr<const CodePage> codePage)
+{
+    if (codePage == m_textCodePage)
+        return;
+    m_textCodePage = std::move(codePage);
+    TextReadingChanged();
+}
+
 int TTableModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rowCount;
@@ -290,7 +298,7 @@ QVariant TTableModel::cellData(int row, int column, int role) const
     case TColumnKind::Auto:
         if (role == Qt::CheckStateRole || role == PictureRole)
             return QVariant();
-        return valueText(v);
+        return valueText(v, m_textCodePage ? *m_textCodePage : CodePage::current());
     }
     return QVariant();
 }
@@ -371,7 +379,7 @@ void TTableModel::setCell(int row, int column, const QVariant &value, int role)
             return;
         // The tables hold code-page bytes: a character the code page lacks
         // would be stored as '?' and typed by the tutor as one.
-        const CodePage &cp = CodePage::current();
+        const CodePage &cp = m_textCodePage ? *m_textCodePage : CodePage::current();
         if (const QString lacking = cp.unheldMessage(text); !lacking.isEmpty())
             throw EConvertError(lacking.toStdString());
         EnsureEditing(row);

@@ -14,9 +14,12 @@
 #include "model/RecordTable.h"
 
 #include <QAbstractTableModel>
+#include <memory>
 #include <QImage>
 
 namespace kf {
+
+class CodePage;
 
 class TTableModel : public QAbstractTableModel, private IBoundView {
     Q_OBJECT
@@ -57,6 +60,10 @@ public:
     // Every text cell may read differently now (another code page is in
     // force): the views ask for every cell again. The stored bytes stay.
     void TextReadingChanged();
+    // The code page the table's text is in, when it is not the one in force
+    // (a word list scanned in another); null: the one in force. Text cells
+    // read again.
+    void SetTextCodePage(std::shared_ptr<const CodePage> codePage);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -111,6 +118,7 @@ private:
     bool m_resetting = false;
     bool m_splitRemove = false;      // a removal around the new row, done as a reset
     mutable TGlyphCache m_pictures;  // pictures decoded once, not on every paint
+    std::shared_ptr<const CodePage> m_textCodePage; // null: the one in force
     TDataBinding m_binding{*this};   // last: it lets go before the rest goes
 };
 

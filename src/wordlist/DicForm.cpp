@@ -11,6 +11,7 @@
 #include "common/FilePath.h"
 #include "common/IntegerText.h"
 #include "dbctrls/DBGrid.h"
+#include "dbctrls/TableModel.h"
 #include "model/DataSource.h"
 
 #include <QAction>
@@ -466,7 +467,12 @@ void TDicFm::A_MakeWordListExecute()
     BusyCursor busy;
     WordGrid->clearSelection();
     DicBuilder->SetInputEncoding(Encoding1->encoding());
-    ListCodePage = codePage;
+    if (ListCodePage != codePage) {
+        // The list shows its words in the code page they were scanned in,
+        // whatever code page the session chooses later.
+        WordGrid->Model()->SetTextCodePage(std::make_shared<CodePage>(codePage.toStdString()));
+        ListCodePage = codePage;
+    }
     try {
         showCounters(DicBuilder->MakeWordList(paths, CaseEd->isChecked(), additional));
     } catch (...) {
@@ -545,6 +551,7 @@ void TDicFm::A_ClearWordlistExecute()
     CountLb->setText(QStringLiteral("0"));
     UnmappableLb->setText(QStringLiteral("0"));
     ListCodePage.clear();
+    WordGrid->Model()->SetTextCodePage(nullptr);
     if (UnmappableDlg)
         UnmappableDlg->hide();
     showCodePage();

@@ -950,9 +950,11 @@ void DicFormTest::codePageChoiceIsFollowed()
     QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("\xE4\xEE\xEC\r\n\xEC\xE8\xF0\r\n"));
 
     // Words of two code pages never mix in one list: the label tells, a scan
-    // is refused until the list is cleared.
+    // is refused until the list is cleared. The list still reads its words
+    // in the code page they were scanned in.
     CodePageChoice::instance().choose(QStringLiteral("CP1252"));
     QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252 (list in CP1251)"));
+    QCOMPARE(listed(), (QStringList{QStringLiteral("\u0434\u043E\u043C"), QStringLiteral("\u043C\u0438\u0440")}));
     dialogs().clear();
     press(QKeySequence(Qt::CTRL | Qt::Key_W));
     QCOMPARE(dialogs().count(Kind::OpenFiles), 0);
