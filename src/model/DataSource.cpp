@@ -30,9 +30,7 @@ void TDataSource::SetDataSet(TRecordTable *dataSet)
     m_dataSet = dataSet;
     if (m_dataSet)
         m_dataSet->AddDataLink(this);
-    const auto listeners = m_listeners;
-    for (IDataSourceListener *l : listeners)
-        l->DataSetChanged(*this);
+    TellListeners();
 }
 
 void TDataSource::DataSetDestroyed(TRecordTable &table)
@@ -40,10 +38,16 @@ void TDataSource::DataSetDestroyed(TRecordTable &table)
     // The cursor has dropped this link already.
     if (&table == m_dataSet) {
         m_dataSet = nullptr;
-        const auto listeners = m_listeners;
-        for (IDataSourceListener *l : listeners)
-            l->DataSetChanged(*this);
+        TellListeners();
     }
+}
+
+void TDataSource::TellListeners()
+{
+    // A listener may remove itself (or another) while told.
+    const auto listeners = m_listeners;
+    for (IDataSourceListener *l : listeners)
+        l->DataSetChanged(*this);
 }
 
 void TDataSource::AddListener(IDataSourceListener *listener)

@@ -42,6 +42,7 @@ public:
 private:
     // IDataLink: the cursor goes away.
     void DataSetDestroyed(TRecordTable &table) override;
+    void TellListeners();
 
     TRecordTable *m_dataSet; // not owned
     std::vector<IDataSourceListener *> m_listeners;
