@@ -41,8 +41,8 @@ TEST(DataSourceTest, LetsGoOfADestroyedCursor)
 {
     auto a = std::make_unique<kf::TRecordTable>();
     kf::TRecordTable b;
+    Recorder listener; // outlives the source, which tells it when it goes
     kf::TDataSource source(a.get());
-    Recorder listener;
     source.AddListener(&listener);
     a.reset();
     EXPECT_EQ(source.DataSet(), nullptr);
