@@ -212,9 +212,9 @@ std::string CodePage::encode(const QString &text) const
     return out;
 }
 
-QString CodePage::unheld(const QString &text) const
+QStringList CodePage::unheld(const QString &text) const
 {
-    QString out;
+    QStringList out;
     for (qsizetype i = 0; i < text.size(); ++i) {
         uint8_t b;
         if (fromUnicode(text[i].unicode(), b))
@@ -222,9 +222,9 @@ QString CodePage::unheld(const QString &text) const
         qsizetype n = 1;
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             n = 2;
-        const QStringView ch = QStringView(text).mid(i, n);
+        const QString ch = text.mid(i, n);
         if (!out.contains(ch))
-            out += ch;
+            out << ch;
         i += n - 1;
     }
     return out;
@@ -232,17 +232,11 @@ QString CodePage::unheld(const QString &text) const
 
 QString CodePage::unheldMessage(const QString &text) const
 {
-    const QString chars = unheld(text);
+    const QStringList chars = unheld(text);
     if (chars.isEmpty())
         return QString();
-    QStringList each;
-    for (qsizetype i = 0; i < chars.size(); ++i) {
-        const qsizetype n = chars[i].isHighSurrogate() && i + 1 < chars.size() ? 2 : 1;
-        each << chars.mid(i, n);
-        i += n - 1;
-    }
     return QStringLiteral("Not in the code page %1: %2")
-        .arg(QString::fromStdString(m_name), each.join(QStringLiteral(", ")));
+        .arg(QString::fromStdString(m_name), chars.join(QStringLiteral(", ")));
 }
 
 std::string CodePage::toLower(std::string_view bytes) const

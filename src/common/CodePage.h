@@ -6,6 +6,7 @@
 // back, so no byte is ever lost.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -49,8 +50,9 @@ public:
     // character outside the Basic Multilingual Plane too).
     std::string encode(const QString &text) const;
     // The characters of text the code page cannot hold, each once, in the
-    // order they first appear ("Łź" for "Łódź" in CP1252); empty when all fit.
-    QString unheld(const QString &text) const;
+    // order they first appear ({"Ł", "ź"} for "Łódź" in CP1252); empty when
+    // all fit. A character outside the Basic Multilingual Plane is one entry.
+    QStringList unheld(const QString &text) const;
     // "Not in the code page CP1252: Ł, ź" for those characters of
     // text, or empty when all fit.
     QString unheldMessage(const QString &text) const;
