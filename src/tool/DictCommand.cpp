@@ -3,6 +3,8 @@
 // the same digit purge, filter and order as the dictionary window offers.
 
 #include "tool/ToolCommand.h"
+#include "common/CodePage.h"
+#include "common/CodePageDecoder.h"
 #include "common/Errors.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
@@ -25,7 +27,8 @@ const char *const kUsage =
     "       -o OUT FILE...\n"
     "      Scans the text files in order and writes the distinct words, one a line,\n"
     "      as a dictionary file (--counts: \"word TAB count\" lines).\n"
-    "      --delimiters: additional word delimiters (default \"?!|<>\").\n"
+    "      --delimiters: additional word delimiters (default \"?!|<>\"), in UTF-8 or\n"
+    "        the code page.\n"
     "      --input-encoding: how the files are read (default auto: a byte-order\n"
     "      mark, else UTF-8 when the file is valid UTF-8 with a non-ASCII character,\n"
     "      else the code page). Words with a character the code page lacks are not\n"
@@ -82,7 +85,17 @@ DictOptions parseArgs(const std::vector<std::string> &args)
         } else if (a == "--case-sensitive") {
             o.caseSensitive = true;
         } else if (a == "--delimiters") {
-            o.delimiters = value();
+            // As a terminal gives them: UTF-8 becomes the code page; other
+            // bytes are taken as code-page bytes already.
+            const CodePage &cp = CodePage::current();
+            const DecodedText typed = DecodeToCodePage(value(), InputEncoding::Auto, cp, a);
+            if (!typed.unmapped.empty()) {
+                std::string lacking;
+                for (const UnmappedChar &u : typed.unmapped)
+                    AppendUtf8(lacking, u.ch);
+                throw UsageError{a + ": characters not in the code page " + cp.name() + ": " + lacking};
+            }
+            o.delimiters = typed.bytes;
         } else if (a == "--sort") {
             const std::string &v = value();
             if (v == "frequency")

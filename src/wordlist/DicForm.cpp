@@ -452,6 +452,13 @@ void TDicFm::A_MakeWordListExecute()
                               .arg(ListCodePage, codePage));
         return;
     }
+    // A delimiter the code page lacks would split at every "?" instead.
+    if (const QString lacking = CodePage::current().unheldMessage(Edit1->text()); !lacking.isEmpty()) {
+        Dialogs().message(ApplicationTitle(),
+                          lacking + QStringLiteral("\n\nThe additional word delimiters must be characters of the "
+                                                   "code page."));
+        return;
+    }
     const QStringList files = Dialogs().openFiles(OpenDialog1);
     if (files.isEmpty())
         return;

@@ -129,6 +129,7 @@ TEST_F(DictCommand, BadCommandLinesAreUsageErrors)
         {"--bogus", "-o", path("x.txt"), m_a},
         {"--input-encoding", "latin-1", "-o", path("x.txt"), m_a},
         {"--unmappable", "", "-o", path("x.txt"), m_a},
+        {"--delimiters", QStringLiteral("\u0142"), "-o", path("x.txt"), m_a}, // not in CP1252
         {"-o"},
     };
     for (const QStringList &args : cases) {
@@ -137,6 +138,15 @@ TEST_F(DictCommand, BadCommandLinesAreUsageErrors)
         EXPECT_FALSE(r.err.empty());
     }
     EXPECT_FALSE(QFile::exists(path("x.txt")));
+}
+
+// Delimiters come from the terminal in UTF-8: "\u20AC" is byte 0x80 of CP1252.
+TEST_F(DictCommand, DelimitersTypedInUtf8AreCodePageCharacters)
+{
+    const QString text = write("euro.txt", "ab\x80" "cd ef\r\n");
+    const ToolRun r = dict({"--delimiters", QStringLiteral("\u20AC"), "-o", path("out.txt"), text});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("out.txt"), "ab\r\ncd\r\nef\r\n");
 }
 
 TEST_F(DictCommand, AFailedWriteKeepsTheOldList)

@@ -964,6 +964,14 @@ void DicFormTest::codePageChoiceIsFollowed()
     dialogs().answerYes();
     f->A_ClearWordlist->trigger();
     QCOMPARE(f->CodePageLb->text(), QStringLiteral("CP1252"));
+
+    // A delimiter the code page lacks is refused before any file is asked for.
+    const QString delimiters = f->Edit1->text();
+    f->Edit1->setText(delimiters + QStringLiteral("\u0142"));
+    press(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QCOMPARE(dialogs().count(Kind::OpenFiles), 0);
+    QVERIFY(dialogs().last(Kind::Message).text.startsWith(QStringLiteral("Not in the code page CP1252: \u0142\n")));
+    f->Edit1->setText(delimiters);
     scan({writeFile(QStringLiteral("de.txt"), "Gr\xC3\xB6\xC3\x9F" "e\r\n")});
     QCOMPARE(listed(), QStringList{QStringLiteral("gr\u00F6\u00DFe")});
 }
