@@ -12,7 +12,15 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core xdg-utils
   unzip python3 unrtf bible-kjv wamerican
   appstream desktop-file-utils
+  # CPack's DEB generator: file, and dpkg-shlibdeps for the shared-library dependencies
+  file dpkg-dev
 )
+
+# KEYFOLIO_PRINT_PACKAGES=1: print the list, one package a line, and do nothing else.
+if [ "${KEYFOLIO_PRINT_PACKAGES:-0}" = 1 ]; then
+  printf '%s\n' "${PACKAGES[@]}"
+  return 0
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
