@@ -4,8 +4,8 @@
 
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/TableModel.h"
-#include "model/DataSource.h"
-#include "model/RecordTable.h"
+#include "table/DataSource.h"
+#include "table/RecordTable.h"
 
 #include <QApplication>
 #include <QScrollBar>

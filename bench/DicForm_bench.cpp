@@ -6,7 +6,7 @@
 //   dicform_bench TEXT-FILE [OUT-FILE]
 
 // First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"

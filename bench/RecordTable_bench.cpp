@@ -2,7 +2,7 @@
 // filter, FindKey, datapacket save and load. Prints seconds per step and the
 // resident memory per row. Not a test: nothing here asserts a time.
 
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <chrono>
 #include <cstdio>

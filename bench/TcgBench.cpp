@@ -3,7 +3,7 @@
 // iteration, for each mode, 100 strings (20 patterns in mode 5).
 
 #include "common/TextFile.h"
-#include "wordlist/tcg.h"
+#include "words/tcg.h"
 
 #include <benchmark/benchmark.h>
 

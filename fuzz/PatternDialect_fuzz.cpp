@@ -3,7 +3,7 @@
 // accepted pattern must match a short subject without crashing.
 
 #include "common/Errors.h"
-#include "wordlist/PatternMatcher.h"
+#include "words/PatternMatcher.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // pieces whose sizes come from the input, must give the words that
 // CountWords/NthWord define, and the counter the counts a std::map gives.
 
-#include "wordlist/WordCounter.h"
-#include "wordlist/consttype.h"
+#include "words/WordCounter.h"
+#include "words/consttype.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // save and load again to the same bytes.
 
 #include "common/Errors.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <cstdint>
 #include <cstdlib>

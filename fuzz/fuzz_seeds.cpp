@@ -6,7 +6,7 @@
 
 #include "common/Errors.h"
 #include "model/MainData.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 #include "model/ZipArchive.h"
 
 #include <QDir>

@@ -8,7 +8,7 @@
 // dropped when the grid loses the focus.
 
 #include "dbctrls/Column.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QTableView>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "common/ErrorReport.h"
 #include "model/GlyphCodec.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QAccessible>
 #include <QApplication>

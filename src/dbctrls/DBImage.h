@@ -9,7 +9,7 @@
 // Keys: Ctrl+C / Ctrl+Insert copy, Ctrl+V / Shift+Insert paste,
 // Ctrl+X / Shift+Delete cut.
 
-#include "model/DataBinding.h"
+#include "table/DataBinding.h"
 #include "model/GlyphCache.h"
 
 #include <QColor>

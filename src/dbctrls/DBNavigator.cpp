@@ -3,7 +3,7 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -4,7 +4,7 @@
 // The buttons take no keyboard focus, so a grid keeps its row while they are
 // used; each is named by its hint for assistive technology.
 
-#include "model/DataBinding.h"
+#include "table/DataBinding.h"
 
 #include <QWidget>
 #include <array>

@@ -9,9 +9,9 @@
 // field; posting is left to navigation or the navigator bar.
 
 #include "dbctrls/Column.h"
-#include "model/DataBinding.h"
+#include "table/DataBinding.h"
 #include "model/GlyphCache.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QAbstractTableModel>
 #include <memory>

@@ -14,7 +14,7 @@
 // accessibleName (the key's name), described by its tool tip, with its down
 // state as "checked" and a press action that clicks it.
 
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QAbstractButton>
 #include <QColor>

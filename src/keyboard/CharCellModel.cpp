@@ -2,7 +2,7 @@
 
 #include "common/CodePage.h"
 #include "model/MainData.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 // all (a key with too many characters for its grid). The grid follows the
 // cursor: every insert, delete, change, new order or filter shows at once.
 
-#include "model/DataBinding.h"
+#include "table/DataBinding.h"
 
 #include <QAbstractTableModel>
 

@@ -1,7 +1,7 @@
 #include "keyboard/DragDropForm.h"
 
 #include "common/ErrorReport.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QDrag>
 #include <QDragMoveEvent>

@@ -11,7 +11,7 @@
 #include "common/TextFile.h"
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
-#include "keyboard/RtfWriter.h"
+#include "model/RtfWriter.h"
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 

@@ -3,10 +3,10 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/ErrorReport.h"
-#include "model/ControlsDisabled.h"
+#include "table/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -10,7 +10,7 @@
 // the keys reach beyond the visible part.
 
 #include "keyboard/ButtonType.h"
-#include "keyboard/KbState.h"
+#include "model/KbState.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -19,7 +19,7 @@
 // as it was before the edit; a window posts it first) and the settings; it
 // changes nothing and moves no cursor.
 
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <cstdint>
 #include <string>

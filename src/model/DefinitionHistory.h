@@ -16,7 +16,7 @@
 // (IsSaved); undoing back to that point makes it so again.
 
 #include "model/Readme.h"
-#include "model/RowChange.h"
+#include "table/RowChange.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "model/KeyPictures.h"
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
-#include "model/ControlsDisabled.h"
+#include "table/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 

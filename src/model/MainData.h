@@ -4,9 +4,9 @@
 // keyboard settings and the ZIP container that reads and writes keyboard
 // packages (.vkt). Every window edits these in place.
 
-#include "model/DataSource.h"
+#include "table/DataSource.h"
 #include "model/Readme.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 #include "model/ZipArchive.h"
 
 #include <array>

@@ -2,7 +2,7 @@
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/HexDigits.h"
-#include "model/ControlsDisabled.h"
+#include "table/ControlsDisabled.h"
 #include "model/MainData.h"
 
 #include <QByteArray>

@@ -7,7 +7,7 @@
 #include "common/TextFile.h"
 #include "tool/ConsoleDialogs.h"
 #include "tool/ToolCommand.h"
-#include "wordlist/tcg.h"
+#include "words/tcg.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include "common/Errors.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 
 #include <cerrno>
 #include <climits>

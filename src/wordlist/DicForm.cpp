@@ -4,7 +4,7 @@
 #include "ui/CodePageChoice.h"
 #include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 #include "common/CodePage.h"
 #include "common/ErrorReport.h"
 #include "common/Errors.h"
@@ -12,7 +12,7 @@
 #include "common/IntegerText.h"
 #include "dbctrls/DBGrid.h"
 #include "dbctrls/TableModel.h"
-#include "model/DataSource.h"
+#include "table/DataSource.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -10,7 +10,7 @@
 #include "common/FilePath.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
-#include "wordlist/tcg.h"
+#include "words/tcg.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

@@ -4,14 +4,14 @@
 // and a save that succeeds keeps the old file's permissions.
 
 // First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 
 #include "FileSizeLimit.h"
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
 #include "common/TextFile.h"
 #include "model/MainData.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 #include "model/ZipArchive.h"
 
 #include <gtest/gtest.h>

@@ -10,12 +10,12 @@
 #include "common/Errors.h"
 #include "common/TextFile.h"
 #include "dbctrls/TableModel.h"
-#include "model/DataSource.h"
-#include "model/RecordTable.h"
+#include "table/DataSource.h"
+#include "table/RecordTable.h"
 #include "model/ZipArchive.h"
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 #include "common/IntegerText.h"
-#include "wordlist/tcg.h"
+#include "words/tcg.h"
 
 #include <gtest/gtest.h>
 #include <cerrno>

@@ -6,8 +6,8 @@
 #include "dbctrls/DBImage.h"
 #include "dbctrls/DBNavigator.h"
 #include "model/GlyphCodec.h"
-#include "model/DataSource.h"
-#include "model/RecordTable.h"
+#include "table/DataSource.h"
+#include "table/RecordTable.h"
 
 #include <QClipboard>
 #include <QHBoxLayout>

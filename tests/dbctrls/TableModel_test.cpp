@@ -3,9 +3,9 @@
 
 #include "common/Errors.h"
 #include "dbctrls/TableModel.h"
-#include "model/DataSource.h"
+#include "table/DataSource.h"
 #include "model/GlyphCodec.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 
 #include <QAbstractItemModelTester>
 #include <QtTest>

@@ -4,7 +4,7 @@
 // Runs under any platform; scripts/screenshots uses the offscreen one.
 
 // First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 #include "common/FilePath.h"
 
 #include "app/ComFormFactory.h"

@@ -7,7 +7,7 @@
 // deliberate change (and review the diff).
 
 // First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 #include "common/FilePath.h"
 
 #include "app/ComFormFactory.h"

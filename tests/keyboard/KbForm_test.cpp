@@ -3,8 +3,8 @@
 
 #include "common/ColorValue.h"
 #include "model/GlyphCodec.h"
-#include "model/DataLink.h"
-#include "model/RecordTable.h"
+#include "table/DataLink.h"
+#include "table/RecordTable.h"
 
 #include <QAccessible>
 #include <QLabel>

@@ -7,7 +7,7 @@
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
-#include "keyboard/KbState.h"
+#include "model/KbState.h"
 #include "model/MainData.h"
 
 #include <gtest/gtest.h>

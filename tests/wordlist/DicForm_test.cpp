@@ -3,7 +3,7 @@
 // dialog service.
 
 // First: the word splitter has a member named like a Qt macro.
-#include "wordlist/DicBuilder.h"
+#include "words/DicBuilder.h"
 #include "common/FilePath.h"
 
 #include "common/ErrorReport.h"
@@ -15,7 +15,7 @@
 #include "common/TextFile.h"
 #include "FileSizeLimit.h"
 #include "dbctrls/DBGrid.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 #include "wordlist/DicForm.h"
 #include "ui/CodePageChoice.h"
 #include "ui/InputEncodingMenu.h"

@@ -11,7 +11,7 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
 #include "wordlist/TcgForm.h"
-#include "wordlist/tcg.h"
+#include "words/tcg.h"
 #include "ui/CodePageChoice.h"
 #include "ui/InputEncodingMenu.h"
 
