@@ -93,21 +93,6 @@ int utf16Sequence(const uint8_t *p, const uint8_t *end, bool bigEndian, char32_t
     return 4;
 }
 
-// msgid through the catalogue, then each "%s" in turn replaced by an argument.
-std::string fill(const char *msgid, std::initializer_list<std::string_view> args)
-{
-    std::string text = Translate(msgid);
-    size_t from = 0;
-    for (const std::string_view arg : args) {
-        const size_t at = text.find("%s", from);
-        if (at == std::string::npos)
-            break;
-        text.replace(at, 2, arg);
-        from = at + arg.size();
-    }
-    return text;
-}
-
 } // namespace
 
 const char *InputEncodingName(InputEncoding encoding)
@@ -542,7 +527,7 @@ std::string MalformedTextMessage(const std::string &name, InputEncoding encoding
     const char *what = encoding == InputEncoding::Utf8 ? "UTF-8"
                        : encoding == InputEncoding::Utf16LE ? "UTF-16LE"
                                                              : "UTF-16BE";
-    return fill("File \"%s\" is not valid %s: malformed sequence at byte offset %s.",
+    return TranslateWith("File \"%s\" is not valid %s: malformed sequence at byte offset %s.",
                 {name, what, std::to_string(offset)});
 }
 
@@ -614,7 +599,7 @@ std::vector<std::string> ReadCodePageLines(const std::string &path, InputEncodin
     DecodedLines decoded = ReadDecodedLines(path, encoding);
     if (!decoded.unmappable.empty()) {
         const DecodedLines::Unmappable &first = decoded.unmappable.front();
-        throw EConvertError(fill("Line %s of file \"%s\" holds a character that the code page %s lacks: %s",
+        throw EConvertError(TranslateWith("Line %s of file \"%s\" holds a character that the code page %s lacks: %s",
                                  {std::to_string(first.line), path, CodePage::current().name(), first.utf8}));
     }
     return std::move(decoded.lines);

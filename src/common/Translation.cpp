@@ -192,19 +192,33 @@ QString TranslateQ(const char *msgid)
     return QString::fromUtf8(Translate(msgid));
 }
 
+std::string TranslateWith(const char *msgid, std::initializer_list<std::string_view> args)
+{
+    const std::string_view pattern = Translate(msgid);
+    std::string out;
+    out.reserve(pattern.size() + 32);
+    size_t next = 0; // the argument the next "%s" takes
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        const char after = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if (c == '%' && after >= '1' && after <= '9') {
+            const size_t n = size_t(after - '1');
+            if (n < args.size())
+                out += args.begin()[n];
+            ++i;
+        } else if (c == '%' && after == 's' && next < args.size()) {
+            out += args.begin()[next++];
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string LibraryText(const char *msgid, std::string_view arg, std::string_view arg2)
 {
-    std::string text = Translate(msgid);
-    // The arguments are never searched for placeholders themselves.
-    size_t from = 0;
-    for (const std::string_view a : {arg, arg2}) {
-        const size_t at = text.find("%s", from);
-        if (at == std::string::npos)
-            break;
-        text.replace(at, 2, a);
-        from = at + a.size();
-    }
-    return text;
+    return TranslateWith(msgid, {arg, arg2});
 }
 
 } // namespace kf

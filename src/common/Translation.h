@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 #include <string>
 #include <string_view>
 
@@ -46,9 +48,15 @@ const char *Translate(const char *msgid);
 // Translate() as a QString.
 QString TranslateQ(const char *msgid);
 
-// A library message: msgid through the catalogue, then arg put where the
-// first "%s" stands and arg2 where the second one stands (the catalogue keeps
-// the placeholders, so a translation may move them).
+// msgid through the catalogue with its placeholders filled in one pass: "%1"
+// to "%9" take the argument of that number (nothing when there is none), each
+// "%s" the next argument in turn (it stays when the arguments run out). The
+// catalogue keeps the placeholders, so a translation may move them; an
+// argument is never searched for placeholders itself.
+std::string TranslateWith(const char *msgid, std::initializer_list<std::string_view> args);
+
+// A library message: TranslateWith with arg for the first "%s" and arg2 for
+// the second.
 std::string LibraryText(const char *msgid, std::string_view arg = {}, std::string_view arg2 = {});
 
 } // namespace kf

@@ -50,24 +50,10 @@ int32_t effectiveCode(int32_t type, int32_t type2, bool shift, bool altGr)
     return 0;
 }
 
-// A message through the catalogue, with %1 .. %9 replaced by args in one
-// pass (an argument that holds "%2" stays as it is).
-std::string text(const char *msgid, std::initializer_list<std::string> args = {})
+// A message through the catalogue, with %1 .. %9 replaced by args.
+std::string text(const char *msgid, std::initializer_list<std::string_view> args = {})
 {
-    const std::string pattern = Translate(msgid);
-    std::string out;
-    out.reserve(pattern.size() + 32);
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const size_t n = size_t(pattern[i + 1] - '1');
-            if (n < args.size())
-                out += args.begin()[n];
-            ++i;
-            continue;
-        }
-        out += pattern[i];
-    }
-    return out;
+    return TranslateWith(msgid, args);
 }
 
 std::string num(int64_t v) { return std::to_string(v); }

@@ -23,6 +23,9 @@
 #include <functional>
 #include <locale.h>
 #include <string.h>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -238,5 +241,48 @@ TEST_F(TranslationTest, LibraryAndPlatformMessagesGoThroughTheCatalogue)
         table.Cancel();
     }
 }
+
+} // namespace
+
+namespace {
+
+// Placeholders filled without a catalogue: numbered ones by number, "%s" in
+// turn, and never inside an argument.
+struct FillCase {
+    const char *name;
+    const char *msgid;
+    std::vector<std::string> args;
+    std::string expected;
+};
+
+class TranslateWithTest : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(TranslateWithTest, FillsThePlaceholders)
+{
+    const FillCase &c = GetParam();
+    std::vector<std::string_view> views(c.args.begin(), c.args.end());
+    std::string out;
+    switch (views.size()) {
+    case 0: out = kf::TranslateWith(c.msgid, {}); break;
+    case 1: out = kf::TranslateWith(c.msgid, {views[0]}); break;
+    case 2: out = kf::TranslateWith(c.msgid, {views[0], views[1]}); break;
+    default: out = kf::TranslateWith(c.msgid, {views[0], views[1], views[2]}); break;
+    }
+    EXPECT_EQ(out, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, TranslateWithTest,
+    ::testing::Values(
+        FillCase{"Numbered", "%2 before %1", {"a", "b"}, "b before a"},
+        FillCase{"NumberedTwice", "%1 and %1", {"x"}, "x and x"},
+        FillCase{"NumberedWithoutArgumentIsLeftOut", "row %3.", {"a"}, "row ."},
+        FillCase{"InTurn", "File \"%s\" at %s", {"a.txt", "7"}, "File \"a.txt\" at 7"},
+        FillCase{"InTurnRunsOut", "%s and %s", {"one"}, "one and %s"},
+        FillCase{"ArgumentHoldingPlaceholdersStays", "%1 %2", {"%2", "%s"}, "%2 %s"},
+        FillCase{"InTurnArgumentHoldingPlaceholdersStays", "%s|%s", {"%s", "b"}, "%s|b"},
+        FillCase{"LonePercentAtTheEnd", "100%", {"a"}, "100%"},
+        FillCase{"NoPlaceholders", "plain", {"a", "b", "c"}, "plain"}),
+    [](const ::testing::TestParamInfo<FillCase> &p) { return std::string(p.param.name); });
 
 } // namespace
