@@ -8,6 +8,7 @@
 #include <malloc.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -391,10 +392,12 @@ TEST(DefinitionHistory, SavedTypedAuthorSurvivesUndoOfAnOlderStep)
 
 std::string noise(size_t n, unsigned seed)
 {
-    std::mt19937 gen(seed);
+    std::mt19937_64 gen(seed);
     std::string s(n, '\0');
-    for (char &c : s)
-        c = char(gen());
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+        const uint64_t v = gen();
+        std::memcpy(&s[i], &v, 8);
+    }
     return s;
 }
 
