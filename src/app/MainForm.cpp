@@ -223,7 +223,8 @@ bool TMainFm::ConfirmDefinitionSaved()
     // An open definition window knows of typed texts too, and saves.
     if (TDefineFm *form = FormFactory->FindForm<TDefineFm>())
         return form->AskToSaveChanges();
-    if (!DataMod || DataMod->History().IsSaved())
+    // Typed texts are the definition's even when their window is closed.
+    if (!DataMod || !DataMod->Unsaved())
         return true;
     switch (Dialogs().saveDiscardCancel(TDefineFm::SaveQuestion())) {
     case SaveAnswer::Save: {
@@ -233,7 +234,6 @@ bool TMainFm::ConfirmDefinitionSaved()
             TDefineFm *form = FormFactory->FindForm<TDefineFm>();
             if (!form)
                 return;
-            form->ShowSettings(); // a fresh window keeps the definition's author and info
             saved = form->SaveDefinition();
         });
         return saved;

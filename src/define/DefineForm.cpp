@@ -35,6 +35,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QToolButton>
 
@@ -205,8 +206,15 @@ TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make
     if (DataMod) {
         m_charLink->SetDataSource(&DataMod->CtblSource);
         // An undone or redone step that changed the settings shows at once.
-        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this, [this] { ShowSettings(); });
+        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this,
+                [this](const PackageSettings &from, const PackageSettings &to) { SettingsRestored(from, to); });
     }
+    // The texts are the definition's, typed ones included: a window opened
+    // again shows what was typed in the one closed.
+    ShowPackageTexts();
+    // What is typed belongs to the definition at once.
+    connect(AuthorEd, &QLineEdit::textChanged, this, [this] { TextTyped(true); });
+    connect(InfoEd, &QPlainTextEdit::textChanged, this, [this] { TextTyped(false); });
     ShowCurrentChar();
 }
 
@@ -443,9 +451,28 @@ QString TDefineFm::SaveQuestion()
 
 bool TDefineFm::Unsaved() const
 {
-    if (DataMod && !DataMod->History().IsSaved())
-        return true;
+    if (DataMod)
+        return DataMod->Unsaved();
     return AuthorEd->isModified() || InfoEd->document()->isModified();
+}
+
+void TDefineFm::TextTyped(bool author)
+{
+    if (m_showingTexts || !DataMod)
+        return;
+    if (author)
+        DataMod->TypedAuthor = AuthorEd->text();
+    else
+        DataMod->TypedInfo = InfoEd->toPlainText();
+}
+
+void TDefineFm::SettingsRestored(const PackageSettings &from, const PackageSettings &to)
+{
+    // Only what the step changed is shown again: a typed text stays.
+    if (from.bkcolor != to.bkcolor)
+        KeyImage->SetBackgroundColor(ColorValueToColor(uint32_t(to.bkcolor)));
+    if (from.Author != to.Author || from.misc != to.misc)
+        ShowPackageTexts();
 }
 
 bool TDefineFm::AskToSaveChanges()
@@ -489,13 +516,8 @@ bool TDefineFm::SaveDefinition()
         const QString path = Dialogs().saveFile(request);
         if (path.isEmpty() || !DataMod)
             return;
-        const CodePage &cp = CodePage::current();
-        DataMod->Author = cp.encode(AuthorEd->text());
-        // The info text keeps its line breaks, written as CR LF like the
-        // package's own lines.
-        QString info = InfoEd->toPlainText();
-        info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        DataMod->misc = cp.encode(info);
+        // The typed texts are the definition's; the save writes them in the
+        // code page in force.
         if (!DataMod->SavePackage(LocalPath(path))) {
             Dialogs().warning(windowTitle(),
                               QStringLiteral("Cannot save \"%1\":\n%2")
@@ -515,17 +537,16 @@ void TDefineFm::ShowPackageTexts()
 {
     if (!DataMod)
         return;
+    const QScopedValueRollback<bool> showing(m_showingTexts, true);
     const CodePage &cp = CodePage::current();
-    const QString author = cp.decode(DataMod->Author);
+    const QString author = DataMod->TypedAuthor ? *DataMod->TypedAuthor : cp.decode(DataMod->Author);
     if (AuthorEd->text() != author)
         AuthorEd->setText(author);
-    AuthorEd->setModified(false);
-    const QString info = cp.decode(DataMod->misc);
+    AuthorEd->setModified(DataMod->TypedAuthor.has_value());
+    const QString info = DataMod->TypedInfo ? *DataMod->TypedInfo : cp.decode(DataMod->misc);
     if (InfoEd->toPlainText() != info)
         InfoEd->setPlainText(info);
-    InfoEd->document()->setModified(false);
-    m_shownAuthor = author;
-    m_shownInfo = info;
+    InfoEd->document()->setModified(DataMod->TypedInfo.has_value());
 }
 
 void TDefineFm::CodePageChanged()
@@ -533,20 +554,9 @@ void TDefineFm::CodePageChanged()
     DBGrid->Model()->TextReadingChanged();
     CharGrid->Model()->TextReadingChanged();
     ShowCurrentChar();
-    // A text the user edited stays as typed; it is written in the code page
-    // in force when the package is saved.
-    if (!DataMod)
-        return;
-    const CodePage &cp = CodePage::current();
-    if (AuthorEd->text() == m_shownAuthor) {
-        AuthorEd->setText(cp.decode(DataMod->Author));
-        m_shownAuthor = AuthorEd->text();
-    }
-    if (InfoEd->toPlainText() == m_shownInfo) {
-        InfoEd->setPlainText(cp.decode(DataMod->misc));
-        InfoEd->document()->setModified(false);
-        m_shownInfo = InfoEd->toPlainText();
-    }
+    // A text the user typed stays as typed; it is written in the code page
+    // in force when the package is saved. The others read their bytes anew.
+    ShowPackageTexts();
 }
 
 void TDefineFm::ClearBnClick()
@@ -776,7 +786,8 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
         QStringLiteral("Replace the whole keyboard definition (every key and character) with the layout %1, "
                        "\"%2\"?")
             .arg(id, QString::fromStdString(layout->description));
-    if (!Dialogs().confirm(question) || !AskToSaveChanges())
+    // An empty definition has nothing the layout would replace.
+    if ((!DefinitionEmpty() && !Dialogs().confirm(question)) || !AskToSaveChanges())
         return;
     const LayoutImportOptions options = dialog.Options();
     const bool drawPictures = dialog.DrawPictures();
@@ -785,6 +796,10 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
     // Everything is read before the definition changes: an error leaves it,
     // and the dialog, as they were.
     const LayoutImportReport report = ImportLayout(*DataMod, options);
+    // The layout names the author and info: texts typed before were saved
+    // or discarded on the question above.
+    DataMod->TypedAuthor.reset();
+    DataMod->TypedInfo.reset();
     dialog.accept();
 
     ShowSettings();
@@ -805,6 +820,16 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
         lines << QStringLiteral("Key pictures drawn in the finger colours: %1.").arg(drawn.drawn);
         m_importReport->ShowReport(id, lines);
     }
+}
+
+bool TDefineFm::DefinitionEmpty() const
+{
+    if (!DataMod)
+        return true;
+    for (const TRecordTable *t : {&DataMod->MainTbl, &DataMod->Ctbl})
+        if (t->RecordCount() > 0 || editing(*t))
+            return false;
+    return DataMod->Author.empty() && DataMod->misc.empty() && !DataMod->TypedAuthor && !DataMod->TypedInfo;
 }
 
 bool TDefineFm::SetFingerColorsIfUnset()

@@ -7,6 +7,7 @@
 
 #include "ui/ChildForm.h"
 #include "dbctrls/Column.h"
+#include "model/Readme.h"
 
 #include <cstdint>
 #include <memory>
@@ -103,8 +104,9 @@ public:
     void ImportBnClick();
     // Draws the picture of every key, in the finger colours or in one colour.
     void DrawKeysBnClick();
-    // The import the dialog asks for: after a Yes to "Confirm" (and the
-    // question about unsaved changes), the layout replaces the definition as
+    // The import the dialog asks for: after a Yes to "Confirm" (asked only
+    // when the definition is not empty) and the question about unsaved
+    // changes, the layout replaces the definition as
     // one step of the undo history, the dialog closes and the report is
     // shown. On No, Cancel or failure the dialog stays open and nothing has
     // changed.
@@ -145,8 +147,16 @@ private:
     std::optional<uint32_t> AskColor();
     // Light finger colours when none is set yet (all black); true when set.
     bool SetFingerColorsIfUnset();
-    // Shows the package's author and info text as read in the code page in force.
+    // No key, no character, no author or info text: nothing an import replaces.
+    bool DefinitionEmpty() const;
+    // Shows the definition's author and info text: as typed, else the
+    // package's bytes read in the code page in force.
     void ShowPackageTexts();
+    // The author's (or the info's) edit changed: what was typed becomes the
+    // definition's.
+    void TextTyped(bool author);
+    // An undo or redo changed the settings: what it changed shows again.
+    void SettingsRestored(const PackageSettings &from, const PackageSettings &to);
     // Another code page is in force: the label, the grids and the texts that
     // were not edited read the same bytes in it.
     void CodePageChanged();
@@ -155,10 +165,8 @@ private:
     uint32_t m_lastColor = 0;
     QPointer<TImportLayoutDlg> m_importDlg;
     QPointer<TImportReportDlg> m_importReport;
-    // The author and info text as last shown from the package: a text still
-    // shown so is unedited and is read again in another code page.
-    QString m_shownAuthor;
-    QString m_shownInfo;
+    // Set while the texts are shown from the definition: not typed.
+    bool m_showingTexts = false;
 };
 
 } // namespace kf

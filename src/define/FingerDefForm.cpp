@@ -97,7 +97,8 @@ TFingerDefFm::TFingerDefFm(QWidget *parent) : TChildForm(parent)
     connect(esc, &QShortcut::activated, CloseBn, &QPushButton::click);
 
     if (DataMod)
-        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this, [this] { ShowFingers(); });
+        connect(&DataMod->History(), &TDefinitionHistory::SettingsRestored, this,
+                [this](const PackageSettings &from, const PackageSettings &to) { FingersRestored(from, to); });
 }
 
 TRxSlider *TFingerDefFm::Slider(int k) const
@@ -123,6 +124,17 @@ void TFingerDefFm::ShowFingers()
         Slider(k)->setValue(std::clamp<int32_t>(DataMod->FingerLength[k - 1], 0, 100));
     for (int k = 1; k <= kSliderCount; ++k)
         Slider(k)->setColor(uint32_t(DataMod->FingerColor[k - 1]));
+}
+
+void TFingerDefFm::FingersRestored(const PackageSettings &from, const PackageSettings &to)
+{
+    // A slider the step did not change keeps what the user set, applied or not.
+    for (int k = 1; k <= kSliderCount; ++k) {
+        if (from.lengths[k - 1] != to.lengths[k - 1])
+            Slider(k)->setValue(std::clamp<int32_t>(to.lengths[k - 1], 0, 100));
+        if (from.colors[k - 1] != to.colors[k - 1])
+            Slider(k)->setColor(uint32_t(to.colors[k - 1]));
+    }
 }
 
 void TFingerDefFm::Apply()

@@ -1,10 +1,11 @@
 #pragma once
 // The finger definition window: the length and the colour of each of the ten
 // fingers, for the typing tutor. It works on copies: the sliders are filled
-// from the data module on the first showing, on Refresh and when an undo or
-// redo changes the settings, and written back only on Apply (one step of the
-// undo history).
+// from the data module on the first showing and on Refresh, and written back
+// only on Apply (one step of the undo history). An undo or redo sets only the
+// sliders whose finger it changed.
 
+#include "model/Readme.h"
 #include "ui/ChildForm.h"
 
 #include <array>
@@ -50,6 +51,8 @@ private:
     void RefreshBnClick();
     void ApplyBnClick();
     void CloseBnClick();
+    // An undo or redo took the settings from `from` to `to`.
+    void FingersRestored(const PackageSettings &from, const PackageSettings &to);
     // The right button on a slider: the window's colour dialog chooses its colour.
     void RxSliderColorRequested(TRxSlider *slider);
 

@@ -100,8 +100,9 @@ void TDragDropFm::KeyMouseDown(ButtonType *Sender, Qt::MouseButton, Qt::Keyboard
 
 void TDragDropFm::setStatus(int x, int y)
 {
+    m_statusText = QStringLiteral("%1, %2").arg(x).arg(y);
     if (QLabel *label = KbDragFrame->StatusLabel())
-        label->setText(QStringLiteral("%1, %2").arg(x).arg(y));
+        label->setText(m_statusText);
 }
 
 void TDragDropFm::DropBMPTarget1DragOver(QPoint point)
@@ -119,6 +120,13 @@ void TDragDropFm::DropBMPTarget1Drop(QPoint point)
     const int top = SnapY(point.y() - m_hotSpot.y());
     button->move(left, top);
     setStatus(left, top);
+    // The position shown follows the key when it moves again (an undo).
+    if (m_placedButton != button) {
+        if (m_placedButton)
+            m_placedButton->removeEventFilter(this);
+        m_placedButton = button;
+        button->installEventFilter(this);
+    }
     // The key's own row takes the new place; a key whose row was deleted
     // since the build moves on screen only.
     if (KbDragFrame->GotoKeyRow(button)) {
@@ -142,6 +150,16 @@ bool TDragDropFm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == KbDragFrame && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         sizeToContents();
+        return false;
+    }
+    if (watched == m_placedButton && event->type() == QEvent::Move) {
+        // The label still shows where the key was dropped: it shows where
+        // the key is now.
+        QLabel *label = KbDragFrame->StatusLabel();
+        if (label && label->text() == m_statusText) {
+            const QPoint at = m_placedButton->pos();
+            setStatus(at.x(), at.y());
+        }
         return false;
     }
     if (!m_attached || watched != KbDragFrame->KeyArea())

@@ -3,7 +3,8 @@
 // move keys by dragging them with the right mouse button. A dropped key takes
 // its new place, snapped to the grid, and its key-table row (the button's
 // KeyRow) gets the new X and Y. Ctrl + right button selects a key's row
-// without typing.
+// without typing. The place shown for a dropped key follows the key when it
+// moves again (an undo or redo).
 
 #include "keyboard/KbDragForm.h"
 
@@ -74,6 +75,10 @@ private:
     void sizeToContents();
 
     QPointer<ButtonType> m_dragButton;
+    // The key last dropped, whose place the status label shows as
+    // m_statusText until it shows something else.
+    QPointer<ButtonType> m_placedButton;
+    QString m_statusText;
     QPoint m_hotSpot;
     QPixmap m_dragImage;
     bool m_attached = false;

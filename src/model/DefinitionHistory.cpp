@@ -3,7 +3,9 @@
 #include "common/CodePage.h"
 #include "common/Translation.h"
 #include "model/MainData.h"
+#include "model/RowStore.h"
 
+#include <QSignalBlocker>
 #include <QUndoCommand>
 
 #include <algorithm>
@@ -11,22 +13,136 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace kf {
 
+namespace {
+
+// A settings step takes `current` to `to` only in what differs between
+// `from` and `to`: what the step changed.
+PackageSettings restoreChanged(PackageSettings current, const PackageSettings &from, const PackageSettings &to)
+{
+    if (from.bkcolor != to.bkcolor)
+        current.bkcolor = to.bkcolor;
+    if (from.Author != to.Author)
+        current.Author = to.Author;
+    if (from.misc != to.misc)
+        current.misc = to.misc;
+    for (size_t k = 0; k < size_t(kFingerCount); ++k) {
+        if (from.lengths[k] != to.lengths[k])
+            current.lengths[k] = to.lengths[k];
+        if (from.xValues[k] != to.xValues[k])
+            current.xValues[k] = to.xValues[k];
+        if (from.colors[k] != to.colors[k])
+            current.colors[k] = to.colors[k];
+    }
+    return current;
+}
+
+// Byte values from this size on are held in the pool, once.
+constexpr size_t kPooledBytes = 64;
+
+uint64_t rowDataBytes(const TRowData &d)
+{
+    uint64_t n = d.arena.capacity() + d.alive.capacity();
+    for (const TRowData::Column &c : d.cols)
+        n += c.ints.capacity() * sizeof(int32_t) + c.offs.capacity() * sizeof(uint64_t)
+           + c.lens.capacity() * sizeof(uint32_t) + c.nulls.capacity();
+    return n;
+}
+
+} // namespace
+
+// The large byte values of the steps, each held once: a value equal to one
+// held already shares its bytes. Values no step holds any longer are
+// forgotten.
+class TDefinitionHistory::ValuePool {
+public:
+    std::shared_ptr<const std::string> Intern(const std::string &bytes)
+    {
+        const size_t key = std::hash<std::string_view>()(bytes);
+        auto [first, last] = m_values.equal_range(key);
+        for (auto it = first; it != last; ++it)
+            if (std::shared_ptr<const std::string> held = it->second.lock(); held && *held == bytes)
+                return held;
+        if (m_values.size() >= 2 * m_pruneAt)
+            Prune();
+        auto held = std::make_shared<const std::string>(bytes);
+        m_values.emplace(key, held);
+        return held;
+    }
+
+    // The bytes of every value still held by a step.
+    uint64_t Bytes()
+    {
+        Prune();
+        uint64_t n = 0;
+        for (const auto &v : m_values)
+            if (const std::shared_ptr<const std::string> held = v.second.lock())
+                n += held->size();
+        return n;
+    }
+
+private:
+    void Prune()
+    {
+        for (auto it = m_values.begin(); it != m_values.end();)
+            it = it->second.expired() ? m_values.erase(it) : std::next(it);
+        m_pruneAt = std::max<size_t>(64, m_values.size());
+    }
+
+    std::unordered_multimap<size_t, std::weak_ptr<const std::string>> m_values;
+    size_t m_pruneAt = 64;
+};
+
 // One step: the row changes of the tables and the settings, oldest first.
+// A row's values are held as small values and pooled large ones.
 class TDefinitionHistory::StepCommand : public QUndoCommand {
 public:
+    struct Stored {
+        TValue small;                             // when `large` is null
+        std::shared_ptr<const std::string> large; // bytes held in the pool
+    };
     struct Entry {
         TRecordTable *table = nullptr; // null: a change of the settings
-        TRowChange change;
-        PackageSettings before, after;
+        TRowChange::Kind kind = TRowChange::Kind::Modify;
+        uint32_t row = UINT32_MAX;
+        std::vector<Stored> before, after;
+        std::shared_ptr<TRowData> rows; // Replace
+        PackageSettings settingsBefore, settingsAfter;
     };
 
     StepCommand(TDefinitionHistory &history, const QString &what) : QUndoCommand(what), m_history(history) {}
 
     std::vector<Entry> entries;
+    uint64_t ownBytes = 0; // what the entries hold besides pooled values
+
+    void add(TRecordTable &table, TRowChange &&c)
+    {
+        Entry e;
+        e.table = &table;
+        e.kind = c.kind;
+        e.row = c.row;
+        e.before = store(c.before);
+        e.after = store(c.after);
+        e.rows = std::move(c.rows);
+        if (e.rows)
+            ownBytes += rowDataBytes(*e.rows);
+        ownBytes += sizeof(Entry) + (e.before.capacity() + e.after.capacity()) * sizeof(Stored);
+        entries.push_back(std::move(e));
+    }
+    void addSettings(const PackageSettings &before, const PackageSettings &after)
+    {
+        Entry e;
+        e.settingsBefore = before;
+        e.settingsAfter = after;
+        ownBytes += sizeof(Entry) + before.Author.size() + before.misc.size() + after.Author.size()
+                  + after.misc.size();
+        entries.push_back(std::move(e));
+    }
 
     // The stack's own calls: nothing when the history has just applied the
     // step itself (and when the step is pushed, its changes being made).
@@ -48,14 +164,51 @@ public:
     void markApplied() { m_applied = true; }
 
 private:
+    std::vector<Stored> store(const std::vector<TValue> &values)
+    {
+        std::vector<Stored> out(values.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const TValue &v = values[i];
+            if (v.kind() == TValue::Kind::Bytes && v.bytes().size() >= kPooledBytes) {
+                out[i].large = m_history.m_pool->Intern(v.bytes());
+            } else {
+                out[i].small = v;
+                ownBytes += v.bytes().size();
+            }
+        }
+        return out;
+    }
+    static std::vector<TValue> values(const std::vector<Stored> &stored)
+    {
+        std::vector<TValue> out;
+        out.reserve(stored.size());
+        for (const Stored &s : stored)
+            out.push_back(s.large ? TValue(std::string(*s.large)) : s.small);
+        return out;
+    }
+
     void applyEntry(Entry &e, bool revert)
     {
-        if (!e.table)
-            m_history.m_dm.SetSettings(revert ? e.before : e.after);
-        else if (revert)
-            e.table->RevertChange(e.change);
+        if (!e.table) {
+            m_history.m_dm.SetSettings(restoreChanged(m_history.m_dm.Settings(),
+                                                      revert ? e.settingsAfter : e.settingsBefore,
+                                                      revert ? e.settingsBefore : e.settingsAfter));
+            return;
+        }
+        TRowChange c;
+        c.kind = e.kind;
+        c.row = e.row;
+        c.rows = e.rows;
+        // Only the side the change goes to is needed, and that of a Modify
+        // which the table compares with its log.
+        if (revert || e.kind == TRowChange::Kind::Modify)
+            c.before = values(e.before);
+        if (!revert || e.kind == TRowChange::Kind::Modify)
+            c.after = values(e.after);
+        if (revert)
+            e.table->RevertChange(c);
         else
-            e.table->ReapplyChange(e.change);
+            e.table->ReapplyChange(c);
     }
 
     Entry &at(size_t k, bool revert) { return revert ? entries[entries.size() - 1 - k] : entries[k]; }
@@ -66,6 +219,7 @@ private:
 
 void TDefinitionHistory::StepCommand::apply(bool revert)
 {
+    const PackageSettings settingsWere = m_history.m_dm.Settings();
     size_t done = 0;
     try {
         for (; done < entries.size(); ++done)
@@ -90,20 +244,21 @@ void TDefinitionHistory::StepCommand::apply(bool revert)
         const Entry &e = at(k, revert);
         if (!e.table)
             settings = true;
-        else if (e.change.kind != TRowChange::Kind::Replace)
-            rows[e.table] = e.change.row;
+        else if (e.kind != TRowChange::Kind::Replace)
+            rows[e.table] = e.row;
     }
     for (const auto &[table, row] : rows) {
         const TBookmark b = table->BookmarkOfRow(row);
         if (!b.IsNull() && table->ViewIndexOf(b) >= 0)
             table->GotoBookmark(b);
     }
+    m_history.MergeTableLogs();
     emit m_history.Restored();
     if (settings)
-        emit m_history.SettingsRestored();
+        emit m_history.SettingsRestored(settingsWere, m_history.m_dm.Settings());
 }
 
-TDefinitionHistory::TDefinitionHistory(TDataMod &dm) : m_dm(dm)
+TDefinitionHistory::TDefinitionHistory(TDataMod &dm) : m_dm(dm), m_pool(std::make_unique<ValuePool>())
 {
     m_stack.setUndoLimit(kStepLimit);
     m_dm.MainTbl.SetChangeObserver(this);
@@ -148,14 +303,10 @@ void TDefinitionHistory::EndStep()
     std::unique_ptr<StepCommand> step(m_open);
     m_open = nullptr;
     const PackageSettings after = m_dm.Settings();
-    if (after != m_settingsBefore) {
-        StepCommand::Entry e;
-        e.before = m_settingsBefore;
-        e.after = after;
-        step->entries.push_back(std::move(e));
-    }
+    if (after != m_settingsBefore)
+        step->addSettings(m_settingsBefore, after);
     if (!step->entries.empty())
-        m_stack.push(step.release());
+        Push(step.release());
 }
 
 void TDefinitionHistory::RowsChanged(TRecordTable &table, std::vector<TRowChange> changes)
@@ -168,14 +319,111 @@ void TDefinitionHistory::RowsChanged(TRecordTable &table, std::vector<TRowChange
         own = std::make_unique<StepCommand>(*this, NameOf(table, changes));
         step = own.get();
     }
-    for (TRowChange &c : changes) {
-        StepCommand::Entry e;
-        e.table = &table;
-        e.change = std::move(c);
-        step->entries.push_back(std::move(e));
-    }
+    for (TRowChange &c : changes)
+        step->add(table, std::move(c));
+    MergeTableLogs();
     if (own)
-        m_stack.push(own.release());
+        Push(own.release());
+}
+
+void TDefinitionHistory::MergeTableLogs()
+{
+    for (TRecordTable *t : {&m_dm.MainTbl, &m_dm.Ctbl})
+        if (t->Active() && t->ChangeCount() > 0)
+            t->MergeChangeLog();
+}
+
+void TDefinitionHistory::Push(StepCommand *step)
+{
+    m_stack.push(step);
+    TrimToMemoryLimit();
+}
+
+uint64_t TDefinitionHistory::MemoryUse() const
+{
+    uint64_t n = m_pool->Bytes();
+    for (int i = 0; i < m_stack.count(); ++i)
+        n += static_cast<const StepCommand *>(m_stack.command(i))->ownBytes;
+    return n;
+}
+
+void TDefinitionHistory::SetMemoryLimit(uint64_t bytes)
+{
+    m_memoryLimit = bytes;
+    TrimToMemoryLimit();
+}
+
+void TDefinitionHistory::TrimToMemoryLimit()
+{
+    uint64_t use = MemoryUse();
+    if (use <= m_memoryLimit)
+        return;
+    // Which oldest steps to drop: their own bytes and the pooled values no
+    // newer step holds go with them.
+    int drop = 0;
+    while (drop < m_stack.count() - 1 && use > m_memoryLimit) {
+        ++drop;
+        uint64_t rest = 0;
+        std::set<const std::string *> large;
+        for (int i = drop; i < m_stack.count(); ++i) {
+            const auto *step = static_cast<const StepCommand *>(m_stack.command(i));
+            rest += step->ownBytes;
+            for (const StepCommand::Entry &e : step->entries)
+                for (const auto *side : {&e.before, &e.after})
+                    for (const StepCommand::Stored &v : *side)
+                        if (v.large && large.insert(v.large.get()).second)
+                            rest += v.large->size();
+        }
+        use = rest;
+    }
+    if (drop > 0)
+        DropOldest(drop);
+}
+
+void TDefinitionHistory::DropOldest(int n)
+{
+    const int count = m_stack.count();
+    const int index = m_stack.index() - n;
+    const int clean = m_stack.cleanIndex() - n; // below 0: the saved point goes
+    n = std::clamp(n, 0, count);
+    if (n == 0)
+        return;
+    // The kept steps move to fresh commands; the stack is built again with
+    // them, none applied again (each is marked applied as the stack calls it).
+    std::vector<std::unique_ptr<StepCommand>> kept;
+    for (int i = n; i < count; ++i) {
+        auto *old = const_cast<StepCommand *>(static_cast<const StepCommand *>(m_stack.command(i)));
+        auto step = std::make_unique<StepCommand>(*this, old->text());
+        step->entries = std::move(old->entries);
+        step->ownBytes = old->ownBytes;
+        kept.push_back(std::move(step));
+    }
+    {
+        const QSignalBlocker quiet(&m_stack);
+        m_stack.clear();
+        for (std::unique_ptr<StepCommand> &step : kept)
+            m_stack.push(step.release()); // a new command is applied already
+        const auto moveTo = [this](int target) {
+            while (m_stack.index() > target) {
+                const_cast<StepCommand *>(static_cast<const StepCommand *>(m_stack.command(m_stack.index() - 1)))
+                    ->markApplied();
+                m_stack.undo();
+            }
+            while (m_stack.index() < target) {
+                const_cast<StepCommand *>(static_cast<const StepCommand *>(m_stack.command(m_stack.index())))
+                    ->markApplied();
+                m_stack.redo();
+            }
+        };
+        if (clean >= 0) {
+            moveTo(clean);
+            m_stack.setClean();
+        } else {
+            m_stack.resetClean();
+        }
+        moveTo(std::max(index, 0));
+    }
+    emit Changed();
 }
 
 QString TDefinitionHistory::NameOf(TRecordTable &table, const std::vector<TRowChange> &changes) const

@@ -1,4 +1,5 @@
 #include "model/MainData.h"
+#include "common/CodePage.h"
 #include "common/Errors.h"
 #include "model/DefinitionHistory.h"
 
@@ -152,11 +153,34 @@ void TDataMod::SetSettings(const PackageSettings &s)
     FingerColor = s.colors;
 }
 
+PackageSettings TDataMod::SettingsToSave() const
+{
+    PackageSettings s = Settings();
+    const CodePage &cp = CodePage::current();
+    if (TypedAuthor)
+        s.Author = cp.encode(*TypedAuthor);
+    if (TypedInfo) {
+        // The info keeps its line breaks, written as CR LF like the
+        // package's own lines.
+        QString info = *TypedInfo;
+        info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        s.misc = cp.encode(info);
+    }
+    return s;
+}
+
+bool TDataMod::Unsaved() const
+{
+    return TypedAuthor || TypedInfo || !m_history->IsSaved();
+}
+
 bool TDataMod::LoadPackage(const std::string &path)
 {
     try {
         Kit.open(path);
         loadFromKit();
+        TypedAuthor.reset();
+        TypedInfo.reset();
         m_history->Clear();
         m_packageError.clear();
         return true;
@@ -172,6 +196,8 @@ bool TDataMod::LoadPackageBytes(std::string_view bytes)
     try {
         Kit.openBytes(bytes);
         loadFromKit();
+        TypedAuthor.reset();
+        TypedInfo.reset();
         m_history->Clear();
         m_packageError.clear();
         return true;
@@ -236,7 +262,7 @@ std::vector<ZipArchive::Member> TDataMod::packageMembers()
     std::vector<ZipArchive::Member> members;
     members.push_back({kKeyMember, std::move(keyBytes)});
     members.push_back({kCharMember, std::move(charBytes)});
-    members.push_back({kReadmeMember, writeReadme(Settings())});
+    members.push_back({kReadmeMember, writeReadme(SettingsToSave())});
     return members;
 }
 
@@ -266,7 +292,14 @@ uint64_t TDataMod::KeyPictureRoom() const
 bool TDataMod::SavePackage(const std::string &path)
 {
     try {
+        const PackageSettings saved = SettingsToSave();
         ZipArchive::writeFile(path, packageMembers(), std::time(nullptr));
+        // What was written is what the definition holds now; the texts are
+        // no step of the history.
+        Author = saved.Author;
+        misc = saved.misc;
+        TypedAuthor.reset();
+        TypedInfo.reset();
         m_history->SetSaved();
         m_packageError.clear();
         return true;

@@ -9,9 +9,12 @@
 #include "table/RecordTable.h"
 #include "model/ZipArchive.h"
 
+#include <QString>
+
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +65,20 @@ public:
     PackageSettings Settings() const;
     void SetSettings(const PackageSettings &settings);
 
+    // The author and info text as the user typed them (Unicode; the info's
+    // lines end in "\n"), not yet written into Author and misc. They belong
+    // to the definition, not to the window they were typed in: a closed
+    // window loses nothing, and they count as unsaved. A save writes them in
+    // the code page in force; a load drops them. Empty: the text is the bytes'.
+    std::optional<QString> TypedAuthor;
+    std::optional<QString> TypedInfo;
+    // The settings a save writes: the typed texts in the code page in force
+    // (the info's lines ended by CR LF), the rest as held.
+    PackageSettings SettingsToSave() const;
+    // Whether the definition has changes not saved: steps of the history
+    // since it was loaded or saved, a changed row in edit, or a typed text.
+    bool Unsaved() const;
+
     // ---- events and operations ---------------------------------------------
     // Runs when the data module is created: both tables defined, open and
     // empty; Ctbl's AfterOpen is CtblAfterOpen; the binding points name their
@@ -76,8 +93,8 @@ public:
     // Reads a package. The three members are read and checked before anything
     // changes: on any failure the definition stays exactly as it was, the
     // result is false and PackageError() tells why. On success the tables'
-    // rows and every setting are replaced; the key table keeps its order, and
-    // the undo history starts afresh. The
+    // rows and every setting are replaced, typed texts dropped; the key table
+    // keeps its order, and the undo history starts afresh. The
     // fields of KeyFieldDefs and CharFieldDefs keep their widths and required
     // flags whatever the package declares (longer text is cut to the width).
     bool LoadPackage(const std::string &path);
@@ -86,10 +103,11 @@ public:
 
     // Writes the definition as a package: members "key.cds", "char.cds",
     // "readme". Rows in edit are posted first (a refused post ends the save)
-    // and the change logs merged. The file at path is replaced only by a
-    // complete archive. False on failure, with PackageError() telling why;
-    // an earlier file at path then stays as it was. On success the undo
-    // history marks the saved point.
+    // and the change logs merged; typed texts are written as SettingsToSave
+    // gives them. The file at path is replaced only by a complete archive.
+    // False on failure, with PackageError() telling why; an earlier file at
+    // path and the typed texts then stay as they were. On success the typed
+    // texts become Author and misc and the undo history marks the saved point.
     bool SavePackage(const std::string &path);
     // Replaces both tables (field lists and rows) and every setting with
     // those of two tables already checked to carry the fields above, which

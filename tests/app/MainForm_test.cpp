@@ -655,13 +655,16 @@ void MainFormTest::closingAsksAboutUnsavedDefinition_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("saveTo"); // the save dialog's answer; empty: cancelled
     QTest::addColumn<bool>("closes");
-    QTest::newRow("untouched") << false << "" << "" << true;
-    QTest::newRow("undone back to the load") << false << "undo" << "" << true;
-    QTest::newRow("Cancel") << true << "cancel" << "" << false;
-    QTest::newRow("Discard") << true << "discard" << "" << true;
-    QTest::newRow("Save") << true << "save" << "saved.vkt" << true;
-    QTest::newRow("Save cancelled") << true << "save" << "" << false;
-    QTest::newRow("Save fails") << true << "save" << "no/such/folder/saved.vkt" << false;
+    QTest::addColumn<bool>("typed"); // the change: an author typed in a definition window closed since
+    QTest::newRow("untouched") << false << "" << "" << true << false;
+    QTest::newRow("undone back to the load") << false << "undo" << "" << true << false;
+    QTest::newRow("Cancel") << true << "cancel" << "" << false << false;
+    QTest::newRow("Discard") << true << "discard" << "" << true << false;
+    QTest::newRow("Save") << true << "save" << "saved.vkt" << true << false;
+    QTest::newRow("Save cancelled") << true << "save" << "" << false << false;
+    QTest::newRow("Save fails") << true << "save" << "no/such/folder/saved.vkt" << false << false;
+    QTest::newRow("typed, window closed, Cancel") << true << "cancel" << "" << false << true;
+    QTest::newRow("typed, window closed, Save") << true << "save" << "saved.vkt" << true << true;
 }
 
 void MainFormTest::closingAsksAboutUnsavedDefinition()
@@ -670,11 +673,23 @@ void MainFormTest::closingAsksAboutUnsavedDefinition()
     QFETCH(QString, answer);
     QFETCH(QString, saveTo);
     QFETCH(bool, closes);
+    QFETCH(bool, typed);
     QTemporaryDir dir;
     m_dataMod->MainTbl.AppendRecord({"A", 65});
     m_dataMod->Author = "Jo";
     m_dataMod->History().Clear();
-    if (changed || answer == "undo") {
+    if (typed) {
+        // Typed into the window's edit, then the window closed by its frame.
+        m_main->A_ShowDefineFm->trigger();
+        QPointer<TDefineFm> form = m_main->Factory().FindForm<TDefineFm>();
+        QVERIFY(form);
+        QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jo"));
+        form->AuthorEd->setFocus();
+        QTest::keyClick(form->AuthorEd, Qt::Key_End);
+        QTest::keyClicks(form->AuthorEd, QStringLiteral(" Doe"));
+        QVERIFY(TWinFormFactory::FrameOf(form)->close());
+        QTRY_VERIFY(form.isNull());
+    } else if (changed || answer == "undo") {
         m_dataMod->MainTbl.Edit();
         m_dataMod->MainTbl.FieldByName("KeyValue").SetAsInteger(66);
         m_dataMod->MainTbl.Post();
@@ -707,8 +722,9 @@ void MainFormTest::closingAsksAboutUnsavedDefinition()
     if (closes && answer == "save") {
         TDataMod saved;
         QVERIFY(saved.LoadPackage(dir.filePath(saveTo).toStdString()));
-        QCOMPARE(saved.MainTbl.FieldByName("KeyValue").AsInteger(), 66);
-        QCOMPARE(saved.Author, std::string("Jo")); // saved from a window opened for it
+        QCOMPARE(saved.MainTbl.FieldByName("KeyValue").AsInteger(), typed ? 65 : 66);
+        // Saved from a window opened for it, with the typed author.
+        QCOMPARE(saved.Author, std::string(typed ? "Jo Doe" : "Jo"));
         QCOMPARE(windows().size(), 1);
     }
 }

@@ -191,7 +191,11 @@ private slots:
     void fileNameIsReadAsShown();
     void anotherCodePageRereadsUneditedTexts();
     void textsNotInTheCodePageAskBeforeSaving();
-    void saveFromFreshWindowStoresEmptyTexts();
+    void freshWindowShowsAndSavesTheTexts();
+    void typedTextsOutliveTheWindow_data();
+    void typedTextsOutliveTheWindow();
+    void settingsUndoKeepsTypedTexts_data();
+    void settingsUndoKeepsTypedTexts();
     void infoLinesSavedAndFirstLineBack();
     void failedLoadChangesNothing();
     void failedSaveKeepsFileName();
@@ -221,6 +225,8 @@ private slots:
     void importReplacesDefinition_data();
     void importReplacesDefinition();
     void importAnsweredNoKeepsDefinition();
+    void importAsksToReplaceOnlyWhatIsThere_data();
+    void importAsksToReplaceOnlyWhatIsThere();
     void failedImportChangesNothing_data();
     void failedImportChangesNothing();
     void layoutAndFingerWindowsFollowImport();
@@ -409,14 +415,120 @@ void DefineFormTest::openedAgainKeepsTypedTexts()
     QCOMPARE(form->AuthorEd->text(), QStringLiteral("typed"));
     QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("info"));
 
-    // Closed and opened again: a fresh window with empty edits.
+    // Closed and opened again: the texts are the definition's, not the window's.
     TWinFormFactory::FrameOf(form)->close();
     QTRY_VERIFY(form.isNull());
     factory.ShowDefineFm();
     form = factory.FindForm<TDefineFm>();
     QVERIFY(form);
-    QVERIFY(form->AuthorEd->text().isEmpty());
-    QVERIFY(form->InfoEd->toPlainText().isEmpty());
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("typed"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("info"));
+    QVERIFY(form->Unsaved());
+}
+
+// What is typed into the author or info edit, by keys, outlives the window:
+// closed by its frame, the definition still counts as unsaved, a window
+// opened again shows the typed text beside the package's other text, and
+// its save writes both.
+void DefineFormTest::typedTextsOutliveTheWindow_data()
+{
+    QTest::addColumn<bool>("author"); // typed into the author's edit, else the info's
+    QTest::newRow("author") << true;
+    QTest::newRow("info") << false;
+}
+
+void DefineFormTest::typedTextsOutliveTheWindow()
+{
+    QFETCH(bool, author);
+    addKey(*m_dm, "A", 1);
+    m_dm->Author = "Jo";
+    m_dm->misc = "notes";
+    const QString loaded = savePackage("loaded.vkt");
+    QVERIFY(m_dm->LoadPackage(path(loaded)));
+    TWinFormFactory factory(m_area.get());
+    factory.ShowDefineFm();
+    QPointer<TDefineFm> form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    QVERIFY(!form->Unsaved());
+    QWidget *edit = author ? static_cast<QWidget *>(form->AuthorEd) : form->InfoEd;
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End, author ? Qt::NoModifier : Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral(" typed"));
+
+    TWinFormFactory::FrameOf(form)->close();
+    QTRY_VERIFY(form.isNull());
+    QVERIFY(m_dm->Unsaved());
+    QCOMPARE(m_dialogs->count(Kind::SaveDiscard), 0); // kept, so nothing to ask
+
+    factory.ShowDefineFm();
+    form = factory.FindForm<TDefineFm>();
+    QVERIFY(form);
+    QCOMPARE(form->AuthorEd->text(), author ? QStringLiteral("Jo typed") : QStringLiteral("Jo"));
+    QCOMPARE(form->InfoEd->toPlainText(), author ? QStringLiteral("notes") : QStringLiteral("notes typed"));
+    QVERIFY(form->Unsaved());
+
+    const QString file = m_dir->filePath(QStringLiteral("saved.vkt"));
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QVERIFY(!form->Unsaved());
+    TDataMod saved;
+    QVERIFY(saved.LoadPackage(path(file)));
+    QCOMPARE(saved.Author, std::string(author ? "Jo typed" : "Jo"));
+    QCOMPARE(saved.misc, std::string(author ? "notes" : "notes typed"));
+}
+
+// An undone or redone settings step shows again only what it changed: a
+// text typed since stays typed and unsaved; after a save, undoing an older
+// colour step keeps the author that was saved.
+void DefineFormTest::settingsUndoKeepsTypedTexts_data()
+{
+    QTest::addColumn<bool>("author"); // typed into the author's edit, else the info's
+    QTest::newRow("author") << true;
+    QTest::newRow("info") << false;
+}
+
+void DefineFormTest::settingsUndoKeepsTypedTexts()
+{
+    QFETCH(bool, author);
+    addKey(*m_dm, "A", 1);
+    m_dm->Author = "Jo";
+    m_dm->misc = "notes";
+    m_dm->bkcolor = 0x0000FF;
+    m_dm->History().Clear();
+    TDefineFm *form = open();
+    m_dialogs->answerColor(0x00FF00);
+    QTest::mouseClick(form->ColorBn, Qt::LeftButton);
+    QCOMPARE(m_dm->bkcolor, 0x00FF00);
+    QWidget *edit = author ? static_cast<QWidget *>(form->AuthorEd) : form->InfoEd;
+    const auto shown = [&] { return author ? form->AuthorEd->text() : form->InfoEd->toPlainText(); };
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End, author ? Qt::NoModifier : Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral(" new"));
+    const QString typed = shown();
+
+    m_dm->History().Undo();
+    QCOMPARE(m_dm->bkcolor, 0x0000FF);
+    QCOMPARE(form->KeyImage->BackgroundColor(), ColorValueToColor(0x0000FF));
+    QCOMPARE(shown(), typed);
+    QVERIFY(form->Unsaved());
+    m_dm->History().Redo();
+    QCOMPARE(shown(), typed);
+
+    // Saved: the typed text is the package's; an older colour step undone
+    // and redone leaves it so.
+    const QString file = m_dir->filePath(QStringLiteral("saved.vkt"));
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(form->SaveBn, Qt::LeftButton);
+    QVERIFY(!form->Unsaved());
+    const std::string savedAuthor = m_dm->Author;
+    const std::string savedInfo = m_dm->misc;
+    QCOMPARE(author ? savedAuthor : savedInfo, std::string(author ? "Jo new" : "notes new"));
+    m_dm->History().Undo();
+    m_dm->History().Redo();
+    QCOMPARE(m_dm->Author, savedAuthor);
+    QCOMPARE(m_dm->misc, savedInfo);
+    QCOMPARE(shown(), typed);
+    QVERIFY(!form->Unsaved());
 }
 
 void DefineFormTest::codeListsInOrder()
@@ -622,7 +734,7 @@ void DefineFormTest::textsNotInTheCodePageAskBeforeSaving()
     QCOMPARE(m_dialogs->count(Kind::OkCancel), asked);
 }
 
-void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()
+void DefineFormTest::freshWindowShowsAndSavesTheTexts()
 {
     addKey(*m_dm, "A", 1);
     m_dm->Author = "Jo";
@@ -636,9 +748,11 @@ void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()
         form->parentWidget()->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    // A new window starts with empty edits even though a package is loaded.
+    // A new window shows the loaded package's texts, and its save keeps them.
     TDefineFm *form = open();
-    QVERIFY(form->AuthorEd->text().isEmpty());
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jo"));
+    QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("notes"));
+    QVERIFY(!form->Unsaved());
     QVERIFY(form->FileNameLb->text().isEmpty());
     const QString second = m_dir->filePath("second.vkt");
     m_dialogs->answerFile(second);
@@ -648,8 +762,8 @@ void DefineFormTest::saveFromFreshWindowStoresEmptyTexts()
     m_dm->Author = "stale";
     m_dm->misc = "stale";
     QVERIFY(m_dm->LoadPackage(path(second)));
-    QVERIFY(m_dm->Author.empty());
-    QVERIFY(m_dm->misc.empty());
+    QCOMPARE(m_dm->Author, std::string("Jo"));
+    QCOMPARE(m_dm->misc, std::string("notes"));
     QCOMPARE(m_dm->MainTbl.RecordCount(), 1);
 }
 
@@ -1421,6 +1535,42 @@ void DefineFormTest::importAnsweredNoKeepsDefinition()
     QCOMPARE(m_dm->MainTbl.SaveToBytes(), keys);
 }
 
+// "Replace the whole keyboard definition" is asked only when there is
+// something to replace.
+void DefineFormTest::importAsksToReplaceOnlyWhatIsThere_data()
+{
+    QTest::addColumn<QString>("held"); // what the definition holds before the import
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("nothing") << "" << false;
+    QTest::newRow("a key") << "key" << true;
+    QTest::newRow("a character") << "char" << true;
+    QTest::newRow("an author") << "author" << true;
+}
+
+void DefineFormTest::importAsksToReplaceOnlyWhatIsThere()
+{
+    QFETCH(QString, held);
+    QFETCH(bool, asked);
+    if (held == "key")
+        addKey(*m_dm, "Old key", 1);
+    else if (held == "char")
+        addChar(*m_dm, "old char", 120);
+    else if (held == "author")
+        m_dm->Author = "Jo";
+    m_dm->History().Clear(); // as if just loaded
+    TDefineFm *form = open();
+    QPointer<TImportLayoutDlg> dialog = openImport(form, QStringLiteral("us"));
+    QVERIFY(dialog);
+    if (asked)
+        m_dialogs->answerYes();
+    QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Confirm), asked ? 1 : 0);
+    QCOMPARE(m_dialogs->count(Kind::SaveDiscard), 0);
+    QTRY_VERIFY(dialog.isNull());
+    QVERIFY(form->ImportReport());
+    QVERIFY(m_dm->MainTbl.RecordCount() > 0);
+}
+
 void DefineFormTest::failedImportChangesNothing_data()
 {
     QTest::addColumn<int>("rules"); // 0: no layout list, 1: a list with a layout without data, 2: the system's
@@ -1792,12 +1942,19 @@ void DefineFormTest::undoneDragPutsTheButtonBack()
     const QRect dropped = a->geometry();
     QCOMPARE(dropped.topLeft(), QPoint(120, 60));
     m_dm->MainTbl.Last(); // another row current
+    // The status label shows the key's place, read as assistive technology does.
+    const auto status = [demo] {
+        return QAccessible::queryAccessibleInterface(demo->DemoLabel)->text(QAccessible::Name);
+    };
+    QCOMPARE(status(), QStringLiteral("120, 60"));
 
     m_dm->History().Undo();
     QCOMPARE(a->geometry(), start);
     QCOMPARE(m_dm->MainTbl.FieldByName("Name").AsString(), std::string("A"));
+    QCOMPARE(status(), QStringLiteral("%1, %2").arg(start.x()).arg(start.y()));
     m_dm->History().Redo();
     QCOMPARE(a->geometry(), dropped);
+    QCOMPARE(status(), QStringLiteral("120, 60"));
 }
 
 // Load and import over unsaved changes ask Save / Discard / Cancel: Cancel

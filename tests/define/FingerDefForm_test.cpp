@@ -2,6 +2,7 @@
 #include "common/ScriptedDialogs.h"
 #include "define/FingerDefForm.h"
 #include "define/RxSlider.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "model/Readme.h"
 
@@ -66,6 +67,8 @@ private slots:
     void doubleClickOpensNoDialog();
     void slidersReachableByAssistiveTechnology();
     void openedAgainWithoutRefresh();
+    void undoSetsOnlyTheSlidersItChanged_data();
+    void undoSetsOnlyTheSlidersItChanged();
 
 private:
     // A window inside a frame, as the program shows it.
@@ -409,6 +412,48 @@ void FingerDefFormTest::openedAgainWithoutRefresh()
     QVERIFY(form);
     QCOMPARE(form->Slider(1)->value(), 70);
     QCOMPARE(m_dialogs->count(Kind::Information), 0);
+}
+
+
+// An undone or redone step sets only the sliders whose finger it changed: a
+// slider moved and not applied keeps its place through a step of another
+// setting or of another finger.
+void FingerDefFormTest::undoSetsOnlyTheSlidersItChanged_data()
+{
+    QTest::addColumn<QString>("step"); // "background" or "finger"
+    QTest::newRow("background colour step") << "background";
+    QTest::newRow("step of another finger") << "finger";
+}
+
+void FingerDefFormTest::undoSetsOnlyTheSlidersItChanged()
+{
+    QFETCH(QString, step);
+    addKey(*m_dm);
+    m_dm->FingerLength = {10, 20, 30, 40, 50, 50, 40, 30, 20, 10};
+    m_dm->History().Clear();
+    TFingerDefFm *form = open();
+    QCOMPARE(form->Slider(3)->value(), 30);
+    if (step == "background") {
+        TDefinitionHistory::Step colour(m_dm->History(), QStringLiteral("background colour"));
+        m_dm->bkcolor = 0x00FF00;
+    } else {
+        form->Slider(1)->setValue(77);
+        QTest::mouseClick(form->ApplyBn, Qt::LeftButton);
+        QCOMPARE(m_dm->FingerLength[0], 77);
+    }
+    // Moved, not applied.
+    form->Slider(3)->setFocus();
+    QTest::keyClick(form->Slider(3), Qt::Key_Up);
+    const int moved = form->Slider(3)->value();
+    QVERIFY(moved != 30);
+
+    m_dm->History().Undo();
+    QCOMPARE(form->Slider(3)->value(), moved);
+    QCOMPARE(form->Slider(1)->value(), 10);
+    QCOMPARE(m_dm->FingerLength[2], 30);
+    m_dm->History().Redo();
+    QCOMPARE(form->Slider(3)->value(), moved);
+    QCOMPARE(form->Slider(1)->value(), step == "finger" ? 77 : 10);
 }
 
 QTEST_MAIN(FingerDefFormTest)

@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 
 using kf::TDataMod;
 using kf::TDefinitionHistory;
 using kf::TRecordTable;
 using kf::TValue;
+using kf::PackageSettings;
 using kf::support::SavedMembers;
 
 namespace {
@@ -278,6 +284,224 @@ TEST(DefinitionHistory, KeepsTheLastThousandSteps)
     while (dm.History().CanUndo())
         dm.History().Undo();
     EXPECT_EQ(dm.MainTbl.FieldByName("KeyValue").AsInteger(), 1000 + 4);
+}
+
+// ---- settings steps ------------------------------------------------------
+
+struct SettingsCase {
+    const char *name;
+    std::function<void(TDataMod &)> step;         // inside a step
+    std::function<void(PackageSettings &)> since; // a setting changed outside any step since
+};
+
+std::ostream &operator<<(std::ostream &out, const SettingsCase &c)
+{
+    return out << c.name;
+}
+
+class SettingsStep : public ::testing::TestWithParam<SettingsCase> {};
+
+// A settings step undone or redone changes only what it changed: a setting
+// changed since, outside any step (as a save writes the typed author), stays.
+// The windows hear the settings as they were and as they are.
+TEST_P(SettingsStep, TakesBackOnlyWhatItChanged)
+{
+    TDataMod dm;
+    fill(dm);
+    dm.Author = "Jo";
+    dm.misc = "notes";
+    dm.FingerLength = {10, 20, 30, 40, 50, 50, 40, 30, 20, 10};
+    const PackageSettings loaded = dm.Settings();
+    {
+        TDefinitionHistory::Step step(dm.History(), QStringLiteral("step"));
+        GetParam().step(dm);
+    }
+    const PackageSettings stepped = dm.Settings();
+    ASSERT_NE(stepped, loaded);
+    PackageSettings now = stepped;
+    GetParam().since(now);
+    dm.SetSettings(now);
+
+    std::vector<std::pair<PackageSettings, PackageSettings>> heard;
+    QObject::connect(&dm.History(), &TDefinitionHistory::SettingsRestored,
+                     [&](const PackageSettings &from, const PackageSettings &to) { heard.emplace_back(from, to); });
+    PackageSettings undone = loaded;
+    GetParam().since(undone);
+    dm.History().Undo();
+    EXPECT_EQ(dm.Settings(), undone);
+    dm.History().Redo();
+    EXPECT_EQ(dm.Settings(), now);
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].first, now);
+    EXPECT_EQ(heard[0].second, undone);
+    EXPECT_EQ(heard[1].first, undone);
+    EXPECT_EQ(heard[1].second, now);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SettingsStep,
+    ::testing::Values(
+        SettingsCase{"ColourKeepsAuthorSince", [](TDataMod &dm) { dm.bkcolor = 0x00FF00; },
+                     [](PackageSettings &s) { s.Author = "saved since"; }},
+        SettingsCase{"ColourKeepsInfoSince", [](TDataMod &dm) { dm.bkcolor = 0x00FF00; },
+                     [](PackageSettings &s) { s.misc = "saved since"; }},
+        SettingsCase{"FingerKeepsAnotherFinger", [](TDataMod &dm) { dm.FingerLength[0] = 77; },
+                     [](PackageSettings &s) { s.lengths[3] = 99; }},
+        SettingsCase{"FingerColourKeepsBackground", [](TDataMod &dm) { dm.FingerColor[1] = 0xFF; },
+                     [](PackageSettings &s) { s.bkcolor = 0x123456; }},
+        SettingsCase{"AuthorKeepsBackground", [](TDataMod &dm) { dm.Author = "layout"; },
+                     [](PackageSettings &s) { s.bkcolor = 0x123456; }}),
+    [](const ::testing::TestParamInfo<SettingsCase> &param) { return std::string(param.param.name); });
+
+// Typed texts count as unsaved; a save writes them and makes them the
+// definition's, so undoing an older colour step after it keeps them.
+TEST(DefinitionHistory, SavedTypedAuthorSurvivesUndoOfAnOlderStep)
+{
+    TDataMod dm;
+    fill(dm);
+    dm.Author = "Jo";
+    {
+        TDefinitionHistory::Step step(dm.History(), QStringLiteral("background colour"));
+        dm.bkcolor = 0x00FF00;
+    }
+    dm.TypedAuthor = QStringLiteral("Jo Doe");
+    dm.TypedInfo = QStringLiteral("line one\nline two");
+    dm.History().SetSaved();
+    EXPECT_TRUE(dm.Unsaved());
+    const std::string file = ::testing::TempDir() + "typed_author.vkt";
+    ASSERT_TRUE(dm.SavePackage(file)) << dm.PackageError();
+    EXPECT_FALSE(dm.Unsaved());
+    EXPECT_EQ(dm.Author, "Jo Doe");
+    EXPECT_EQ(dm.misc, "line one\r\nline two");
+    dm.History().Undo();
+    EXPECT_EQ(dm.bkcolor, 0);
+    EXPECT_EQ(dm.Author, "Jo Doe");
+    dm.History().Redo();
+    EXPECT_EQ(dm.Author, "Jo Doe");
+    EXPECT_FALSE(dm.Unsaved());
+
+    // A load drops what was typed.
+    dm.TypedAuthor = QStringLiteral("typed");
+    ASSERT_TRUE(dm.LoadPackage(file));
+    EXPECT_FALSE(dm.TypedAuthor);
+    EXPECT_EQ(dm.Author, "Jo Doe");
+    std::remove(file.c_str());
+}
+
+// ---- memory ----------------------------------------------------------------
+
+std::string noise(size_t n, unsigned seed)
+{
+    std::mt19937_64 gen(seed);
+    std::string s(n, '\0');
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+        const uint64_t v = gen();
+        std::memcpy(&s[i], &v, 8);
+    }
+    return s;
+}
+
+size_t heapInUse()
+{
+    malloc_trim(0);
+    return mallinfo2().uordblks;
+}
+
+void setPicture(TDataMod &dm, const std::string &bytes)
+{
+    locateKey(dm, "A");
+    dm.MainTbl.Edit();
+    dm.MainTbl.FieldByName("Glyph").SetAsBytes(bytes);
+    dm.MainTbl.Post();
+}
+
+// A picture kept through many steps (edits of the key's hint) is held once,
+// not twice per step.
+TEST(DefinitionHistory, PictureKeptThroughStepsIsHeldOnce)
+{
+    constexpr size_t kPicture = 256 * 1024;
+    constexpr int kSteps = 200; // held per step, 100 MB
+    TDataMod dm;
+    fill(dm);
+    setPicture(dm, noise(kPicture, 1));
+    dm.History().Clear();
+    const size_t before = heapInUse();
+    for (int i = 0; i < kSteps; ++i) {
+        locateKey(dm, "A");
+        dm.MainTbl.Edit();
+        dm.MainTbl.FieldByName("Hint").SetAsString("hint " + std::to_string(i));
+        dm.MainTbl.Post();
+    }
+    ASSERT_EQ(dm.History().Count(), kSteps);
+    EXPECT_LT(heapInUse() - std::min(before, heapInUse()), 16 * kPicture);
+    EXPECT_LT(dm.History().MemoryUse(), 4 * kPicture);
+    while (dm.History().CanUndo())
+        dm.History().Undo();
+    EXPECT_EQ(dm.MainTbl.FieldByName("Hint").AsString(), "hint A");
+    EXPECT_EQ(dm.MainTbl.FieldByName("Glyph").AsBytes(), noise(kPicture, 1));
+}
+
+// The history holds no more than its memory limit: the oldest steps go, the
+// newer ones still undo to what they were, and the saved point gone with
+// them can no longer be reached.
+TEST(DefinitionHistory, MemoryLimitDropsTheOldestSteps)
+{
+    constexpr size_t kPicture = 256 * 1024;
+    TDataMod dm;
+    fill(dm);
+    dm.History().SetMemoryLimit(6 * kPicture);
+    for (unsigned i = 1; i <= 12; ++i)
+        setPicture(dm, noise(kPicture, i));
+    TDefinitionHistory &h = dm.History();
+    EXPECT_LE(h.MemoryUse(), 6 * kPicture);
+    EXPECT_GE(h.Count(), 4);
+    EXPECT_LT(h.Count(), 12);
+    const int kept = h.Count();
+    EXPECT_FALSE(h.IsSaved());
+    while (h.CanUndo())
+        h.Undo();
+    EXPECT_EQ(dm.MainTbl.FieldByName("Glyph").AsBytes(), noise(kPicture, unsigned(12 - kept)));
+    EXPECT_FALSE(h.IsSaved()); // the loaded point went with the oldest steps
+    while (h.CanRedo())
+        h.Redo();
+    EXPECT_EQ(dm.MainTbl.FieldByName("Glyph").AsBytes(), noise(kPicture, 12));
+    EXPECT_EQ(h.Count(), kept);
+}
+
+// The saved point among the kept steps stays where it was.
+TEST(DefinitionHistory, MemoryLimitKeepsTheSavedPoint)
+{
+    constexpr size_t kPicture = 256 * 1024;
+    TDataMod dm;
+    fill(dm);
+    dm.History().SetMemoryLimit(6 * kPicture);
+    for (unsigned i = 1; i <= 10; ++i) {
+        setPicture(dm, noise(kPicture, i));
+        if (i == 10 - 1)
+            dm.History().SetSaved();
+    }
+    TDefinitionHistory &h = dm.History();
+    ASSERT_LT(h.Count(), 10);
+    EXPECT_FALSE(h.IsSaved());
+    h.Undo();
+    EXPECT_TRUE(h.IsSaved());
+    h.Undo();
+    EXPECT_FALSE(h.IsSaved());
+}
+
+// Without a limit set, a long run of large steps stays within the default.
+TEST(DefinitionHistory, DefaultMemoryLimitBoundsTheHeap)
+{
+    constexpr size_t kPicture = 512 * 1024;
+    constexpr unsigned kSteps = 300; // 150 MB of distinct pictures
+    TDataMod dm;
+    fill(dm);
+    const size_t before = heapInUse();
+    for (unsigned i = 1; i <= kSteps; ++i)
+        setPicture(dm, noise(kPicture, i));
+    EXPECT_LE(dm.History().MemoryUse(), TDefinitionHistory::kMemoryLimit);
+    EXPECT_LT(heapInUse() - std::min(before, heapInUse()), TDefinitionHistory::kMemoryLimit + 16 * kPicture);
+    EXPECT_LT(dm.History().Count(), int(kSteps));
 }
 
 } // namespace
