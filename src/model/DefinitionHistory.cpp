@@ -3,7 +3,7 @@
 #include "common/CodePage.h"
 #include "common/Translation.h"
 #include "model/MainData.h"
-#include "model/RowStore.h"
+#include "table/RowStore.h"
 
 #include <QSignalBlocker>
 #include <QUndoCommand>
