@@ -151,6 +151,125 @@ std::vector<int32_t> settingNumbers(const PackageSettings &s)
     throw EConvertError(where + ": " + what);
 }
 
+// Measures a JSON document before it is parsed: how deep it nests, how many
+// entries each array and object has, how many values it holds and how long
+// each text is. Refuses what is beyond the limits, naming where; whether the
+// document is well-formed is the parser's business.
+class JsonMeasure {
+public:
+    JsonMeasure(std::string_view json, const JsonLimits &limits) : m_json(json), m_limits(limits) {}
+
+    void run()
+    {
+        while (skipBlanks()) {
+            const char c = m_json[m_pos];
+            if (c == '{' || c == '[') {
+                const std::string name = valueStarts();
+                if (m_stack.size() >= m_limits.depth)
+                    fail(name.empty() ? "JSON" : name, "nested more than " + std::to_string(m_limits.depth) + " deep");
+                m_stack.push_back({c == '{', name, 0, true, {}});
+                ++m_pos;
+            } else if (c == '}' || c == ']') {
+                if (m_stack.empty())
+                    return; // the parser says what is wrong
+                m_stack.pop_back();
+                ++m_pos;
+            } else if (c == ',') {
+                if (!m_stack.empty() && m_stack.back().object)
+                    m_stack.back().expectKey = true;
+                ++m_pos;
+            } else if (c == ':') {
+                if (!m_stack.empty())
+                    m_stack.back().expectKey = false;
+                ++m_pos;
+            } else if (c == '"') {
+                if (!m_stack.empty() && m_stack.back().object && m_stack.back().expectKey) {
+                    Frame &f = m_stack.back();
+                    if (++f.entries > m_limits.members)
+                        fail(pathOf(f), "more than " + std::to_string(m_limits.members) + " entries");
+                    f.key = string(pathOf(f) + " (a name)");
+                    if (f.key.size() > 40)
+                        f.key = f.key.substr(0, 40) + "...";
+                } else {
+                    const std::string name = valueStarts();
+                    string(name);
+                }
+            } else {
+                valueStarts();
+                while (m_pos < m_json.size() && !isDelimiter(m_json[m_pos]))
+                    ++m_pos;
+            }
+        }
+    }
+
+private:
+    struct Frame {
+        bool object;
+        std::string name; // where it stands, as the errors name it
+        size_t entries;
+        bool expectKey;
+        std::string key; // an object's last name
+    };
+
+    static bool isDelimiter(char c)
+    {
+        return c == ',' || c == ':' || c == '{' || c == '}' || c == '[' || c == ']' || c == '"' || c == ' ' ||
+               c == '\t' || c == '\n' || c == '\r';
+    }
+
+    bool skipBlanks()
+    {
+        while (m_pos < m_json.size() &&
+               (m_json[m_pos] == ' ' || m_json[m_pos] == '\t' || m_json[m_pos] == '\n' || m_json[m_pos] == '\r'))
+            ++m_pos;
+        return m_pos < m_json.size();
+    }
+
+    static std::string pathOf(const Frame &f) { return f.name.empty() ? std::string("JSON") : f.name; }
+
+    // A value begins: counts it and returns where it stands.
+    std::string valueStarts()
+    {
+        if (++m_values > m_limits.values)
+            throw EConvertError("JSON: more than " + std::to_string(m_limits.values) + " values");
+        if (m_stack.empty())
+            return {};
+        Frame &f = m_stack.back();
+        if (f.object)
+            return f.name.empty() ? f.key : f.name + "." + f.key;
+        if (++f.entries > m_limits.rows)
+            fail(pathOf(f), "more than " + std::to_string(m_limits.rows) + " entries");
+        return f.name + "[" + std::to_string(f.entries - 1) + "]";
+    }
+
+    // Passes a text, counting its characters (an escape is one); returns its
+    // first bytes.
+    std::string string(const std::string &where)
+    {
+        const size_t start = ++m_pos;
+        uint64_t chars = 0;
+        while (m_pos < m_json.size() && m_json[m_pos] != '"') {
+            const auto b = uint8_t(m_json[m_pos]);
+            if (b == '\\')
+                m_pos += m_pos + 1 < m_json.size() && m_json[m_pos + 1] == 'u' ? 6 : 2;
+            else
+                ++m_pos;
+            if ((b & 0xC0) != 0x80 && ++chars > m_limits.textChars)
+                fail(where.empty() ? "JSON" : where,
+                     "a text of more than " + std::to_string(m_limits.textChars) + " characters");
+        }
+        const std::string head(m_json.substr(start, std::min<size_t>(std::min(m_pos, m_json.size()) - start, 64)));
+        ++m_pos;
+        return head;
+    }
+
+    std::string_view m_json;
+    const JsonLimits &m_limits;
+    size_t m_pos = 0;
+    size_t m_values = 0;
+    std::vector<Frame> m_stack;
+};
+
 std::string encodeExactly(const QString &text, const CodePage &cp, const std::string &where)
 {
     const QString lacking = cp.unheldMessage(text);
@@ -175,6 +294,15 @@ TFieldType typeFromText(const QString &text, const std::string &where)
     fail(where, "unknown type \"" + text.toStdString() + "\"");
 }
 
+// The bytes a base64 text decodes to (when it is valid base64).
+uint64_t base64DecodedSize(const QString &base64)
+{
+    qsizetype n = base64.size();
+    while (n > 0 && base64[n - 1] == QLatin1Char('='))
+        --n;
+    return uint64_t(n) / 4 * 3 + (n % 4 > 1 ? uint64_t(n % 4 - 1) : 0);
+}
+
 struct ParsedTable {
     std::vector<TFieldDef> defs;
     std::vector<std::vector<TValue>> rows;
@@ -185,7 +313,7 @@ struct ParsedTable {
 // the JSON declares; rows are checked against those.
 ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage &cp,
                        void (*check)(const TRecordTable &, const std::string &),
-                       const std::vector<TFieldDef> &fixed)
+                       const std::vector<TFieldDef> &fixed, const JsonLimits &limits)
 {
     const QJsonValue tableValue = root.value(QLatin1String(key));
     if (!tableValue.isObject())
@@ -241,6 +369,7 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
 
     const QJsonArray rows = table.value("rows").toArray();
     out.rows.reserve(size_t(rows.size()));
+    uint64_t pictureBytes = 0;
     for (qsizetype r = 0; r < rows.size(); ++r) {
         const std::string rowWhere = std::string(key) + ".rows[" + std::to_string(r) + "]";
         if (!rows[r].isObject())
@@ -276,7 +405,10 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
             case TFieldType::String: {
                 if (!v.isString())
                     fail(where, "not a text");
-                const std::string bytes = encodeExactly(v.toString(), cp, where);
+                const QString text = v.toString();
+                if (text.size() > d.Size) // no character of a code page takes two
+                    fail(where, "longer than " + std::to_string(d.Size) + " characters");
+                const std::string bytes = encodeExactly(text, cp, where);
                 if (bytes.size() > size_t(d.Size))
                     fail(where, "longer than " + std::to_string(d.Size) + " characters");
                 if (bytes.find('\0') != std::string::npos)
@@ -289,7 +421,13 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
             case TFieldType::Graphic: {
                 if (!v.isString())
                     fail(where, "not a base64 text");
-                const auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
+                const QString base64 = v.toString();
+                // Measured before it is decoded.
+                pictureBytes += base64DecodedSize(base64);
+                if (pictureBytes > limits.pictureBytes)
+                    fail(where, "the table's pictures are larger than " + std::to_string(limits.pictureBytes) +
+                                    " bytes together");
+                const auto decoded = QByteArray::fromBase64Encoding(base64.toLatin1(),
                                                                     QByteArray::AbortOnBase64DecodingErrors);
                 if (!decoded)
                     fail(where, "not valid base64");
@@ -370,8 +508,9 @@ std::string PackageToJson(TDataMod &dm, const CodePage &cp)
     return out;
 }
 
-void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
+void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp, const JsonLimits &limits)
 {
+    JsonMeasure(json, limits).run();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray(json.data(), qsizetype(json.size())), &error);
     if (error.error != QJsonParseError::NoError)
@@ -384,8 +523,10 @@ void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp)
         if (it.key() != "keys" && it.key() != "chars" && it.key() != "settings")
             throw EConvertError("JSON: unknown entry \"" + it.key().toStdString() + "\"");
 
-    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields, TDataMod::KeyFieldDefs());
-    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields, TDataMod::CharFieldDefs());
+    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields, TDataMod::KeyFieldDefs(),
+                                       limits);
+    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields,
+                                        TDataMod::CharFieldDefs(), limits);
     const PackageSettings settings = parseSettings(root, cp);
 
     // Build the tables apart first, so a refusal leaves dm as it was.

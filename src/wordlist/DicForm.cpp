@@ -297,9 +297,9 @@ void TDicFm::buildControls()
     CountLb = makeValue(p, "CountLb", QRect(x + 96, 356, w - 96, 20));
     Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
     TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
-    // This caption takes the whole width; its value stands below it.
-    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, w, 20));
-    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 96, 414, w - 96, 20));
+    // The longest caption: its value, on the same line, gets a narrower place.
+    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, 110, 20));
+    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 110, 396, w - 110, 20));
     UnmappableLb->setToolTip(A_ShowUnmappable->statusTip());
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
@@ -484,7 +484,12 @@ void TDicFm::A_MakeWordListExecute()
         showCounters(DicBuilder->MakeWordList(paths, CaseEd->isChecked(), additional));
     } catch (...) {
         // The words counted before the failure stay; so must the counters
-        // that describe them.
+        // that describe them. A list the failed scan left empty holds no
+        // words of any code page.
+        if (DicBuilder->WordsScanned() == 0) {
+            ListCodePage.clear();
+            WordGrid->Model()->SetTextCodePage(nullptr);
+        }
         showWordCount();
         showScanned();
         showOrderAndFilter();

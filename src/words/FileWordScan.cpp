@@ -177,14 +177,38 @@ namespace {
 // none turns up, what they counted apart joins the rest. Valid UTF-8 is thus
 // read once, and a code-page text (whose first byte above 127 is almost
 // always malformed UTF-8) is hardly read twice.
+//
+// What the text holds decides in text order: a NUL ends the text, and what
+// follows it decides nothing. So the part after the cut of a split scan
+// decides for itself; a malformed sequence in the earlier part (which stops
+// at its NUL) decides for the later one too, and the two verdicts are put
+// together once both are done.
 class Decision {
 public:
     static constexpr int kUndecided = -1;
     static constexpr int kSpeculative = -2;
 
-    explicit Decision(int encoding) : m_encoding(encoding) {}
+    // earlier: the decision of the text before this part, if any.
+    explicit Decision(int encoding, const Decision *earlier = nullptr) : m_encoding(encoding), m_earlier(earlier) {}
 
-    int current() const { return m_encoding.load(std::memory_order_acquire); }
+    int current() const
+    {
+        if (m_earlier && m_earlier->current() == int(InputEncoding::CodePage))
+            return int(InputEncoding::CodePage);
+        return m_encoding.load(std::memory_order_acquire);
+    }
+
+    // Takes in the verdict of the part that follows this one in the text,
+    // once both are done and this one did not end the text.
+    void follow(const Decision &later)
+    {
+        const int own = current();
+        const int next = later.current();
+        if (own == kUndecided && next != kUndecided)
+            m_encoding.store(next, std::memory_order_release);
+        else if (own == kSpeculative && next == int(InputEncoding::CodePage))
+            malformed();
+    }
 
     // Undecided becomes speculative UTF-8; returns what is in force.
     int speculate()
@@ -267,6 +291,7 @@ public:
 
 private:
     std::atomic<int> m_encoding;
+    const Decision *m_earlier;
 };
 
 } // namespace
@@ -585,8 +610,8 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
     } else if (encoding == InputEncoding::Utf8) {
         // A malformed file adds nothing: it is checked whole first.
         const Utf8Validator check = Decision::validateUtf8(source, bodyStart, m_settings.blockSize);
-        if (!check.valid())
-            throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
+        if (!check.valid()) // the offset in the file, the mark's bytes included
+            throw EConvertError(MalformedTextMessage(path, encoding, bodyStart + check.errorOffset()));
     } else if (encoding != InputEncoding::CodePage) {
         CodePageDecoder check(codePage, encoding);
         check.setBaseOffset(bodyStart);
@@ -694,12 +719,13 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         m_secondCounter = std::make_unique<WordCounter>();
     }
     m_second->beginFile();
+    Decision secondDecision(decision.current(), &decision);
     uint32_t secondScanned = 0;
     UnmappableTally secondTally;
     std::exception_ptr secondFailure;
     std::thread other([&]() {
         try {
-            m_second->run(source, decision, cut, kToEnd, *m_secondCounter, path);
+            m_second->run(source, secondDecision, cut, kToEnd, *m_secondCounter, path);
         } catch (...) {
             m_second->reset();
             secondFailure = std::current_exception();
@@ -715,6 +741,9 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         firstFailure = std::current_exception();
     }
     other.join();
+    // What the second part found counts only when the first did not end the text.
+    if (!firstFailure && !ended)
+        decision.follow(secondDecision);
     if (!firstFailure && decision.current() == int(InputEncoding::CodePage)) {
         // One part turned out malformed after the other was done on trust in
         // UTF-8: that one counts its stretch again as code-page bytes.
@@ -730,7 +759,7 @@ InputEncoding FileWordScan::scanFile(const std::string &path)
         }
         if (!firstFailure && !ended && !secondFailure && m_second->speculating()) {
             try {
-                m_second->redoAsCodePage(source, decision, kToEnd, *m_secondCounter, path);
+                m_second->redoAsCodePage(source, secondDecision, kToEnd, *m_secondCounter, path);
             } catch (...) {
                 m_second->reset();
                 secondFailure = std::current_exception();

@@ -104,3 +104,77 @@ TEST(PackageJsonTest, RefusesBadInputAndChangesNothing)
         EXPECT_EQ(kf::PackageToJson(dm, cp1252()), before);
     }
 }
+
+// Sizes beyond the limits are refused before the document is read in, with
+// an error naming where; the limits are made small here where the document
+// is the usual one.
+TEST(PackageJsonTest, RefusesAbsurdSizesNamingWhere)
+{
+    TDataMod source;
+    FillEdgeValues(source);
+    const std::string good = kf::PackageToJson(source, cp1252());
+    auto replaced = [&](const std::string &from, const std::string &to) {
+        std::string s = good;
+        const size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? s : s.replace(at, from.size(), to);
+    };
+    auto limited = [](auto change) {
+        kf::JsonLimits l;
+        change(l);
+        return l;
+    };
+    // 65537 character rows, each one valid.
+    std::string manyRows;
+    for (int i = 0; i <= 65536; ++i)
+        manyRows += "{\"Code\": 1}, ";
+    std::string deep = "{\"keys\": ";
+    for (int i = 0; i < 40; ++i)
+        deep += "[";
+    deep += std::string(40, ']') + "}";
+    std::string deepWhere = "keys";
+    for (int i = 0; i < 31; ++i) // the 32nd array is one too many
+        deepWhere += "[0]";
+    const struct {
+        const char *name;
+        std::string json;
+        kf::JsonLimits limits;
+        std::string reason;
+    } cases[] = {
+        {"rows", replaced("{\"Name\": \"e acute", manyRows + "{\"Name\": \"e acute"), {},
+         "chars.rows: more than 65536 entries"},
+        {"nesting", deep, {}, deepWhere + ": nested more than 32 deep"},
+        {"entries of an object", good, limited([](auto &l) { l.members = 10; }), "keys.rows[0]: more than 10 entries"},
+        {"values", good, limited([](auto &l) { l.values = 149; }), "JSON: more than 149 values"},
+        {"text", good, limited([](auto &l) { l.textChars = 100; }),
+         "keys.rows[0].Glyph: a text of more than 100 characters"},
+        {"a name", replaced("\"Hint\": \"quote", "\"" + std::string(401, 'H') + "\": \"quote"),
+         limited([](auto &l) { l.textChars = 400; }), "keys.rows[0] (a name): a text of more than 400 characters"},
+        // 256 bytes in the first key's picture, 64 in the second's.
+        {"pictures", replaced("\"Glyph\": null", "\"Glyph\": \"" + std::string(86, 'A') + "==\""),
+         limited([](auto &l) { l.pictureBytes = 319; }),
+         "keys.rows[1].Glyph: the table's pictures are larger than 319 bytes together"},
+    };
+    TDataMod dm;
+    FillEdgeValues(dm);
+    const std::string before = kf::PackageToJson(dm, cp1252());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            kf::PackageFromJson(dm, c.json, cp1252(), c.limits);
+            ADD_FAILURE() << "expected an error";
+        } catch (const kf::EConvertError &e) {
+            EXPECT_EQ(e.what(), c.reason);
+        }
+        EXPECT_EQ(kf::PackageToJson(dm, cp1252()), before);
+    }
+    // At the limits themselves, the document is read in.
+    TDataMod built;
+    kf::PackageFromJson(built, replaced("\"Glyph\": null", "\"Glyph\": \"" + std::string(86, 'A') + "==\""),
+                        cp1252(), limited([](auto &l) {
+                            l.pictureBytes = 320;
+                            l.values = 150; // every value of the document
+                            l.members = 33; // the settings
+                        }));
+    EXPECT_EQ(built.MainTbl.RecordCount(), 2);
+}

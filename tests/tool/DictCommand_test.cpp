@@ -220,12 +220,28 @@ TEST_F(DictCommand, InputEncodingAndWordsNotInTheCodePage)
 TEST_F(DictCommand, MalformedUtf8IsAnErrorAndWritesNothing)
 {
     write("keep.dic", "what the user had\r\n");
-    const QString bad = write("bad.txt", "fine words\r\nthen \xC3\xA9\xC3 broken\r\n");
-    const ToolRun r = dict({"--input-encoding", "utf-8", "-o", path("keep.dic"), m_a, bad});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(bad.toStdString()), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("byte offset 19"), std::string::npos) << r.err;
-    EXPECT_EQ(read("keep.dic"), "what the user had\r\n");
+    // The offset counts from the file's first byte, a byte-order mark included.
+    const std::string text = "fine words\r\nthen \xC3\xA9\xC3 broken\r\n"; // the cut sequence at 19
+    const struct {
+        const char *name;
+        std::string bytes;
+        QStringList options;
+        const char *offset;
+    } cases[] = {
+        {"utf-8 asked", text, {"--input-encoding", "utf-8"}, "byte offset 19"},
+        {"utf-8 asked, marked", "\xEF\xBB\xBF" + text, {"--input-encoding", "utf-8"}, "byte offset 22"},
+        {"auto, marked", "\xEF\xBB\xBF" + text, {}, "byte offset 22"},
+    };
+    QString bad;
+    for (const auto &c : cases) {
+        bad = write("bad.txt", c.bytes);
+        const ToolRun r = dict(c.options + QStringList{"-o", path("keep.dic"), m_a, bad});
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_NE(r.err.find(bad.toStdString()), std::string::npos) << c.name << r.err;
+        EXPECT_NE(r.err.find(c.offset), std::string::npos) << c.name << r.err;
+        EXPECT_EQ(read("keep.dic"), "what the user had\r\n") << c.name;
+    }
+    bad = write("bad.txt", text);
     // Asked to read it as the code page, it is bytes like any other.
     EXPECT_EQ(dict({"--input-encoding", "codepage", "-o", path("keep.dic"), bad}).status, 0);
 }

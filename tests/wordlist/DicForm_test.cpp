@@ -58,8 +58,12 @@ private slots:
     void shortcutsActWithoutOpeningAMenu();
     void scanAsksThenCountsAndShowsTheCounters();
     void countersAreReadAsTheyShow();
+    void countersStandOnTheLineOfTheirCaption_data();
+    void countersStandOnTheLineOfTheirCaption();
     void scanAnsweredNoOrCancelledChangesNothing();
     void failedScanKeepsWhatWasCountedAndReports();
+    void failedScanOfAnEmptyListTiesItToNoCodePage_data();
+    void failedScanOfAnEmptyListTiesItToNoCodePage();
     void clearAsksAndKeepsTheTime();
     void cancelledFilterInputsListEveryRow_data();
     void cancelledFilterInputsListEveryRow();
@@ -405,6 +409,35 @@ void DicFormTest::countersAreReadAsTheyShow()
     }
 }
 
+void DicFormTest::countersStandOnTheLineOfTheirCaption_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("time") << "Label1" << "TimeLb";
+    QTest::newRow("word count") << "Label3" << "CountLb";
+    QTest::newRow("words scanned") << "Label7" << "TotalLb";
+    QTest::newRow("not in the code page") << "Label8" << "UnmappableLb";
+}
+
+void DicFormTest::countersStandOnTheLineOfTheirCaption()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, value);
+    const auto *c = form()->findChild<QLabel *>(caption);
+    auto *v = form()->findChild<QLabel *>(value);
+    QVERIFY(c && v);
+    QCOMPARE(v->y(), c->y());
+    QCOMPARE(v->height(), c->height());
+    QCOMPARE(v->alignment() & Qt::AlignVertical_Mask, c->alignment() & Qt::AlignVertical_Mask);
+    // Side by side, the caption whole, the values right-aligned in one column.
+    QVERIFY2(c->geometry().right() < v->x(), qPrintable(caption));
+    QVERIFY2(c->fontMetrics().horizontalAdvance(c->text()) <= c->width(), qPrintable(c->text()));
+    QCOMPARE(v->geometry().right(), form()->TimeLb->geometry().right());
+    QCOMPARE(v->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    // A count of a million words shows whole.
+    QVERIFY2(v->fontMetrics().horizontalAdvance(QStringLiteral("1000000")) <= v->width(), qPrintable(value));
+}
+
 void DicFormTest::scanAnsweredNoOrCancelledChangesNothing()
 {
     const QString one = writeFile(QStringLiteral("one.txt"), "alpha beta\r\n");
@@ -430,6 +463,53 @@ void DicFormTest::failedScanKeepsWhatWasCountedAndReports()
     QCOMPARE(listed(), (QStringList{"alpha", "beta"}));
     QCOMPARE(form()->CountLb->text(), QStringLiteral("2"));
     QCOMPARE(form()->TotalLb->text(), QStringLiteral("3"));
+}
+
+void DicFormTest::failedScanOfAnEmptyListTiesItToNoCodePage_data()
+{
+    QTest::addColumn<QStringList>("files"); // in the temporary folder
+    QTest::addColumn<bool>("asUtf8");
+    QTest::addColumn<QString>("codePageShown"); // after CP1252 is chosen again
+    QTest::newRow("missing file") << QStringList{"missing.txt"} << false << "CP1252";
+    QTest::newRow("malformed UTF-8") << QStringList{"bad.txt"} << true << "CP1252";
+    // Words counted before the failure are CP1251 bytes: the list keeps them.
+    QTest::newRow("words, then a missing file") << QStringList{"ru.txt", "missing.txt"} << false
+                                                << "CP1252 (list in CP1251)";
+}
+
+void DicFormTest::failedScanOfAnEmptyListTiesItToNoCodePage()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, asUtf8);
+    QFETCH(QString, codePageShown);
+    writeFile(QStringLiteral("bad.txt"), "gamma \xC3\x28 delta\r\n");
+    writeFile(QStringLiteral("ru.txt"), "\xD0\xB4\xD0\xBE\xD0\xBC\r\n");
+    if (asUtf8)
+        chooseEncoding(InputEncoding::Utf8);
+    CodePageChoice::instance().choose(QStringLiteral("CP1251"));
+    QStringList paths;
+    for (const QString &f : files)
+        paths << m_dir->filePath(f);
+    scan(paths);
+    QCOMPARE(dialogs().count(Kind::Message), 1);
+
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    QCOMPARE(form()->CodePageLb->text(), codePageShown);
+    const bool tied = codePageShown != QLatin1String("CP1252");
+    const QStringList before = listed();
+    chooseEncoding(InputEncoding::Auto);
+    scan({writeFile(QStringLiteral("de.txt"), "Gr\xC3\xB6\xC3\x9F" "e\r\n")});
+    if (tied) {
+        // Refused before any file is asked for; the list stays.
+        QCOMPARE(dialogs().count(Kind::Message), 2);
+        QVERIFY(dialogs().last(Kind::Message).text.contains(QStringLiteral("CP1251")));
+        QCOMPARE(listed(), before);
+        dialogs().clear(); // the answers the refused scan left
+    } else {
+        QCOMPARE(dialogs().count(Kind::Message), 1);
+        QCOMPARE(listed(), QStringList{QStringLiteral("gr\u00F6\u00DFe")});
+        QCOMPARE(form()->CodePageLb->text(), QStringLiteral("CP1252"));
+    }
 }
 
 void DicFormTest::clearAsksAndKeepsTheTime()

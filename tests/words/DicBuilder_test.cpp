@@ -681,7 +681,8 @@ struct RandomText {
     uint32_t scanned = 0;
 };
 
-RandomText makeRandomText(unsigned seed, bool withUnmappable, bool withNul)
+// nulAt: where the NUL stands, as a share of the words (below 0: at random).
+RandomText makeRandomText(unsigned seed, bool withUnmappable, bool withNul, double nulAt = -1)
 {
     const CodePage &cp = CodePage::current();
     // Letters: ASCII, CP1252 letters in both cases, and (optionally) letters
@@ -708,13 +709,13 @@ RandomText makeRandomText(unsigned seed, bool withUnmappable, bool withNul)
     std::map<std::string, std::pair<int32_t, int32_t>> counts;
     std::map<std::string, uint32_t> unmappable;
     const size_t words = 3000 + rng() % 3000;
-    const size_t nulAt = withNul ? rng() % words : words;
+    const size_t nulWord = !withNul ? words : nulAt >= 0 ? size_t(double(words) * nulAt) : rng() % words;
     for (size_t i = 0; i < words; ++i) {
-        if (i == nulAt)
+        if (i == nulWord)
             t.utf8 += std::string(1, '\0'); // the text ends; what follows is no text
         const std::string &w = vocabulary[rng() % vocabulary.size()];
         t.utf8 += w + separators[rng() % std::size(separators)];
-        if (i >= nulAt)
+        if (i >= nulWord)
             continue;
         ++t.scanned;
         // The word's characters, lower-cased as the scan does.
@@ -760,13 +761,16 @@ struct SplitScanCase {
     const char *form; // "utf-8", "utf-16le", "utf-16be" (marked), "cp1252", "utf-8 broken"
     bool withNul;
     double brokenAt = 0; // "utf-8 broken": where a byte that is no UTF-8 stands (share of the text)
+    double nulAt = -1;   // where the NUL stands (share of the words; below 0: at random)
 };
 
 void PrintTo(const SplitScanCase &c, std::ostream *os)
 {
     *os << c.form << " seed " << c.seed << " block " << c.blockSize << (c.withNul ? " with NUL" : "");
+    if (c.nulAt >= 0)
+        *os << " at " << c.nulAt;
     if (c.brokenAt > 0)
-        *os << " at " << c.brokenAt;
+        *os << (c.withNul ? ", the bad byte at " : " at ") << c.brokenAt;
 }
 
 std::vector<SplitScanCase> splitScanCases()
@@ -782,6 +786,13 @@ std::vector<SplitScanCase> splitScanCases()
     for (const size_t block : {size_t(64), size_t(4093), size_t(1) << 20})
         for (const double at : {0.1, 0.45, 0.55, 0.95})
             cases.push_back({seed++, block, "utf-8 broken", false, at});
+    // A NUL ends the text: a byte that is no UTF-8 after it does not count,
+    // wherever the NUL stands (first stretch, either part); one before it
+    // does. The split cuts the text at about a quarter and five eighths.
+    for (const size_t block : {size_t(64), size_t(4093), size_t(1) << 20})
+        for (const auto &[nulAt, brokenAt] : {std::pair{0.1, 0.55}, std::pair{0.4, 0.55}, std::pair{0.4, 0.95},
+                                             std::pair{0.7, 0.95}, std::pair{0.95, 0.45}, std::pair{0.7, 0.1}})
+            cases.push_back({seed++, block, "utf-8 broken", true, brokenAt, nulAt});
     return cases;
 }
 
@@ -795,7 +806,7 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
     CodePageInForce cp("CP1252");
     TempFiles files;
     const std::string form = c.form;
-    const RandomText t = makeRandomText(c.seed, form != "cp1252", c.withNul);
+    const RandomText t = makeRandomText(c.seed, form != "cp1252", c.withNul, c.nulAt);
     std::string bytes = t.utf8;
     if (form == "utf-16le" || form == "utf-16be") {
         bytes = toUtf16(t.utf8, form == "utf-16be", true);
@@ -807,6 +818,8 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
             bytes.push_back(char(b));
         }
     }
+    // Whether the text holds the broken byte before its end.
+    const bool broken = form == "utf-8 broken" && (!c.withNul || c.brokenAt * double(bytes.size()) < double(bytes.find('\0')));
     if (form == "utf-8 broken")
         bytes.insert(size_t(double(bytes.size()) * c.brokenAt), "\xFF");
     const std::string path = files.write("random.txt", bytes);
@@ -816,7 +829,7 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
     TDicBuilder one;
     one.SetScanTuning({size_t(1) << 24, ~uint64_t(0), 1, 0.0});
     one.MakeWordList({path}, false, "");
-    if (form == "utf-8 broken") {
+    if (broken) {
         // Exactly what the bytes give read as the code page.
         TDicBuilder bytesRead;
         bytesRead.SetInputEncoding(InputEncoding::CodePage);
@@ -829,6 +842,9 @@ TEST_P(SplitScanTest, TwoThreadsInSmallBlocksGiveTheOneThreadScan)
         EXPECT_EQ(listed(one), t.rows);
         EXPECT_EQ(one.WordsScanned(), t.scanned);
         EXPECT_EQ(one.TopUnmappableWords(), t.unmappable);
+        if (form == "utf-8 broken") {
+            EXPECT_EQ(one.LastScanEncodings(), std::vector<InputEncoding>{InputEncoding::Utf8});
+        }
     }
 
     TDicBuilder two;
