@@ -2,6 +2,8 @@
 // The course generator's regular-expression matcher: compiles patterns of the
 // pattern dialect (see PatternDialect) with PCRE2 and JIT, keeps every pattern
 // it compiled until ClearCache, and finds the leftmost match in a subject.
+// Compiled patterns may be run by several threads at once, each with its own
+// MatchState; compiling and the matcher's own state belong to one thread.
 
 #include "common/CodePage.h"
 
@@ -38,13 +40,28 @@ public:
     };
     static const Needs &NeedsOf(const Compiled &pattern);
 
+    // What one thread needs to run compiled patterns: PCRE2 match data, match
+    // context and JIT stack, with the matcher's match limit.
+    class MatchState {
+    public:
+        MatchState();
+        ~MatchState();
+        MatchState(const MatchState &) = delete;
+        MatchState &operator=(const MatchState &) = delete;
+
+    private:
+        friend class PatternMatcher;
+        struct Data;
+        std::unique_ptr<Data> d;
+    };
+
     PatternMatcher();
     ~PatternMatcher();
     PatternMatcher(const PatternMatcher &) = delete;
     PatternMatcher &operator=(const PatternMatcher &) = delete;
 
     // The compiled form of a pattern, compiled on first use with the code page
-    // in force. Throws ERegExError when the pattern is invalid (every time it
+    // that was in force at the last ClearCache (or construction). Throws ERegExError when the pattern is invalid (every time it
     // is asked for).
     const Compiled &Compile(std::string_view pattern);
 
@@ -57,9 +74,14 @@ public:
     // fails (match limit, JIT stack).
     bool Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length);
     bool Exec(std::string_view subject, size_t &start, size_t &length);
+    // Exec with a thread's own match state (the matcher is not touched).
+    static bool Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length,
+                     MatchState &state);
 
     // Forgets every compiled pattern and takes the code page in force anew.
     void ClearCache();
+    // The code page patterns are compiled for.
+    const CodePage &PatternCodePage() const { return *m_codePage; }
     size_t CacheSize() const { return m_cache.size(); }
     // Counts the calls of ClearCache: a Compiled taken before a change of
     // this number is gone.
@@ -77,6 +99,7 @@ private:
 
     struct Engine;
     std::unique_ptr<Engine> m_engine;
+    const CodePage *m_codePage = nullptr; // in force at the last ClearCache; never freed
     std::unordered_map<std::string, std::unique_ptr<Compiled>> m_cache;
     const Compiled *m_current = nullptr;
     uint64_t m_cacheGeneration = 0;
