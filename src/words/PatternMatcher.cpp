@@ -18,7 +18,7 @@ public:
     }
     pcre2_code *code = nullptr;
     bool jit = false;
-    Needs needs{{~0ull, ~0ull, ~0ull, ~0ull}, {~0ull, ~0ull, ~0ull, ~0ull}};
+    Needs needs{{~0ull, ~0ull, ~0ull, ~0ull}, {~0ull, ~0ull, ~0ull, ~0ull}, 0};
     std::string translation;
     std::string error; // not empty: the pattern is invalid
 };
@@ -132,6 +132,9 @@ void PatternMatcher::learnNeeds(Compiled &c) const
             c.needs.first[i] = bits;
         }
     }
+    uint32_t minLength = 0;
+    if (pcre2_pattern_info(c.code, PCRE2_INFO_MINLENGTH, &minLength) == 0)
+        c.needs.minLength = minLength;
     if (pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODETYPE, &type) == 0 && type == 1 &&
         pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODEUNIT, &unit) == 0 && unit < 256)
         eitherCase(unit, c.needs.required);
@@ -152,7 +155,7 @@ const PatternMatcher::Compiled &PatternMatcher::Compile(std::string_view pattern
             int errorCode = 0;
             PCRE2_SIZE errorOffset = 0;
             c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c->translation.data()),
-                                    c->translation.size(), PCRE2_DOTALL, &errorCode, &errorOffset,
+                                    c->translation.size(), PCRE2_DOTALL | PCRE2_USE_OFFSET_LIMIT, &errorCode, &errorOffset,
                                     m_engine->compileContext);
             if (!c->code) {
                 PCRE2_UCHAR message[256];
@@ -188,9 +191,11 @@ bool PatternMatcher::Exec(const Compiled &pattern, std::string_view subject, siz
 }
 
 bool PatternMatcher::Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length,
-                          MatchState &state)
+                          MatchState &state, size_t lastStart)
 {
     MatchState::Data &d = *state.d;
+    // SIZE_MAX is PCRE2_UNSET: no limit.
+    pcre2_set_offset_limit(d.matchContext, lastStart);
     const auto *s = reinterpret_cast<PCRE2_SPTR>(subject.data());
     const int rc = pattern.jit
         ? pcre2_jit_match(pattern.code, s, subject.size(), 0, 0, d.matchData, d.matchContext)

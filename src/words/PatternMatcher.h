@@ -29,11 +29,15 @@ public:
     struct Needs {
         uint64_t first[4];
         uint64_t required[4];
+        // No match is shorter.
+        size_t minLength;
         // present: bit b of the 256 is set when the subject holds byte b.
-        bool metBy(const uint64_t present[4]) const
+        bool metBy(const uint64_t present[4]) const { return metBy(present, present); }
+        // The same when a match may only begin with a byte of heads.
+        bool metBy(const uint64_t heads[4], const uint64_t present[4]) const
         {
-            return ((first[0] & present[0]) | (first[1] & present[1]) | (first[2] & present[2]) |
-                    (first[3] & present[3])) != 0 &&
+            return ((first[0] & heads[0]) | (first[1] & heads[1]) | (first[2] & heads[2]) |
+                    (first[3] & heads[3])) != 0 &&
                    ((required[0] & present[0]) | (required[1] & present[1]) | (required[2] & present[2]) |
                     (required[3] & present[3])) != 0;
         }
@@ -74,9 +78,10 @@ public:
     // fails (match limit, JIT stack).
     bool Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length);
     bool Exec(std::string_view subject, size_t &start, size_t &length);
-    // Exec with a thread's own match state (the matcher is not touched).
+    // Exec with a thread's own match state (the matcher is not touched); the
+    // leftmost match that starts at lastStart at the latest.
     static bool Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length,
-                     MatchState &state);
+                     MatchState &state, size_t lastStart = SIZE_MAX);
 
     // Forgets every compiled pattern and takes the code page in force anew.
     void ClearCache();

@@ -583,29 +583,46 @@ int32_t tcgClass::pickTail(const Prepared &p, std::string_view word, Scratch &s)
 int32_t tcgClass::pickPattern(const Prepared &p, std::string_view word, Scratch &s,
                               std::string_view &picked) const
 {
-    // The bytes the subject (the word followed by a blank and a line break)
-    // holds: a pattern whose first or required byte is not among them cannot
-    // match and is not run. With at most 64 patterns, per-byte masks of the
-    // patterns each byte can begin or complete give the candidates at once.
+    // The subject is the word followed by a blank and a line break; a word is
+    // picked when the leftmost match is as long as the word without its
+    // blanks. Such a match starts at lastStart at the latest, so a match
+    // starting later need not be searched for, and a pattern is not run when
+    // none of the bytes up to there can begin a match, when the subject lacks
+    // its required byte, or when its matches are longer than the word.
+    static constexpr char kEnd[] = " \r\n";
+    const size_t n = word.size();
+    const size_t size = n + 3;
+    size_t first = 0, last = n;
+    while (first < last && uint8_t(word[first]) <= 0x20)
+        ++first;
+    while (last > first && uint8_t(word[last - 1]) <= 0x20)
+        --last;
+    const size_t wanted = last - first;
+    const size_t lastStart = size - wanted;
+    const size_t heads = std::min(lastStart + 1, size); // the bytes a match can begin with
+    const auto byteAt = [&](size_t i) { return uint8_t(i < n ? word[i] : kEnd[i - n]); };
+
     const size_t count = m_strings.size();
     const bool masks = count <= 64;
-    uint64_t present[4] = {0, 0, 0, 0};
+    uint64_t present[4] = {0, 0, 0, 0}, presentHeads[4] = {0, 0, 0, 0};
     uint64_t candidates = 0;
     if (masks) {
-        uint64_t firstOk = p.firstMask[' '] | p.firstMask['\r'] | p.firstMask['\n'];
-        uint64_t requiredOk = p.requiredMask[' '] | p.requiredMask['\r'] | p.requiredMask['\n'];
-        for (const char c : word) {
-            firstOk |= p.firstMask[uint8_t(c)];
-            requiredOk |= p.requiredMask[uint8_t(c)];
-        }
+        uint64_t firstOk = 0, requiredOk = 0;
+        for (size_t i = 0; i < heads; ++i)
+            firstOk |= p.firstMask[byteAt(i)];
+        for (size_t i = 0; i < size; ++i)
+            requiredOk |= p.requiredMask[byteAt(i)];
         candidates = (firstOk & requiredOk) | p.invalid;
     } else {
-        for (const char c : word)
-            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
-        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+        for (size_t i = 0; i < size; ++i) {
+            const uint8_t c = byteAt(i);
+            uint64_t *set = i < heads ? presentHeads : present;
+            set[c >> 6] |= uint64_t(1) << (c & 63);
+        }
+        for (int i = 0; i < 4; ++i)
+            present[i] |= presentHeads[i];
     }
     bool subjectMade = false;
-    size_t wanted = 0;
     for (size_t k = 0; k < count; ++k) {
         if (masks) {
             if (!candidates)
@@ -615,23 +632,20 @@ int32_t tcgClass::pickPattern(const Prepared &p, std::string_view word, Scratch 
         }
         if (!p.patterns[k])
             throw ERegExError("Something wrong with regular expression: " + m_strings[k]);
-        if (!masks && !p.needs[k]->metBy(present))
+        const PatternMatcher::Needs &needs = *p.needs[k];
+        if (needs.minLength > wanted)
+            continue;
+        if (!masks && !needs.metBy(presentHeads, present))
             continue;
         if (!subjectMade) {
             s.buffer.assign(word);
-            s.buffer.append(" \r\n");
-            size_t first = 0, last = word.size();
-            while (first < last && uint8_t(word[first]) <= 0x20)
-                ++first;
-            while (last > first && uint8_t(word[last - 1]) <= 0x20)
-                --last;
-            wanted = last - first;
+            s.buffer.append(kEnd, 3);
             subjectMade = true;
         }
         size_t start = 0, length = 0;
         bool found = false;
         try {
-            found = PatternMatcher::Exec(*p.patterns[k], s.buffer, start, length, s.match);
+            found = PatternMatcher::Exec(*p.patterns[k], s.buffer, start, length, s.match, lastStart);
         } catch (const Exception &) {
             throw ERegExError("Something wrong with regular expression: " + m_strings[k]);
         }

@@ -455,7 +455,7 @@ TEST_F(TcgTest, PatternsSkippedByTheirBytesPickAsIfRun)
             c = alphabet[rng() % alphabet.size()];
         words.push_back(w);
     }
-    const char *middles[] = {"\\w*", "\\w+", "[a-c]*", ".", "[^a]+", ""};
+    const char *middles[] = {"\\w*", "\\w+", "[a-c]*", ".", "[^a]+", "", "\\w{3,}", ".{2}", "(\\w)\\1"};
     for (const size_t count : {size_t(20), size_t(70)}) {
         WordList patterns;
         for (size_t i = 0; i < count; ++i) {
