@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Whole-process timing of `keyfolio-tool course` over a dictionary of a million
 # lines (/usr/share/dict/american-english, Debian package wamerican, repeated),
-# with 100 defined strings in modes 1 to 4 and 20 patterns in mode 5, and
-# `grep -c -E` with the same 20 patterns over the same file for comparison.
+# with 100 defined strings in modes 1 to 4 and two sets of 20 patterns in mode 5
+# (anchored by their letters, and general: classes and \w runs that can begin
+# at any byte, the last matching every word), and `grep -c -E` with the first
+# set over the same file for comparison.
 #
 #   bench/course_bench.sh [path/to/keyfolio-tool] [work-dir]
 #
@@ -52,6 +54,15 @@ write("regex.txt", [
     r"\w*ph\w*", r"[A-Z]\w+", r"\w+'s", r"x\w*", r"\w*zz\w*", r"[aeiou]{2}\w*",
     r"re\w+", r"\w+er\b",
 ])
+# No letter a match must begin with or hold: every word runs pattern after
+# pattern until one fits, and the last fits every word.
+write("regex-general.txt", [
+    r"\w*[aeiou]{3}\w*", r"[^aeiou\W]{4}\w*", r"\w*[^aeiou\W]{4}", r"[a-z]+[A-Z]\w*",
+    r"\w+[xzq]\w*e", r"[A-Z][a-z]{9,}", r"\w\w?", r"\w*(\w)\1\w*[^s\W]",
+    r"[aeiou]\w*[aeiou]", r"\w*[kvw]\w{2}", r"\w*y", r"[^aeiou\W]\w*[^aeiou\W]",
+    r"\w{12,}", r"\w+'\w+", r"[a-m]+[n-z]+", r"\w*[ou]{2}\w*", r"[b-y]\w*[a-e]",
+    r"[a-z]{5}", r"\w+[^\W\d]", r"\S+",
+])
 PY
 
 # best_of N CMD...: the shortest wall-clock time of N runs and the shortest
@@ -82,9 +93,11 @@ for mode in finger letters head tail; do
   printf '%-8s 100 strings: %s  (%s words picked)\n' "$mode" \
     "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode")" "$picked"
 done
-picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/regex.txt" --mode regex --view wordlist | grep -c . || true)
-printf '%-8s  20 patterns: %s  (%s words picked)\n' regex \
-  "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/regex.txt" --mode regex)" "$picked"
+for set in regex regex-general; do
+  picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/$set.txt" --mode regex --view wordlist | grep -c . || true)
+  printf '%-14s 20 patterns: %s  (%s words picked)\n' "$set" \
+    "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$set.txt" --mode regex)" "$picked"
+done
 
 GREP_ARGS=()
 while IFS= read -r p; do GREP_ARGS+=(-e "${p%$'\r'}"); done < "$WORK/regex.txt"

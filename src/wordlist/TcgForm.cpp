@@ -253,6 +253,16 @@ void TTcgFm::buildResult()
     CopyBn = makeButton(p, "CopyBn", QStringLiteral("&Copy"), QStringLiteral("Copy the selected text to clipboard"),
                         QRect(x, 184, w, h));
     SeleteAllBn = makeButton(p, "SeleteAllBn", QStringLiteral("Select &All"), QString(), QRect(x, 216, w, h));
+    // The result stays in the code page it was generated in.
+    ResultCodePageCaption = makeLabel(p, "Label7", QStringLiteral("Result in code page:"), QRect(x, 244, w, 16));
+    ResultCodePageLb = makeLabel(p, "ResultCodePageLb", QString(), QRect(x, 260, w, 16));
+    QPalette blue = ResultCodePageLb->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    ResultCodePageLb->setPalette(blue);
+    ResultCodePageCaption->setBuddy(ResultCodePageLb);
+    SetupValueLabel(ResultCodePageLb, QStringLiteral("The code page of the result"));
+    for (QLabel *l : {ResultCodePageCaption, ResultCodePageLb})
+        l->setToolTip(QStringLiteral("The code page the result was generated in; it is saved in it"));
     Button2 = makeButton(p, "Button2", QStringLiteral("&Reset"),
                          QStringLiteral("Clear the result and back to the first step"), QRect(x, 281, w, h));
 
@@ -308,7 +318,7 @@ int TTcgFm::pickMode() const
 void TTcgFm::renderResult(int view, bool withHeadings)
 {
     const std::string bytes = tcg->RenderResultText(view, withHeadings);
-    QString text = CodePage::current().decode(bytes);
+    QString text = tcg->TextCodePage().decode(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextDocument *doc = ResultMemo->document();
     const bool edited = !doc->isEmpty() && doc->isModified();
@@ -412,6 +422,7 @@ void TTcgFm::Next2BnClick()
             tcg->Generate(dictionary.lines, strings, pickMode());
             showLeftOut(dictionary.unmappable.size());
         }
+        ResultCodePageLb->setText(QString::fromStdString(tcg->TextCodePage().name()));
         renderResult(tcgClass::AsPicked, true);
         showPage(ResultPage);
     }
@@ -443,18 +454,33 @@ void TTcgFm::Button6Click()
 
 void TTcgFm::Button1Click()
 {
+    // The result is written in the code page it was generated in; what the
+    // user typed that it lacks would turn into "?".
+    const bool edited = ResultMemo->document()->isModified();
+    const CodePage &codePage = tcg->TextCodePage();
+    QString text;
+    if (edited) {
+        text = MemoText(ResultMemo);
+        if (const QString lacking = codePage.unheldMessage(text); !lacking.isEmpty()) {
+            const QString question =
+                lacking + QStringLiteral("\n\nThe result is saved in the code page %1, which writes each of these "
+                                         "characters as \"?\". Save it anyway?")
+                              .arg(QString::fromStdString(codePage.name()));
+            if (!Dialogs().confirm(question))
+                return;
+        }
+    }
     const QString path = Dialogs().saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
     SaveDialog1.fileName = path;
-    if (!ResultMemo->document()->isModified()) {
+    if (!edited) {
         // The result text byte for byte, as rendered.
         writeFileBytes(LocalPath(path), resultBytes);
         return;
     }
-    QString text = MemoText(ResultMemo);
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    writeFileBytes(LocalPath(path), CodePage::current().encode(text));
+    writeFileBytes(LocalPath(path), codePage.encode(text));
 }
 
 void TTcgFm::CopyBnClick()

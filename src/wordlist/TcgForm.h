@@ -82,6 +82,8 @@ public:
     QPushButton *Button1;
     QPushButton *CopyBn;
     QPushButton *SeleteAllBn;
+    QLabel *ResultCodePageCaption;
+    QLabel *ResultCodePageLb; // the code page of the result (of its generation)
     QPushButton *Button2;
 
     // The open dialog shared by "Load dictionary..." and "&Load...", and the
@@ -123,9 +125,11 @@ private:
     void showLeftOut(size_t count);
 
     std::unique_ptr<tcgClass> tcg;
-    // The bytes of the result text shown in ResultMemo. The box cannot show
-    // every byte as it is (a lone CR becomes a line break there), so "&Save ..."
-    // writes these bytes unless the user has edited the box since.
+    // The bytes of the result text shown in ResultMemo, in the code page of
+    // the generation (the engine's), whatever the session chooses later. The
+    // box cannot show every byte as it is (a lone CR becomes a line break
+    // there), so "&Save ..." writes these bytes unless the user has edited the
+    // box since; an edited box is saved in that code page too.
     std::string resultBytes;
 };
 

@@ -18,13 +18,13 @@ public:
     }
     pcre2_code *code = nullptr;
     bool jit = false;
-    Needs needs{{~0ull, ~0ull, ~0ull, ~0ull}, {~0ull, ~0ull, ~0ull, ~0ull}};
+    Needs needs{{~0ull, ~0ull, ~0ull, ~0ull}, {~0ull, ~0ull, ~0ull, ~0ull}, 0};
     std::string translation;
     std::string error; // not empty: the pattern is invalid
 };
 
-struct PatternMatcher::Engine {
-    ~Engine()
+struct PatternMatcher::MatchState::Data {
+    ~Data()
     {
         if (matchData)
             pcre2_match_data_free(matchData);
@@ -32,6 +32,28 @@ struct PatternMatcher::Engine {
             pcre2_match_context_free(matchContext);
         if (jitStack)
             pcre2_jit_stack_free(jitStack);
+    }
+    pcre2_match_context *matchContext = nullptr;
+    pcre2_jit_stack *jitStack = nullptr;
+    pcre2_match_data *matchData = nullptr;
+};
+
+PatternMatcher::MatchState::MatchState() : d(std::make_unique<Data>())
+{
+    d->matchContext = pcre2_match_context_create(nullptr);
+    d->jitStack = pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr);
+    d->matchData = pcre2_match_data_create(1, nullptr);
+    if (!d->matchContext || !d->jitStack || !d->matchData)
+        throw std::bad_alloc();
+    pcre2_set_match_limit(d->matchContext, kMatchLimit);
+    pcre2_jit_stack_assign(d->matchContext, nullptr, d->jitStack);
+}
+
+PatternMatcher::MatchState::~MatchState() = default;
+
+struct PatternMatcher::Engine {
+    ~Engine()
+    {
         if (compileContext)
             pcre2_compile_context_free(compileContext);
     }
@@ -40,22 +62,14 @@ struct PatternMatcher::Engine {
     // does. Kept alive as long as any pattern compiled with them.
     std::vector<uint8_t> tables;
     pcre2_compile_context *compileContext = nullptr;
-    pcre2_match_context *matchContext = nullptr;
-    pcre2_jit_stack *jitStack = nullptr;
-    pcre2_match_data *matchData = nullptr;
+    MatchState state; // for the matcher's own Exec
 };
 
 PatternMatcher::PatternMatcher() : m_engine(std::make_unique<Engine>())
 {
     m_engine->compileContext = pcre2_compile_context_create(nullptr);
-    m_engine->matchContext = pcre2_match_context_create(nullptr);
-    m_engine->jitStack = pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr);
-    m_engine->matchData = pcre2_match_data_create(1, nullptr);
-    if (!m_engine->compileContext || !m_engine->matchContext || !m_engine->jitStack ||
-        !m_engine->matchData)
+    if (!m_engine->compileContext)
         throw std::bad_alloc();
-    pcre2_set_match_limit(m_engine->matchContext, kMatchLimit);
-    pcre2_jit_stack_assign(m_engine->matchContext, nullptr, m_engine->jitStack);
     buildTables();
 }
 
@@ -68,6 +82,7 @@ PatternMatcher::~PatternMatcher()
 void PatternMatcher::buildTables()
 {
     const CodePage &cp = CodePage::current();
+    m_codePage = &cp;
     uint32_t length = 0;
     pcre2_config(PCRE2_CONFIG_TABLES_LENGTH, &length);
     const uint8_t *made = pcre2_maketables(nullptr);
@@ -117,6 +132,9 @@ void PatternMatcher::learnNeeds(Compiled &c) const
             c.needs.first[i] = bits;
         }
     }
+    uint32_t minLength = 0;
+    if (pcre2_pattern_info(c.code, PCRE2_INFO_MINLENGTH, &minLength) == 0)
+        c.needs.minLength = minLength;
     if (pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODETYPE, &type) == 0 && type == 1 &&
         pcre2_pattern_info(c.code, PCRE2_INFO_LASTCODEUNIT, &unit) == 0 && unit < 256)
         eitherCase(unit, c.needs.required);
@@ -133,11 +151,11 @@ const PatternMatcher::Compiled &PatternMatcher::Compile(std::string_view pattern
     if (it == m_cache.end()) {
         auto c = std::make_unique<Compiled>();
         try {
-            c->translation = PatternDialect::toPcre2(pattern, CodePage::current());
+            c->translation = PatternDialect::toPcre2(pattern, *m_codePage);
             int errorCode = 0;
             PCRE2_SIZE errorOffset = 0;
             c->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(c->translation.data()),
-                                    c->translation.size(), PCRE2_DOTALL, &errorCode, &errorOffset,
+                                    c->translation.size(), PCRE2_DOTALL | PCRE2_USE_OFFSET_LIMIT, &errorCode, &errorOffset,
                                     m_engine->compileContext);
             if (!c->code) {
                 PCRE2_UCHAR message[256];
@@ -169,12 +187,19 @@ void PatternMatcher::SetPattern(std::string_view pattern)
 bool PatternMatcher::Exec(const Compiled &pattern, std::string_view subject, size_t &start,
                           size_t &length)
 {
+    return Exec(pattern, subject, start, length, m_engine->state);
+}
+
+bool PatternMatcher::Exec(const Compiled &pattern, std::string_view subject, size_t &start, size_t &length,
+                          MatchState &state, size_t lastStart)
+{
+    MatchState::Data &d = *state.d;
+    // SIZE_MAX is PCRE2_UNSET: no limit.
+    pcre2_set_offset_limit(d.matchContext, lastStart);
     const auto *s = reinterpret_cast<PCRE2_SPTR>(subject.data());
     const int rc = pattern.jit
-        ? pcre2_jit_match(pattern.code, s, subject.size(), 0, 0, m_engine->matchData,
-                          m_engine->matchContext)
-        : pcre2_match(pattern.code, s, subject.size(), 0, 0, m_engine->matchData,
-                      m_engine->matchContext);
+        ? pcre2_jit_match(pattern.code, s, subject.size(), 0, 0, d.matchData, d.matchContext)
+        : pcre2_match(pattern.code, s, subject.size(), 0, 0, d.matchData, d.matchContext);
     if (rc == PCRE2_ERROR_NOMATCH)
         return false;
     if (rc < 0) {
@@ -182,7 +207,7 @@ bool PatternMatcher::Exec(const Compiled &pattern, std::string_view subject, siz
         pcre2_get_error_message(rc, message, sizeof message);
         throw ERegExError(reinterpret_cast<const char *>(message));
     }
-    const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_engine->matchData);
+    const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(d.matchData);
     start = ov[0];
     length = ov[1] - ov[0];
     return true;

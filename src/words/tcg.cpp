@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
+#include <exception>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 namespace kf {
 
@@ -148,7 +152,8 @@ bool endsWith(std::string_view word, std::string_view s)
 
 } // namespace
 
-// What a generation derives once from the strings, per mode.
+// What a generation derives once from the strings, per mode. Read-only while
+// words are picked.
 struct tcgClass::Prepared {
     bool caseSensitive = false;
     std::array<uint8_t, 256> lower{}; // identity when case-sensitive
@@ -158,7 +163,6 @@ struct tcgClass::Prepared {
     // Mode 1: bit k of row b tells whether string k holds byte b (word count per row).
     size_t letterWords = 0;
     std::vector<uint64_t> letterRows;
-    std::vector<uint64_t> letterAcc;
 
     // Modes 2 to 4: automata, or direct search when they grow too large.
     ByteAutomaton anywhere, heads, tails;
@@ -166,19 +170,30 @@ struct tcgClass::Prepared {
     // Mode 4: the first string longer than n bytes stops the search for words of n bytes.
     std::vector<int32_t> tailStop;
 
-    // Mode 5: the compiled pattern of each string, once it was needed, from
-    // the matcher's cache of this generation.
+    // Mode 5: the compiled pattern of each string (null: invalid, an error
+    // when a word reaches it), from the matcher's cache of this generation.
     std::vector<const PatternMatcher::Compiled *> patterns;
     std::vector<const PatternMatcher::Needs *> needs; // of each compiled pattern
     uint64_t patternCache = 0;
-    // With at most 64 patterns: for each byte, the compiled patterns a match
-    // may begin with it, and those whose required byte it is (or that require
-    // none); and the patterns not compiled yet.
+    // With at most 64 patterns: for each byte, the patterns a match may begin
+    // with it, and those whose required byte it is (or that require none);
+    // and the invalid patterns, which every word reaches.
     std::array<uint64_t, 256> firstMask{}, requiredMask{};
-    uint64_t uncompiled = 0;
+    uint64_t invalid = 0;
 };
 
-tcgClass::tcgClass() : m_matcher(std::make_unique<PatternMatcher>()) {}
+// What one picking thread changes while it picks.
+struct tcgClass::Scratch {
+    std::vector<uint64_t> letterAcc; // mode 1
+    std::string buffer;              // the word folded, or the match subject
+    PatternMatcher::MatchState match; // mode 5
+};
+
+tcgClass::tcgClass()
+    : m_codePage(&CodePage::current()), m_matcher(std::make_unique<PatternMatcher>()),
+      m_scratch(std::make_unique<Scratch>())
+{
+}
 
 tcgClass::~tcgClass() = default;
 
@@ -189,6 +204,7 @@ void tcgClass::SetStrings(const WordList &strings)
     m_groups.clear();
     m_groups.resize(m_strings.size());
     m_prepared.reset();
+    m_codePage = &CodePage::current();
 }
 
 void tcgClass::Generate(const WordList &words, const WordList &strings, int mode)
@@ -202,29 +218,116 @@ void tcgClass::Generate(const WordList &words, const WordList &strings, int mode
         PickAll(words, mode);
     } catch (const std::exception &e) {
         m_lastError = e.what();
-        Dialogs().warning(QStringLiteral("Warning"), CodePage::current().decode(m_lastError));
+        Dialogs().warning(QStringLiteral("Warning"), m_codePage->decode(m_lastError));
     }
 }
 
 void tcgClass::PickAll(const WordList &words, int mode)
 {
+    m_lastThreads = 0;
     if (mode < FingerPlacement || mode > RegularExpression)
         return;
-    void (tcgClass::*picker)(std::string_view) = nullptr;
-    switch (mode) {
-    case FingerPlacement: picker = &tcgClass::PickByLetters; break;
-    case LetterStrings: picker = &tcgClass::PickByString; break;
-    case HeadLetters: picker = &tcgClass::PickByHead; break;
-    case TailLetters: picker = &tcgClass::PickByTail; break;
-    default: picker = &tcgClass::PickByPattern; break;
-    }
-    prepare(mode);
-    if (mode == RegularExpression) {
-        pickAllByPattern(words);
+    const Prepared &p = prepare(mode);
+    const unsigned threads = threadsFor(words.size());
+    if (threads > 1) {
+        pickInBlocks(words, mode, threads);
         return;
     }
-    for (const std::string &word : words)
-        (this->*picker)(word);
+    m_lastThreads = 1;
+    std::string_view picked;
+    for (const std::string &word : words) {
+        const int32_t k = pick(mode, p, word, *m_scratch, picked);
+        if (k >= 0)
+            m_groups[size_t(k)].emplace_back(picked);
+    }
+}
+
+unsigned tcgClass::threadsFor(size_t words) const
+{
+    unsigned threads = Threads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = std::min(threads, kMaxThreads);
+    return unsigned(std::min<size_t>(threads, std::max<size_t>(1, words / kMinWordsPerBlock)));
+}
+
+void tcgClass::pickInBlocks(const WordList &words, int mode, unsigned threads)
+{
+    // The words go in blocks, each taken by the next free thread (a busy core
+    // then does less); each block keeps its picks apart until all are done.
+    // A failure ends its block: blocks after it are not needed, those before
+    // it still are.
+    const Prepared &p = *m_prepared;
+    const size_t n = words.size();
+    const size_t blockSize = std::max(kMinWordsPerBlock, n / (size_t(threads) * 16) + 1);
+    const size_t blockCount = (n + blockSize - 1) / blockSize;
+    struct Block {
+        std::vector<std::pair<int32_t, std::string>> picks;
+        std::exception_ptr failure;
+    };
+    std::vector<Block> blocks(blockCount);
+    std::atomic<size_t> nextBlock{0};
+    std::atomic<size_t> firstFailed{blockCount};
+    auto work = [&](Scratch &s) {
+        for (;;) {
+            const size_t b = nextBlock.fetch_add(1);
+            if (b >= blockCount || b > firstFailed.load())
+                return;
+            Block &block = blocks[b];
+            const size_t end = std::min(n, (b + 1) * blockSize);
+            try {
+                std::string_view picked;
+                for (size_t i = b * blockSize; i < end; ++i) {
+                    const int32_t k = pick(mode, p, words[i], s, picked);
+                    if (k >= 0)
+                        block.picks.emplace_back(k, std::string(picked));
+                }
+            } catch (...) {
+                block.failure = std::current_exception();
+                size_t failed = firstFailed.load();
+                while (b < failed && !firstFailed.compare_exchange_weak(failed, b)) {
+                }
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back([&work] {
+                // A helper that cannot start leaves its blocks to the others.
+                std::unique_ptr<Scratch> s;
+                try {
+                    s = std::make_unique<Scratch>();
+                } catch (...) {
+                    return;
+                }
+                work(*s);
+            });
+        } catch (const std::system_error &) {
+            break; // no more threads: the others pick every block
+        }
+    }
+    m_lastThreads = unsigned(helpers.size()) + 1;
+    work(*m_scratch);
+    for (std::thread &t : helpers)
+        t.join();
+
+    std::vector<size_t> sizes(m_groups.size(), 0);
+    for (const Block &block : blocks) {
+        for (const auto &pk : block.picks)
+            ++sizes[size_t(pk.first)];
+        if (block.failure)
+            break;
+    }
+    for (size_t k = 0; k < m_groups.size(); ++k)
+        m_groups[k].reserve(m_groups[k].size() + sizes[k]);
+    for (Block &block : blocks) {
+        for (auto &pk : block.picks)
+            m_groups[size_t(pk.first)].push_back(std::move(pk.second));
+        if (block.failure)
+            std::rethrow_exception(block.failure);
+    }
 }
 
 bool tcgClass::acceptLength(std::string_view word) const
@@ -242,13 +345,15 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
         Prepared &p = *m_prepared;
         p.caseSensitive = CaseSensitive;
         for (int b = 0; b < 256; ++b)
-            p.lower[size_t(b)] = CaseSensitive ? uint8_t(b) : CodePage::current().lower(uint8_t(b));
+            p.lower[size_t(b)] = CaseSensitive ? uint8_t(b) : m_codePage->lower(uint8_t(b));
         p.keys = m_strings;
         for (std::string &key : p.keys)
             for (char &c : key)
                 c = char(p.lower[uint8_t(c)]);
     }
     Prepared &p = *m_prepared;
+    if (mode == RegularExpression && p.prepared[mode] && p.patternCache != m_matcher->CacheGeneration())
+        resetPatterns(p); // the patterns went with the matcher's cache
     if (mode < FingerPlacement || mode > RegularExpression || p.prepared[mode])
         return p;
     p.prepared[mode] = true;
@@ -257,7 +362,6 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
     case FingerPlacement: {
         p.letterWords = (count + 63) / 64;
         p.letterRows.assign(256 * p.letterWords, 0);
-        p.letterAcc.assign(p.letterWords, 0);
         for (size_t k = 0; k < count; ++k)
             for (const char c : p.keys[k])
                 p.letterRows[size_t(uint8_t(c)) * p.letterWords + k / 64] |= uint64_t(1) << (k % 64);
@@ -298,33 +402,119 @@ tcgClass::Prepared &tcgClass::prepare(int mode)
         break;
     }
     case RegularExpression:
-        resetPatterns(*m_prepared);
+        resetPatterns(p);
         break;
     }
     return p;
 }
 
-std::string_view tcgClass::folded(std::string_view word)
+void tcgClass::resetPatterns(Prepared &p)
 {
-    const Prepared &p = *m_prepared;
+    // Every pattern is compiled before the first word is picked, so that the
+    // pickers only read. An invalid one is an error only when a word reaches
+    // it, as if it were compiled then.
+    const size_t count = m_strings.size();
+    p.patterns.assign(count, nullptr);
+    p.needs.assign(count, nullptr);
+    p.firstMask.fill(0);
+    p.requiredMask.fill(0);
+    p.invalid = 0;
+    p.patternCache = m_matcher->CacheGeneration();
+    for (size_t k = 0; k < count; ++k) {
+        try {
+            p.patterns[k] = &m_matcher->Compile(m_strings[k]);
+        } catch (const Exception &) {
+            if (k < 64)
+                p.invalid |= uint64_t(1) << k;
+            continue;
+        }
+        p.needs[k] = &PatternMatcher::NeedsOf(*p.patterns[k]);
+        if (count > 64)
+            continue;
+        const PatternMatcher::Needs &needs = *p.needs[k];
+        const uint64_t bit = uint64_t(1) << k;
+        for (int b = 0; b < 256; ++b) {
+            if ((needs.first[b >> 6] >> (b & 63)) & 1)
+                p.firstMask[size_t(b)] |= bit;
+            if ((needs.required[b >> 6] >> (b & 63)) & 1)
+                p.requiredMask[size_t(b)] |= bit;
+        }
+    }
+}
+
+std::string_view tcgClass::folded(const Prepared &p, std::string_view word, std::string &buffer)
+{
     if (p.caseSensitive)
         return word;
-    m_buffer.resize(word.size());
+    buffer.resize(word.size());
     for (size_t i = 0; i < word.size(); ++i)
-        m_buffer[i] = char(p.lower[uint8_t(word[i])]);
-    return m_buffer;
+        buffer[i] = char(p.lower[uint8_t(word[i])]);
+    return buffer;
+}
+
+void tcgClass::pickOneWord(int mode, std::string_view word)
+{
+    std::string_view picked;
+    const int32_t k = pick(mode, prepare(mode), word, *m_scratch, picked);
+    if (k >= 0)
+        m_groups[size_t(k)].emplace_back(picked);
 }
 
 void tcgClass::PickByLetters(std::string_view word)
 {
-    if (!acceptLength(word) || word.empty())
-        return;
-    Prepared &p = prepare(FingerPlacement);
+    pickOneWord(FingerPlacement, word);
+}
+
+void tcgClass::PickByString(std::string_view word)
+{
+    pickOneWord(LetterStrings, word);
+}
+
+void tcgClass::PickByHead(std::string_view word)
+{
+    pickOneWord(HeadLetters, word);
+}
+
+void tcgClass::PickByTail(std::string_view word)
+{
+    pickOneWord(TailLetters, word);
+}
+
+void tcgClass::PickByPattern(std::string_view word)
+{
+    pickOneWord(RegularExpression, word);
+}
+
+int32_t tcgClass::pick(int mode, const Prepared &p, std::string_view word, Scratch &s,
+                       std::string_view &picked) const
+{
+    if (!acceptLength(word))
+        return -1;
+    picked = word;
+    switch (mode) {
+    case FingerPlacement: return pickLetters(p, word, s);
+    case LetterStrings: return pickString(p, word, s);
+    case HeadLetters: return pickHead(p, word, s);
+    case TailLetters: return pickTail(p, word, s);
+    case RegularExpression: return pickPattern(p, word, s, picked);
+    default: return -1;
+    }
+}
+
+int32_t tcgClass::pickLetters(const Prepared &p, std::string_view word, Scratch &s) const
+{
     const size_t words = p.letterWords;
-    if (words == 0)
-        return;
-    uint64_t *acc = p.letterAcc.data();
+    if (words == 0 || word.empty())
+        return -1;
     const uint64_t *rows = p.letterRows.data();
+    if (words == 1) {
+        uint64_t acc = rows[uint8_t(word[0])];
+        for (size_t i = 1; i < word.size() && acc; ++i)
+            acc &= rows[uint8_t(word[i])];
+        return acc ? int32_t(__builtin_ctzll(acc)) : -1;
+    }
+    s.letterAcc.resize(words);
+    uint64_t *acc = s.letterAcc.data();
     std::copy_n(&rows[size_t(uint8_t(word[0])) * words], words, acc);
     for (size_t i = 1; i < word.size(); ++i) {
         const uint64_t *row = &rows[size_t(uint8_t(word[i])) * words];
@@ -332,204 +522,139 @@ void tcgClass::PickByLetters(std::string_view word)
         for (size_t j = 0; j < words; ++j)
             any |= (acc[j] &= row[j]);
         if (!any)
-            return;
+            return -1;
     }
-    for (size_t j = 0; j < words; ++j) {
-        if (acc[j]) {
-            const size_t k = j * 64 + size_t(__builtin_ctzll(acc[j]));
-            m_groups[k].emplace_back(word);
-            return;
-        }
-    }
+    for (size_t j = 0; j < words; ++j)
+        if (acc[j])
+            return int32_t(j * 64 + size_t(__builtin_ctzll(acc[j])));
+    return -1;
 }
 
-void tcgClass::PickByString(std::string_view word)
+int32_t tcgClass::pickString(const Prepared &p, std::string_view word, Scratch &s) const
 {
-    if (!acceptLength(word))
-        return;
-    Prepared &p = prepare(LetterStrings);
     if (p.useAnywhere) {
         const int32_t k = p.anywhere.findAnywhere(word);
-        if (k != kNone)
-            m_groups[size_t(k)].emplace_back(word);
-        return;
+        return k != kNone ? k : -1;
     }
-    const std::string_view w = folded(word);
-    for (size_t k = 0; k < p.keys.size(); ++k) {
-        if (!p.keys[k].empty() && contains(w, p.keys[k])) {
-            m_groups[k].emplace_back(word);
-            return;
-        }
-    }
+    const std::string_view w = folded(p, word, s.buffer);
+    for (size_t k = 0; k < p.keys.size(); ++k)
+        if (!p.keys[k].empty() && contains(w, p.keys[k]))
+            return int32_t(k);
+    return -1;
 }
 
-void tcgClass::PickByHead(std::string_view word)
+int32_t tcgClass::pickHead(const Prepared &p, std::string_view word, Scratch &s) const
 {
-    if (!acceptLength(word))
-        return;
-    Prepared &p = prepare(HeadLetters);
     if (p.useHeads) {
         const int32_t k = p.heads.findPrefix(word, false);
-        if (k != kNone)
-            m_groups[size_t(k)].emplace_back(word);
-        return;
+        return k != kNone ? k : -1;
     }
-    const std::string_view w = folded(word);
+    const std::string_view w = folded(p, word, s.buffer);
     for (size_t k = 0; k < p.keys.size(); ++k) {
-        const std::string &s = p.keys[k];
-        if (!s.empty() && w.compare(0, s.size(), s) == 0) {
-            m_groups[k].emplace_back(word);
-            return;
-        }
+        const std::string &key = p.keys[k];
+        if (!key.empty() && w.compare(0, key.size(), key) == 0)
+            return int32_t(k);
     }
+    return -1;
 }
 
-void tcgClass::PickByTail(std::string_view word)
+int32_t tcgClass::pickTail(const Prepared &p, std::string_view word, Scratch &s) const
 {
-    if (!acceptLength(word) || word.empty())
-        return;
-    Prepared &p = prepare(TailLetters);
+    if (word.empty())
+        return -1;
     if (p.useTails) {
         const int32_t k = p.tails.findPrefix(word, true);
         const int32_t stop = word.size() < p.tailStop.size() ? p.tailStop[word.size()] : kNone;
-        if (k < stop)
-            m_groups[size_t(k)].emplace_back(word);
-        return;
+        return k < stop ? k : -1;
     }
-    const std::string_view w = folded(word);
+    const std::string_view w = folded(p, word, s.buffer);
     for (size_t k = 0; k < p.keys.size(); ++k) {
-        const std::string &s = p.keys[k];
-        if (s.empty())
+        const std::string &key = p.keys[k];
+        if (key.empty())
             continue;
-        if (w.size() < s.size())
-            return; // a longer string stops the search
-        if (endsWith(w, s)) {
-            m_groups[k].emplace_back(word);
-            return;
-        }
+        if (w.size() < key.size())
+            return -1; // a longer string stops the search
+        if (endsWith(w, key))
+            return int32_t(k);
     }
+    return -1;
 }
 
-void tcgClass::resetPatterns(Prepared &p)
+int32_t tcgClass::pickPattern(const Prepared &p, std::string_view word, Scratch &s,
+                              std::string_view &picked) const
 {
-    p.patterns.assign(m_strings.size(), nullptr);
-    p.needs.assign(m_strings.size(), nullptr);
-    p.firstMask.fill(0);
-    p.requiredMask.fill(0);
-    p.uncompiled = m_strings.size() >= 64 ? ~uint64_t(0) : (uint64_t(1) << m_strings.size()) - 1;
-    p.patternCache = m_matcher->CacheGeneration();
-}
+    // The subject is the word followed by a blank and a line break; a word is
+    // picked when the leftmost match is as long as the word without its
+    // blanks. Such a match starts at lastStart at the latest, so a match
+    // starting later need not be searched for, and a pattern is not run when
+    // none of the bytes up to there can begin a match, when the subject lacks
+    // its required byte, or when its matches are longer than the word.
+    static constexpr char kEnd[] = " \r\n";
+    const size_t n = word.size();
+    const size_t size = n + 3;
+    size_t first = 0, last = n;
+    while (first < last && uint8_t(word[first]) <= 0x20)
+        ++first;
+    while (last > first && uint8_t(word[last - 1]) <= 0x20)
+        --last;
+    const size_t wanted = last - first;
+    const size_t lastStart = size - wanted;
+    const size_t heads = std::min(lastStart + 1, size); // the bytes a match can begin with
+    const auto byteAt = [&](size_t i) { return uint8_t(i < n ? word[i] : kEnd[i - n]); };
 
-void tcgClass::PickByPattern(std::string_view word)
-{
-    if (!acceptLength(word))
-        return;
-    Prepared &p = prepare(RegularExpression);
-    if (p.patternCache != m_matcher->CacheGeneration()) {
-        resetPatterns(p);
-    }
-    pickByPattern(p, word);
-}
-
-void tcgClass::pickAllByPattern(const WordList &words)
-{
-    // What does not depend on the word is settled once.
-    Prepared &p = prepare(RegularExpression);
-    if (p.patternCache != m_matcher->CacheGeneration()) {
-        resetPatterns(p);
-    }
-    for (const std::string &word : words)
-        if (acceptLength(word))
-            pickByPattern(p, word);
-}
-
-void tcgClass::pickByPattern(Prepared &p, std::string_view word)
-{
-    // The bytes the subject (the word followed by a blank and a line break)
-    // holds: a pattern whose first or required byte is not among them cannot
-    // match and is not run. With at most 64 patterns, per-byte masks of the
-    // patterns each byte can begin or complete give the candidates at once.
     const size_t count = m_strings.size();
     const bool masks = count <= 64;
-    uint64_t present[4] = {0, 0, 0, 0};
-    uint64_t firstOk = p.firstMask[' '] | p.firstMask['\r'] | p.firstMask['\n'];
-    uint64_t requiredOk = p.requiredMask[' '] | p.requiredMask['\r'] | p.requiredMask['\n'];
+    uint64_t present[4] = {0, 0, 0, 0}, presentHeads[4] = {0, 0, 0, 0};
+    uint64_t candidates = 0;
     if (masks) {
-        for (const char c : word) {
-            firstOk |= p.firstMask[uint8_t(c)];
-            requiredOk |= p.requiredMask[uint8_t(c)];
-        }
+        uint64_t firstOk = 0, requiredOk = 0;
+        for (size_t i = 0; i < heads; ++i)
+            firstOk |= p.firstMask[byteAt(i)];
+        for (size_t i = 0; i < size; ++i)
+            requiredOk |= p.requiredMask[byteAt(i)];
+        candidates = (firstOk & requiredOk) | p.invalid;
     } else {
-        for (const char c : word)
-            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
-        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
+        for (size_t i = 0; i < size; ++i) {
+            const uint8_t c = byteAt(i);
+            uint64_t *set = i < heads ? presentHeads : present;
+            set[c >> 6] |= uint64_t(1) << (c & 63);
+        }
+        for (int i = 0; i < 4; ++i)
+            present[i] |= presentHeads[i];
     }
-    // Patterns not compiled yet are candidates until they are.
-    uint64_t candidates = masks ? (firstOk & requiredOk) | p.uncompiled : 0;
     bool subjectMade = false;
-    size_t wanted = 0;
     for (size_t k = 0; k < count; ++k) {
         if (masks) {
             if (!candidates)
-                return;
+                return -1;
             k = size_t(__builtin_ctzll(candidates));
             candidates &= candidates - 1;
+        }
+        if (!p.patterns[k])
+            throw ERegExError("Something wrong with regular expression: " + m_strings[k]);
+        const PatternMatcher::Needs &needs = *p.needs[k];
+        if (needs.minLength > wanted)
+            continue;
+        if (!masks && !needs.metBy(presentHeads, present))
+            continue;
+        if (!subjectMade) {
+            s.buffer.assign(word);
+            s.buffer.append(kEnd, 3);
+            subjectMade = true;
         }
         size_t start = 0, length = 0;
         bool found = false;
         try {
-            if (!p.patterns[k]) {
-                p.patterns[k] = &m_matcher->Compile(m_strings[k]);
-                p.needs[k] = &PatternMatcher::NeedsOf(*p.patterns[k]);
-                if (masks)
-                    learnMasks(p, k);
-            }
-            if (masks ? !p.needs[k]->metBy(wordBytes(word, present)) : !p.needs[k]->metBy(present))
-                continue;
-            if (!subjectMade) {
-                m_buffer.assign(word);
-                m_buffer.append(" \r\n");
-                size_t first = 0, last = word.size();
-                while (first < last && uint8_t(word[first]) <= 0x20)
-                    ++first;
-                while (last > first && uint8_t(word[last - 1]) <= 0x20)
-                    --last;
-                wanted = last - first;
-                subjectMade = true;
-            }
-            found = m_matcher->Exec(*p.patterns[k], m_buffer, start, length);
+            found = PatternMatcher::Exec(*p.patterns[k], s.buffer, start, length, s.match, lastStart);
         } catch (const Exception &) {
             throw ERegExError("Something wrong with regular expression: " + m_strings[k]);
         }
         if (found && length == wanted) {
-            m_groups[k].emplace_back(m_buffer, start, length);
-            return;
+            picked = std::string_view(s.buffer).substr(start, length);
+            return int32_t(k);
         }
     }
-}
-
-const uint64_t *tcgClass::wordBytes(std::string_view word, uint64_t *present)
-{
-    // Only needed for a pattern just compiled (the masks knew nothing of it).
-    if ((present[0] | present[1] | present[2] | present[3]) == 0) {
-        for (const char c : word)
-            present[uint8_t(c) >> 6] |= uint64_t(1) << (uint8_t(c) & 63);
-        present[0] |= (uint64_t(1) << ' ') | (uint64_t(1) << '\r') | (uint64_t(1) << '\n');
-    }
-    return present;
-}
-
-void tcgClass::learnMasks(Prepared &p, size_t k)
-{
-    const PatternMatcher::Needs &needs = *p.needs[k];
-    const uint64_t bit = uint64_t(1) << k;
-    for (int b = 0; b < 256; ++b) {
-        if ((needs.first[b >> 6] >> (b & 63)) & 1)
-            p.firstMask[size_t(b)] |= bit;
-        if ((needs.required[b >> 6] >> (b & 63)) & 1)
-            p.requiredMask[size_t(b)] |= bit;
-    }
-    p.uncompiled &= ~bit;
+    return -1;
 }
 
 const WordList &tcgClass::Group(int i) const
@@ -569,7 +694,7 @@ std::string tcgClass::WordsLine(const WordList &entries)
 
 void tcgClass::sortGroups(int view)
 {
-    const CodePage &cp = CodePage::current();
+    const CodePage &cp = *m_codePage;
     QCollator collator{QLocale()};
     collator.setCaseSensitivity(view == SortDefault ? Qt::CaseInsensitive : Qt::CaseSensitive);
     for (WordList &group : m_groups) {

@@ -14,6 +14,8 @@
 
 namespace kf {
 
+class CodePage;
+
 using WordList = std::vector<std::string>;
 
 class tcgClass {
@@ -46,6 +48,18 @@ public:
     int32_t MaxLength = 0;
     // Compare case in modes 1 to 4 (never in mode 5).
     bool CaseSensitive = false;
+    // Threads PickAll may pick with; 0: one per processor, at most kMaxThreads.
+    unsigned Threads = 0;
+    static constexpr unsigned kMaxThreads = 8;
+    // A thread takes this many words at least; fewer words are picked by one.
+    static constexpr size_t kMinWordsPerBlock = 1024;
+    // The threads the last PickAll picked with.
+    unsigned LastThreads() const { return m_lastThreads; }
+
+    // The code page of the strings and the groups: the one in force when the
+    // strings were taken (SetStrings, Generate). Folding, sorting and the
+    // patterns follow it whatever code page the session chooses later.
+    const CodePage &TextCodePage() const { return *m_codePage; }
 
     // The defined strings of the last generation (a copy; line i owns group i).
     const WordList &Strings() const { return m_strings; }
@@ -64,7 +78,9 @@ public:
     const std::string &LastError() const { return m_lastError; }
 
     // Runs the picker of the mode over every dictionary word, in order; other
-    // modes pick nothing. The engine keeps no reference to the words.
+    // modes pick nothing. The engine keeps no reference to the words. A
+    // failure (mode 5) is thrown after the picks of the words before the
+    // failing one were added to the groups, and none of later words.
     void PickAll(const WordList &words, int mode);
     // Each picker takes one word and appends it (mode 5: the matched text) to
     // the group of the first string it satisfies, if any.
@@ -93,22 +109,34 @@ public:
 
 private:
     struct Prepared;
+    struct Scratch;
     bool acceptLength(std::string_view word) const;
     Prepared &prepare(int mode);
-    void pickAllByPattern(const WordList &words);
-    void pickByPattern(Prepared &p, std::string_view word);
     void resetPatterns(Prepared &p);
-    static void learnMasks(Prepared &p, size_t k);
-    static const uint64_t *wordBytes(std::string_view word, uint64_t *present);
-    std::string_view folded(std::string_view word);
+    void pickOneWord(int mode, std::string_view word);
+    unsigned threadsFor(size_t words) const;
+    void pickInBlocks(const WordList &words, int mode, unsigned threads);
     void sortGroups(int view);
+
+    // The pickers: the index of the group the word goes to, or -1; picked is
+    // what joins the group (the word, or in mode 5 the match in s.buffer).
+    // They change nothing but the scratch, so threads may run them at once.
+    int32_t pick(int mode, const Prepared &p, std::string_view word, Scratch &s, std::string_view &picked) const;
+    int32_t pickLetters(const Prepared &p, std::string_view word, Scratch &s) const;
+    int32_t pickString(const Prepared &p, std::string_view word, Scratch &s) const;
+    int32_t pickHead(const Prepared &p, std::string_view word, Scratch &s) const;
+    int32_t pickTail(const Prepared &p, std::string_view word, Scratch &s) const;
+    int32_t pickPattern(const Prepared &p, std::string_view word, Scratch &s, std::string_view &picked) const;
+    static std::string_view folded(const Prepared &p, std::string_view word, std::string &buffer);
 
     WordList m_strings;
     std::vector<WordList> m_groups;
+    const CodePage *m_codePage; // of the strings and groups; code pages are never freed
     std::unique_ptr<PatternMatcher> m_matcher;
     std::unique_ptr<Prepared> m_prepared;
-    std::string m_buffer; // the word folded, or the match subject
+    std::unique_ptr<Scratch> m_scratch; // the calling thread's
     std::string m_lastError;
+    unsigned m_lastThreads = 0;
 };
 
 } // namespace kf

@@ -75,6 +75,7 @@ private slots:
     void utf8FilesGiveTheResultOfTheirCodePageVersions();
     void malformedFilesAreOneErrorAndKeepWhatWasThere();
     void stringsNotInTheCodePageAreRefused();
+    void resultKeepsTheCodePageOfItsGeneration();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -829,6 +830,79 @@ void TcgFormTest::stringsNotInTheCodePageAreRefused()
     QVERIFY(onlyTabShown(TTcgFm::Step2Page));
     QCOMPARE(text(form()->TwdMemo), QStringLiteral("z\u0105b"));
     QVERIFY(text(form()->ResultMemo).isEmpty());
+}
+
+// The result is bytes of the code page it was generated in: a later change of
+// the session's code page neither shows them through the new one nor saves
+// them in it, and what the result's code page lacks is asked about first.
+void TcgFormTest::resultKeepsTheCodePageOfItsGeneration()
+{
+    CodePageChoice::instance().choose(QStringLiteral("CP1250"));
+    // "łódź" and "lód" in UTF-8
+    dialogs().answerFile(writeFile(QStringLiteral("d.txt"), "\xC5\x82\xC3\xB3" "d\xC5\xBA\r\nl\xC3\xB3" "d\r\n"));
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    form()->TwdMemo->setPlainText(QStringLiteral("\u0142\u00F3d\u017Al"));
+    click(form()->Next2Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+    const auto name = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+    const auto shown = [this] {
+        return QAccessible::queryAccessibleInterface(form()->ResultMemo)->text(QAccessible::Value);
+    };
+    QCOMPARE(name(form()->ResultCodePageLb), QStringLiteral("CP1250"));
+
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    QCOMPARE(form()->CodePageLb->text(), QStringLiteral("CP1252"));
+    QCOMPARE(name(form()->ResultCodePageLb), QStringLiteral("CP1250"));
+    click(form()->Button5);
+    QVERIFY2(shown().contains(QStringLiteral("\nl\u00F3d \u0142\u00F3d\u017A")), qPrintable(shown()));
+    click(form()->Button6);
+    QCOMPARE(shown(), QStringLiteral("l\u00F3d\n\u0142\u00F3d\u017A\n\n"));
+
+    // Unedited: the bytes the box shows.
+    const QString out = path(QStringLiteral("out.txt"));
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    const std::string cp1250 = "l\xF3" "d\r\n\xB3\xF3" "d\x9F\r\n\r\n";
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), cp1250);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
+
+    // Edited with characters both code pages hold: saved in CP1250 unasked.
+    QPlainTextEdit *memo = form()->ResultMemo;
+    memo->setFocus();
+    QTextCursor c = memo->textCursor();
+    c.movePosition(QTextCursor::End);
+    memo->setTextCursor(c);
+    QTest::keyClicks(memo, QStringLiteral("x"));
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), cp1250 + "x");
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 0);
+
+    // "ñ" is not in CP1250: asked first; No writes nothing, Yes writes "?".
+    QTest::sendKeyEvent(QTest::Click, memo, Qt::Key_Ntilde, QString(QChar(0xF1)), Qt::NoModifier);
+    writeFile(QStringLiteral("out.txt"), "kept");
+    dialogs().answerNo();
+    click(form()->Button1);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 1);
+    const QString question = dialogs().last(ScriptedDialogs::Kind::Confirm).text;
+    QVERIFY2(question.startsWith(QStringLiteral("Not in the code page CP1250: \u00F1\n")) &&
+                 question.contains(QStringLiteral("\"?\"")),
+             qPrintable(question));
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::SaveFile), 2);
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("kept"));
+    dialogs().answerYes();
+    dialogs().answerFile(out);
+    click(form()->Button1);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Confirm), 2);
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), cp1250 + "x?");
+
+    // A new generation takes the code page in force.
+    click(form()->Button2);
+    click(form()->Next1Bn);
+    typeStrings(form()->TwdMemo, QStringLiteral("dl"));
+    click(form()->Next2Bn);
+    QCOMPARE(name(form()->ResultCodePageLb), QStringLiteral("CP1252"));
 }
 
 int main(int argc, char **argv)

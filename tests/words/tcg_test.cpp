@@ -455,7 +455,7 @@ TEST_F(TcgTest, PatternsSkippedByTheirBytesPickAsIfRun)
             c = alphabet[rng() % alphabet.size()];
         words.push_back(w);
     }
-    const char *middles[] = {"\\w*", "\\w+", "[a-c]*", ".", "[^a]+", ""};
+    const char *middles[] = {"\\w*", "\\w+", "[a-c]*", ".", "[^a]+", "", "\\w{3,}", ".{2}", "(\\w)\\1"};
     for (const size_t count : {size_t(20), size_t(70)}) {
         WordList patterns;
         for (size_t i = 0; i < count; ++i) {
@@ -496,6 +496,118 @@ TEST_F(TcgTest, PatternsSkippedByTheirBytesPickAsIfRun)
         }
         EXPECT_EQ(engine.Groups(), expected) << count << " patterns";
     }
+}
+
+} // namespace
+
+namespace {
+
+// The result is bytes of the code page of its generation: sorting later, in
+// another session code page, still reads them in that one.
+TEST_F(TcgTest, SortingReadsTheWordsInTheCodePageOfTheGeneration)
+{
+    CodePage::choose("CP1250");
+    tcgClass engine;
+    engine.MaxLength = 50;
+    // "Łb" and "ła" in CP1250; the same bytes are "£b" and "³a" in CP1252.
+    engine.Generate({"\xA3" "b", "\xB3" "a", "x"}, {"\xA3\xB3" "ab"}, tcgClass::FingerPlacement);
+    EXPECT_EQ(engine.Groups(), (Groups{{"\xA3" "b", "\xB3" "a"}}));
+    CodePage::choose("CP1252");
+    EXPECT_EQ(engine.TextCodePage().name(), "CP1250");
+    // Ignoring case, "ła" comes before "Łb"; "£b" would come before "³a".
+    EXPECT_EQ(engine.RenderResultText(tcgClass::SortDefault, false), "\xB3" "a \xA3" "b\r\n");
+    // The next generation takes the code page in force then.
+    engine.Generate({"\xA3" "b"}, {"\xA3"}, tcgClass::LetterStrings);
+    EXPECT_EQ(engine.TextCodePage().name(), "CP1252");
+}
+
+// Threads pick what one thread picks, in word order, whatever the split; a
+// failure keeps the picks of every word before the failing one and of none
+// after it, whichever thread met it.
+TEST_F(TcgTest, ThreadsPickAsOneThreadDoes)
+{
+    std::mt19937 rng(4242);
+    const std::string alphabet = "abcdeABCDE \xE9\xC9'";
+    auto randomText = [&](size_t minLength, size_t maxLength, const std::string &from) {
+        std::string s(minLength + rng() % (maxLength - minLength + 1), ' ');
+        for (char &c : s)
+            c = from[rng() % from.size()];
+        return s;
+    };
+    WordList words;
+    for (int i = 0; i < 30000; ++i)
+        words.push_back(randomText(0, 10, alphabet));
+    // Words that \w+ picks, but for one.
+    WordList failingEarly;
+    for (int i = 0; i < 30000; ++i)
+        failingEarly.push_back(randomText(1, 9, "abcdeABCDE"));
+    WordList failingLate = failingEarly;
+    failingEarly[700] = "-";
+    failingLate[23456] = "-";
+    auto randomStrings = [&](size_t count, size_t minLength, size_t maxLength) {
+        WordList s;
+        for (size_t i = 0; i < count; ++i)
+            s.push_back(randomText(minLength, maxLength, "abcdeABCDE\xE9\xC9"));
+        return s;
+    };
+    const WordList general{"\\w*[ab]{2}\\w*", "[^a\\W]{3}\\w*", "\\w*(\\w)\\1\\w*", "[A-Z]\\w+",
+                           "\\w+'\\w*", "[c-e]+[a-b]+", "\\w{9,}", "\\S+"};
+    WordList many;
+    for (int i = 0; i < 70; ++i)
+        many.push_back(std::string(1, "abcde"[i % 5]) + (i % 2 ? "\\w*" : "[^a]+") + "e?");
+    many.push_back("\\S+");
+    const struct {
+        const char *name;
+        int mode;
+        WordList strings;
+        const WordList *words;
+    } cases[] = {
+        {"finger", tcgClass::FingerPlacement, randomStrings(100, 3, 8), &words},
+        {"finger, 40 strings", tcgClass::FingerPlacement, randomStrings(40, 2, 6), &words},
+        {"letters", tcgClass::LetterStrings, randomStrings(100, 1, 3), &words},
+        {"head", tcgClass::HeadLetters, randomStrings(100, 1, 3), &words},
+        {"tail", tcgClass::TailLetters, randomStrings(100, 1, 3), &words},
+        {"general patterns", tcgClass::RegularExpression, general, &words},
+        {"71 patterns", tcgClass::RegularExpression, many, &words},
+        {"pattern error early", tcgClass::RegularExpression, {"\\w+", "(ab", "\\S+"}, &failingEarly},
+        {"pattern error late", tcgClass::RegularExpression, {"\\w+", "(ab", "\\S+"}, &failingLate},
+    };
+    for (const auto &c : cases) {
+        for (const bool caseSensitive : {false, true}) {
+            tcgClass one;
+            one.Threads = 1;
+            one.MinLength = 1;
+            one.MaxLength = 9;
+            one.CaseSensitive = caseSensitive;
+            one.Generate(*c.words, c.strings, c.mode);
+            EXPECT_EQ(one.LastThreads(), 1u) << c.name;
+            for (const unsigned threads : {2u, 3u, 7u}) {
+                tcgClass split;
+                split.Threads = threads;
+                split.MinLength = 1;
+                split.MaxLength = 9;
+                split.CaseSensitive = caseSensitive;
+                split.Generate(*c.words, c.strings, c.mode);
+                EXPECT_EQ(split.LastThreads(), threads) << c.name;
+                EXPECT_EQ(split.Groups(), one.Groups()) << c.name << ", " << threads << " threads, case "
+                                                        << caseSensitive;
+                EXPECT_EQ(split.LastError(), one.LastError()) << c.name << ", " << threads << " threads";
+            }
+        }
+    }
+    EXPECT_EQ(dialogs->count(ScriptedDialogs::Kind::Warning), 2 * 2 * 4);
+}
+
+TEST_F(TcgTest, FewWordsArePickedByOneThread)
+{
+    tcgClass engine;
+    engine.Threads = 2;
+    engine.MaxLength = 50;
+    engine.Generate(WordList(2 * tcgClass::kMinWordsPerBlock - 1, "sad"), {"asd"}, tcgClass::FingerPlacement);
+    EXPECT_EQ(engine.LastThreads(), 1u);
+    engine.Generate(WordList(2 * tcgClass::kMinWordsPerBlock, "sad"), {"asd"}, tcgClass::FingerPlacement);
+    EXPECT_EQ(engine.LastThreads(), 2u);
+    EXPECT_EQ(engine.Group(0).size(), 2 * tcgClass::kMinWordsPerBlock);
 }
 
 } // namespace
