@@ -326,6 +326,14 @@ bool TMainFm::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TMainFm::changeEvent(QEvent *event)
+{
+    // Back in the program: a recent file may have gone meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_startPage && m_startPage->isVisible())
+        m_startPage->Refresh();
+    QMainWindow::changeEvent(event);
+}
+
 void TMainFm::UpdateStartPage()
 {
     if (!m_startPage)

@@ -4,6 +4,7 @@
 #include "common/Translation.h"
 #include "common/Version.h"
 
+#include <QApplication>
 #include <QCommandLinkButton>
 #include <QFileInfo>
 #include <QFrame>
@@ -12,14 +13,75 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollArea>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace kf {
 
 namespace {
 
-constexpr int kCardWidth = 780;
+constexpr int kCardWidth = 860;
+
+// Draws an entry as its file name and, below it in smaller grey letters, its
+// folder (the item's text is the two lines).
+class RecentEntryDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem panel = option;
+        initStyleOption(&panel, index);
+        const QStringList lines = index.data(Qt::DisplayRole).toString().split(QLatin1Char('\n'));
+        panel.text.clear();
+        const QWidget *view = option.widget;
+        QStyle *style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, view);
+
+        const QRect box = option.rect.adjusted(6, 3, -6, -3);
+        const bool selected = option.state & QStyle::State_Selected;
+        QColor nameColour = panel.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        if (const QVariant fg = index.data(Qt::ForegroundRole); fg.canConvert<QBrush>() && !selected)
+            nameColour = fg.value<QBrush>().color();
+        QColor folderColour = selected ? nameColour : panel.palette.color(QPalette::PlaceholderText);
+        painter->save();
+        const QFont nameFont = option.font;
+        painter->setFont(nameFont);
+        painter->setPen(nameColour);
+        const QFontMetrics nameMetrics(nameFont, painter->device());
+        painter->drawText(QPoint(box.left(), box.top() + nameMetrics.ascent()),
+                          nameMetrics.elidedText(lines.value(0), Qt::ElideRight, box.width()));
+        const QFont folderFont = folderFontOf(option.font);
+        const QFontMetrics folderMetrics(folderFont, painter->device());
+        painter->setFont(folderFont);
+        painter->setPen(folderColour);
+        painter->drawText(QPoint(box.left(), box.top() + nameMetrics.height() + folderMetrics.ascent()),
+                          folderMetrics.elidedText(lines.value(1), Qt::ElideMiddle, box.width()));
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QPaintDevice *device = option.widget;
+        const int height = QFontMetrics(option.font, device).height()
+                           + QFontMetrics(folderFontOf(option.font), device).height() + 6;
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height};
+    }
+
+private:
+    static QFont folderFontOf(const QFont &font)
+    {
+        QFont f = font;
+        if (font.pointSizeF() > 0)
+            f.setPointSizeF(font.pointSizeF() * 0.9);
+        else
+            f.setPixelSize(qMax(1, font.pixelSize() * 9 / 10));
+        return f;
+    }
+};
 
 QLabel *heading(const QString &text, QWidget *parent, qreal scale = 1.15)
 {
@@ -73,8 +135,9 @@ TStartPage::TStartPage(TRecentFiles &recent, QWidget *parent) : QWidget(parent),
     outer->addWidget(scroll);
 
     auto *canvas = new QWidget(scroll);
-    canvas->setAutoFillBackground(false);
     scroll->setWidget(canvas);
+    // The frame's own background shows around the card.
+    canvas->setAutoFillBackground(false);
     auto *centre = new QGridLayout(canvas);
     centre->setContentsMargins(16, 16, 16, 16);
 
@@ -86,7 +149,12 @@ TStartPage::TStartPage(TRecentFiles &recent, QWidget *parent) : QWidget(parent),
     pal.setColor(QPalette::Window, pal.color(QPalette::Base));
     card->setPalette(pal);
     card->setMaximumWidth(kCardWidth);
-    centre->addWidget(card, 0, 0, Qt::AlignHCenter | Qt::AlignTop);
+    // The card grows up to its width; what is left goes to both sides.
+    centre->addWidget(card, 0, 1);
+    centre->setColumnStretch(0, 1);
+    centre->setColumnStretch(1, 100);
+    centre->setColumnStretch(2, 1);
+    centre->setRowStretch(1, 1);
 
     auto *body = new QVBoxLayout(card);
     body->setContentsMargins(28, 22, 28, 22);
@@ -123,13 +191,13 @@ TStartPage::TStartPage(TRecentFiles &recent, QWidget *parent) : QWidget(parent),
 
     body->addWidget(heading(TranslateQ("Start"), card));
     ImportLayoutBn = action("ImportLayoutBn", TranslateQ("Import a system keyboard layout..."),
-                            TranslateQ("Start a keyboard definition from a layout of this system in one step."), card);
+                            TranslateQ("Start a keyboard definition from a layout of this system."), card);
     OpenPackageBn = action("OpenPackageBn", TranslateQ("Open a keyboard package..."),
-                           TranslateQ("Load a .vkt package to edit its keys, characters and pictures."), card);
+                           TranslateQ("Load a .vkt package to edit its keys and characters."), card);
     DictionaryBn = action("DictionaryBn", TranslateQ("Make a dictionary from texts"),
-                          TranslateQ("Count the words of text files and save them as a dictionary."), card);
+                          TranslateQ("Count the words of text files into a dictionary."), card);
     CourseBn = action("CourseBn", TranslateQ("Make a typing course"),
-                      TranslateQ("Pick dictionary words into lessons for the strings you define."), card);
+                      TranslateQ("Pick dictionary words into typing lessons."), card);
     HelpBn = action("HelpBn", TranslateQ("Help"), TranslateQ("How each tool works, step by step."), card);
     auto *actions = new QGridLayout;
     actions->setHorizontalSpacing(12);
@@ -184,7 +252,7 @@ QWidget *TStartPage::buildRecentColumn(RecentKind kind)
     list->setFrameShape(QFrame::NoFrame);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setTextElideMode(Qt::ElideMiddle);
+    list->setItemDelegate(new RecentEntryDelegate(list));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setCursor(Qt::PointingHandCursor);
     list->setMouseTracking(true);
@@ -238,6 +306,8 @@ void TStartPage::Refresh()
             for (int row = 0; row < list->count(); ++row)
                 height += list->sizeHintForRow(row);
             list->setFixedHeight(height);
+            // The whole list shows: none of it scrolled out of sight.
+            list->scrollToTop();
         }
     }
 }

@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QTreeView>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -189,14 +190,15 @@ int main(int argc, char **argv)
         writeFileBytes(kf::LocalPath(strings), "st\r\nin\r\nth\r\n");
         dialogs.answerFile(strings);
         QTest::mouseClick(tcg->LoadTWDBn, Qt::LeftButton);
+        QFile::remove(package); // shows how a missing file looks
         for (QMdiSubWindow *w : main.MdiArea()->subWindowList()) {
             dialogs.answerYes();     // the dictionary window asks before closing
             dialogs.answerDiscard(); // the definition has unsaved changes
             w->close();
             dialogs.clear();
         }
-        QFile::remove(package); // shows how a missing file looks
         ok &= main.StartPage() && main.StartPage()->isVisible();
+        QTest::qWait(100); // the page's layout follows its new entries
         ok &= save(&main, out, "start-page.png");
     }
     SetDialogs(nullptr);
