@@ -14,7 +14,7 @@
 #include "define/DefineForm.h"
 #include "define/ImportLayoutDialog.h"
 #include "model/MainData.h"
-#include "model/RecordTable.h"
+#include "table/RecordTable.h"
 #include "ui/RecentFiles.h"
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
