@@ -2,6 +2,8 @@
 
 set(KF_SOURCE_DIR ${CMAKE_SOURCE_DIR}/src)
 set(KF_TEST_DATA_DIR ${CMAKE_SOURCE_DIR}/tests/data)
+# Compiled into every test program: it keeps no settings (KEYFOLIO_NO_SETTINGS=1).
+set(KF_TEST_NO_SETTINGS ${CMAKE_SOURCE_DIR}/tests/support/NoSettings.cpp)
 
 # kf_core_sources(files...): adds files (relative to the calling folder) to keyfolio_core.
 function(kf_core_sources)
@@ -44,7 +46,7 @@ function(kf_gtest name)
   if(NOT T_LIBS)
     set(T_LIBS keyfolio_core)
   endif()
-  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS} ${KF_TEST_NO_SETTINGS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE KF_TEST_DATA_DIR="${KF_TEST_DATA_DIR}"
     KF_BINARY_DIR="${CMAKE_BINARY_DIR}")
@@ -62,12 +64,12 @@ function(kf_qtest name)
   if(NOT T_LIBS)
     set(T_LIBS keyfolio_ui)
   endif()
-  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS} ${KF_TEST_NO_SETTINGS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
   target_compile_definitions(${name} PRIVATE KF_TEST_DATA_DIR="${KF_TEST_DATA_DIR}"
     KF_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   kf_test_folder(folder ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C" TIMEOUT 300
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C;KEYFOLIO_NO_SETTINGS=1" TIMEOUT 300
     LABELS ${folder})
 endfunction()

@@ -2,6 +2,7 @@
 
 #include "common/ErrorReport.h"
 #include "app/AppIcon.h"
+#include "ui/RecentFiles.h"
 #include "define/CheckForm.h"
 #include "define/DefineForm.h"
 #include "define/FingerDefForm.h"
@@ -14,7 +15,7 @@
 
 namespace kf {
 
-TWinFormFactory::TWinFormFactory(QMdiArea *area) : m_area(area) {}
+TWinFormFactory::TWinFormFactory(QMdiArea *area, TRecentFiles *recent) : m_area(area), m_recent(recent) {}
 
 QMdiSubWindow *TWinFormFactory::FrameOf(const QWidget *form)
 {
@@ -47,6 +48,8 @@ TChildForm *TWinFormFactory::GetForm(const QMetaObject &cls,
                                       | Qt::WindowCloseButtonHint;
         QMdiSubWindow *sub = m_area->addSubWindow(made.get(), flags);
         form = made.release(); // the frame window owns it now
+        if (m_recent)
+            QObject::connect(form, &TChildForm::FileUsed, m_recent, &TRecentFiles::Add);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setAttribute(Qt::WA_AlwaysShowToolTips);
         sub->setWindowIcon(KeyfolioIcon());

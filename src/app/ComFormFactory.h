@@ -16,11 +16,13 @@ struct QMetaObject;
 namespace kf {
 
 class TDefineFm;
+class TRecentFiles;
 
 class TWinFormFactory : public IFormFactory {
 public:
-    // area: the frame the windows live in (not owned).
-    explicit TWinFormFactory(QMdiArea *area);
+    // area: the frame the windows live in (not owned); recent: where the
+    // windows report the files they load or save (not owned; may be nullptr).
+    explicit TWinFormFactory(QMdiArea *area, TRecentFiles *recent = nullptr);
 
     void ShowDefineFm() override;
     void ShowKbDemoFm() override;
@@ -65,6 +67,7 @@ private:
     void placeBeside(QMdiSubWindow *sub, const QMdiSubWindow *other) const;
 
     QMdiArea *m_area; // not owned
+    TRecentFiles *m_recent; // not owned
 };
 
 } // namespace kf

@@ -2,6 +2,7 @@
 
 #include "app/ComFormFactory.h"
 #include "app/FormAbout.h"
+#include "app/StartPage.h"
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
@@ -10,13 +11,19 @@
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "ui/CodePageChoice.h"
+#include "wordlist/TcgForm.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QChildEvent>
 #include <QCloseEvent>
+#include <QCommandLinkButton>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopeGuard>
@@ -47,6 +54,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("MainFm"));
     setWindowTitle(QStringLiteral("Keyfolio"));
 
+    m_recent = TRecentFiles::ForProgram();
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("MdiArea"));
     m_area->setBackground(QColor(192, 220, 192));
@@ -55,7 +63,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
 
     // File dialogs without a preset folder open in the current working
     // directory: the dialog service does that for the whole run.
-    FormFactory = std::make_unique<TWinFormFactory>(m_area);
+    FormFactory = std::make_unique<TWinFormFactory>(m_area, m_recent.get());
 
     HelpPageFile = HelpPagePath();
     OpenUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
@@ -74,6 +82,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     A_About = makeAction(this, "A_About", QStringLiteral("About"), QString());
     A_Help = makeAction(this, "A_Help", QStringLiteral("Help"), QString());
     A_Close = makeAction(this, "A_Close", QStringLiteral("Close"), QString());
+    A_ClearRecent = makeAction(this, "A_ClearRecent", TranslateQ("Clear recent files"),
+                               TranslateQ("Empty the list of recent keyboard packages, dictionaries and strings files"));
     A_Undo = makeAction(this, "A_Undo", TranslateQ("Undo"), QString());
     A_Undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     A_Redo = makeAction(this, "A_Redo", TranslateQ("Redo"), QString());
@@ -92,6 +102,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     onTriggered(A_About, [this] { A_AboutExecute(); });
     onTriggered(A_Help, [this] { A_HelpExecute(); });
     connect(A_Close, &QAction::triggered, this, &QWidget::close);
+    onTriggered(A_ClearRecent, [this] { m_recent->Clear(); });
     onTriggered(A_Undo, [] {
         if (DataMod)
             DataMod->History().Undo();
@@ -106,7 +117,15 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     file->addAction(A_About);
     file->addAction(A_Help);
     file->addSeparator();
+    RecentMenu = file->addMenu(TranslateQ("Recent files"));
+    RecentMenu->setObjectName(QStringLiteral("RecentMenu"));
+    file->addAction(A_ClearRecent);
+    file->addSeparator();
     file->addAction(A_Close);
+    FillRecentMenu();
+    connect(m_recent.get(), &TRecentFiles::Changed, this, [this] { FillRecentMenu(); });
+    // Whether each file still exists is looked at when the menu opens.
+    connect(RecentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
 
     QMenu *edit = menuBar()->addMenu(TranslateQ("Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -129,9 +148,10 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
 
     buildCodePageMenu();
 
-    for (QMenu *m : {file, edit, keyboard, words, CodePageMenu})
+    for (QMenu *m : {file, edit, keyboard, words, CodePageMenu, RecentMenu})
         m->setToolTipsVisible(true);
     UpdateUndoActions();
+    buildStartPage();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     setGeometry(RestoredGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
@@ -139,6 +159,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
 
 TMainFm::~TMainFm()
 {
+    m_area->viewport()->removeEventFilter(this);
+    m_startPage = nullptr; // goes with the frame
     // The tool windows go with the frame, without their closing steps.
     delete m_area;
     m_area = nullptr;
@@ -253,6 +275,148 @@ void TMainFm::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void TMainFm::buildStartPage()
+{
+    QWidget *viewport = m_area->viewport();
+    m_startPage = new TStartPage(*m_recent, viewport);
+    m_startPage->setGeometry(viewport->rect());
+    // The frame's windows are watched as they come and go.
+    viewport->installEventFilter(this);
+
+    const auto onClicked = [this](QCommandLinkButton *button, auto handler) {
+        connect(button, &QCommandLinkButton::clicked, this, ReportErrors(this, std::move(handler)));
+    };
+    onClicked(m_startPage->ImportLayoutBn, [this] { StartImportLayout(); });
+    onClicked(m_startPage->OpenPackageBn, [this] { StartOpenPackage(); });
+    onClicked(m_startPage->DictionaryBn, [this] { FormFactory->ShowDicFm(); });
+    onClicked(m_startPage->CourseBn, [this] { FormFactory->ShowTcgFm(); });
+    onClicked(m_startPage->HelpBn, [this] { A_HelpExecute(); });
+    connect(m_startPage, &TStartPage::RecentChosen, this,
+            ReportErrors(this, [this](RecentKind kind, const QString &path) { OpenRecent(kind, path); }));
+    UpdateStartPage();
+}
+
+bool TMainFm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_startPage && m_area) {
+        QWidget *viewport = m_area->viewport();
+        if (watched == viewport) {
+            switch (event->type()) {
+            case QEvent::Resize:
+                m_startPage->setGeometry(viewport->rect());
+                break;
+            case QEvent::ChildAdded:
+                // A window still being made: its showing and hiding are watched.
+                if (QObject *child = static_cast<QChildEvent *>(event)->child(); child != m_startPage)
+                    child->installEventFilter(this);
+                break;
+            case QEvent::ChildRemoved:
+                UpdateStartPage();
+                break;
+            default:
+                break;
+            }
+        } else if ((event->type() == QEvent::Show || event->type() == QEvent::Hide)
+                   && qobject_cast<QMdiSubWindow *>(watched)) {
+            UpdateStartPage();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFm::changeEvent(QEvent *event)
+{
+    // Back in the program: a recent file may have gone meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_startPage && m_startPage->isVisible())
+        m_startPage->Refresh();
+    QMainWindow::changeEvent(event);
+}
+
+void TMainFm::UpdateStartPage()
+{
+    if (!m_startPage)
+        return;
+    bool toolOpen = false;
+    for (QMdiSubWindow *w : m_area->subWindowList())
+        toolOpen = toolOpen || !w->isHidden();
+    if (toolOpen == m_startPage->isHidden())
+        return;
+    m_startPage->setVisible(!toolOpen);
+    if (!toolOpen) {
+        m_startPage->lower();
+        m_startPage->setFocus();
+    }
+}
+
+void TMainFm::FillRecentMenu()
+{
+    RecentMenu->clear();
+    for (RecentKind kind : TRecentFiles::Kinds) {
+        const QStringList files = m_recent->Files(kind);
+        if (files.isEmpty())
+            continue;
+        RecentMenu->addSection(TRecentFiles::Caption(kind));
+        for (const QString &file : files) {
+            const QFileInfo info(file);
+            QString name = info.fileName();
+            name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            if (!info.exists())
+                name = TranslateQ("%1 (missing)").arg(name);
+            QString folder = QDir::toNativeSeparators(info.absolutePath());
+            folder.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            QAction *a = RecentMenu->addAction(QStringLiteral("%1  \u2014  %2").arg(name, folder));
+            a->setToolTip(QDir::toNativeSeparators(file));
+            a->setData(file);
+            connect(a, &QAction::triggered, this,
+                    ReportErrors(this, [this, kind, file] { OpenRecent(kind, file); }));
+        }
+    }
+    if (m_recent->IsEmpty())
+        RecentMenu->addAction(TranslateQ("No recent files"))->setEnabled(false);
+    A_ClearRecent->setEnabled(!m_recent->IsEmpty());
+}
+
+void TMainFm::StartImportLayout()
+{
+    FormFactory->ShowDefineFm();
+    if (TDefineFm *form = FormFactory->FindForm<TDefineFm>())
+        form->ImportBnClick();
+}
+
+void TMainFm::StartOpenPackage()
+{
+    FormFactory->ShowDefineFm();
+    if (TDefineFm *form = FormFactory->FindForm<TDefineFm>())
+        form->LoadBnClick();
+}
+
+void TMainFm::OpenRecent(RecentKind kind, const QString &path)
+{
+    if (!QFileInfo::exists(path)) {
+        m_recent->Remove(kind, path);
+        Dialogs().information(TranslateQ("\"%1\" no longer exists. It has been taken off the recent files.")
+                                  .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    switch (kind) {
+    case RecentKind::Package:
+        FormFactory->ShowDefineFm();
+        if (TDefineFm *form = FormFactory->FindForm<TDefineFm>())
+            form->OpenPackage(path);
+        break;
+    case RecentKind::Dictionary:
+        FormFactory->ShowTcgFm();
+        if (TTcgFm *form = FormFactory->FindForm<TTcgFm>())
+            form->OpenDictionary(path);
+        break;
+    case RecentKind::Strings:
+        FormFactory->ShowTcgFm();
+        if (TTcgFm *form = FormFactory->FindForm<TTcgFm>())
+            form->OpenStrings(path);
+        break;
+    }
 }
 
 void TMainFm::A_AboutExecute()

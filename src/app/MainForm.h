@@ -3,6 +3,7 @@
 
 #include "app/HelpPage.h"
 #include "app/IntfFormFactory.h"
+#include "ui/RecentFiles.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,6 +17,7 @@ class QMdiArea;
 namespace kf {
 
 class TDefinitionHistory;
+class TStartPage;
 class TWinFormFactory;
 
 class TMainFm : public QMainWindow {
@@ -26,6 +28,10 @@ public:
 
     QMdiArea *MdiArea() const { return m_area; }
     TWinFormFactory &Factory() const { return *FormFactory; }
+    // The files of the last sessions, and the page shown while no tool
+    // window is open.
+    TRecentFiles &RecentFiles() const { return *m_recent; }
+    TStartPage *StartPage() const { return m_startPage; }
 
     // Size and place when the window is restored: 763 x 522, centred.
     static QRect RestoredGeometry(const QRect &screen);
@@ -39,6 +45,10 @@ public:
     QAction *A_About;
     QAction *A_Help;
     QAction *A_Close;
+    // File > "Recent files": the recent files of each kind, and "Clear
+    // recent files".
+    QMenu *RecentMenu;
+    QAction *A_ClearRecent;
     // The code pages the session can read and write text in, one checked
     // item each ("CP1252"); the one in force is checked.
     QMenu *CodePageMenu;
@@ -60,9 +70,19 @@ public:
     // discarded.
     bool ConfirmDefinitionSaved();
 
+    // The start page's ways to begin: the definition window and its import
+    // dialog, or its load dialog.
+    void StartImportLayout();
+    void StartOpenPackage();
+    // Opens the window of a recent file with that file. A file that no
+    // longer exists is taken off the list, with a message.
+    void OpenRecent(RecentKind kind, const QString &path);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void A_AboutExecute();
@@ -72,10 +92,16 @@ private:
     // Follows the data module's undo history (made after this window).
     void BindHistory();
     void UpdateUndoActions();
+    void buildStartPage();
+    void FillRecentMenu();
+    // The start page shows while no tool window is open.
+    void UpdateStartPage();
 
     QPointer<TDefinitionHistory> m_history; // the history followed, not owned
 
+    std::unique_ptr<TRecentFiles> m_recent; // made before the factory, which reports to it
     QMdiArea *m_area;
+    TStartPage *m_startPage = nullptr; // on the frame's viewport
     std::unique_ptr<TWinFormFactory> FormFactory;
 };
 

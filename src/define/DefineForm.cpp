@@ -421,19 +421,35 @@ void TDefineFm::LoadBnClick()
         request.filter = QString::fromLatin1(kPackageFilter);
         request.defaultExt = QString::fromLatin1(kPackageExt);
         const QString path = Dialogs().openFile(request);
-        if (path.isEmpty() || !DataMod)
-            return;
-        if (!DataMod->LoadPackage(LocalPath(path))) {
-            // The package layer changed nothing; say why it failed.
-            Dialogs().warning(windowTitle(),
-                              QStringLiteral("Cannot load \"%1\":\n%2")
-                                  .arg(QFileInfo(path).fileName(),
-                                       QString::fromLocal8Bit(DataMod->PackageError().c_str())));
-            return;
-        }
-        ShowSettings();
-        FileNameLb->setText(QFileInfo(path).fileName());
+        if (!path.isEmpty())
+            LoadPackageFile(path);
     });
+}
+
+bool TDefineFm::OpenPackage(const QString &path)
+{
+    bool loaded = false;
+    if (AskToSaveChanges())
+        RunReportingErrors(this, [&] { loaded = LoadPackageFile(path); });
+    return loaded;
+}
+
+bool TDefineFm::LoadPackageFile(const QString &path)
+{
+    if (!DataMod)
+        return false;
+    if (!DataMod->LoadPackage(LocalPath(path))) {
+        // The package layer changed nothing; say why it failed.
+        Dialogs().warning(windowTitle(),
+                          QStringLiteral("Cannot load \"%1\":\n%2")
+                              .arg(QFileInfo(path).fileName(),
+                                   QString::fromLocal8Bit(DataMod->PackageError().c_str())));
+        return false;
+    }
+    ShowSettings();
+    FileNameLb->setText(QFileInfo(path).fileName());
+    emit FileUsed(RecentKind::Package, path);
+    return true;
 }
 
 void TDefineFm::ShowSettings()
@@ -529,6 +545,7 @@ bool TDefineFm::SaveDefinition()
         // What was written is what the package holds now.
         ShowPackageTexts();
         saved = true;
+        emit FileUsed(RecentKind::Package, path);
     });
     return saved;
 }

@@ -74,6 +74,9 @@ public:
     // ---- operations of the controls (errors go to the error report) ----------
     // Asks to save unsaved changes first (AskToSaveChanges).
     void LoadBnClick();
+    // Loads the package file as "Load definition" does, without the file
+    // dialog (a recent file). True when it was loaded; a failure has been shown.
+    bool OpenPackage(const QString &path);
     void SaveBnClick();
     // The save of SaveBnClick: asks for the file and writes the package.
     // True when it was written; false when cancelled or failed (the failure
@@ -134,6 +137,8 @@ private:
     class CharLink;
 
     void buildControls();
+    // The load of LoadBnClick and OpenPackage, once the file is chosen.
+    bool LoadPackageFile(const QString &path);
     void buildGrids();
     // DemoEd shows the character of the character table's current row.
     void ShowCurrentChar();

@@ -3,6 +3,8 @@
 // window builds its controls in its constructor; FormCreate runs right after,
 // when the window exists (errors there are reported and the window stays).
 
+#include "ui/RecentFiles.h"
+
 #include <QWidget>
 
 namespace kf {
@@ -14,6 +16,10 @@ public:
 
     // Runs once after construction, before the window is first shown.
     virtual void FormCreate() {}
+
+signals:
+    // A file was loaded or saved successfully (for the recent files).
+    void FileUsed(kf::RecentKind kind, const QString &path);
 
 protected:
     // The window is not resizable; its client area is w x h pixels.

@@ -517,6 +517,7 @@ void TDicFm::A_SaveWordlistExecute()
     SaveDialog1.fileName = path;
     BusyCursor busy;
     DicBuilder->SaveWordlist(LocalPath(path));
+    emit FileUsed(RecentKind::Dictionary, path);
 }
 
 void TDicFm::Exit1Click()

@@ -375,6 +375,35 @@ void TTcgFm::LoadTWDBnClick()
     const QString path = Dialogs().openFile(OpenDialog1);
     if (path.isEmpty())
         return;
+    loadStrings(path);
+}
+
+void TTcgFm::OpenDictionary(const QString &path)
+{
+    putResultAway();
+    rememberOpened(path);
+    LbDic->setText(path);
+    showPage(Step1Page);
+}
+
+void TTcgFm::OpenStrings(const QString &path)
+{
+    loadStrings(path);
+    putResultAway();
+    // The strings are picked against a dictionary: without one, step 1 asks for it first.
+    showPage(LbDic->text().isEmpty() ? Step1Page : Step2Page);
+}
+
+void TTcgFm::putResultAway()
+{
+    if (CurrentPage() != ResultPage)
+        return;
+    clearResult();
+    showLeftOut(0);
+}
+
+void TTcgFm::loadStrings(const QString &path)
+{
     rememberOpened(path);
     // Read first: a file that cannot be read (or holds a string the code page
     // lacks) leaves the strings as they were.
@@ -390,6 +419,7 @@ void TTcgFm::LoadTWDBnClick()
     if (!lines.empty() && lines.back().empty())
         box += QLatin1Char('\n');
     TwdMemo->setPlainText(box);
+    emit FileUsed(RecentKind::Strings, path);
 }
 
 void TTcgFm::Next2BnClick()
@@ -419,6 +449,7 @@ void TTcgFm::Next2BnClick()
             // Read anew each time, so changes to the file between generations count.
             // Words holding a character the code page lacks are left out.
             const DecodedLines dictionary = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
+            emit FileUsed(RecentKind::Dictionary, LbDic->text());
             tcg->Generate(dictionary.lines, strings, pickMode());
             showLeftOut(dictionary.unmappable.size());
         }

@@ -95,6 +95,14 @@ public:
     // (non-breaking spaces kept).
     static QString MemoText(const QPlainTextEdit *memo);
 
+    // Step 1 with this dictionary chosen, as "Load dictionary..." chooses it
+    // (a result shown is put away, as "&Reset" does).
+    void OpenDictionary(const QString &path);
+    // Loads the strings file into step 2's box, as "&Load..." does, and shows
+    // step 2, or step 1 while no dictionary is chosen. Throws when the file
+    // cannot be read; the strings then stay as they were.
+    void OpenStrings(const QString &path);
+
     void LoadDicBnClick();
     void Next1BnClick();
     void LoadTWDBnClick();
@@ -120,6 +128,10 @@ private:
     // Empties ResultMemo and the result text behind it.
     void clearResult();
     void rememberOpened(const QString &path);
+    // The strings file read into step 2's box (throws, keeping the box, when it cannot be read).
+    void loadStrings(const QString &path);
+    // On the result page: the result cleared, for a new start.
+    void putResultAway();
     // The number of dictionary words the last generation left out (not in
     // the code page); the label shows only when there were some.
     void showLeftOut(size_t count);

@@ -227,7 +227,7 @@ void MainFormTest::menusHoldTheActionsInOrder()
         seen << m->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     QCOMPARE(seen, (QStringList{
-                       QStringLiteral("File: About, Help, -, Close"),
+                       QStringLiteral("File: About, Help, -, Recent files, Clear recent files, -, Close"),
                        QStringLiteral("Edit: Undo, Redo"),
                        QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
                                       "&Finger Definition, -, &Check Definition"),
@@ -567,6 +567,8 @@ void MainFormTest::menuItemsShowOnlyTheirHints_data()
     QTest::newRow("About") << "A_About" << QString();
     QTest::newRow("Help") << "A_Help" << QString();
     QTest::newRow("Close") << "A_Close" << QString();
+    QTest::newRow("Clear recent files") << "A_ClearRecent"
+                                        << "Empty the list of recent keyboard packages, dictionaries and strings files";
     QTest::newRow("Keyboard Definition") << "A_ShowDefineFm" << "Define keyboard and mapping of characthers";
     QTest::newRow("Keyboard Layout") << "A_ShowKbDemoFm" << "Define location of each key by drag and drop operations";
     QTest::newRow("Finger Definition") << "A_ShowFingerDefFm"

@@ -9,6 +9,7 @@
 
 #include "app/ComFormFactory.h"
 #include "app/MainForm.h"
+#include "app/StartPage.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
 #include "define/DefineForm.h"
@@ -27,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QTreeView>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -180,6 +182,24 @@ int main(int argc, char **argv)
         } else {
             ok = false;
         }
+
+        // The start page again, with the files of this run as recent files.
+        if (TImportReportDlg *report = define->ImportReport())
+            report->close();
+        const QString strings = tmp.filePath(QStringLiteral("strings.txt"));
+        writeFileBytes(kf::LocalPath(strings), "st\r\nin\r\nth\r\n");
+        dialogs.answerFile(strings);
+        QTest::mouseClick(tcg->LoadTWDBn, Qt::LeftButton);
+        QFile::remove(package); // shows how a missing file looks
+        for (QMdiSubWindow *w : main.MdiArea()->subWindowList()) {
+            dialogs.answerYes();     // the dictionary window asks before closing
+            dialogs.answerDiscard(); // the definition has unsaved changes
+            w->close();
+            dialogs.clear();
+        }
+        ok &= main.StartPage() && main.StartPage()->isVisible();
+        QTest::qWait(100); // the page's layout follows its new entries
+        ok &= save(&main, out, "start-page.png");
     }
     SetDialogs(nullptr);
     return ok ? 0 : 1;
