@@ -17,6 +17,8 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace kf {
 
@@ -68,6 +70,13 @@ public:
     explicit TDBGridDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
     QWidget *OpenEditor() const { return m_editor; }
+    // On: a refused value is kept for RethrowFailure instead of reported.
+    void SetRethrow(bool on) { m_rethrow = on; }
+    void RethrowFailure()
+    {
+        if (std::exception_ptr e = std::exchange(m_error, nullptr))
+            std::rethrow_exception(e);
+    }
     bool TakeFailed()
     {
         const bool f = m_failed;
@@ -146,7 +155,7 @@ public:
     {
         if (!editor->property("kfTouched").toBool())
             return; // nothing typed: the row stays as it is
-        const bool written = RunReportingErrors(m_grid, [&] {
+        auto write = [&] {
             if (auto *combo = qobject_cast<QComboBox *>(editor)) {
                 const QString text = combo->currentText();
                 const int at = combo->findText(text, Qt::MatchFixedString);
@@ -157,8 +166,16 @@ public:
             } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
                 model->setData(index, edit->text());
             }
-        });
-        if (!written)
+        };
+        if (m_rethrow) {
+            try {
+                write();
+            } catch (...) {
+                m_error = std::current_exception();
+            }
+            return;
+        }
+        if (!RunReportingErrors(m_grid, write))
             m_failed = true;
     }
 
@@ -192,6 +209,8 @@ private:
     TDBGrid *m_grid;
     mutable QPointer<QWidget> m_editor;
     mutable bool m_failed = false;
+    bool m_rethrow = false;
+    mutable std::exception_ptr m_error;
 };
 
 TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
@@ -208,7 +227,8 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
                     | QAbstractItemView::EditKeyPressed);
-    setTabKeyNavigation(true);
+    // Tab leaves the grid as it leaves any control; the arrows move between cells.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
 
@@ -233,6 +253,19 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     });
 
     connect(m_model, &TTableModel::CurrentRowMoved, this, &TDBGrid::syncCurrent);
+    // A post from elsewhere (the navigator, a move of another view) takes
+    // what is typed in an open cell along; a value the row refuses refuses
+    // the post.
+    m_model->SetPendingValuesHandler([this] {
+        QWidget *editor = m_delegate->OpenEditor();
+        if (!editor)
+            return;
+        m_delegate->SetRethrow(true);
+        commitData(editor);
+        m_delegate->SetRethrow(false);
+        m_delegate->RethrowFailure();
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::applyWidths);
     connect(qApp, &QApplication::focusChanged, this, &TDBGrid::focusMoved);
 }
@@ -333,6 +366,46 @@ bool TDBGrid::CommitEditor()
     return ok;
 }
 
+bool TDBGrid::EditorOpen() const
+{
+    return m_delegate->OpenEditor() && state() == QAbstractItemView::EditingState;
+}
+
+void TDBGrid::DiscardEditor()
+{
+    if (QWidget *editor = m_delegate->OpenEditor())
+        QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    switch (hint) {
+    case QAbstractItemDelegate::EditNextItem:
+    case QAbstractItemDelegate::EditPreviousItem:
+        // Tab in a cell editor: the text is in, and the focus moves on.
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+        break;
+    case QAbstractItemDelegate::SubmitModelCache:
+        // Return in a cell editor posts the row.
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        postRow();
+        break;
+    default:
+        QTableView::closeEditor(editor, hint);
+        break;
+    }
+}
+
+void TDBGrid::postRow()
+{
+    TRecordTable *t = DataSet();
+    if (!t || !t->Active() || t->State() == TDataSetState::Browse)
+        return;
+    // A refused post is reported and the row stays in edit.
+    RunReportingErrors(this, [&] { t->Post(); });
+}
+
 bool TDBGrid::moveCursorTo(int row)
 {
     if (!CommitEditor())
@@ -390,6 +463,13 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier
             && state() != QAbstractItemView::EditingState && t->State() != TDataSetState::Browse) {
             RunReportingErrors(this, [&] { t->Cancel(); });
+            event->accept();
+            return;
+        }
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            && (mods & ~Qt::KeypadModifier) == Qt::NoModifier && state() != QAbstractItemView::EditingState
+            && t->State() != TDataSetState::Browse) {
+            postRow();
             event->accept();
             return;
         }

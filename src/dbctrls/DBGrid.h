@@ -3,9 +3,10 @@
 // cursor's current row, both ways: moving in the grid moves the cursor (a row
 // in edit is posted; a refused post is reported and the grid stays), and a
 // move of the cursor elsewhere moves the grid. Typing into a cell puts the row
-// into edit; Insert starts a new row; Ctrl+Delete deletes the current row after
-// "Delete record?"; Esc cancels the row's changes; a new row left untouched is
-// dropped when the grid loses the focus.
+// into edit; Return posts it; Insert starts a new row; Ctrl+Delete deletes the
+// current row after "Delete record?"; Esc cancels the row's changes; a new row
+// left untouched is dropped when the grid loses the focus. The arrow keys move
+// between cells; Tab and Shift+Tab move on to the next or previous control.
 
 #include "dbctrls/Column.h"
 #include "model/RecordTable.h"
@@ -49,6 +50,10 @@ public:
 
     // Writes an open cell editor's text into the row. False when it was refused.
     bool CommitEditor();
+    // Whether a cell editor is open.
+    bool EditorOpen() const;
+    // Closes an open cell editor without writing its text.
+    void DiscardEditor();
 
 signals:
     // A column title was clicked (titles clickable only).
@@ -56,6 +61,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void keyboardSearch(const QString &) override {} // typing edits; it never jumps to rows
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event = nullptr) const override;
@@ -70,6 +76,7 @@ private:
     void applyWidths();
     void focusMoved(QWidget *old, QWidget *now);
     void dropUntouchedNewRow();
+    void postRow();
 
     TTableModel *m_model;
     TDBGridDelegate *m_delegate;
