@@ -267,6 +267,11 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::applyWidths);
+    // Columns that show their longest text follow what the rows hold.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TDBGrid::scheduleFit);
     connect(qApp, &QApplication::focusChanged, this, &TDBGrid::focusMoved);
 }
 
@@ -352,6 +357,47 @@ void TDBGrid::applyWidths()
         const TColumn &c = m_model->Columns()[size_t(i)];
         const int titleWidth = titleMetrics.horizontalAdvance(c.Title) + 12;
         setColumnWidth(i, std::max(CharsToPixels(c.Width), titleWidth));
+    }
+    m_fitted.assign(m_model->Columns().size(), 0);
+    scheduleFit();
+}
+
+void TDBGrid::scheduleFit()
+{
+    if (m_fitPending)
+        return;
+    const auto &columns = m_model->Columns();
+    if (std::none_of(columns.begin(), columns.end(), [](const TColumn &c) { return c.FitText; }))
+        return;
+    m_fitPending = true;
+    // Once, after a run of changes (an import adds its rows one by one).
+    QMetaObject::invokeMethod(this, &TDBGrid::fitTextColumns, Qt::QueuedConnection);
+}
+
+void TDBGrid::fitTextColumns()
+{
+    m_fitPending = false;
+    const auto &columns = m_model->Columns();
+    if (m_fitted.size() != columns.size())
+        return;
+    // The texts of a large table are not all measured: such a table is not
+    // one whose names are read whole.
+    const int rows = std::min(m_model->rowCount(), 5000);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QFontMetrics titleMetrics(horizontalHeader()->font());
+    for (int col = 0; col < int(columns.size()); ++col) {
+        const TColumn &c = columns[size_t(col)];
+        if (!c.FitText)
+            continue;
+        int widest = std::max(CharsToPixels(c.Width), titleMetrics.horizontalAdvance(c.Title) + 12);
+        for (int row = 0; row < rows; ++row)
+            widest = std::max(widest, m_delegate->sizeHint(option, m_model->index(row, col)).width() + 4);
+        // A width the user chose stays until the texts need another one.
+        if (widest != m_fitted[size_t(col)]) {
+            m_fitted[size_t(col)] = widest;
+            setColumnWidth(col, widest);
+        }
     }
 }
 

@@ -74,6 +74,8 @@ private:
     void startEdit(int row);
     void syncCurrent(int row);
     void applyWidths();
+    void scheduleFit();
+    void fitTextColumns();
     void focusMoved(QWidget *old, QWidget *now);
     void dropUntouchedNewRow();
     void postRow();
@@ -84,6 +86,8 @@ private:
     bool m_multiSelect = false;
     bool m_titlesClickable = false;
     QStringList m_widthsFor; // the columns the widths were set for
+    std::vector<int> m_fitted; // per column: the width last fitted to its texts (0: none)
+    bool m_fitPending = false;
 };
 
 } // namespace kf
