@@ -3,7 +3,10 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
+#include "dbctrls/AccessibleItemView.h"
 #include "dbctrls/TableModel.h"
+
+#include <QAccessible>
 
 #include <QApplication>
 #include <QComboBox>
@@ -215,6 +218,8 @@ private:
 
 TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
 {
+    // Assistive technology sees a focused cell only in the grid that has the focus.
+    UseFocusFollowingCells(this);
     m_model = new TTableModel(this);
     setModel(m_model);
     QItemSelectionModel *old = selectionModel();
@@ -410,6 +415,28 @@ bool TDBGrid::CommitEditor()
     const bool ok = !m_delegate->TakeFailed();
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     return ok;
+}
+
+void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The current cell of a grid without the focus is no focus event: a move
+    // of the cursor from elsewhere must not pull assistive technology here.
+    if (hasFocus())
+        QTableView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);
+}
+
+void TDBGrid::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    // Entering the grid focuses its current cell for assistive technology too.
+    const QModelIndex current = currentIndex();
+    if (QAccessible::isActive() && current.isValid()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(AccessibleCellPosition(this, current.row(), current.column()));
+        QAccessible::updateAccessibility(&focus);
+    }
 }
 
 bool TDBGrid::EditorOpen() const

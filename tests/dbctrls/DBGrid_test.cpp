@@ -44,6 +44,8 @@ private slots:
     void multiSelectWithCtrlAndPlainClickDrops();
     void twoGridsShowOneCurrentRowAndEachOthersEdits();
     void reachableAsAccessibleTable();
+    void onlyTheGridWithTheFocusHasAFocusedCell_data();
+    void onlyTheGridWithTheFocusHasAFocusedCell();
 
 private:
     QPoint cellCenter(TDBGrid *g, int row, int column) const
@@ -444,6 +446,45 @@ void DBGridTest::reachableAsAccessibleTable()
     QVERIFY(cell);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Alpha"));
     QCOMPARE(table->columnDescription(0), QStringLiteral("Name"));
+}
+
+void DBGridTest::onlyTheGridWithTheFocusHasAFocusedCell_data()
+{
+    QTest::addColumn<QString>("focus"); // grid, other, elsewhere, cell editor
+    QTest::addColumn<bool>("gridCell");  // the grid's current cell reports the focus
+    QTest::addColumn<bool>("otherCell"); // the other grid's current cell does
+    QTest::newRow("grid") << "grid" << true << false;
+    QTest::newRow("other grid") << "other" << false << true;
+    QTest::newRow("elsewhere") << "elsewhere" << false << false;
+    QTest::newRow("cell editor") << "editor" << false << false;
+}
+
+void DBGridTest::onlyTheGridWithTheFocusHasAFocusedCell()
+{
+    QFETCH(QString, focus);
+    QFETCH(bool, gridCell);
+    QFETCH(bool, otherCell);
+    clickCell(m_grid, 2, 0);
+    if (focus == QLatin1String("other"))
+        m_other->setFocus();
+    else if (focus == QLatin1String("elsewhere"))
+        m_elsewhere->setFocus();
+    else if (focus == QLatin1String("editor"))
+        QTest::keyClick(m_grid, Qt::Key_F2);
+    auto focusedCell = [](TDBGrid *g) {
+        QAccessibleTableInterface *t = QAccessible::queryAccessibleInterface(g)->tableInterface();
+        int focused = 0;
+        for (int r = 0; r < t->rowCount(); ++r)
+            for (int c = 0; c < t->columnCount(); ++c)
+                focused += t->cellAt(r, c)->state().focused ? 1 : 0;
+        const QModelIndex current = g->currentIndex();
+        return focused == 1 && t->cellAt(current.row(), current.column())->state().focused;
+    };
+    QCOMPARE(m_other->currentIndex().row(), 2); // both grids show the same current row
+    QCOMPARE(focusedCell(m_grid), gridCell);
+    QCOMPARE(focusedCell(m_other), otherCell);
+    if (focus == QLatin1String("editor"))
+        QVERIFY(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->state().focused);
 }
 
 QTEST_MAIN(DBGridTest)
