@@ -7,7 +7,6 @@
 #include "dbctrls/TableModel.h"
 
 #include <QAccessible>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
