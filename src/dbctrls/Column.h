@@ -32,6 +32,8 @@ struct TColumn {
     std::vector<TCodeEntry> Codes; // CodeList only
     int DropDownRows = 8;          // CodeList only
     bool ReadOnly = false;
+    // The column grows to show its longest text whole (never below Width).
+    bool FitText = false;
 
     TColumn() = default;
     TColumn(std::string field, QString title, int width, TColumnKind kind = TColumnKind::Auto)

@@ -3,8 +3,10 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
+#include "dbctrls/AccessibleItemView.h"
 #include "dbctrls/TableModel.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -17,6 +19,8 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace kf {
 
@@ -68,6 +72,13 @@ public:
     explicit TDBGridDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
     QWidget *OpenEditor() const { return m_editor; }
+    // On: a refused value is kept for RethrowFailure instead of reported.
+    void SetRethrow(bool on) { m_rethrow = on; }
+    void RethrowFailure()
+    {
+        if (std::exception_ptr e = std::exchange(m_error, nullptr))
+            std::rethrow_exception(e);
+    }
     bool TakeFailed()
     {
         const bool f = m_failed;
@@ -146,7 +157,7 @@ public:
     {
         if (!editor->property("kfTouched").toBool())
             return; // nothing typed: the row stays as it is
-        const bool written = RunReportingErrors(m_grid, [&] {
+        auto write = [&] {
             if (auto *combo = qobject_cast<QComboBox *>(editor)) {
                 const QString text = combo->currentText();
                 const int at = combo->findText(text, Qt::MatchFixedString);
@@ -157,8 +168,16 @@ public:
             } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
                 model->setData(index, edit->text());
             }
-        });
-        if (!written)
+        };
+        if (m_rethrow) {
+            try {
+                write();
+            } catch (...) {
+                m_error = std::current_exception();
+            }
+            return;
+        }
+        if (!RunReportingErrors(m_grid, write))
             m_failed = true;
     }
 
@@ -192,10 +211,14 @@ private:
     TDBGrid *m_grid;
     mutable QPointer<QWidget> m_editor;
     mutable bool m_failed = false;
+    bool m_rethrow = false;
+    mutable std::exception_ptr m_error;
 };
 
 TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
 {
+    // Assistive technology sees a focused cell only in the grid that has the focus.
+    UseFocusFollowingCells(this);
     m_model = new TTableModel(this);
     setModel(m_model);
     QItemSelectionModel *old = selectionModel();
@@ -208,7 +231,8 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
                     | QAbstractItemView::EditKeyPressed);
-    setTabKeyNavigation(true);
+    // Tab leaves the grid as it leaves any control; the arrows move between cells.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
 
@@ -233,7 +257,25 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     });
 
     connect(m_model, &TTableModel::CurrentRowMoved, this, &TDBGrid::syncCurrent);
+    // A post from elsewhere (the navigator, a move of another view) takes
+    // what is typed in an open cell along; a value the row refuses refuses
+    // the post.
+    m_model->SetPendingValuesHandler([this] {
+        QWidget *editor = m_delegate->OpenEditor();
+        if (!editor)
+            return;
+        m_delegate->SetRethrow(true);
+        commitData(editor);
+        m_delegate->SetRethrow(false);
+        m_delegate->RethrowFailure();
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::applyWidths);
+    // Columns that show their longest text follow what the rows hold.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &TDBGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TDBGrid::scheduleFit);
     connect(qApp, &QApplication::focusChanged, this, &TDBGrid::focusMoved);
 }
 
@@ -320,6 +362,47 @@ void TDBGrid::applyWidths()
         const int titleWidth = titleMetrics.horizontalAdvance(c.Title) + 12;
         setColumnWidth(i, std::max(CharsToPixels(c.Width), titleWidth));
     }
+    m_fitted.assign(m_model->Columns().size(), 0);
+    scheduleFit();
+}
+
+void TDBGrid::scheduleFit()
+{
+    if (m_fitPending)
+        return;
+    const auto &columns = m_model->Columns();
+    if (std::none_of(columns.begin(), columns.end(), [](const TColumn &c) { return c.FitText; }))
+        return;
+    m_fitPending = true;
+    // Once, after a run of changes (an import adds its rows one by one).
+    QMetaObject::invokeMethod(this, &TDBGrid::fitTextColumns, Qt::QueuedConnection);
+}
+
+void TDBGrid::fitTextColumns()
+{
+    m_fitPending = false;
+    const auto &columns = m_model->Columns();
+    if (m_fitted.size() != columns.size())
+        return;
+    // The texts of a large table are not all measured: such a table is not
+    // one whose names are read whole.
+    const int rows = std::min(m_model->rowCount(), 5000);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QFontMetrics titleMetrics(horizontalHeader()->font());
+    for (int col = 0; col < int(columns.size()); ++col) {
+        const TColumn &c = columns[size_t(col)];
+        if (!c.FitText)
+            continue;
+        int widest = std::max(CharsToPixels(c.Width), titleMetrics.horizontalAdvance(c.Title) + 12);
+        for (int row = 0; row < rows; ++row)
+            widest = std::max(widest, m_delegate->sizeHint(option, m_model->index(row, col)).width() + 4);
+        // A width the user chose stays until the texts need another one.
+        if (widest != m_fitted[size_t(col)]) {
+            m_fitted[size_t(col)] = widest;
+            setColumnWidth(col, widest);
+        }
+    }
 }
 
 bool TDBGrid::CommitEditor()
@@ -331,6 +414,68 @@ bool TDBGrid::CommitEditor()
     const bool ok = !m_delegate->TakeFailed();
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     return ok;
+}
+
+void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The current cell of a grid without the focus is no focus event: a move
+    // of the cursor from elsewhere must not pull assistive technology here.
+    if (hasFocus())
+        QTableView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);
+}
+
+void TDBGrid::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    // Entering the grid focuses its current cell for assistive technology too.
+    const QModelIndex current = currentIndex();
+    if (QAccessible::isActive() && current.isValid()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(AccessibleCellPosition(this, current.row(), current.column()));
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+bool TDBGrid::EditorOpen() const
+{
+    return m_delegate->OpenEditor() && state() == QAbstractItemView::EditingState;
+}
+
+void TDBGrid::DiscardEditor()
+{
+    if (QWidget *editor = m_delegate->OpenEditor())
+        QTableView::closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    switch (hint) {
+    case QAbstractItemDelegate::EditNextItem:
+    case QAbstractItemDelegate::EditPreviousItem:
+        // Tab in a cell editor: the text is in, and the focus moves on.
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+        break;
+    case QAbstractItemDelegate::SubmitModelCache:
+        // Return in a cell editor posts the row.
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        postRow();
+        break;
+    default:
+        QTableView::closeEditor(editor, hint);
+        break;
+    }
+}
+
+void TDBGrid::postRow()
+{
+    TRecordTable *t = DataSet();
+    if (!t || !t->Active() || t->State() == TDataSetState::Browse)
+        return;
+    // A refused post is reported and the row stays in edit.
+    RunReportingErrors(this, [&] { t->Post(); });
 }
 
 bool TDBGrid::moveCursorTo(int row)
@@ -390,6 +535,13 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier
             && state() != QAbstractItemView::EditingState && t->State() != TDataSetState::Browse) {
             RunReportingErrors(this, [&] { t->Cancel(); });
+            event->accept();
+            return;
+        }
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            && (mods & ~Qt::KeypadModifier) == Qt::NoModifier && state() != QAbstractItemView::EditingState
+            && t->State() != TDataSetState::Browse) {
+            postRow();
             event->accept();
             return;
         }

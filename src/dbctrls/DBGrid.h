@@ -3,9 +3,10 @@
 // cursor's current row, both ways: moving in the grid moves the cursor (a row
 // in edit is posted; a refused post is reported and the grid stays), and a
 // move of the cursor elsewhere moves the grid. Typing into a cell puts the row
-// into edit; Insert starts a new row; Ctrl+Delete deletes the current row after
-// "Delete record?"; Esc cancels the row's changes; a new row left untouched is
-// dropped when the grid loses the focus.
+// into edit; Return posts it; Insert starts a new row; Ctrl+Delete deletes the
+// current row after "Delete record?"; Esc cancels the row's changes; a new row
+// left untouched is dropped when the grid loses the focus. The arrow keys move
+// between cells; Tab and Shift+Tab move on to the next or previous control.
 
 #include "dbctrls/Column.h"
 #include "table/RecordTable.h"
@@ -49,6 +50,10 @@ public:
 
     // Writes an open cell editor's text into the row. False when it was refused.
     bool CommitEditor();
+    // Whether a cell editor is open.
+    bool EditorOpen() const;
+    // Closes an open cell editor without writing its text.
+    void DiscardEditor();
 
 signals:
     // A column title was clicked (titles clickable only).
@@ -56,6 +61,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void focusInEvent(QFocusEvent *event) override;
     void keyboardSearch(const QString &) override {} // typing edits; it never jumps to rows
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event = nullptr) const override;
@@ -68,8 +76,11 @@ private:
     void startEdit(int row);
     void syncCurrent(int row);
     void applyWidths();
+    void scheduleFit();
+    void fitTextColumns();
     void focusMoved(QWidget *old, QWidget *now);
     void dropUntouchedNewRow();
+    void postRow();
 
     TTableModel *m_model;
     TDBGridDelegate *m_delegate;
@@ -77,6 +88,8 @@ private:
     bool m_multiSelect = false;
     bool m_titlesClickable = false;
     QStringList m_widthsFor; // the columns the widths were set for
+    std::vector<int> m_fitted; // per column: the width last fitted to its texts (0: none)
+    bool m_fitPending = false;
 };
 
 } // namespace kf

@@ -3,7 +3,10 @@
 #include "common/ErrorReport.h"
 #include "common/Dialogs.h"
 #include "common/Translation.h"
+#include "dbctrls/DBGrid.h"
 #include "table/RecordTable.h"
+
+#include <QApplication>
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -102,6 +105,13 @@ QString TDBNavigator::HintOf(Button b)
     return QString::fromLatin1(hints[b]);
 }
 
+QString TDBNavigator::KeyOf(Button b)
+{
+    static const char *const keys[ButtonCount] = {"Ctrl+Home", "Up",          "Down",   "Ctrl+End",
+                                                  "Insert",    "Ctrl+Delete", "Return", "Esc"};
+    return QString::fromLatin1(keys[b]);
+}
+
 TDBNavigator::TDBNavigator(QWidget *parent) : QWidget(parent)
 {
     setAccessibleName(QStringLiteral("Navigator"));
@@ -113,19 +123,33 @@ TDBNavigator::TDBNavigator(QWidget *parent) : QWidget(parent)
         const auto b = Button(i);
         auto *button = new QToolButton(this);
         button->setIcon(navigatorIcon(b, ink));
-        button->setToolTip(HintOf(b));
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(HintOf(b), KeyOf(b)));
         button->setAccessibleName(HintOf(b));
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setAccessibleDescription(TranslateQ("In the grid: %1").arg(KeyOf(b)));
+        button->setFocusPolicy(Qt::TabFocus);
         button->setAutoRaise(false);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         connect(button, &QToolButton::clicked, this, [this, b] { BtnClick(b); });
         layout->addWidget(button);
         m_buttons[size_t(i)] = button;
     }
+    // An open cell editor takes and gives back the focus: Post and Cancel follow.
+    connect(qApp, &QApplication::focusChanged, this, [this] { updateButtons(); });
     updateButtons();
 }
 
 TDBNavigator::~TDBNavigator() = default;
+
+TDBGrid *TDBNavigator::editingGrid() const
+{
+    TRecordTable *table = m_binding.DataSet();
+    if (!table)
+        return nullptr;
+    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (auto *grid = qobject_cast<TDBGrid *>(w))
+            return grid->DataSet() == table && grid->EditorOpen() ? grid : nullptr;
+    return nullptr;
+}
 
 QSize TDBNavigator::sizeHint() const
 {
@@ -137,7 +161,8 @@ void TDBNavigator::updateButtons()
     TRecordTable *table = m_binding.DataSet();
     const bool active = table && table->Active();
     const TDataSetState state = active ? table->State() : TDataSetState::Inactive;
-    const bool editing = state == TDataSetState::Edit || state == TDataSetState::Insert;
+    const bool editing = state == TDataSetState::Edit || state == TDataSetState::Insert
+                         || (active && editingGrid());
     const int count = active ? table->RecordCount() : 0;
     const int recNo = active ? table->RecNo() : 0;
     const bool canBack = active && (editing || recNo > 1);
@@ -164,6 +189,14 @@ void TDBNavigator::run(Button b)
     if (!table || !table->Active())
         return;
     TRecordTable &t = *table;
+    // A cell being edited: Cancel drops its text, everything else takes it in.
+    if (TDBGrid *grid = editingGrid()) {
+        if (b == nbCancel)
+            grid->DiscardEditor();
+        else if (!grid->CommitEditor())
+            return; // refused; the grid has said why
+    }
+    const bool editing = t.State() == TDataSetState::Edit || t.State() == TDataSetState::Insert;
     switch (b) {
     case nbFirst: t.First(); break;
     case nbPrior: t.Prior(); break;
@@ -178,8 +211,14 @@ void TDBNavigator::run(Button b)
                 t.Delete();
         }
         break;
-    case nbPost: t.Post(); break;
-    case nbCancel: t.Cancel(); break;
+    case nbPost:
+        if (editing)
+            t.Post();
+        break;
+    case nbCancel:
+        if (editing)
+            t.Cancel();
+        break;
     }
 }
 

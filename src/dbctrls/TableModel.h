@@ -14,6 +14,7 @@
 #include "table/RecordTable.h"
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <memory>
 #include <QImage>
 
@@ -60,6 +61,9 @@ public:
     // Every text cell may read differently now (another code page is in
     // force): the views ask for every cell again. The stored bytes stay.
     void TextReadingChanged();
+    // Called when the row is about to be posted (by anyone): the view hands in
+    // what is typed but not yet written into the row, or throws to refuse.
+    void SetPendingValuesHandler(std::function<void()> handler) { m_pendingValues = std::move(handler); }
     // The code page the table's text is in, when it is not the one in force
     // (a word list scanned in another); null: the one in force. Text cells
     // read again.
@@ -92,6 +96,11 @@ private:
     void CurrentRowChanged(TRecordTable &) override;
     void StateChanged(TRecordTable &) override;
     void CurrentValuesChanged(TRecordTable &, int fieldIndex) override;
+    void UpdateData(TRecordTable &) override
+    {
+        if (m_pendingValues)
+            m_pendingValues();
+    }
 
     void resolveColumns();
     void syncNewRow();
@@ -119,6 +128,7 @@ private:
     bool m_splitRemove = false;      // a removal around the new row, done as a reset
     mutable TGlyphCache m_pictures;  // pictures decoded once, not on every paint
     std::shared_ptr<const CodePage> m_textCodePage; // null: the one in force
+    std::function<void()> m_pendingValues;
     TDataBinding m_binding{*this};   // last: it lets go before the rest goes
 };
 

@@ -368,6 +368,7 @@ void TDefineFm::buildGrids()
 
     std::vector<TColumn> keyColumns;
     keyColumns.emplace_back("Name", QStringLiteral("Name"), 8, TColumnKind::Text);
+    keyColumns.back().FitText = true;
     keyColumns.emplace_back("KeyValue", QStringLiteral("Value"), 6, TColumnKind::Number);
     keyColumns.push_back(codeList("KeyType", "KeyType", 8, KeyTypeCodes(), 8));
     keyColumns.push_back(codeList("KeyType2", "KeyType2", 8, KeyTypeCodes(), 8));
@@ -384,6 +385,7 @@ void TDefineFm::buildGrids()
 
     std::vector<TColumn> charColumns;
     charColumns.emplace_back("Name", QStringLiteral("Name"), 10, TColumnKind::Text);
+    charColumns.back().FitText = true; // names such as "Space AltGr shifted" are read whole
     charColumns.emplace_back("Code", QStringLiteral("Code"), 5, TColumnKind::Number);
     charColumns.emplace_back("KeyNo", QStringLiteral("KeyNo"), 8, TColumnKind::Number);
     charColumns.emplace_back("Shift", QStringLiteral("Shift"), 4, TColumnKind::Check);

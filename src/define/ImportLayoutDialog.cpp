@@ -1,6 +1,7 @@
 #include "define/ImportLayoutDialog.h"
 
 #include "common/CodePage.h"
+#include "dbctrls/FocusTreeView.h"
 #include "ui/ValueLabel.h"
 
 #include <QCheckBox>
@@ -64,7 +65,8 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     CountLb->setObjectName(QStringLiteral("CountLb"));
     SetupValueLabel(CountLb, QStringLiteral("Layouts shown"));
 
-    LayoutList = new QTreeView(this);
+    // While the filter has the focus, the list's current row is not focused.
+    LayoutList = new TFocusTreeView(this);
     LayoutList->setObjectName(QStringLiteral("LayoutList"));
     LayoutList->setAccessibleName(QStringLiteral("Layouts"));
     LayoutList->setModel(m_filter);

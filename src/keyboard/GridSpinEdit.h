@@ -10,10 +10,17 @@ namespace kf {
 
 class TGridSpinEdit : public QSpinBox {
     Q_OBJECT
+    // The range the edit enforces (MinValue..MaxValue), as assistive
+    // technology reads it; QSpinBox's own range is wider so that a typed value
+    // can stand until the focus goes.
+    Q_PROPERTY(int minimum READ EnforcedMinimum)
+    Q_PROPERTY(int maximum READ EnforcedMaximum)
 public:
     explicit TGridSpinEdit(QWidget *parent = nullptr);
     int MinValue = 0;
     int MaxValue = 15;
+    int EnforcedMinimum() const { return MinValue; }
+    int EnforcedMaximum() const { return MaxValue; }
     void stepBy(int steps) override;
     // The value a text stands for: a decimal integer, else MinValue.
     int ValueOfText(const QString &text) const;

@@ -20,6 +20,16 @@ void TSpinEdit::SetRange(int min, int max)
     m_max = max;
 }
 
+int TSpinEdit::EnforcedMinimum() const
+{
+    return Bounded() ? m_min : INT_MIN;
+}
+
+int TSpinEdit::EnforcedMaximum() const
+{
+    return Bounded() ? m_max : INT_MAX;
+}
+
 int TSpinEdit::Value() const
 {
     int32_t v = 0;
@@ -33,11 +43,7 @@ void TSpinEdit::SetValue(int value)
 
 int TSpinEdit::clamped(long long value) const
 {
-    long long lo = INT_MIN, hi = INT_MAX;
-    if (Bounded()) {
-        lo = m_min;
-        hi = m_max;
-    }
+    const long long lo = EnforcedMinimum(), hi = EnforcedMaximum();
     return int(value < lo ? lo : value > hi ? hi : value);
 }
 

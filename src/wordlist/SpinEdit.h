@@ -11,6 +11,9 @@ namespace kf {
 class TSpinEdit : public QAbstractSpinBox {
     Q_OBJECT
     Q_PROPERTY(int value READ Value WRITE SetValue USER true)
+    // The range the field enforces, as assistive technology reads it.
+    Q_PROPERTY(int minimum READ EnforcedMinimum)
+    Q_PROPERTY(int maximum READ EnforcedMaximum)
 public:
     explicit TSpinEdit(QWidget *parent = nullptr);
 
@@ -19,6 +22,10 @@ public:
     int MinValue() const { return m_min; }
     int MaxValue() const { return m_max; }
     bool Bounded() const { return m_min != m_max; }
+    // The values the field can end with: its bounds, or every 32-bit integer
+    // when it has none.
+    int EnforcedMinimum() const;
+    int EnforcedMaximum() const;
 
     // The number shown as it stands (not yet clamped); 0 for a non-number.
     int Value() const;

@@ -20,6 +20,17 @@
 
 using namespace kf;
 
+namespace {
+
+// Whether a cell editor of the grid has the focus.
+bool cellOpen(const TDBGrid *g)
+{
+    QWidget *f = QApplication::focusWidget();
+    return f && f != g && g->isAncestorOf(f);
+}
+
+} // namespace
+
 class DBGridTest : public QObject {
     Q_OBJECT
 private slots:
@@ -32,7 +43,11 @@ private slots:
     void ctrlDeleteAsksFirst_data();
     void ctrlDeleteAsksFirst();
     void escapeCancelsTheRow();
-    void tabMovesBetweenCells();
+    void arrowsMoveBetweenCellsTabLeaves_data();
+    void arrowsMoveBetweenCellsTabLeaves();
+    void returnPostsTheRow_data();
+    void returnPostsTheRow();
+    void postFromOutsideTakesTheOpenCellAlong();
     void codeListPicksByName();
     void checkBoxToggles();
     void pictureDrawnUnscaled();
@@ -40,6 +55,8 @@ private slots:
     void multiSelectWithCtrlAndPlainClickDrops();
     void twoGridsShowOneCurrentRowAndEachOthersEdits();
     void reachableAsAccessibleTable();
+    void onlyTheGridWithTheFocusHasAFocusedCell_data();
+    void onlyTheGridWithTheFocusHasAFocusedCell();
 
 private:
     QPoint cellCenter(TDBGrid *g, int row, int column) const
@@ -219,7 +236,7 @@ void DBGridTest::escapeCancelsTheRow()
 {
     clickCell(m_grid, 0, 0);
     QTest::keyClicks(m_grid, "q");
-    pressReturn(QApplication::focusWidget()); // closes the editor, row in edit
+    QVERIFY(m_grid->CommitEditor()); // closes the editor, row in edit
     QCOMPARE(m_table->State(), TDataSetState::Edit);
     QCOMPARE(m_grid->model()->index(0, 0).data().toString(), QStringLiteral("q"));
     QTest::keyClick(m_grid, Qt::Key_Escape);
@@ -227,14 +244,105 @@ void DBGridTest::escapeCancelsTheRow()
     QCOMPARE(m_grid->model()->index(0, 0).data().toString(), QStringLiteral("a"));
 }
 
-void DBGridTest::tabMovesBetweenCells()
+void DBGridTest::arrowsMoveBetweenCellsTabLeaves_data()
 {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("mods");
+    QTest::addColumn<bool>("inCell"); // pressed in an open cell editor
+    QTest::addColumn<QString>("focus");  // where the focus is then
+    QTest::addColumn<int>("column");     // the grid's current column then
+    QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::NoModifier) << false << "grid" << 2;
+    QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::NoModifier) << false << "grid" << 0;
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << false << "other" << 1;
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << false << "before" << 1;
+    QTest::newRow("Tab in a cell") << int(Qt::Key_Tab) << int(Qt::NoModifier) << true << "other" << 0;
+    QTest::newRow("Shift+Tab in a cell") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << true << "before"
+                                         << 0;
+}
+
+void DBGridTest::arrowsMoveBetweenCellsTabLeaves()
+{
+    QFETCH(int, key);
+    QFETCH(int, mods);
+    QFETCH(bool, inCell);
+    QFETCH(QString, focus);
+    QFETCH(int, column);
+    // A control before the grid in the tab order.
+    auto *before = new QLineEdit(m_window.get());
+    QWidget::setTabOrder(before, m_grid);
+    QWidget::setTabOrder(m_grid, m_other);
+    before->show();
+    clickCell(m_grid, 1, inCell ? 0 : 1);
+    QWidget *target = m_grid;
+    if (inCell) {
+        QTest::keyClicks(m_grid, "n");
+        target = QApplication::focusWidget();
+        QVERIFY(target != m_grid);
+    }
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(mods));
+    QWidget *expected = focus == QLatin1String("grid") ? static_cast<QWidget *>(m_grid)
+                        : focus == QLatin1String("other") ? static_cast<QWidget *>(m_other)
+                                                          : before;
+    QCOMPARE(QApplication::focusWidget(), expected);
+    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(1, column));
+    QVERIFY(!cellOpen(m_grid));
+    if (inCell) { // what was typed is in the row, not posted yet
+        QCOMPARE(m_table->State(), TDataSetState::Edit);
+        QCOMPARE(m_table->FieldByName("Name").AsString(), std::string("n"));
+    }
+}
+
+void DBGridTest::returnPostsTheRow_data()
+{
+    QTest::addColumn<QString>("typed"); // into the Name cell of row 1 ("b")
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("closeFirst"); // the cell is closed before the key
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QString>("row3");    // Name of the last row then
+    QTest::newRow("Return in the cell") << "z" << int(Qt::Key_Return) << false << 0 << "z";
+    QTest::newRow("Enter in the cell") << "z" << int(Qt::Key_Enter) << false << 0 << "z";
+    QTest::newRow("Return on the grid") << "z" << int(Qt::Key_Return) << true << 0 << "z";
+    QTest::newRow("refused: reported, stays in edit") << "" << int(Qt::Key_Return) << true << 1 << "d";
+}
+
+void DBGridTest::returnPostsTheRow()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(bool, closeFirst);
+    QFETCH(int, messages);
+    QFETCH(QString, row3);
     clickCell(m_grid, 1, 0);
-    QTest::keyClick(m_grid, Qt::Key_Tab);
-    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(1, 1));
-    QTest::keyClick(m_grid, Qt::Key_Tab);
-    QCOMPARE(m_grid->currentIndex(), m_grid->model()->index(1, 2));
-    QVERIFY(m_grid->hasFocus());
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClicks(editor, typed);
+    QWidget *target = editor;
+    if (closeFirst) {
+        m_grid->CommitEditor();
+        target = m_grid;
+    }
+    QTest::keyClick(target, Qt::Key(key));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::Message), messages);
+    QCOMPARE(m_table->State(), messages ? TDataSetState::Edit : TDataSetState::Browse);
+    QCOMPARE(stored(3, 0), row3);
+}
+
+void DBGridTest::postFromOutsideTakesTheOpenCellAlong()
+{
+    clickCell(m_grid, 0, 0);
+    type(m_grid, QStringLiteral("zz"));
+    QVERIFY(cellOpen(m_grid));
+    m_table->Post(); // as the navigator's Post does, while the cell is open
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(stored(3, 0), QStringLiteral("zz"));
+    QVERIFY(!cellOpen(m_grid));
+    // Typing again puts the row into edit again.
+    QTest::keyClicks(m_grid, "y");
+    QCOMPARE(m_table->State(), TDataSetState::Edit);
 }
 
 void DBGridTest::codeListPicksByName()
@@ -250,7 +358,7 @@ void DBGridTest::codeListPicksByName()
     combo->lineEdit()->selectAll();
     QTest::keyClicks(combo->lineEdit(), "space"); // typed name, any case
     pressReturn(combo->lineEdit());
-    QCOMPARE(m_table->State(), TDataSetState::Edit);
+    QCOMPARE(m_table->State(), TDataSetState::Browse); // Return posts
     QCOMPARE(m_table->FieldByName("KeyType").AsInteger(), 3);
     QCOMPARE(m_other->model()->index(2, 1).data().toString(), QStringLiteral("Space"));
 }
@@ -324,7 +432,7 @@ void DBGridTest::twoGridsShowOneCurrentRowAndEachOthersEdits()
     clickCell(m_grid, 2, 0);
     QCOMPARE(m_other->currentIndex().row(), 2);
     type(m_grid, QStringLiteral("x"));
-    pressReturn(QApplication::focusWidget()); // the cell's text goes into the row
+    QVERIFY(m_grid->CommitEditor()); // the cell's text goes into the row
     QCOMPARE(m_other->model()->index(2, 0).data().toString(), QStringLiteral("x"));
     QCOMPARE(m_other->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("I"));
     // the other grid takes over: moving there posts the edit
@@ -349,6 +457,45 @@ void DBGridTest::reachableAsAccessibleTable()
     QVERIFY(cell);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Alpha"));
     QCOMPARE(table->columnDescription(0), QStringLiteral("Name"));
+}
+
+void DBGridTest::onlyTheGridWithTheFocusHasAFocusedCell_data()
+{
+    QTest::addColumn<QString>("focus"); // grid, other, elsewhere, cell editor
+    QTest::addColumn<bool>("gridCell");  // the grid's current cell reports the focus
+    QTest::addColumn<bool>("otherCell"); // the other grid's current cell does
+    QTest::newRow("grid") << "grid" << true << false;
+    QTest::newRow("other grid") << "other" << false << true;
+    QTest::newRow("elsewhere") << "elsewhere" << false << false;
+    QTest::newRow("cell editor") << "editor" << false << false;
+}
+
+void DBGridTest::onlyTheGridWithTheFocusHasAFocusedCell()
+{
+    QFETCH(QString, focus);
+    QFETCH(bool, gridCell);
+    QFETCH(bool, otherCell);
+    clickCell(m_grid, 2, 0);
+    if (focus == QLatin1String("other"))
+        m_other->setFocus();
+    else if (focus == QLatin1String("elsewhere"))
+        m_elsewhere->setFocus();
+    else if (focus == QLatin1String("editor"))
+        QTest::keyClick(m_grid, Qt::Key_F2);
+    auto focusedCell = [](TDBGrid *g) {
+        QAccessibleTableInterface *t = QAccessible::queryAccessibleInterface(g)->tableInterface();
+        int focused = 0;
+        for (int r = 0; r < t->rowCount(); ++r)
+            for (int c = 0; c < t->columnCount(); ++c)
+                focused += t->cellAt(r, c)->state().focused ? 1 : 0;
+        const QModelIndex current = g->currentIndex();
+        return focused == 1 && t->cellAt(current.row(), current.column())->state().focused;
+    };
+    QCOMPARE(m_other->currentIndex().row(), 2); // both grids show the same current row
+    QCOMPARE(focusedCell(m_grid), gridCell);
+    QCOMPARE(focusedCell(m_other), otherCell);
+    if (focus == QLatin1String("editor"))
+        QVERIFY(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->state().focused);
 }
 
 QTEST_MAIN(DBGridTest)

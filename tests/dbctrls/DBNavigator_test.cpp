@@ -18,13 +18,27 @@
 
 using namespace kf;
 
+namespace {
+
+// Whether a cell editor of the grid has the focus.
+bool cellOpen(const TDBGrid *g)
+{
+    QWidget *f = QApplication::focusWidget();
+    return f && f != g && g->isAncestorOf(f);
+}
+
+} // namespace
+
 class DBNavigatorTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
 
-    void buttonsCarryTheirHintsAndTakeNoFocus();
+    void buttonsCarryTheirHintsAndKeys();
+    void tabReachesTheButtonsAndSpacePresses();
+    void postAndCancelWorkWhileACellIsOpen_data();
+    void postAndCancelWorkWhileACellIsOpen();
     void buttonsFollowPositionAndState();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
@@ -83,18 +97,84 @@ void DBNavigatorTest::cleanup()
     SetDialogs(nullptr);
 }
 
-void DBNavigatorTest::buttonsCarryTheirHintsAndTakeNoFocus()
+void DBNavigatorTest::buttonsCarryTheirHintsAndKeys()
 {
     const QStringList hints{"First record", "Prior record", "Next record", "Last record",
                             "Insert record", "Delete record", "Post edit", "Cancel edit"};
+    const QStringList keys{"Ctrl+Home", "Up", "Down", "Ctrl+End", "Insert", "Ctrl+Delete", "Return", "Esc"};
     for (int i = 0; i < TDBNavigator::ButtonCount; ++i) {
         QToolButton *b = m_nav->ButtonOf(TDBNavigator::Button(i));
-        QCOMPARE(b->toolTip(), hints[i]);
-        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(b->toolTip(), hints[i] + " (" + keys[i] + ")");
+        QCOMPARE(b->focusPolicy(), Qt::TabFocus); // reached by Tab, not taken by a click
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(b);
         QCOMPARE(a->text(QAccessible::Name), hints[i]); // icon-only: named by its hint
+        QCOMPARE(a->text(QAccessible::Description), "In the grid: " + keys[i]);
         QCOMPARE(a->role(), QAccessible::Button);
     }
+}
+
+void DBNavigatorTest::tabReachesTheButtonsAndSpacePresses()
+{
+    m_grid->setFocus();
+    // Back from the grid: the enabled buttons, last first (Delete, Insert).
+    QTest::keyClick(m_grid, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), m_nav->ButtonOf(TDBNavigator::nbDelete));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), m_nav->ButtonOf(TDBNavigator::nbInsert));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(m_table->State(), TDataSetState::Insert);
+    m_table->FieldByName("Name").SetAsString("n");
+    // Post is enabled now: Tab reaches it and Space posts.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), m_nav->ButtonOf(TDBNavigator::nbPost));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(m_table->RecordCount(), 4);
+}
+
+void DBNavigatorTest::postAndCancelWorkWhileACellIsOpen_data()
+{
+    QTest::addColumn<QString>("typed"); // into the open Name cell of row "b"; empty: nothing
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("name"); // the row's Name then
+    QTest::newRow("Post, typed") << "q" << int(TDBNavigator::nbPost) << "q";
+    QTest::newRow("Post, nothing typed") << "" << int(TDBNavigator::nbPost) << "b";
+    QTest::newRow("Cancel, typed") << "q" << int(TDBNavigator::nbCancel) << "b";
+    QTest::newRow("Cancel, nothing typed") << "" << int(TDBNavigator::nbCancel) << "b";
+    QTest::newRow("Next, typed") << "q" << int(TDBNavigator::nbNext) << "q";
+}
+
+void DBNavigatorTest::postAndCancelWorkWhileACellIsOpen()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, button);
+    QFETCH(QString, name);
+    m_table->Next(); // "b"
+    const TBookmark b = m_table->GetBookmark();
+    m_grid->setFocus();
+    QTest::keyClick(m_grid, Qt::Key_F2); // a cell editor opens
+    QVERIFY(cellOpen(m_grid));
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    if (!typed.isEmpty()) {
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+    }
+    // What assistive technology reads is what a press does: Post and Cancel work now.
+    for (auto which : {TDBNavigator::nbPost, TDBNavigator::nbCancel}) {
+        QToolButton *tb = m_nav->ButtonOf(which);
+        QVERIFY(tb->isEnabled());
+        QVERIFY(!QAccessible::queryAccessibleInterface(tb)->state().disabled);
+    }
+    click(TDBNavigator::Button(button));
+    QCOMPARE(m_dialogs->count(ScriptedDialogs::Kind::Message), 0);
+    QVERIFY(!cellOpen(m_grid));
+    QCOMPARE(m_table->State(), TDataSetState::Browse);
+    QCOMPARE(QString::fromStdString(m_table->BookmarkValue(b, 0).bytes()), name);
+    // Nothing left to post or cancel: both say so.
+    QVERIFY(!m_nav->ButtonOf(TDBNavigator::nbPost)->isEnabled());
+    QVERIFY(!m_nav->ButtonOf(TDBNavigator::nbCancel)->isEnabled());
 }
 
 void DBNavigatorTest::buttonsFollowPositionAndState()

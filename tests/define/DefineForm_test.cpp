@@ -241,6 +241,11 @@ private slots:
     void loadAndImportAskAboutUnsavedChanges_data();
     void loadAndImportAskAboutUnsavedChanges();
 
+    void tabWalksThroughBothGrids_data();
+    void tabWalksThroughBothGrids();
+    void charNamesShowWhole_data();
+    void charNamesShowWhole();
+
     void screenshot();
 
 private:
@@ -363,7 +368,7 @@ void DefineFormTest::looksAsDesigned()
         const char *hints[] = {"First record", "Prior record", "Next record", "Last record",
                                "Insert record", "Delete record", "Post edit", "Cancel edit"};
         for (int b = 0; b < TDBNavigator::ButtonCount; ++b)
-            QCOMPARE(nav->ButtonOf(TDBNavigator::Button(b))->toolTip(), QString::fromLatin1(hints[b]));
+            QCOMPARE(nav->ButtonOf(TDBNavigator::Button(b))->accessibleName(), QString::fromLatin1(hints[b]));
     }
     QCOMPARE(form->DBNavigator1->DataSet(), &m_dm->MainTbl);
     QCOMPARE(form->DBNavigator2->DataSet(), &m_dm->Ctbl);
@@ -2047,6 +2052,95 @@ void DefineFormTest::loadAndImportAskAboutUnsavedChanges()
         if (import)
             QVERIFY(form->ImportDialog() && form->ImportDialog()->isVisible());
     }
+}
+
+void DefineFormTest::tabWalksThroughBothGrids_data()
+{
+    QTest::addColumn<bool>("back");
+    QTest::newRow("Tab") << false;
+    QTest::newRow("Shift+Tab") << true;
+}
+
+void DefineFormTest::tabWalksThroughBothGrids()
+{
+    QFETCH(bool, back);
+    addKey(*m_dm, "A", 1);
+    addKey(*m_dm, "B", 2);
+    addChar(*m_dm, "a", 'a', 1);
+    addChar(*m_dm, "b", 'b', 2);
+    TDefineFm *form = open();
+    form->AuthorEd->setFocus();
+    QWidget *start = QApplication::focusWidget();
+    QCOMPARE(start, form->AuthorEd);
+    QList<QWidget *> walk;
+    for (int press = 0; press < 200; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
+                        back ? Qt::ShiftModifier : Qt::NoModifier);
+        if (QApplication::focusWidget() == start)
+            break;
+        walk << QApplication::focusWidget();
+        // Assistive technology finds a focused cell only in the grid that has the focus.
+        for (TDBGrid *grid : {form->DBGrid, form->CharGrid}) {
+            const QModelIndex current = grid->currentIndex();
+            QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(grid)->tableInterface()->cellAt(
+                current.row(), current.column());
+            QVERIFY(cell);
+            QCOMPARE(cell->state().focused, grid->hasFocus());
+        }
+    }
+    // The walk comes round to where it started: no control keeps the focus.
+    QCOMPARE(QApplication::focusWidget(), start);
+    // Each grid is entered once and left with the next press.
+    QCOMPARE(walk.count(form->DBGrid), 1);
+    QCOMPARE(walk.count(form->CharGrid), 1);
+    // The navigators' enabled buttons are on the way.
+    for (TDBNavigator *nav : {form->DBNavigator1, form->DBNavigator2})
+        QVERIFY(walk.contains(nav->ButtonOf(TDBNavigator::nbInsert)));
+    // In a grid the arrows move between cells.
+    form->DBGrid->setFocus();
+    QTest::keyClick(form->DBGrid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(form->DBGrid->currentIndex(), form->DBGrid->model()->index(0, 0));
+    QTest::keyClick(form->DBGrid, Qt::Key_Right);
+    QCOMPARE(form->DBGrid->currentIndex(), form->DBGrid->model()->index(0, 1));
+    QTest::keyClick(form->DBGrid, Qt::Key_Down);
+    QCOMPARE(form->DBGrid->currentIndex(), form->DBGrid->model()->index(1, 1));
+    QVERIFY(form->DBGrid->hasFocus());
+}
+
+void DefineFormTest::charNamesShowWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("addedWhileOpen");
+    QTest::newRow("short") << "a" << false;
+    QTest::newRow("imported state name") << "Space AltGr shifted" << false;
+    QTest::newRow("30 characters") << "Dead circumflex AltGr capital" << false;
+    QTest::newRow("added while open") << "Space AltGr shifted" << true;
+}
+
+void DefineFormTest::charNamesShowWhole()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, addedWhileOpen);
+    addKey(*m_dm, "Space", 1);
+    if (!addedWhileOpen)
+        addChar(*m_dm, name.toStdString(), ' ', 1);
+    TDefineFm *form = open();
+    if (addedWhileOpen)
+        addChar(*m_dm, name.toStdString(), ' ', 1);
+    QCoreApplication::processEvents();
+    TDBGrid *grid = form->CharGrid;
+    const QModelIndex cell = grid->model()->index(0, 0);
+    QCOMPARE(cell.data().toString(), name);
+    // The cell's text room holds the name: nothing is cut.
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.rect = grid->visualRect(cell);
+    option.text = name;
+    option.features = QStyleOptionViewItem::HasDisplay;
+    const QRect textRoom = grid->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, grid);
+    QVERIFY2(textRoom.width() >= grid->fontMetrics().horizontalAdvance(name) + 2,
+             qPrintable(QStringLiteral("%1 in %2 pixels").arg(name).arg(textRoom.width())));
+    QVERIFY(grid->columnWidth(0) >= grid->CharsToPixels(10)); // never below its own width
 }
 
 void DefineFormTest::screenshot()

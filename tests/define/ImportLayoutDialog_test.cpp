@@ -64,6 +64,8 @@ private slots:
     void okAsksForImportAndStaysOpen_data();
     void okAsksForImportAndStaysOpen();
     void everyControlNamedAndReachedByTab();
+    void onlyTheControlWithTheFocusReportsIt_data();
+    void onlyTheControlWithTheFocusReportsIt();
 
 private:
     std::unique_ptr<TImportLayoutDlg> m_dlg;
@@ -312,6 +314,31 @@ void ImportLayoutDialogTest::everyControlNamedAndReachedByTab()
                                                          ? QApplication::focusWidget()->objectName()
                                                          : QStringLiteral("none"))));
     }
+}
+
+void ImportLayoutDialogTest::onlyTheControlWithTheFocusReportsIt_data()
+{
+    QTest::addColumn<bool>("inList"); // the focus in the list, else in the filter
+    QTest::newRow("filter") << false;
+    QTest::newRow("list") << true;
+}
+
+void ImportLayoutDialogTest::onlyTheControlWithTheFocusReportsIt()
+{
+    QFETCH(bool, inList);
+    QTest::keyClicks(m_dlg->FilterEd, QStringLiteral("de"));
+    if (inList)
+        QTest::keyClick(m_dlg->FilterEd, Qt::Key_Tab);
+    QCOMPARE(m_dlg->LayoutList->hasFocus(), inList);
+    const QModelIndex current = m_dlg->LayoutList->currentIndex();
+    QVERIFY(current.isValid());
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(m_dlg->LayoutList);
+    QVERIFY(list && list->tableInterface());
+    QAccessibleInterface *cell = list->tableInterface()->cellAt(current.row(), current.column());
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), current.data().toString());
+    QCOMPARE(cell->state().focused, inList);
+    QCOMPARE(QAccessible::queryAccessibleInterface(m_dlg->FilterEd)->state().focused, !inList);
 }
 
 QTEST_MAIN(ImportLayoutDialogTest)

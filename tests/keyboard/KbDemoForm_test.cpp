@@ -651,6 +651,30 @@ private slots:
         QCOMPARE(j->glyph(), j->DownGlyph);
     }
 
+    // Assistive technology reads the range each grid size box keeps to.
+    void gridSpinEditReportsItsRange_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("GridXEd") << "GridXEd";
+        QTest::newRow("GridYEd") << "GridYEd";
+    }
+
+    void gridSpinEditReportsItsRange()
+    {
+        QFETCH(QString, box);
+        open();
+        TGridSpinEdit *edit = box == QLatin1String("GridXEd") ? form->GridXEd : form->GridYEd;
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(edit);
+        QVERIFY(a);
+        QAccessibleValueInterface *v = a->valueInterface();
+        QVERIFY(v);
+        QCOMPARE(v->minimumValue().toInt(), 0);
+        QCOMPARE(v->maximumValue().toInt(), 15);
+        QCOMPARE(v->currentValue().toInt(), 0);
+        edit->setValue(7);
+        QCOMPARE(v->currentValue().toInt(), 7);
+    }
+
     void gridSpinEditTypedValues()
     {
         open();

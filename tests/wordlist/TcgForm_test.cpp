@@ -16,6 +16,7 @@
 #include "ui/InputEncodingMenu.h"
 
 #include <QAccessible>
+#include <climits>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
@@ -58,6 +59,8 @@ private slots:
     void sortsPersistIntoLaterViews();
     void maxEdIsClampedWhenItLosesTheFocus();
     void spinFieldsTakeDigitsAndSignsOnly();
+    void spinFieldsReportTheirRange_data();
+    void spinFieldsReportTheirRange();
     void saveAfterEditingByHand();
     void wordListThenSave();
     void patternErrorWarnsThenShowsThePartialResult();
@@ -452,6 +455,32 @@ void TcgFormTest::spinFieldsTakeDigitsAndSignsOnly()
     QCOMPARE(max->Value(), 50);
     QTest::keyClick(max, Qt::Key_Down);
     QCOMPARE(max->Value(), 49);
+}
+
+void TcgFormTest::spinFieldsReportTheirRange_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("value");
+    QTest::newRow("MinEd, any whole number") << "MinEd" << INT_MIN << INT_MAX << 0;
+    QTest::newRow("MaxEd, 0 to 50") << "MaxEd" << 0 << 50 << 50;
+}
+
+void TcgFormTest::spinFieldsReportTheirRange()
+{
+    QFETCH(QString, field);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+    TSpinEdit *edit = field == QLatin1String("MinEd") ? form()->MinEd : form()->MaxEd;
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(edit);
+    QVERIFY(a);
+    QAccessibleValueInterface *v = a->valueInterface();
+    QVERIFY(v);
+    QCOMPARE(v->minimumValue().toInt(), minimum);
+    QCOMPARE(v->maximumValue().toInt(), maximum);
+    QCOMPARE(v->currentValue().toInt(), value);
 }
 
 void TcgFormTest::saveAfterEditingByHand()
