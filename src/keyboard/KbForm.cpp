@@ -51,6 +51,8 @@ TKbFm::TKbFm(QWidget *parent) : QScrollArea(parent), m_state(*this)
     // Reachable with Tab, but a click on a key must leave the focus (and the
     // selection) in the target edit.
     setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(QStringLiteral("Keyboard"));
+    setAccessibleDescription(QStringLiteral("Arrow keys choose a key, Space or Return presses it"));
     setWidgetResizable(false);
     auto *area = new QWidget;
     area->setObjectName(QStringLiteral("KeyArea"));
