@@ -146,7 +146,25 @@ void BM_BuildButtonsAndPaint(benchmark::State &state)
     }
 }
 
+// What every key types, said again after a click changed the state: n keys,
+// four characters each (plain, Shift, AltGr, with an accent).
+void BM_UpdateTypedTexts(benchmark::State &state)
+{
+    Fixture f(int(state.range(0)));
+    TRecordTable &chars = f.data.Ctbl;
+    for (int i = 0; i < int(state.range(0)); ++i)
+        for (int v = 0; v < 4; ++v)
+            chars.AppendRecord({TValue("c"), TValue(int32_t(33 + (i * 4 + v) % 200)), TValue(int32_t(i + 1)),
+                                TValue(v == 1), TValue(v == 2), TValue(int32_t(v == 3 ? 2003 : 0))});
+    f.frame->BuildButtons(false);
+    for (auto _ : state)
+        f.frame->UpdateTypedTexts();
+    state.counters["keys"] = double(f.frame->Buttons().size());
+    state.counters["chars"] = double(chars.RecordCount());
+}
+
 BENCHMARK(BM_BuildButtons)->Arg(45)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UpdateTypedTexts)->Arg(45)->Arg(300)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildButtonsAndPaint)->Arg(300)->Unit(benchmark::kMillisecond);
 
 int Screenshot(const char *path)

@@ -5,6 +5,7 @@
 #include "table/RecordTable.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -13,14 +14,78 @@
 
 namespace kf {
 
+namespace {
+
+// What assistive technology sees of a picture box: an image, named by the
+// box's accessible name, described by what it shows, with the shown
+// picture's size.
+class PictureBoxAccessible : public QAccessibleWidget, public QAccessibleImageInterface {
+public:
+    explicit PictureBoxAccessible(TDBImage *box) : QAccessibleWidget(box, QAccessible::Graphic) {}
+
+    TDBImage *box() const { return static_cast<TDBImage *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString name = box()->accessibleName();
+            return name.isEmpty() ? QStringLiteral("Picture") : name;
+        }
+        case QAccessible::Description:
+            return box()->ShownDescription();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::ImageInterface)
+            return static_cast<QAccessibleImageInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    // QAccessibleImageInterface
+    QString imageDescription() const override { return box()->ShownDescription(); }
+    QSize imageSize() const override { return box()->Picture().size(); }
+    QPoint imagePosition() const override
+    {
+        // The picture is drawn centred in the box, on screen coordinates.
+        const QRect inner = box()->contentsRect();
+        const QSize size = box()->Picture().size();
+        const QPoint at(inner.left() + (inner.width() - size.width()) / 2,
+                        inner.top() + (inner.height() - size.height()) / 2);
+        return box()->mapToGlobal(at);
+    }
+};
+
+QAccessibleInterface *pictureBoxAccessibleFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("kf::TDBImage") && object && object->isWidgetType())
+        return new PictureBoxAccessible(static_cast<TDBImage *>(object));
+    return nullptr;
+}
+
+void installAccessibleFactoryOnce()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(pictureBoxAccessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
 TDBImage::TDBImage(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setFocusPolicy(Qt::StrongFocus);
+    installAccessibleFactoryOnce();
     m_background = palette().color(QPalette::Window);
-    setAccessibleDescription(QStringLiteral("Picture box"));
-    updateAccessibleName();
+    updateShownDescription();
 }
 
 TDBImage::~TDBImage() = default;
@@ -51,7 +116,7 @@ void TDBImage::LoadPicture()
     }
     m_picture = stored;
     m_modified = false;
-    updateAccessibleName();
+    updateShownDescription();
     update();
     emit PictureChanged();
 }
@@ -62,7 +127,7 @@ void TDBImage::SetPicture(const QImage &picture)
         m_check(picture);
     m_picture = picture;
     m_modified = true;
-    updateAccessibleName();
+    updateShownDescription();
     update();
     emit PictureChanged();
 }
@@ -211,14 +276,14 @@ void TDBImage::UpdateData(TRecordTable &)
     writePicture();
 }
 
-void TDBImage::updateAccessibleName()
+void TDBImage::updateShownDescription()
 {
-    const QString name = m_picture.isNull()
-                             ? QStringLiteral("No picture")
-                             : QStringLiteral("Picture %1 x %2").arg(m_picture.width()).arg(m_picture.height());
-    if (accessibleName() != name) {
-        setAccessibleName(name);
-        QAccessibleEvent ev(this, QAccessible::NameChanged);
+    const QString shown = m_picture.isNull()
+                              ? QStringLiteral("No picture")
+                              : QStringLiteral("Picture %1 x %2").arg(m_picture.width()).arg(m_picture.height());
+    if (m_shown != shown) {
+        m_shown = shown;
+        QAccessibleEvent ev(this, QAccessible::DescriptionChanged);
         QAccessible::updateAccessibility(&ev);
     }
 }

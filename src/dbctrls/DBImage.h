@@ -8,6 +8,9 @@
 // the row's picture again.
 // Keys: Ctrl+C / Ctrl+Insert copy, Ctrl+V / Shift+Insert paste,
 // Ctrl+X / Shift+Delete cut.
+// Assistive technology sees an image named by the box's accessibleName
+// ("Picture" when none is given) and described by what it shows ("Picture
+// 40 x 40", "No picture").
 
 #include "table/DataBinding.h"
 #include "model/GlyphCache.h"
@@ -50,6 +53,9 @@ public:
     // same row's unchanged picture again shows the image decoded before.
     void LoadPicture();
 
+    // What the box shows, as assistive technology hears it.
+    QString ShownDescription() const { return m_shown; }
+
     void SetBackgroundColor(const QColor &color);
     QColor BackgroundColor() const { return m_background; }
 
@@ -83,7 +89,7 @@ private:
     bool canEdit() const;
     // Writes a modified picture into the field of the row in edit.
     void writePicture();
-    void updateAccessibleName();
+    void updateShownDescription();
 
     TRecordTable *table() const { return m_binding.DataSet(); }
 
@@ -92,6 +98,7 @@ private:
     bool m_modified = false;
     bool m_writing = false;
     QColor m_background;
+    QString m_shown;
     TPictureCheck m_check;
     TGlyphCache m_stored{4}; // the row's stored picture, decoded once per value
     TDataBinding m_binding{*this}; // last: it lets go before the rest goes

@@ -225,6 +225,7 @@ void TDefineFm::buildControls()
     KeyImage = new TDBImage(this);
     KeyImage->setObjectName(QStringLiteral("KeyImage"));
     KeyImage->setGeometry(4, 4, 157, 77);
+    KeyImage->setAccessibleName(QStringLiteral("Key picture"));
 
     FitImgCheckbox = new QCheckBox(QStringLiteral("Width and height fit the image"), this);
     FitImgCheckbox->setObjectName(QStringLiteral("FitImgCheckbox"));

@@ -25,7 +25,8 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();
-        s.focusable = false;
+        s.focusable = button()->keyFocusable();
+        s.focused = button()->hasKeyFocus();
         s.checkable = button()->group() != 0;
         s.checked = button()->down();
         s.pressed = button()->isDown();
@@ -36,7 +37,7 @@ public:
     {
         switch (t) {
         case QAccessible::Name:
-            return button()->accessibleName();
+            return button()->spokenName();
         case QAccessible::Description: {
             const QString description = button()->accessibleDescription();
             return description.isEmpty() ? button()->toolTip() : description;
@@ -175,6 +176,35 @@ void ButtonType::nextCheckState()
     setDownState(!down());
 }
 
+void ButtonType::setTypedText(const QString &text)
+{
+    if (text == m_typedText)
+        return;
+    m_typedText = text;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString ButtonType::spokenName() const
+{
+    const QString name = accessibleName();
+    if (m_typedText.isEmpty())
+        return name;
+    return name.isEmpty() ? m_typedText : name + QStringLiteral(": ") + m_typedText;
+}
+
+void ButtonType::setKeyFocus(bool focus)
+{
+    if (focus == m_keyFocus)
+        return;
+    m_keyFocus = focus;
+    update();
+    QAccessible::State changed;
+    changed.focused = true;
+    QAccessibleStateChangeEvent stateEvent(this, changed);
+    QAccessible::updateAccessibility(&stateEvent);
+}
+
 QSize ButtonType::sizeHint() const
 {
     return m_glyph.isNull() ? QSize(23, 22) : m_glyph.size() + QSize(4, 4);
@@ -193,6 +223,14 @@ void ButtonType::paintEvent(QPaintEvent *)
         p.drawImage(at, m_drawn);
     }
     qDrawShadePanel(&p, rect(), QPalette(face), sunken, 1);
+    if (m_keyFocus) {
+        // Two rings, dark outside and light inside, show on any key colour.
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Qt::black, 2));
+        p.drawRect(QRectF(rect()).adjusted(2, 2, -2, -2));
+        p.setPen(QPen(Qt::white, 1));
+        p.drawRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5));
+    }
 }
 
 void ButtonType::mousePressEvent(QMouseEvent *event)

@@ -11,8 +11,11 @@
 // emits clicked() only, and such a button is never down.
 //
 // Assistive technology sees each key as a push button named by its
-// accessibleName (the key's name), described by its tool tip, with its down
-// state as "checked" and a press action that clicks it.
+// accessibleName (the key's name) followed by what it types ("Q: q"),
+// described by its tool tip, with its down state as "checked" and a press
+// action that clicks it. The keyboard that holds a key may give it its
+// keyboard focus: the key is then drawn marked and reported focused, while the
+// real focus stays with the keyboard (the key itself never takes it).
 
 #include "table/RecordTable.h"
 
@@ -69,6 +72,24 @@ public:
     // the group's down button.
     void setDownState(bool down);
 
+    // What the key types in the keyboard's present state (empty: nothing, or
+    // a key that types no character); assistive technology hears it after
+    // the key's name.
+    QString typedText() const { return m_typedText; }
+    void setTypedText(const QString &text);
+    // The name assistive technology reads: the key's name, then ": " and
+    // what it types when it types something.
+    QString spokenName() const;
+
+    // The key belongs to a keyboard that moves its keyboard focus between
+    // its keys (reported as focusable).
+    bool keyFocusable() const { return m_keyFocusable; }
+    void setKeyFocusable(bool focusable) { m_keyFocusable = focusable; }
+    // The key holds the keyboard's focus: drawn with a focus frame, reported
+    // focused. The keyboard announces the focus move itself.
+    bool hasKeyFocus() const { return m_keyFocus; }
+    void setKeyFocus(bool focus);
+
     QSize sizeHint() const override;
 
 signals:
@@ -94,6 +115,9 @@ private:
     int m_tag = 0;
     int m_group = 0;
     bool m_allowAllUp = false;
+    QString m_typedText;
+    bool m_keyFocusable = false;
+    bool m_keyFocus = false;
 };
 
 // Inverts a picture in place: every pixel's red, green and blue are

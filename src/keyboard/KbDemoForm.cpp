@@ -80,6 +80,8 @@ TCharGridView *makeCharGrid(QWidget *parent, const QString &name, int cellW, int
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The arrows move between cells; Tab and Shift+Tab go on to the next control.
+    grid->setTabKeyNavigation(false);
     grid->setShowGrid(true);
     grid->setWordWrap(false);
     grid->setTextElideMode(Qt::ElideNone);
@@ -115,6 +117,9 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     DemoEd->setFont(demoFont);
     DemoEd->document()->setDefaultFont(demoFont);
     DemoEd->setAccessibleName(QStringLiteral("Demo text"));
+    // Tab goes on to the keyboard, as the tab order says, instead of typing
+    // a tab character.
+    DemoEd->setTabChangesFocus(true);
 
     Button3 = new QPushButton(QStringLiteral("Save text"), this);
     Button3->setObjectName(QStringLiteral("Button3"));

@@ -8,7 +8,9 @@
 #include "model/MainData.h"
 #include "table/RecordTable.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <QTextEdit>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kf {
 
@@ -48,6 +51,8 @@ TKbFm::TKbFm(QWidget *parent) : QScrollArea(parent), m_state(*this)
     // Reachable with Tab, but a click on a key must leave the focus (and the
     // selection) in the target edit.
     setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(QStringLiteral("Keyboard"));
+    setAccessibleDescription(QStringLiteral("Arrow keys choose a key, Space or Return presses it"));
     setWidgetResizable(false);
     auto *area = new QWidget;
     area->setObjectName(QStringLiteral("KeyArea"));
@@ -152,11 +157,23 @@ bool TKbFm::BuildButtons(bool keepGlyph)
         button->setAllowAllUp(true);
         button->setGroup(GroupOfKeyType(keyType));
         button->installEventFilter(this);
+        button->setKeyFocusable(true);
         button->show();
 
         m_state.RegisterKey(button, keyType, keys.Fields(fKeyType2).AsInteger());
         AttachButtonEvents();
     }
+    // The keyboard focus stays on the key of the same row over a rebuild.
+    if (!m_focusKey && !m_focusRow.IsNull()) {
+        for (ButtonType *button : m_buttons)
+            if (button->KeyRow == m_focusRow) {
+                SetFocusKey(button);
+                break;
+            }
+    }
+    if (!m_focusKey && hasFocus())
+        SetFocusKey(FirstFocusKey());
+    UpdateTypedTexts();
     return true;
 }
 
@@ -194,6 +211,7 @@ void TKbFm::FollowKeyRows()
         }
     }
     UpdateKeyAreaSize();
+    UpdateTypedTexts(); // an undone step may have changed the characters
 }
 
 void TKbFm::AttachButtonEvents()
@@ -208,6 +226,10 @@ void TKbFm::ClearButtons()
 {
     m_state.ForgetKeys();
     m_currentButton = nullptr;
+    if (m_focusKey) {
+        m_focusKey->setKeyFocus(false);
+        m_focusKey = nullptr; // m_focusRow names its row for the next build
+    }
     std::vector<ButtonType *> buttons;
     buttons.swap(m_buttons);
     m_keyTexts.clear();
@@ -233,6 +255,110 @@ void TKbFm::RereadButtonTexts()
         m_buttons[i]->setToolTip(cp.decode(m_keyTexts[i].hint));
         m_buttons[i]->setAccessibleName(cp.decode(m_keyTexts[i].name));
     }
+    UpdateTypedTexts();
+}
+
+void TKbFm::UpdateTypedTexts()
+{
+    std::vector<TBookmark> rows;
+    rows.reserve(m_buttons.size());
+    for (const ButtonType *button : m_buttons)
+        rows.push_back(button->KeyRow);
+    const std::vector<TKbState::TResolved> typed = m_state.PeekKeys(rows);
+    const CodePage &cp = CodePage::current();
+    for (size_t i = 0; i < m_buttons.size(); ++i) {
+        const TKbState::TResolved &r = typed[i];
+        // Keys of other kinds (Shift, Enter, a dead key, the space bar) are
+        // told by their names.
+        QString text;
+        if ((r.Code == KeyTypes::Alpha || r.Code == KeyTypes::Num) && !r.Text.empty())
+            text = cp.decode(r.Text);
+        if (text.trimmed().isEmpty())
+            text.clear();
+        m_buttons[i]->setTypedText(text);
+    }
+}
+
+void TKbFm::SetFocusKey(ButtonType *button)
+{
+    if (button && std::find(m_buttons.begin(), m_buttons.end(), button) == m_buttons.end())
+        button = nullptr;
+    if (button == m_focusKey)
+        return;
+    if (m_focusKey)
+        m_focusKey->setKeyFocus(false);
+    m_focusKey = button;
+    m_focusRow = button ? button->KeyRow : TBookmark();
+    if (!button || !hasFocus())
+        return;
+    button->setKeyFocus(true);
+    ensureWidgetVisible(button, 4, 4);
+    QAccessibleEvent event(button, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
+}
+
+ButtonType *TKbFm::FirstFocusKey() const
+{
+    ButtonType *first = nullptr;
+    for (ButtonType *button : m_buttons) {
+        const QRect r = button->geometry();
+        if (r.isEmpty() || button->isHidden())
+            continue;
+        if (!first || r.top() < first->y() || (r.top() == first->y() && r.left() < first->x()))
+            first = button;
+    }
+    return first;
+}
+
+bool TKbFm::MoveFocusKey(int arrowKey)
+{
+    ButtonType *from = m_focusKey;
+    if (!from)
+        return false;
+    const QRect a = from->geometry();
+    const QPointF ca = QRectF(a).center();
+    // Keys across the way (sharing a row for Left/Right, a column for Up/Down)
+    // come first; among them, and then among the others, the nearest, a step
+    // aside counting more outside the row or column.
+    ButtonType *best = nullptr;
+    bool bestInLine = false;
+    double bestScore = 0;
+    for (ButtonType *button : m_buttons) {
+        const QRect r = button->geometry();
+        if (button == from || r.isEmpty() || button->isHidden())
+            continue;
+        const QPointF c = QRectF(r).center();
+        double along = 0, across = 0;
+        bool inLine = false;
+        switch (arrowKey) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            along = arrowKey == Qt::Key_Right ? c.x() - ca.x() : ca.x() - c.x();
+            across = std::abs(c.y() - ca.y());
+            inLine = r.top() <= a.bottom() && r.bottom() >= a.top();
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            along = arrowKey == Qt::Key_Down ? c.y() - ca.y() : ca.y() - c.y();
+            across = std::abs(c.x() - ca.x());
+            inLine = r.left() <= a.right() && r.right() >= a.left();
+            break;
+        default:
+            return false;
+        }
+        if (along <= 0)
+            continue;
+        const double score = inLine ? along + across : along + 2 * across;
+        if (!best || (inLine && !bestInLine) || (inLine == bestInLine && score < bestScore)) {
+            best = button;
+            bestInLine = inLine;
+            bestScore = score;
+        }
+    }
+    if (!best)
+        return false;
+    SetFocusKey(best);
+    return true;
 }
 
 void TKbFm::KeyButtonClick(ButtonType *Sender)
@@ -240,6 +366,7 @@ void TKbFm::KeyButtonClick(ButtonType *Sender)
     const auto it = std::find(m_buttons.begin(), m_buttons.end(), Sender);
     if (it == m_buttons.end())
         return;
+    SetFocusKey(Sender);
     // A key whose row was deleted since the build is ignored.
     if (!m_keys || !m_keys->BookmarkValid(Sender->KeyRow))
         return;
@@ -249,6 +376,7 @@ void TKbFm::KeyButtonClick(ButtonType *Sender)
         ~Depth() { --n; }
     } depth(m_clickDepth);
     m_state.PressKey(Sender, Sender->KeyRow);
+    UpdateTypedTexts();
     if (OnKeyClick)
         OnKeyClick(Sender);
 }
@@ -324,6 +452,74 @@ bool TKbFm::eventFilter(QObject *watched, QEvent *event)
         && watched->parent() == m_keyArea)
         UpdateKeyAreaSize();
     return QScrollArea::eventFilter(watched, event);
+}
+
+void TKbFm::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (m_buttons.empty() || mods != Qt::NoModifier) {
+        QScrollArea::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (!m_focusKey)
+            SetFocusKey(FirstFocusKey());
+        else
+            MoveFocusKey(event->key());
+        event->accept();
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Select:
+        event->accept();
+        if (event->isAutoRepeat())
+            return; // one press, one click, as with the mouse
+        if (!m_focusKey)
+            SetFocusKey(FirstFocusKey());
+        if (ButtonType *key = m_focusKey)
+            key->click(); // as a mouse click does; errors are reported by its handler
+        return;
+    default:
+        QScrollArea::keyPressEvent(event);
+        return;
+    }
+}
+
+void TKbFm::focusInEvent(QFocusEvent *event)
+{
+    QScrollArea::focusInEvent(event);
+    if (!m_focusKey) {
+        m_focusKey = FirstFocusKey();
+        m_focusRow = m_focusKey ? m_focusKey->KeyRow : TBookmark();
+    }
+    ButtonType *key = m_focusKey;
+    if (!key)
+        return;
+    key->setKeyFocus(true);
+    ensureWidgetVisible(key, 4, 4);
+    // The frame's own focus is announced when this handler is over; the key
+    // is announced after it, as the one that holds the focus.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hasFocus() && m_focusKey && m_focusKey->hasKeyFocus()) {
+                QAccessibleEvent focus(m_focusKey.data(), QAccessible::Focus);
+                QAccessible::updateAccessibility(&focus);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void TKbFm::focusOutEvent(QFocusEvent *event)
+{
+    QScrollArea::focusOutEvent(event);
+    if (m_focusKey)
+        m_focusKey->setKeyFocus(false);
 }
 
 void TKbFm::resizeEvent(QResizeEvent *event)

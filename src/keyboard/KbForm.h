@@ -5,6 +5,12 @@
 // frame, attaches a target edit and a status label, builds the buttons and
 // hears about every click through OnKeyClick.
 //
+// The frame is one stop of the Tab chain. While it has the focus one of its
+// keys holds the keyboard focus (drawn marked, reported focused to assistive
+// technology): the arrow keys move it to the nearest key in their direction,
+// Space or Return clicks it, Tab moves on to the next control. Every key's
+// accessible name says what it types in the present state.
+//
 // The buttons live on KeyArea(), a widget inside the frame's scroll area, so
 // their positions are KeyArea's client coordinates; scroll bars appear when
 // the keys reach beyond the visible part.
@@ -69,6 +75,19 @@ public:
     // that row.
     bool GotoKeyRow(const ButtonType *button);
 
+    // The key that holds the keyboard focus while the frame has the focus
+    // (null: no key); a click on a key makes it that key.
+    ButtonType *FocusKey() const { return m_focusKey; }
+    // Gives the keyboard focus to the button (one of Buttons(), or null).
+    void SetFocusKey(ButtonType *button);
+    // Moves the keyboard focus to the nearest key in the arrow key's
+    // direction (Qt::Key_Left, Key_Right, Key_Up or Key_Down); false, moving
+    // nothing, when no key lies that way.
+    bool MoveFocusKey(int arrowKey);
+    // Every button's name for assistive technology says again what its key
+    // types now.
+    void UpdateTypedTexts();
+
     // Raised after every click on a key, with the clicked button.
     TKeyClickEvent OnKeyClick;
 
@@ -108,10 +127,15 @@ protected:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void UpdateKeyAreaSize();
     void SendKey(int key);
+    // The key the keyboard focus starts on: the top row's leftmost key.
+    ButtonType *FirstFocusKey() const;
 
     TKbState m_state;
     TRecordTable *m_keys = nullptr;  // not owned
@@ -124,6 +148,8 @@ private:
     };
     std::vector<KeyTexts> m_keyTexts; // one per button, in the same order
     ButtonType *m_currentButton = nullptr;
+    QPointer<ButtonType> m_focusKey; // one of m_buttons, or null
+    TBookmark m_focusRow;            // its key row, kept over a rebuild
     QPointer<QWidget> m_targetEdit;
     QPointer<QLabel> m_statusLabel;
     int m_clickDepth = 0;   // inside KeyButtonClick

@@ -4,6 +4,8 @@
 #include "common/Translation.h"
 #include "table/RecordTable.h"
 
+#include <unordered_map>
+
 namespace kf {
 
 namespace {
@@ -121,6 +123,67 @@ TKbState::TResolved TKbState::ResolveKey(const TBookmark &row)
         result.Text.assign(1, char(uint8_t(code & 0xFF)));
     }
     return result;
+}
+
+std::vector<TKbState::TResolved> TKbState::PeekKeys(const std::vector<TBookmark> &rows) const
+{
+    std::vector<TResolved> results(rows.size());
+    if (!m_keys || !m_keys->Active())
+        return results;
+    const int fKeyValue = m_keys->FindFieldIndex("KeyValue");
+    const int fKeyType = m_keys->FindFieldIndex("KeyType");
+    const int fKeyType2 = m_keys->FindFieldIndex("KeyType2");
+    if (fKeyValue < 0 || fKeyType < 0 || fKeyType2 < 0)
+        return results;
+
+    // The characters of the pending accent by key, Shift and AltGr; the first
+    // row of the character table's view wins, as Locate finds it.
+    std::unordered_map<int64_t, int32_t> typed;
+    if (m_chars && m_chars->Active()) {
+        const int fKeyNo = m_chars->FindFieldIndex("KeyNo");
+        const int fShift = m_chars->FindFieldIndex("Shift");
+        const int fAltGr = m_chars->FindFieldIndex("AltGr");
+        const int fAccent = m_chars->FindFieldIndex("Accent");
+        const int fCode = m_chars->FindFieldIndex("Code");
+        if (fKeyNo >= 0 && fShift >= 0 && fAltGr >= 0 && fAccent >= 0 && fCode >= 0) {
+            const int count = m_chars->RecordCount();
+            for (int i = 0; i < count; ++i) {
+                const TValue accent = m_chars->FieldValueAt(i, fAccent);
+                if (accent.IsNull() || accent.integer() != m_accent)
+                    continue;
+                const TValue keyNo = m_chars->FieldValueAt(i, fKeyNo);
+                const TValue shift = m_chars->FieldValueAt(i, fShift);
+                const TValue altGr = m_chars->FieldValueAt(i, fAltGr);
+                const TValue code = m_chars->FieldValueAt(i, fCode);
+                if (keyNo.IsNull() || shift.IsNull() || altGr.IsNull() || code.IsNull())
+                    continue;
+                const int64_t k = (int64_t(keyNo.integer()) << 2) | (shift.boolean() ? 2 : 0)
+                                  | (altGr.boolean() ? 1 : 0);
+                typed.emplace(k, code.integer());
+            }
+        }
+    }
+
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TBookmark &row = rows[i];
+        if (!m_keys->BookmarkValid(row))
+            continue;
+        const auto number = [&](int field) {
+            const TValue v = m_keys->BookmarkValue(row, field);
+            return v.IsNull() ? 0 : v.integer();
+        };
+        TResolved &r = results[i];
+        r.Code = EffectiveCode(number(fKeyType), number(fKeyType2));
+        const TValue keyValue = m_keys->BookmarkValue(row, fKeyValue);
+        if (r.Code >= KeyTypes::Backspace || keyValue.IsNull())
+            continue;
+        const bool shift = r.Code == KeyTypes::Alpha ? (m_shift != m_capsLock) : m_shift;
+        const int64_t k = (int64_t(keyValue.integer()) << 2) | (shift ? 2 : 0) | (m_altGr ? 1 : 0);
+        const auto it = typed.find(k);
+        if (it != typed.end())
+            r.Text.assign(1, char(uint8_t(it->second & 0xFF)));
+    }
+    return results;
 }
 
 void TKbState::PressKey(TKeyRef key, int row)

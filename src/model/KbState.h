@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QObject;
 
@@ -102,6 +103,12 @@ public:
     // The same for the 1-based row number `row` in the key table's current
     // order; a number outside the table yields code 0 and moves nothing.
     TResolved ResolveKey(int row);
+
+    // What the keys in key-table rows `rows` would yield if clicked now, one
+    // result per row, moving no cursor: the character is the first match in
+    // the character table's current order and filter, as a click finds it.
+    // A row the key table no longer shows yields code 0 and no text.
+    std::vector<TResolved> PeekKeys(const std::vector<TBookmark> &rows) const;
 
     // The reaction to a click on `key`, whose key-table row is `row`.
     void PressKey(TKeyRef key, const TBookmark &row);

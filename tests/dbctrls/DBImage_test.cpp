@@ -9,6 +9,7 @@
 #include "table/DataSource.h"
 #include "table/RecordTable.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -44,8 +45,15 @@ private slots:
     void fieldSetDirectlyIsFollowed();
     void pictureIsDecodedOncePerChange();
     void clipboardKeys();
+    void seenAsAnImage_data();
+    void seenAsAnImage();
 
 private:
+    // What assistive technology hears the box show.
+    QString described() const
+    {
+        return QAccessible::queryAccessibleInterface(m_image)->text(QAccessible::Description);
+    }
     QImage storedPicture(int recNo)
     {
         return GlyphToImageOrNull(m_table->FieldValueAt(recNo - 1, 1).bytes());
@@ -112,7 +120,7 @@ void DBImageTest::showsTheCurrentRowsPictureCentredUnscaled()
     m_table->Next();
     QCOMPARE(m_image->Picture().size(), QSize(4, 4));
     QVERIFY(!m_image->Modified());
-    QCOMPARE(m_image->accessibleName(), QStringLiteral("Picture 4 x 4"));
+    QCOMPARE(described(), QStringLiteral("Picture 4 x 4"));
 }
 
 void DBImageTest::changedPictureReachesTheRow_data()
@@ -188,7 +196,7 @@ void DBImageTest::fieldSetDirectlyIsFollowed()
     m_table->Edit();
     m_table->FieldByName("Glyph").Clear(); // as "Clear image" does
     QVERIFY(m_image->Picture().isNull());
-    QCOMPARE(m_image->accessibleName(), QStringLiteral("No picture"));
+    QCOMPARE(described(), QStringLiteral("No picture"));
     m_table->Post();
     QVERIFY(storedPicture(1).isNull());
 }
@@ -249,6 +257,51 @@ void DBImageTest::clipboardKeys()
     QCOMPARE(clip->image().size(), QSize(6, 2));
     QTest::mouseClick(m_nav->ButtonOf(TDBNavigator::nbPost), Qt::LeftButton);
     QVERIFY(storedPicture(1).isNull());
+}
+
+// Assistive technology meets an image, named by its window (or "Picture"),
+// described by what it shows, with the picture's size.
+void DBImageTest::seenAsAnImage_data()
+{
+    QTest::addColumn<QString>("givenName");
+    QTest::addColumn<int>("row"); // 1, 2; 0: the row's picture cleared
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("unnamed, first row") << QString() << 1 << "Picture" << "Picture 10 x 6" << QSize(10, 6);
+    QTest::newRow("unnamed, second row") << QString() << 2 << "Picture" << "Picture 4 x 4" << QSize(4, 4);
+    QTest::newRow("named, first row") << "Key picture" << 1 << "Key picture" << "Picture 10 x 6" << QSize(10, 6);
+    QTest::newRow("named, no picture") << "Key picture" << 0 << "Key picture" << "No picture" << QSize(0, 0);
+}
+
+void DBImageTest::seenAsAnImage()
+{
+    QFETCH(QString, givenName);
+    QFETCH(int, row);
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+    QFETCH(QSize, size);
+    if (!givenName.isEmpty())
+        m_image->setAccessibleName(givenName);
+    if (row == 2)
+        m_table->Next();
+    if (row == 0) {
+        m_table->Edit();
+        m_table->FieldByName("Glyph").Clear();
+    }
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(m_image);
+    QVERIFY(a);
+    QCOMPARE(a->role(), QAccessible::Graphic);
+    QCOMPARE(a->text(QAccessible::Name), name);
+    QCOMPARE(a->text(QAccessible::Description), description);
+    QVERIFY(a->state().focusable); // it takes the clipboard keys
+    QAccessibleImageInterface *image = a->imageInterface();
+    QVERIFY(image);
+    QCOMPARE(image->imageDescription(), description);
+    QCOMPARE(image->imageSize(), size);
+    if (!size.isEmpty()) // drawn centred
+        QCOMPARE(image->imagePosition(),
+                 m_image->mapToGlobal(QPoint((40 - size.width()) / 2, (30 - size.height()) / 2)));
 }
 
 QTEST_MAIN(DBImageTest)

@@ -333,6 +333,69 @@ private slots:
         QCOMPARE(plainIface->role(), QAccessible::Button);
         QVERIFY(!plainIface->state().checkable);
     }
+
+    // A key holding its keyboard's focus is drawn marked and reported
+    // focused, while the real focus stays where it was.
+    void keyFocusIsDrawnAndReported_data()
+    {
+        QTest::addColumn<QRgb>("face");
+        QTest::newRow("light key") << qRgb(230, 230, 230);
+        QTest::newRow("dark key") << qRgb(20, 20, 20);
+        QTest::newRow("blue key") << qRgb(0x30, 0x8c, 0xc6);
+    }
+    void keyFocusIsDrawnAndReported()
+    {
+        QFETCH(QRgb, face);
+        ButtonType *b = addButton(1);
+        b->setFaceColor(QColor(face));
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(b);
+        QVERIFY(!iface->state().focusable);
+        b->setKeyFocusable(true);
+        QVERIFY(iface->state().focusable);
+        const QImage plain = b->grab().toImage();
+        b->setKeyFocus(true);
+        QVERIFY(iface->state().focused);
+        QVERIFY(!b->hasFocus());
+        const QImage marked = b->grab().toImage();
+        // A ring inside the border, of other colours than the face.
+        int differing = 0;
+        for (int i = 4; i < 26; ++i)
+            differing += marked.pixel(i, 3) != plain.pixel(i, 3);
+        QVERIFY2(differing > 20, qPrintable(QString::number(differing)));
+        bool light = false, dark = false;
+        for (int i = 2; i < 6; ++i) {
+            const int g = qGray(marked.pixel(i, 15));
+            light = light || (g > 200 && qAbs(g - qGray(face)) > 60);
+            dark = dark || (g < 160 && qAbs(g - qGray(face)) > 60);
+        }
+        QVERIFY(light || dark);
+        b->setKeyFocus(false);
+        QVERIFY(!iface->state().focused);
+        QCOMPARE(b->grab().toImage(), plain);
+    }
+
+    // The name assistive technology reads says what the key types.
+    void spokenNameSaysWhatTheKeyTypes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("letter") << "Q" << "q" << "Q: q";
+        QTest::newRow("shifted") << "Q" << "Q" << "Q: Q";
+        QTest::newRow("types nothing") << "Shift" << "" << "Shift";
+        QTest::newRow("no name") << "" << "q" << "q";
+    }
+    void spokenNameSaysWhatTheKeyTypes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(QString, spoken);
+        ButtonType *b = addButton(1);
+        b->setAccessibleName(name);
+        b->setTypedText(typed);
+        QCOMPARE(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name), spoken);
+        QCOMPARE(b->accessibleName(), name);
+    }
 };
 
 QTEST_MAIN(ButtonTypeTest)

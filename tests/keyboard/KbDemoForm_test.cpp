@@ -859,6 +859,63 @@ private slots:
         QCOMPARE(QString::fromStdString(dm->MainTbl.FieldByName("Name").AsString()), QStringLiteral("D"));
     }
 
+    // The keyboard used without a mouse: Tab from the demo text into the
+    // keyboard, the arrows to a key, Space or Return to press it, and Tab on
+    // to the character grid. Assistive technology hears the focused key and
+    // what it types.
+    void keyboardWithoutAMouse()
+    {
+        open();
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        TKbDragFm *keyboard = form->KbDragFrame();
+        const auto spoken = [](ButtonType *b) {
+            return QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+        };
+        const auto focusedKeys = [&] {
+            QList<ButtonType *> focused;
+            for (ButtonType *b : keyboard->Buttons())
+                if (QAccessible::queryAccessibleInterface(b)->state().focused)
+                    focused << b;
+            return focused;
+        };
+        const auto press = [](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), k, mods);
+        };
+
+        form->DemoEd->setFocus();
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), keyboard);
+        QCOMPARE(focusedKeys(), QList<ButtonType *>{key("Grave")});
+        QCOMPARE(spoken(key("Grave")), QStringLiteral("Grave")); // a dead key: its name
+        press(Qt::Key_Down);
+        QCOMPARE(focusedKeys(), QList<ButtonType *>{key("Q")});
+        QCOMPARE(spoken(key("Q")), QStringLiteral("Q: q"));
+        press(Qt::Key_Space);
+        QCOMPARE(form->DemoEd->toPlainText(), QStringLiteral("q"));
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        QCOMPARE(focusedKeys(), QList<ButtonType *>{key("L Shift")});
+        press(Qt::Key_Return);
+        QVERIFY(key("L Shift")->down());
+        QCOMPARE(spoken(key("Q")), QStringLiteral("Q: Q"));
+        QCOMPARE(spoken(key("1")), QStringLiteral("1: !"));
+        press(Qt::Key_Up);
+        press(Qt::Key_Up);
+        press(Qt::Key_Right);
+        QCOMPARE(focusedKeys(), QList<ButtonType *>{key("W")});
+        press(Qt::Key_Space);
+        QCOMPARE(form->DemoEd->toPlainText(), QStringLiteral("qW"));
+        QCOMPARE(spoken(key("W")), QStringLiteral("W: w"));
+        QCOMPARE(QApplication::focusWidget(), keyboard); // the keys never took the focus
+
+        press(Qt::Key_Tab);
+        QVERIFY(form->CharGrid->hasFocus());
+        QVERIFY(focusedKeys().isEmpty());
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), keyboard);
+        QCOMPARE(focusedKeys(), QList<ButtonType *>{key("W")});
+    }
+
     // Taking the focus by Tab makes a cell of the character grid current but
     // selects no character: "Add char to key" links the one the user chose.
     void tabIntoCharGridSelectsNothing_data()

@@ -7,6 +7,7 @@
 #include "table/RecordTable.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -100,6 +101,58 @@ private:
         return nullptr;
     }
     void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // A key pressed on the real keyboard, delivered where the focus is.
+    static void press(Qt::Key key)
+    {
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QTest::keyClick(focus, key);
+    }
+    // The name of the key holding the keyboard focus ("" for none), found as
+    // assistive technology finds it: the one key reported focused.
+    QString focusedKeyName() const
+    {
+        QString found;
+        for (int i = 0; i < kKeyCount; ++i) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(m_frame->Buttons()[size_t(i)]);
+            if (a->state().focused) {
+                if (!found.isEmpty())
+                    return QStringLiteral("more than one");
+                found = QLatin1String(kKeys[i].name);
+            }
+        }
+        return found;
+    }
+    QString spokenName(const char *key) const
+    {
+        return QAccessible::queryAccessibleInterface(button(key))->text(QAccessible::Name);
+    }
+    // Places the keys in rows as a keyboard has them, 24 x 20 each unless
+    // wider, and builds the keyboard again:
+    //   y 0:   1 [0..24)  A [26..50)  E [52..76)  BS [78..126)
+    //   y 22:  Caps [0..36)  Dead [38..62)  LShift [64..88)  RShift [90..114)    Del [140..164)
+    //   y 44:  AltGr [0..24)  Space [26..102)  Enter [104..128)
+    void placeKeysInRows()
+    {
+        struct Place {
+            const char *name;
+            int x, y, w;
+        };
+        const Place places[] = {{"1", 0, 0, 24},       {"A", 26, 0, 24},      {"E", 52, 0, 24},
+                                {"BS", 78, 0, 48},     {"Caps", 0, 22, 36},   {"Dead", 38, 22, 24},
+                                {"LShift", 64, 22, 24}, {"RShift", 90, 22, 24}, {"Del", 140, 22, 24},
+                                {"AltGr", 0, 44, 24},  {"Space", 26, 44, 76}, {"Enter", 104, 44, 24}};
+        m_frame->ClearButtons();
+        for (const Place &p : places) {
+            QVERIFY(m_keys->Locate("Name", {TValue(p.name)}));
+            m_keys->Edit();
+            m_keys->FieldByName("X").SetAsInteger(p.x);
+            m_keys->FieldByName("Y").SetAsInteger(p.y);
+            m_keys->FieldByName("Width").SetAsInteger(p.w);
+            m_keys->Post();
+        }
+        m_frame->BuildButtons(false);
+    }
     void clickAll(const QStringList &names)
     {
         for (const QString &n : names)
@@ -169,7 +222,9 @@ private slots:
             QVERIFY(!b->KeepGlyph);
             QVERIFY(b->isVisible());
             QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(b);
-            QCOMPARE(iface->text(QAccessible::Name), QLatin1String(k.name));
+            QCOMPARE(b->accessibleName(), QLatin1String(k.name));
+            // What the key types comes after its name (see namesSayWhatKeysType).
+            QVERIFY(iface->text(QAccessible::Name).startsWith(QLatin1String(k.name)));
             if (k.face) {
                 QCOMPARE(b->faceColor(), QColor(k.face));
                 QCOMPARE(b->glyph().size(), QSize(20, 16));
@@ -469,6 +524,192 @@ private slots:
         QTest::mouseClick(m_frame->Buttons().back(), Qt::LeftButton);
         QCOMPARE(m_edit->text(), QStringLiteral("x"));
         QCOMPARE(m_keys->RecNo(), 1);
+    }
+
+    // The keyboard is one stop of the Tab chain; its keys never take the
+    // real focus, one of them holds the keyboard's focus while the keyboard
+    // has it. Tab leaves the keyboard again.
+    void tabIntoTheKeyboardAndOut()
+    {
+        placeKeysInRows();
+        m_edit->setFocus();
+        QVERIFY(m_edit->hasFocus());
+        QCOMPARE(focusedKeyName(), QString());
+        press(Qt::Key_Tab);
+        QVERIFY(m_frame->hasFocus());
+        QCOMPARE(focusedKeyName(), QStringLiteral("1")); // the top row's leftmost key
+        QCOMPARE(m_frame->FocusKey(), button("1"));
+        QVERIFY(QAccessible::queryAccessibleInterface(button("1"))->state().focusable);
+        press(Qt::Key_Right);
+        QCOMPARE(focusedKeyName(), QStringLiteral("A"));
+        press(Qt::Key_Tab); // one stop for the whole keyboard
+        QVERIFY(m_edit->hasFocus());
+        QCOMPARE(focusedKeyName(), QString());
+        QVERIFY(!button("A")->hasKeyFocus());
+        press(Qt::Key_Backtab); // back in: on the key left last
+        QVERIFY(m_frame->hasFocus());
+        QCOMPARE(focusedKeyName(), QStringLiteral("A"));
+    }
+
+    // The arrows go to the nearest key in their direction: one across the way
+    // (in the row for Left/Right, above or below for Up/Down) first.
+    void arrowsMoveBetweenKeys_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QList<int>>("arrows");
+        QTest::addColumn<QString>("focused");
+        const int L = Qt::Key_Left, R = Qt::Key_Right, U = Qt::Key_Up, D = Qt::Key_Down;
+        QTest::newRow("right along the row") << "1" << QList<int>{R, R} << "E";
+        QTest::newRow("right to the row's end") << "1" << QList<int>{R, R, R} << "BS";
+        QTest::newRow("left stops at the row's start") << "A" << QList<int>{L, L, L} << "1";
+        QTest::newRow("up: the key above nearest the middle") << "LShift" << QList<int>{U} << "E";
+        QTest::newRow("down: the key below nearest the middle") << "E" << QList<int>{D} << "LShift";
+        QTest::newRow("down onto the wide space bar") << "Dead" << QList<int>{D} << "Space";
+        QTest::newRow("up from the space bar") << "Space" << QList<int>{U} << "LShift";
+        QTest::newRow("right to a key beside the row") << "RShift" << QList<int>{R} << "Del";
+        QTest::newRow("no key in the row that way: the nearest one") << "Enter" << QList<int>{R} << "Del";
+        QTest::newRow("nothing above: stays") << "1" << QList<int>{U} << "1";
+        QTest::newRow("nothing below: stays") << "AltGr" << QList<int>{D, L} << "AltGr";
+        QTest::newRow("there and back") << "Caps" << QList<int>{R, R, U, D, L, L} << "Caps";
+        QTest::newRow("round the block") << "1" << QList<int>{D, D, R, U, U} << "E";
+    }
+
+    void arrowsMoveBetweenKeys()
+    {
+        QFETCH(QString, start);
+        QFETCH(QList<int>, arrows);
+        QFETCH(QString, focused);
+        placeKeysInRows();
+        m_frame->setFocus(Qt::TabFocusReason);
+        QVERIFY(m_frame->hasFocus());
+        m_frame->SetFocusKey(button(start.toLatin1().constData()));
+        QCOMPARE(focusedKeyName(), start);
+        for (int arrow : arrows)
+            press(Qt::Key(arrow));
+        QCOMPARE(focusedKeyName(), focused);
+        QVERIFY(m_frame->hasFocus()); // the real focus stays with the keyboard
+        // The focused key is drawn marked: its picture differs from an
+        // unmarked key's.
+        ButtonType *key = m_frame->FocusKey();
+        const QImage marked = key->grab().toImage();
+        key->setKeyFocus(false);
+        QVERIFY(key->grab().toImage() != marked);
+    }
+
+    // Space or Return press the focused key as a click does: it types, sets
+    // Shift, Caps Lock, AltGr or an accent.
+    void keysPressedFromTheKeyboard_data()
+    {
+        QTest::addColumn<QStringList>("presses"); // Right, Left, Space, Return, Enter (keypad)
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("focused");
+        // The keys in one row: A E Dead LShift RShift Caps AltGr BS Del Enter Space 1.
+        QTest::newRow("space types") << QStringList{"Space"} << "a" << "" << "A";
+        QTest::newRow("return types") << QStringList{"Return", "Enter"} << "aa" << "" << "A";
+        QTest::newRow("shift") << QStringList{"Right", "Right", "Right", "Space", "Left", "Left", "Left", "Space", "Space"}
+                               << "Aa" << "" << "A";
+        QTest::newRow("caps lock") << QStringList{"Right", "Right", "Right", "Right", "Right", "Return", "Left", "Left",
+                                                  "Left", "Left", "Left", "Space", "Space"}
+                                   << "AA" << "" << "A";
+        QTest::newRow("dead key") << QStringList{"Right", "Right", "Space", "Left", "Left", "Space"}
+                                  << QString::fromUtf8("\xC3\xA2") << "" << "A";
+        QTest::newRow("dead key pending") << QStringList{"Right", "Right", "Return"} << "" << "Circumflex" << "Dead";
+        QTest::newRow("altgr accent") << QStringList{"Right", "Right", "Right", "Right", "Right", "Right", "Space",
+                                                     "Left", "Left", "Left", "Left", "Left", "Space", "Space"}
+                                      << QString::fromUtf8("\xC3\xA9") << "" << "E";
+        QTest::newRow("backspace") << QStringList{"Space", "Space", "Right", "Right", "Right", "Right", "Right",
+                                                  "Right", "Right", "Space"}
+                                   << "a" << "" << "BS";
+    }
+
+    void keysPressedFromTheKeyboard()
+    {
+        QFETCH(QStringList, presses);
+        QFETCH(QString, typed);
+        QFETCH(QString, status);
+        QFETCH(QString, focused);
+        m_edit->setFocus();
+        press(Qt::Key_Tab);
+        QVERIFY(m_frame->hasFocus());
+        QCOMPARE(focusedKeyName(), QStringLiteral("A"));
+        for (const QString &p : presses) {
+            const Qt::Key key = p == "Right" ? Qt::Key_Right
+                                : p == "Left"  ? Qt::Key_Left
+                                : p == "Space" ? Qt::Key_Space
+                                : p == "Return" ? Qt::Key_Return
+                                                : Qt::Key_Enter;
+            QTest::keyClick(QApplication::focusWidget(), key, p == "Enter" ? Qt::KeypadModifier : Qt::NoModifier);
+        }
+        QCOMPARE(m_edit->text(), typed);
+        QCOMPARE(m_status->text(), status);
+        QCOMPARE(focusedKeyName(), focused);
+        QVERIFY(m_frame->hasFocus());
+    }
+
+    // A held key repeats; the keyboard takes it as one press.
+    void heldSpaceIsOnePress()
+    {
+        m_frame->setFocus(Qt::TabFocusReason);
+        QTest::keyPress(m_frame, Qt::Key_Space);
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(m_frame, &repeat);
+        QTest::keyRelease(m_frame, Qt::Key_Space);
+        QCOMPARE(m_edit->text(), QStringLiteral("a"));
+    }
+
+    // A click moves the keyboard focus to the clicked key; the focus stays on
+    // the same key when the host rebuilds the keyboard from the click.
+    void focusKeyFollowsClicksAndRebuilds()
+    {
+        m_frame->setFocus(Qt::TabFocusReason);
+        click("E");
+        QCOMPARE(focusedKeyName(), QStringLiteral("E"));
+        m_frame->OnKeyClick = [this](ButtonType *) {
+            m_frame->ClearButtons();
+            m_frame->BuildButtons(false);
+        };
+        press(Qt::Key_Right);
+        press(Qt::Key_Space);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(focusedKeyName(), QStringLiteral("Dead"));
+        QCOMPARE(m_frame->FocusKey(), button("Dead"));
+        press(Qt::Key_Left);
+        press(Qt::Key_Return);
+        QCOMPARE(m_edit->text(), QStringLiteral("e"));
+        QCOMPARE(focusedKeyName(), QStringLiteral("E"));
+    }
+
+    // Each key's name says what it types now, and changes with the state.
+    void namesSayWhatKeysType_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("names"); // key=name as assistive technology reads it
+        const QString aCirc = QString::fromUtf8("\xC3\xA2"), eAcute = QString::fromUtf8("\xC3\xA9"),
+                      aAcute = QString::fromUtf8("\xC3\xA1");
+        QTest::newRow("plain") << QStringList{}
+                               << QStringList{"A=A: a", "E=E: e", "1=1: 1", "Space=Space", "LShift=LShift",
+                                              "Dead=Dead", "Enter=Enter", "BS=BS", "Caps=Caps"};
+        QTest::newRow("shift") << QStringList{"LShift"} << QStringList{"A=A: A", "E=E: E", "1=1: !"};
+        QTest::newRow("caps lock: letters only") << QStringList{"Caps"} << QStringList{"A=A: A", "1=1: 1"};
+        QTest::newRow("caps lock and shift") << QStringList{"Caps", "RShift"} << QStringList{"A=A: a", "1=1: !"};
+        QTest::newRow("dead key pending") << QStringList{"Dead"} << QStringList{"A=A: " + aCirc, "E=E", "1=1"};
+        QTest::newRow("altgr: a dead key on E") << QStringList{"AltGr"} << QStringList{"A=A", "E=E"};
+        QTest::newRow("altgr accent pending") << QStringList{"AltGr", "E"}
+                                              << QStringList{"A=A: " + aAcute, "E=E: " + eAcute};
+        QTest::newRow("typing ends the state") << QStringList{"LShift", "Dead", "A"}
+                                               << QStringList{"A=A: a", "1=1: 1"};
+    }
+
+    void namesSayWhatKeysType()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, names);
+        clickAll(clicks);
+        for (const QString &entry : names) {
+            const QString key = entry.section('=', 0, 0);
+            QCOMPARE(key + "=" + spokenName(key.toLatin1().constData()), entry);
+        }
     }
 
     void scrollsToKeysBeyondTheVisibleArea()

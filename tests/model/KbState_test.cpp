@@ -252,6 +252,54 @@ TEST_P(KbStateClicks, Sequence)
 INSTANTIATE_TEST_SUITE_P(Cases, KbStateClicks, ::testing::ValuesIn(kClickCases),
                          [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
 
+// After each click sequence, what every key would yield (PeekKeys) is what a
+// click on it resolves to, and asking moves neither table.
+class KbStatePeek : public ::testing::TestWithParam<ClickCase> {};
+
+TEST_P(KbStatePeek, AgreesWithResolveKeyAndMovesNothing)
+{
+    const ClickCase &c = GetParam();
+    auto board = Keyboard::Make(c.board);
+    RecordingView view;
+    TKbState state(view, &board->keys, &board->chars);
+    board->RegisterAll(state);
+    for (const std::string &key : c.clicks)
+        board->Click(state, key);
+
+    std::vector<TBookmark> rows;
+    for (int i = 0; i < board->keys.RecordCount(); ++i)
+        rows.push_back(board->keys.RowAt(i));
+    board->keys.SetRecNo(2);
+    board->chars.SetRecNo(2);
+    const std::vector<TKbState::TResolved> peeked = state.PeekKeys(rows);
+    EXPECT_EQ(board->keys.RecNo(), 2);
+    EXPECT_EQ(board->chars.RecNo(), 2);
+    ASSERT_EQ(peeked.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TKbState::TResolved resolved = state.ResolveKey(rows[i]);
+        EXPECT_EQ(peeked[i].Code, resolved.Code) << "row " << i;
+        EXPECT_EQ(RecordingView::Printable(peeked[i].Text), RecordingView::Printable(resolved.Text)) << "row " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KbStatePeek, ::testing::ValuesIn(kClickCases),
+                         [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(KbStatePeekGone, RowOutOfTheViewYieldsNothing)
+{
+    auto board = Keyboard::Make(Board::Full);
+    RecordingView view;
+    TKbState state(view, &board->keys, &board->chars);
+    const TBookmark a = board->keys.RowAt(0);
+    board->keys.SetFilter("KeyValue<>10");
+    board->keys.SetFiltered(true);
+    const std::vector<TKbState::TResolved> peeked = state.PeekKeys({a, TBookmark()});
+    ASSERT_EQ(peeked.size(), 2u);
+    EXPECT_EQ(peeked[0].Code, 0);
+    EXPECT_TRUE(peeked[0].Text.empty());
+    EXPECT_EQ(peeked[1].Code, 0);
+}
+
 // The effective code for every combination of the two type fields and modifiers.
 struct CodeCase {
     std::optional<int> type, type2;
