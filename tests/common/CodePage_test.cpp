@@ -71,7 +71,7 @@ TEST(CodePage, CharactersTheCodePageCannotHold)
     const QString text = QStringLiteral("\u0141\u00F3d\u017A \u0141\U0001F600!");
     EXPECT_EQ(cp1252.unheld(text), (QStringList{QStringLiteral("\u0141"), QStringLiteral("\u017A"),
                                                 QStringLiteral("\U0001F600")}));
-    EXPECT_EQ(cp1252.encode(text), std::string("?\xF3" "d? ??!"));
+    EXPECT_EQ(cp1252.encode(text), std::string("?\xF3" "d? ?" "?!"));
     EXPECT_TRUE(cp1252.unheld(QStringLiteral("Gr\u00F6\u00DFe \u20AC")).isEmpty());
     EXPECT_EQ(CodePage("CP1250").unheldMessage(text), QStringLiteral("Not in the code page CP1250: \U0001F600"));
 }
