@@ -92,16 +92,18 @@ struct LanguageCodePage {
     const char *langs;
     const char *cp;
 };
+// Two-letter codes as locales spell them, three-letter ones as the keyboard
+// layouts list their languages.
 const LanguageCodePage kLanguageCodePages[] = {
-    {" ru uk bg be sr mk ky kk tt mn ", "CP1251"},
-    {" pl cs sk hu sl hr ro sq bs ", "CP1250"},
-    {" el ", "CP1253"},
-    {" tr az ", "CP1254"},
-    {" he yi ", "CP1255"},
-    {" ar fa ur ", "CP1256"},
-    {" et lv lt ", "CP1257"},
-    {" vi ", "CP1258"},
-    {" th ", "CP874"},
+    {" ru uk bg be sr mk ky kk tt mn rus ukr bul bel srp mkd kir kaz tat mon ", "CP1251"},
+    {" pl cs sk hu sl hr ro sq bs pol ces cze slk slo hun slv hrv ron rum sqi alb bos ", "CP1250"},
+    {" el ell gre ", "CP1253"},
+    {" tr az tur aze ", "CP1254"},
+    {" he yi heb yid ", "CP1255"},
+    {" ar fa ur ara fas per urd ", "CP1256"},
+    {" et lv lt est lav lit ", "CP1257"},
+    {" vi vie ", "CP1258"},
+    {" th tha ", "CP874"},
 };
 
 } // namespace
@@ -118,18 +120,24 @@ std::vector<std::string> CodePage::desktopCodePages()
     return names;
 }
 
-std::string CodePage::codePageForLocale(const std::string &locale)
+std::string CodePage::codePageForLanguage(const std::string &language)
 {
-    std::string lang = locale.substr(0, locale.find_first_of("_.@"));
-    for (char &c : lang)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (lang.empty() || lang == "c" || lang == "posix")
-        return "CP1252";
-    const std::string key = " " + lang + " ";
+    if (language.empty() || language.find(' ') != std::string::npos)
+        return std::string();
+    std::string key = " ";
+    for (const char c : language)
+        key += char(std::tolower(static_cast<unsigned char>(c)));
+    key += " ";
     for (const auto &row : kLanguageCodePages)
         if (std::string(row.langs).find(key) != std::string::npos)
             return row.cp;
-    return "CP1252";
+    return std::string();
+}
+
+std::string CodePage::codePageForLocale(const std::string &locale)
+{
+    const std::string cp = codePageForLanguage(locale.substr(0, locale.find_first_of("_.@")));
+    return cp.empty() ? "CP1252" : cp;
 }
 
 CodePage::CodePage(const std::string &name) : m_name(name)
@@ -148,15 +156,19 @@ CodePage::CodePage(const std::string &name) : m_name(name)
         size_t inLeft = 1, outLeft = sizeof out;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-        char16_t u = char16_t(b); // undefined bytes keep their own value
-        if (r != size_t(-1) && inLeft == 0 && sizeof out - outLeft == 2)
-            u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
-        m_toUnicode[b] = u;
+        // Code pages with combining marks (CP1255, CP1258) hold a letter back
+        // until they know no mark follows: the end of the input lets it out.
+        if (r != size_t(-1) && inLeft == 0)
+            iconv(cd, nullptr, nullptr, &outp, &outLeft);
+        const bool defined = r != size_t(-1) && inLeft == 0 && sizeof out - outLeft == 2;
+        m_defined[b] = defined;
+        m_toUnicode[b] = defined ? char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8)) : char16_t(0xFFFD);
     }
     iconv_close(cd);
 
     for (int b = 0; b < 256; ++b)
-        m_fromUnicode[b] = {m_toUnicode[b], uint8_t(b)};
+        if (m_defined[b])
+            m_fromUnicode.emplace_back(m_toUnicode[b], uint8_t(b));
     std::sort(m_fromUnicode.begin(), m_fromUnicode.end());
 
     for (int b = 0; b < 256; ++b) {
@@ -183,6 +195,13 @@ bool CodePage::fromUnicode(char32_t c, uint8_t &out) const
         return false;
     out = it->second;
     return true;
+}
+
+std::string CodePage::encodeEdited(const QString &text, std::string_view was) const
+{
+    if (text == decode(was))
+        return std::string(was);
+    return encode(text);
 }
 
 QString CodePage::decode(std::string_view bytes) const

@@ -253,7 +253,10 @@ CodePageDecoder::CodePageDecoder(const CodePage &codePage, InputEncoding encodin
     m_pages[0].fill(kNoByte);
     // From the highest byte down, so that a character two bytes share gets
     // the lower one (as CodePage::fromUnicode gives).
+    // A byte the code page leaves undefined stands for no character.
     for (int b = 255; b >= 0; --b) {
+        if (!codePage.defined(uint8_t(b)))
+            continue;
         const char16_t u = codePage.toUnicode(uint8_t(b));
         if (u < 0x800) {
             m_low[u] = uint16_t(b);

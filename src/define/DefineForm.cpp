@@ -519,9 +519,19 @@ bool TDefineFm::SaveDefinition()
     bool saved = false;
     RunReportingErrors(this, [this, &saved] {
         // The author and info are written in the code page: a character it
-        // lacks would reach the tutor as "?".
-        const QString lacking =
-            CodePage::current().unheldMessage(AuthorEd->text() + InfoEd->toPlainText());
+        // lacks would reach the tutor as "?". Only what was edited counts: a
+        // byte the code page leaves undefined in a loaded text is kept.
+        const CodePage &inForce = CodePage::current();
+        auto edited = [&inForce](const QString &text, const std::string &was) {
+            return text == inForce.decode(was) ? QString() : text;
+        };
+        // The info text keeps its line breaks, written as CR LF like the
+        // package's own lines.
+        QString info = InfoEd->toPlainText();
+        info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        const QString lacking = DataMod ? inForce.unheldMessage(edited(AuthorEd->text(), DataMod->Author)
+                                                                 + edited(info, DataMod->misc))
+                                        : QString();
         if (!lacking.isEmpty()
             && !Dialogs().okCancel(lacking
                                    + QStringLiteral("\n\nThe author and info are saved in the code page: these "
@@ -821,6 +831,10 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
     DataMod->TypedAuthor.reset();
     DataMod->TypedInfo.reset();
     dialog.accept();
+    // The characters are bytes of the import's code page: the session reads
+    // and writes in it from now on.
+    const QString codePageBefore = CodePageChoice::instance().current();
+    CodePageChoice::instance().choose(QString::fromStdString(report.codePage));
 
     ShowSettings();
     FileNameLb->clear(); // the definition is no longer that file's
@@ -828,6 +842,10 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
     QStringList lines;
     for (const std::string &line : report.Lines())
         lines << QString::fromStdString(line);
+    if (CodePageChoice::instance().current() != codePageBefore)
+        lines << TranslateQ("The session's code page is now %1 (it was %2): the definition's characters are bytes "
+                            "of %1.")
+                     .arg(CodePageChoice::instance().current(), codePageBefore);
     if (!m_importReport)
         m_importReport = new TImportReportDlg(this);
     m_importReport->ShowReport(id, lines); // shown whatever the drawing does
@@ -836,7 +854,7 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
         if (SetFingerColorsIfUnset())
             lines << QStringLiteral("Finger colours were not set: light ones were set for the pictures "
                                     "(the finger window shows them after Refresh).");
-        const KeyPicturesResult drawn = DrawKeyPictures(*DataMod, KeyFaces{}, CodePage(report.codePage));
+        const KeyPicturesResult drawn = DrawKeyPictures(*DataMod, KeyFaces{});
         lines << QStringLiteral("Key pictures drawn in the finger colours: %1.").arg(drawn.drawn);
         m_importReport->ShowReport(id, lines);
     }

@@ -1,6 +1,7 @@
 #include "define/ImportLayoutDialog.h"
 
 #include "common/CodePage.h"
+#include "common/Errors.h"
 #include "dbctrls/FocusTreeView.h"
 #include "ui/ValueLabel.h"
 
@@ -28,6 +29,36 @@ namespace {
 
 constexpr int kIndexRole = Qt::UserRole + 1; // the layout's place in m_layouts
 
+// The filtered list: a layout whose id is the filter text (in any case)
+// comes first, the others keep the list's order.
+class LayoutFilter : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void setText(const QString &text)
+    {
+        m_text = text;
+        setFilterFixedString(text);
+        invalidate(); // the order depends on the text too
+    }
+    bool isExact(const QModelIndex &index) const
+    {
+        return !m_text.isEmpty() && index.siblingAtColumn(0).data().toString().compare(m_text, Qt::CaseInsensitive) == 0;
+    }
+
+protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override
+    {
+        const bool l = isExact(left), r = isExact(right);
+        if (l != r)
+            return l;
+        return left.row() < right.row();
+    }
+
+private:
+    QString m_text;
+};
+
 } // namespace
 
 TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *parent)
@@ -48,10 +79,11 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
         description->setEditable(false);
         m_model->appendRow({id, description});
     }
-    m_filter = new QSortFilterProxyModel(this);
+    m_filter = new LayoutFilter(this);
     m_filter->setSourceModel(m_model);
     m_filter->setFilterKeyColumn(-1); // the id or the description
     m_filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    m_filter->sort(0);
 
     auto *filterLb = new QLabel(QStringLiteral("&Filter:"), this);
     FilterEd = new QLineEdit(this);
@@ -97,6 +129,9 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
         std::vector<std::string> names = CodePage::desktopCodePages();
         if (std::find(names.begin(), names.end(), inForce) == names.end())
             names.insert(names.begin(), inForce);
+        m_offered = names;
+        m_offered.erase(std::find(m_offered.begin(), m_offered.end(), inForce));
+        m_offered.insert(m_offered.begin(), inForce);
         for (const std::string &name : names) {
             const QString n = QString::fromStdString(name);
             if (name == inForce) {
@@ -108,6 +143,10 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
             }
         }
     }
+
+    ProposalLb = new QLabel(this);
+    ProposalLb->setObjectName(QStringLiteral("ProposalLb"));
+    SetupValueLabel(ProposalLb, QStringLiteral("Code page proposed"));
 
     PicturesCheckbox = new QCheckBox(QStringLiteral("&Draw key pictures in the finger colours"), this);
     PicturesCheckbox->setObjectName(QStringLiteral("PicturesCheckbox"));
@@ -128,6 +167,7 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     auto *form = new QFormLayout;
     form->addRow(blockLb, BlockCombo);
     form->addRow(codePageLb, CodePageCombo);
+    form->addRow(QString(), ProposalLb);
     form->addRow(QString(), PicturesCheckbox);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -143,14 +183,17 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     setTabOrder(OkBn, CancelBn);
 
     connect(FilterEd, &QLineEdit::textChanged, this, [this] { FilterChanged(); });
-    connect(LayoutList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { UpdateState(); });
+    connect(LayoutList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        UpdateState();
+        ProposeCodePage();
+    });
     connect(LayoutList, &QTreeView::doubleClicked, this, [this] { RequestImport(); });
     connect(ButtonBox, &QDialogButtonBox::accepted, this, [this] { RequestImport(); });
     connect(ButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     resize(620, 480);
     FilterChanged();
+    ProposeCodePage();
     FilterEd->setFocus();
 }
 
@@ -204,12 +247,68 @@ bool TImportLayoutDlg::DrawPictures() const
     return PicturesCheckbox->isChecked();
 }
 
+QString TImportLayoutDlg::ProposedCodePage() const
+{
+    const XkbLayout *layout = CurrentLayout();
+    if (!layout)
+        return QString();
+    const auto it = m_proposals.find(layout->Id());
+    return it == m_proposals.end() ? QString() : it->second;
+}
+
+void TImportLayoutDlg::ProposeCodePage()
+{
+    const XkbLayout *layout = CurrentLayout();
+    if (!layout) {
+        ProposalLb->clear();
+        m_proposedFor.clear();
+        return;
+    }
+    const std::string id = layout->Id();
+    if (id == m_proposedFor)
+        return; // a choice made for this layout stays
+    m_proposedFor = id;
+    auto it = m_proposals.find(id);
+    if (it == m_proposals.end()) {
+        QString proposal;
+        try {
+            LayoutImportOptions options;
+            options.layout = layout->name;
+            options.variant = layout->variant;
+            options.block = KeyBlock(BlockCombo->currentData().toInt());
+            std::string language;
+            for (const std::string &code : layout->languages)
+                if (language.empty())
+                    language = CodePage::codePageForLanguage(code);
+            proposal = QString::fromStdString(kf::ProposeCodePage(options, m_offered, language));
+        } catch (const Exception &) {
+            // A layout the system cannot read: the import tells why.
+        }
+        it = m_proposals.emplace(id, proposal).first;
+    }
+    const QString proposal = it->second;
+    if (proposal.isEmpty()) {
+        ProposalLb->clear();
+        return;
+    }
+    const bool inForce = proposal.toStdString() == CodePage::current().name();
+    const int index = CodePageCombo->findData(inForce ? QString() : proposal);
+    if (index >= 0)
+        CodePageCombo->setCurrentIndex(index);
+    ProposalLb->setText(QStringLiteral("%1 holds most letters of %2").arg(proposal, QString::fromStdString(id)));
+}
+
 void TImportLayoutDlg::FilterChanged()
 {
-    m_filter->setFilterFixedString(FilterEd->text().trimmed());
-    // Some layout stays current while any is shown, so Enter imports it.
-    if (!LayoutList->currentIndex().isValid() && m_filter->rowCount() > 0)
-        LayoutList->setCurrentIndex(m_filter->index(0, 0));
+    auto *filter = static_cast<LayoutFilter *>(m_filter);
+    filter->setText(FilterEd->text().trimmed());
+    // A layout whose id was typed becomes current; otherwise some layout
+    // stays current while any is shown, so Enter imports it.
+    const QModelIndex first = m_filter->index(0, 0);
+    if (first.isValid() && filter->isExact(first))
+        LayoutList->setCurrentIndex(first);
+    else if (!LayoutList->currentIndex().isValid() && m_filter->rowCount() > 0)
+        LayoutList->setCurrentIndex(first);
     // The current layout stays in sight as the list shrinks and grows.
     if (LayoutList->currentIndex().isValid())
         LayoutList->scrollTo(LayoutList->currentIndex());

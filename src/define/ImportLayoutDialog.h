@@ -10,6 +10,8 @@
 
 #include <QDialog>
 
+#include <map>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -36,7 +38,8 @@ public:
     QLabel *CountLb;          // "12 of 1047 layouts"
     QTreeView *LayoutList;    // columns "Layout" (the id) and "Description"
     QComboBox *BlockCombo;    // ISO, ANSI
-    QComboBox *CodePageCombo; // the 8-bit code pages, the one in force first chosen
+    QComboBox *CodePageCombo; // the 8-bit code pages; the one proposed for the layout chosen
+    QLabel *ProposalLb;       // "CP1257 holds most letters of lt"
     QCheckBox *PicturesCheckbox;
     QDialogButtonBox *ButtonBox;
     QPushButton *OkBn;
@@ -47,8 +50,14 @@ public:
     // Makes the layout with this id ("de(nodeadkeys)") current; false when
     // the filter hides it or it is not in the list.
     bool SelectLayout(const QString &id);
-    // The ids the list shows, in its order.
+    // The ids the list shows, in its order: a layout whose id is the filter
+    // text first, then the others in the list's order.
     QStringList ShownLayouts() const;
+    // The code page proposed for the current layout: of the code pages
+    // offered, the one that holds most of its letters (the one in force when
+    // it holds as many); empty when none is current or the layout cannot be
+    // read. CodePageCombo shows it whenever another layout becomes current.
+    QString ProposedCodePage() const;
 
     // What the import is to take: the current layout, the key block and the
     // code page (empty for the code page in force).
@@ -67,10 +76,14 @@ private:
     void FilterChanged();
     void UpdateState();
     void RequestImport();
+    void ProposeCodePage();
 
     std::vector<XkbLayout> m_layouts;
     QStandardItemModel *m_model;      // owned by the dialog
     QSortFilterProxyModel *m_filter;  // owned by the dialog
+    std::vector<std::string> m_offered; // the code pages offered, the one in force first
+    std::map<std::string, QString> m_proposals; // by layout id
+    std::string m_proposedFor;          // the layout id of the proposal shown
 };
 
 } // namespace kf

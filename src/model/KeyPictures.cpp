@@ -83,6 +83,73 @@ bool drawFitted(QPainter &p, const QString &text, const QRect &cell, int maxSize
     }
 }
 
+// The box of the pixels text inks in a font, from the origin of its
+// baseline. The font's own bounds give a spacing accent the whole height of
+// the ascent, so the text is drawn and its pixels looked at.
+QRect renderedInk(const QFont &font, const QString &text)
+{
+    const QFontMetrics fm(font);
+    const QPoint origin(fm.height(), 2 * fm.height());
+    QImage img(fm.horizontalAdvance(text) + 2 * fm.height(), 3 * fm.height(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(origin, text);
+    }
+    QRect box;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(line[x]) != 0)
+                box |= QRect(x, y, 1, 1);
+    }
+    return box.translated(-origin);
+}
+
+// Draws a dead key's accent mark in cell: at the size at which its ink is as
+// tall, or as wide, as a capital letter at size pixels, as far as the cell
+// holds it, in the middle of the cell's height; corner places it across.
+void drawMark(QPainter &p, const QString &mark, const QRect &cell, int size, Qt::Alignment corner)
+{
+    if (mark.isEmpty() || cell.width() < 1 || cell.height() < 1)
+        return;
+    const int capital = renderedInk(captionFont(size), QStringLiteral("H")).height();
+    constexpr int kReference = 64;
+    const QRect reference = renderedInk(captionFont(kReference), mark);
+    if (reference.isEmpty() || capital < 1)
+        return; // blanks only
+    const int start = std::min(size * 6, kReference * capital / std::max(reference.width(), reference.height()));
+    for (int s = start; s >= kSmallestPixelSize; --s) {
+        const QFont font = captionFont(s);
+        const QRect ink = renderedInk(font, mark);
+        if (ink.isEmpty())
+            return;
+        if (ink.width() > cell.width() || ink.height() > cell.height() || std::max(ink.width(), ink.height()) > capital)
+            continue;
+        int x = cell.left() - ink.left();
+        if (corner & Qt::AlignRight)
+            x = cell.right() - ink.right();
+        else if (corner & Qt::AlignHCenter)
+            x = cell.left() + (cell.width() - ink.width()) / 2 - ink.left();
+        const int y = cell.top() + (cell.height() - ink.height()) / 2 - ink.top();
+        p.setFont(font);
+        p.drawText(QPoint(x, y), mark);
+        return;
+    }
+    drawFitted(p, mark, cell, size, corner, true);
+}
+
+// A caption in its place: a mark as drawMark does, other text as drawFitted.
+void drawCaption(QPainter &p, const QString &text, bool mark, const QRect &cell, int size, Qt::Alignment corner)
+{
+    if (mark)
+        drawMark(p, text, cell, size, corner);
+    else
+        drawFitted(p, text, cell, size, corner, true);
+}
+
 struct KeyChars {
     // By state: plain, Shift, AltGr, Shift+AltGr; the lowest Code and
     // whether one was found.
@@ -170,12 +237,12 @@ QImage DrawKeyPicture(const KeyCaption &caption, int width, int height, uint32_t
         drawFitted(p, caption.shifted, left.adjusted(0, 0, 0, -(lowerLeft.height() / 3)), big + 2,
                    Qt::AlignLeft | Qt::AlignTop, true);
     } else {
-        drawFitted(p, caption.shifted, upperLeft, big, Qt::AlignLeft | Qt::AlignTop, true);
-        drawFitted(p, caption.plain, lowerLeft, big, Qt::AlignLeft | Qt::AlignBottom, true);
+        drawCaption(p, caption.shifted, caption.shiftedMark, upperLeft, big, Qt::AlignLeft | Qt::AlignTop);
+        drawCaption(p, caption.plain, caption.plainMark, lowerLeft, big, Qt::AlignLeft | Qt::AlignBottom);
     }
     p.setPen(third);
     drawFitted(p, caption.shiftAltGr, upperRight, small, Qt::AlignRight | Qt::AlignTop, true);
-    drawFitted(p, caption.altGr, lowerRight, small, Qt::AlignRight | Qt::AlignBottom, true);
+    drawCaption(p, caption.altGr, caption.altGrMark, lowerRight, small, Qt::AlignRight | Qt::AlignBottom);
     return img;
 }
 
@@ -254,6 +321,7 @@ KeyPicturesResult DrawKeyPictures(TDataMod &dm, const KeyFaces &faces, const Cod
             caption.shifted = charOf(kc, 1);
             if (type2 > 2000 && type2 <= 2008) {
                 caption.altGr = AccentMark(type2);
+                caption.altGrMark = true;
             } else {
                 caption.altGr = charOf(kc, 2);
                 caption.shiftAltGr = charOf(kc, 3);
@@ -265,8 +333,11 @@ KeyPicturesResult DrawKeyPictures(TDataMod &dm, const KeyFaces &faces, const Cod
                 caption = KeyCaption{QString(), QString(), QString(), QString(), name};
         } else if (type > 2000 && type <= 2008) {
             caption.plain = AccentMark(type);
-            if (type2 != type)
+            caption.plainMark = true;
+            if (type2 != type) {
                 caption.shifted = AccentMark(type2);
+                caption.shiftedMark = true;
+            }
         } else {
             caption.centre = name;
         }

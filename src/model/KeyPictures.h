@@ -24,6 +24,12 @@ struct KeyCaption {
     QString altGr;      // lower right
     QString shiftAltGr; // upper right
     QString centre;     // in the middle, alone (a key's name)
+    // Which places hold a dead key's accent mark (AccentMark): a mark is drawn
+    // as large as a capital letter in its place, not at the small size the
+    // font gives spacing accents.
+    bool shiftedMark = false;
+    bool plainMark = false;
+    bool altGrMark = false;
 };
 
 // The area of a W x H picture inside the key's frame; every caption stays in it.

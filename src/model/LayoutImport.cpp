@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -20,6 +21,8 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace kf {
 
@@ -240,47 +243,115 @@ std::string userLocale()
     return std::string();
 }
 
-// The system compose table of a locale: the file compose.dir names for it in
-// the X locale folder, so a user's own compose file does not change what an
-// import gives. A locale compose.dir does not list (an alias) is left to
-// libxkbcommon's own lookup.
-XkbPtr<xkb_compose_table> systemComposeTable(xkb_context *ctx, const std::string &locale)
+// The X locale folder: $XLOCALEDIR when set, else /usr/share/X11/locale.
+std::string xLocaleDir()
 {
-    std::string dir = "/usr/share/X11/locale";
     if (const char *d = std::getenv("XLOCALEDIR"); d && *d)
-        dir = d;
-    std::string file;
+        return d;
+    return "/usr/share/X11/locale";
+}
+
+// The two words of each line of an X locale file ("compose.dir",
+// "locale.alias"): "first second" or "first: second"; comments and other
+// lines are skipped. Empty when the file cannot be read.
+std::vector<std::pair<std::string, std::string>> localeFilePairs(const std::string &path)
+{
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::vector<std::string> lines;
     try {
-        for (const std::string &line : splitLines(readFileBytes(dir + "/compose.dir", uint64_t(1) << 20))) {
-            if (line.empty() || line[0] == '#')
-                continue;
-            const size_t end = line.find_first_of(" \t");
-            const size_t start = line.find_first_not_of(" \t", end);
-            if (end == std::string::npos || start == std::string::npos)
-                continue;
-            std::string path = line.substr(0, end);
-            if (!path.empty() && path.back() == ':')
-                path.pop_back();
-            const size_t stop = line.find_first_of(" \t", start);
-            if (line.substr(start, stop == std::string::npos ? std::string::npos : stop - start) == locale) {
-                file = dir + "/" + path;
-                break;
-            }
-        }
+        lines = splitLines(readFileBytes(path, uint64_t(1) << 20));
     } catch (const EInOutError &) {
-        // no compose.dir: libxkbcommon looks on its own
+        return pairs;
     }
-    if (!file.empty()) {
-        std::unique_ptr<FILE, FileCloser> f(std::fopen(file.c_str(), "rb"));
-        if (f) {
-            XkbPtr<xkb_compose_table> table(xkb_compose_table_new_from_file(
-                ctx, f.get(), locale.c_str(), XKB_COMPOSE_FORMAT_TEXT_V1, XKB_COMPOSE_COMPILE_NO_FLAGS));
-            if (table)
-                return table;
-        }
+    for (const std::string &line : lines) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t end = line.find_first_of(" \t");
+        const size_t start = line.find_first_not_of(" \t", end);
+        if (end == std::string::npos || start == std::string::npos)
+            continue;
+        std::string first = line.substr(0, end);
+        if (!first.empty() && first.back() == ':')
+            first.pop_back();
+        const size_t stop = line.find_first_of(" \t", start);
+        pairs.emplace_back(std::move(first), line.substr(start, stop == std::string::npos ? std::string::npos : stop - start));
     }
-    return XkbPtr<xkb_compose_table>(
-        xkb_compose_table_new_from_locale(ctx, locale.c_str(), XKB_COMPOSE_COMPILE_NO_FLAGS));
+    return pairs;
+}
+
+// "en_US.utf8" as the X locale files spell it: "en_US.UTF-8" (the codeset
+// "utf8", "UTF8" or "utf-8" in any case becomes "UTF-8"; the rest stays).
+std::string normalizedLocaleName(const std::string &locale)
+{
+    const size_t dot = locale.find('.');
+    if (dot == std::string::npos)
+        return locale;
+    const size_t at = locale.find('@', dot);
+    std::string codeset = locale.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
+    std::string folded;
+    for (const char c : codeset)
+        if (c != '-' && c != '_')
+            folded += char(std::tolower(static_cast<unsigned char>(c)));
+    if (folded != "utf8")
+        return locale;
+    return locale.substr(0, dot) + ".UTF-8" + (at == std::string::npos ? std::string() : locale.substr(at));
+}
+
+// The compose table file of the system for a locale name compose.dir lists
+// (relative to the X locale folder), with the name it is listed under.
+struct ComposeFile {
+    std::string locale;
+    std::string path;
+};
+
+ComposeFile systemComposeFile(const std::string &locale)
+{
+    if (locale.empty())
+        return {};
+    const std::string dir = xLocaleDir();
+    const auto composeDir = localeFilePairs(dir + "/compose.dir");
+    const auto aliases = localeFilePairs(dir + "/locale.alias");
+    auto listed = [&composeDir](const std::string &name) -> std::string {
+        for (const auto &[file, name2] : composeDir)
+            if (name2 == name)
+                return file;
+        return std::string();
+    };
+    auto alias = [&aliases](const std::string &name) -> std::string {
+        for (const auto &[from, to] : aliases)
+            if (from == name)
+                return to;
+        return std::string();
+    };
+    // The name as given, then as the locale files spell it, then what
+    // locale.alias makes of either.
+    std::vector<std::string> names{locale, normalizedLocaleName(locale)};
+    for (size_t i = 0, n = names.size(); i < n; ++i)
+        if (std::string a = alias(names[i]); !a.empty())
+            names.push_back(std::move(a));
+    for (const std::string &name : names)
+        if (std::string file = listed(name); !file.empty())
+            return {name, dir + "/" + file};
+    return {};
+}
+
+// The system compose table of a locale (see SystemComposeLocale); nullptr
+// when the system has none for it. Only the table file compose.dir names is
+// read: never the user's own compose file ($XCOMPOSEFILE, ~/.XCompose), which
+// libxkbcommon's lookup by locale would prefer.
+XkbPtr<xkb_compose_table> systemComposeTable(xkb_context *ctx, const std::string &locale, std::string &listedAs)
+{
+    const ComposeFile file = systemComposeFile(locale);
+    if (file.path.empty())
+        return nullptr;
+    std::unique_ptr<FILE, FileCloser> f(std::fopen(file.path.c_str(), "rb"));
+    if (!f)
+        return nullptr;
+    XkbPtr<xkb_compose_table> table(xkb_compose_table_new_from_file(
+        ctx, f.get(), file.locale.c_str(), XKB_COMPOSE_FORMAT_TEXT_V1, XKB_COMPOSE_COMPILE_NO_FLAGS));
+    if (table)
+        listedAs = file.locale;
+    return table;
 }
 
 // ---- the import ---------------------------------------------------------------------
@@ -341,6 +412,13 @@ struct KeyRow {
     std::array<Level, 4> levels;
     std::string nameUtf8;
     const char *xkb = ""; // the XKB key name
+};
+
+// A code page that holds nothing the keys of a layout type; the caller sees
+// an EConvertError.
+class NothingHeldError : public EConvertError {
+public:
+    using EConvertError::EConvertError;
 };
 
 class Importer {
@@ -745,16 +823,17 @@ void Importer::compose()
         if (locale == "C" || locale == "POSIX")
             locale.clear();
     }
+    std::string listedAs;
     XkbPtr<xkb_compose_table> table;
     if (!locale.empty())
-        table = systemComposeTable(m_ctx.get(), locale);
+        table = systemComposeTable(m_ctx.get(), locale, listedAs);
     if (!table && m_options.composeLocale.empty()) {
         locale = "en_US.UTF-8";
-        table = systemComposeTable(m_ctx.get(), locale);
+        table = systemComposeTable(m_ctx.get(), locale, listedAs);
     }
     if (!table)
         throw EInOutError("no compose table for the locale \"" + locale + "\"");
-    m_report.composeLocale = locale;
+    m_report.composeLocale = listedAs;
     XkbPtr<xkb_compose_state> state(xkb_compose_state_new(table.get(), XKB_COMPOSE_STATE_NO_FLAGS));
 
     for (const int32_t accent : accents) {
@@ -816,9 +895,9 @@ void Importer::Run()
     leaveOutKeysTypingNothing();
     // Nothing but the space bar would be left to type.
     if (!std::any_of(keys.begin(), keys.end(), [](const KeyRow &k) { return isCharacterKey(k) && k.type != kSpace; }))
-        throw EConvertError(LibraryText("Keyboard layout '%s': code page %s holds no character its keys type "
-                                        "without Shift, so there is nothing to import",
-                                        m_report.layoutId, m_cp.name()));
+        throw NothingHeldError(LibraryText("Keyboard layout '%s': code page %s holds no character its keys type "
+                                           "without Shift, so there is nothing to import",
+                                           m_report.layoutId, m_cp.name()));
     compose();
 }
 
@@ -919,6 +998,11 @@ std::vector<std::string> LayoutImportReport::Lines() const
     return lines;
 }
 
+std::string SystemComposeLocale(const std::string &locale)
+{
+    return systemComposeFile(locale).locale;
+}
+
 bool ParseKeyBlock(const std::string &text, KeyBlock &block)
 {
     std::string t = text;
@@ -939,16 +1023,68 @@ const char *KeyBlockName(KeyBlock block)
     return block == KeyBlock::Iso ? "ISO" : "ANSI";
 }
 
-LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options)
+namespace {
+
+std::string upperAscii(std::string s)
 {
-    std::string codePage = options.codePage;
-    for (char &c : codePage)
+    for (char &c : s)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
-    const std::unique_ptr<CodePage> named = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    return s;
+}
+
+// The code page an import names; nullptr for the one in force.
+std::unique_ptr<CodePage> namedCodePage(const std::string &name)
+{
+    if (name.empty())
+        return nullptr;
+    auto named = std::make_unique<CodePage>(upperAscii(name));
     // Character codes are single bytes: only an 8-bit code page will do.
-    if (named && named->number() == 0)
-        throw EConvertError("Unknown code page " + codePage + " (a CPnnnn name is expected)");
+    if (named->number() == 0)
+        throw EConvertError("Unknown code page " + upperAscii(name) + " (a CPnnnn name is expected)");
+    return named;
+}
+
+// The accents a key of the import starts that no character row has: such a
+// dead key would swallow the next keystroke.
+std::set<int32_t> accentsWithoutCharacters(const Importer &importer)
+{
+    std::set<int32_t> empty;
+    for (const KeyRow &k : importer.keys)
+        for (const int32_t accent : {k.type, k.type2})
+            if (accent > 2000 && std::none_of(importer.chars.begin(), importer.chars.end(),
+                                              [accent](const CharRow &c) { return c.accent == accent; }))
+                empty.insert(accent);
+    return empty;
+}
+
+// The whole import in code page cp, without touching a definition. A dead
+// accent after which the code page holds no character is read as a dead key
+// the definition cannot hold, and the layout read again; leaving a key or a
+// dead key out can leave another accent with nothing after it, so this goes
+// on until no accent is empty.
+std::unique_ptr<Importer> readLayout(const LayoutImportOptions &options, const CodePage &cp,
+                                     LayoutImportReport &report)
+{
+    std::set<int32_t> empty;
+    for (;;) {
+        report.notes.clear();
+        report.composedCount = 0;
+        report.composeLocale.clear();
+        auto importer = std::make_unique<Importer>(options, cp, report, empty);
+        importer->Run();
+        const std::set<int32_t> more = accentsWithoutCharacters(*importer);
+        if (more.empty())
+            return importer;
+        empty.insert(more.begin(), more.end());
+    }
+}
+
+} // namespace
+
+LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options)
+{
+    const std::unique_ptr<CodePage> named = namedCodePage(options.codePage);
     const CodePage &cp = named ? *named : CodePage::current();
 
     LayoutImportReport report;
@@ -956,25 +1092,8 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
     report.codePage = cp.name();
     report.block = options.block;
 
-    Importer importer(options, cp, report);
-    importer.Run();
-    // A dead accent after which the code page holds no character would leave
-    // a key that swallows the next keystroke: that dead key is left out, and
-    // its level read as any other dead key the definition cannot hold.
-    std::set<int32_t> empty;
-    for (const KeyRow &k : importer.keys)
-        for (const int32_t accent : {k.type, k.type2})
-            if (accent > 2000 && std::none_of(importer.chars.begin(), importer.chars.end(),
-                                              [accent](const CharRow &c) { return c.accent == accent; }))
-                empty.insert(accent);
-    std::optional<Importer> again;
-    if (!empty.empty()) {
-        report.notes.clear();
-        report.composedCount = 0;
-        again.emplace(options, cp, report, empty);
-        again->Run();
-    }
-    const Importer &result = again ? *again : importer;
+    const std::unique_ptr<Importer> importer = readLayout(options, cp, report);
+    const Importer &result = *importer;
 
     try {
         const std::vector<XkbLayout> layouts = ListXkbLayouts();
@@ -1009,6 +1128,54 @@ LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options
     report.keyCount = int(result.keys.size());
     report.charCount = int(result.chars.size());
     return report;
+}
+
+CodePageFit FitOfCodePage(const LayoutImportOptions &options, const std::string &codePage)
+{
+    CodePageFit fit;
+    fit.codePage = upperAscii(codePage);
+    LayoutImportOptions named = options;
+    named.codePage = fit.codePage;
+    const std::unique_ptr<CodePage> cp = namedCodePage(named.codePage);
+    LayoutImportReport report;
+    report.layoutId = options.variant.empty() ? options.layout : options.layout + "(" + options.variant + ")";
+    std::unique_ptr<Importer> importer;
+    try {
+        importer = readLayout(named, *cp, report);
+    } catch (const NothingHeldError &) {
+        return fit; // nothing of the layout at all
+    }
+    std::set<std::pair<int, char16_t>> letters;
+    for (const CharRow &c : importer->chars) {
+        const char16_t u = cp->toUnicode(uint8_t(c.code));
+        if (!QChar::isLetter(u))
+            continue;
+        const int kind = c.accent != 0 ? 2 : c.altGr ? 1 : 0;
+        letters.insert({kind, u});
+    }
+    for (const auto &[kind, u] : letters)
+        ++(kind == 0 ? fit.ownLetters : kind == 1 ? fit.altGrLetters : fit.composedLetters);
+    fit.characters = int(importer->chars.size());
+    return fit;
+}
+
+bool CodePageFit::operator<(const CodePageFit &o) const
+{
+    return std::tie(ownLetters, language, altGrLetters, composedLetters, characters)
+        < std::tie(o.ownLetters, o.language, o.altGrLetters, o.composedLetters, o.characters);
+}
+
+std::string ProposeCodePage(const LayoutImportOptions &options, const std::vector<std::string> &codePages,
+                            const std::string &languageCodePage)
+{
+    std::optional<CodePageFit> best;
+    for (const std::string &name : codePages) {
+        CodePageFit fit = FitOfCodePage(options, name);
+        fit.language = !languageCodePage.empty() && fit.codePage == upperAscii(languageCodePage);
+        if (!best || *best < fit)
+            best = std::move(fit);
+    }
+    return best ? best->codePage : std::string();
 }
 
 } // namespace kf

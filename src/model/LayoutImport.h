@@ -26,8 +26,9 @@ struct LayoutImportOptions {
     KeyBlock block = KeyBlock::Iso;
     std::string codePage;      // "CP1251" (any case); empty: the code page in force
     // The locale whose system compose table gives the characters of dead key
-    // + key ("en_US.UTF-8"); empty: the user's locale (LC_ALL, LC_CTYPE,
-    // LANG), or en_US.UTF-8 when that has no table.
+    // + key ("en_US.UTF-8", "en_US.utf8"); empty: the user's locale (LC_ALL,
+    // LC_CTYPE, LANG), or en_US.UTF-8 when the system has no table for it.
+    // Only the system's tables are read, never a user's own compose file.
     std::string composeLocale;
 };
 
@@ -63,7 +64,7 @@ struct LayoutImportReport {
     std::string layoutId;    // "de(nodeadkeys)"
     std::string description; // from the layout list, UTF-8
     std::string codePage;    // "CP1252"
-    std::string composeLocale; // the compose table's locale
+    std::string composeLocale; // the locale the system's compose table is listed under
     KeyBlock block = KeyBlock::Iso;
     int keyCount = 0;
     int charCount = 0;       // character rows, composed ones included
@@ -89,11 +90,46 @@ struct LayoutImportReport {
 // with no modifier (the key that keeps it: the earlier one in key order, the
 // extra key of an ISO block last; keys that type the same with and without
 // Shift are one key present twice and both stay). Both are told in the report.
+// A dead accent after which the code page holds no character is read as a
+// dead key the definition cannot hold (told too), and the layout read again,
+// until every dead key left starts an accent some character row has.
 //
 // Throws EConvertError ("Keyboard layout 'xx' does not exist", an unknown
 // code page, or a code page that holds nothing any key of the layout but the
 // space bar types) and EInOutError when the XKB data cannot be read.
 LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options);
+
+// The locale name under which the system lists the compose table of a
+// locale as the environment spells it: "en_US.UTF-8" for "en_US.utf8",
+// "C.UTF-8" for "C.utf8" (the codeset spelled as the X locale files do, then
+// their aliases); empty when the system has no table for it.
+std::string SystemComposeLocale(const std::string &locale);
+
+// How much of a layout a code page holds, as an import in it takes the
+// layout: the distinct letters the keys type without AltGr, with AltGr, and
+// after a dead key, and every character row.
+struct CodePageFit {
+    std::string codePage; // "CP1257"
+    int ownLetters = 0;
+    int altGrLetters = 0;
+    int composedLetters = 0;
+    int characters = 0;
+    bool language = false; // the code page of the layout's language
+    // Fewer own letters; then not the language's code page; then fewer AltGr
+    // letters, fewer composed letters, fewer characters.
+    bool operator<(const CodePageFit &o) const;
+};
+// A code page that holds nothing the keys type fits with zeros. Throws as
+// ImportLayout for a layout that does not exist or an unknown code page.
+CodePageFit FitOfCodePage(const LayoutImportOptions &options, const std::string &codePage);
+
+// Of codePages, the one that fits the layout best (the code page of options
+// plays no part); of those that fit equally, the earlier. languageCodePage is
+// the code page of the layout's language ("CP1250" for Polish; empty when it
+// has none of its own): of the code pages that hold as many of the letters the
+// keys type without AltGr, it goes first. Empty for no code page.
+std::string ProposeCodePage(const LayoutImportOptions &options, const std::vector<std::string> &codePages,
+                            const std::string &languageCodePage = std::string());
 
 // "iso" / "ansi" (any case) as a key block; false for anything else.
 bool ParseKeyBlock(const std::string &text, KeyBlock &block);

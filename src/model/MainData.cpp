@@ -157,14 +157,16 @@ PackageSettings TDataMod::SettingsToSave() const
 {
     PackageSettings s = Settings();
     const CodePage &cp = CodePage::current();
+    // A text typed back to what the package holds keeps its bytes, also
+    // those the code page leaves undefined.
     if (TypedAuthor)
-        s.Author = cp.encode(*TypedAuthor);
+        s.Author = cp.encodeEdited(*TypedAuthor, s.Author);
     if (TypedInfo) {
         // The info keeps its line breaks, written as CR LF like the
         // package's own lines.
         QString info = *TypedInfo;
         info.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        s.misc = cp.encode(info);
+        s.misc = cp.encodeEdited(info, s.misc);
     }
     return s;
 }

@@ -29,17 +29,26 @@ bool validName(std::string_view s)
     return true;
 }
 
-// Reads a <configItem> element (the reader stands on its start): its name and
-// description.
+// Reads a <configItem> element (the reader stands on its start): its name,
+// description and languages.
 void readConfigItem(QXmlStreamReader &xml, XkbLayout &item)
 {
     while (xml.readNextStartElement()) {
-        if (xml.name() == u"name")
+        if (xml.name() == u"name") {
             item.name = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed().toStdString();
-        else if (xml.name() == u"description")
+        } else if (xml.name() == u"description") {
             item.description = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed().toStdString();
-        else
+        } else if (xml.name() == u"languageList") {
+            while (xml.readNextStartElement()) {
+                if (xml.name() == u"iso639Id")
+                    item.languages.push_back(
+                        xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed().toStdString());
+                else
+                    xml.skipCurrentElement();
+            }
+        } else {
             xml.skipCurrentElement();
+        }
     }
 }
 
@@ -79,9 +88,13 @@ void readLayout(QXmlStreamReader &xml, std::vector<XkbLayout> &out)
     }
     if (!validName(layout.name))
         return;
-    // A variant list may come before the layout's name was read.
-    for (XkbLayout &v : variants)
+    // A variant list may come before the layout's name was read; a variant
+    // without languages of its own has the layout's.
+    for (XkbLayout &v : variants) {
         v.name = layout.name;
+        if (v.languages.empty())
+            v.languages = layout.languages;
+    }
     out.push_back(std::move(layout));
     for (XkbLayout &v : variants)
         out.push_back(std::move(v));

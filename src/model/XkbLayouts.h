@@ -5,18 +5,29 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kf {
 
 // One layout, or one variant of a layout.
 struct XkbLayout {
+    XkbLayout() = default;
+    XkbLayout(std::string name_, std::string variant_, std::string description_,
+              std::vector<std::string> languages_ = {})
+        : name(std::move(name_)), variant(std::move(variant_)), description(std::move(description_)),
+          languages(std::move(languages_))
+    {
+    }
+
     std::string name;        // "de"
     std::string variant;     // "nodeadkeys"; empty for the layout itself
     std::string description; // "German (no dead keys)", UTF-8
+    std::vector<std::string> languages; // ISO 639 codes ("deu"); a variant without its own has the layout's
 
     // "de" or "de(nodeadkeys)": the form the command line and the import take.
     std::string Id() const;
+    // The same id and description.
     bool operator==(const XkbLayout &o) const
     {
         return name == o.name && variant == o.variant && description == o.description;

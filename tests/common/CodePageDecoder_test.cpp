@@ -77,7 +77,8 @@ std::vector<DecodeCase> decodeCases()
          "plain text, long enough for the fast path", {}, 0},
         {"Latin", U8, "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC 5", S::Ok, "Gr\xF6\xDF" "e \x80 5", {}, 0},
         {"Unmappable", U8, "z\xC4\x85" "b \xF0\x9F\x98\x80!", S::Ok, "z?b ?!", {{1, 0x105}, {4, 0x1F600}}, 0},
-        {"C1FromUndefinedByte", U8, "\xC2\x81", S::Ok, "\x81", {}, 0},
+        // U+0081: CP1252 leaves 0x81 undefined, so no character becomes it.
+        {"C1HasNoUndefinedByte", U8, "a\xC2\x81", S::Ok, "a?", {{1, 0x81}}, 0},
         {"NulEndsTheText", U8, "before\xC3\xA4\0after \xFF"s, S::EndOfText, "before\xE4", {}, 0},
         {"StrayContinuation", U8, "abc\x80xyz", S::Malformed, "abc", {}, 3},
         {"OverlongTwoBytes", U8, "ab\xC0\x80", S::Malformed, "ab", {}, 2},
@@ -142,6 +143,8 @@ TEST(CodePageDecoder, EveryCharacterOfTheCodePageComesBackAsItsByte)
         const CodePage cp(name);
         std::string utf8, want;
         for (int b = 1; b < 256; ++b) {
+            if (!cp.defined(uint8_t(b)))
+                continue;
             uint8_t back = 0;
             ASSERT_TRUE(cp.fromUnicode(cp.toUnicode(uint8_t(b)), back));
             AppendUtf8(utf8, cp.toUnicode(uint8_t(b)));
@@ -153,6 +156,32 @@ TEST(CodePageDecoder, EveryCharacterOfTheCodePageComesBackAsItsByte)
         const DecodedText d16 = DecodeToCodePage(utf16(utf8, true, true), InputEncoding::Auto, cp, "t");
         EXPECT_EQ(d16.encoding, InputEncoding::Utf16BE);
         EXPECT_EQ(d16.bytes, want) << name;
+    }
+}
+
+// A character whose number is a byte the code page leaves undefined, and
+// U+FFFD, have no byte: they are unmapped like any other the code page lacks.
+TEST(CodePageDecoder, NoCharacterBecomesAnUndefinedByte)
+{
+    const struct {
+        const char *codePage;
+        char32_t ch;
+    } cases[] = {
+        {"CP1257", 0xA5}, {"CP1257", 0xA1}, {"CP1251", 0x98}, {"CP1252", 0x81},
+        {"CP1252", 0x8D}, {"CP1252", 0x8F}, {"CP1252", 0x90}, {"CP1252", 0x9D}, {"CP1252", 0xFFFD},
+    };
+    for (const auto &c : cases) {
+        const CodePage cp(c.codePage);
+        std::string utf8 = "x";
+        AppendUtf8(utf8, c.ch);
+        for (const InputEncoding enc : {InputEncoding::Utf8, InputEncoding::Utf16LE}) {
+            const std::string input = enc == InputEncoding::Utf8 ? utf8 : utf16(utf8, false, false);
+            const DecodedText d = DecodeToCodePage(input, enc, cp, "t");
+            EXPECT_EQ(d.bytes, "x?") << c.codePage << " U+" << std::hex << unsigned(c.ch);
+            ASSERT_EQ(d.unmapped.size(), 1u) << c.codePage << " U+" << std::hex << unsigned(c.ch);
+            EXPECT_EQ(d.unmapped[0].ch, c.ch);
+        }
+        EXPECT_EQ(CodePageDecoder(cp, InputEncoding::Utf8).byteFor(c.ch), -1);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ TEST(CodePage, LocaleChoosesDesktopCodePage)
         EXPECT_EQ(CodePage::codePageForLocale(c.locale), c.cp) << c.locale;
 }
 
+TEST(CodePage, LanguageWithACodePageOfItsOwn)
+{
+    const struct { const char *language; const char *cp; } cases[] = {
+        {"pol", "CP1250"}, {"PL", "CP1250"}, {"lit", "CP1257"}, {"ces", "CP1250"}, {"rus", "CP1251"},
+        {"ell", "CP1253"}, {"tha", "CP874"},  {"eng", ""},       {"deu", ""},       {"", ""},
+        {"pl cs", ""},     {"xx", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CodePage::codePageForLanguage(c.language), c.cp) << c.language;
+}
+
 TEST(CodePage, DesktopCodePagesAreEveryOneALocalePicksByNumber)
 {
     const std::vector<std::string> expected = {"CP874",  "CP1250", "CP1251", "CP1252", "CP1253",
@@ -34,19 +46,90 @@ TEST(CodePage, DesktopCodePagesAreEveryOneALocalePicksByNumber)
         EXPECT_NE(CodePage(name).number(), 0) << name;
 }
 
-TEST(CodePage, TablesAreTotalAndRoundTrip)
+TEST(CodePage, DefinedBytesRoundTrip)
 {
-    for (const char *name : {"CP1252", "CP1251", "CP1250", "CP1253"}) {
+    for (const std::string &name : CodePage::desktopCodePages()) {
         const CodePage cp(name);
         for (int b = 0; b < 256; ++b) {
+            if (!cp.defined(uint8_t(b)))
+                continue;
             uint8_t back = 0;
             ASSERT_TRUE(cp.fromUnicode(cp.toUnicode(uint8_t(b)), back)) << name << " " << b;
             EXPECT_EQ(back, b) << name;
         }
     }
-    const CodePage cp1252("CP1252");
-    EXPECT_EQ(cp1252.toUnicode(0x81), 0x81); // undefined byte keeps its value
-    EXPECT_EQ(cp1252.toUnicode(0x80), 0x20AC);
+    EXPECT_EQ(CodePage("CP1252").toUnicode(0x80), 0x20AC);
+}
+
+// Bytes a code page leaves undefined: shown as U+FFFD, and no character (the
+// one of the same number, U+FFFD) turns into them, in any of the ways text
+// becomes bytes.
+struct UndefinedByte {
+    const char *codePage;
+    uint8_t byte;
+};
+
+void PrintTo(const UndefinedByte &c, std::ostream *os)
+{
+    *os << c.codePage << " " << int(c.byte);
+}
+
+class UndefinedBytes : public ::testing::TestWithParam<UndefinedByte> {};
+
+TEST_P(UndefinedBytes, AreShownAsUndefinedAndNoCharacterBecomesOne)
+{
+    const UndefinedByte &c = GetParam();
+    const CodePage cp(c.codePage);
+    EXPECT_FALSE(cp.defined(c.byte));
+    EXPECT_EQ(cp.toUnicode(c.byte), u'\uFFFD');
+    EXPECT_EQ(cp.decode(std::string(1, char(c.byte)) + "a"), QStringLiteral("\uFFFDa"));
+    EXPECT_EQ(cp.lower(c.byte), c.byte);
+    EXPECT_EQ(cp.upper(c.byte), c.byte);
+    for (const char16_t u : {char16_t(c.byte), char16_t(0xFFFD)}) {
+        const QString ch(QChar{u});
+        uint8_t out = 0;
+        EXPECT_FALSE(cp.fromUnicode(u, out)) << int(u) << " gives " << int(out);
+        EXPECT_EQ(cp.encode(ch), "?") << int(u);
+        EXPECT_EQ(cp.unheld(ch), QStringList{ch}) << int(u);
+    }
+    // An edited text keeps the undefined byte it was shown from while the
+    // byte's place is left alone.
+    const std::string was = std::string("x") + char(c.byte);
+    EXPECT_EQ(cp.encodeEdited(cp.decode(was), was), was);
+    EXPECT_EQ(cp.encodeEdited(cp.decode(was) + "y", was), "x?y");
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, UndefinedBytes,
+                         ::testing::Values(UndefinedByte{"CP1257", 0xA1}, UndefinedByte{"CP1257", 0xA5},
+                                           UndefinedByte{"CP1251", 0x98}, UndefinedByte{"CP1252", 0x81},
+                                           UndefinedByte{"CP1252", 0x8D}, UndefinedByte{"CP1252", 0x8F},
+                                           UndefinedByte{"CP1252", 0x90}, UndefinedByte{"CP1252", 0x9D},
+                                           UndefinedByte{"CP1255", 0xCA}, UndefinedByte{"CP874", 0xFF}),
+                         [](const ::testing::TestParamInfo<UndefinedByte> &i) {
+                             char name[32];
+                             std::snprintf(name, sizeof name, "%s_%02X", i.param.codePage, unsigned(i.param.byte));
+                             return std::string(name);
+                         });
+
+// Letters of code pages with combining marks, which iconv holds back until
+// the end of the input.
+TEST(CodePage, LettersOfCodePagesWithCombiningMarks)
+{
+    const struct {
+        const char *codePage;
+        uint8_t byte;
+        char16_t ch;
+    } cases[] = {
+        {"CP1255", 0xE0, u'\u05D0'}, // alef
+        {"CP1255", 0xD4, u'\u05F0'}, // double vav
+        {"CP1258", 0xC3, u'\u0102'}, // A breve
+        {"CP1258", 'a', u'a'},
+    };
+    for (const auto &c : cases) {
+        const CodePage cp(c.codePage);
+        EXPECT_TRUE(cp.defined(c.byte)) << c.codePage << " " << int(c.byte);
+        EXPECT_EQ(cp.toUnicode(c.byte), c.ch) << c.codePage << " " << int(c.byte);
+    }
 }
 
 TEST(CodePage, LowerCaseByCodePage)

@@ -258,10 +258,12 @@ private:
     ScriptedDialogs *m_dialogs = nullptr; // owned by the dialog service
     std::unique_ptr<QMdiArea> m_area;
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::string m_codePageBefore; // the session's code page, put back after each test
 };
 
 void DefineFormTest::init()
 {
+    m_codePageBefore = CodePage::current().name();
     m_dm = std::make_unique<TDataMod>();
     auto dialogs = std::make_unique<ScriptedDialogs>();
     m_dialogs = dialogs.get();
@@ -280,6 +282,7 @@ void DefineFormTest::cleanup()
 {
     qunsetenv("XKB_CONFIG_ROOT");
     m_area.reset();
+    CodePageChoice::instance().choose(QString::fromStdString(m_codePageBefore));
     SetDialogs(nullptr);
     m_dialogs = nullptr;
     m_dm.reset();
@@ -673,31 +676,33 @@ void DefineFormTest::anotherCodePageRereadsUneditedTexts()
     CodePageChoice::instance().choose(QStringLiteral("CP1252"));
 
     addKey(*m_dm, "A", 1);
-    m_dm->Author = "Jurgis \xE0";
+    // 0xA5 is the yen sign in CP1252, a byte CP1257 leaves undefined.
+    m_dm->Author = "Jurgis \xE0\xA5";
     m_dm->misc = "Info \xE0";
     const QString file = savePackage("baltic.vkt");
     TDefineFm *form = open();
     m_dialogs->answerFile(file);
     QTest::mouseClick(form->LoadBn, Qt::LeftButton);
-    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u00E0"));
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u00E0\u00A5"));
     QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("Info \u00E0"));
     // The user types an info text of their own.
     form->InfoEd->setPlainText(QStringLiteral("Typed \u0117"));
 
     CodePageChoice::instance().choose(QStringLiteral("CP1257"));
-    // The author, unedited, reads the package's bytes in the new code page;
-    // the typed text stays as typed.
-    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u0105"));
+    // The author, unedited, reads the package's bytes in the new code page
+    // (an undefined byte as U+FFFD); the typed text stays as typed.
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("Jurgis \u0105\uFFFD"));
     QCOMPARE(form->InfoEd->toPlainText(), QStringLiteral("Typed \u0117"));
 
-    // Saved, the author keeps its bytes and the typed text is written in the
-    // code page in force.
+    // Saved, the author keeps its bytes, the undefined one too, without a
+    // question, and the typed text is written in the code page in force.
     m_dialogs->answerFile(m_dir->filePath(QStringLiteral("saved.vkt")));
     QTest::mouseClick(form->SaveBn, Qt::LeftButton);
     QCOMPARE(m_dialogs->count(Kind::Warning), 0);
+    QCOMPARE(m_dialogs->count(Kind::OkCancel), 0);
     TDataMod reread;
     QVERIFY(reread.LoadPackage(path(m_dir->filePath(QStringLiteral("saved.vkt")))));
-    QCOMPARE(reread.Author, std::string("Jurgis \xE0"));
+    QCOMPARE(reread.Author, std::string("Jurgis \xE0\xA5"));
     QCOMPARE(reread.misc, std::string("Typed \xEB"));
 }
 
@@ -1511,6 +1516,19 @@ void DefineFormTest::importReplacesDefinition()
     QVERIFY(report->ReportMemo->isReadOnly());
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(report->ReportMemo);
     QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Import report"));
+
+    // The session takes the import's code page, and the report says so when
+    // it changed: the grids name every character as the layout has it.
+    QCOMPARE(CodePage::current().name(), expected.codePage);
+    QCOMPARE(report->Text().contains(QStringLiteral("The session's code page is now %1")
+                                         .arg(QString::fromStdString(expected.codePage))),
+             expected.codePage != m_codePageBefore);
+    QAbstractItemModel *chars = form->CharGrid->model();
+    const int nameColumn = gridColumn(form->CharGrid, QStringLiteral("Name"));
+    QStringList shown;
+    for (int r = 0; r < chars->rowCount(); ++r)
+        shown << chars->index(r, nameColumn).data().toString();
+    QVERIFY2(shown.contains(row), qPrintable(row));
 }
 
 void DefineFormTest::importAnsweredNoKeepsDefinition()

@@ -57,6 +57,11 @@ private slots:
     void upAndDownInFilterMoveThroughList();
     void currentLayoutStaysInSight_data();
     void currentLayoutStaysInSight();
+    void exactIdComesFirstAndIsCurrent_data();
+    void exactIdComesFirstAndIsCurrent();
+    void codePageProposedForTheLayout_data();
+    void codePageProposedForTheLayout();
+    void choiceMadeForALayoutStays();
     void optionsFollowTheControls_data();
     void optionsFollowTheControls();
     void codePageInForceIsOfferedAndChosen_data();
@@ -119,7 +124,8 @@ void ImportLayoutDialogTest::filterNarrows_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("by id and description") << "de" << QStringList{"us(intl)", "de", "de(nodeadkeys)"};
+    // The layout whose id was typed comes first.
+    QTest::newRow("by id and description") << "de" << QStringList{"de", "us(intl)", "de(nodeadkeys)"};
     QTest::newRow("by variant") << "intl" << QStringList{"us(intl)"};
     QTest::newRow("by description, any case") << "gERMAN" << QStringList{"de", "de(nodeadkeys)"};
     QTest::newRow("across both columns") << "dead" << QStringList{"us(intl)", "de(nodeadkeys)"};
@@ -185,6 +191,81 @@ void ImportLayoutDialogTest::currentLayoutStaysInSight()
     const QRect row = list->visualRect(list->currentIndex());
     QVERIFY2(list->viewport()->rect().contains(row),
              qPrintable(QStringLiteral("%1 at y %2").arg(QString::fromStdString(dlg.CurrentLayout()->Id())).arg(row.y())));
+}
+
+void ImportLayoutDialogTest::exactIdComesFirstAndIsCurrent_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("current");
+    QTest::newRow("lt, not a layout whose description holds it") << "lt" << "lt";
+    QTest::newRow("any case") << "LT" << "lt";
+    QTest::newRow("de") << "de" << "de";
+    QTest::newRow("a variant") << "us(intl)" << "us(intl)";
+    QTest::newRow("us") << "us" << "us";
+    QTest::newRow("ru") << "ru" << "ru";
+}
+
+void ImportLayoutDialogTest::exactIdComesFirstAndIsCurrent()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, current);
+    TImportLayoutDlg dlg(ListXkbLayouts());
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.FilterEd->setFocus();
+    QTest::keyClicks(dlg.FilterEd, typed);
+    QVERIFY(!dlg.ShownLayouts().isEmpty());
+    QCOMPARE(dlg.ShownLayouts().first(), current);
+    QVERIFY(dlg.CurrentLayout());
+    QCOMPARE(QString::fromStdString(dlg.CurrentLayout()->Id()), current);
+    QCOMPARE(dlg.LayoutList->currentIndex().row(), 0);
+    // Enter imports it.
+    QSignalSpy requested(&dlg, &TImportLayoutDlg::ImportRequested);
+    QTest::keyClick(dlg.FilterEd, Qt::Key_Return);
+    QCOMPARE(requested.count(), 1);
+    QCOMPARE(QString::fromStdString(dlg.Options().layout), current.section(QLatin1Char('('), 0, 0));
+}
+
+void ImportLayoutDialogTest::codePageProposedForTheLayout_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("shown");    // the code page combo's text
+    QTest::addColumn<QString>("codePage"); // what the import takes ("": the one in force)
+    QTest::newRow("lt: CP1257") << "lt" << "CP1257" << "CP1257";
+    QTest::newRow("ru: CP1251") << "ru" << "CP1251" << "CP1251";
+    QTest::newRow("de: the one in force holds its letters") << "de" << "CP1252 (in force)" << "";
+    QTest::newRow("us: every one holds them, the one in force first") << "us" << "CP1252 (in force)" << "";
+}
+
+void ImportLayoutDialogTest::codePageProposedForTheLayout()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, shown);
+    QFETCH(QString, codePage);
+    // Another layout first, so that the proposal follows the change.
+    QVERIFY(m_dlg->SelectLayout(id == QStringLiteral("ru") ? QStringLiteral("lt") : QStringLiteral("ru")));
+    QVERIFY(m_dlg->SelectLayout(id));
+    QCOMPARE(m_dlg->CodePageCombo->currentText(), shown);
+    QCOMPARE(QString::fromStdString(m_dlg->Options().codePage), codePage);
+    QCOMPARE(m_dlg->ProposedCodePage(), shown.section(QLatin1Char(' '), 0, 0));
+    // The proposal is told, and read as assistive technology reads it.
+    QVERIFY(accessibleName(m_dlg->ProposalLb).contains(m_dlg->ProposedCodePage()));
+    QVERIFY(accessibleName(m_dlg->ProposalLb).contains(id));
+}
+
+void ImportLayoutDialogTest::choiceMadeForALayoutStays()
+{
+    QVERIFY(m_dlg->SelectLayout(QStringLiteral("lt")));
+    QCOMPARE(m_dlg->CodePageCombo->currentText(), QStringLiteral("CP1257"));
+    m_dlg->CodePageCombo->setCurrentIndex(m_dlg->CodePageCombo->findText(QStringLiteral("CP1250")));
+    m_dlg->BlockCombo->setCurrentIndex(1);
+    QVERIFY(m_dlg->SelectLayout(QStringLiteral("lt")));
+    QCOMPARE(m_dlg->Options().codePage, std::string("CP1250"));
+    // Another layout gets its own proposal, and so does lt again.
+    QVERIFY(m_dlg->SelectLayout(QStringLiteral("ru")));
+    QCOMPARE(m_dlg->Options().codePage, std::string("CP1251"));
+    QVERIFY(m_dlg->SelectLayout(QStringLiteral("lt")));
+    QCOMPARE(m_dlg->Options().codePage, std::string("CP1257"));
 }
 
 void ImportLayoutDialogTest::optionsFollowTheControls_data()

@@ -512,6 +512,14 @@ const LayoutCase kLayoutCases[] = {
     // keeps it from the extra key, the earlier key from a later one.
     {"ru_typewriter", "ru", "typewriter", "CP1251", KeyBlock::Iso},
     {"br_nodeadkeys", "br", "nodeadkeys", "CP1252", KeyBlock::Iso},
+    // A dead key left out as CP874 holds nothing after its accent leaves
+    // another accent with nothing after it: left out too.
+    {"cz_qwerty_mac_cp874", "cz", "qwerty-mac", "CP874", KeyBlock::Iso},
+    {"cz_qwerty_mac_cp874_ansi", "cz", "qwerty-mac", "CP874", KeyBlock::Ansi},
+    {"pt_nativo_cp874", "pt", "nativo", "CP874", KeyBlock::Iso},
+    {"pt_nativo_cp874_ansi", "pt", "nativo", "CP874", KeyBlock::Ansi},
+    {"pt_nativo_us_cp874", "pt", "nativo-us", "CP874", KeyBlock::Iso},
+    {"pt_nativo_epo_cp874", "pt", "nativo-epo", "CP874", KeyBlock::Iso},
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ImportedLayoutCheck, testing::ValuesIn(kLayoutCases),

@@ -8,6 +8,7 @@
 #include "model/GlyphCodec.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
+#include "SmallKeyboards.h"
 
 #include <gtest/gtest.h>
 
@@ -214,6 +215,74 @@ TEST_F(ImportedPictures, PendingEditIsPostedFirst)
     DrawKeyPictures(dm, KeyFaces{}, cp);
     EXPECT_EQ(Picture("R").width(), 60);
 }
+
+// The box of the pixels a caption adds to a blank key of the same size.
+QRect CaptionInk(const QImage &picture, uint32_t face)
+{
+    return Difference(picture, DrawKeyPicture(KeyCaption{}, picture.width(), picture.height(), face));
+}
+
+// A dead key's accent mark on its picture is as large as a digit: the font's
+// spacing accents alone are a few pixels.
+struct MarkCase {
+    const char *label;
+    int32_t accent;
+    bool onAltGr; // a character key's AltGr dead key, else a dead key of its own
+};
+
+void PrintTo(const MarkCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class DeadKeyMarks : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(DeadKeyMarks, AreAsLargeAsTheOtherCharacters)
+{
+    NeedApp();
+    const MarkCase &c = GetParam();
+    constexpr uint32_t face = 0xFFFFFF;
+    TDataMod dm;
+    sample::AddKey(dm, "1", 1, 2, TValue(), 0, 0, 0, 40, 40);
+    sample::AddChar(dm, "one", '1', TValue(int32_t(1)), false, false, 0);
+    sample::AddChar(dm, "one AltGr", '1', TValue(int32_t(1)), false, true, 0);
+    if (c.onAltGr)
+        sample::AddKey(dm, "Dead", 2, 2, TValue(c.accent), 0, 42, 0, 40, 40);
+    else
+        sample::AddKey(dm, "Dead", 2, c.accent, TValue(c.accent), 0, 42, 0, 40, 40);
+    KeyFaces faces;
+    faces.oneColor = true;
+    faces.color = face;
+    ASSERT_EQ(DrawKeyPictures(dm, faces, CodePage("CP1252")).drawn, 2);
+
+    auto picture = [&dm](const std::string &name) {
+        EXPECT_TRUE(dm.MainTbl.Locate("Name", {TValue(name)}));
+        return GlyphToImage(dm.MainTbl.FieldByName("Glyph").AsString());
+    };
+    const QImage digitKey = picture("1");
+    const QImage deadKey = picture("Dead");
+    // The digit in the place the mark takes: plain lower left, AltGr lower right.
+    const QRect area = KeyCaptionArea(40, 40);
+    const QRect half = c.onAltGr ? QRect(area.center().x() + 1, area.top(), area.right() - area.center().x(), area.height())
+                                 : QRect(area.left(), area.top(), area.center().x() - area.left(), area.height());
+    const QRect digit = CaptionInk(digitKey, face) & half;
+    const QRect mark = CaptionInk(deadKey, face);
+    ASSERT_FALSE(digit.isEmpty());
+    ASSERT_FALSE(mark.isEmpty());
+    EXPECT_TRUE(area.contains(mark));
+    EXPECT_TRUE(half.contains(mark));
+    EXPECT_GE(std::max(mark.width(), mark.height()) * 4, digit.height() * 3)
+        << "mark " << mark.width() << " x " << mark.height() << ", digit " << digit.width() << " x " << digit.height();
+}
+
+INSTANTIATE_TEST_SUITE_P(Accents, DeadKeyMarks,
+                         ::testing::Values(MarkCase{"grave", 2001, false}, MarkCase{"acute", 2002, false},
+                                           MarkCase{"circumflex", 2003, false}, MarkCase{"tilde", 2004, false},
+                                           MarkCase{"umlaut", 2005, false}, MarkCase{"ring", 2006, false},
+                                           MarkCase{"caron", 2007, false}, MarkCase{"cedilla", 2008, false},
+                                           MarkCase{"acute_on_altgr", 2002, true},
+                                           MarkCase{"umlaut_on_altgr", 2005, true}),
+                         [](const ::testing::TestParamInfo<MarkCase> &i) { return std::string(i.param.label); });
 
 TEST(KeyPictures, AccentMarks)
 {

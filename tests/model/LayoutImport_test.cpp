@@ -9,6 +9,7 @@
 #include "common/Errors.h"
 #include "model/KbState.h"
 #include "model/MainData.h"
+#include "model/XkbLayouts.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -685,6 +687,220 @@ TEST(LayoutImport, UsersOwnComposeFileDoesNotChangeTheImport)
     else
         unsetenv("XCOMPOSEFILE");
     EXPECT_EQ(typed, "\xE9");
+}
+
+// Sets environment variables for a test and puts them back afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv &set(const char *name, const char *value)
+    {
+        const char *old = std::getenv(name);
+        m_saved.push_back({name, old ? old : "", old != nullptr});
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+        return *this;
+    }
+    ~ScopedEnv()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            if (it->had)
+                setenv(it->name.c_str(), it->value.c_str(), 1);
+            else
+                unsetenv(it->name.c_str());
+        }
+    }
+
+private:
+    struct Saved {
+        std::string name, value;
+        bool had;
+    };
+    std::vector<Saved> m_saved;
+};
+
+void WriteFile(const std::string &path, const char *text)
+{
+    FILE *f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr) << path;
+    std::fputs(text, f);
+    std::fclose(f);
+}
+
+// The user's locale as the environment spells it chooses the system's
+// compose table under the name the system lists it; a user's own compose
+// files (in HOME, in XDG_CONFIG_HOME, named by XCOMPOSEFILE) are never read.
+struct ComposeLocaleCase {
+    const char *label;
+    const char *lcAll;  // the user's locale
+    const char *option; // composeLocale of the import ("": the user's)
+    const char *listed; // the locale the report names
+};
+
+void PrintTo(const ComposeLocaleCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class ComposeLocales : public ::testing::TestWithParam<ComposeLocaleCase> {};
+
+TEST_P(ComposeLocales, SystemTableUnderEverySpellingAndNeverTheUsersOwn)
+{
+    const ComposeLocaleCase &c = GetParam();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const char *hostile = "<dead_acute> <e> : \"X\" X\n<dead_acute> <E> : \"Y\" Y\n";
+    WriteFile(home.filePath(".XCompose").toStdString(), hostile);
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("config")));
+    WriteFile(home.filePath("config/XCompose").toStdString(), hostile);
+    WriteFile(home.filePath("named").toStdString(), hostile);
+    ScopedEnv env;
+    env.set("HOME", home.path().toUtf8().constData())
+        .set("XDG_CONFIG_HOME", home.filePath("config").toUtf8().constData())
+        .set("XCOMPOSEFILE", c.option[0] ? home.filePath("named").toUtf8().constData() : nullptr)
+        .set("LC_ALL", c.lcAll)
+        .set("XLOCALEDIR", nullptr);
+
+    TDataMod dm;
+    LayoutImportOptions options = Options("de");
+    options.composeLocale = c.option;
+    const LayoutImportReport report = ImportLayout(dm, options);
+    EXPECT_EQ(report.composeLocale, c.listed);
+    std::map<std::string, int32_t> codeOf;
+    for (const CharInfo &ch : Chars(dm))
+        codeOf[ch.name] = ch.code;
+    EXPECT_EQ(codeOf["E acute"], 0xE9);
+    EXPECT_EQ(codeOf["E acute capital"], 0xC9);
+    for (const CharInfo &ch : Chars(dm))
+        EXPECT_FALSE(ch.accent != 0 && (ch.code == 'X' || ch.code == 'Y')) << ch.name;
+}
+
+const ComposeLocaleCase kComposeLocales[] = {
+    {"en_US_utf8", "en_US.utf8", "", "en_US.UTF-8"},
+    {"en_US_UTF8", "en_US.UTF8", "", "en_US.UTF-8"},
+    {"en_US_UTF_8", "en_US.UTF-8", "", "en_US.UTF-8"},
+    {"C_utf8", "C.utf8", "", "C.UTF-8"},
+    {"C_UTF_8", "C.UTF-8", "", "C.UTF-8"},
+    {"de_DE_utf8", "de_DE.utf8", "", "de_DE.UTF-8"},
+    {"de_DE_utf8_euro", "de_DE.utf8@euro", "", "de_DE.UTF-8"}, // an alias of the system's list
+    {"C_falls_back", "C", "", "en_US.UTF-8"},
+    {"POSIX_falls_back", "POSIX", "", "en_US.UTF-8"},
+    {"unknown_falls_back", "xx_XX.utf8", "", "en_US.UTF-8"},
+    {"option_spelled_utf8", "C", "en_US.utf8", "en_US.UTF-8"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, ComposeLocales, ::testing::ValuesIn(kComposeLocales),
+                         [](const ::testing::TestParamInfo<ComposeLocaleCase> &i) { return std::string(i.param.label); });
+
+TEST(LayoutImport, NamedComposeLocaleWithoutSystemTableIsAnError)
+{
+    TDataMod dm;
+    LayoutImportOptions options = Options("de");
+    options.composeLocale = "xx_XX.utf8";
+    EXPECT_THROW(ImportLayout(dm, options), EInOutError);
+    EXPECT_EQ(SystemComposeLocale("xx_XX.utf8"), "");
+    EXPECT_EQ(SystemComposeLocale("en_US.utf8"), "en_US.UTF-8");
+}
+
+// Bytes the code page leaves undefined are no character of the layout:
+// Lithuanian has the yen sign on AltGr, which CP1257 leaves undefined at
+// 0xA5 (the yen sign's own number), Spanish the inverted exclamation mark
+// (0xA1). They are told as characters the code page cannot hold.
+struct UndefinedCase {
+    const char *label;
+    const char *layout;
+    const char *codePage;
+    const char *character; // UTF-8
+};
+
+void PrintTo(const UndefinedCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class UndefinedBytesOnImport : public ::testing::TestWithParam<UndefinedCase> {};
+
+TEST_P(UndefinedBytesOnImport, NoRowHoldsAnUndefinedByte)
+{
+    const UndefinedCase &c = GetParam();
+    TDataMod dm;
+    const LayoutImportReport report = ImportLayout(dm, Options(c.layout, "", c.codePage));
+    const CodePage cp(c.codePage);
+    for (const CharInfo &ch : Chars(dm))
+        EXPECT_TRUE(cp.defined(uint8_t(ch.code))) << ch.name << ": " << ch.code;
+    for (const KeyInfo &k : Keys(dm))
+        for (const char b : k.name + k.hint)
+            EXPECT_TRUE(cp.defined(uint8_t(b))) << k.name;
+    const QString character = QString::fromUtf8(c.character);
+    EXPECT_TRUE(std::any_of(report.notes.begin(), report.notes.end(), [&](const LayoutImportNote &n) {
+        return n.kind == LayoutImportNote::Kind::UnheldCharacter && n.text == character;
+    }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, UndefinedBytesOnImport,
+                         ::testing::Values(UndefinedCase{"lt_yen", "lt", "CP1257", "\xC2\xA5"},
+                                           UndefinedCase{"es_inverted_exclamation", "es", "CP1257", "\xC2\xA1"}),
+                         [](const ::testing::TestParamInfo<UndefinedCase> &i) { return std::string(i.param.label); });
+
+// The code page proposed for a layout holds most of its letters; of those
+// that hold as many, the first offered (the one in force comes first).
+struct ProposalCase {
+    const char *label;
+    const char *layout;
+    const char *variant;
+    std::vector<std::string> offered;
+    const char *proposed;
+};
+
+void PrintTo(const ProposalCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class CodePageProposal : public ::testing::TestWithParam<ProposalCase> {};
+
+TEST_P(CodePageProposal, HoldsMostOfTheLayoutsLetters)
+{
+    const ProposalCase &c = GetParam();
+    // The code page of the layout's language, as the system lists it.
+    const std::vector<XkbLayout> layouts = ListXkbLayouts();
+    const XkbLayout *listed = FindXkbLayout(layouts, c.layout, c.variant);
+    ASSERT_NE(listed, nullptr);
+    std::string language;
+    for (const std::string &code : listed->languages)
+        if (language.empty())
+            language = CodePage::codePageForLanguage(code);
+    LayoutImportOptions options = Options(c.layout, c.variant, "CP1252");
+    EXPECT_EQ(ProposeCodePage(options, c.offered, language), c.proposed) << "language: " << language;
+}
+
+const std::vector<std::string> kDesktop = {"CP1252", "CP874",  "CP1250", "CP1251", "CP1253",
+                                           "CP1254", "CP1255", "CP1256", "CP1257", "CP1258"};
+const std::vector<std::string> kDesktop1250First = {"CP1250", "CP874",  "CP1251", "CP1252", "CP1253",
+                                                    "CP1254", "CP1255", "CP1256", "CP1257", "CP1258"};
+
+const ProposalCase kProposals[] = {
+    {"lt", "lt", "", kDesktop, "CP1257"},
+    {"pl", "pl", "", kDesktop, "CP1250"},
+    {"cz", "cz", "", kDesktop, "CP1250"},
+    {"ru", "ru", "", kDesktop, "CP1251"},
+    {"gr", "gr", "", kDesktop, "CP1253"},
+    {"de", "de", "", kDesktop, "CP1252"},
+    {"us_in_force_first", "us", "", kDesktop1250First, "CP1250"}, // every one holds its letters
+    {"th_script_only_one_holds", "th", "", kDesktop, "CP874"},
+    {"ee_language_breaks_the_tie", "ee", "", kDesktop, "CP1257"},
+    {"ro_letters_on_altgr", "ro", "", kDesktop, "CP1250"},
+    {"lowercase_names", "lt", "", {"cp1252", "cp1257"}, "CP1257"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, CodePageProposal, ::testing::ValuesIn(kProposals),
+                         [](const ::testing::TestParamInfo<ProposalCase> &i) { return std::string(i.param.label); });
+
+TEST(CodePageProposal, UnknownLayoutIsAnError)
+{
+    EXPECT_THROW(ProposeCodePage(Options("no-such-layout"), {"CP1252"}), EConvertError);
+    EXPECT_EQ(ProposeCodePage(Options("us"), {}), "");
 }
 
 // Keys whose plain characters share a capital, or that repeat another key's

@@ -31,7 +31,8 @@ const char kRules[] = R"(<?xml version="1.0" encoding="UTF-8"?>
         <languageList><iso639Id>eng</iso639Id></languageList>
       </configItem>
       <variantList>
-        <variant><configItem><name>v1</name><description>First (one)</description></configItem></variant>
+        <variant><configItem><name>v1</name><description>First (one)</description>
+          <languageList><iso639Id>deu</iso639Id><iso639Id>fra</iso639Id></languageList></configItem></variant>
         <variant><configItem><description>no name: skipped</description></configItem></variant>
         <variant><configItem popularity="exotic"><name>v-2</name><description>  Ünïcode  </description></configItem></variant>
       </variantList>
@@ -64,6 +65,11 @@ TEST(XkbLayouts, ReadsLayoutsEachFollowedByItsVariants)
     ASSERT_NE(FindXkbLayout(got, "xb", "early"), nullptr);
     EXPECT_EQ(FindXkbLayout(got, "xb", "early")->description, "Variant before name");
     EXPECT_EQ(FindXkbLayout(got, "xb", "v1"), nullptr);
+    // Languages: a variant's own, else its layout's.
+    EXPECT_EQ(got[0].languages, std::vector<std::string>{"eng"});
+    EXPECT_EQ(got[1].languages, (std::vector<std::string>{"deu", "fra"}));
+    EXPECT_EQ(got[2].languages, std::vector<std::string>{"eng"});
+    EXPECT_TRUE(got[3].languages.empty());
 }
 
 TEST(XkbLayouts, BrokenXmlFailsNamingTheLine)
