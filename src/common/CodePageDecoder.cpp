@@ -564,7 +564,6 @@ DecodedLines ReadDecodedLines(const std::string &path, InputEncoding encoding)
     DecodedLines result;
     result.encoding = text.encoding;
     const std::string &s = text.bytes;
-    const size_t n = s.size();
     size_t next = 0; // the next unmapped character
     size_t number = 0;
     auto take = [&](size_t from, size_t to) {
@@ -582,18 +581,8 @@ DecodedLines ReadDecodedLines(const std::string &path, InputEncoding encoding)
             result.lines.emplace_back(s, from, to - from);
         }
     };
-    size_t start = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = s[i];
-        if (c == '\r' || c == '\n') {
-            take(start, i);
-            if (c == '\r' && i + 1 < n && s[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        take(start, n);
+    // Decoding stopped at a NUL, so the text is cut as it is.
+    forEachLine(s, take);
     return result;
 }
 

@@ -65,19 +65,7 @@ std::vector<std::string> splitLines(std::string_view bytes)
 {
     const std::string_view text = textBeforeNul(bytes);
     std::vector<std::string> lines;
-    size_t start = 0;
-    const size_t n = text.size();
-    for (size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.emplace_back(text.substr(start));
+    forEachLine(text, [&](size_t from, size_t to) { lines.emplace_back(text.substr(from, to - from)); });
     return lines;
 }
 

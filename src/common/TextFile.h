@@ -22,6 +22,29 @@ std::string readFileBytes(const std::string &path, uint64_t maxBytes = kMaxTextF
 // The text before the first NUL byte.
 std::string_view textBeforeNul(std::string_view bytes);
 
+// Calls take(from, to) for each line of text, [from, to) without its line
+// break: CR LF, a lone CR and a lone LF each end a line, and a break at the
+// very end makes no empty last line. The NUL rule is the caller's: text is
+// cut as it is given. The one line cutter of the program; splitLines and the
+// decoded readers use it.
+template <class Take>
+void forEachLine(std::string_view text, Take &&take)
+{
+    size_t start = 0;
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            take(start, i);
+            if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        take(start, n);
+}
+
 // Cuts text into lines by the rules above (including the NUL rule).
 std::vector<std::string> splitLines(std::string_view bytes);
 

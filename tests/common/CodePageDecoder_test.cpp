@@ -280,6 +280,10 @@ TEST(CodePageDecoder, LinesOfAFileAndTheLinesTheCodePageCannotHold)
     } catch (const EConvertError &e) {
         EXPECT_NE(std::string(e.what()).find("Line 2 of file \"" + path + "\""), std::string::npos) << e.what();
     }
+    // A NUL ends the text in either reading; a final break makes no empty line.
+    writeFileBytes(path, std::string("\xEF\xBB\xBF" "a\r\nb\n\0c\n", 11));
+    EXPECT_EQ(ReadDecodedLines(path, InputEncoding::Auto).lines, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ReadDecodedLines(path, InputEncoding::CodePage).lines, (std::vector<std::string>{"\xEF\xBB\xBF" "a", "b"}));
     // A malformed file names itself and the offset of the bad byte.
     writeFileBytes(path, "\xEF\xBB\xBF" "ok\r\nbad \xC3(\r\n");
     try {
