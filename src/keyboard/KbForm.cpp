@@ -32,14 +32,14 @@ int GroupOfKeyType(int32_t keyType)
         return 1;
     switch (keyType) {
     case KeyTypes::CapsLock:
-        return 20;
+        return KeyTypes::CapsLock;
     case KeyTypes::AltGr:
-        return 1000;
+        return KeyTypes::AltGr;
     case KeyTypes::LShift:
     case KeyTypes::RShift:
-        return 1002;
+        return KeyTypes::LShift;
     default:
-        return KeyTypes::IsAccent(keyType) ? 2000 : 0;
+        return KeyTypes::IsAccent(keyType) ? KeyTypes::AccentBase : KeyTypes::None;
     }
 }
 

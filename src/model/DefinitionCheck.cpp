@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/Translation.h"
 #include "model/GlyphCodec.h"
+#include "model/KeyCodes.h"
 #include "model/MainData.h"
 
 #include <QImage>
@@ -19,36 +20,11 @@ namespace kf {
 
 namespace {
 
-// Key-type codes as the keyboard logic reads them.
-constexpr int32_t kAlpha = 1, kSpace = 3, kAltGr = 1000, kLShift = 1002, kRShift = 1003;
-constexpr int32_t kFirstAccent = 2001, kLastAccent = 2008;
-
-bool isAccent(int32_t code) { return code >= kFirstAccent && code <= kLastAccent; }
-bool isCharType(int32_t type) { return type >= kAlpha && type <= kSpace; }
-
-bool isKnownKeyType(int32_t type)
-{
-    switch (type) {
-    case 1: case 2: case 3: case 8: case 13: case 18: case 20: case 46:
-    case kAltGr: case kLShift: case kRShift: case 1004: case 1005:
-        return true;
-    default:
-        return isAccent(type);
-    }
-}
-
-// The code a key yields in a modifier state; the keyboard logic applies the
-// same rules in the same order.
-int32_t effectiveCode(int32_t type, int32_t type2, bool shift, bool altGr)
-{
-    if (type < kFirstAccent && type2 == 0)
-        return type;
-    if (type < 8 && type2 >= kFirstAccent)
-        return altGr ? type2 : type;
-    if (type >= kFirstAccent && type2 >= kFirstAccent)
-        return shift ? type2 : type;
-    return 0;
-}
+using KeyTypes::IsAccent;
+using KeyTypes::IsCharType;
+using KeyTypes::IsKnownKeyType;
+using KeyTypes::EffectiveCode;
+constexpr int32_t kFirstAccent = KeyTypes::FirstAccent;
 
 // A message through the catalogue, with %1 .. %9 replaced by args.
 std::string text(const char *msgid, std::initializer_list<std::string_view> args = {})
@@ -62,7 +38,7 @@ std::string accentName(int32_t accent)
 {
     static const char *const names[] = {"Grave accent", "Acute accent", "Circumflex accent", "Tilde",
                                         "Umlaut",       "Ring",         "eSE",               "Cedilla"};
-    if (isAccent(accent))
+    if (IsAccent(accent))
         return Translate(names[accent - kFirstAccent]);
     return num(accent);
 }
@@ -191,14 +167,14 @@ private:
                 }
             }
             for (int s = 0; s < 4; ++s)
-                k.codes[size_t(s)] = effectiveCode(k.type.or0(), k.type2.or0(), s & 1, s & 2);
+                k.codes[size_t(s)] = EffectiveCode(k.type.or0(), k.type2.or0(), s & 1, s & 2);
             if (!k.value.null)
                 m_keysByValue[k.value.v].push_back(i);
         }
         for (const KeyRow &k : m_keys) {
             for (int32_t code : k.codes) {
-                m_hasAltGr = m_hasAltGr || code == kAltGr;
-                m_hasShift = m_hasShift || code == kLShift || code == kRShift;
+                m_hasAltGr = m_hasAltGr || code == KeyTypes::AltGr;
+                m_hasShift = m_hasShift || code == KeyTypes::LShift || code == KeyTypes::RShift;
             }
         }
         // The accents each key can start: in the plain state always, with
@@ -209,7 +185,7 @@ private:
                 if (((s & 1) && !m_hasShift) || ((s & 2) && !m_hasAltGr))
                     continue;
                 const int32_t code = m_keys[i].codes[size_t(s)];
-                if (isAccent(code)) {
+                if (IsAccent(code)) {
                     auto &list = m_keyAccents[i];
                     if (std::find(list.begin(), list.end(), code) == list.end())
                         list.push_back(code);
@@ -331,7 +307,7 @@ private:
             if (!k.finger.null && (k.finger.v < 0 || k.finger.v > 9))
                 add(TCheckSeverity::Error, TCheckKind::KeyFingerMissing, k, "Finger",
                     text("Finger %1 is not a finger (0 to 9)", {num(k.finger.v)}));
-            else if (k.finger.null && isCharType(k.type.or0()))
+            else if (k.finger.null && IsCharType(k.type.or0()))
                 add(TCheckSeverity::Error, TCheckKind::KeyFingerMissing, k, "Finger",
                     text("No finger is set for this character key"));
         }
@@ -347,13 +323,13 @@ private:
                 text("KeyType is not set: the key does nothing"));
             return;
         }
-        if (!isKnownKeyType(t)) {
+        if (!IsKnownKeyType(t)) {
             add(TCheckSeverity::Error, TCheckKind::KeyTypeUnknown, k, "KeyType",
                 text("KeyType %1 is not a key type: the key does nothing", {num(t)}));
             return;
         }
         if (std::all_of(k.codes.begin(), k.codes.end(), [](int32_t c) { return c == 0; })) {
-            if (isAccent(t) && t2 == 0)
+            if (IsAccent(t) && t2 == 0)
                 add(TCheckSeverity::Error, TCheckKind::KeyTypeInert, k, "KeyType2",
                     text("A dead key needs a KeyType2 as well (the same accent when Shift should not change "
                          "it): without one the key does nothing"));
@@ -364,7 +340,7 @@ private:
                          {num(t2)}));
             return;
         }
-        if (t2 != 0 && !isAccent(t2))
+        if (t2 != 0 && !IsAccent(t2))
             add(TCheckSeverity::Error, TCheckKind::KeyTypeUnknown, k, "KeyType2",
                 text("KeyType2 %1 is not a dead-key code (2001 to 2008): that role of the key does nothing",
                      {num(t2)}));
@@ -466,10 +442,10 @@ private:
             }
 
             bool reachable = true;
-            if (c.accent.v != 0 && (!isAccent(c.accent.v) || !m_startable[size_t(c.accent.v - kFirstAccent)])) {
+            if (c.accent.v != 0 && (!IsAccent(c.accent.v) || !m_startable[size_t(c.accent.v - kFirstAccent)])) {
                 reachable = false;
                 add(TCheckSeverity::Error, TCheckKind::CharAccentNotStarted, c, "Accent",
-                    isAccent(c.accent.v)
+                    IsAccent(c.accent.v)
                         ? text("No dead key of the keyboard starts the accent %1: this row is never typed",
                                {accentName(c.accent.v)})
                         : text("Accent %1 is not an accent code (0, or 2001 to 2008): this row is never typed",
@@ -525,7 +501,7 @@ private:
                 hasPlain[c.keyNo.v] = true;
         for (size_t i = 0; i < m_keys.size(); ++i) {
             const KeyRow &k = m_keys[i];
-            if (isCharType(k.type.or0()) && !k.value.null && !hasPlain.count(k.value.v))
+            if (IsCharType(k.type.or0()) && !k.value.null && !hasPlain.count(k.value.v))
                 add(TCheckSeverity::Error, TCheckKind::KeyNoPlainChar, k, "KeyValue",
                     text("The character key types nothing without Shift, AltGr or accent: no character row has "
                          "KeyNo %1, Shift and AltGr off and Accent 0",

@@ -79,15 +79,7 @@ TKbState::TKeyRef TKbState::AccentKey(int32_t code) const
 
 int32_t TKbState::EffectiveCode(int32_t t, int32_t t2) const
 {
-    // A character key may carry a dead key on AltGr; a dead key may carry its
-    // shifted accent.
-    if (t < KeyTypes::FirstAccent && t2 == 0)
-        return t;
-    if (t < KeyTypes::Backspace && t2 >= KeyTypes::FirstAccent)
-        return m_altGr ? t2 : t;
-    if (t >= KeyTypes::FirstAccent && t2 >= KeyTypes::FirstAccent)
-        return m_shift ? t2 : t;
-    return 0;
+    return KeyTypes::EffectiveCode(t, t2, m_shift, m_altGr);
 }
 
 TKbState::TResolved TKbState::ResolveKey(int row)

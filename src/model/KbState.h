@@ -10,6 +10,7 @@
 // is given, and moves their current rows: the clicked key's row becomes the
 // key table's current row, the typed character's row the character table's.
 
+#include "model/KeyCodes.h"
 #include "table/RecordTable.h"
 
 #include <QString>
@@ -42,28 +43,6 @@ public:
     virtual void SendDelete() = 0;
 };
 
-// Key-type codes of the key table.
-namespace KeyTypes {
-enum : int32_t {
-    None = 0,
-    Alpha = 1,
-    Num = 2,
-    Space = 3,
-    Backspace = 8,
-    Enter = 13,
-    Alt = 18,
-    CapsLock = 20,
-    Delete = 46,
-    AltGr = 1000,
-    LShift = 1002,
-    RShift = 1003,
-    LCtrl = 1004,
-    RCtrl = 1005,
-    FirstAccent = 2001, // GRAVE
-    LastAccent = 2008,  // CEDILIA
-};
-inline bool IsAccent(int32_t code) { return code >= FirstAccent && code <= LastAccent; }
-} // namespace KeyTypes
 
 // The status text of a pending accent ("Grave" ... "Cedilia"); empty for any
 // other code.

@@ -3,6 +3,7 @@
 #include "common/ColorValue.h"
 #include "table/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
+#include "model/KeyCodes.h"
 #include "model/MainData.h"
 
 #include <QFont>
@@ -168,21 +169,21 @@ QRect KeyCaptionArea(int width, int height)
 QString AccentMark(int32_t accent)
 {
     switch (accent) {
-    case 2001:
+    case KeyTypes::FirstAccent:
         return QStringLiteral("`");
-    case 2002:
+    case KeyTypes::Acute:
         return QStringLiteral("\u00B4");
-    case 2003:
+    case KeyTypes::Circumflex:
         return QStringLiteral("^");
-    case 2004:
+    case KeyTypes::Tilde:
         return QStringLiteral("~");
-    case 2005:
+    case KeyTypes::Umlaut:
         return QStringLiteral("\u00A8");
-    case 2006:
+    case KeyTypes::Ring:
         return QStringLiteral("\u02DA");
-    case 2007:
+    case KeyTypes::Ese:
         return QStringLiteral("\u02C7");
-    case 2008:
+    case KeyTypes::LastAccent:
         return QStringLiteral("\u00B8");
     default:
         return QString();
@@ -319,19 +320,19 @@ KeyPicturesResult DrawKeyPictures(TDataMod &dm, const KeyFaces &faces, const Cod
             const KeyChars &kc = it == keyChars.end() ? none : it->second;
             caption.plain = charOf(kc, 0);
             caption.shifted = charOf(kc, 1);
-            if (type2 > 2000 && type2 <= 2008) {
+            if (KeyTypes::IsAccent(type2)) {
                 caption.altGr = AccentMark(type2);
                 caption.altGrMark = true;
             } else {
                 caption.altGr = charOf(kc, 2);
                 caption.shiftAltGr = charOf(kc, 3);
             }
-            if (type == 1 && !caption.plain.isEmpty() && caption.shifted == caption.plain.toUpper())
+            if (type == KeyTypes::Alpha && !caption.plain.isEmpty() && caption.shifted == caption.plain.toUpper())
                 caption.plain.clear(); // a letter: its capital alone
-            if (type == 3 || (caption.plain.trimmed().isEmpty() && caption.shifted.trimmed().isEmpty()
+            if (type == KeyTypes::Space || (caption.plain.trimmed().isEmpty() && caption.shifted.trimmed().isEmpty()
                               && caption.altGr.trimmed().isEmpty() && caption.shiftAltGr.trimmed().isEmpty()))
                 caption = KeyCaption{QString(), QString(), QString(), QString(), name};
-        } else if (type > 2000 && type <= 2008) {
+        } else if (KeyTypes::IsAccent(type)) {
             caption.plain = AccentMark(type);
             caption.plainMark = true;
             if (type2 != type) {

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/TextFile.h"
 #include "common/Translation.h"
+#include "model/KeyCodes.h"
 #include "model/MainData.h"
 #include "model/XkbLayouts.h"
 
@@ -31,8 +32,10 @@ namespace {
 // ---- key codes of the definition ----------------------------------------------
 
 enum : int32_t {
-    kAlpha = 1, kNum = 2, kSpace = 3, kBackspace = 8, kEnter = 13, kAlt = 18, kCapsLock = 20, kDelete = 46,
-    kAltGr = 1000, kLShift = 1002, kRShift = 1003, kLCtrl = 1004, kRCtrl = 1005,
+    kAlpha = KeyTypes::Alpha, kNum = KeyTypes::Num, kSpace = KeyTypes::Space, kBackspace = KeyTypes::Backspace,
+    kEnter = KeyTypes::Enter, kAlt = KeyTypes::Alt, kCapsLock = KeyTypes::CapsLock, kDelete = KeyTypes::Delete,
+    kAltGr = KeyTypes::AltGr, kLShift = KeyTypes::LShift, kRShift = KeyTypes::RShift, kLCtrl = KeyTypes::LCtrl,
+    kRCtrl = KeyTypes::RCtrl,
 };
 
 struct AccentInfo {
@@ -44,13 +47,13 @@ struct AccentInfo {
 
 // The accents a dead keysym maps to (2007 has no dead keysym).
 const AccentInfo kAccents[] = {
-    {2001, XKB_KEY_dead_grave, "Grave", "grave"},
-    {2002, XKB_KEY_dead_acute, "Acute", "acute"},
-    {2003, XKB_KEY_dead_circumflex, "Circumflex", "circumflex"},
-    {2004, XKB_KEY_dead_tilde, "Tilde", "tilde"},
-    {2005, XKB_KEY_dead_diaeresis, "Umlaut", "umlaut"},
-    {2006, XKB_KEY_dead_abovering, "Ring", "ring"},
-    {2008, XKB_KEY_dead_cedilla, "Cedilla", "cedilla"},
+    {KeyTypes::FirstAccent, XKB_KEY_dead_grave, "Grave", "grave"},
+    {KeyTypes::Acute, XKB_KEY_dead_acute, "Acute", "acute"},
+    {KeyTypes::Circumflex, XKB_KEY_dead_circumflex, "Circumflex", "circumflex"},
+    {KeyTypes::Tilde, XKB_KEY_dead_tilde, "Tilde", "tilde"},
+    {KeyTypes::Umlaut, XKB_KEY_dead_diaeresis, "Umlaut", "umlaut"},
+    {KeyTypes::Ring, XKB_KEY_dead_abovering, "Ring", "ring"},
+    {KeyTypes::LastAccent, XKB_KEY_dead_cedilla, "Cedilla", "cedilla"},
 };
 
 const AccentInfo *accentOfSym(xkb_keysym_t sym)
@@ -809,9 +812,9 @@ void Importer::compose()
 {
     std::set<int32_t> accents;
     for (const KeyRow &k : keys) {
-        if (k.type > 2000)
+        if (k.type > KeyTypes::AccentBase)
             accents.insert(k.type);
-        if (k.type2 > 2000)
+        if (k.type2 > KeyTypes::AccentBase)
             accents.insert(k.type2);
     }
     if (accents.empty())
@@ -1052,7 +1055,7 @@ std::set<int32_t> accentsWithoutCharacters(const Importer &importer)
     std::set<int32_t> empty;
     for (const KeyRow &k : importer.keys)
         for (const int32_t accent : {k.type, k.type2})
-            if (accent > 2000 && std::none_of(importer.chars.begin(), importer.chars.end(),
+            if (accent > KeyTypes::AccentBase && std::none_of(importer.chars.begin(), importer.chars.end(),
                                               [accent](const CharRow &c) { return c.accent == accent; }))
                 empty.insert(accent);
     return empty;
