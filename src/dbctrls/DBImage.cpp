@@ -99,7 +99,7 @@ void TDBImage::SetDataField(const std::string &field)
 bool TDBImage::editing() const
 {
     return table() && table()->Active()
-           && (table()->State() == TDataSetState::Edit || table()->State() == TDataSetState::Insert);
+           && table()->Editing();
 }
 
 bool TDBImage::canEdit() const

@@ -196,7 +196,7 @@ void TDBNavigator::run(Button b)
         else if (!grid->CommitEditor())
             return; // refused; the grid has said why
     }
-    const bool editing = t.State() == TDataSetState::Edit || t.State() == TDataSetState::Insert;
+    const bool editing = t.Editing();
     switch (b) {
     case nbFirst: t.First(); break;
     case nbPrior: t.Prior(); break;

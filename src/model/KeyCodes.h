@@ -9,6 +9,12 @@
 
 namespace kf {
 
+// A code with its name and the caption the definition window lists it under.
+struct TNamedCode {
+    int32_t code;
+    const char *name;
+    const char *caption;
+};
 namespace KeyTypes {
 enum : int32_t {
     None = 0,
@@ -41,22 +47,32 @@ constexpr bool IsAccent(int32_t code) { return code >= FirstAccent && code <= La
 // A key that types a character of the character table (Alpha, Num, Space).
 constexpr bool IsCharType(int32_t type) { return type >= Alpha && type <= Space; }
 
-// A key-type code with its name, in the order the codes are listed to the user.
-struct TNamedCode {
-    int32_t code;
-    const char *name;
-};
+// Every key-type code (KeyType, KeyType2), in the order the codes are listed
+// to the user: the keys that type, the modifiers, the editing keys, then the
+// dead keys' accents in code order.
 inline constexpr TNamedCode kKeyTypeNames[] = {
-    {Alpha, "Alpha"},   {Num, "Num"},         {Space, "Space"},     {Backspace, "Backspace"},
-    {Enter, "Enter"},   {Alt, "Alt"},         {CapsLock, "CapsLock"}, {Delete, "Delete"},
-    {AltGr, "AltGr"},   {LShift, "LShift"},   {RShift, "RShift"},   {LCtrl, "LCtrl"},
-    {RCtrl, "RCtrl"},
+    {Alpha, "Alpha", "Alpha"},           {Num, "Num", "Num"},
+    {LShift, "LShift", "L Shift"},       {RShift, "RShift", "R Shift"},
+    {Alt, "Alt", "Alt"},                 {AltGr, "AltGr", "AltGr"},
+    {CapsLock, "CapsLock", "Caps Lock"}, {Delete, "Delete", "Delete"},
+    {Backspace, "Backspace", "Backspace"}, {LCtrl, "LCtrl", "L Ctrl"},
+    {RCtrl, "RCtrl", "R Ctrl"},          {Space, "Space", "Space"},
+    {Enter, "Enter", "Enter"},           {FirstAccent, "Grave", "GRAVE"},
+    {Acute, "Acute", "ACUTE"},           {Circumflex, "Circumflex", "CIRCUMFLEX"},
+    {Tilde, "Tilde", "TILDE"},           {Umlaut, "Umlaut", "UMLAUT"},
+    {Ring, "Ring", "RING"},              {Ese, "Ese", "ESE"},
+    {LastAccent, "Cedilia", "CEDILIA"},
 };
-// The accent codes 2001..2008 with their names, in code order.
+// The accent a character row carries (its Accent field): the codes
+// 2001..2008 in code order, each with the caption of the accent list.
 inline constexpr TNamedCode kAccentNames[kAccentCount] = {
-    {FirstAccent, "Grave"}, {Acute, "Acute"}, {Circumflex, "Circumflex"}, {Tilde, "Tilde"},
-    {Umlaut, "Umlaut"},     {Ring, "Ring"},   {Ese, "Ese"},               {LastAccent, "Cedilia"},
+    {FirstAccent, "Grave", "Grave accent"}, {Acute, "Acute", "Acute accent"},
+    {Circumflex, "Circumflex", "Circumflex accent"}, {Tilde, "Tilde", "Tilde"},
+    {Umlaut, "Umlaut", "Umlaut"},           {Ring, "Ring", "Ring"},
+    {Ese, "Ese", "eSE"},                    {LastAccent, "Cedilia", "Cedilla"},
 };
+// The caption of a row without an accent (code 0), listed after the accents.
+inline constexpr TNamedCode kNoAccent = {None, "None", "None"};
 
 constexpr bool IsKnownKeyType(int32_t type)
 {
@@ -80,5 +96,36 @@ constexpr int32_t EffectiveCode(int32_t type, int32_t type2, bool shift, bool al
     return None;
 }
 } // namespace KeyTypes
+
+// The finger codes of the key table's Finger field: 0 (left little) to 9
+// (right little), the left hand 0..4 and the right hand 5..9, each thumb
+// beside the other.
+namespace Fingers {
+enum : int32_t {
+    LLittle = 0,
+    LRing = 1,
+    LMiddle = 2,
+    LIndex = 3,
+    LThumb = 4,
+    RThumb = 5,
+    RIndex = 6,
+    RMiddle = 7,
+    RRing = 8,
+    RLittle = 9,
+};
+constexpr int kCount = 10;
+constexpr bool IsFinger(int32_t code) { return code >= LLittle && code <= RLittle; }
+constexpr bool IsLeftHand(int32_t finger) { return finger <= LThumb; }
+
+// Each finger with its settings name (the readme's length key; the x key is
+// the name followed by "x", the colour key the name followed by "Color") and
+// its caption, indexed by finger code.
+inline constexpr TNamedCode kNames[kCount] = {
+    {LLittle, "LLittle", "L Little"}, {LRing, "LRing", "L Ring"},       {LMiddle, "LMiddle", "L Middle"},
+    {LIndex, "LIndex", "L Index"},    {LThumb, "LThumb", "L Thumb"},    {RThumb, "RThumb", "R Thumb"},
+    {RIndex, "RIndex", "R Index"},    {RMiddle, "RMiddle", "R Middle"}, {RRing, "RRing", "R Ring"},
+    {RLittle, "RLittle", "R Little"},
+};
+} // namespace Fingers
 
 } // namespace kf

@@ -9,11 +9,6 @@
 
 namespace kf {
 
-const std::array<const char *, kFingerCount> kFingerKeys = {
-    "LLittle", "LRing", "LMiddle", "LIndex", "LThumb",
-    "RThumb", "RIndex", "RMiddle", "RRing", "RLittle",
-};
-
 namespace {
 
 // The order in which the readme lists the fingers: the left hand from the

@@ -2,6 +2,8 @@
 // The "readme" member of a keyboard package: the keyboard settings as text
 // lines "name=value", each ended by CR LF, in the user's 8-bit code page.
 
+#include "model/KeyCodes.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -11,12 +13,17 @@
 namespace kf {
 
 // Number of fingers; finger codes run from 0 (left little) to 9 (right little).
-constexpr int kFingerCount = 10;
+constexpr int kFingerCount = Fingers::kCount;
 
 // The settings names of the fingers, indexed by finger code: the length key;
 // the x key is the name followed by "x", the colour key the name followed by
 // "Color".
-extern const std::array<const char *, kFingerCount> kFingerKeys;
+inline constexpr std::array<const char *, kFingerCount> kFingerKeys = [] {
+    std::array<const char *, kFingerCount> keys{};
+    for (size_t f = 0; f < keys.size(); ++f)
+        keys[f] = Fingers::kNames[f].name;
+    return keys;
+}();
 
 // The keyboard settings a package carries.
 struct PackageSettings {

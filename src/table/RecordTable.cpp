@@ -234,6 +234,7 @@ int TRecordTable::FindFieldIndex(const std::string &name) const
 // TRecordTable: editing
 
 TDataSetState TRecordTable::State() const { return d->state; }
+bool TRecordTable::Editing() const { return d->state == TDataSetState::Edit || d->state == TDataSetState::Insert; }
 
 void TRecordTable::Edit()
 {

@@ -128,6 +128,7 @@ public:
 
     // ---- editing ----------------------------------------------------------
     TDataSetState State() const;
+    bool Editing() const;   // State is Edit or Insert: a row is in the edit buffer
     void Edit();   // on a table without rows (in this view) it starts a new row
     void Insert(); // a new row; it joins the store's end when posted
     void Append();
