@@ -66,6 +66,31 @@ int utf8Sequence(const uint8_t *p, const uint8_t *end, char32_t &ch)
     return len;
 }
 
+// The fast path of both UTF-8 readers: ASCII other than NUL (when ascii is
+// set) and two-byte sequences (Latin, Greek, Cyrillic, Hebrew, Arabic), one
+// character at a time while at least two bytes remain, each handed to
+// take(ch). Stops after a blank (the caller goes back to its eight-byte
+// steps) and before anything else; returns where it stopped.
+template <class Emit>
+inline const uint8_t *twoByteRun(const uint8_t *p, const uint8_t *end, bool ascii, Emit &&take)
+{
+    while (end - p >= 2) {
+        const uint8_t b = *p;
+        if (b < 0x80 && ascii && b != 0) {
+            take(char32_t(b));
+            ++p;
+            if (b == ' ')
+                break;
+            continue;
+        }
+        if (uint8_t(b - 0xC2) > 0xDF - 0xC2 || (p[1] & 0xC0) != 0x80)
+            break;
+        take((char32_t(b & 0x1F) << 6) | (p[1] & 0x3F));
+        p += 2;
+    }
+    return p;
+}
+
 inline uint16_t unitAt(const uint8_t *p, bool bigEndian)
 {
     return bigEndian ? uint16_t((p[0] << 8) | p[1]) : uint16_t(p[0] | (p[1] << 8));
@@ -173,22 +198,10 @@ bool Utf8Validator::feed(std::string_view block)
                 continue;
             }
             // Whole sequences at once while the block holds them: runs of
-            // two-byte sequences and ASCII in one tight loop.
+            // two-byte sequences and ASCII in the tight loop.
             if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
                 m_multiByte = true;
-                p += 2;
-                while (end - p >= 2) {
-                    const uint8_t c = *p;
-                    if (c < 0x80 && c != 0) {
-                        ++p;
-                        if (c == ' ')
-                            break;
-                    } else if (uint8_t(c - 0xC2) <= 0xDF - 0xC2 && (p[1] & 0xC0) == 0x80) {
-                        p += 2;
-                    } else {
-                        break;
-                    }
-                }
+                p = twoByteRun(p, end, true, [](char32_t) {});
                 continue;
             }
             if (end - p >= 4) {
@@ -371,28 +384,19 @@ CodePageDecoder::Status CodePageDecoder::decodeUtf8(const uint8_t *p, const uint
             o += 8;
         }
         // Then character by character while they are ASCII or two bytes long
-        // (Latin, Greek, Cyrillic, Hebrew, Arabic: one table read each), back
-        // to the eight-byte steps after a blank.
-        while (end - p >= 2) {
-            const uint8_t b = *p;
-            if (b < 0x80 && asciiSame && b != 0) {
-                *o++ = char(b);
-                ++p;
-                if (b == ' ')
-                    break;
-                continue;
+        // (one table read each), back to the eight-byte steps after a blank.
+        p = twoByteRun(p, end, asciiSame, [&](char32_t ch) {
+            if (ch < 0x80) {
+                *o++ = char(ch);
+                return;
             }
-            if (uint8_t(b - 0xC2) > 0xDF - 0xC2 || (p[1] & 0xC0) != 0x80)
-                break;
-            const char32_t ch = (char32_t(b & 0x1F) << 6) | (p[1] & 0x3F);
             uint16_t v = low[ch];
             if (v == kNoByte) {
                 unmapped.push_back({size_t(o - first), ch});
                 v = placeholder;
             }
             *o++ = char(v);
-            p += 2;
-        }
+        });
         if (p == end)
             break;
         const uint8_t b = *p;
