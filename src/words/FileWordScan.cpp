@@ -294,6 +294,74 @@ private:
     const Decision *m_earlier;
 };
 
+using Splitter = BlockWordSplitter<WordCounter::kKeyLimit>;
+
+// One worker's side of a file read as UTF-8 on trust. It is off, or it
+// counts apart: from the block where the trust began, the worker's words go
+// to a counter of its own, and the splitter's unfinished word at that block
+// is remembered. Counting apart ends one of three ways:
+// - confirm: the file is UTF-8; what was counted apart joins the scan's;
+// - rollBack: the file is the code page; what was counted apart is dropped
+//   and the splitter put back, so the stretch is counted again from there;
+// - drop: an error ended the run; it is forgotten.
+class Utf8OnTrust {
+public:
+    bool counting() const { return m_counting; }
+
+    void begin(uint64_t at, const Splitter &splitter)
+    {
+        m_counting = true;
+        m_from = at;
+        m_key.assign(splitter.pendingKey());
+        m_length = splitter.pendingLength();
+        if (!m_counter)
+            m_counter = std::make_unique<WordCounter>();
+    }
+
+    // Where the words go while counting apart.
+    WordCounter &counter() { return *m_counter; }
+    uint32_t &scanned() { return m_scanned; }
+    UnmappableTally &tally() { return m_tally; }
+    size_t distinct() const { return m_counting ? m_counter->size() : 0; }
+    uint32_t scannedApart() const { return m_scanned; }
+
+    void confirm(WordCounter &counter, uint32_t &scanned, UnmappableTally &tally)
+    {
+        if (!m_counting)
+            return;
+        m_counter->flush();
+        counter.merge(*m_counter);
+        scanned += m_scanned;
+        tally.merge(m_tally);
+        drop();
+    }
+    // Returns where the trust began: the stretch to count again.
+    uint64_t rollBack(Splitter &splitter)
+    {
+        splitter.restorePending(m_key, m_length);
+        const uint64_t from = m_from;
+        drop();
+        return from;
+    }
+    void drop()
+    {
+        m_counting = false;
+        m_scanned = 0;
+        m_tally.clear();
+        if (m_counter)
+            m_counter->clear();
+    }
+
+private:
+    bool m_counting = false;
+    uint64_t m_from = 0;   // the block where the trust began
+    std::string m_key;     // the splitter's unfinished word there
+    uint64_t m_length = 0;
+    std::unique_ptr<WordCounter> m_counter;
+    uint32_t m_scanned = 0;
+    UnmappableTally m_tally;
+};
+
 } // namespace
 
 // Scans one stretch of a file into a counter: reads it in blocks, turns them
@@ -316,14 +384,7 @@ public:
     }
 
     // Starts a file: nothing counted apart.
-    void beginFile()
-    {
-        m_speculating = false;
-        m_specScanned = 0;
-        m_specTally.clear();
-        if (m_spec)
-            m_spec->clear();
-    }
+    void beginFile() { m_trust.drop(); }
 
     // Scans [from, to) (to kToEnd: to the end of the file) into counter, or
     // apart while the file is speculative UTF-8. Returns true when a NUL
@@ -335,25 +396,26 @@ public:
         m_tally.clear();
         m_decoder.reset();
         m_openWord = false;
-        WordCounter *target = m_speculating ? m_spec.get() : &counter;
-        uint32_t *scanned = m_speculating ? &m_specScanned : &m_scanned;
+        WordCounter *target = nullptr;
+        uint32_t *scanned = nullptr;
+        const auto aim = [&] { // the words go where the trust in UTF-8 says
+            target = m_trust.counting() ? &m_trust.counter() : &counter;
+            scanned = m_trust.counting() ? &m_trust.scanned() : &m_scanned;
+        };
+        aim();
         auto sink = [&target, &scanned](const char *key, size_t keyLen, uint64_t len) {
             target->add(key, keyLen, len);
             ++*scanned;
         };
-        // Back to where the speculation began, to count as code-page bytes.
-        auto rollBack = [&]() {
+        // The file is the code page after all: back to where the trust in
+        // UTF-8 began, to count from there as code-page bytes.
+        const auto rollBack = [&] {
             decision.malformed();
-            m_splitter.restorePending(m_specKey, m_specLength);
-            m_spec->clear();
-            m_specScanned = 0;
-            m_specTally.clear();
             m_decoder.reset();
             m_openWord = false;
-            m_speculating = false;
-            target = &counter;
-            scanned = &m_scanned;
-            return m_specFrom;
+            const uint64_t back = m_trust.rollBack(m_splitter);
+            aim();
+            return back;
         };
         bool ended = false;
         uint64_t off = from;
@@ -365,22 +427,16 @@ public:
                     break;
                 const std::string_view block(m_buffer.get(), got);
                 int encoding = decision.current();
-                if (m_speculating && encoding == int(InputEncoding::CodePage)) {
+                if (m_trust.counting() && encoding == int(InputEncoding::CodePage)) {
                     off = rollBack(); // another stretch of the file was malformed
                     continue;
                 }
                 const size_t nul = block.find('\0');
                 if (encoding == Decision::kUndecided && hasNonAscii(block.data(), std::min(nul, block.size())))
                     encoding = decision.speculate();
-                if (encoding == Decision::kSpeculative && !m_speculating) {
-                    m_speculating = true;
-                    m_specFrom = off;
-                    m_specKey.assign(m_splitter.pendingKey());
-                    m_specLength = m_splitter.pendingLength();
-                    if (!m_spec)
-                        m_spec = std::make_unique<WordCounter>();
-                    target = m_spec.get();
-                    scanned = &m_specScanned;
+                if (encoding == Decision::kSpeculative && !m_trust.counting()) {
+                    m_trust.begin(off, m_splitter);
+                    aim();
                 }
                 if (encoding == Decision::kUndecided || encoding == int(InputEncoding::CodePage)) {
                     // A NUL byte ends the text.
@@ -401,7 +457,7 @@ public:
                     m_unmapped.clear();
                     const CodePageDecoder::Status status = m_decoder->decode(block, m_text, m_unmapped);
                     if (status == CodePageDecoder::Malformed) {
-                        if (m_speculating) {
+                        if (m_trust.counting()) {
                             off = rollBack();
                             continue;
                         }
@@ -414,7 +470,7 @@ public:
                 off += got;
             }
             if (m_decoder && !ended && m_decoder->finish() == CodePageDecoder::Malformed) {
-                if (m_speculating) {
+                if (m_trust.counting()) {
                     off = rollBack(); // the text ends inside a sequence
                     continue;
                 }
@@ -432,19 +488,13 @@ public:
     }
 
     // Whether words were counted apart on trust in UTF-8.
-    bool speculating() const { return m_speculating; }
-    size_t speculativeDistinct() const { return m_speculating ? m_spec->size() : 0; }
-    uint32_t speculativeScanned() const { return m_specScanned; }
+    bool speculating() const { return m_trust.counting(); }
+    size_t speculativeDistinct() const { return m_trust.distinct(); }
+    uint32_t speculativeScanned() const { return m_trust.scannedApart(); }
     // The file is UTF-8 after all: what was counted apart joins counter.
     void confirm(WordCounter &counter, uint32_t &scanned, UnmappableTally &tally)
     {
-        if (!m_speculating)
-            return;
-        m_spec->flush();
-        counter.merge(*m_spec);
-        scanned += m_specScanned;
-        tally.merge(m_specTally);
-        beginFile();
+        m_trust.confirm(counter, scanned, tally);
     }
     // The file is the code page after all (found by another worker once
     // this one was done): counts its stretch from where it began to trust
@@ -452,9 +502,7 @@ public:
     bool redoAsCodePage(const Source &source, Decision &decision, uint64_t to, WordCounter &counter,
                         const std::string &path)
     {
-        m_splitter.restorePending(m_specKey, m_specLength);
-        const uint64_t from = m_specFrom;
-        beginFile();
+        const uint64_t from = m_trust.rollBack(m_splitter);
         return run(source, decision, from, to, counter, path);
     }
 
@@ -547,9 +595,9 @@ private:
 
     void record(const std::string &text)
     {
-        if (m_speculating) {
-            m_specTally.add(text);
-            ++m_specScanned;
+        if (m_trust.counting()) {
+            m_trust.tally().add(text);
+            ++m_trust.scanned();
         } else {
             m_tally.add(text);
             ++m_scanned;
@@ -558,7 +606,7 @@ private:
 
     const WordScanSettings &m_settings;
     const CodePage &m_codePage;
-    BlockWordSplitter<WordCounter::kKeyLimit> m_splitter;
+    Splitter m_splitter;
     std::unique_ptr<char[]> m_buffer;
     std::unique_ptr<CodePageDecoder> m_decoder;
     uint8_t m_placeholder = '?';
@@ -569,14 +617,7 @@ private:
     size_t m_openChars = 0;
     uint32_t m_scanned = 0;
     UnmappableTally m_tally;
-    // Counted apart while the file is taken for UTF-8 on trust.
-    bool m_speculating = false;
-    uint64_t m_specFrom = 0;       // the block where the trust began
-    std::string m_specKey;         // the splitter's unfinished word there
-    uint64_t m_specLength = 0;
-    std::unique_ptr<WordCounter> m_spec;
-    uint32_t m_specScanned = 0;
-    UnmappableTally m_specTally;
+    Utf8OnTrust m_trust; // what is counted apart while the file is taken for UTF-8 on trust
 };
 
 FileWordScan::FileWordScan(const WordScanSettings &settings, WordCounter &counter)
@@ -588,206 +629,254 @@ FileWordScan::FileWordScan(const WordScanSettings &settings, WordCounter &counte
 
 FileWordScan::~FileWordScan() = default;
 
-InputEncoding FileWordScan::scanFile(const std::string &path)
-{
-    const CodePage &codePage = CodePage::current();
-    const Source source(path);
-    char head[4] = {};
-    const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, source.readAt(0, head, sizeof head)));
-    const CodePageDecoder probe(codePage, InputEncoding::Utf8);
-
-    InputEncoding encoding = m_settings.encoding;
-    if (encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
-        encoding = bom.encoding;
-    const uint64_t bodyStart = bom.encoding == encoding ? bom.length : 0;
-    int decided = int(encoding);
-    if (encoding == InputEncoding::Auto) {
-        decided = Decision::kUndecided;
-        if (!probe.asciiSame())
-            decided = int(Decision::isUtf8(source, 0, m_settings.blockSize, m_settings.threads)
-                              ? InputEncoding::Utf8
-                              : InputEncoding::CodePage);
-    } else if (encoding == InputEncoding::Utf8) {
-        // A malformed file adds nothing: it is checked whole first.
-        const Utf8Validator check = Decision::validateUtf8(source, bodyStart, m_settings.blockSize);
-        if (!check.valid()) // the offset in the file, the mark's bytes included
-            throw EConvertError(MalformedTextMessage(path, encoding, bodyStart + check.errorOffset()));
-    } else if (encoding != InputEncoding::CodePage) {
-        CodePageDecoder check(codePage, encoding);
-        check.setBaseOffset(bodyStart);
-        std::unique_ptr<char[]> buf(new char[m_settings.blockSize]);
-        std::string out;
-        std::vector<UnmappedChar> unmapped;
-        CodePageDecoder::Status status = CodePageDecoder::Ok;
-        for (uint64_t off = bodyStart; status == CodePageDecoder::Ok;) {
-            const size_t got = source.readAt(off, buf.get(), m_settings.blockSize);
-            if (got == 0) {
-                status = check.finish();
-                break;
-            }
-            out.clear();
-            unmapped.clear();
-            status = check.decode(std::string_view(buf.get(), got), out, unmapped);
-            off += got;
-        }
-        if (status == CodePageDecoder::Malformed)
-            throw EConvertError(MalformedTextMessage(path, encoding, check.errorOffset()));
+// One file's scan: decides how the file is read, cuts a large file in two
+// for the second worker, runs the workers and puts their counts together in
+// text order.
+class FileWordScan::FileRun {
+public:
+    FileRun(FileWordScan &scan, const std::string &path)
+        : m_scan(scan), m_path(path), m_codePage(CodePage::current()), m_source(path),
+          m_probe(m_codePage, InputEncoding::Utf8)
+    {
+        char head[4] = {};
+        const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, m_source.readAt(0, head, sizeof head)));
+        m_encoding = scan.m_settings.encoding;
+        if (m_encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
+            m_encoding = bom.encoding;
+        m_bodyStart = bom.encoding == m_encoding ? bom.length : 0;
     }
-    Decision decision(decided);
 
-    if (!m_first)
-        m_first = std::make_unique<Worker>(m_settings, codePage);
-    m_first->beginFile();
+    InputEncoding scan()
+    {
+        Decision decision(firstDecision());
+        if (!m_scan.m_first)
+            m_scan.m_first = std::make_unique<Worker>(m_scan.m_settings, m_codePage);
+        m_scan.m_first->beginFile();
+
+        // Two threads pay when the words repeat: each counts into a small
+        // table of its own and the merge is short. A text that brings new
+        // words all the time (a list of a million words) would make both
+        // tables large and the merge as long as the count, so the first
+        // stretch is scanned alone and shows which kind of text this is.
+        const WordScanSettings &settings = m_scan.m_settings;
+        uint64_t from = m_bodyStart;
+        uint64_t cut = 0;
+        const uint64_t size = m_source.size();
+        if (settings.threads >= 2 && std::thread::hardware_concurrency() >= 2 && size >= settings.splitFrom &&
+            size > m_bodyStart + 2 && (m_encoding == InputEncoding::CodePage || m_probe.asciiSame())) {
+            const uint64_t probeEnd =
+                cutAfter(m_bodyStart + std::min<uint64_t>(uint64_t(4) << 20, (size - m_bodyStart) / 4));
+            if (probeEnd != 0) {
+                const size_t distinctBefore = m_scan.m_counter.size();
+                const uint32_t scannedBefore = m_scan.m_scanned;
+                if (runFirst(decision, m_bodyStart, probeEnd))
+                    return done(decision); // a NUL ended the text
+                from = probeEnd;
+                const Worker &first = *m_scan.m_first;
+                const double fresh = double(m_scan.m_counter.size() - distinctBefore + first.speculativeDistinct());
+                const double words = double(m_scan.m_scanned - scannedBefore + first.speculativeScanned());
+                if (fresh <= settings.splitBelowNewWordShare * words)
+                    cut = cutAfter(from + (size - from) / 2);
+            }
+        }
+        if (cut == 0) {
+            runFirst(decision, from, kToEnd);
+            return done(decision);
+        }
+        return scanSplit(decision, from, cut);
+    }
+
+private:
+    // The encoding in force before a byte is counted: Auto without a mark
+    // stays undecided (or, when ASCII is not the same in the code page, is
+    // decided by checking the whole file); UTF-8 and UTF-16 are checked
+    // whole, so a malformed file adds nothing.
+    int firstDecision()
+    {
+        const size_t blockSize = m_scan.m_settings.blockSize;
+        if (m_encoding == InputEncoding::Auto) {
+            if (m_probe.asciiSame())
+                return Decision::kUndecided;
+            return int(Decision::isUtf8(m_source, 0, blockSize, m_scan.m_settings.threads) ? InputEncoding::Utf8
+                                                                                              : InputEncoding::CodePage);
+        }
+        if (m_encoding == InputEncoding::Utf8) {
+            const Utf8Validator check = Decision::validateUtf8(m_source, m_bodyStart, blockSize);
+            if (!check.valid()) // the offset in the file, the mark's bytes included
+                throw EConvertError(MalformedTextMessage(m_path, m_encoding, m_bodyStart + check.errorOffset()));
+        } else if (m_encoding != InputEncoding::CodePage) {
+            CodePageDecoder check(m_codePage, m_encoding);
+            check.setBaseOffset(m_bodyStart);
+            std::unique_ptr<char[]> buf(new char[blockSize]);
+            std::string out;
+            std::vector<UnmappedChar> unmapped;
+            CodePageDecoder::Status status = CodePageDecoder::Ok;
+            for (uint64_t off = m_bodyStart; status == CodePageDecoder::Ok;) {
+                const size_t got = m_source.readAt(off, buf.get(), blockSize);
+                if (got == 0) {
+                    status = check.finish();
+                    break;
+                }
+                out.clear();
+                unmapped.clear();
+                status = check.decode(std::string_view(buf.get(), got), out, unmapped);
+                off += got;
+            }
+            if (status == CodePageDecoder::Malformed)
+                throw EConvertError(MalformedTextMessage(m_path, m_encoding, check.errorOffset()));
+        }
+        return int(m_encoding);
+    }
 
     // Where a large file can be cut: at an ASCII delimiter (a character of
     // its own in every encoding read here) at or after a place; 0 for none
     // within a mebibyte.
-    const bool utf16 = encoding == InputEncoding::Utf16LE || encoding == InputEncoding::Utf16BE;
-    auto cutAfter = [&](uint64_t at) -> uint64_t {
+    uint64_t cutAfter(uint64_t at) const
+    {
+        const bool utf16 = m_encoding == InputEncoding::Utf16LE || m_encoding == InputEncoding::Utf16BE;
+        const bool bigEndian = m_encoding == InputEncoding::Utf16BE;
         if (utf16)
-            at -= (at - bodyStart) % 2;
+            at -= (at - m_bodyStart) % 2;
         const size_t window = 1 << 16;
         std::unique_ptr<char[]> buf(new char[window]);
         for (uint64_t off = at; off < at + (uint64_t(1) << 20);) {
-            const size_t got = source.readAt(off, buf.get(), window);
+            const size_t got = m_source.readAt(off, buf.get(), window);
             if (got < 2)
                 break;
             const size_t step = utf16 ? 2 : 1;
             for (size_t i = 0; i + step <= got; i += step) {
-                const uint8_t lo = uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 1 : 0)]);
-                const uint8_t hi = utf16 ? uint8_t(buf[i + (encoding == InputEncoding::Utf16BE ? 0 : 1)]) : 0;
-                if (hi == 0 && lo < 0x80 && m_settings.delimiters.contains(lo))
+                const uint8_t lo = uint8_t(buf[i + (bigEndian ? 1 : 0)]);
+                const uint8_t hi = utf16 ? uint8_t(buf[i + (bigEndian ? 0 : 1)]) : 0;
+                if (hi == 0 && lo < 0x80 && m_scan.m_settings.delimiters.contains(lo))
                     return off + i;
             }
             off += got - got % 2;
         }
         return 0;
-    };
-    // Runs the first worker over [from, to) into the scan's counter.
-    auto runFirst = [&](uint64_t from, uint64_t to) {
+    }
+
+    // Runs the first worker over [from, to) into the scan's counter; true
+    // when a NUL ended the text.
+    bool runFirst(Decision &decision, uint64_t from, uint64_t to)
+    {
+        Worker &first = *m_scan.m_first;
         bool ended = false;
         try {
-            ended = m_first->run(source, decision, from, to, m_counter, path);
+            ended = first.run(m_source, decision, from, to, m_scan.m_counter, m_path);
         } catch (...) {
-            m_first->reset();
-            m_scanned += m_first->scanned();
-            m_unmappable.merge(m_first->tally());
+            first.reset();
+            takeFirst();
             throw;
         }
-        m_scanned += m_first->scanned();
-        m_unmappable.merge(m_first->tally());
+        takeFirst();
         return ended;
-    };
-    // The file is done: what the first worker counted on trust in UTF-8
-    // joins the rest (it alone read the file, so nothing was malformed).
-    auto done = [&]() {
-        m_first->confirm(m_counter, m_scanned, m_unmappable);
+    }
+    void takeFirst()
+    {
+        m_scan.m_scanned += m_scan.m_first->scanned();
+        m_scan.m_unmappable.merge(m_scan.m_first->tally());
+    }
+
+    // The file is done by the first worker alone: what it counted on trust
+    // in UTF-8 joins the rest (nothing was malformed).
+    InputEncoding done(Decision &decision)
+    {
+        m_scan.m_first->confirm(m_scan.m_counter, m_scan.m_scanned, m_scan.m_unmappable);
         decision.settle();
         return InputEncoding(decision.current());
-    };
-
-    // Two threads pay when the words repeat: each counts into a small table
-    // of its own and the merge is short. A text that brings new words all the
-    // time (a list of a million words) would make both tables large and the
-    // merge as long as the count, so the first stretch is scanned alone and
-    // shows which kind of text this is.
-    uint64_t from = bodyStart;
-    uint64_t cut = 0;
-    const uint64_t size = source.size();
-    if (m_settings.threads >= 2 && std::thread::hardware_concurrency() >= 2 && size >= m_settings.splitFrom &&
-        size > bodyStart + 2 && (encoding == InputEncoding::CodePage || probe.asciiSame())) {
-        const uint64_t probeEnd = cutAfter(bodyStart + std::min<uint64_t>(uint64_t(4) << 20, (size - bodyStart) / 4));
-        if (probeEnd != 0) {
-            const size_t distinctBefore = m_counter.size();
-            const uint32_t scannedBefore = m_scanned;
-            if (runFirst(bodyStart, probeEnd))
-                return done(); // a NUL ended the text
-            from = probeEnd;
-            const double fresh = double(m_counter.size() - distinctBefore + m_first->speculativeDistinct());
-            const double words = double(m_scanned - scannedBefore + m_first->speculativeScanned());
-            if (fresh <= m_settings.splitBelowNewWordShare * words)
-                cut = cutAfter(from + (size - from) / 2);
-        }
-    }
-    if (cut == 0) {
-        runFirst(from, kToEnd);
-        return done();
     }
 
-    if (!m_second) {
-        m_second = std::make_unique<Worker>(m_settings, codePage);
-        m_secondCounter = std::make_unique<WordCounter>();
-    }
-    m_second->beginFile();
-    Decision secondDecision(decision.current(), &decision);
-    uint32_t secondScanned = 0;
-    UnmappableTally secondTally;
-    std::exception_ptr secondFailure;
-    std::thread other([&]() {
-        try {
-            m_second->run(source, secondDecision, cut, kToEnd, *m_secondCounter, path);
-        } catch (...) {
-            m_second->reset();
-            secondFailure = std::current_exception();
+    // [from, cut) by the first worker, [cut, end) by the second at the same
+    // time; the second part's verdict and words count only when the first
+    // part did not end the text.
+    InputEncoding scanSplit(Decision &decision, uint64_t from, uint64_t cut)
+    {
+        if (!m_scan.m_second) {
+            m_scan.m_second = std::make_unique<Worker>(m_scan.m_settings, m_codePage);
+            m_scan.m_secondCounter = std::make_unique<WordCounter>();
         }
-        secondScanned += m_second->scanned();
-        secondTally.merge(m_second->tally());
-    });
-    std::exception_ptr firstFailure;
-    bool ended = false;
-    try {
-        ended = runFirst(from, cut);
-    } catch (...) {
-        firstFailure = std::current_exception();
-    }
-    other.join();
-    // What the second part found counts only when the first did not end the text.
-    if (!firstFailure && !ended)
-        decision.follow(secondDecision);
-    if (!firstFailure && decision.current() == int(InputEncoding::CodePage)) {
-        // One part turned out malformed after the other was done on trust in
-        // UTF-8: that one counts its stretch again as code-page bytes.
-        if (m_first->speculating()) {
+        Worker &first = *m_scan.m_first;
+        Worker &second = *m_scan.m_second;
+        WordCounter &secondCounter = *m_scan.m_secondCounter;
+        second.beginFile();
+        Decision secondDecision(decision.current(), &decision);
+        uint32_t secondScanned = 0;
+        UnmappableTally secondTally;
+        std::exception_ptr secondFailure;
+        // Runs the second worker (over [from, to)) and takes what it counted.
+        const auto runSecond = [&](auto &&work) {
             try {
-                ended = m_first->redoAsCodePage(source, decision, cut, m_counter, path);
+                work();
             } catch (...) {
-                m_first->reset();
-                firstFailure = std::current_exception();
-            }
-            m_scanned += m_first->scanned();
-            m_unmappable.merge(m_first->tally());
-        }
-        if (!firstFailure && !ended && !secondFailure && m_second->speculating()) {
-            try {
-                m_second->redoAsCodePage(source, secondDecision, kToEnd, *m_secondCounter, path);
-            } catch (...) {
-                m_second->reset();
+                second.reset();
                 secondFailure = std::current_exception();
             }
-            secondScanned += m_second->scanned();
-            secondTally.merge(m_second->tally());
+            secondScanned += second.scanned();
+            secondTally.merge(second.tally());
+        };
+        std::thread other(
+            [&] { runSecond([&] { second.run(m_source, secondDecision, cut, kToEnd, secondCounter, m_path); }); });
+        std::exception_ptr firstFailure;
+        bool ended = false;
+        try {
+            ended = runFirst(decision, from, cut);
+        } catch (...) {
+            firstFailure = std::current_exception();
         }
-    } else if (!firstFailure) {
-        m_first->confirm(m_counter, m_scanned, m_unmappable);
-        if (!secondFailure)
-            m_second->confirm(*m_secondCounter, secondScanned, secondTally);
+        other.join();
+        if (!firstFailure && !ended)
+            decision.follow(secondDecision);
+        if (!firstFailure && decision.current() == int(InputEncoding::CodePage)) {
+            // One part turned out malformed after the other was done on
+            // trust in UTF-8: that one counts its stretch again as code-page
+            // bytes.
+            if (first.speculating()) {
+                try {
+                    ended = first.redoAsCodePage(m_source, decision, cut, m_scan.m_counter, m_path);
+                } catch (...) {
+                    first.reset();
+                    firstFailure = std::current_exception();
+                }
+                takeFirst();
+            }
+            if (!firstFailure && !ended && !secondFailure && second.speculating())
+                runSecond([&] { second.redoAsCodePage(m_source, secondDecision, kToEnd, secondCounter, m_path); });
+        } else if (!firstFailure) {
+            first.confirm(m_scan.m_counter, m_scan.m_scanned, m_scan.m_unmappable);
+            if (!secondFailure)
+                second.confirm(secondCounter, secondScanned, secondTally);
+        }
+        // The first part comes first in the text: its failure or its NUL ends it.
+        if (!firstFailure && !ended) {
+            secondCounter.flush();
+            m_scan.m_counter.merge(secondCounter);
+            m_scan.m_scanned += secondScanned;
+            m_scan.m_unmappable.merge(secondTally);
+        }
+        first.beginFile();
+        second.beginFile();
+        secondCounter.clear();
+        decision.settle();
+        if (firstFailure)
+            std::rethrow_exception(firstFailure);
+        if (secondFailure && !ended)
+            std::rethrow_exception(secondFailure);
+        return InputEncoding(decision.current());
     }
-    // The first part comes first in the text: its failure or its NUL ends it.
-    if (!firstFailure && !ended) {
-        m_secondCounter->flush();
-        m_counter.merge(*m_secondCounter);
-        m_scanned += secondScanned;
-        m_unmappable.merge(secondTally);
-    }
-    m_first->beginFile();
-    m_second->beginFile();
-    m_secondCounter->clear();
-    decision.settle();
-    if (firstFailure)
-        std::rethrow_exception(firstFailure);
-    if (secondFailure && !ended)
-        std::rethrow_exception(secondFailure);
-    return InputEncoding(decision.current());
+
+    FileWordScan &m_scan;
+    const std::string &m_path;
+    const CodePage &m_codePage;
+    const Source m_source;
+    const CodePageDecoder m_probe; // tells whether ASCII reads the same in the code page
+    InputEncoding m_encoding;
+    uint64_t m_bodyStart = 0;      // past the byte-order mark of the encoding read
+};
+
+InputEncoding FileWordScan::scanFile(const std::string &path)
+{
+    FileRun run(*this, path);
+    return run.scan();
 }
 
 } // namespace kf

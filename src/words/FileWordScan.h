@@ -75,6 +75,7 @@ public:
 
     class Worker;
     class Source;
+    class FileRun;
 
 private:
     WordScanSettings m_settings;
