@@ -1,4 +1,5 @@
 #include "words/FileWordScan.h"
+#include "words/EncodingDecision.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
@@ -168,199 +169,62 @@ private:
 
 namespace {
 
-// The encoding of one file, decided once for every worker. A file read as
-// Auto without a byte-order mark stays undecided while only ASCII is met,
-// which reads the same either way. At the first other byte it is taken for
-// UTF-8 on trust ("speculative"): the workers decode on, counting apart what
-// they count from then on. A malformed sequence anywhere makes it the code
-// page, and the workers count that stretch again as code-page bytes; when
-// none turns up, what they counted apart joins the rest. Valid UTF-8 is thus
-// read once, and a code-page text (whose first byte above 127 is almost
-// always malformed UTF-8) is hardly read twice.
-//
-// What the text holds decides in text order: a NUL ends the text, and what
-// follows it decides nothing. So the part after the cut of a split scan
-// decides for itself; a malformed sequence in the earlier part (which stops
-// at its NUL) decides for the later one too, and the two verdicts are put
-// together once both are done.
-class Decision {
-public:
-    static constexpr int kUndecided = -1;
-    static constexpr int kSpeculative = -2;
-
-    // earlier: the decision of the text before this part, if any.
-    explicit Decision(int encoding, const Decision *earlier = nullptr) : m_encoding(encoding), m_earlier(earlier) {}
-
-    int current() const
-    {
-        if (m_earlier && m_earlier->current() == int(InputEncoding::CodePage))
-            return int(InputEncoding::CodePage);
-        return m_encoding.load(std::memory_order_acquire);
+// Checks [from, to) (to kToEnd: to the end of the file).
+Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize,
+                           uint64_t to = kToEnd)
+{
+    Utf8Validator check;
+    std::unique_ptr<char[]> buf(new char[blockSize]);
+    for (uint64_t off = from; off < to;) {
+        const size_t got = source.readAt(off, buf.get(), size_t(std::min<uint64_t>(blockSize, to - off)));
+        if (got == 0 || !check.feed(std::string_view(buf.get(), got)) || check.ended())
+            break;
+        off += got;
     }
+    check.finish();
+    return check;
+}
 
-    // Takes in the verdict of the part that follows this one in the text,
-    // once both are done and this one did not end the text.
-    void follow(const Decision &later)
-    {
-        const int own = current();
-        const int next = later.current();
-        if (own == kUndecided && next != kUndecided)
-            m_encoding.store(next, std::memory_order_release);
-        else if (own == kSpeculative && next == int(InputEncoding::CodePage))
-            malformed();
+// Whether the text from `from` on is valid UTF-8 holding a multi-byte
+// sequence. A large text is checked in two halves at once, cut where a
+// sequence begins: each half must be valid on its own.
+bool isUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize, int threads)
+{
+    const uint64_t size = source.size();
+    if (threads < 2 || std::thread::hardware_concurrency() < 2 || size < from + (uint64_t(4) << 20)) {
+        const Utf8Validator check = validateUtf8(source, from, blockSize);
+        return check.valid() && check.sawMultiByte();
     }
-
-    // Undecided becomes speculative UTF-8; returns what is in force.
-    int speculate()
-    {
-        int expected = kUndecided;
-        m_encoding.compare_exchange_strong(expected, kSpeculative, std::memory_order_acq_rel);
-        return current();
-    }
-    // A malformed sequence turned up: the code page.
-    void malformed()
-    {
-        int expected = kSpeculative;
-        m_encoding.compare_exchange_strong(expected, int(InputEncoding::CodePage), std::memory_order_acq_rel);
-    }
-    // The scan is over without a malformed sequence.
-    void settle()
-    {
-        int expected = kSpeculative;
-        m_encoding.compare_exchange_strong(expected, int(InputEncoding::Utf8), std::memory_order_acq_rel);
-        expected = kUndecided;
-        m_encoding.compare_exchange_strong(expected, int(InputEncoding::CodePage), std::memory_order_acq_rel);
-    }
-
-    // Checks [from, to) (to kToEnd: to the end of the file).
-    static Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize,
-                                      uint64_t to = kToEnd)
-    {
-        Utf8Validator check;
-        std::unique_ptr<char[]> buf(new char[blockSize]);
-        for (uint64_t off = from; off < to;) {
-            const size_t got = source.readAt(off, buf.get(), size_t(std::min<uint64_t>(blockSize, to - off)));
-            if (got == 0 || !check.feed(std::string_view(buf.get(), got)) || check.ended())
-                break;
-            off += got;
-        }
-        check.finish();
-        return check;
-    }
-
-    // Whether the text from `from` on is valid UTF-8 holding a multi-byte
-    // sequence. A large text is checked in two halves at once, cut where a
-    // sequence begins: each half must be valid on its own.
-    static bool isUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize, int threads)
-    {
-        const uint64_t size = source.size();
-        if (threads < 2 || std::thread::hardware_concurrency() < 2 || size < from + (uint64_t(4) << 20)) {
-            const Utf8Validator check = validateUtf8(source, from, blockSize);
-            return check.valid() && check.sawMultiByte();
-        }
-        uint64_t cut = from + (size - from) / 2;
-        char probe[4] = {};
-        const size_t got = source.readAt(cut, probe, sizeof probe);
-        for (size_t i = 0; i < got && (uint8_t(probe[i]) & 0xC0) == 0x80; ++i)
-            ++cut; // a malformed run longer than 3 fails in one half anyway
-        Utf8Validator second;
-        std::exception_ptr failure;
-        std::thread other([&]() {
-            try {
-                second = validateUtf8(source, cut, blockSize);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-        Utf8Validator first;
+    uint64_t cut = from + (size - from) / 2;
+    char probe[4] = {};
+    const size_t got = source.readAt(cut, probe, sizeof probe);
+    for (size_t i = 0; i < got && (uint8_t(probe[i]) & 0xC0) == 0x80; ++i)
+        ++cut; // a malformed run longer than 3 fails in one half anyway
+    Utf8Validator second;
+    std::exception_ptr failure;
+    std::thread other([&]() {
         try {
-            first = validateUtf8(source, from, blockSize, cut);
+            second = validateUtf8(source, cut, blockSize);
         } catch (...) {
-            other.join();
-            throw;
+            failure = std::current_exception();
         }
+    });
+    Utf8Validator first;
+    try {
+        first = validateUtf8(source, from, blockSize, cut);
+    } catch (...) {
         other.join();
-        if (!first.valid())
-            return false;
-        if (first.ended()) // a NUL ended the text: what follows does not count
-            return first.sawMultiByte();
-        if (failure)
-            std::rethrow_exception(failure);
-        return second.valid() && (first.sawMultiByte() || second.sawMultiByte());
+        throw;
     }
-
-private:
-    std::atomic<int> m_encoding;
-    const Decision *m_earlier;
-};
-
-using Splitter = BlockWordSplitter<WordCounter::kKeyLimit>;
-
-// One worker's side of a file read as UTF-8 on trust. It is off, or it
-// counts apart: from the block where the trust began, the worker's words go
-// to a counter of its own, and the splitter's unfinished word at that block
-// is remembered. Counting apart ends one of three ways:
-// - confirm: the file is UTF-8; what was counted apart joins the scan's;
-// - rollBack: the file is the code page; what was counted apart is dropped
-//   and the splitter put back, so the stretch is counted again from there;
-// - drop: an error ended the run; it is forgotten.
-class Utf8OnTrust {
-public:
-    bool counting() const { return m_counting; }
-
-    void begin(uint64_t at, const Splitter &splitter)
-    {
-        m_counting = true;
-        m_from = at;
-        m_key.assign(splitter.pendingKey());
-        m_length = splitter.pendingLength();
-        if (!m_counter)
-            m_counter = std::make_unique<WordCounter>();
-    }
-
-    // Where the words go while counting apart.
-    WordCounter &counter() { return *m_counter; }
-    uint32_t &scanned() { return m_scanned; }
-    UnmappableTally &tally() { return m_tally; }
-    size_t distinct() const { return m_counting ? m_counter->size() : 0; }
-    uint32_t scannedApart() const { return m_scanned; }
-
-    void confirm(WordCounter &counter, uint32_t &scanned, UnmappableTally &tally)
-    {
-        if (!m_counting)
-            return;
-        m_counter->flush();
-        counter.merge(*m_counter);
-        scanned += m_scanned;
-        tally.merge(m_tally);
-        drop();
-    }
-    // Returns where the trust began: the stretch to count again.
-    uint64_t rollBack(Splitter &splitter)
-    {
-        splitter.restorePending(m_key, m_length);
-        const uint64_t from = m_from;
-        drop();
-        return from;
-    }
-    void drop()
-    {
-        m_counting = false;
-        m_scanned = 0;
-        m_tally.clear();
-        if (m_counter)
-            m_counter->clear();
-    }
-
-private:
-    bool m_counting = false;
-    uint64_t m_from = 0;   // the block where the trust began
-    std::string m_key;     // the splitter's unfinished word there
-    uint64_t m_length = 0;
-    std::unique_ptr<WordCounter> m_counter;
-    uint32_t m_scanned = 0;
-    UnmappableTally m_tally;
-};
+    other.join();
+    if (!first.valid())
+        return false;
+    if (first.ended()) // a NUL ended the text: what follows does not count
+        return first.sawMultiByte();
+    if (failure)
+        std::rethrow_exception(failure);
+    return second.valid() && (first.sawMultiByte() || second.sawMultiByte());
+}
 
 } // namespace
 
@@ -389,7 +253,7 @@ public:
     // Scans [from, to) (to kToEnd: to the end of the file) into counter, or
     // apart while the file is speculative UTF-8. Returns true when a NUL
     // ended the text. Consecutive stretches of one file may follow.
-    bool run(const Source &source, Decision &decision, uint64_t from, uint64_t to, WordCounter &counter,
+    bool run(const Source &source, EncodingDecision &decision, uint64_t from, uint64_t to, WordCounter &counter,
              const std::string &path)
     {
         m_scanned = 0;
@@ -432,13 +296,13 @@ public:
                     continue;
                 }
                 const size_t nul = block.find('\0');
-                if (encoding == Decision::kUndecided && hasNonAscii(block.data(), std::min(nul, block.size())))
+                if (encoding == EncodingDecision::kUndecided && hasNonAscii(block.data(), std::min(nul, block.size())))
                     encoding = decision.speculate();
-                if (encoding == Decision::kSpeculative && !m_trust.counting()) {
+                if (encoding == EncodingDecision::kSpeculative && !m_trust.counting()) {
                     m_trust.begin(off, m_splitter);
                     aim();
                 }
-                if (encoding == Decision::kUndecided || encoding == int(InputEncoding::CodePage)) {
+                if (encoding == EncodingDecision::kUndecided || encoding == int(InputEncoding::CodePage)) {
                     // A NUL byte ends the text.
                     if (nul != std::string_view::npos) {
                         m_splitter.feed(block.substr(0, nul), sink);
@@ -447,7 +311,7 @@ public:
                         m_splitter.feed(block, sink);
                     }
                 } else {
-                    const InputEncoding as = encoding == Decision::kSpeculative ? InputEncoding::Utf8
+                    const InputEncoding as = encoding == EncodingDecision::kSpeculative ? InputEncoding::Utf8
                                                                                  : InputEncoding(encoding);
                     if (!m_decoder) {
                         m_decoder = std::make_unique<CodePageDecoder>(m_codePage, as, m_placeholder);
@@ -499,7 +363,7 @@ public:
     // The file is the code page after all (found by another worker once
     // this one was done): counts its stretch from where it began to trust
     // UTF-8 again, up to `to`. Returns true when a NUL ended the text.
-    bool redoAsCodePage(const Source &source, Decision &decision, uint64_t to, WordCounter &counter,
+    bool redoAsCodePage(const Source &source, EncodingDecision &decision, uint64_t to, WordCounter &counter,
                         const std::string &path)
     {
         const uint64_t from = m_trust.rollBack(m_splitter);
@@ -648,7 +512,7 @@ public:
 
     InputEncoding scan()
     {
-        Decision decision(firstDecision());
+        EncodingDecision decision(firstDecision());
         if (!m_scan.m_first)
             m_scan.m_first = std::make_unique<Worker>(m_scan.m_settings, m_codePage);
         m_scan.m_first->beginFile();
@@ -696,12 +560,12 @@ private:
         const size_t blockSize = m_scan.m_settings.blockSize;
         if (m_encoding == InputEncoding::Auto) {
             if (m_probe.asciiSame())
-                return Decision::kUndecided;
-            return int(Decision::isUtf8(m_source, 0, blockSize, m_scan.m_settings.threads) ? InputEncoding::Utf8
+                return EncodingDecision::kUndecided;
+            return int(isUtf8(m_source, 0, blockSize, m_scan.m_settings.threads) ? InputEncoding::Utf8
                                                                                               : InputEncoding::CodePage);
         }
         if (m_encoding == InputEncoding::Utf8) {
-            const Utf8Validator check = Decision::validateUtf8(m_source, m_bodyStart, blockSize);
+            const Utf8Validator check = validateUtf8(m_source, m_bodyStart, blockSize);
             if (!check.valid()) // the offset in the file, the mark's bytes included
                 throw EConvertError(MalformedTextMessage(m_path, m_encoding, m_bodyStart + check.errorOffset()));
         } else if (m_encoding != InputEncoding::CodePage) {
@@ -757,7 +621,7 @@ private:
 
     // Runs the first worker over [from, to) into the scan's counter; true
     // when a NUL ended the text.
-    bool runFirst(Decision &decision, uint64_t from, uint64_t to)
+    bool runFirst(EncodingDecision &decision, uint64_t from, uint64_t to)
     {
         Worker &first = *m_scan.m_first;
         bool ended = false;
@@ -779,7 +643,7 @@ private:
 
     // The file is done by the first worker alone: what it counted on trust
     // in UTF-8 joins the rest (nothing was malformed).
-    InputEncoding done(Decision &decision)
+    InputEncoding done(EncodingDecision &decision)
     {
         m_scan.m_first->confirm(m_scan.m_counter, m_scan.m_scanned, m_scan.m_unmappable);
         decision.settle();
@@ -789,7 +653,7 @@ private:
     // [from, cut) by the first worker, [cut, end) by the second at the same
     // time; the second part's verdict and words count only when the first
     // part did not end the text.
-    InputEncoding scanSplit(Decision &decision, uint64_t from, uint64_t cut)
+    InputEncoding scanSplit(EncodingDecision &decision, uint64_t from, uint64_t cut)
     {
         if (!m_scan.m_second) {
             m_scan.m_second = std::make_unique<Worker>(m_scan.m_settings, m_codePage);
@@ -799,7 +663,7 @@ private:
         Worker &second = *m_scan.m_second;
         WordCounter &secondCounter = *m_scan.m_secondCounter;
         second.beginFile();
-        Decision secondDecision(decision.current(), &decision);
+        EncodingDecision secondDecision(decision.current(), &decision);
         uint32_t secondScanned = 0;
         UnmappableTally secondTally;
         std::exception_ptr secondFailure;
