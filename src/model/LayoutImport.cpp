@@ -1,4 +1,5 @@
 #include "model/LayoutImport.h"
+#include "model/LayoutImportParts.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
@@ -26,6 +27,8 @@
 #include <vector>
 
 namespace kf {
+
+using namespace xkbimport;
 
 namespace {
 
@@ -115,246 +118,6 @@ const SpecialKey *specialOf(xkb_keysym_t sym)
         if (s.sym == sym)
             return &s;
     return nullptr;
-}
-
-// ---- the main block ---------------------------------------------------------------
-
-constexpr int kUnit = 42;   // key pitch: a 40-pixel key and a 2-pixel gap
-constexpr int kKey = 40;
-constexpr int kLeft = 8;
-constexpr int kTop = 8;
-
-struct KeySlot {
-    const char *xkb;       // XKB key name
-    const char *shortName; // the key's Name when its plain character cannot name it
-    int x, y, w, h;
-    int finger;
-    bool alwaysLeftOut;    // Tab: the definition has no Tab key
-};
-
-int rowY(int row)
-{
-    return kTop + row * kUnit;
-}
-
-// The keys of a block, row by row, left to right; a key's number is its place
-// in this list among the keys taken.
-std::vector<KeySlot> blockSlots(KeyBlock block)
-{
-    const bool iso = block == KeyBlock::Iso;
-    std::vector<KeySlot> s;
-    auto add = [&](const char *xkb, const char *name, int x, int row, int w, int finger, int h = kKey) {
-        s.push_back({xkb, name, x, rowY(row), w, h, finger, false});
-    };
-    // Number row: 13 keys and a Backspace two keys wide.
-    static const char *const numberKeys[][2] = {{"TLDE", "Grave"}, {"AE01", "1"}, {"AE02", "2"}, {"AE03", "3"},
-                                                {"AE04", "4"},     {"AE05", "5"}, {"AE06", "6"}, {"AE07", "7"},
-                                                {"AE08", "8"},     {"AE09", "9"}, {"AE10", "0"}, {"AE11", "Minus"},
-                                                {"AE12", "Equals"}};
-    static const int numberFingers[] = {0, 0, 1, 2, 3, 3, 6, 6, 7, 8, 9, 9, 9};
-    for (int i = 0; i < 13; ++i)
-        add(numberKeys[i][0], numberKeys[i][1], kLeft + i * kUnit, 0, kKey, numberFingers[i]);
-    add("BKSP", "Backspace", kLeft + 13 * kUnit, 0, 2 * kUnit - 2, 9);
-
-    // Top letter row, after the place of Tab (one and a half keys).
-    s.push_back({"TAB", "Tab", kLeft, rowY(1), 61, kKey, 0, true});
-    static const char *const topKeys[][2] = {{"AD01", "Q"}, {"AD02", "W"}, {"AD03", "E"}, {"AD04", "R"},
-                                             {"AD05", "T"}, {"AD06", "Y"}, {"AD07", "U"}, {"AD08", "I"},
-                                             {"AD09", "O"}, {"AD10", "P"}, {"AD11", "LBracket"},
-                                             {"AD12", "RBracket"}};
-    static const int letterFingers[] = {0, 1, 2, 3, 3, 6, 6, 7, 8, 9, 9, 9};
-    const int topStart = kLeft + 63;
-    for (int i = 0; i < 12; ++i)
-        add(topKeys[i][0], topKeys[i][1], topStart + i * kUnit, 1, kKey, letterFingers[i]);
-    if (!iso)
-        add("BKSL", "Backslash", topStart + 12 * kUnit, 1, 61, 9);
-
-    // Home row: Caps Lock, 11 keys, (ISO: the key left of Enter), Enter.
-    add("CAPS", "Caps Lock", kLeft, 2, 72, 0);
-    static const char *const homeKeys[][2] = {{"AC01", "A"}, {"AC02", "S"}, {"AC03", "D"},
-                                              {"AC04", "F"}, {"AC05", "G"}, {"AC06", "H"},
-                                              {"AC07", "J"}, {"AC08", "K"}, {"AC09", "L"},
-                                              {"AC10", "Semicolon"}, {"AC11", "Quote"}};
-    const int homeStart = kLeft + 74;
-    for (int i = 0; i < 11; ++i)
-        add(homeKeys[i][0], homeKeys[i][1], homeStart + i * kUnit, 2, kKey, letterFingers[i]);
-    const int homeEnd = kLeft + 15 * kUnit - 2; // right edge of every row
-    if (iso) {
-        add("BKSL", "Backslash", homeStart + 11 * kUnit, 2, kKey, 9);
-        // The tall ISO Enter: from the top letter row down to the home row.
-        const int x = homeStart + 12 * kUnit;
-        s.push_back({"RTRN", "Enter", x, rowY(1), homeEnd - x, 2 * kUnit - 2, 9, false});
-    } else {
-        const int x = homeStart + 11 * kUnit;
-        add("RTRN", "Enter", x, 2, homeEnd - x, 9);
-    }
-
-    // Shift row.
-    static const char *const shiftKeys[][2] = {{"AB01", "Z"}, {"AB02", "X"}, {"AB03", "C"}, {"AB04", "V"},
-                                               {"AB05", "B"}, {"AB06", "N"}, {"AB07", "M"},
-                                               {"AB08", "Comma"}, {"AB09", "Period"}, {"AB10", "Slash"}};
-    int x = kLeft;
-    if (iso) {
-        add("LFSH", "L Shift", x, 3, 51, 0);
-        add("LSGT", "Less", x + 53, 3, kKey, 0);
-        x += 53 + kUnit;
-    } else {
-        add("LFSH", "L Shift", x, 3, 92, 0);
-        x += 94;
-    }
-    for (int i = 0; i < 10; ++i)
-        add(shiftKeys[i][0], shiftKeys[i][1], x + i * kUnit, 3, kKey, letterFingers[i]);
-    x += 10 * kUnit;
-    add("RTSH", "R Shift", x, 3, homeEnd - x, 9);
-
-    // Bottom row: Ctrl, Alt, Space, AltGr, Ctrl and Delete.
-    add("LCTL", "L Ctrl", kLeft, 4, 61, 0);
-    add("LALT", "Alt", kLeft + 63, 4, 61, 4);
-    add("SPCE", "Space", kLeft + 126, 4, 292, 4);
-    add("RALT", "AltGr", kLeft + 420, 4, 61, 5);
-    add("RCTL", "R Ctrl", kLeft + 483, 4, 61, 9);
-    add("DELE", "Delete", kLeft + 546, 4, homeEnd - kLeft - 546, 9);
-    return s;
-}
-
-// Keys of the main block that the definition leaves out whatever they type:
-// they are reported when they have keysyms.
-const char *const kOutsideKeys[] = {"LWIN", "RWIN", "COMP"};
-
-// ---- libxkbcommon handles -----------------------------------------------------------
-
-struct XkbFree {
-    void operator()(xkb_context *p) const { xkb_context_unref(p); }
-    void operator()(xkb_keymap *p) const { xkb_keymap_unref(p); }
-    void operator()(xkb_state *p) const { xkb_state_unref(p); }
-    void operator()(xkb_compose_table *p) const { xkb_compose_table_unref(p); }
-    void operator()(xkb_compose_state *p) const { xkb_compose_state_unref(p); }
-};
-template <class T>
-using XkbPtr = std::unique_ptr<T, XkbFree>;
-
-struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-
-// The user's locale as the C library would take it for characters.
-std::string userLocale()
-{
-    for (const char *var : {"LC_ALL", "LC_CTYPE", "LANG"})
-        if (const char *v = std::getenv(var); v && *v)
-            return v;
-    return std::string();
-}
-
-// The X locale folder: $XLOCALEDIR when set, else /usr/share/X11/locale.
-std::string xLocaleDir()
-{
-    if (const char *d = std::getenv("XLOCALEDIR"); d && *d)
-        return d;
-    return "/usr/share/X11/locale";
-}
-
-// The two words of each line of an X locale file ("compose.dir",
-// "locale.alias"): "first second" or "first: second"; comments and other
-// lines are skipped. Empty when the file cannot be read.
-std::vector<std::pair<std::string, std::string>> localeFilePairs(const std::string &path)
-{
-    std::vector<std::pair<std::string, std::string>> pairs;
-    std::vector<std::string> lines;
-    try {
-        lines = splitLines(readFileBytes(path, uint64_t(1) << 20));
-    } catch (const EInOutError &) {
-        return pairs;
-    }
-    for (const std::string &line : lines) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        const size_t end = line.find_first_of(" \t");
-        const size_t start = line.find_first_not_of(" \t", end);
-        if (end == std::string::npos || start == std::string::npos)
-            continue;
-        std::string first = line.substr(0, end);
-        if (!first.empty() && first.back() == ':')
-            first.pop_back();
-        const size_t stop = line.find_first_of(" \t", start);
-        pairs.emplace_back(std::move(first), line.substr(start, stop == std::string::npos ? std::string::npos : stop - start));
-    }
-    return pairs;
-}
-
-// "en_US.utf8" as the X locale files spell it: "en_US.UTF-8" (the codeset
-// "utf8", "UTF8" or "utf-8" in any case becomes "UTF-8"; the rest stays).
-std::string normalizedLocaleName(const std::string &locale)
-{
-    const size_t dot = locale.find('.');
-    if (dot == std::string::npos)
-        return locale;
-    const size_t at = locale.find('@', dot);
-    std::string codeset = locale.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
-    std::string folded;
-    for (const char c : codeset)
-        if (c != '-' && c != '_')
-            folded += char(std::tolower(static_cast<unsigned char>(c)));
-    if (folded != "utf8")
-        return locale;
-    return locale.substr(0, dot) + ".UTF-8" + (at == std::string::npos ? std::string() : locale.substr(at));
-}
-
-// The compose table file of the system for a locale name compose.dir lists
-// (relative to the X locale folder), with the name it is listed under.
-struct ComposeFile {
-    std::string locale;
-    std::string path;
-};
-
-ComposeFile systemComposeFile(const std::string &locale)
-{
-    if (locale.empty())
-        return {};
-    const std::string dir = xLocaleDir();
-    const auto composeDir = localeFilePairs(dir + "/compose.dir");
-    const auto aliases = localeFilePairs(dir + "/locale.alias");
-    auto listed = [&composeDir](const std::string &name) -> std::string {
-        for (const auto &[file, name2] : composeDir)
-            if (name2 == name)
-                return file;
-        return std::string();
-    };
-    auto alias = [&aliases](const std::string &name) -> std::string {
-        for (const auto &[from, to] : aliases)
-            if (from == name)
-                return to;
-        return std::string();
-    };
-    // The name as given, then as the locale files spell it, then what
-    // locale.alias makes of either.
-    std::vector<std::string> names{locale, normalizedLocaleName(locale)};
-    for (size_t i = 0, n = names.size(); i < n; ++i)
-        if (std::string a = alias(names[i]); !a.empty())
-            names.push_back(std::move(a));
-    for (const std::string &name : names)
-        if (std::string file = listed(name); !file.empty())
-            return {name, dir + "/" + file};
-    return {};
-}
-
-// The system compose table of a locale (see SystemComposeLocale); nullptr
-// when the system has none for it. Only the table file compose.dir names is
-// read: never the user's own compose file ($XCOMPOSEFILE, ~/.XCompose), which
-// libxkbcommon's lookup by locale would prefer.
-XkbPtr<xkb_compose_table> systemComposeTable(xkb_context *ctx, const std::string &locale, std::string &listedAs)
-{
-    const ComposeFile file = systemComposeFile(locale);
-    if (file.path.empty())
-        return nullptr;
-    std::unique_ptr<FILE, FileCloser> f(std::fopen(file.path.c_str(), "rb"));
-    if (!f)
-        return nullptr;
-    XkbPtr<xkb_compose_table> table(xkb_compose_table_new_from_file(
-        ctx, f.get(), file.locale.c_str(), XKB_COMPOSE_FORMAT_TEXT_V1, XKB_COMPOSE_COMPILE_NO_FLAGS));
-    if (table)
-        listedAs = file.locale;
-    return table;
 }
 
 // ---- the import ---------------------------------------------------------------------
@@ -822,17 +585,17 @@ void Importer::compose()
 
     std::string locale = m_options.composeLocale;
     if (locale.empty()) {
-        locale = userLocale();
+        locale = UserLocale();
         if (locale == "C" || locale == "POSIX")
             locale.clear();
     }
     std::string listedAs;
     XkbPtr<xkb_compose_table> table;
     if (!locale.empty())
-        table = systemComposeTable(m_ctx.get(), locale, listedAs);
+        table = SystemComposeTable(m_ctx.get(), locale, listedAs);
     if (!table && m_options.composeLocale.empty()) {
         locale = "en_US.UTF-8";
-        table = systemComposeTable(m_ctx.get(), locale, listedAs);
+        table = SystemComposeTable(m_ctx.get(), locale, listedAs);
     }
     if (!table)
         throw EInOutError("no compose table for the locale \"" + locale + "\"");
@@ -876,7 +639,7 @@ void Importer::compose()
 void Importer::Run()
 {
     openKeymap();
-    for (const KeySlot &slot : blockSlots(m_options.block))
+    for (const KeySlot &slot : BlockSlots(m_options.block))
         readKey(slot);
     // Keys the definition has no place for.
     std::vector<const char *> outside(std::begin(kOutsideKeys), std::end(kOutsideKeys));
@@ -904,127 +667,7 @@ void Importer::Run()
     compose();
 }
 
-const char *kindHeading(LayoutImportNote::Kind kind)
-{
-    switch (kind) {
-    case LayoutImportNote::Kind::UnheldCharacter:
-        return "Characters the code page cannot hold:";
-    case LayoutImportNote::Kind::OtherDeadKey:
-        return "Dead keys other than the eight accents, or with no character the code page holds after them (left out):";
-    case LayoutImportNote::Kind::LeftOutLevel:
-        return "Levels beyond Shift and AltGr (left out):";
-    case LayoutImportNote::Kind::LeftOutKey:
-        return "Keys left out:";
-    case LayoutImportNote::Kind::UnreachableLevel:
-        return "Levels the key types cannot reach (left out):";
-    case LayoutImportNote::Kind::NoPlainCharacter:
-        return "Character keys with nothing the code page holds on the plain level (left out):";
-    case LayoutImportNote::Kind::SharedPlainCharacter:
-        return "Character keys whose plain character another key types (left out):";
-    }
-    return "";
-}
-
-std::string codePointText(const QString &text)
-{
-    std::string out;
-    for (const char32_t c : text.toStdU32String()) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%sU+%04X", out.empty() ? "" : " ", unsigned(c));
-        out += buf;
-    }
-    return out;
-}
-
-// One character as "\"x\" (U+0078)"; anything else (a keysym name) as it is.
-std::string quotedText(const QString &text)
-{
-    const std::string t = text.toStdString();
-    if (text.size() == 1 || text.toStdU32String().size() == 1)
-        return "\"" + t + "\" (" + codePointText(text) + ")";
-    return t;
-}
-
 } // namespace
-
-std::string LayoutImportNote::Describe() const
-{
-    const std::string t = text.toStdString();
-    switch (kind) {
-    case Kind::UnheldCharacter:
-        return level + " on \"" + key + "\": \"" + t + "\" (" + codePointText(text) + ")";
-    case Kind::OtherDeadKey:
-        return level + " on \"" + key + "\": " + t;
-    case Kind::LeftOutLevel:
-    case Kind::UnreachableLevel:
-        return level + " on \"" + key + "\": " + quotedText(text);
-    case Kind::LeftOutKey:
-        return key + (t.empty() ? std::string() : " (" + t + ")");
-    case Kind::NoPlainCharacter:
-    case Kind::SharedPlainCharacter: {
-        std::string line = key + ": " + level + " " + quotedText(text);
-        if (kind == Kind::SharedPlainCharacter)
-            line += ", which key \"" + keptBy + "\" keeps";
-        for (size_t i = 0; i < alsoLost.size(); ++i)
-            line += (i == 0 ? "; with it " : ", ") + alsoLost[i].first + " " + quotedText(alsoLost[i].second);
-        return line;
-    }
-    }
-    return t;
-}
-
-size_t LayoutImportReport::Count(LayoutImportNote::Kind kind) const
-{
-    return size_t(std::count_if(notes.begin(), notes.end(), [kind](const LayoutImportNote &n) { return n.kind == kind; }));
-}
-
-std::vector<std::string> LayoutImportReport::Lines() const
-{
-    std::vector<std::string> lines;
-    lines.push_back("Layout " + layoutId + (description.empty() ? std::string() : " (" + description + ")") + ", "
-                    + KeyBlockName(block) + " key block, code page " + codePage + ": " + std::to_string(keyCount)
-                    + " keys, " + std::to_string(charCount) + " characters (" + std::to_string(composedCount)
-                    + " with a dead key" + (composeLocale.empty() ? std::string() : ", compose table " + composeLocale)
-                    + ")");
-    for (const auto kind : {LayoutImportNote::Kind::UnheldCharacter, LayoutImportNote::Kind::NoPlainCharacter,
-                            LayoutImportNote::Kind::SharedPlainCharacter, LayoutImportNote::Kind::OtherDeadKey,
-                            LayoutImportNote::Kind::LeftOutLevel, LayoutImportNote::Kind::UnreachableLevel,
-                            LayoutImportNote::Kind::LeftOutKey}) {
-        const size_t n = Count(kind);
-        if (n == 0)
-            continue;
-        lines.push_back(std::string(kindHeading(kind)) + " " + std::to_string(n));
-        for (const LayoutImportNote &note : notes)
-            if (note.kind == kind)
-                lines.push_back("  " + note.Describe());
-    }
-    return lines;
-}
-
-std::string SystemComposeLocale(const std::string &locale)
-{
-    return systemComposeFile(locale).locale;
-}
-
-bool ParseKeyBlock(const std::string &text, KeyBlock &block)
-{
-    std::string t = text;
-    for (char &c : t)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    if (t == "iso")
-        block = KeyBlock::Iso;
-    else if (t == "ansi")
-        block = KeyBlock::Ansi;
-    else
-        return false;
-    return true;
-}
-
-const char *KeyBlockName(KeyBlock block)
-{
-    return block == KeyBlock::Iso ? "ISO" : "ANSI";
-}
 
 namespace {
 
