@@ -235,9 +235,14 @@ private:
 
 void Importer::openKeymap()
 {
-    m_ctx.reset(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
+    // The system's keyboard data only, where the layouts are listed from: a
+    // user's own (~/.xkb, $XDG_CONFIG_HOME/xkb, $XKB_CONFIG_EXTRA_PATH) would
+    // make an import differ from machine to machine.
+    m_ctx.reset(xkb_context_new(xkb_context_flags(XKB_CONTEXT_NO_ENVIRONMENT_NAMES | XKB_CONTEXT_NO_DEFAULT_INCLUDES)));
     if (!m_ctx)
         throw EInOutError("cannot start libxkbcommon");
+    if (!xkb_context_include_path_append(m_ctx.get(), XkbConfigRoot().c_str()))
+        throw EInOutError("no keyboard data in " + XkbConfigRoot());
     xkb_context_set_log_level(m_ctx.get(), XKB_LOG_LEVEL_CRITICAL);
     const std::string id = m_options.variant.empty() ? m_options.layout
                                                      : m_options.layout + "(" + m_options.variant + ")";

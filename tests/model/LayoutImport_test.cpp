@@ -793,6 +793,33 @@ const ComposeLocaleCase kComposeLocales[] = {
 INSTANTIATE_TEST_SUITE_P(Locales, ComposeLocales, ::testing::ValuesIn(kComposeLocales),
                          [](const ::testing::TestParamInfo<ComposeLocaleCase> &i) { return std::string(i.param.label); });
 
+// A user's own keyboard data (~/.xkb, $XDG_CONFIG_HOME/xkb,
+// $XKB_CONFIG_EXTRA_PATH) would change what a layout types: the import reads
+// the system's only.
+TEST(LayoutImport, TheUsersOwnKeyboardDataIsNeverRead)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    // A "us" of the user's own whose Q key types x.
+    const char *hostile = "default partial alphanumeric_keys\nxkb_symbols \"basic\" {\n"
+                          "    name[Group1] = \"Hostile\";\n    key <AD01> { [ x, X ] };\n};\n";
+    for (const char *dir : {".xkb/symbols", "config/xkb/symbols", "extra/symbols"}) {
+        ASSERT_TRUE(QDir(home.path()).mkpath(QString::fromLatin1(dir)));
+        WriteFile(home.filePath(QString::fromLatin1(dir) + QStringLiteral("/us")).toStdString(), hostile);
+    }
+    ScopedEnv env;
+    env.set("HOME", home.path().toUtf8().constData())
+        .set("XDG_CONFIG_HOME", home.filePath("config").toUtf8().constData())
+        .set("XKB_CONFIG_EXTRA_PATH", home.filePath("extra").toUtf8().constData());
+    TDataMod dm;
+    ImportLayout(dm, Options("us"));
+    std::map<std::string, int32_t> codeOf;
+    for (const CharInfo &ch : Chars(dm))
+        codeOf[ch.name] = ch.code;
+    EXPECT_EQ(codeOf["Q normal"], 'q');
+    EXPECT_EQ(codeOf["Q shifted"], 'Q');
+}
+
 TEST(LayoutImport, NamedComposeLocaleWithoutSystemTableIsAnError)
 {
     TDataMod dm;
