@@ -60,6 +60,19 @@ void appendAsciiString(std::string &out, std::string_view ascii)
     appendJsonString(out, QString::fromLatin1(ascii.data(), qsizetype(ascii.size())));
 }
 
+// A byte the code page leaves undefined stands in the JSON as the private-use
+// character U+F700 + byte, so that a dump and a build give back every byte.
+constexpr char16_t kUndefinedByteBase = 0xF700;
+
+QString decodeExactly(std::string_view bytes, const CodePage &cp)
+{
+    QString text = cp.decode(bytes);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!cp.defined(uint8_t(bytes[size_t(i)])))
+            text[i] = QChar(char16_t(kUndefinedByteBase + uint8_t(bytes[size_t(i)])));
+    return text;
+}
+
 void appendValue(std::string &out, const TField &field, const CodePage &cp)
 {
     if (field.IsNull()) {
@@ -74,7 +87,7 @@ void appendValue(std::string &out, const TField &field, const CodePage &cp)
         out += field.AsBoolean() ? "true" : "false";
         break;
     case TFieldType::String:
-        appendJsonString(out, cp.decode(field.AsString()));
+        appendJsonString(out, decodeExactly(field.AsString(), cp));
         break;
     case TFieldType::Graphic: {
         const std::string bytes = field.AsBytes();
@@ -270,12 +283,30 @@ private:
     std::vector<Frame> m_stack;
 };
 
+// The bytes of a text: its characters through the code page, each stand-in
+// of an undefined byte (see decodeExactly) as that byte.
 std::string encodeExactly(const QString &text, const CodePage &cp, const std::string &where)
 {
-    const QString lacking = cp.unheldMessage(text);
+    const auto standIn = [&cp](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= kUndefinedByteBase && u <= kUndefinedByteBase + 0xFF && !cp.defined(uint8_t(u - kUndefinedByteBase));
+    };
+    QString held = text;
+    held.removeIf(standIn);
+    const QString lacking = cp.unheldMessage(held);
     if (!lacking.isEmpty())
         fail(where, lacking.toStdString());
-    return cp.encode(text);
+    std::string bytes;
+    bytes.reserve(size_t(text.size()));
+    for (const QChar c : text) {
+        uint8_t b = 0;
+        if (standIn(c))
+            b = uint8_t(c.unicode() - kUndefinedByteBase);
+        else
+            cp.fromUnicode(c.unicode(), b); // held: checked above
+        bytes += char(b);
+    }
+    return bytes;
 }
 
 int32_t toInt32(const QJsonValue &v, const std::string &where)
@@ -498,9 +529,9 @@ std::string PackageToJson(TDataMod &dm, const CodePage &cp)
         if (i == 0)
             out += std::to_string(s.bkcolor);
         else if (i == 1)
-            appendJsonString(out, cp.decode(s.Author));
+            appendJsonString(out, decodeExactly(s.Author, cp));
         else if (i == 2)
-            appendJsonString(out, cp.decode(s.misc));
+            appendJsonString(out, decodeExactly(s.misc, cp));
         else
             out += std::to_string(numbers[i - 3]);
     }

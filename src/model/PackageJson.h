@@ -1,8 +1,10 @@
 #pragma once
 // A keyboard definition as JSON, for the command line: both tables (field
 // list, then the rows in stored order, each row's keys in field order) and
-// every setting. Texts go through the code page, numbers stay numbers, nulls
-// are null and pictures are the base64 of the Glyph bytes exactly as stored.
+// every setting. Texts go through the code page (a byte the code page leaves
+// undefined is written as the private-use character U+F700 + byte and read
+// back as that byte), numbers stay numbers, nulls are null and pictures are
+// the base64 of the Glyph bytes exactly as stored.
 // One row per line, so two dumps compare well with diff.
 //
 // {

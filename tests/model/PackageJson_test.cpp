@@ -51,6 +51,34 @@ TEST(PackageJsonTest, DumpBuildDumpIsIdentical)
               std::string::npos);
 }
 
+// Bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D in
+// CP1252) come back from a dump and a build as they were, in texts of both
+// tables and in the settings; a stand-in of a defined byte is no stand-in.
+TEST(PackageJsonTest, UndefinedBytesSurviveDumpAndBuild)
+{
+    TDataMod dm;
+    kf::sample::AddKey(dm, "K\x81\x9D", 1, 1, TValue(0), 0, 0, 0);
+    kf::sample::AddChar(dm, "c\x8F", 'c', TValue(1), false, false, 0);
+    kf::PackageSettings settings = dm.Settings();
+    settings.Author = "A\x90";
+    settings.misc = "m\x8D\r\nn";
+    dm.SetSettings(settings);
+    const std::string json = kf::PackageToJson(dm, cp1252());
+    EXPECT_NE(json.find("\"K\xEF\x9E\x81\xEF\x9E\x9D\""), std::string::npos) << json; // U+F781 U+F79D
+
+    TDataMod built;
+    kf::PackageFromJson(built, json, cp1252());
+    EXPECT_EQ(built.MainTbl.SaveToBytes(), dm.MainTbl.SaveToBytes());
+    EXPECT_EQ(built.Ctbl.SaveToBytes(), dm.Ctbl.SaveToBytes());
+    EXPECT_EQ(built.Settings(), dm.Settings());
+
+    // U+F741 would stand for 0x41, which CP1252 defines ('A'): not a character of the code page.
+    std::string bad = json;
+    bad.replace(bad.find("\"A\xEF\x9E\x90\""), 6, "\"A\xEF\x9D\x81\"");
+    TDataMod refused;
+    EXPECT_THROW(kf::PackageFromJson(refused, bad, cp1252()), kf::EConvertError);
+}
+
 TEST(PackageJsonTest, RefusesBadInputAndChangesNothing)
 {
     TDataMod source;
