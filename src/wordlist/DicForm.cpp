@@ -245,7 +245,7 @@ void TDicFm::buildControls()
     ClientArea->setFixedSize(kClientWidth, height);
     QWidget *p = ClientArea;
 
-    const int x = 6, w = 164;
+    const int x = 6, w = 190;
     Label2 = makeLabel(p, "Label2",
                        QStringLiteral("Hint: Open multiple text files to scan, save the result into a text file "
                                       "as a dictionary file."),
@@ -298,8 +298,8 @@ void TDicFm::buildControls()
     Label7 = makeLabel(p, "Label7", QStringLiteral("Words scanned:"), QRect(x, 376, 96, 20));
     TotalLb = makeValue(p, "TotalLb", QRect(x + 96, 376, w - 96, 20));
     // The longest caption: its value, on the same line, gets a narrower place.
-    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, 110, 20));
-    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 110, 396, w - 110, 20));
+    Label8 = makeLabel(p, "Label8", QStringLiteral("Not in the code page:"), QRect(x, 396, 136, 20));
+    UnmappableLb = makeValue(p, "UnmappableLb", QRect(x + 136, 396, w - 136, 20));
     UnmappableLb->setToolTip(A_ShowUnmappable->statusTip());
     Label1->setBuddy(TimeLb);
     Label3->setBuddy(CountLb);
@@ -336,7 +336,7 @@ void TDicFm::buildControls()
     WordGrid->setAccessibleName(QStringLiteral("Words"));
     WordGrid->SetMultiSelect(true);
     WordGrid->SetDataSource(WordListSource.get());
-    WordGrid->SetColumns({TColumn("Word", QStringLiteral("Word"), 40), TColumn("Count", QStringLiteral("Count"), 5)});
+    WordGrid->SetColumns({TColumn("Word", QStringLiteral("Word"), 36), TColumn("Count", QStringLiteral("Count"), 5)});
 
     setTabOrder(MakeListBn, SortFreBn);
     setTabOrder(SortFreBn, SortAlbn);

@@ -432,6 +432,7 @@ void DicFormTest::countersStandOnTheLineOfTheirCaption()
     // Side by side, the caption whole, the values right-aligned in one column.
     QVERIFY2(c->geometry().right() < v->x(), qPrintable(caption));
     QVERIFY2(c->fontMetrics().horizontalAdvance(c->text()) <= c->width(), qPrintable(c->text()));
+    QCOMPARE(c->font().pointSizeF(), form()->font().pointSizeF()); // whole without a smaller font
     QCOMPARE(v->geometry().right(), form()->TimeLb->geometry().right());
     QCOMPARE(v->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     // A count of a million words shows whole.
