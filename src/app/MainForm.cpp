@@ -103,14 +103,22 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     onTriggered(A_Help, [this] { A_HelpExecute(); });
     connect(A_Close, &QAction::triggered, this, &QWidget::close);
     onTriggered(A_ClearRecent, [this] { m_recent->Clear(); });
-    onTriggered(A_Undo, [] {
-        if (DataMod)
-            DataMod->History().Undo();
-    });
-    onTriggered(A_Redo, [] {
-        if (DataMod)
-            DataMod->History().Redo();
-    });
+    // A step that changed the session's code page (a layout import) takes
+    // it back or makes it again with the rows.
+    const auto undoOrRedo = [](bool redo) {
+        if (!DataMod)
+            return;
+        TDefinitionHistory &history = DataMod->History();
+        const QMetaObject::Connection follow = connect(&history, &TDefinitionHistory::CodePageRestored, &history,
+                                                       [](const QString &name) { CodePageChoice::instance().choose(name); });
+        const auto done = qScopeGuard([&follow] { disconnect(follow); });
+        if (redo)
+            history.Redo();
+        else
+            history.Undo();
+    };
+    onTriggered(A_Undo, [undoOrRedo] { undoOrRedo(false); });
+    onTriggered(A_Redo, [undoOrRedo] { undoOrRedo(true); });
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("FileMenu"));

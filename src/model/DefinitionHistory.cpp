@@ -114,6 +114,8 @@ public:
         std::shared_ptr<TRowData> rows; // Replace
         PackageSettings settingsBefore, settingsAfter;
     };
+    // The session's code page before and after the step; empty: unchanged.
+    std::string codePageBefore, codePageAfter;
 
     StepCommand(TDefinitionHistory &history, const QString &what) : QUndoCommand(what), m_history(history) {}
 
@@ -256,6 +258,8 @@ void TDefinitionHistory::StepCommand::apply(bool revert)
     emit m_history.Restored();
     if (settings)
         emit m_history.SettingsRestored(settingsWere, m_history.m_dm.Settings());
+    if (!codePageBefore.empty())
+        emit m_history.CodePageRestored(QString::fromStdString(revert ? codePageBefore : codePageAfter));
 }
 
 TDefinitionHistory::TDefinitionHistory(TDataMod &dm) : m_dm(dm), m_pool(std::make_unique<ValuePool>())
@@ -294,6 +298,7 @@ void TDefinitionHistory::BeginStep(const QString &what)
         return;
     m_open = new StepCommand(*this, what);
     m_settingsBefore = m_dm.Settings();
+    m_codePageBefore = CodePage::current().name();
 }
 
 void TDefinitionHistory::EndStep()
@@ -305,8 +310,13 @@ void TDefinitionHistory::EndStep()
     const PackageSettings after = m_dm.Settings();
     if (after != m_settingsBefore)
         step->addSettings(m_settingsBefore, after);
-    if (!step->entries.empty())
-        Push(step.release());
+    if (step->entries.empty())
+        return;
+    if (const std::string codePage = CodePage::current().name(); codePage != m_codePageBefore) {
+        step->codePageBefore = m_codePageBefore;
+        step->codePageAfter = codePage;
+    }
+    Push(step.release());
 }
 
 void TDefinitionHistory::RowsChanged(TRecordTable &table, std::vector<TRowChange> changes)

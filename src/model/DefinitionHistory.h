@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kf {
 
@@ -102,6 +103,11 @@ signals:
     // An undo or redo changed the settings (colours, finger lengths, author,
     // info): they were `from` and are `to`; only what differs was touched.
     void SettingsRestored(const kf::PackageSettings &from, const kf::PackageSettings &to);
+    // An undo or redo took back or made again a step during which the
+    // session's code page changed (a layout import): the definition's
+    // characters are bytes of `codePage` again. The history leaves choosing
+    // it to the windows' code-page choice.
+    void CodePageRestored(const QString &codePage);
 
 private:
     class StepCommand;
@@ -130,6 +136,7 @@ private:
     int m_depth = 0;                        // open Steps
     StepCommand *m_open = nullptr;          // the step being gathered (owned until pushed)
     PackageSettings m_settingsBefore;       // at the outermost Step's start
+    std::string m_codePageBefore;           // the session's code page there
     std::unique_ptr<ValuePool> m_pool;      // large values, shared between steps
     uint64_t m_memoryLimit = kMemoryLimit;
 };

@@ -22,6 +22,7 @@
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
 
+#include <QScopeGuard>
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
@@ -127,6 +128,7 @@ private slots:
     void menuItemsShowOnlyTheirHints();
     void closingMainWindowAsksNoChildWindow();
     void editMenuNamesTheStep();
+    void undoingAnImportTakesBackItsCodePage();
     void closingAsksAboutUnsavedDefinition_data();
     void closingAsksAboutUnsavedDefinition();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
@@ -648,6 +650,34 @@ void MainFormTest::editMenuNamesTheStep()
     QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(m_main.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(m_dataMod->Ctbl.FieldByName("Code").AsInteger(), 225);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
+}
+
+// A layout import makes its code page the session's in the same step: Undo
+// gives the session its code page back with the rows, Redo takes the
+// import's again; a step that did not change it leaves it as it is.
+void MainFormTest::undoingAnImportTakesBackItsCodePage()
+{
+    CodePageChoice &choice = CodePageChoice::instance();
+    choice.choose(QStringLiteral("CP1252"));
+    const auto back = qScopeGuard([&choice] { choice.choose(QStringLiteral("CP1252")); });
+    {
+        TDefinitionHistory::Step step(m_dataMod->History(), QStringLiteral("import of layout ru"));
+        m_dataMod->Ctbl.AppendRecord({"a normal", 0xE0, 65, false, false, 0});
+        choice.choose(QStringLiteral("CP1251"));
+    }
+    m_dataMod->Ctbl.Edit();
+    m_dataMod->Ctbl.FieldByName("Code").SetAsInteger(0xE1);
+    m_dataMod->Ctbl.Post();
+
+    m_main->A_Undo->trigger(); // the edit: the code page stays
+    QCOMPARE(choice.current(), QStringLiteral("CP1251"));
+    m_main->A_Undo->trigger(); // the import
+    QCOMPARE(m_dataMod->Ctbl.RecordCount(), 0);
+    QCOMPARE(choice.current(), QStringLiteral("CP1252"));
+    m_main->A_Redo->trigger();
+    QCOMPARE(m_dataMod->Ctbl.RecordCount(), 1);
+    QCOMPARE(choice.current(), QStringLiteral("CP1251"));
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0);
 }
 
