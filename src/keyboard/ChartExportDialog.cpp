@@ -46,6 +46,7 @@ TChartExportDlg::TChartExportDlg(const QString &title, QWidget *parent) : QDialo
     TrueScaleCheckbox->setObjectName(QStringLiteral("TrueScaleCheckbox"));
     TitleEd = new QLineEdit(title, this);
     TitleEd->setObjectName(QStringLiteral("TitleEd"));
+    TitleEd->setCursorPosition(0); // the title from its start
 
     // What each control is; the controls' names are the values they show.
     FormatCombo->setAccessibleDescription(QStringLiteral("Format"));

@@ -190,6 +190,22 @@ private slots:
         QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Warning), 2);
     }
 
+    void screenshot()
+    {
+        const QByteArray shots = qgetenv("KEYFOLIO_SCREENSHOT_DIR");
+        if (shots.isEmpty())
+            QSKIP("KEYFOLIO_SCREENSHOT_DIR is not set");
+        open();
+        chooseFromChartMenu(0);
+        TChartExportDlg *dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        dialog->SetFormat(TChartFormat::Png);
+        QVERIFY(dialog->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/chart-export-dialog.png")));
+        dialog->close();
+        QTRY_VERIFY(!form->ChartDialog());
+        QVERIFY(form->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/layout-window-chart.png")));
+    }
+
     void printsWithAPreview()
     {
         open();
