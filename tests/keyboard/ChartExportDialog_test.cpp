@@ -178,6 +178,22 @@ private slots:
         QTRY_VERIFY(!form->ChartDialog());
     }
 
+    void anUnwritablePathIsReportedAndWritesNothing()
+    {
+        open();
+        chooseFromChartMenu(0);
+        TChartExportDlg *dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        dialogs->answerFile(dir().filePath("no/such/folder/chart.svg"));
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 1);
+        const QString report = dialogs->last(ScriptedDialogs::Kind::Message).text;
+        QVERIFY2(report.contains(QStringLiteral("EFCreateError")) && report.contains(QStringLiteral("chart.svg")),
+                 qPrintable(report));
+        QVERIFY(form->ChartDialog() && dialog->isVisible()); // for another try
+        QCOMPARE(QDir(dir().path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
     void anEmptyDefinitionSaysSo()
     {
         open(false);
