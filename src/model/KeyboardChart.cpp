@@ -35,6 +35,7 @@ constexpr double kLegendRowHeight = 22;
 constexpr double kLegendItemWidth = 78;
 constexpr double kHeatHeight = 30;
 constexpr double kPageMarginMm = 10;
+constexpr double kMaxPageMm = 5000; // the largest page a true-scale chart is given
 constexpr int kSmallestLegend = 5;
 constexpr int kListedAtMost = 12;
 
@@ -56,10 +57,11 @@ QFont legendFont(int pixelSize, bool bold = false)
     return font;
 }
 
-// The largest size up to maxSize at which text fits into cell; 0: none fits.
-int fittedSize(const QString &text, const QSizeF &cell, int maxSize, bool bold = false)
+// The largest size from maxSize down to minSize at which text fits into
+// cell; 0: none fits.
+int fittedSize(const QString &text, const QSizeF &cell, int maxSize, int minSize, bool bold)
 {
-    for (int size = maxSize; size >= kSmallestLegend; --size) {
+    for (int size = maxSize; size >= minSize; --size) {
         const QFontMetricsF fm(legendFont(size, bold));
         if (fm.horizontalAdvance(text) <= cell.width() && fm.ascent() * 0.92 <= cell.height())
             return size;
@@ -67,21 +69,22 @@ int fittedSize(const QString &text, const QSizeF &cell, int maxSize, bool bold =
     return 0;
 }
 
-// Draws text in cell at the largest size up to maxSize that fits; a text too
-// long even at the smallest size is cut, ending in "…".
+// Draws text in cell at the largest size from maxSize down to minSize that
+// fits; a text too long even at minSize is cut, ending in "…".
 void drawLegend(QPainter &p, const QString &text, const QRectF &cell, int maxSize, Qt::Alignment align,
-                bool bold = false)
+                bool bold = false, int minSize = kSmallestLegend)
 {
     if (text.trimmed().isEmpty() || cell.width() <= 0 || cell.height() <= 0)
         return;
+    minSize = std::min(minSize, maxSize);
     QString shown = text;
-    int size = fittedSize(shown, cell.size(), maxSize, bold);
-    while (size == 0 && shown.size() > 1) {
-        shown = (shown.endsWith(QChar(0x2026)) ? shown.chopped(2) : shown.chopped(1)) + QChar(0x2026);
-        size = fittedSize(shown, cell.size(), maxSize, bold);
+    int size = fittedSize(shown, cell.size(), maxSize, minSize, bold);
+    if (size == 0) {
+        size = minSize;
+        shown = QFontMetricsF(legendFont(size, bold)).elidedText(text, Qt::ElideRight, cell.width());
+        if (shown.isEmpty())
+            shown = text.left(1);
     }
-    if (size == 0)
-        size = kSmallestLegend;
     const QFont font = legendFont(size, bold);
     const QFontMetricsF fm(font);
     double x = cell.left();
@@ -335,6 +338,13 @@ void TKeyboardChart::paintKey(QPainter &p, int key, const QRectF &r, const TChar
     const QImage &picture = m_pictures[size_t(key)];
     if (options.Style == TChartStyle::Pictures && !picture.isNull()) {
         p.drawImage(r, picture);
+        if (!options.Heat.empty()) {
+            QColor heat = face;
+            heat.setAlpha(150);
+            p.setPen(Qt::NoPen);
+            p.setBrush(heat);
+            p.drawRect(r);
+        }
         return;
     }
     p.setPen(QPen(face.darker(165), 1));
@@ -415,7 +425,7 @@ void TKeyboardChart::Paint(QPainter &p, const TChartOptions &options) const
     }
     if (!g.title.isEmpty()) {
         p.setPen(Qt::black);
-        drawLegend(p, g.title, g.titleRect, 18, Qt::AlignLeft | Qt::AlignVCenter, true);
+        drawLegend(p, g.title, g.titleRect, 18, Qt::AlignLeft | Qt::AlignVCenter, true, 12);
     }
     for (size_t i = 0; i < m_layout.Keys.size(); ++i) {
         const TLayoutKey &k = m_layout.Keys[i];
@@ -479,6 +489,14 @@ void TKeyboardChart::Check(const TChartOptions &options, TChartFormat format) co
                               .arg(options.Heat.size())
                               .arg(m_layout.Keys.size())
                               .toStdString());
+    if (format == TChartFormat::Pdf && options.TrueScale) {
+        const QSizeF size = Size(options) * (kKeyUnitMm / kKeyUnitPixels);
+        if (std::max(size.width(), size.height()) > kMaxPageMm)
+            throw EChartError(TranslateQ("At true scale the chart would be %1 x %2 mm, too large for a page.")
+                                  .arg(size.width(), 0, 'f', 0)
+                                  .arg(size.height(), 0, 'f', 0)
+                                  .toStdString());
+    }
     if (format == TChartFormat::Png) {
         if (!(options.Scale > 0) || options.Scale > kMaxScale)
             throw EChartError(TranslateQ("The scale must be above 0 and at most %1, not %2.")

@@ -422,6 +422,33 @@ TEST(KeyboardChartTest, NothingToDrawIsRefusedWithAClearMessage)
     }
 }
 
+TEST(KeyboardChartTest, ALongTitleIsCutToItsLine)
+{
+    NeedApp();
+    LayoutBuilder b;
+    const TKeyboardChart chart = SmallChart(b);
+    TChartOptions o;
+    o.Title = QStringLiteral("Lesson sheet ") + QString(20000, QLatin1Char('x'));
+    const SvgContent svg = ReadSvg(chart.Render(TChartFormat::Svg, o));
+    const auto title = std::find_if(svg.texts.begin(), svg.texts.end(),
+                                    [](const QString &t) { return t.startsWith(QStringLiteral("Lesson sheet x")); });
+    ASSERT_NE(title, svg.texts.end());
+    EXPECT_TRUE(title->endsWith(QChar(0x2026)));
+    EXPECT_LT(title->size(), 200);
+}
+
+TEST(KeyboardChartTest, ATrueScalePageLargerThanAnyPaperIsRefused)
+{
+    NeedApp();
+    LayoutBuilder b;
+    b.chars(b.key("A", KeyTypes::Alpha), "aA");
+    b.chars(b.key("Far", KeyTypes::Alpha, 0, 0, 1000000), "bB");
+    TChartOptions o;
+    EXPECT_NO_THROW(TKeyboardChart(b.layout, Cp1252()).Render(TChartFormat::Pdf, o)); // fitted
+    o.TrueScale = true;
+    EXPECT_THROW(TKeyboardChart(b.layout, Cp1252()).Render(TChartFormat::Pdf, o), EChartError);
+}
+
 TEST(KeyboardChartTest, KeysDrawnAsTheyAreAreNamedInAWarning)
 {
     NeedApp();
@@ -494,6 +521,9 @@ TEST(KeyboardChartTest, ThePictureStyleDrawsTheKeysOwnPictures)
     const QImage png = chart.Image(o);
     const QPointF a = QPointF(20, 20) + QPointF(20, 20); // margin, then the key's middle
     EXPECT_EQ(QColor(png.pixel(a.toPoint())), QColor(0, 0, 255));
+    // Colours by use lie over the picture.
+    o.Heat = {1.0, 0.0};
+    EXPECT_NE(QColor(chart.Image(o).pixel(a.toPoint())), QColor(0, 0, 255));
     // B has no picture: drawn with its legends.
     const SvgContent svg = ReadSvg(chart.Svg(o));
     EXPECT_TRUE(svg.texts.count(QStringLiteral("B")));
