@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 namespace kf::tool {
@@ -41,11 +42,13 @@ const char *kUsage =
     "                                    (or JSON); exit 4 when there are errors\n"
     "  package chart FILE -o OUT.svg|OUT.pdf|OUT.png [--style legends|pictures]\n"
     "                [--colours finger|plain] [--scale N] [--transparent] [--title TEXT]\n"
-    "                [--paper a4|letter] [--true-scale]\n"
+    "                [--paper a4|letter] [--true-scale] [--code-page CPnnnn]\n"
     "                                    the keyboard chart: every key with its characters at\n"
     "                                    each level (or its picture) in finger colours; PNG at\n"
     "                                    --scale (default 2), PDF fitted to the paper or at\n"
-    "                                    19.05 mm a key; what it draws as it is goes to stderr";
+    "                                    19.05 mm a key; the characters read in the code page\n"
+    "                                    given (default: the one in force); what it draws as it\n"
+    "                                    is goes to stderr";
 
 int usage(const std::string &why)
 {
@@ -218,7 +221,7 @@ int import(const std::vector<std::string> &args)
 int chart(const std::vector<std::string> &args)
 {
     TChartOptions options;
-    std::string file, out;
+    std::string file, out, codePage;
     bool scaleGiven = false, transparentGiven = false, paperGiven = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -227,7 +230,7 @@ int chart(const std::vector<std::string> &args)
         } else if (a == "--true-scale") {
             options.TrueScale = true;
         } else if (a == "-o" || a == "--style" || a == "--colours" || a == "--colors" || a == "--scale"
-                   || a == "--title" || a == "--paper") {
+                   || a == "--title" || a == "--paper" || a == "--code-page") {
             if (i + 1 >= args.size())
                 return usage(a + " needs a value");
             const std::string &v = args[++i];
@@ -255,6 +258,11 @@ int chart(const std::vector<std::string> &args)
                 scaleGiven = true;
             } else if (a == "--title") {
                 options.Title = QString::fromLocal8Bit(v.c_str());
+            } else if (a == "--code-page") {
+                codePage = v;
+                for (char &c : codePage)
+                    if (c >= 'a' && c <= 'z')
+                        c = char(c - 'a' + 'A');
             } else {
                 if (v == "a4" || v == "A4")
                     options.Paper = TChartPaper::A4;
@@ -286,10 +294,13 @@ int chart(const std::vector<std::string> &args)
     if ((paperGiven || options.TrueScale) && format != TChartFormat::Pdf)
         return usage(std::string(paperGiven ? "--paper" : "--true-scale") + " is for PDF only");
 
+    // The definition's characters are bytes of its code page.
+    const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    const CodePage &cp = given ? *given : CodePage::current();
     TDataMod dm;
     load(dm, file);
     needFonts();
-    const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, CodePage::current());
+    const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, cp);
     chart.Check(options, format);
     std::ostringstream err;
     for (const QString &w : chart.Warnings(options, format))

@@ -172,6 +172,25 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"missingValue", {"-o", "c.pdf", "--title"}, "--title needs a value"}),
     [](const testing::TestParamInfo<UsageCase> &i) { return std::string(i.param.name); });
 
+TEST_F(PackageChart, TheCharactersAreReadInTheCodePageGiven)
+{
+    const ToolRun import = Start(kTool, {"package", "import", "lt", "--code-page", "CP1257", "--compose-locale",
+                                         "en_US.UTF-8", "-o", path("lt.vkt")});
+    ASSERT_EQ(import.status, 0) << import.err;
+    // The session reads CP1252: without the code page the letters come out wrong.
+    ASSERT_EQ(chart({path("lt.vkt"), "-o", path("wrong.svg")}).status, 0);
+    const ToolRun r = chart({path("lt.vkt"), "-o", path("lt.svg"), "--code-page", "cp1257"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QFile wrong(path("wrong.svg")), right(path("lt.svg"));
+    ASSERT_TRUE(wrong.open(QIODevice::ReadOnly) && right.open(QIODevice::ReadOnly));
+    const QString rightText = QString::fromUtf8(right.readAll()), wrongText = QString::fromUtf8(wrong.readAll());
+    for (const QString &letter : {QStringLiteral("\u0104"), QStringLiteral("\u010C"), QStringLiteral("\u0160")}) {
+        EXPECT_TRUE(rightText.contains(QStringLiteral(">%1</text>").arg(letter))) << letter.toStdString();
+        EXPECT_FALSE(wrongText.contains(QStringLiteral(">%1</text>").arg(letter))) << letter.toStdString();
+    }
+    EXPECT_EQ(chart({path("lt.vkt"), "-o", path("x.svg"), "--code-page", "CP9999"}).status, 1);
+}
+
 TEST_F(PackageChart, AFailedExportSaysWhyAndLeavesNoFile)
 {
     const ToolRun missing = chart({de(), "-o", path("no/such/folder/c.pdf")});
