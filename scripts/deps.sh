@@ -5,13 +5,15 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev
   libzip-dev zlib1g-dev libpcre2-dev gettext
   libxkbcommon-dev xkb-data libx11-data
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick fonts-dejavu-core xdg-utils
   unzip python3 unrtf bible-kjv wamerican
   appstream desktop-file-utils
+  # the chart's SVG and PDF drawn as pictures and their text read back by the tests
+  librsvg2-bin poppler-utils
   # CPack's DEB generator: file, and dpkg-shlibdeps for the shared-library dependencies
   file dpkg-dev
 )

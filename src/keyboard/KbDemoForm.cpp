@@ -11,6 +11,8 @@
 #include "common/TextFile.h"
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
+#include "keyboard/ChartExportDialog.h"
+#include "model/KeyboardChart.h"
 #include "model/RtfWriter.h"
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"
@@ -23,10 +25,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTableView>
 #include <QTextEdit>
+
+#include <optional>
 
 namespace kf {
 
@@ -214,6 +222,20 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     setTabOrder(Button4, Button5);
     setTabOrder(Button5, ButtonDownCheckbox);
 
+    ChartBn = new QPushButton(QStringLiteral("Chart"), this);
+    ChartBn->setObjectName(QStringLiteral("ChartBn"));
+    ChartBn->setGeometry(8, 364, 89, 25);
+    ChartBn->setToolTip(QStringLiteral("Export or print the keyboard chart"));
+    ChartMenu = new QMenu(ChartBn);
+    A_ExportChart = ChartMenu->addAction(QStringLiteral("Export chart..."));
+    A_ExportChart->setObjectName(QStringLiteral("A_ExportChart"));
+    A_PrintChart = ChartMenu->addAction(QStringLiteral("Print chart..."));
+    A_PrintChart->setObjectName(QStringLiteral("A_PrintChart"));
+    ChartBn->setMenu(ChartMenu);
+    setTabOrder(ButtonDownCheckbox, ChartBn);
+    connect(A_ExportChart, &QAction::triggered, this, ReportErrors(this, [this] { ExportChartClick(); }));
+    connect(A_PrintChart, &QAction::triggered, this, ReportErrors(this, [this] { PrintChartClick(); }));
+
     connect(Button2, &QPushButton::clicked, this, ReportErrors(this, [this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, ReportErrors(this, [this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, ReportErrors(this, [this] { Button4Click(); }));
@@ -379,6 +401,134 @@ void TKbDemoFm::Button5Click()
     chars.Edit();
     chars.FieldByName("KeyNo").Clear();
     chars.Post(); // the key grid follows at once
+}
+
+// ---- the keyboard chart ------------------------------------------------------
+
+namespace {
+
+const QString kChartCaption = QStringLiteral("Keyboard chart");
+
+// The chart of the shared definition in the code page in force; nothing
+// (after saying why) when it has nothing to draw.
+std::optional<TKeyboardChart> DefinitionChart(const TChartOptions &options, TChartFormat format)
+{
+    if (!DataMod) {
+        Dialogs().warning(kChartCaption, TranslateQ("The keyboard has no keys: there is nothing to draw."));
+        return std::nullopt;
+    }
+    DataMod->MainTbl.CheckBrowseMode();
+    TKeyboardChart chart = TKeyboardChart::FromDataMod(*DataMod, CodePage::current());
+    try {
+        chart.Check(options, format);
+    } catch (const EChartError &e) {
+        Dialogs().warning(kChartCaption, QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+    return chart;
+}
+
+} // namespace
+
+TChartExportDlg *TKbDemoFm::ChartDialog() const
+{
+    return m_chartDlg;
+}
+
+QPrintPreviewDialog *TKbDemoFm::PrintPreview() const
+{
+    return m_printPreview;
+}
+
+void TKbDemoFm::ExportChartClick()
+{
+    if (m_chartDlg) {
+        m_chartDlg->raise();
+        m_chartDlg->activateWindow();
+        return;
+    }
+    TChartOptions options;
+    options.Heat = ChartHeat;
+    const std::optional<TKeyboardChart> chart = DefinitionChart(options, TChartFormat::Svg);
+    if (!chart)
+        return;
+    auto *dialog = new TChartExportDlg(chart->DefaultTitle(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &TChartExportDlg::ExportRequested, this,
+            ReportErrors(this, [this, dialog] { ExportChartTo(*dialog); }));
+    m_chartDlg = dialog;
+    dialog->open();
+}
+
+void TKbDemoFm::ExportChartTo(TChartExportDlg &dialog)
+{
+    const TChartFormat format = dialog.Format();
+    TChartOptions options = dialog.Options();
+    options.Heat = ChartHeat;
+    const std::optional<TKeyboardChart> chart = DefinitionChart(options, format);
+    if (!chart)
+        return;
+    FileRequest request;
+    request.title = QStringLiteral("Export chart");
+    request.overwritePrompt = true;
+    switch (format) {
+    case TChartFormat::Svg:
+        request.filter = QStringLiteral("SVG drawings (*.svg)|*.svg");
+        request.defaultExt = QStringLiteral("svg");
+        break;
+    case TChartFormat::Pdf:
+        request.filter = QStringLiteral("PDF documents (*.pdf)|*.pdf");
+        request.defaultExt = QStringLiteral("pdf");
+        break;
+    case TChartFormat::Png:
+        request.filter = QStringLiteral("PNG pictures (*.png)|*.png");
+        request.defaultExt = QStringLiteral("png");
+        break;
+    }
+    QString path = Dialogs().saveFile(request);
+    if (path.isEmpty())
+        return; // the dialog stays for another try
+    TChartFormat named;
+    if (!TKeyboardChart::FormatOfPath(path, named) || named != format)
+        path += QLatin1Char('.') + request.defaultExt;
+    chart->Export(LocalPath(path), format, options);
+    dialog.accept();
+    const QStringList warnings = chart->Warnings(options, format);
+    if (!warnings.isEmpty())
+        Dialogs().warning(kChartCaption, warnings.join(QLatin1Char('\n')));
+}
+
+void TKbDemoFm::PrintChartClick()
+{
+    if (m_printPreview) {
+        m_printPreview->raise();
+        m_printPreview->activateWindow();
+        return;
+    }
+    TChartOptions options;
+    options.Heat = ChartHeat;
+    if (!DefinitionChart(options, TChartFormat::Pdf))
+        return;
+    auto *preview = new QPrintPreviewDialog(this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    preview->setWindowTitle(QStringLiteral("Print chart"));
+    preview->printer()->setPageOrientation(QPageLayout::Landscape);
+    connect(preview, &QPrintPreviewDialog::paintRequested, this,
+            ReportErrors(this, [this](QPrinter *printer) { PrintChart(*printer); }));
+    m_printPreview = preview;
+    preview->open();
+}
+
+void TKbDemoFm::PrintChart(QPrinter &printer)
+{
+    TChartOptions options;
+    options.Heat = ChartHeat;
+    const std::optional<TKeyboardChart> chart = DefinitionChart(options, TChartFormat::Pdf);
+    if (!chart)
+        return;
+    QPainter p(&printer);
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    chart->PaintFitted(p, QRectF(QPointF(0, 0), page.size()), options);
 }
 
 } // namespace kf

@@ -9,8 +9,14 @@
 
 #include <QPointer>
 
+#include <vector>
+
 class QCheckBox;
+class QAction;
 class QLabel;
+class QMenu;
+class QPrinter;
+class QPrintPreviewDialog;
 class QPushButton;
 class QTableView;
 class QTextEdit;
@@ -18,6 +24,7 @@ class QTextEdit;
 namespace kf {
 
 class ButtonType;
+class TChartExportDlg;
 class TDragDropFm;
 class TKbDragFm;
 class TCharCellModel;
@@ -46,8 +53,27 @@ public:
     QPushButton *Button4; // "Add char to key"
     QPushButton *Button5; // "Break link between char and key"
     QTableView *CharGrid;
+    // "Chart": the keyboard chart's menu.
+    QPushButton *ChartBn;
+    QMenu *ChartMenu;
+    QAction *A_ExportChart; // "Export chart..."
+    QAction *A_PrintChart;  // "Print chart..."
+    // Colours by use for the chart, a share 0..1 per key of the key table;
+    // empty: none.
+    std::vector<double> ChartHeat;
 
     TKbDragFm *KbDragFrame() const;
+
+    // "Export chart...": the export dialog (the open one, if any).
+    void ExportChartClick();
+    // The dialog's OK: the file through the dialog service, then the chart.
+    void ExportChartTo(TChartExportDlg &dialog);
+    // "Print chart...": the system's print dialog with a preview.
+    void PrintChartClick();
+    // The chart on a printer's page, landscape, as large as fits.
+    void PrintChart(QPrinter &printer);
+    TChartExportDlg *ChartDialog() const;
+    QPrintPreviewDialog *PrintPreview() const;
 
     void Button2Click();
     void Button3Click();
@@ -72,6 +98,8 @@ private:
     TCharCellModel *m_charModel;
     QPointer<ButtonType> m_markedKey; // the key marked by "Selected button down"
     TCharCellModel *m_keyModel;
+    QPointer<TChartExportDlg> m_chartDlg;
+    QPointer<QPrintPreviewDialog> m_printPreview;
 };
 
 } // namespace kf

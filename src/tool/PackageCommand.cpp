@@ -7,6 +7,7 @@
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/DefinitionCheck.h"
+#include "model/KeyboardChart.h"
 #include "model/KeyPictures.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 namespace kf::tool {
@@ -37,7 +39,16 @@ const char *kUsage =
     "                                    a package from a system layout, key pictures drawn;\n"
     "                                    what it could not take is reported on stderr\n"
     "  package check FILE [--json]       what would go wrong in the tutor, one finding a line\n"
-    "                                    (or JSON); exit 4 when there are errors";
+    "                                    (or JSON); exit 4 when there are errors\n"
+    "  package chart FILE -o OUT.svg|OUT.pdf|OUT.png [--style legends|pictures]\n"
+    "                [--colours finger|plain] [--scale N] [--transparent] [--title TEXT]\n"
+    "                [--paper a4|letter] [--true-scale] [--code-page CPnnnn]\n"
+    "                                    the keyboard chart: every key with its characters at\n"
+    "                                    each level (or its picture) in finger colours; PNG at\n"
+    "                                    --scale (default 2), PDF fitted to the paper or at\n"
+    "                                    19.05 mm a key; the characters read in the code page\n"
+    "                                    given (default: the one in force); what it draws as it\n"
+    "                                    is goes to stderr";
 
 int usage(const std::string &why)
 {
@@ -207,6 +218,98 @@ int import(const std::vector<std::string> &args)
     return kExitOk;
 }
 
+int chart(const std::vector<std::string> &args)
+{
+    TChartOptions options;
+    std::string file, out, codePage;
+    bool scaleGiven = false, transparentGiven = false, paperGiven = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--transparent") {
+            options.Transparent = transparentGiven = true;
+        } else if (a == "--true-scale") {
+            options.TrueScale = true;
+        } else if (a == "-o" || a == "--style" || a == "--colours" || a == "--colors" || a == "--scale"
+                   || a == "--title" || a == "--paper" || a == "--code-page") {
+            if (i + 1 >= args.size())
+                return usage(a + " needs a value");
+            const std::string &v = args[++i];
+            if (a == "-o") {
+                out = v;
+            } else if (a == "--style") {
+                if (v == "legends")
+                    options.Style = TChartStyle::Legends;
+                else if (v == "pictures")
+                    options.Style = TChartStyle::Pictures;
+                else
+                    return usage("--style takes legends or pictures, not \"" + v + "\"");
+            } else if (a == "--colours" || a == "--colors") {
+                if (v == "finger")
+                    options.FingerColours = true;
+                else if (v == "plain")
+                    options.FingerColours = false;
+                else
+                    return usage(a + " takes finger or plain, not \"" + v + "\"");
+            } else if (a == "--scale") {
+                bool ok = false;
+                options.Scale = QString::fromStdString(v).toDouble(&ok);
+                if (!ok || !(options.Scale > 0) || options.Scale > TKeyboardChart::kMaxScale)
+                    return usage("--scale takes a number above 0 and at most 16, not \"" + v + "\"");
+                scaleGiven = true;
+            } else if (a == "--title") {
+                options.Title = QString::fromLocal8Bit(v.c_str());
+            } else if (a == "--code-page") {
+                codePage = v;
+                for (char &c : codePage)
+                    if (c >= 'a' && c <= 'z')
+                        c = char(c - 'a' + 'A');
+            } else {
+                if (v == "a4" || v == "A4")
+                    options.Paper = TChartPaper::A4;
+                else if (v == "letter" || v == "Letter")
+                    options.Paper = TChartPaper::Letter;
+                else
+                    return usage("--paper takes a4 or letter, not \"" + v + "\"");
+                paperGiven = true;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("unknown option " + a);
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            return usage("too many file names");
+        }
+    }
+    if (file.empty())
+        return usage("chart needs a package file");
+    if (out.empty())
+        return usage("chart needs -o OUT.svg, OUT.pdf or OUT.png");
+    TChartFormat format;
+    if (!TKeyboardChart::FormatOfPath(QString::fromLocal8Bit(out.c_str()), format))
+        return usage("-o must end in .svg, .pdf or .png, not \"" + out + "\"");
+    if (scaleGiven && format != TChartFormat::Png)
+        return usage("--scale is for PNG only");
+    if (transparentGiven && format == TChartFormat::Pdf)
+        return usage("--transparent is for PNG and SVG only");
+    if ((paperGiven || options.TrueScale) && format != TChartFormat::Pdf)
+        return usage(std::string(paperGiven ? "--paper" : "--true-scale") + " is for PDF only");
+
+    // The definition's characters are bytes of its code page.
+    const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    const CodePage &cp = given ? *given : CodePage::current();
+    TDataMod dm;
+    load(dm, file);
+    needFonts();
+    const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, cp);
+    chart.Check(options, format);
+    std::ostringstream err;
+    for (const QString &w : chart.Warnings(options, format))
+        err << "warning: " << w.toStdString() << '\n';
+    std::cerr << err.str();
+    chart.Export(out, format, options);
+    return kExitOk;
+}
+
 // One finding a line: "error: keys row 3 \"Q\" (KeyValue): message".
 std::string findingLine(const TCheckFinding &f)
 {
@@ -276,6 +379,8 @@ int run(const std::vector<std::string> &args)
         return layouts(args);
     if (sub == "import")
         return import(args);
+    if (sub == "chart")
+        return chart(args);
     std::vector<std::string> files;
     std::string out;
     bool json = false;

@@ -26,6 +26,9 @@ appstreamcli          appstream
 desktop-file-validate desktop-file-utils
 xvfb-run              xvfb
 import                imagemagick
+rsvg-convert          librsvg2-bin
+pdftoppm              poppler-utils
+pdftotext             poppler-utils
 "
 status=0
 while read -r prog pkg; do

@@ -5,6 +5,7 @@
 
 // First: the word splitter has a member named like a Qt macro.
 #include "words/DicBuilder.h"
+#include "common/CodePage.h"
 #include "common/FilePath.h"
 
 #include "app/ComFormFactory.h"
@@ -18,6 +19,7 @@
 #include "define/ImportReportDialog.h"
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbDemoForm.h"
+#include "model/KeyboardChart.h"
 #include "keyboard/KbDragForm.h"
 #include "model/MainData.h"
 #include "wordlist/DicForm.h"
@@ -139,6 +141,14 @@ int main(int argc, char **argv)
             if (ButtonType *b = key(demo, k))
                 QTest::mouseClick(b, Qt::LeftButton);
         ok &= save(demo, out, "keyboard-layout.png");
+        {
+            // The chart the layout window exports, as a picture of its own size.
+            TChartOptions chart;
+            chart.Scale = 1;
+            TKeyboardChart::FromDataMod(*DataMod, CodePage::current())
+                .Export(QFile::encodeName(out.filePath(QStringLiteral("keyboard-chart.png"))).toStdString(),
+                        TChartFormat::Png, chart);
+        }
 
         const QString text = tmp.filePath(QStringLiteral("text.txt"));
         writeFileBytes(kf::LocalPath(text),
