@@ -7,10 +7,6 @@
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -239,8 +235,16 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
             byFinger[size_t(layout.Keys[size_t(k)].Finger)].push_back(k);
         for (int f = 0; f < Fingers::kCount; ++f) {
             std::vector<int> &keys = byFinger[size_t(f)];
-            if (homeKey[size_t(f)] < 0)
+            // An index finger's own column is its outer one, its inner keys
+            // lie towards the other hand: outer first.
+            if (f == Fingers::LIndex)
                 continue; // left to right, as the row is
+            if (f == Fingers::RIndex) {
+                std::reverse(keys.begin(), keys.end());
+                continue;
+            }
+            if (homeKey[size_t(f)] < 0)
+                continue;
             const int x = centreX(layout.Keys[size_t(homeKey[size_t(f)])]);
             std::stable_sort(keys.begin(), keys.end(), [&](int a, int b) {
                 return std::abs(centreX(layout.Keys[size_t(a)]) - x) < std::abs(centreX(layout.Keys[size_t(b)]) - x);
@@ -657,27 +661,42 @@ std::string TCoursePlan::TableText() const
 
 std::string TCoursePlan::Json() const
 {
-    QJsonArray lessons;
-    for (const TPlanLesson &l : m_lessons) {
-        QJsonArray warnings;
-        for (const std::string &w : l.Warnings)
-            warnings.append(QString::fromStdString(w));
-        QJsonObject o;
-        o.insert(QStringLiteral("new"), QString::fromStdString(Utf8(l.New)));
-        o.insert(QStringLiteral("string"), QString::fromStdString(Utf8(l.String)));
-        o.insert(QStringLiteral("words"), qint64(l.Words));
-        o.insert(QStringLiteral("distinct"), qint64(l.Distinct));
-        o.insert(QStringLiteral("coverage"), l.Coverage);
-        o.insert(QStringLiteral("warnings"), warnings);
-        lessons.append(o);
+    // Written by hand so the keys keep the order the format lists them in.
+    const auto quoted = [](const std::string &utf8) {
+        std::string out = "\"";
+        for (const char ch : utf8) {
+            const uint8_t c = uint8_t(ch);
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += ch;
+            } else if (c < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
+            } else {
+                out += ch;
+            }
+        }
+        return out + "\"";
+    };
+    std::string out = "{\"lessons\": [";
+    char coverage[32];
+    for (size_t k = 0; k < m_lessons.size(); ++k) {
+        const TPlanLesson &l = m_lessons[k];
+        std::snprintf(coverage, sizeof coverage, "%.6f", l.Coverage);
+        out += k ? ",\n  " : "\n  ";
+        out += "{\"new\": " + quoted(Utf8(l.New)) + ", \"string\": " + quoted(Utf8(l.String)) +
+               ", \"words\": " + number(l.Words) + ", \"distinct\": " + number(l.Distinct) +
+               ", \"coverage\": " + coverage + ", \"warnings\": [";
+        for (size_t w = 0; w < l.Warnings.size(); ++w)
+            out += (w ? ", " : "") + quoted(l.Warnings[w]);
+        out += "]}";
     }
-    QJsonArray leftOut;
-    for (const TPlanLeftOut &o : m_leftOut)
-        leftOut.append(QString::fromStdString(o.Char));
-    QJsonObject root;
-    root.insert(QStringLiteral("lessons"), lessons);
-    root.insert(QStringLiteral("left_out"), leftOut);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    out += "\n],\n\"left_out\": [";
+    for (size_t i = 0; i < m_leftOut.size(); ++i)
+        out += (i ? ", " : "") + quoted(m_leftOut[i].Char);
+    out += "]}\n";
+    return out;
 }
 
 } // namespace kf
