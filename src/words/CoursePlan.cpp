@@ -568,7 +568,7 @@ void TCoursePlan::Recount()
         l.Coverage = m_weight > 0 ? double(covered) / double(m_weight) : 0.0;
         bool warned = false;
         if (l.Words < uint64_t(m_options.MinWords)) {
-            l.Warnings.push_back(TranslateWith("only %1 words, fewer than %2",
+            l.Warnings.push_back(TranslateWith("too few words: %1, fewer than %2",
                                                {number(l.Words), number(uint64_t(m_options.MinWords))}));
             warned = true;
         }
@@ -612,6 +612,44 @@ void TCoursePlan::Recount()
         else
             m_leftOut.push_back({Utf8(std::string(1, c)), TranslateWith("in no lesson", {})});
     }
+}
+
+void TCoursePlan::SetLimits(int minWords, int minLength, int maxLength)
+{
+    m_options.MinWords = std::max(0, minWords);
+    m_options.MinLength = minLength;
+    m_options.MaxLength = maxLength;
+    Recount();
+}
+
+std::string DrillChars(const TKeyLayout &layout, TDrillKind kind, int which, std::string_view only)
+{
+    std::string chars;
+    const auto add = [&](int key) {
+        const TLayoutKey &k = layout.Keys[size_t(key)];
+        if (!KeyTypes::IsCharType(k.Type))
+            return;
+        const uint8_t c = layout.CharAt(key, TKeyLevel::Plain);
+        if (c <= ' ' || chars.find(char(c)) != std::string::npos)
+            return;
+        if (!only.empty() && only.find(char(c)) == std::string_view::npos)
+            return;
+        chars += char(c);
+    };
+    if (kind == TDrillKind::Row) {
+        if (which >= 0 && which < int(layout.Rows.size()))
+            for (int k : layout.Rows[size_t(which)])
+                add(k);
+        return chars;
+    }
+    // Finger and hand: row by row from the top, each left to right.
+    for (const std::vector<int> &row : layout.Rows)
+        for (int k : row) {
+            const int32_t f = layout.Keys[size_t(k)].Finger;
+            if (kind == TDrillKind::Finger ? f == which : Fingers::IsLeftHand(f) == (which == 0))
+                add(k);
+        }
+    return chars;
 }
 
 std::vector<std::string> TCoursePlan::Strings() const

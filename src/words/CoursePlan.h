@@ -111,6 +111,8 @@ public:
     void SetLessons(const std::vector<std::string> &newChars);
     // Counts the words of the lessons anew.
     void Recount();
+    // Changes the warning's minimum and the accepted word lengths, and recounts.
+    void SetLimits(int minWords, int minLength, int maxLength);
 
     // The lessons' strings, one a line, as the strings box takes them.
     std::vector<std::string> Strings() const;
@@ -143,5 +145,11 @@ private:
     std::vector<TPlanLesson> m_lessons;
     std::vector<TPlanLeftOut> m_leftOut;
 };
+
+// Drill strings from the keyboard: the plain characters (above Space) of the
+// keys a finger, a hand or a row types, in the order of the keys from left to
+// right; with `only`, those of them in it (the current lesson's string).
+enum class TDrillKind { Finger, Hand, Row };
+std::string DrillChars(const TKeyLayout &layout, TDrillKind kind, int which, std::string_view only = {});
 
 } // namespace kf

@@ -254,7 +254,7 @@ TEST(CourseCommand, PlanThenCourseGivesEachLessonThePlannedWords)
     EXPECT_NE(plan.out.find("\"left_out\": [\";\""), std::string::npos) << plan.out;
     // fjd types "jj" only, 1 of the 116 occurrences; dad needs the a of lesson 3.
     EXPECT_NE(plan.out.find("{\"new\": \"fjd\", \"string\": \"fjd\", \"words\": 1, \"distinct\": 1, "
-                            "\"coverage\": 0.008621, \"warnings\": [\"only 1 words, fewer than 2\""),
+                            "\"coverage\": 0.008621, \"warnings\": [\"too few words: 1, fewer than 2\""),
               std::string::npos)
         << plan.out;
     const std::vector<std::string> strings = kf::readTextLines(f.strings);

@@ -119,8 +119,8 @@ TEST(CoursePlanTest, LessonsCountEntriesDistinctWordsAndCumulativeCoverage)
     EXPECT_NEAR(l[1].Coverage, 9.0 / 20.0, 1e-9);
     EXPECT_NEAR(l[2].Coverage, 10.0 / 20.0, 1e-9);
     EXPECT_NEAR(l.back().Coverage, 1.0, 1e-9);
-    EXPECT_TRUE(HasWarning(l[0], "only 1 words")) << l[0].Warnings.size();
-    EXPECT_FALSE(HasWarning(l[1], "only"));
+    EXPECT_TRUE(HasWarning(l[0], "too few words: 1")) << l[0].Warnings.size();
+    EXPECT_FALSE(HasWarning(l[1], "too few"));
 }
 
 TEST(CoursePlanTest, FrequencyOrderStartsWithTheMostFrequentHomeRowCharacters)
@@ -163,8 +163,8 @@ TEST(CoursePlanTest, WarnsOfTooFewWordsAnUnusedCharacterAndSuggestsQWithU)
     plan.SetLessons({"f", "a", "j", "d", "s", "q", "u"});
     const auto &l = plan.Lessons();
     ASSERT_EQ(l.size(), 7u);
-    EXPECT_TRUE(HasWarning(l[2], "only 1 words"));
-    EXPECT_TRUE(HasWarning(l[5], "only 1 words"));
+    EXPECT_TRUE(HasWarning(l[2], "too few words: 1"));
+    EXPECT_TRUE(HasWarning(l[5], "too few words: 1"));
     EXPECT_TRUE(HasWarning(l[5], "take \"q\" together with \"u\" (lesson 7): 3 more words here"));
     // s comes before any word can use it.
     EXPECT_TRUE(HasWarning(l[4], "no word of this lesson uses \"s\""));
@@ -348,6 +348,31 @@ TEST(CoursePlanTest, CountedLinesAreSplitOnlyWhenTheyEndInACount)
         EXPECT_EQ(word, c.word);
         EXPECT_EQ(count, c.count);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(CoursePlanTest, DrillCharactersOfAFingerAHandARowOrTheCurrentLesson)
+{
+    const TKeyLayout layout = GridKeyboard(kUsRows);
+    const struct {
+        TDrillKind kind;
+        int which;
+        const char *only;
+        const char *chars;
+    } cases[] = {
+        {TDrillKind::Finger, Fingers::LIndex, "", "rtfgvb"},
+        {TDrillKind::Finger, Fingers::RLittle, "", "p;/"},
+        {TDrillKind::Hand, 0, "", "qwertasdfgzxcvb"},
+        {TDrillKind::Hand, 1, "", "yuiophjkl;nm,./"},
+        {TDrillKind::Row, 1, "", "asdfghjkl;"},
+        {TDrillKind::Row, 7, "", ""},
+        {TDrillKind::Finger, Fingers::LIndex, "fjdkgh", "fg"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DrillChars(layout, c.kind, c.which, c.only), c.chars) << int(c.kind) << " " << c.which;
 }
 
 } // namespace
