@@ -3,6 +3,8 @@
 // technology reads it, the edits, "Use this plan", the drill menu and the
 // dictionary window's list.
 
+// First: the word splitter has a member named like a Qt macro.
+#include "words/DicBuilder.h"
 #include "common/FilePath.h"
 #include "app/Application.h"
 #include "app/ComFormFactory.h"
@@ -14,6 +16,7 @@
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
 #include "wordlist/CoursePlanDlg.h"
+#include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
 #include "words/tcg.h"
 #include "SampleKeyboard.h"
@@ -44,6 +47,7 @@ private slots:
     void tabEntersAndLeavesTheTable();
     void badDictionaryShowsNoPlanAndKeepsTheStrings_data();
     void badDictionaryShowsNoPlanAndKeepsTheStrings();
+    void dictionaryWindowsListIsTheDictionaryWithItsCounts();
     void drillMenuAddsAFingersHandsOrRowsCharacters_data();
     void drillMenuAddsAFingersHandsOrRowsCharacters();
 
@@ -242,6 +246,42 @@ void CoursePlanDlgTest::badDictionaryShowsNoPlanAndKeepsTheStrings()
     click(dlg->CancelBn);
     QTRY_VERIFY(!form()->PlanDialog());
     QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("asdf"));
+}
+
+void CoursePlanDlgTest::dictionaryWindowsListIsTheDictionaryWithItsCounts()
+{
+    // Without a dictionary window there is nothing to take.
+    click(form()->DicListBn);
+    QCOMPARE(dialogs().asked().size(), size_t(1));
+    QVERIFY(form()->LbDic->text().isEmpty());
+
+    const QString text = m_dir->filePath(QStringLiteral("text.txt"));
+    writeFileBytes(LocalPath(text), "dad dad dad fad fad sad jj\r\n");
+    m_main->A_Dictionary->trigger();
+    TDicFm *dic = m_main->Factory().FindForm<TDicFm>();
+    QVERIFY(dic);
+    dialogs().answerFiles({text});
+    dialogs().answerYes();
+    dic->A_MakeWordListExecute();
+    QCOMPARE(dic->Builder().WordCount(), 4);
+
+    click(form()->DicListBn);
+    QCOMPARE(form()->LbDic->text(), QStringLiteral("(the dictionary window's list: 4 words)"));
+    click(form()->Next1Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::Step2Page);
+    click(form()->PlanBn);
+    TCoursePlanDlg *dlg = form()->PlanDialog();
+    QVERIFY(dlg && dlg->Plan());
+    // jj is 1 of the 7 words read: the counts weigh the coverage.
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::CoverageCol), QStringLiteral("14.3 %"));
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    click(form()->Next2Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+    int words = 0;
+    for (int k = 0; k < form()->Engine().GroupCount(); ++k)
+        words += int(form()->Engine().Group(k).size());
+    QCOMPARE(words, 4);
 }
 
 void CoursePlanDlgTest::drillMenuAddsAFingersHandsOrRowsCharacters_data()
