@@ -273,14 +273,14 @@ void TCoursePlanDlg::RecomputeBnClick()
         news.push_back(cp.encode(text));
     }
     const int row = LessonGrid->currentRow();
+    const TPlanOptions o = options();
+    m_plan->SetLimits(o.MinWords, o.MinLength, o.MaxLength);
     try {
         m_plan->SetLessons(news);
     } catch (...) {
         showPlan();
         throw;
     }
-    const TPlanOptions o = options();
-    m_plan->SetLimits(o.MinWords, o.MinLength, o.MaxLength);
     showPlan();
     if (row >= 0 && row < LessonGrid->rowCount())
         LessonGrid->setCurrentCell(row, NewCol);

@@ -11,7 +11,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <unordered_map>
 
 namespace kf {
 
@@ -93,8 +92,11 @@ std::vector<std::string> TPlanDictionary::WordsOf(std::vector<std::string> lines
 
 // ---------------------------------------------------------------- plan
 
+// A distinct word: its folded bytes in the arena, its dictionary entries and
+// their summed counts.
 struct TCoursePlan::Entry {
-    std::string word; // folded by the engine's case rule
+    size_t offset = 0;
+    uint32_t length = 0;
     uint64_t entries = 0;
     uint64_t weight = 0;
 };
@@ -324,36 +326,60 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
 
 void TCoursePlan::gatherEntries()
 {
+    // The words folded into one arena and made distinct through an
+    // open-addressing table of entry numbers (a million words: no node per word).
     m_charWeight.assign(256, 0);
-    std::unordered_map<std::string_view, size_t> index;
-    index.reserve(m_dictionary.Words.size());
-    m_distinct.reserve(m_dictionary.Words.size());
-    std::vector<std::string> foldedWords;
-    std::string buffer;
-    for (size_t i = 0; i < m_dictionary.Words.size(); ++i) {
+    const size_t n = m_dictionary.Words.size();
+    size_t bytes = 0;
+    for (const std::string &w : m_dictionary.Words)
+        bytes += w.size();
+    m_arena.clear();
+    m_arena.reserve(bytes);
+    m_distinct.clear();
+    m_distinct.reserve(n);
+    size_t capacity = 16;
+    while (capacity < 2 * n)
+        capacity <<= 1;
+    std::vector<uint32_t> buckets(capacity, 0);
+    const size_t mask = capacity - 1;
+    std::array<uint8_t, 256> folding;
+    for (int c = 0; c < 256; ++c)
+        folding[size_t(c)] = fold(uint8_t(c));
+    for (size_t i = 0; i < n; ++i) {
         const std::string &w = m_dictionary.Words[i];
         const uint64_t count = m_dictionary.Counts[i];
         m_entries += 1;
         m_weight += count;
         if (w.empty())
             continue;
-        buffer.resize(w.size());
-        for (size_t j = 0; j < w.size(); ++j)
-            buffer[j] = char(fold(uint8_t(w[j])));
-        const auto found = index.find(std::string_view(buffer));
-        if (found != index.end()) {
-            Entry &e = m_distinct[found->second];
+        const size_t at = m_arena.size();
+        uint64_t hash = 1469598103934665603ull;
+        for (const char ch : w) {
+            const uint8_t c = folding[uint8_t(ch)];
+            m_arena += char(c);
+            hash = (hash ^ c) * 1099511628211ull;
+        }
+        const std::string_view folded(m_arena.data() + at, w.size());
+        size_t slot = size_t(hash ^ (hash >> 29)) & mask;
+        while (buckets[slot] != 0) {
+            Entry &e = m_distinct[buckets[slot] - 1];
+            if (e.length == w.size() && std::string_view(m_arena.data() + e.offset, e.length) == folded)
+                break;
+            slot = (slot + 1) & mask;
+        }
+        if (buckets[slot] != 0) {
+            Entry &e = m_distinct[buckets[slot] - 1];
             e.entries += 1;
             e.weight += count;
+            m_arena.resize(at);
             continue;
         }
-        m_distinct.push_back({buffer, 1, count});
-        // The map's keys point into the entries: no reallocation (reserved).
-        index.emplace(std::string_view(m_distinct.back().word), m_distinct.size() - 1);
+        m_distinct.push_back({at, uint32_t(w.size()), 1, count});
+        buckets[slot] = uint32_t(m_distinct.size());
     }
     for (const Entry &e : m_distinct)
-        for (const char c : e.word)
-            m_charWeight[uint8_t(c)] += e.weight;
+        for (size_t k = 0; k < e.length; ++k)
+            m_charWeight[uint8_t(m_arena[e.offset + k])] += e.weight;
 }
 
 void TCoursePlan::Make()
@@ -375,7 +401,7 @@ void TCoursePlan::Make()
     std::array<uint64_t, 256> missing{};
     for (const Entry &e : m_distinct) {
         bool all = true;
-        for (const char c : e.word)
+        for (const char c : std::string_view(m_arena.data() + e.offset, e.length))
             if (!typeable[uint8_t(c)]) {
                 all = false;
                 missing[uint8_t(c)] += e.weight;
@@ -512,15 +538,27 @@ void TCoursePlan::Recount()
     for (auto &u : used)
         u.fill(false);
     // Where a lesson's words need one later character only: the words the
-    // lesson would gain with it, by (character of the lesson, later character).
-    std::vector<std::unordered_map<uint16_t, uint64_t>> gain(n);
+    // lesson would gain with it, by (character of the lesson, later character);
+    // each brought-in character has a slot of 256 counters.
+    std::array<int, 256> slotOf;
+    slotOf.fill(-1);
+    int slotCount = 0;
+    for (int c = 0; c < 256; ++c)
+        if (lessonOf[size_t(c)] >= 0)
+            slotOf[size_t(c)] = slotCount++;
+    std::vector<uint64_t> gain(size_t(slotCount) * 256, 0);
+    std::array<size_t, 256> seenIn{}; // the entry (from 1) that last counted a character
+    size_t entryNo = 0;
+    const char *const arena = m_arena.data();
     for (const Entry &e : m_distinct) {
+        ++entryNo;
+        const uint8_t *const word = reinterpret_cast<const uint8_t *>(arena + e.offset);
+        const uint8_t *const end = word + e.length;
         int top = -1, second = -1;
         uint8_t topChar = 0;
         bool topUnique = true, typeable = true;
-        for (const char ch : e.word) {
-            const uint8_t c = uint8_t(ch);
-            const int l = lessonOf[c];
+        for (const uint8_t *p = word; p != end; ++p) {
+            const int l = lessonOf[*p];
             if (l < 0) {
                 typeable = false;
                 break;
@@ -528,10 +566,10 @@ void TCoursePlan::Recount()
             if (l > top) {
                 second = top;
                 top = l;
-                topChar = c;
+                topChar = *p;
                 topUnique = true;
             } else if (l == top) {
-                if (c != topChar)
+                if (*p != topChar)
                     topUnique = false;
             } else if (l > second) {
                 second = l;
@@ -540,24 +578,22 @@ void TCoursePlan::Recount()
         if (!typeable)
             continue;
         weight[size_t(top)] += e.weight;
-        const int64_t length = int64_t(e.word.size());
+        const int64_t length = int64_t(e.length);
         if (length < m_options.MinLength || length > m_options.MaxLength)
             continue;
         TPlanLesson &lesson = m_lessons[size_t(top)];
         lesson.Words += e.entries;
         lesson.Distinct += 1;
-        for (const char ch : e.word)
-            if (lessonOf[uint8_t(ch)] == top)
-                used[size_t(top)][uint8_t(ch)] = true;
+        std::array<bool, 256> &usedHere = used[size_t(top)];
+        for (const uint8_t *p = word; p != end; ++p)
+            if (lessonOf[*p] == top)
+                usedHere[*p] = true;
         if (topUnique && second >= 0) {
-            std::array<bool, 256> counted{};
-            for (const char ch : e.word) {
-                const uint8_t c = uint8_t(ch);
-                if (lessonOf[c] == second && !counted[c]) {
-                    counted[c] = true;
-                    gain[size_t(second)][uint16_t(c << 8 | topChar)] += e.entries;
+            for (const uint8_t *p = word; p != end; ++p)
+                if (lessonOf[*p] == second && seenIn[*p] != entryNo) {
+                    seenIn[*p] = entryNo;
+                    gain[size_t(slotOf[*p]) * 256 + topChar] += e.entries;
                 }
-            }
         }
     }
 
@@ -581,11 +617,15 @@ void TCoursePlan::Recount()
             continue;
         uint16_t best = 0;
         uint64_t bestGain = 0;
-        for (const auto &[pair, g] : gain[k]) {
-            if (g > bestGain || (g == bestGain && pair < best)) {
-                best = pair;
-                bestGain = g;
-            }
+        for (const char ch : l.New) {
+            const uint8_t c = fold(uint8_t(ch));
+            if (lessonOf[c] != int(k))
+                continue;
+            for (int d = 0; d < 256; ++d)
+                if (const uint64_t g = gain[size_t(slotOf[c]) * 256 + size_t(d)]; g > bestGain) {
+                    best = uint16_t(c << 8 | d);
+                    bestGain = g;
+                }
         }
         if (bestGain == 0)
             continue;
@@ -619,7 +659,6 @@ void TCoursePlan::SetLimits(int minWords, int minLength, int maxLength)
     m_options.MinWords = std::max(0, minWords);
     m_options.MinLength = minLength;
     m_options.MaxLength = maxLength;
-    Recount();
 }
 
 std::string DrillChars(const TKeyLayout &layout, TDrillKind kind, int which, std::string_view only)

@@ -111,7 +111,8 @@ public:
     void SetLessons(const std::vector<std::string> &newChars);
     // Counts the words of the lessons anew.
     void Recount();
-    // Changes the warning's minimum and the accepted word lengths, and recounts.
+    // Changes the warning's minimum and the accepted word lengths for the
+    // next count (an edit, Recount).
     void SetLimits(int minWords, int minLength, int maxLength);
 
     // The lessons' strings, one a line, as the strings box takes them.
@@ -139,6 +140,7 @@ private:
     std::array<bool, 256> m_keyboardChars{}; // the candidates
     std::vector<TPlanLeftOut> m_unheld;      // characters the code page cannot hold
     std::vector<Entry> m_distinct; // the dictionary's words, folded, once each
+    std::string m_arena;           // their bytes, one after another
     uint64_t m_entries = 0;
     uint64_t m_weight = 0;
     std::vector<uint64_t> m_charWeight; // by folded byte
