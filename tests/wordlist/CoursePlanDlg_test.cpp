@@ -48,6 +48,7 @@ private slots:
     void badDictionaryShowsNoPlanAndKeepsTheStrings_data();
     void badDictionaryShowsNoPlanAndKeepsTheStrings();
     void dictionaryWindowsListIsTheDictionaryWithItsCounts();
+    void withoutADefinitionAPackageIsReadBesideTheProgramsOwn();
     void drillMenuAddsAFingersHandsOrRowsCharacters_data();
     void drillMenuAddsAFingersHandsOrRowsCharacters();
 
@@ -282,6 +283,35 @@ void CoursePlanDlgTest::dictionaryWindowsListIsTheDictionaryWithItsCounts()
     for (int k = 0; k < form()->Engine().GroupCount(); ++k)
         words += int(form()->Engine().Group(k).size());
     QCOMPARE(words, 4);
+}
+
+void CoursePlanDlgTest::withoutADefinitionAPackageIsReadBesideTheProgramsOwn()
+{
+    // The program's definition is empty: the plan window asks for a package.
+    m_dm = std::make_unique<TDataMod>();
+    TDataMod *const programs = m_dm.get();
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    QVERIFY(!dlg->Plan());
+    QCOMPARE(QAccessible::queryAccessibleInterface(dlg->KeyboardLb)->text(QAccessible::Name),
+             QStringLiteral("(none: choose a package)"));
+    QVERIFY(!dlg->UseBn->isEnabled());
+
+    dialogs().answerFile(QStringLiteral(KF_TEST_DATA_DIR "/sample-keyboard.vkt"));
+    click(dlg->KeyboardBn);
+    QVERIFY(dlg->Plan());
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::NewCol), QStringLiteral("f j"));
+    QCOMPARE(dlg->KeyboardLb->text(), QStringLiteral("sample-keyboard.vkt"));
+    // Reading the package left the program's definition in place.
+    QCOMPARE(DataMod, programs);
+    QCOMPARE(m_dm->MainTbl.RecordCount(), 0);
+
+    // Step 2 keeps that keyboard for the drill menu and the next plan.
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    form()->TwdMemo->clear();
+    form()->AddDrillLine(2, 2);
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("asdfghjkl;'"));
 }
 
 void CoursePlanDlgTest::drillMenuAddsAFingersHandsOrRowsCharacters_data()
