@@ -208,10 +208,6 @@ void TTcgFm::buildStep2()
     DrillMenu->setObjectName(QStringLiteral("DrillMenu"));
     DrillBn->setMenu(DrillMenu);
     connect(DrillMenu, &QMenu::aboutToShow, this, ReportErrors(this, [this] { fillDrillMenu(); }));
-    PlanBn = makeButton(p, "PlanBn", QStringLiteral("&Plan from keyboard..."),
-                        QStringLiteral("Plan lessons that bring in the keyboard's keys a few at a time"),
-                        QRect(248, 281, 136, 25));
-    connect(PlanBn, &QPushButton::clicked, this, ReportErrors(this, [this] { PlanBnClick(); }));
 
     GroupBox1 = new QGroupBox(QStringLiteral("Word length"), p);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -248,6 +244,12 @@ void TTcgFm::buildStep2()
     RegxBox = makeRadio(p, "RegxBox", QStringLiteral("Regular Expression"),
                         QStringLiteral("Pick up words fitting regular expressions"), QRect(248, 228, 220, 22));
     FingerPBox->setChecked(true);
+
+    // Created here so Tab reaches it after the modes and before "&Generate".
+    PlanBn = makeButton(p, "PlanBn", QStringLiteral("&Plan from keyboard..."),
+                        QStringLiteral("Plan lessons that bring in the keyboard's keys a few at a time"),
+                        QRect(248, 281, 136, 25));
+    connect(PlanBn, &QPushButton::clicked, this, ReportErrors(this, [this] { PlanBnClick(); }));
 
     Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
                          QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
