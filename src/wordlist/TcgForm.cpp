@@ -578,8 +578,12 @@ void TTcgFm::PlanBnClick()
                 if (planDlg)
                     UsePlan(*planDlg);
             }));
-    connect(planDlg, &QObject::destroyed, this, [this] { planDlg = nullptr; });
     planDlg->open();
+}
+
+TCoursePlanDlg *TTcgFm::PlanDialog() const
+{
+    return planDlg.data();
 }
 
 void TTcgFm::UsePlan(const TCoursePlanDlg &dialog)

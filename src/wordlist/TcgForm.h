@@ -9,6 +9,8 @@
 #include "common/Dialogs.h"
 #include "wordlist/SpinEdit.h"
 
+#include <QPointer>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -118,7 +120,7 @@ public:
     // Opens the course plan window over the chosen dictionary and the open
     // keyboard definition; "Use this plan" fills step 2.
     void PlanBnClick();
-    TCoursePlanDlg *PlanDialog() const { return planDlg; }
+    TCoursePlanDlg *PlanDialog() const;
     // Step 2 takes a plan: its strings in the box, "Finger placement", the
     // word length and the case rule.
     void UsePlan(const TCoursePlanDlg &dialog);
@@ -173,7 +175,7 @@ private:
     std::vector<uint64_t> listCounts;
     std::unique_ptr<TKeyLayout> planKeyboard; // the plan window's last keyboard
     mutable std::unique_ptr<TKeyLayout> definitionKeyboard;
-    TCoursePlanDlg *planDlg = nullptr; // while open (owned by Qt)
+    QPointer<TCoursePlanDlg> planDlg; // while open (owned by Qt)
     // The bytes of the result text shown in ResultMemo, in the code page of
     // the generation (the engine's), whatever the session chooses later. The
     // box cannot show every byte as it is (a lone CR becomes a line break
