@@ -333,49 +333,70 @@ void TCoursePlan::gatherEntries()
     size_t bytes = 0;
     for (const std::string &w : m_dictionary.Words)
         bytes += w.size();
-    m_arena.clear();
-    m_arena.reserve(bytes);
     m_distinct.clear();
     m_distinct.reserve(n);
     size_t capacity = 16;
     while (capacity < 2 * n)
         capacity <<= 1;
-    std::vector<uint32_t> buckets(capacity, 0);
+    // A bucket: the entry number (from 1) in the low half, the hash's top
+    // bits in the high half, so most probes never touch an entry.
+    std::vector<uint64_t> buckets(capacity, 0);
     const size_t mask = capacity - 1;
     std::array<uint8_t, 256> folding;
     for (int c = 0; c < 256; ++c)
         folding[size_t(c)] = fold(uint8_t(c));
+    // First every word folded into the arena with its hash; then the table,
+    // each bucket fetched ahead of its probe (the table is far larger than
+    // the caches).
+    std::vector<uint64_t> hashes(n);
+    std::vector<size_t> offsets(n);
+    m_arena.resize(bytes);
+    char *const arena = m_arena.data();
+    size_t at = 0;
     for (size_t i = 0; i < n; ++i) {
         const std::string &w = m_dictionary.Words[i];
-        const uint64_t count = m_dictionary.Counts[i];
-        m_entries += 1;
-        m_weight += count;
-        if (w.empty())
-            continue;
-        const size_t at = m_arena.size();
+        offsets[i] = at;
         uint64_t hash = 1469598103934665603ull;
         for (const char ch : w) {
             const uint8_t c = folding[uint8_t(ch)];
-            m_arena += char(c);
+            arena[at++] = char(c);
             hash = (hash ^ c) * 1099511628211ull;
         }
-        const std::string_view folded(m_arena.data() + at, w.size());
-        size_t slot = size_t(hash ^ (hash >> 29)) & mask;
-        while (buckets[slot] != 0) {
-            Entry &e = m_distinct[buckets[slot] - 1];
-            if (e.length == w.size() && std::string_view(m_arena.data() + e.offset, e.length) == folded)
+        hashes[i] = hash;
+    }
+    const auto home = [&](uint64_t hash) { return size_t(hash ^ (hash >> 29)) & mask; };
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n)
+            __builtin_prefetch(&buckets[home(hashes[i + kAhead])]);
+        const size_t length = m_dictionary.Words[i].size();
+        const uint64_t count = m_dictionary.Counts[i];
+        m_entries += 1;
+        m_weight += count;
+        if (length == 0)
+            continue;
+        const uint64_t hash = hashes[i];
+        const std::string_view folded(arena + offsets[i], length);
+        const uint64_t tag = (hash >> 32) << 32;
+        size_t slot = home(hash);
+        uint32_t found = 0;
+        for (; buckets[slot] != 0; slot = (slot + 1) & mask) {
+            if ((buckets[slot] & 0xFFFFFFFF00000000ull) != tag)
+                continue;
+            const Entry &e = m_distinct[uint32_t(buckets[slot]) - 1];
+            if (e.length == length && std::string_view(arena + e.offset, e.length) == folded) {
+                found = uint32_t(buckets[slot]);
                 break;
-            slot = (slot + 1) & mask;
+            }
         }
-        if (buckets[slot] != 0) {
-            Entry &e = m_distinct[buckets[slot] - 1];
+        if (found != 0) {
+            Entry &e = m_distinct[found - 1];
             e.entries += 1;
             e.weight += count;
-            m_arena.resize(at);
             continue;
         }
-        m_distinct.push_back({at, uint32_t(w.size()), 1, count});
-        buckets[slot] = uint32_t(m_distinct.size());
+        m_distinct.push_back({offsets[i], uint32_t(length), 1, count});
+        buckets[slot] = tag | uint64_t(m_distinct.size());
     }
     for (const Entry &e : m_distinct)
         for (size_t k = 0; k < e.length; ++k)
