@@ -6,10 +6,17 @@
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
 #include "tool/ConsoleDialogs.h"
+#include "common/CodePage.h"
+#include "model/KeyLayout.h"
+#include "model/MainData.h"
 #include "tool/ToolCommand.h"
+#include "words/CoursePlan.h"
 #include "words/tcg.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -41,8 +48,109 @@ int usageError(const std::string &why)
     return kExitUsage;
 }
 
+int runPlan(const std::vector<std::string> &args)
+{
+    std::string keyboardPath, dictionaryPath, outPath;
+    TPlanOptions options;
+    bool json = false;
+    InputEncoding encoding = InputEncoding::Auto;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--json") {
+            json = true;
+            continue;
+        }
+        if (a != "--keyboard" && a != "--dictionary" && a != "--order" && a != "--per-lesson" && a != "--levels" &&
+            a != "--home-row" && a != "--min-words" && a != "--min" && a != "--max" && a != "--input-encoding" &&
+            a != "-o")
+            return usageError("unknown argument \"" + a + "\"");
+        if (i + 1 >= args.size())
+            return usageError(a + " needs a value");
+        const std::string v = args[++i];
+        const auto whole = [&](int32_t &out, int32_t min, int32_t max) {
+            if (!ParseIntegerText(v, out) || out < min || out > max) {
+                std::cerr << "keyfolio-tool course plan: " << a << " needs a whole number from " << min << " to "
+                          << max << ", not \"" << v << "\"\n";
+                return false;
+            }
+            return true;
+        };
+        int32_t n = 0;
+        if (a == "--keyboard") {
+            keyboardPath = v;
+        } else if (a == "--dictionary") {
+            dictionaryPath = v;
+        } else if (a == "-o") {
+            outPath = v;
+        } else if (a == "--input-encoding") {
+            if (!ParseInputEncoding(v, encoding))
+                return usageError("unknown input encoding \"" + v + "\"");
+        } else if (a == "--order") {
+            if (v == "keyboard")
+                options.Order = TPlanOrder::Keyboard;
+            else if (v == "frequency")
+                options.Order = TPlanOrder::Frequency;
+            else
+                return usageError("unknown order \"" + v + "\"");
+        } else if (a == "--levels") {
+            options.Shift = options.AltGr = options.Dead = false;
+            size_t from = 0;
+            while (from <= v.size()) {
+                const size_t comma = std::min(v.find(',', from), v.size());
+                const std::string level = v.substr(from, comma - from);
+                if (level == "shift")
+                    options.Shift = true;
+                else if (level == "altgr")
+                    options.AltGr = true;
+                else if (level == "dead")
+                    options.Dead = true;
+                else if (level != "plain")
+                    return usageError("unknown level \"" + level + "\" (plain, shift, altgr, dead)");
+                from = comma + 1;
+            }
+        } else if (a == "--per-lesson") {
+            if (!whole(n, 1, TPlanOptions::kMaxPerLesson))
+                return kExitError;
+            options.PerLesson = n;
+        } else if (a == "--home-row") {
+            if (!whole(n, 1, 1000))
+                return kExitError;
+            options.HomeRow = n - 1;
+        } else if (a == "--min-words") {
+            if (!whole(n, 0, INT32_MAX))
+                return kExitError;
+            options.MinWords = n;
+        } else if (!whole(a == "--min" ? options.MinLength : options.MaxLength, 0, INT32_MAX)) {
+            return kExitError;
+        }
+    }
+    if (keyboardPath.empty() || dictionaryPath.empty())
+        return usageError("plan needs --keyboard and --dictionary");
+
+    ConsoleDialogs::install();
+    TDataMod dm;
+    if (!dm.LoadPackage(keyboardPath))
+        throw EInOutError(keyboardPath + ": " + dm.PackageError());
+    DecodedLines dictionary = ReadDecodedLines(dictionaryPath, encoding);
+    TCoursePlan plan(TKeyLayout::FromDataMod(dm), CodePage::current(),
+                     TPlanDictionary::FromLines(std::move(dictionary.lines), dictionary.unmappable.size()), options);
+    plan.Make();
+    if (!outPath.empty())
+        writeTextLines(outPath, plan.Strings());
+    const std::string text = json ? plan.Json() : plan.TableText();
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        throw EInOutError("Cannot write the plan to standard output");
+    if (plan.CaseSensitive())
+        std::cerr << "keyfolio-tool course plan: the lessons tell capitals from small letters: generate the "
+                     "course with --case-sensitive\n";
+    return kExitOk;
+}
+
 int runCourse(const std::vector<std::string> &args)
 {
+    if (!args.empty() && args[0] == "plan")
+        return runPlan(std::vector<std::string>(args.begin() + 1, args.end()));
+
     static const std::map<std::string, int> modes = {
         {"finger", tcgClass::FingerPlacement}, {"letters", tcgClass::LetterStrings},
         {"head", tcgClass::HeadLetters},       {"tail", tcgClass::TailLetters},
@@ -111,7 +219,8 @@ int runCourse(const std::vector<std::string> &args)
     ConsoleDialogs::install();
     const WordList strings = ReadCodePageLines(stringsPath, encoding);
     DecodedLines dictionary = ReadDecodedLines(dictionaryPath, encoding);
-    const WordList words = std::move(dictionary.lines);
+    // A frequency list ("word TAB count") gives its words.
+    const WordList words = TPlanDictionary::WordsOf(std::move(dictionary.lines));
     if (!dictionary.unmappable.empty())
         std::cerr << "keyfolio-tool course: " << dictionary.unmappable.size()
                   << " dictionary words not in the code page left out\n";

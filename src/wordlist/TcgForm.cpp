@@ -10,7 +10,19 @@
 #include "common/FilePath.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
+#include "model/KeyCodes.h"
+#include "model/KeyLayout.h"
+#include "model/MainData.h"
+#include "wordlist/CoursePlanDlg.h"
+#include "wordlist/DicForm.h"
+#include "words/CoursePlan.h"
+#include "words/DicBuilder.h"
 #include "words/tcg.h"
+#include "table/FieldValue.h"
+#include "table/RecordTable.h"
+
+#include <QApplication>
+#include <QMenu>
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -25,6 +37,7 @@
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -161,8 +174,12 @@ void TTcgFm::buildStep1()
     LbDic->setFont(f);
     SetupValueLabel(LbDic, QStringLiteral("Dictionary file"));
     LbDic->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    DicListBn = makeButton(p, "DicListBn", QStringLiteral("The dictionary &window's list"),
+                           QStringLiteral("Take the words the dictionary window lists, with their counts"),
+                           QRect(156, 64, 190, 25));
     Next1Bn = makeButton(p, "Next1Bn", QStringLiteral("&Next"), QStringLiteral("Next step"),
                          QRect(392, 272, 75, 25));
+    connect(DicListBn, &QPushButton::clicked, this, ReportErrors(this, [this] { DicListBnClick(); }));
 
     connect(LoadDicBn, &QPushButton::clicked, this, ReportErrors(this, [this] { LoadDicBnClick(); }));
     connect(Next1Bn, &QPushButton::clicked, this, ReportErrors(this, [this] { Next1BnClick(); }));
@@ -184,6 +201,13 @@ void TTcgFm::buildStep2()
     TwdMemo->setAccessibleName(QStringLiteral("Defined strings"));
     LoadTWDBn = makeButton(p, "LoadTWDBn", QStringLiteral("&Load..."),
                            QStringLiteral("Load a text file with the defined strings"), QRect(8, 281, 75, 25));
+    DrillBn = makeButton(p, "DrillBn", QStringLiteral("&Drill"),
+                         QStringLiteral("Add a line with the characters of a finger, a hand or a row of the keyboard"),
+                         QRect(90, 281, 75, 25));
+    DrillMenu = new QMenu(DrillBn);
+    DrillMenu->setObjectName(QStringLiteral("DrillMenu"));
+    DrillBn->setMenu(DrillMenu);
+    connect(DrillMenu, &QMenu::aboutToShow, this, ReportErrors(this, [this] { fillDrillMenu(); }));
 
     GroupBox1 = new QGroupBox(QStringLiteral("Word length"), p);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -220,6 +244,12 @@ void TTcgFm::buildStep2()
     RegxBox = makeRadio(p, "RegxBox", QStringLiteral("Regular Expression"),
                         QStringLiteral("Pick up words fitting regular expressions"), QRect(248, 228, 220, 22));
     FingerPBox->setChecked(true);
+
+    // Created here so Tab reaches it after the modes and before "&Generate".
+    PlanBn = makeButton(p, "PlanBn", QStringLiteral("&Plan from keyboard..."),
+                        QStringLiteral("Plan lessons that bring in the keyboard's keys a few at a time"),
+                        QRect(248, 281, 136, 25));
+    connect(PlanBn, &QPushButton::clicked, this, ReportErrors(this, [this] { PlanBnClick(); }));
 
     Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
                          QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
@@ -357,6 +387,7 @@ void TTcgFm::LoadDicBnClick()
     const QString path = Dialogs().openFile(OpenDialog1);
     if (path.isEmpty())
         return;
+    listWords.reset();
     rememberOpened(path);
     LbDic->setText(path);
 }
@@ -381,6 +412,7 @@ void TTcgFm::LoadTWDBnClick()
 void TTcgFm::OpenDictionary(const QString &path)
 {
     putResultAway();
+    listWords.reset();
     rememberOpened(path);
     LbDic->setText(path);
     showPage(Step1Page);
@@ -448,15 +480,193 @@ void TTcgFm::Next2BnClick()
         {
             // Read anew each time, so changes to the file between generations count.
             // Words holding a character the code page lacks are left out.
-            const DecodedLines dictionary = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
-            emit FileUsed(RecentKind::Dictionary, LbDic->text());
-            tcg->Generate(dictionary.lines, strings, pickMode());
-            showLeftOut(dictionary.unmappable.size());
+            if (listWords) {
+                tcg->Generate(*listWords, strings, pickMode());
+                showLeftOut(0);
+            } else {
+                DecodedLines dictionary = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
+                emit FileUsed(RecentKind::Dictionary, LbDic->text());
+                // A frequency list ("word TAB count") gives its words.
+                tcg->Generate(TPlanDictionary::WordsOf(std::move(dictionary.lines)), strings, pickMode());
+                showLeftOut(dictionary.unmappable.size());
+            }
         }
         ResultCodePageLb->setText(QString::fromStdString(tcg->TextCodePage().name()));
         renderResult(tcgClass::AsPicked, true);
         showPage(ResultPage);
     }
+}
+
+void TTcgFm::DicListBnClick()
+{
+    // The dictionary window that lists words: the active one first.
+    TDicFm *found = nullptr;
+    for (QWidget *w : QApplication::allWidgets())
+        if (auto *dic = qobject_cast<TDicFm *>(w); dic && dic->Builder().WordCount() > 0)
+            if (!found || dic->isActiveWindow())
+                found = dic;
+    if (!found) {
+        Dialogs().message(ApplicationTitle(),
+                          QStringLiteral("No dictionary window lists words: make a word list there first."));
+        return;
+    }
+    // The words as the window lists them, in its order and filter.
+    const TRecordTable &table = found->Builder().WordListDS();
+    const int wordField = table.FindFieldIndex("Word"), countField = table.FindFieldIndex("Count");
+    auto words = std::make_unique<std::vector<std::string>>();
+    std::vector<uint64_t> counts;
+    const int n = table.RecordCount();
+    words->reserve(size_t(n));
+    counts.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        words->emplace_back(table.FieldBytesAt(i, wordField));
+        const TValue count = table.FieldValueAt(i, countField);
+        counts.push_back(count.IsNull() ? 1 : uint64_t(std::max<int64_t>(0, count.integer())));
+    }
+    putResultAway();
+    listWords = std::move(words);
+    listCounts = std::move(counts);
+    LbDic->setText(QStringLiteral("(the dictionary window's list: %1 words)").arg(n));
+    showPage(Step1Page);
+}
+
+TPlanDictionary TTcgFm::planDictionary() const
+{
+    if (listWords) {
+        TPlanDictionary d;
+        d.Words = *listWords;
+        d.Counts = listCounts;
+        d.HasCounts = true;
+        return d;
+    }
+    DecodedLines lines = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
+    return TPlanDictionary::FromLines(std::move(lines.lines), lines.unmappable.size());
+}
+
+const TKeyLayout *TTcgFm::keyboard() const
+{
+    if (planKeyboard)
+        return planKeyboard.get();
+    if (!DataMod)
+        return nullptr;
+    definitionKeyboard = std::make_unique<TKeyLayout>(TKeyLayout::FromDataMod(*DataMod));
+    return definitionKeyboard->Keys.empty() ? nullptr : definitionKeyboard.get();
+}
+
+void TTcgFm::PlanBnClick()
+{
+    if (LbDic->text().isEmpty()) {
+        Dialogs().message(ApplicationTitle(), QStringLiteral("Please select a dictionary file first."));
+        return;
+    }
+    if (planDlg) {
+        planDlg->raise();
+        planDlg->activateWindow();
+        return;
+    }
+    TPlanDictionary dictionary;
+    {
+        BusyCursor busy;
+        dictionary = planDictionary();
+    }
+    const TKeyLayout *kb = keyboard();
+    const QString name = planKeyboard ? QStringLiteral("the keyboard planned with last")
+                                      : QStringLiteral("the keyboard definition open in the program");
+    planDlg = new TCoursePlanDlg(this, std::move(dictionary), kb, name, MinEd->Value(), MaxEd->Value());
+    planDlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(planDlg, &QDialog::accepted, this, ReportErrors(this, [this] {
+                if (planDlg)
+                    UsePlan(*planDlg);
+            }));
+    planDlg->open();
+}
+
+TCoursePlanDlg *TTcgFm::PlanDialog() const
+{
+    return planDlg.data();
+}
+
+void TTcgFm::UsePlan(const TCoursePlanDlg &dialog)
+{
+    const TCoursePlan *plan = dialog.Plan();
+    if (!plan || plan->Lessons().empty())
+        return;
+    const CodePage &cp = CodePage::current();
+    QStringList lines;
+    for (const std::string &s : plan->Strings())
+        lines << cp.decode(s);
+    TwdMemo->setPlainText(lines.join(QLatin1Char('\n')));
+    FingerPBox->setChecked(true);
+    MinEd->SetValue(plan->Options().MinLength);
+    MaxEd->SetValue(plan->Options().MaxLength);
+    CaseEd->setChecked(plan->CaseSensitive());
+    if (dialog.Keyboard())
+        planKeyboard = std::make_unique<TKeyLayout>(*dialog.Keyboard());
+    showPage(Step2Page);
+}
+
+void TTcgFm::fillDrillMenu()
+{
+    DrillMenu->clear();
+    const TKeyLayout *kb = keyboard();
+    if (!kb) {
+        DrillMenu->addAction(QStringLiteral("(no keyboard: open a definition, or plan from a package)"))
+            ->setEnabled(false);
+        return;
+    }
+    const CodePage &cp = CodePage::current();
+    const auto add = [&](QMenu *menu, const QString &caption, int kind, int which, const std::string &chars) {
+        if (chars.empty())
+            return;
+        QAction *a = menu->addAction(caption + QStringLiteral(":  ") + cp.decode(chars));
+        connect(a, &QAction::triggered, this, ReportErrors(this, [this, kind, which] { AddDrillLine(kind, which); }));
+    };
+    QMenu *fingers = DrillMenu->addMenu(QStringLiteral("&Finger"));
+    QMenu *hands = DrillMenu->addMenu(QStringLiteral("&Hand"));
+    QMenu *rows = DrillMenu->addMenu(QStringLiteral("&Row"));
+    QMenu *lesson = DrillMenu->addMenu(QStringLiteral("&Current lesson, one finger"));
+    const std::string line = currentLine();
+    for (int f = 0; f < Fingers::kCount; ++f) {
+        const QString caption = QString::fromLatin1(Fingers::kNames[f].caption);
+        add(fingers, caption, 0, f, DrillChars(*kb, TDrillKind::Finger, f));
+        if (!line.empty())
+            add(lesson, caption, 3, f, DrillChars(*kb, TDrillKind::Finger, f, line));
+    }
+    add(hands, QStringLiteral("Left hand"), 1, 0, DrillChars(*kb, TDrillKind::Hand, 0));
+    add(hands, QStringLiteral("Right hand"), 1, 1, DrillChars(*kb, TDrillKind::Hand, 1));
+    for (int r = 0; r < int(kb->Rows.size()); ++r)
+        add(rows, QStringLiteral("Row %1").arg(r + 1), 2, r, DrillChars(*kb, TDrillKind::Row, r));
+    for (QMenu *m : {fingers, hands, rows, lesson})
+        m->setEnabled(!m->isEmpty());
+}
+
+std::string TTcgFm::currentLine() const
+{
+    const QString text = TwdMemo->textCursor().block().text();
+    return CodePage::current().encode(text);
+}
+
+void TTcgFm::AddDrillLine(int kind, int which)
+{
+    const TKeyLayout *kb = keyboard();
+    if (!kb)
+        return;
+    std::string chars;
+    switch (kind) {
+    case 0: chars = DrillChars(*kb, TDrillKind::Finger, which); break;
+    case 1: chars = DrillChars(*kb, TDrillKind::Hand, which); break;
+    case 2: chars = DrillChars(*kb, TDrillKind::Row, which); break;
+    default: chars = DrillChars(*kb, TDrillKind::Finger, which, currentLine()); break;
+    }
+    if (chars.empty())
+        return;
+    QTextCursor end(TwdMemo->document());
+    end.movePosition(QTextCursor::End);
+    QString add = CodePage::current().decode(chars);
+    if (!TwdMemo->document()->isEmpty() && !end.block().text().isEmpty())
+        add.prepend(QLatin1Char('\n'));
+    end.insertText(add);
+    TwdMemo->setTextCursor(end);
 }
 
 void TTcgFm::Button4Click()

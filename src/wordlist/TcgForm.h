@@ -9,8 +9,11 @@
 #include "common/Dialogs.h"
 #include "wordlist/SpinEdit.h"
 
+#include <QPointer>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QGroupBox;
@@ -18,12 +21,16 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QMenu;
 class QTabWidget;
 
 namespace kf {
 
 class tcgClass;
 class InputEncodingMenu;
+class TCoursePlanDlg;
+class TKeyLayout;
+struct TPlanDictionary;
 
 class TTcgFm : public TChildForm {
     Q_OBJECT
@@ -54,12 +61,16 @@ public:
     QLabel *Label3;
     QPushButton *LoadDicBn;
     QLabel *LbDic;
+    QPushButton *DicListBn; // takes the dictionary window's list instead of a file
     QPushButton *Next1Bn;
 
     // Step 2
     QLabel *Label1;
     QPlainTextEdit *TwdMemo;
     QPushButton *LoadTWDBn;
+    QPushButton *DrillBn; // adds a line of drill characters (its menu)
+    QMenu *DrillMenu;
+    QPushButton *PlanBn;  // "Plan from keyboard..."
     QGroupBox *GroupBox1;
     QLabel *Label2;
     TSpinEdit *MinEd;
@@ -103,6 +114,19 @@ public:
     // cannot be read; the strings then stay as they were.
     void OpenStrings(const QString &path);
 
+    // The words the dictionary window lists, with their counts, become the
+    // dictionary (step 1); a message when no dictionary window lists words.
+    void DicListBnClick();
+    // Opens the course plan window over the chosen dictionary and the open
+    // keyboard definition; "Use this plan" fills step 2.
+    void PlanBnClick();
+    TCoursePlanDlg *PlanDialog() const;
+    // Step 2 takes a plan: its strings in the box, "Finger placement", the
+    // word length and the case rule.
+    void UsePlan(const TCoursePlanDlg &dialog);
+    // Adds a drill line: the characters of a finger, a hand, a row, or of
+    // the current line's lesson that one finger types (kind 3).
+    void AddDrillLine(int kind, int which);
     void LoadDicBnClick();
     void Next1BnClick();
     void LoadTWDBnClick();
@@ -136,7 +160,22 @@ private:
     // the code page); the label shows only when there were some.
     void showLeftOut(size_t count);
 
+    // The dictionary to plan from: the dictionary window's list when taken,
+    // else the file read.
+    TPlanDictionary planDictionary() const;
+    // The keyboard: the one the plan window used last, else the open definition.
+    const TKeyLayout *keyboard() const;
+    void fillDrillMenu();
+    // The strings box's line with the cursor, in the code page.
+    std::string currentLine() const;
+
     std::unique_ptr<tcgClass> tcg;
+    // The dictionary window's list, when step 1 took it (else null).
+    std::unique_ptr<std::vector<std::string>> listWords;
+    std::vector<uint64_t> listCounts;
+    std::unique_ptr<TKeyLayout> planKeyboard; // the plan window's last keyboard
+    mutable std::unique_ptr<TKeyLayout> definitionKeyboard;
+    QPointer<TCoursePlanDlg> planDlg; // while open (owned by Qt)
     // The bytes of the result text shown in ResultMemo, in the code page of
     // the generation (the engine's), whatever the session chooses later. The
     // box cannot show every byte as it is (a lone CR becomes a line break

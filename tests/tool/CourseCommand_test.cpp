@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -206,3 +207,114 @@ TEST(CourseCommand, EncodedInputsGiveTheCodePageResult)
 }
 
 } // namespace
+
+// course plan: the strings file, the printed plan, and the round trip into
+// the course.
+namespace {
+
+const QString kSampleKeyboard = QStringLiteral(KF_TEST_DATA_DIR "/sample-keyboard.vkt");
+
+struct PlanFiles {
+    QTemporaryDir dir;
+    std::string dictionary = dir.filePath("dict.txt").toStdString();
+    std::string strings = dir.filePath("strings.txt").toStdString();
+};
+
+// The "words" figure of each lesson in the --json output, in order.
+std::vector<int> LessonWords(const std::string &json)
+{
+    std::vector<int> words;
+    for (size_t at = json.find("\"words\": "); at != std::string::npos; at = json.find("\"words\": ", at + 1))
+        words.push_back(std::atoi(json.c_str() + at + 9));
+    return words;
+}
+
+// The totals of the course's headings, in order.
+std::vector<int> HeadingTotals(const std::string &course)
+{
+    std::vector<int> totals;
+    for (size_t at = course.find("Total: "); at != std::string::npos; at = course.find("Total: ", at + 1))
+        totals.push_back(std::atoi(course.c_str() + at + 7));
+    return totals;
+}
+
+} // namespace
+
+TEST(CourseCommand, PlanThenCourseGivesEachLessonThePlannedWords)
+{
+    PlanFiles f;
+    kf::writeTextLines(f.dictionary, {"jj\t1", "dad\t40", "sad\t30", "lads\t20", "flask\t9", "gaffe\t5", "quiz\t3",
+                                      "jug\t2", "sea\t2", "axe\t1", "all\t1", "had\t1", "fall\t1"});
+    const ToolRun plan = course({"plan", "--keyboard", kSampleKeyboard, "--dictionary",
+                                 QString::fromStdString(f.dictionary), "--per-lesson", "3", "--min-words", "2",
+                                 "-o", QString::fromStdString(f.strings), "--json"},
+                                QStringLiteral("CP1252"));
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    EXPECT_EQ(plan.out.rfind("{\"lessons\": [", 0), 0u) << plan.out;
+    EXPECT_NE(plan.out.find("\"left_out\": [\";\""), std::string::npos) << plan.out;
+    // fjd types "jj" only, 1 of the 116 occurrences; dad needs the a of lesson 3.
+    EXPECT_NE(plan.out.find("{\"new\": \"fjd\", \"string\": \"fjd\", \"words\": 1, \"distinct\": 1, "
+                            "\"coverage\": 0.008621, \"warnings\": [\"too few words: 1, fewer than 2\""),
+              std::string::npos)
+        << plan.out;
+    const std::vector<std::string> strings = kf::readTextLines(f.strings);
+    ASSERT_FALSE(strings.empty());
+    EXPECT_EQ(strings[0], "fjd");
+    EXPECT_EQ(strings[1], "fjdksl");
+
+    const ToolRun generated = course({"--mode", "finger", "--strings", QString::fromStdString(f.strings),
+                                      "--dictionary", QString::fromStdString(f.dictionary)},
+                                     QStringLiteral("CP1252"));
+    ASSERT_EQ(generated.status, 0) << generated.err;
+    EXPECT_EQ(HeadingTotals(generated.out), LessonWords(plan.out)) << generated.out;
+    EXPECT_NE(generated.out.find("dad"), std::string::npos);
+}
+
+TEST(CourseCommand, PlanTableWarnsAndListsWhatIsLeftOut)
+{
+    PlanFiles f;
+    kf::writeTextLines(f.dictionary, {"quad", "quiz", "squid", "jaffa", "dq"});
+    const ToolRun r = course({"plan", "--keyboard", kSampleKeyboard, "--dictionary",
+                              QString::fromStdString(f.dictionary), "--order", "frequency", "--per-lesson", "1"},
+                             QStringLiteral("CP1252"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Lesson  New       Words  Distinct  Coverage  String\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("together with \"u\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Left out:\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("fewer than 15"), std::string::npos) << r.out;
+}
+
+TEST(CourseCommand, PlanBadInputNamesWhatIsMissingAndWritesNothing)
+{
+    PlanFiles f;
+    const QString dict = QString::fromStdString(f.dictionary);
+    const QString out = QString::fromStdString(f.strings);
+    const std::string utf8 = f.dir.filePath("cyrillic.txt").toStdString();
+    kf::writeFileBytes(utf8, "\xd0\xb4\xd0\xb0\r\n\xd0\xbd\xd0\xb5\xd1\x82\r\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> dictionary;
+        QStringList args;
+        int status;
+        const char *message;
+    } cases[] = {
+        {"empty dictionary", {}, {}, 1, "The dictionary is empty"},
+        {"untypeable", {"\xe9t\xe9"}, {}, 1, "types no word of the dictionary"},
+        {"another code page", {}, {"--dictionary", QString::fromStdString(utf8)}, 1, "in the code page CP1252"},
+        {"no keyboard", {"dad"}, {"--keyboard", f.dir.filePath("none.vkt")}, 1, "none.vkt"},
+        {"no such home row", {"dad"}, {"--home-row", "9"}, 1, "no row 9"},
+        {"bad order", {"dad"}, {"--order", "random"}, 2, "unknown order"},
+        {"bad level", {"dad"}, {"--levels", "plain,caps"}, 2, "unknown level \"caps\""},
+        {"too many a lesson", {"dad"}, {"--per-lesson", "5"}, 1, "from 1 to 4"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        kf::writeTextLines(f.dictionary, c.dictionary);
+        QStringList args{"plan", "--keyboard", kSampleKeyboard, "--dictionary", dict, "-o", out};
+        args += c.args; // a later option wins
+        const ToolRun r = course(args, QStringLiteral("CP1252"));
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(QFile::exists(out));
+    }
+}

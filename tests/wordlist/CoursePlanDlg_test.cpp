@@ -1,0 +1,356 @@
+// The course plan window, opened from the course generator's step 2 with the
+// sample keyboard as the open definition: its lesson table as assistive
+// technology reads it, the edits, "Use this plan", the drill menu and the
+// dictionary window's list.
+
+// First: the word splitter has a member named like a Qt macro.
+#include "words/DicBuilder.h"
+#include "common/FilePath.h"
+#include "app/Application.h"
+#include "app/ComFormFactory.h"
+#include "app/MainForm.h"
+#include "common/CodePage.h"
+#include "common/ErrorReport.h"
+#include "common/ScriptedDialogs.h"
+#include "common/TextFile.h"
+#include "model/KeyCodes.h"
+#include "model/MainData.h"
+#include "wordlist/CoursePlanDlg.h"
+#include "wordlist/DicForm.h"
+#include "wordlist/TcgForm.h"
+#include "words/tcg.h"
+#include "SampleKeyboard.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kf;
+
+class CoursePlanDlgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void planTableIsReadableAndUseThisPlanFillsStepTwo();
+    void mergeAndTypedCharactersRecount();
+    void tabEntersAndLeavesTheTable();
+    void badDictionaryShowsNoPlanAndKeepsTheStrings_data();
+    void badDictionaryShowsNoPlanAndKeepsTheStrings();
+    void dictionaryWindowsListIsTheDictionaryWithItsCounts();
+    void withoutADefinitionAPackageIsReadBesideTheProgramsOwn();
+    void drillMenuAddsAFingersHandsOrRowsCharacters_data();
+    void drillMenuAddsAFingersHandsOrRowsCharacters();
+
+private:
+    ScriptedDialogs &dialogs() { return *m_dialogs; }
+    TTcgFm *form() const { return m_form; }
+    static void click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
+    // Chooses a dictionary with these lines and opens the plan window.
+    TCoursePlanDlg *openPlan(const std::string &dictionary);
+    // A cell of the lesson table as assistive technology reads it.
+    static QString cell(TCoursePlanDlg *dlg, int row, int column);
+
+    std::unique_ptr<TDataMod> m_dm;
+    std::unique_ptr<TMainFm> m_main;
+    TTcgFm *m_form = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr; // owned by the dialog service
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+const char *const kDictionary = "jj\t2\r\nfad\t9\r\ndad\t8\r\nsad\t7\r\nlads\t5\r\nflask\t4\r\nglad\t3\r\n"
+                                "half\t2\r\nquiz\t1\r\nzebra\t1\r\nhalls\t1\r\n";
+
+void CoursePlanDlgTest::init()
+{
+    unsetenv("KEYFOLIO_CODEPAGE");
+    CodePage::reload();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    auto d = std::make_unique<ScriptedDialogs>();
+    m_dialogs = d.get();
+    SetDialogs(std::move(d));
+    m_dm = std::make_unique<TDataMod>();
+    sample::BuildSampleKeyboard(*m_dm);
+    m_main = std::make_unique<TMainFm>();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    m_main->A_TCG->trigger();
+    m_form = m_main->Factory().FindForm<TTcgFm>();
+    QVERIFY(m_form);
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+}
+
+void CoursePlanDlgTest::cleanup()
+{
+    m_main.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_form = nullptr;
+    m_dm.reset();
+    SetDialogs(nullptr);
+    m_dialogs = nullptr;
+    m_dir.reset();
+}
+
+TCoursePlanDlg *CoursePlanDlgTest::openPlan(const std::string &dictionary)
+{
+    const QString dic = m_dir->filePath(QStringLiteral("dictionary.txt"));
+    writeFileBytes(LocalPath(dic), dictionary);
+    dialogs().answerFile(dic);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    click(form()->PlanBn);
+    TCoursePlanDlg *dlg = form()->PlanDialog();
+    if (dlg && !QTest::qWaitForWindowExposed(dlg))
+        return nullptr;
+    return dlg;
+}
+
+QString CoursePlanDlgTest::cell(TCoursePlanDlg *dlg, int row, int column)
+{
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(dlg->LessonGrid);
+    if (!table || !table->tableInterface())
+        return QStringLiteral("(no table)");
+    QAccessibleInterface *c = table->tableInterface()->cellAt(row, column);
+    return c ? c->text(QAccessible::Name) : QStringLiteral("(no cell)");
+}
+
+void CoursePlanDlgTest::planTableIsReadableAndUseThisPlanFillsStepTwo()
+{
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    QVERIFY(dlg->Plan());
+    QCOMPARE(dlg->LessonGrid->rowCount(), int(dlg->Plan()->Lessons().size()));
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(dlg->LessonGrid);
+    QVERIFY(table && table->tableInterface());
+    QCOMPARE(table->tableInterface()->columnCount(), int(TCoursePlanDlg::ColumnCount));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::LessonCol), QStringLiteral("1"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::NewCol), QStringLiteral("f j"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::StringCol), QStringLiteral("fj"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::WordsCol), QStringLiteral("1"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::CoverageCol), QStringLiteral("4.7 %")); // jj: 2 of 43
+    QVERIFY(cell(dlg, 0, TCoursePlanDlg::WarningsCol).startsWith(QStringLiteral("too few words: 1, fewer than 15")));
+    QCOMPARE(cell(dlg, 2, TCoursePlanDlg::StringCol), QStringLiteral("fjdksl"));
+    QVERIFY(QAccessible::queryAccessibleInterface(dlg->LeftOutLb)->text(QAccessible::Name).contains(QLatin1Char(';')));
+
+    // The course keeps case unless the plan has the Shift level.
+    form()->CaseEd->setChecked(true);
+    form()->RegxBox->setChecked(true);
+    form()->MaxEd->SetValue(3);
+    dlg->MaxLenEd->SetValue(20);
+    const std::vector<std::string> strings = dlg->Plan()->Strings();
+    std::vector<uint64_t> words;
+    for (const TPlanLesson &l : dlg->Plan()->Lessons())
+        words.push_back(l.Words);
+    click(dlg->RecomputeBn);
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    QCOMPARE(form()->CurrentPage(), TTcgFm::Step2Page);
+    QStringList lines;
+    for (const std::string &s : strings)
+        lines << QString::fromStdString(s);
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), lines.join(QLatin1Char('\n')));
+    QVERIFY(form()->FingerPBox->isChecked());
+    QVERIFY(!form()->CaseEd->isChecked());
+    QCOMPARE(form()->MaxEd->Value(), 20);
+
+    // The round trip: each lesson gets the words the plan counted.
+    click(form()->Next2Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+    QCOMPARE(size_t(form()->Engine().GroupCount()), words.size());
+    for (int k = 0; k < form()->Engine().GroupCount(); ++k)
+        QCOMPARE(uint64_t(form()->Engine().Group(k).size()), words[size_t(k)]);
+    QVERIFY(TTcgFm::MemoText(form()->ResultMemo).contains(QStringLiteral("fad dad sad")));
+}
+
+void CoursePlanDlgTest::mergeAndTypedCharactersRecount()
+{
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    const int rows = dlg->LessonGrid->rowCount();
+    dlg->LessonGrid->setCurrentCell(0, TCoursePlanDlg::NewCol);
+    click(dlg->MergeBn);
+    QCOMPARE(dlg->LessonGrid->rowCount(), rows - 1);
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::NewCol), QStringLiteral("f j d k"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::WordsCol), QStringLiteral("1"));
+
+    // Typing "sla" into lesson 2's New cell moves the a there (from lesson 3).
+    QCOMPARE(cell(dlg, 1, TCoursePlanDlg::NewCol), QStringLiteral("s l"));
+    dlg->LessonGrid->setFocus();
+    dlg->LessonGrid->setCurrentCell(1, TCoursePlanDlg::NewCol);
+    // The first key opens the cell's editor, the others go to it.
+    QTest::keyClick(dlg->LessonGrid, Qt::Key_S);
+    QWidget *editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != dlg->LessonGrid);
+    QTest::keyClicks(editor, QStringLiteral("la"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(cell(dlg, 1, TCoursePlanDlg::NewCol), QStringLiteral("s l a"));
+    QCOMPARE(cell(dlg, 2, TCoursePlanDlg::NewCol), QStringLiteral("g"));
+    // fad dad sad lads flask: typeable once a comes in.
+    QCOMPARE(cell(dlg, 1, TCoursePlanDlg::WordsCol), QStringLiteral("5"));
+
+    // A character the keyboard lacks is refused and the plan stays.
+    const size_t asked = dialogs().asked().size();
+    dlg->LessonGrid->item(2, TCoursePlanDlg::NewCol)->setText(QStringLiteral("g \u00fc"));
+    QTRY_COMPARE(dialogs().asked().size(), asked + 1);
+    QVERIFY(dialogs().asked().back().text.contains(QStringLiteral("no character of the keyboard")));
+    QCOMPARE(cell(dlg, 2, TCoursePlanDlg::NewCol), QStringLiteral("g"));
+}
+
+void CoursePlanDlgTest::tabEntersAndLeavesTheTable()
+{
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg));
+    dlg->PlanBn->setFocus();
+    QTest::keyClick(dlg->PlanBn, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dlg->LessonGrid));
+    QTest::keyClick(dlg->LessonGrid, Qt::Key_Down);
+    QCOMPARE(dlg->LessonGrid->currentRow(), 1);
+    QTest::keyClick(dlg->LessonGrid, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dlg->MergeBn));
+    QTest::keyClick(dlg->MergeBn, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(dlg->LessonGrid));
+}
+
+void CoursePlanDlgTest::badDictionaryShowsNoPlanAndKeepsTheStrings_data()
+{
+    QTest::addColumn<QByteArray>("dictionary");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << QByteArray("\r\n") << QStringLiteral("The dictionary is empty");
+    QTest::newRow("untypeable") << QByteArray("\xe9t\xe9\r\n") << QStringLiteral("types no word of the dictionary");
+}
+
+void CoursePlanDlgTest::badDictionaryShowsNoPlanAndKeepsTheStrings()
+{
+    QFETCH(QByteArray, dictionary);
+    QFETCH(QString, message);
+    form()->TwdMemo->setPlainText(QStringLiteral("asdf"));
+    TCoursePlanDlg *dlg = openPlan(dictionary.toStdString());
+    QVERIFY(dlg);
+    QCOMPARE(dialogs().asked().size(), size_t(2)); // the file, the error
+    QVERIFY2(dialogs().asked().back().text.contains(message), qPrintable(dialogs().asked().back().text));
+    QVERIFY(!dlg->Plan());
+    QCOMPARE(dlg->LessonGrid->rowCount(), 0);
+    QVERIFY(!dlg->UseBn->isEnabled());
+    click(dlg->CancelBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("asdf"));
+}
+
+void CoursePlanDlgTest::dictionaryWindowsListIsTheDictionaryWithItsCounts()
+{
+    // Without a dictionary window there is nothing to take.
+    click(form()->DicListBn);
+    QCOMPARE(dialogs().asked().size(), size_t(1));
+    QVERIFY(form()->LbDic->text().isEmpty());
+
+    const QString text = m_dir->filePath(QStringLiteral("text.txt"));
+    writeFileBytes(LocalPath(text), "dad dad dad fad fad sad jj\r\n");
+    m_main->A_Dictionary->trigger();
+    TDicFm *dic = m_main->Factory().FindForm<TDicFm>();
+    QVERIFY(dic);
+    dialogs().answerFiles({text});
+    dialogs().answerYes();
+    dic->A_MakeWordListExecute();
+    QCOMPARE(dic->Builder().WordCount(), 4);
+
+    click(form()->DicListBn);
+    QCOMPARE(form()->LbDic->text(), QStringLiteral("(the dictionary window's list: 4 words)"));
+    click(form()->Next1Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::Step2Page);
+    click(form()->PlanBn);
+    TCoursePlanDlg *dlg = form()->PlanDialog();
+    QVERIFY(dlg && dlg->Plan());
+    // jj is 1 of the 7 words read: the counts weigh the coverage.
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::CoverageCol), QStringLiteral("14.3 %"));
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    click(form()->Next2Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+    int words = 0;
+    for (int k = 0; k < form()->Engine().GroupCount(); ++k)
+        words += int(form()->Engine().Group(k).size());
+    QCOMPARE(words, 4);
+}
+
+void CoursePlanDlgTest::withoutADefinitionAPackageIsReadBesideTheProgramsOwn()
+{
+    // The program's definition is empty: the plan window asks for a package.
+    m_dm = std::make_unique<TDataMod>();
+    TDataMod *const programs = m_dm.get();
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    QVERIFY(!dlg->Plan());
+    QCOMPARE(QAccessible::queryAccessibleInterface(dlg->KeyboardLb)->text(QAccessible::Name),
+             QStringLiteral("(none: choose a package)"));
+    QVERIFY(!dlg->UseBn->isEnabled());
+
+    dialogs().answerFile(QStringLiteral(KF_TEST_DATA_DIR "/sample-keyboard.vkt"));
+    click(dlg->KeyboardBn);
+    QVERIFY(dlg->Plan());
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::NewCol), QStringLiteral("f j"));
+    QCOMPARE(dlg->KeyboardLb->text(), QStringLiteral("sample-keyboard.vkt"));
+    // Reading the package left the program's definition in place.
+    QCOMPARE(DataMod, programs);
+    QCOMPARE(m_dm->MainTbl.RecordCount(), 0);
+
+    // Step 2 keeps that keyboard for the drill menu and the next plan.
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    form()->TwdMemo->clear();
+    form()->AddDrillLine(2, 2);
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("asdfghjkl;'"));
+}
+
+void CoursePlanDlgTest::drillMenuAddsAFingersHandsOrRowsCharacters_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("left index") << 0 << int(Fingers::LIndex) << QStringLiteral("45rtfgvb");
+    QTest::newRow("home row") << 2 << 2 << QStringLiteral("asdfghjkl;'");
+    QTest::newRow("current lesson, left index") << 3 << int(Fingers::LIndex) << QStringLiteral("fg");
+}
+
+void CoursePlanDlgTest::drillMenuAddsAFingersHandsOrRowsCharacters()
+{
+    QFETCH(int, kind);
+    QFETCH(int, which);
+    QFETCH(QString, line);
+    form()->TwdMemo->setPlainText(QStringLiteral("fjdkslgh"));
+    form()->TwdMemo->moveCursor(QTextCursor::End);
+    // The menu lists what it adds.
+    form()->DrillMenu->popup(QPoint(0, 0));
+    QTRY_VERIFY(form()->DrillMenu->isVisible());
+    const QList<QAction *> top = form()->DrillMenu->actions();
+    QCOMPARE(top.size(), 4);
+    bool listed = false;
+    for (QAction *a : top[kind]->menu()->actions())
+        listed = listed || a->text().endsWith(QStringLiteral(":  ") + line);
+    QVERIFY(listed);
+    form()->DrillMenu->hide();
+    form()->AddDrillLine(kind, which);
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("fjdkslgh\n") + line);
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.setApplicationName(ApplicationTitle());
+    CoursePlanDlgTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "CoursePlanDlg_test.moc"
