@@ -888,19 +888,43 @@ std::vector<TKeyStrokeLine> KeyStrokeLines(const TKeyStrokeFigures &a, const TKe
     ratio(Translate("Modifier load"), [](const TKeyStrokeFigures &f) { return f.ModifierLoad(); });
     count("Not typeable", [](const TKeyStrokeFigures &f) { return f.NotTypeable; });
     count("Not in the code page", [](const TKeyStrokeFigures &f) { return f.NotInCodePage; });
-    const auto listed = [&](const char *what, const auto &items, auto text, auto value) {
-        for (size_t i = 0; i < std::min<size_t>(items.size(), 20); ++i)
-            lines.push_back({TranslateWith(what, {text(items[i])}), number(value(items[i])), {}, {}});
-    };
+    // The most frequent items of each keyboard, each item once, with both
+    // counts when comparing.
     const auto listBoth = [&](const char *what, auto list, auto text, auto value) {
-        listed(what, list(a), text, value);
-        if (b) {
-            const size_t from = lines.size();
-            listed(what, list(*b), text, value);
-            for (size_t i = from; i < lines.size(); ++i) {
-                lines[i].B = lines[i].A;
-                lines[i].A.clear();
+        std::vector<std::string> order;
+        std::map<std::string, std::pair<uint64_t, uint64_t>> counts;
+        const auto take = [&](const auto &items, bool second) {
+            for (size_t i = 0; i < std::min<size_t>(items.size(), 20); ++i) {
+                const std::string t = text(items[i]);
+                if (!counts.count(t))
+                    order.push_back(t);
+                (second ? counts[t].second : counts[t].first) = value(items[i]);
             }
+        };
+        take(list(a), false);
+        if (b)
+            take(list(*b), true);
+        // An item listed for one keyboard only may still be counted for the
+        // other one, further down its list.
+        const auto fill = [&](const auto &items, bool second) {
+            for (const auto &item : items) {
+                auto it = counts.find(text(item));
+                if (it != counts.end())
+                    (second ? it->second.second : it->second.first) = value(item);
+            }
+        };
+        fill(list(a), false);
+        if (b)
+            fill(list(*b), true);
+        for (const std::string &t : order) {
+            const auto [na, nb] = counts[t];
+            TKeyStrokeLine l{TranslateWith(what, {t}), number(na), {}, {}};
+            if (b) {
+                l.B = number(nb);
+                const int64_t d = int64_t(nb) - int64_t(na);
+                l.Difference = (d > 0 ? "+" : "") + std::to_string(d);
+            }
+            lines.push_back(l);
         }
     };
     const auto charItem = [&](const TKeyStrokeFigures::CharCount &c) { return printable(c.Text, codePage); };
