@@ -1,5 +1,6 @@
 #include "keyboard/StatsPicture.h"
 
+#include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Translation.h"
 #include "keyboard/KbStatsForm.h"
@@ -139,6 +140,7 @@ void TStatsPicture::paintEvent(QPaintEvent *)
     }
     const double scale = std::min(double(area.width()) / maxX, double(area.height()) / maxY);
     const std::vector<double> use = a.KeyUse();
+    const CodePage &codePage = CodePage::current();
     for (size_t k = 0; k < m_layout->Keys.size(); ++k) {
         const TLayoutKey &key = m_layout->Keys[k];
         if (key.Width <= 0 || key.Height <= 0)
@@ -148,6 +150,8 @@ void TStatsPicture::paintEvent(QPaintEvent *)
         p.fillRect(r, KeyUseColor(k < use.size() ? use[k] : 0.0));
         p.setPen(QColor(0x606060));
         p.drawRect(r);
+        p.setPen(Qt::black);
+        p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, codePage.decode(key.Name));
     }
 }
 

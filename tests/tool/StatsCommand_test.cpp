@@ -137,6 +137,7 @@ TEST_F(StatsCommandTest, BadInputExitsWithTheReasonAndWritesNothing)
          1, "bad.txt"},
         {{"package", "stats", path("nothing.vkt"), path("more.txt"), "-o", path("out.csv")}, 1, "nothing.vkt"},
         {{"package", "stats", path("a.vkt"), "-o", path("out.csv")}, 2, "text files"},
+        {{"package", "stats", path("a.vkt"), path("more.txt"), "-o", path("no/such/out.csv")}, 1, "out.csv"},
         {{"package", "stats", path("a.vkt"), path("more.txt"), "--input-encoding", "latin", "-o", path("out.csv")},
          2, "--input-encoding"},
         {{"package", "stats", path("a.vkt"), path("more.txt"), "--frobnicate", "-o", path("out.csv")}, 2,
