@@ -115,19 +115,43 @@ void TStatsPicture::paintEvent(QPaintEvent *)
     // Hands and rows: the upper right part, as horizontal bars.
     int y = margin;
     const int left = w / 2 + margin, barWidth = w / 2 - 2 * margin;
-    const auto hbar = [&](const QString &caption, double share, const QColor &color) {
+    // With a second keyboard, its bar (hatched) below the first one's.
+    const auto hbar = [&](const QString &caption, double share, std::optional<double> second, const QColor &color) {
         p.setPen(palette().text().color());
-        p.drawText(left, y + fm.ascent(), caption + QStringLiteral("  ") + percent(share));
+        QString text = caption + QStringLiteral("  ") + percent(share);
+        if (second)
+            text += QStringLiteral(" / ") + percent(*second);
+        p.drawText(left, y + fm.ascent(), text);
         y += line;
-        const QRect r(left, y, int(share * barWidth), line / 2 + 2);
-        p.fillRect(r, color);
-        p.drawRect(QRect(left, y, barWidth, line / 2 + 2));
+        const int bh = line / 2 + 2;
+        p.fillRect(QRect(left, y, int(share * barWidth), bh), color);
+        p.drawRect(QRect(left, y, barWidth, bh));
+        if (second) {
+            p.fillRect(QRect(left, y + bh, int(*second * barWidth), bh), QBrush(color, Qt::BDiagPattern));
+            p.drawRect(QRect(left, y + bh, barWidth, bh));
+            y += bh;
+        }
         y += line;
     };
-    hbar(TranslateQ("Left hand"), a.HandShare(0), QColor(0x9fc5e8));
-    hbar(TranslateQ("Right hand"), a.HandShare(1), QColor(0xf6b26b));
-    for (size_t r = 0; r < a.Rows.size() && y < h / 2; ++r)
-        hbar(QString::fromStdString(a.Rows[r].Name), a.RowShare(r), a.Rows[r].Home ? QColor(0x93c47d) : QColor(0xb7b7b7));
+    const auto ofB = [&](auto get) -> std::optional<double> {
+        if (m_b)
+            return get(*m_b);
+        return std::nullopt;
+    };
+    hbar(TranslateQ("Left hand"), a.HandShare(0), ofB([](const TKeyStrokeFigures &f) { return f.HandShare(0); }),
+         QColor(0x9fc5e8));
+    hbar(TranslateQ("Right hand"), a.HandShare(1), ofB([](const TKeyStrokeFigures &f) { return f.HandShare(1); }),
+         QColor(0xf6b26b));
+    for (size_t r = 0; r < a.Rows.size() && y < h / 2; ++r) {
+        const std::string &name = a.Rows[r].Name;
+        hbar(QString::fromStdString(name), a.RowShare(r), ofB([&name](const TKeyStrokeFigures &f) {
+                 for (size_t i = 0; i < f.Rows.size(); ++i)
+                     if (f.Rows[i].Name == name)
+                         return f.RowShare(i);
+                 return 0.0;
+             }),
+             a.Rows[r].Home ? QColor(0x93c47d) : QColor(0xb7b7b7));
+    }
 
     // The keyboard coloured by use: the lower half.
     const QRect area(margin, h / 2 + line, w - 2 * margin, h / 2 - line - margin);

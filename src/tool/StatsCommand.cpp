@@ -26,7 +26,8 @@ const char *const kStatsUsage =
     "                                    what typing the text files costs on the package: keystrokes\n"
     "                                    per finger, hand, row and key, same-finger pairs, hand\n"
     "                                    alternation, modifier load, characters it cannot type;\n"
-    "                                    --vs: a second package on the same texts, with differences;\n"
+    "                                    --vs (or --compare): a second package on the same texts,\n"
+    "                                    with the differences;\n"
     "                                    --counts: the texts are \"word TAB count\" lists;\n"
     "                                    a table on stdout, JSON with --json, -o writes CSV (JSON\n"
     "                                    when the name ends in .json or with --json)";
