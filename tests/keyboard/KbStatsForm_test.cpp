@@ -13,6 +13,7 @@
 #include "keyboard/KbForm.h"
 #include "keyboard/KbStatsForm.h"
 #include "keyboard/StatsPicture.h"
+#include "ui/InputEncodingMenu.h"
 #include "model/KeyLayout.h"
 #include "model/KeyStrokeStats.h"
 #include "model/MainData.h"
@@ -233,6 +234,37 @@ private slots:
         countAndWait();
         QVERIFY(form->FiguresA());
         QCOMPARE(form->FiguresA()->Characters, uint64_t(9)); // "ab " three times
+    }
+
+    void theEncodingAndCountsChoicesAreUsed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<bool>("counts");
+        QTest::addColumn<int>("characters");
+        // Read as Auto, UTF-16 without a mark is the code page, and its NUL ends the text.
+        QTest::newRow("utf16-auto") << QByteArray("a\0b\0", 4) << int(InputEncoding::Auto) << false << 1;
+        QTest::newRow("utf16-chosen") << QByteArray("a\0b\0", 4) << int(InputEncoding::Utf16LE) << false << 2;
+        QTest::newRow("plain-text") << QByteArray("ab\t3\n") << int(InputEncoding::Auto) << false << 5;
+        QTest::newRow("with-counts") << QByteArray("ab\t3\n") << int(InputEncoding::Auto) << true << 9;
+    }
+    void theEncodingAndCountsChoicesAreUsed()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, encoding);
+        QFETCH(bool, counts);
+        QFETCH(int, characters);
+        writeFileBytes(file("choice.txt").toStdString(), bytes.toStdString());
+        addTexts({file("choice.txt")});
+        form->EncodingMenu->action(InputEncoding(encoding))->trigger();
+        QCOMPARE(int(form->EncodingMenu->encoding()), encoding);
+        if (counts) {
+            form->CountsCheck->setFocus();
+            QTest::keyClick(form->CountsCheck, Qt::Key_Space);
+        }
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QCOMPARE(form->FiguresA()->Characters, uint64_t(characters));
     }
 
     void theLayoutFrameColoursItsKeysByTheLastCount()
