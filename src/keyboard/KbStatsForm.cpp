@@ -389,37 +389,35 @@ void TKbStatsFm::showFigures()
     SummaryLabel->setText(summary);
 }
 
-void TKbStatsFm::ExportCsvClick()
+void TKbStatsFm::exportFigures(const char *title, const char *filter, const char *extension,
+                               const std::function<std::string()> &text)
 {
     if (!m_figuresA)
         return;
     FileRequest request;
-    request.title = TranslateQ("Export the figures as CSV");
-    request.filter = TranslateQ("CSV files (*.csv)|*.csv");
-    request.defaultExt = QStringLiteral("csv");
+    request.title = TranslateQ(title);
+    request.filter = TranslateQ(filter);
+    request.defaultExt = QString::fromLatin1(extension);
     request.overwritePrompt = true;
     const QString file = Dialogs().saveFile(request);
-    if (file.isEmpty())
-        return;
-    writeFileBytes(file.toStdString(),
-                   KeyStrokesToCsv(*m_figuresA, m_figuresB ? &*m_figuresB : nullptr, CodePage::current()));
+    if (!file.isEmpty())
+        writeFileBytes(file.toStdString(), text());
+}
+
+void TKbStatsFm::ExportCsvClick()
+{
+    exportFigures("Export the figures as CSV", "CSV files (*.csv)|*.csv", "csv", [this] {
+        return KeyStrokesToCsv(*m_figuresA, m_figuresB ? &*m_figuresB : nullptr, CodePage::current());
+    });
 }
 
 void TKbStatsFm::ExportJsonClick()
 {
-    if (!m_figuresA)
-        return;
-    FileRequest request;
-    request.title = TranslateQ("Export the figures as JSON");
-    request.filter = TranslateQ("JSON files (*.json)|*.json");
-    request.defaultExt = QStringLiteral("json");
-    request.overwritePrompt = true;
-    const QString file = Dialogs().saveFile(request);
-    if (file.isEmpty())
-        return;
-    const CodePage &codePage = CodePage::current();
-    writeFileBytes(file.toStdString(), m_figuresB ? KeyStrokesToJson(*m_figuresA, *m_figuresB, codePage)
-                                                  : KeyStrokesToJson(*m_figuresA, codePage));
+    exportFigures("Export the figures as JSON", "JSON files (*.json)|*.json", "json", [this] {
+        const CodePage &codePage = CodePage::current();
+        return m_figuresB ? KeyStrokesToJson(*m_figuresA, *m_figuresB, codePage)
+                          : KeyStrokesToJson(*m_figuresA, codePage);
+    });
 }
 
 void TKbStatsFm::stopWorker()

@@ -102,6 +102,9 @@ private:
     void showFigures();
     void updateControls();
     void stopWorker();
+    // Asks where to write the figures and writes text() there, in one step.
+    void exportFigures(const char *title, const char *filter, const char *extension,
+                       const std::function<std::string()> &text);
 
     TWordListSource m_wordListSource;
     std::optional<TKeyLayout> m_layoutB;
