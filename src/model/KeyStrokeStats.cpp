@@ -416,7 +416,7 @@ InputEncoding ReadTextFile(const std::string &path, const CodePage &codePage, co
         start = bom.length;
     }
 
-    const bool split = !options.wordCounts && options.threads >= 2 && std::thread::hardware_concurrency() >= 2 &&
+    const bool split = !options.wordCounts && options.threads >= 2 &&
                        size >= start + options.splitFrom && size > 0;
     const uint64_t cut = split ? findCut(path, start, size, encoding, options.blockSize) : 0;
 

@@ -92,10 +92,12 @@ struct TTextReadOptions {
     InputEncoding encoding = InputEncoding::Auto;
     // The files are dictionary files with counts: "word TAB count" lines,
     // each word counted that many times followed by a space (a line without
-    // a count counts once).
+    // a count counts once). Such files are read by one reader.
     bool wordCounts = false;
     size_t blockSize = size_t(1) << 20;
-    // Files of at least this size are read in two halves at once.
+    // Files of at least this size are read in two halves at once (threads 2;
+    // on one processor too: the halves then take turns, and the result is the
+    // same either way).
     uint64_t splitFrom = uint64_t(4) << 20;
     int threads = 2;
     // Bytes read so far, over all files (may be null).
