@@ -166,7 +166,7 @@ TKbStatsFm::TKbStatsFm(QWidget *parent) : TChildForm(parent)
     connect(m_poll, &QTimer::timeout, this, ReportErrors(this, [this] { pollCount(); }));
     connect(TextList, &QListWidget::currentRowChanged, this, [this] { updateControls(); });
     connect(UseWordListCheck, &QCheckBox::toggled, this, [this] { updateControls(); });
-    resize(680, 640);
+    resize(620, 500); // fits the main window's frame at its restored size
     updateControls();
 }
 
