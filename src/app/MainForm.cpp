@@ -8,10 +8,14 @@
 #include "common/ErrorReport.h"
 #include "common/Translation.h"
 #include "define/DefineForm.h"
+#include "keyboard/KbStatsForm.h"
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "ui/CodePageChoice.h"
+#include "table/RecordTable.h"
+#include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
+#include "words/DicBuilder.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -76,6 +80,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
                                    QStringLiteral("Define length and color of each finger in Tarvo Typing Tutor"));
     A_CheckDefinition = makeAction(this, "A_CheckDefinition", QStringLiteral("&Check Definition"),
                                    QStringLiteral("List what would go wrong in the tutor and lead to each row"));
+    A_KeyboardStatistics = makeAction(this, "A_KeyboardStatistics", TranslateQ("Keyboard &Statistics"),
+                                      TranslateQ("Count what typing real texts costs on the keyboard"));
     A_TCG = makeAction(this, "A_TCG", QStringLiteral("Typing Course &Generator"), QString());
     A_Dictionary = makeAction(this, "A_Dictionary", QStringLiteral("Dictionary Generator"),
                               QStringLiteral("Make  a dictornary file by scanning text files"));
@@ -97,6 +103,24 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     onTriggered(A_ShowKbDemoFm, [this] { FormFactory->ShowKbDemoFm(); });
     onTriggered(A_ShowFingerDefFm, [this] { FormFactory->ShowFingerDefFm(); });
     onTriggered(A_CheckDefinition, [this] { FormFactory->ShowCheckFm(); });
+    onTriggered(A_KeyboardStatistics, [this] {
+        auto *form = FormFactory->GetForm<TKbStatsFm>();
+        m_area->setActiveSubWindow(TWinFormFactory::FrameOf(form));
+        // The dictionary window's listed words, when it is open.
+        form->SetWordListSource([this] {
+            std::vector<std::pair<std::string, uint64_t>> words;
+            if (auto *dic = FormFactory->FindForm<TDicFm>()) {
+                const TRecordTable &list = dic->Builder().WordListDS();
+                const int word = list.FindFieldIndex("Word"), count = list.FindFieldIndex("Count");
+                for (int i = 0; i < list.RecordCount(); ++i) {
+                    const TValue w = list.FieldValueAt(i, word), n = list.FieldValueAt(i, count);
+                    if (!w.IsNull() && !n.IsNull() && n.integer() > 0)
+                        words.emplace_back(w.bytes(), uint64_t(n.integer()));
+                }
+            }
+            return words;
+        });
+    });
     onTriggered(A_TCG, [this] { FormFactory->ShowTcgFm(); });
     onTriggered(A_Dictionary, [this] { FormFactory->ShowDicFm(); });
     onTriggered(A_About, [this] { A_AboutExecute(); });
@@ -146,6 +170,7 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
     keyboard->addAction(A_ShowDefineFm);
     keyboard->addAction(A_ShowKbDemoFm);
     keyboard->addAction(A_ShowFingerDefFm);
+    keyboard->addAction(A_KeyboardStatistics);
     keyboard->addSeparator();
     keyboard->addAction(A_CheckDefinition);
 

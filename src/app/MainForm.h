@@ -40,6 +40,7 @@ public:
     QAction *A_ShowKbDemoFm;
     QAction *A_ShowFingerDefFm;
     QAction *A_CheckDefinition;
+    QAction *A_KeyboardStatistics;
     QAction *A_TCG;
     QAction *A_Dictionary;
     QAction *A_About;

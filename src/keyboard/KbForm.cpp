@@ -3,6 +3,8 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/ErrorReport.h"
+#include "common/Translation.h"
+#include "keyboard/KbStatsForm.h"
 #include "table/ControlsDisabled.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
@@ -59,6 +61,12 @@ TKbFm::TKbFm(QWidget *parent) : QScrollArea(parent), m_state(*this)
     area->setAutoFillBackground(true);
     setWidget(area); // the scroll area owns it
     m_keyArea = area;
+    A_ColourKeysByUse = new QAction(TranslateQ("Colour keys by use"), this);
+    A_ColourKeysByUse->setObjectName(QStringLiteral("A_ColourKeysByUse"));
+    A_ColourKeysByUse->setCheckable(true);
+    addAction(A_ColourKeysByUse);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(A_ColourKeysByUse, &QAction::toggled, this, [this](bool on) { ColourKeysByUse(on); });
     // The program's keyboard definition, when there is one; the data module
     // outlives every window.
     if (TDataMod *dm = DataMod)
@@ -174,7 +182,23 @@ bool TKbFm::BuildButtons(bool keepGlyph)
     if (!m_focusKey && hasFocus())
         SetFocusKey(FirstFocusKey());
     UpdateTypedTexts();
+    if (A_ColourKeysByUse->isChecked())
+        ColourKeysByUse(true);
     return true;
+}
+
+void TKbFm::ColourKeysByUse(bool on)
+{
+    const std::map<int32_t, double> &use = LastKeyUse();
+    const QColor background = BackgroundColor();
+    for (ButtonType *button : m_buttons) {
+        const auto it = use.find(int32_t(button->tag()));
+        if (on && it != use.end())
+            button->setFaceColor(KeyUseColor(it->second));
+        else
+            button->setFaceColor(button->UpGlyph.isNull() ? background
+                                                          : ColorValueToColor(KeyFaceColor(button->UpGlyph)));
+    }
 }
 
 void TKbFm::FollowKeyRows()

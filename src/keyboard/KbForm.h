@@ -18,6 +18,7 @@
 #include "keyboard/ButtonType.h"
 #include "model/KbState.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
@@ -87,6 +88,12 @@ public:
     // Every button's name for assistive technology says again what its key
     // types now.
     void UpdateTypedTexts();
+
+    // Context menu "Colour keys by use": the keys' faces coloured by the
+    // last count of the statistics window (checked), or as their pictures
+    // have them.
+    QAction *A_ColourKeysByUse;
+    void ColourKeysByUse(bool on);
 
     // Raised after every click on a key, with the clicked button.
     TKeyClickEvent OnKeyClick;

@@ -1,6 +1,7 @@
 // keyfolio-tool package: look into, dump and build keyboard packages (.vkt).
 
 #include "tool/ToolCommand.h"
+#include "tool/StatsCommand.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/FilePath.h"
@@ -381,6 +382,8 @@ int run(const std::vector<std::string> &args)
         return import(args);
     if (sub == "chart")
         return chart(args);
+    if (sub == "stats")
+        return PackageStats(args);
     std::vector<std::string> files;
     std::string out;
     bool json = false;
@@ -419,7 +422,7 @@ int run(const std::vector<std::string> &args)
     return usage("unknown subcommand \"" + sub + "\"");
 }
 
-const ToolCommand registration("package", kUsage, run);
+const ToolCommand registration("package", (std::string(kUsage) + "\n" + kStatsUsage).c_str(), run);
 
 } // namespace
 

@@ -18,6 +18,8 @@
 #include "define/FingerDefForm.h"
 #include "keyboard/KbDemoForm.h"
 #include "keyboard/KbDragForm.h"
+#include "keyboard/KbStatsForm.h"
+#include "words/DicBuilder.h"
 #include "ui/CodePageChoice.h"
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
@@ -107,6 +109,7 @@ private slots:
     void cleanup();
 
     void menusHoldTheActionsInOrder();
+    void statisticsWindowCountsTheDictionaryWindowsWords();
     void sameActionTwiceGivesOneWindow_data();
     void sameActionTwiceGivesOneWindow();
     void captionsShowTheirWholeText_data();
@@ -232,7 +235,7 @@ void MainFormTest::menusHoldTheActionsInOrder()
                        QStringLiteral("File: About, Help, -, Recent files, Clear recent files, -, Close"),
                        QStringLiteral("Edit: Undo, Redo"),
                        QStringLiteral("Virtual keyboard: &Keyboard Definition, Keyboard &Layout, "
-                                      "&Finger Definition, -, &Check Definition"),
+                                      "&Finger Definition, Keyboard &Statistics, -, &Check Definition"),
                        QStringLiteral("Word list: Typing Course &Generator, Dictionary Generator"),
                        QStringLiteral("Code page: CP874, CP1250, CP1251, CP1252, CP1253, CP1254, CP1255, "
                                       "CP1256, CP1257, CP1258"),
@@ -245,6 +248,36 @@ void MainFormTest::menusHoldTheActionsInOrder()
     QCOMPARE(m_main->A_Redo->shortcuts(), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Y")),
                                                                QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
     QCOMPARE(m_main->windowTitle(), QStringLiteral("Keyfolio"));
+}
+
+void MainFormTest::statisticsWindowCountsTheDictionaryWindowsWords()
+{
+    m_main->A_KeyboardStatistics->trigger();
+    QCOMPARE(windows().size(), 1);
+    auto *stats = qobject_cast<TKbStatsFm *>(windows().first()->widget());
+    QVERIFY(stats);
+    QCOMPARE(stats->windowTitle(), QStringLiteral("Keyboard statistics"));
+    QCOMPARE(m_main->MdiArea()->activeSubWindow(), windows().first());
+
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("words.txt"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("ab ab cd\n");
+    f.close();
+    m_main->A_Dictionary->trigger();
+    auto *dic = m_main->Factory().FindForm<TDicFm>();
+    QVERIFY(dic);
+    dic->Builder().MakeWordList({text.toStdString()}, false, "");
+
+    m_main->A_KeyboardStatistics->trigger();
+    QCOMPARE(windows().size(), 2);
+    QVERIFY(stats->UseWordListCheck->isEnabled());
+    stats->UseWordListCheck->setChecked(true);
+    stats->CountClick();
+    QTRY_VERIFY(!stats->Counting());
+    QVERIFY(stats->FiguresA());
+    QCOMPARE(stats->FiguresA()->Characters, uint64_t(9)); // "ab " twice, "cd " once
 }
 
 void MainFormTest::sameActionTwiceGivesOneWindow_data()

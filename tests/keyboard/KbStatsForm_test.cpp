@@ -1,0 +1,299 @@
+// The keyboard statistics window, driven from the keyboard on the offscreen
+// platform: its figures are those of the command line over the same files,
+// a second package adds columns with the differences, a long count can be
+// cancelled, a failed count is reported, and the layout frame colours its
+// keys by the last count.
+
+#include "SmallKeyboards.h"
+#include "app/Application.h"
+#include "common/CodePage.h"
+#include "common/ScriptedDialogs.h"
+#include "common/TextFile.h"
+#include "keyboard/ButtonType.h"
+#include "keyboard/KbForm.h"
+#include "keyboard/KbStatsForm.h"
+#include "keyboard/StatsPicture.h"
+#include "ui/InputEncodingMenu.h"
+#include "model/KeyLayout.h"
+#include "model/KeyStrokeStats.h"
+#include "model/MainData.h"
+#include "table/FieldValue.h"
+
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kf;
+
+class KbStatsFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TDataMod> dm;
+    ScriptedDialogs *dialogs = nullptr;
+    std::unique_ptr<TKbStatsFm> form;
+    QTemporaryDir dir;
+
+    QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    // The table's cell as assistive technology reads it.
+    QString cell(int row, int column) const
+    {
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(form->FiguresTable);
+        QAccessibleTableInterface *t = table ? table->tableInterface() : nullptr;
+        if (!t)
+            return QStringLiteral("<no table>");
+        QAccessibleInterface *c = t->cellAt(row, column);
+        return c ? c->text(QAccessible::Name) : QStringLiteral("<no cell>");
+    }
+    // The row whose first cell is what; -1: none.
+    int rowOf(const QString &what) const
+    {
+        for (int r = 0; r < form->FiguresTable->rowCount(); ++r)
+            if (cell(r, 0) == what)
+                return r;
+        return -1;
+    }
+
+    // Presses a button from the keyboard: the focus, then Space.
+    void press(QPushButton *button)
+    {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+    }
+
+    void addTexts(const QStringList &paths)
+    {
+        dialogs->answerFiles(paths);
+        press(form->AddTextsButton);
+    }
+
+    void countAndWait()
+    {
+        press(form->CountButton);
+        QVERIFY(form->Counting() || form->FiguresA());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->Counting(), 20000);
+    }
+
+    std::string runTool(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KEYFOLIO_CODEPAGE", QString::fromStdString(CodePage::current().name()));
+        p.setProcessEnvironment(env);
+        p.start(QString(KF_BINARY_DIR) + "/src/keyfolio-tool", args);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            return "failed: " + p.readAllStandardError().toStdString();
+        return p.readAllStandardOutput().toStdString();
+    }
+
+private slots:
+    void init()
+    {
+        dm = std::make_unique<TDataMod>();
+        sample::BuildSmallKeyboard(*dm);
+        auto d = std::make_unique<ScriptedDialogs>();
+        dialogs = d.get();
+        SetDialogs(std::move(d));
+        form = std::make_unique<TKbStatsFm>();
+        form->FormCreate();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        writeFileBytes(file("text.txt").toStdString(), "Aab ba\xC3\xA1 b\xC3\x9F\r\nzz \xE2\x82\xAC\nab\n");
+    }
+    void cleanup()
+    {
+        form.reset();
+        SetDialogs(nullptr);
+        dm.reset();
+    }
+
+    void figuresAreTheCommandLinesFigures()
+    {
+        QVERIFY(!form->CountButton->isEnabled());
+        addTexts({file("text.txt")});
+        QCOMPARE(form->TextList->count(), 1);
+        QVERIFY(form->CountButton->isEnabled());
+        countAndWait();
+        QVERIFY(form->FiguresA());
+
+        QVERIFY(dm->SavePackage(file("a.vkt").toStdString()));
+        const std::string tool = runTool({"package", "stats", file("a.vkt"), file("text.txt"), "--json"});
+        dialogs->answerFile(file("out.json"));
+        press(form->ExportJsonButton);
+        QCOMPARE(readFileBytes(file("out.json").toStdString()), tool);
+
+        // The table as assistive technology reads it.
+        const int keystrokes = rowOf(QStringLiteral("Keystrokes"));
+        QVERIFY(keystrokes >= 0);
+        QCOMPARE(cell(keystrokes, 1), QString::number(form->FiguresA()->Keystrokes));
+        QCOMPARE(cell(rowOf(QStringLiteral("Characters read")), 1), QStringLiteral("19"));
+        QVERIFY(rowOf(QStringLiteral("Not typeable: z")) >= 0);
+        QVERIFY(form->SummaryLabel->text().contains(QStringLiteral("19 characters read")));
+        QVERIFY(!form->Picture->accessibleDescription().isEmpty());
+
+        dialogs->answerFile(file("out.csv"));
+        press(form->ExportCsvButton);
+        const std::string csv = runTool({"package", "stats", file("a.vkt"), file("text.txt"), "-o", file("tool.csv")});
+        QCOMPARE(readFileBytes(file("out.csv").toStdString()), readFileBytes(file("tool.csv").toStdString()));
+    }
+
+    void aSecondPackageAddsColumnsWithTheDifferences()
+    {
+        TDataMod other;
+        sample::BuildSmallKeyboard(other);
+        sample::SetKeyField(other, "B", "Finger", TValue(int32_t(0)));
+        QVERIFY(other.SavePackage(file("b.vkt").toStdString()));
+        DataMod = dm.get();
+        const TDataMod *edited = DataMod;
+
+        addTexts({file("text.txt")});
+        dialogs->answerFile(file("b.vkt"));
+        press(form->CompareButton);
+        QCOMPARE(form->CompareLabel->text(), QStringLiteral("b.vkt"));
+        QCOMPARE(DataMod, edited); // loading the second package leaves the definition alone
+        countAndWait();
+        QVERIFY(form->FiguresB());
+        QCOMPARE(form->FiguresTable->columnCount(), 4);
+        const int ring = rowOf(QStringLiteral("L Ring"));
+        QVERIFY(ring >= 0);
+        QCOMPARE(cell(ring, 2), QStringLiteral("0.0000"));
+        QVERIFY(cell(ring, 3).startsWith(QLatin1Char('-')));
+
+        QVERIFY(dm->SavePackage(file("a.vkt").toStdString()));
+        const std::string tool =
+            runTool({"package", "stats", file("a.vkt"), file("text.txt"), "--vs", file("b.vkt"), "--json"});
+        dialogs->answerFile(file("both.json"));
+        press(form->ExportJsonButton);
+        QCOMPARE(readFileBytes(file("both.json").toStdString()), tool);
+
+        press(form->NoCompareButton);
+        countAndWait();
+        QVERIFY(!form->FiguresB());
+        QCOMPARE(form->FiguresTable->columnCount(), 2);
+    }
+
+    void aLongCountCanBeCancelled()
+    {
+        writeFileBytes(file("long.txt").toStdString(), std::string(size_t(48) << 20, 'a'));
+        addTexts({file("long.txt")});
+        press(form->CountButton);
+        QVERIFY(form->Counting());
+        // The focus moves to Cancel: Space stops the count.
+        QCOMPARE(QApplication::focusWidget(), form->CancelButton);
+        QVERIFY(form->CancelButton->isEnabled());
+        QVERIFY(!form->CountButton->isEnabled());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->Counting(), 20000);
+        QVERIFY(!form->FiguresA());
+        QCOMPARE(form->SummaryLabel->text(), QStringLiteral("The count was cancelled."));
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 0);
+    }
+
+    void aFailedCountIsReported()
+    {
+        writeFileBytes(file("bad.txt").toStdString(), "ab\xC3(");
+        addTexts({file("missing.txt")});
+        countAndWait();
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 1);
+        QVERIFY(dialogs->last(ScriptedDialogs::Kind::Message).text.contains(QStringLiteral("missing.txt")));
+        QVERIFY(!form->FiguresA());
+        QVERIFY(form->CountButton->isEnabled());
+    }
+
+    void anEmptyTextGivesZeros()
+    {
+        writeFileBytes(file("empty.txt").toStdString(), "");
+        addTexts({file("empty.txt")});
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QCOMPARE(form->FiguresA()->Keystrokes, uint64_t(0));
+        QCOMPARE(cell(rowOf(QStringLiteral("L Little")), 1), QStringLiteral("0.0000"));
+        QCOMPARE(form->SummaryLabel->text(), QStringLiteral("The texts hold no characters."));
+    }
+
+    void theDictionaryWordsCountWithTheirCounts()
+    {
+        form->SetWordListSource([] { return std::vector<std::pair<std::string, uint64_t>>{{"ab", 3}}; });
+        QVERIFY(form->UseWordListCheck->isEnabled());
+        form->UseWordListCheck->setFocus();
+        QTest::keyClick(form->UseWordListCheck, Qt::Key_Space);
+        QVERIFY(form->CountButton->isEnabled());
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QCOMPARE(form->FiguresA()->Characters, uint64_t(9)); // "ab " three times
+    }
+
+    void theEncodingAndCountsChoicesAreUsed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<bool>("counts");
+        QTest::addColumn<int>("characters");
+        // Read as Auto, UTF-16 without a mark is the code page, and its NUL ends the text.
+        QTest::newRow("utf16-auto") << QByteArray("a\0b\0", 4) << int(InputEncoding::Auto) << false << 1;
+        QTest::newRow("utf16-chosen") << QByteArray("a\0b\0", 4) << int(InputEncoding::Utf16LE) << false << 2;
+        QTest::newRow("plain-text") << QByteArray("ab\t3\n") << int(InputEncoding::Auto) << false << 5;
+        QTest::newRow("with-counts") << QByteArray("ab\t3\n") << int(InputEncoding::Auto) << true << 9;
+    }
+    void theEncodingAndCountsChoicesAreUsed()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, encoding);
+        QFETCH(bool, counts);
+        QFETCH(int, characters);
+        writeFileBytes(file("choice.txt").toStdString(), bytes.toStdString());
+        addTexts({file("choice.txt")});
+        form->EncodingMenu->action(InputEncoding(encoding))->trigger();
+        QCOMPARE(int(form->EncodingMenu->encoding()), encoding);
+        if (counts) {
+            form->CountsCheck->setFocus();
+            QTest::keyClick(form->CountsCheck, Qt::Key_Space);
+        }
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QCOMPARE(form->FiguresA()->Characters, uint64_t(characters));
+    }
+
+    void theLayoutFrameColoursItsKeysByTheLastCount()
+    {
+        addTexts({file("text.txt")});
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        TKbFm frame;
+        frame.BuildButtons(true);
+        ButtonType *a = nullptr;
+        for (ButtonType *b : frame.Buttons())
+            if (b->accessibleName() == QLatin1String("A"))
+                a = b;
+        QVERIFY(a);
+        const QColor face = a->faceColor();
+        const TKeyLayout layout = TKeyLayout::FromDataMod(*dm);
+        const int key = layout.KeyByValue(a->tag());
+        frame.A_ColourKeysByUse->trigger();
+        QCOMPARE(a->faceColor(), KeyUseColor(form->FiguresA()->KeyUse()[size_t(key)]));
+        QVERIFY(a->faceColor() != face);
+        frame.A_ColourKeysByUse->trigger();
+        QCOMPARE(a->faceColor(), face);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    KbStatsFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "KbStatsForm_test.moc"
