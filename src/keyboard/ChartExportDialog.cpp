@@ -29,6 +29,9 @@ TChartExportDlg::TChartExportDlg(const QString &title, QWidget *parent) : QDialo
     FingerColoursCheckbox = new QCheckBox(QStringLiteral("Keys in finger colours, with their legend"), this);
     FingerColoursCheckbox->setObjectName(QStringLiteral("FingerColoursCheckbox"));
     FingerColoursCheckbox->setChecked(true);
+    ByUseCheckbox = new QCheckBox(QStringLiteral("Keys coloured by use (the last keyboard statistics)"), this);
+    ByUseCheckbox->setObjectName(QStringLiteral("ByUseCheckbox"));
+    OfferUse(false, false);
     ScaleEd = new QDoubleSpinBox(this);
     ScaleEd->setObjectName(QStringLiteral("ScaleEd"));
     ScaleEd->setRange(0.5, TKeyboardChart::kMaxScale);
@@ -59,6 +62,7 @@ TChartExportDlg::TChartExportDlg(const QString &title, QWidget *parent) : QDialo
     form->addRow(QStringLiteral("&Format:"), FormatCombo);
     form->addRow(QStringLiteral("&Style:"), StyleCombo);
     form->addRow(QString(), FingerColoursCheckbox);
+    form->addRow(QString(), ByUseCheckbox);
     form->addRow(QStringLiteral("S&cale (PNG):"), ScaleEd);
     form->addRow(QString(), TransparentCheckbox);
     form->addRow(QStringLiteral("&Paper (PDF):"), PaperCombo);
@@ -75,6 +79,19 @@ TChartExportDlg::TChartExportDlg(const QString &title, QWidget *parent) : QDialo
     connect(ButtonBox, &QDialogButtonBox::accepted, this, [this] { emit ExportRequested(); });
     connect(ButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     FormatChanged();
+}
+
+void TChartExportDlg::OfferUse(bool available, bool chosen)
+{
+    ByUseCheckbox->setEnabled(available);
+    ByUseCheckbox->setChecked(available && chosen);
+    ByUseCheckbox->setToolTip(available ? QString()
+                                        : QStringLiteral("Count texts in the keyboard statistics window first"));
+}
+
+bool TChartExportDlg::ByUse() const
+{
+    return ByUseCheckbox->isEnabled() && ByUseCheckbox->isChecked();
 }
 
 TChartFormat TChartExportDlg::Format() const

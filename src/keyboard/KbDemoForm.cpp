@@ -12,6 +12,8 @@
 #include "keyboard/DragDropForm.h"
 #include "keyboard/KbDragForm.h"
 #include "keyboard/ChartExportDialog.h"
+#include "keyboard/KbStatsForm.h"
+#include "model/KeyLayout.h"
 #include "model/KeyboardChart.h"
 #include "model/RtfWriter.h"
 #include "model/DefinitionHistory.h"
@@ -409,9 +411,22 @@ namespace {
 
 const QString kChartCaption = QStringLiteral("Keyboard chart");
 
-// The chart of the shared definition in the code page in force; nothing
-// (after saying why) when it has nothing to draw.
-std::optional<TKeyboardChart> DefinitionChart(const TChartOptions &options, TChartFormat format)
+// Colours by use from the last keyboard statistics: a share per key of the
+// layout, 0 for a key the count did not press.
+std::vector<double> UseOfKeys(const TKeyLayout &layout)
+{
+    const std::map<int32_t, double> &use = LastKeyUse();
+    std::vector<double> shares(layout.Keys.size(), 0.0);
+    for (size_t k = 0; k < shares.size(); ++k)
+        if (const auto it = use.find(layout.Keys[k].Value); it != use.end())
+            shares[k] = it->second;
+    return shares;
+}
+
+// The chart of the shared definition in the code page in force, its keys
+// coloured by use when asked (and the options given none); nothing (after
+// saying why) when it has nothing to draw.
+std::optional<TKeyboardChart> DefinitionChart(TChartOptions &options, TChartFormat format, bool byUse = false)
 {
     if (!DataMod) {
         Dialogs().warning(kChartCaption, TranslateQ("The keyboard has no keys: there is nothing to draw."));
@@ -419,6 +434,8 @@ std::optional<TKeyboardChart> DefinitionChart(const TChartOptions &options, TCha
     }
     DataMod->MainTbl.CheckBrowseMode();
     TKeyboardChart chart = TKeyboardChart::FromDataMod(*DataMod, CodePage::current());
+    if (byUse && options.Heat.empty() && !LastKeyUse().empty())
+        options.Heat = UseOfKeys(chart.Layout());
     try {
         chart.Check(options, format);
     } catch (const EChartError &e) {
@@ -453,6 +470,8 @@ void TKbDemoFm::ExportChartClick()
     if (!chart)
         return;
     auto *dialog = new TChartExportDlg(chart->DefaultTitle(), this);
+    // Colours by use when there are statistics, chosen when the keys show them.
+    dialog->OfferUse(!LastKeyUse().empty(), KbDragFrame()->A_ColourKeysByUse->isChecked());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &TChartExportDlg::ExportRequested, this,
             ReportErrors(this, [this, dialog] { ExportChartTo(*dialog); }));
@@ -465,7 +484,7 @@ void TKbDemoFm::ExportChartTo(TChartExportDlg &dialog)
     const TChartFormat format = dialog.Format();
     TChartOptions options = dialog.Options();
     options.Heat = ChartHeat;
-    const std::optional<TKeyboardChart> chart = DefinitionChart(options, format);
+    const std::optional<TKeyboardChart> chart = DefinitionChart(options, format, dialog.ByUse());
     if (!chart)
         return;
     FileRequest request;
@@ -507,7 +526,7 @@ void TKbDemoFm::PrintChartClick()
     }
     TChartOptions options;
     options.Heat = ChartHeat;
-    if (!DefinitionChart(options, TChartFormat::Pdf))
+    if (!DefinitionChart(options, TChartFormat::Pdf, KbDragFrame()->A_ColourKeysByUse->isChecked()))
         return;
     auto *preview = new QPrintPreviewDialog(this);
     preview->setAttribute(Qt::WA_DeleteOnClose);
@@ -523,7 +542,9 @@ void TKbDemoFm::PrintChart(QPrinter &printer)
 {
     TChartOptions options;
     options.Heat = ChartHeat;
-    const std::optional<TKeyboardChart> chart = DefinitionChart(options, TChartFormat::Pdf);
+    // Printed as the keys show: by use when they are coloured so.
+    const std::optional<TKeyboardChart> chart =
+        DefinitionChart(options, TChartFormat::Pdf, KbDragFrame()->A_ColourKeysByUse->isChecked());
     if (!chart)
         return;
     QPainter p(&printer);

@@ -59,7 +59,8 @@ public:
     QAction *A_ExportChart; // "Export chart..."
     QAction *A_PrintChart;  // "Print chart..."
     // Colours by use for the chart, a share 0..1 per key of the key table;
-    // empty: none.
+    // empty: the last keyboard statistics' when chosen (the export dialog's
+    // choice; a print follows the keys' "Colour keys by use").
     std::vector<double> ChartHeat;
 
     TKbDragFm *KbDragFrame() const;

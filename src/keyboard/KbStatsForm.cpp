@@ -1,4 +1,5 @@
 #include "keyboard/KbStatsForm.h"
+#include "model/KeyboardChart.h"
 
 #include "common/CodePage.h"
 #include "common/Dialogs.h"
@@ -51,13 +52,14 @@ const std::map<int32_t, double> &LastKeyUse()
     return lastKeyUse();
 }
 
+void SetLastKeyUse(std::map<int32_t, double> use)
+{
+    lastKeyUse() = std::move(use);
+}
+
 QColor KeyUseColor(double share)
 {
-    share = std::clamp(share, 0.0, 1.0);
-    // White to yellow over the first half, yellow to red over the second.
-    if (share <= 0.5)
-        return QColor(255, 255, int(255 * (1.0 - share * 2)));
-    return QColor(255, int(255 * (1.0 - (share - 0.5) * 2)), 0);
+    return TKeyboardChart::HeatColour(share);
 }
 
 TKbStatsFm::TKbStatsFm(QWidget *parent) : TChildForm(parent)
@@ -343,11 +345,11 @@ void TKbStatsFm::finishCount()
         m_figuresB = ComputeKeyStrokes(*m_countB, *m_tally);
     else
         m_figuresB.reset();
-    auto &use = lastKeyUse();
-    use.clear();
+    std::map<int32_t, double> use;
     const std::vector<double> shares = m_figuresA->KeyUse();
     for (size_t k = 0; k < shares.size(); ++k)
         use[m_countA->Keys[k].Value] = std::max(use[m_countA->Keys[k].Value], shares[k]);
+    SetLastKeyUse(std::move(use));
     showFigures();
     updateControls();
 }

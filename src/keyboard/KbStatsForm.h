@@ -40,9 +40,12 @@ class TStatsPicture;
 // each key's share of the busiest key's presses (0..1). The layout window
 // colours its keys by it.
 const std::map<int32_t, double> &LastKeyUse();
+// Replaces it: the statistics window after each count.
+void SetLastKeyUse(std::map<int32_t, double> use);
 
-// The colour of a key used that share of the busiest key's presses: white
-// for none, through yellow to red for the busiest.
+// The colour of a key used that share of the busiest key's presses: the
+// keyboard chart's colours by use, pale yellow for none to dark red for the
+// busiest.
 QColor KeyUseColor(double share);
 
 class TKbStatsFm : public TChildForm {

@@ -3,12 +3,14 @@
 #include "tool/ToolCommand.h"
 #include "tool/StatsCommand.h"
 #include "common/CodePage.h"
+#include "common/CodePageDecoder.h"
 #include "common/Errors.h"
 #include "common/FilePath.h"
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/DefinitionCheck.h"
 #include "model/KeyboardChart.h"
+#include "model/KeyStrokeStats.h"
 #include "model/KeyPictures.h"
 #include "model/LayoutImport.h"
 #include "model/MainData.h"
@@ -42,14 +44,17 @@ const char *kUsage =
     "  package check FILE [--json]       what would go wrong in the tutor, one finding a line\n"
     "                                    (or JSON); exit 4 when there are errors\n"
     "  package chart FILE -o OUT.svg|OUT.pdf|OUT.png [--style legends|pictures]\n"
-    "                [--colours finger|plain] [--scale N] [--transparent] [--title TEXT]\n"
+    "                [--colours finger|plain|use] [--text FILE]... [--input-encoding ENC]\n"
+    "                [--scale N] [--transparent] [--title TEXT]\n"
     "                [--paper a4|letter] [--true-scale] [--code-page CPnnnn]\n"
     "                                    the keyboard chart: every key with its characters at\n"
     "                                    each level (or its picture) in finger colours; PNG at\n"
     "                                    --scale (default 2), PDF fitted to the paper or at\n"
     "                                    19.05 mm a key; the characters read in the code page\n"
     "                                    given (default: the one in force); what it draws as it\n"
-    "                                    is goes to stderr";
+    "                                    is goes to stderr. --colours use: the keys coloured by\n"
+    "                                    how often typing the --text files presses them (as\n"
+    "                                    package stats counts; --input-encoding as for dict)";
 
 int usage(const std::string &why)
 {
@@ -223,7 +228,9 @@ int chart(const std::vector<std::string> &args)
 {
     TChartOptions options;
     std::string file, out, codePage;
-    bool scaleGiven = false, transparentGiven = false, paperGiven = false;
+    bool scaleGiven = false, transparentGiven = false, paperGiven = false, byUse = false;
+    std::vector<std::string> texts; // colours by use: the texts counted
+    TTextReadOptions read;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string &a = args[i];
         if (a == "--transparent") {
@@ -231,7 +238,8 @@ int chart(const std::vector<std::string> &args)
         } else if (a == "--true-scale") {
             options.TrueScale = true;
         } else if (a == "-o" || a == "--style" || a == "--colours" || a == "--colors" || a == "--scale"
-                   || a == "--title" || a == "--paper" || a == "--code-page") {
+                   || a == "--title" || a == "--paper" || a == "--code-page" || a == "--text"
+                   || a == "--input-encoding") {
             if (i + 1 >= args.size())
                 return usage(a + " needs a value");
             const std::string &v = args[++i];
@@ -249,8 +257,16 @@ int chart(const std::vector<std::string> &args)
                     options.FingerColours = true;
                 else if (v == "plain")
                     options.FingerColours = false;
+                else if (v == "use")
+                    byUse = true;
                 else
-                    return usage(a + " takes finger or plain, not \"" + v + "\"");
+                    return usage(a + " takes finger, plain or use, not \"" + v + "\"");
+            } else if (a == "--text") {
+                texts.push_back(v);
+            } else if (a == "--input-encoding") {
+                if (!ParseInputEncoding(v, read.encoding))
+                    return usage("--input-encoding takes auto, codepage, utf-8, utf-16le or utf-16be, not \"" + v
+                                 + "\"");
             } else if (a == "--scale") {
                 bool ok = false;
                 options.Scale = QString::fromStdString(v).toDouble(&ok);
@@ -294,6 +310,8 @@ int chart(const std::vector<std::string> &args)
         return usage("--transparent is for PNG and SVG only");
     if ((paperGiven || options.TrueScale) && format != TChartFormat::Pdf)
         return usage(std::string(paperGiven ? "--paper" : "--true-scale") + " is for PDF only");
+    if (byUse != !texts.empty())
+        return usage(byUse ? "--colours use needs the texts to count (--text FILE)" : "--text is for --colours use");
 
     // The definition's characters are bytes of its code page.
     const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
@@ -302,6 +320,14 @@ int chart(const std::vector<std::string> &args)
     load(dm, file);
     needFonts();
     const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, cp);
+    if (byUse) {
+        // The keys coloured by how often typing the texts presses them, as
+        // "package stats" counts.
+        TTextTally tally;
+        for (const std::string &text : texts)
+            ReadTextFile(text, cp, read, tally);
+        options.Heat = ComputeKeyStrokes(chart.Layout(), tally).KeyUse();
+    }
     chart.Check(options, format);
     std::ostringstream err;
     for (const QString &w : chart.Warnings(options, format))

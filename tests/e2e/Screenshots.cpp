@@ -21,6 +21,8 @@
 #include "keyboard/KbDemoForm.h"
 #include "model/KeyboardChart.h"
 #include "keyboard/KbDragForm.h"
+#include "keyboard/KbStatsForm.h"
+#include "model/KeyStrokeStats.h"
 #include "model/MainData.h"
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
@@ -162,6 +164,30 @@ int main(int argc, char **argv)
         dic->A_MakeWordList->trigger();
         dic->A_SortByFrequency->trigger();
         ok &= save(dic, out, "dictionary-generator.png");
+
+        // The keyboard statistics of that text on the sample keyboard, as a
+        // table and as pictures, and the chart coloured by that use.
+        auto *stats = open<TKbStatsFm>(main, main.A_KeyboardStatistics);
+        if (!stats)
+            return 1;
+        dialogs.answerFiles({text});
+        stats->AddTextsClick();
+        stats->CountClick();
+        if (!QTest::qWaitFor([stats] { return !stats->Counting() && stats->FiguresA(); }, 20000)) {
+            std::fprintf(stderr, "the keyboard statistics did not count the text\n");
+            return 1;
+        }
+        ok &= save(stats, out, "keyboard-statistics.png");
+        stats->Pages->setCurrentIndex(1);
+        ok &= save(stats, out, "keyboard-statistics-pictures.png");
+        {
+            TKeyboardChart chart = TKeyboardChart::FromDataMod(*DataMod, CodePage::current());
+            TChartOptions options;
+            options.Scale = 1;
+            options.Heat = stats->FiguresA()->KeyUse();
+            chart.Export(QFile::encodeName(out.filePath(QStringLiteral("keyboard-chart-use.png"))).toStdString(),
+                         TChartFormat::Png, options);
+        }
 
         const QString dictionary = tmp.filePath(QStringLiteral("dictionary.txt"));
         dialogs.answerFile(dictionary);

@@ -8,6 +8,9 @@
 #include "common/ScriptedDialogs.h"
 #include "keyboard/ChartExportDialog.h"
 #include "keyboard/KbDemoForm.h"
+#include "keyboard/KbDragForm.h"
+#include "keyboard/KbStatsForm.h"
+#include "model/KeyLayout.h"
 #include "model/MainData.h"
 
 #include <QAccessible>
@@ -22,6 +25,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -162,6 +166,53 @@ private slots:
         dialogs->answerFile(dir().filePath("two.png"));
         QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
         QCOMPARE(QImage(dir().filePath("two.png")).size(), one.size() * 2);
+    }
+
+    // Colours by use come from the last keyboard statistics: offered only
+    // when there are some, chosen at first when the keys show them, and in
+    // the chart when chosen.
+    void colouredByTheLastStatistics()
+    {
+        SetLastKeyUse({});
+        open();
+        chooseFromChartMenu(0);
+        TChartExportDlg *dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        QVERIFY(!dialog->ByUseCheckbox->isEnabled());
+        QVERIFY(!dialog->ByUse());
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTRY_VERIFY(!form->ChartDialog());
+
+        const TKeyLayout layout = TKeyLayout::FromDataMod(*dm);
+        SetLastKeyUse({{layout.Keys.front().Value, 1.0}});
+        const auto forget = qScopeGuard([] { SetLastKeyUse({}); });
+        form->KbDragFrame()->A_ColourKeysByUse->setChecked(true);
+        chooseFromChartMenu(0);
+        dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        QVERIFY(dialog->ByUseCheckbox->isEnabled());
+        QVERIFY(dialog->ByUseCheckbox->isChecked());
+        dialog->SetFormat(TChartFormat::Svg);
+        dialogs->answerFile(dir().filePath("use.svg"));
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QFile f(dir().filePath("use.svg"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray drawn = f.readAll();
+        QVERIFY(drawn.contains("fill=\"" + TKeyboardChart::HeatColour(1).name().toLatin1() + "\""));
+        QVERIFY(drawn.contains(">much use</text>"));
+
+        // Not chosen: the finger legend as ever.
+        QTRY_VERIFY(!form->ChartDialog());
+        chooseFromChartMenu(0);
+        dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->ByUseCheckbox, Qt::LeftButton);
+        QVERIFY(!dialog->ByUse());
+        dialogs->answerFile(dir().filePath("fingers.svg"));
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QFile g(dir().filePath("fingers.svg"));
+        QVERIFY(g.open(QIODevice::ReadOnly));
+        QVERIFY(!g.readAll().contains(">much use</text>"));
     }
 
     void aCancelledFileChoiceKeepsTheDialog()

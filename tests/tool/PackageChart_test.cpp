@@ -8,6 +8,8 @@
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 
+#include "model/KeyboardChart.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -163,7 +165,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(UsageCase{"noOutput", {}, "needs -o"},
                     UsageCase{"unknownFormat", {"-o", "chart.gif"}, "must end in .svg, .pdf or .png"},
                     UsageCase{"badStyle", {"-o", "c.svg", "--style", "photo"}, "--style takes legends or pictures"},
-                    UsageCase{"badColours", {"-o", "c.svg", "--colours", "rainbow"}, "takes finger or plain"},
+                    UsageCase{"badColours", {"-o", "c.svg", "--colours", "rainbow"}, "takes finger, plain or use"},
+                    UsageCase{"useWithoutText", {"-o", "c.svg", "--colours", "use"}, "needs the texts to count"},
+                    UsageCase{"textWithoutUse", {"-o", "c.svg", "--text", "t.txt"}, "--text is for --colours use"},
+                    UsageCase{"badEncoding", {"-o", "c.svg", "--colours", "use", "--text", "t.txt",
+                                              "--input-encoding", "latin9"}, "--input-encoding takes"},
                     UsageCase{"zeroScale", {"-o", "c.png", "--scale", "0"}, "--scale takes a number above 0"},
                     UsageCase{"hugeScale", {"-o", "c.png", "--scale", "40"}, "at most 16"},
                     UsageCase{"scaleForSvg", {"-o", "c.svg", "--scale", "2"}, "--scale is for PNG only"},
@@ -171,6 +177,33 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"badPaper", {"-o", "c.pdf", "--paper", "a3"}, "--paper takes a4 or letter"},
                     UsageCase{"missingValue", {"-o", "c.pdf", "--title"}, "--title needs a value"}),
     [](const testing::TestParamInfo<UsageCase> &i) { return std::string(i.param.name); });
+
+// --colours use: the keys coloured by how often typing the texts presses
+// them. A text of e alone makes the E key the busiest (the darkest colour),
+// keys it never presses the palest, and a bar from little to much use takes
+// the finger legend's place.
+TEST_F(PackageChart, KeysColouredByTheirUseInTheTexts)
+{
+    QFile text(path("e.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("eeee eee ee\n");
+    text.close();
+    const ToolRun r = chart({de(), "-o", path("use.svg"), "--colours", "use", "--text", path("e.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QFile svg(path("use.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray drawn = svg.readAll();
+    const QByteArray busiest = TKeyboardChart::HeatColour(1).name().toLatin1();
+    const QByteArray unused = TKeyboardChart::HeatColour(0).name().toLatin1();
+    EXPECT_TRUE(drawn.contains("fill=\"" + busiest + "\"")) << busiest.constData();
+    EXPECT_TRUE(drawn.contains("fill=\"" + unused + "\""));
+    EXPECT_TRUE(drawn.contains(">much use</text>"));
+
+    // A text that cannot be read is an error, and no chart is written.
+    const ToolRun missing = chart({de(), "-o", path("none.svg"), "--colours", "use", "--text", path("no.txt")});
+    EXPECT_EQ(missing.status, 1) << missing.err;
+    EXPECT_FALSE(QFile::exists(path("none.svg")));
+}
 
 TEST_F(PackageChart, TheCharactersAreReadInTheCodePageGiven)
 {
