@@ -141,6 +141,7 @@ TKbStatsFm::TKbStatsFm(QWidget *parent) : TChildForm(parent)
     FiguresTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     FiguresTable->verticalHeader()->hide();
     FiguresTable->horizontalHeader()->setStretchLastSection(true);
+    FiguresTable->setHorizontalHeaderLabels({TranslateQ("Figure"), TranslateQ("Value")}); // before a count too
     Picture = new TStatsPicture(Pages);
     Pages->addTab(FiguresTable, TranslateQ("&Table"));
     Pages->addTab(Picture, TranslateQ("&Pictures"));
