@@ -257,6 +257,11 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
     if (DataMod)
         connect(&DataMod->History(), &TDefinitionHistory::Restored, this,
                 ReportErrors(this, [this] { KbDragFrame()->FollowKeyRows(); }));
+    // What each key says it types follows every change of the definition
+    // (a character linked to a key here or edited in the definition window).
+    if (DataMod)
+        connect(&DataMod->History(), &TDefinitionHistory::Changed, this,
+                ReportErrors(this, [this] { KbDragFrame()->UpdateTypedTexts(); }));
 }
 
 void TKbDemoFm::CodePageChanged()

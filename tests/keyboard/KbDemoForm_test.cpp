@@ -516,6 +516,19 @@ private slots:
         QVERIFY(dm->Ctbl.FieldByName("KeyNo").IsNull());
         QVERIFY(form->KeyGridCell(3).isEmpty()); // repainted at once
         QCOMPARE(dm->Ctbl.State(), TDataSetState::Browse);
+
+        // What the key says it types follows a link broken and made again.
+        QCOMPARE(m->typedText(), QStringLiteral("m"));
+        form->CharGridSelectCell(0, 0);
+        QTest::mouseClick(m, Qt::LeftButton);
+        for (int i = 0; i < f.RecordCount(); ++i)
+            if (f.FieldValueAt(i, f.FieldByName("Code").Index()).integer() == 'm')
+                form->CharGridSelectCell(i % 40, i / 40);
+        QCOMPARE(dm->Ctbl.FieldByName("Code").AsInteger(), int('m'));
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        QVERIFY(m->typedText().isEmpty());
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(m->typedText(), QStringLiteral("m"));
     }
 
     // Both character grids follow their cursors through the binding: every
