@@ -5,6 +5,7 @@
 // keys by the last count.
 
 #include "SmallKeyboards.h"
+#include "ProgramRun.h"
 #include "app/Application.h"
 #include "common/CodePage.h"
 #include "common/ScriptedDialogs.h"
@@ -25,7 +26,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -87,14 +87,9 @@ private:
 
     std::string runTool(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KEYFOLIO_CODEPAGE", QString::fromStdString(CodePage::current().name()));
-        p.setProcessEnvironment(env);
-        p.start(QString(KF_BINARY_DIR) + "/src/keyfolio-tool", args);
-        if (!p.waitForFinished(60000) || p.exitCode() != 0)
-            return "failed: " + p.readAllStandardError().toStdString();
-        return p.readAllStandardOutput().toStdString();
+        const kf::test::TProgramRun r =
+            kf::test::RunProgram(kf::test::ToolProgram(), args, QString::fromStdString(CodePage::current().name()));
+        return r.status == 0 ? r.out : "failed: " + r.err;
     }
 
 private slots:

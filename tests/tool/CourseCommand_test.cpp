@@ -1,16 +1,14 @@
 // keyfolio-tool course, run as a process: the result text byte for byte,
 // the exit statuses and what goes to stderr.
 
-#include "FileSizeLimit.h"
 #include "common/CodePage.h"
 #include "common/TextFile.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 namespace {
@@ -18,28 +16,13 @@ namespace {
 const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
 const std::string kData = std::string(KF_TEST_DATA_DIR) + "/tcg/";
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = kf::test::TProgramRun;
 
 // Runs the tool, in the given code page if one is named; with a limit, its
 // files cannot grow beyond that many bytes.
 ToolRun course(const QStringList &args, const QString &codePage = {}, uint64_t sizeLimit = 0)
 {
-    QProcess p;
-    if (sizeLimit > 0)
-        p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
-    if (!codePage.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KEYFOLIO_CODEPAGE"), codePage);
-        p.setProcessEnvironment(env);
-    }
-    p.start(kTool, QStringList{"course"} + args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    return kf::test::RunProgram(kTool, QStringList{"course"} + args, codePage, sizeLimit);
 }
 
 QStringList golden()

@@ -1,16 +1,14 @@
 // keyfolio-tool dict, run as a process: the written list byte for byte, the
 // counters on stderr and the exit statuses.
 
-#include "FileSizeLimit.h"
 #include "common/TextFile.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <algorithm>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,26 +16,14 @@ namespace {
 
 const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
 
-struct ToolRun {
-    int status;
-    std::string err;
-};
+using ToolRun = kf::test::TProgramRun;
 
 // Runs the tool in the given code page; with a limit, its files cannot grow
 // beyond that many bytes.
 ToolRun dict(const QStringList &args, const QString &codePage = QStringLiteral("CP1252"),
              uint64_t sizeLimit = 0)
 {
-    QProcess p;
-    if (sizeLimit > 0)
-        p.setChildProcessModifier([sizeLimit] { kf::test::ApplyFileSizeLimit(sizeLimit); });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KEYFOLIO_CODEPAGE"), codePage);
-    p.setProcessEnvironment(env);
-    p.start(kTool, QStringList{"dict"} + args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardError().toStdString()};
+    return kf::test::RunProgram(kTool, QStringList{"dict"} + args, codePage, sizeLimit);
 }
 
 class DictCommand : public ::testing::Test {

@@ -9,13 +9,13 @@
 #include "table/FieldValue.h"
 
 #include "model/KeyboardChart.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <string>
@@ -26,25 +26,11 @@ namespace {
 
 const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
+using ToolRun = kf::test::TProgramRun;
 
 ToolRun Start(const QString &program, const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KEYFOLIO_CODEPAGE", "CP1252");
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    ToolRun r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return kf::test::RunProgram(program, args, QStringLiteral("CP1252"));
 }
 
 class PackageChart : public testing::Test {

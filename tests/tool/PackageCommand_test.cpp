@@ -6,6 +6,7 @@
 #include "SmallKeyboards.h"
 #include "model/MainData.h"
 #include "model/ZipArchive.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -41,24 +41,10 @@ void writeAll(const std::string &path, const std::string &bytes)
 // Runs "keyfolio-tool package ..." in a temporary folder.
 class PackageCommandTest : public testing::Test {
 protected:
-    struct Result {
-        int status = -1;
-        std::string out, err;
-    };
+    using Result = kf::test::TProgramRun;
     Result tool(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KEYFOLIO_CODEPAGE", "CP1252");
-        p.setProcessEnvironment(env);
-        p.start(QString(KF_BINARY_DIR) + "/src/keyfolio-tool", QStringList{"package"} + args);
-        Result r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput().toStdString();
-        r.err = p.readAllStandardError().toStdString();
-        return r;
+        return kf::test::RunProgram(kf::test::ToolProgram(), QStringList{"package"} + args, QStringLiteral("CP1252"));
     }
     std::string path(const std::string &name) const { return dir.path().toStdString() + "/" + name; }
     QStringList entries() const

@@ -5,30 +5,22 @@
 #include "model/GlyphCodec.h"
 #include "model/KeyPictures.h"
 #include "model/MainData.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
 
 const QString kTool = QStringLiteral(KF_BINARY_DIR "/src/keyfolio-tool");
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using ToolRun = kf::test::TProgramRun;
 
 ToolRun package(const QStringList &args)
 {
-    QProcess p;
-    p.start(kTool, QStringList{"package"} + args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString(),
-            p.readAllStandardError().toStdString()};
+    return kf::test::RunProgram(kTool, QStringList{"package"} + args);
 }
 
 class PackageImport : public ::testing::Test {

@@ -8,13 +8,13 @@
 #include "model/KeyStrokeStats.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
+#include "ProgramRun.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -39,24 +39,10 @@ void writeAll(const std::string &path, const std::string &bytes)
 
 class StatsCommandTest : public testing::Test {
 protected:
-    struct Result {
-        int status = -1;
-        std::string out, err;
-    };
+    using Result = kf::test::TProgramRun;
     Result tool(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KEYFOLIO_CODEPAGE", "CP1252");
-        p.setProcessEnvironment(env);
-        p.start(QString(KF_BINARY_DIR) + "/src/keyfolio-tool", args);
-        Result r;
-        if (!p.waitForFinished(60000))
-            return r;
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput().toStdString();
-        r.err = p.readAllStandardError().toStdString();
-        return r;
+        return kf::test::RunProgram(kf::test::ToolProgram(), args, QStringLiteral("CP1252"));
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     std::string spath(const char *name) const { return path(name).toStdString(); }
