@@ -25,32 +25,19 @@ python3 "$HERE/chart_full_keyboard.py" "$WORK/de.json" "$WORK/de105.json"
 "$TOOL" package build "$WORK/de105.json" -o "$WORK/de105.vkt"
 keys=$("$TOOL" package info "$WORK/de105.vkt" | sed -n 's/^Keys: //p')
 
-# best_of N CMD...: the shortest wall-clock time of N runs and the shortest
-# CPU time (user + system) of the same runs, in seconds.
-best_of() {
-  local n=$1; shift
-  python3 - "$n" "$@" <<'PY'
-import resource, subprocess, sys, time
-n = int(sys.argv[1]); cmd = sys.argv[2:]
-wall = cpu = None
-for _ in range(n):
-    r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    d = time.perf_counter() - t
-    r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    c = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
-    wall = d if wall is None else min(wall, d)
-    cpu = c if cpu is None else min(cpu, c)
-print(f"{wall * 1000:.0f} ms wall, {cpu * 1000:.0f} ms CPU")
-PY
+source "$HERE/best_of.sh"
+# ms N CMD...: "W ms wall, C ms CPU", best of N runs.
+ms() {
+  local wall cpu
+  read -r wall cpu < <(best_of "$@")
+  awk -v w="$wall" -v c="$cpu" 'BEGIN { printf "%.0f ms wall, %.0f ms CPU", w * 1000, c * 1000 }'
 }
 
 echo "keyboard: $keys keys; best of $RUNS runs; load: $(cut -d" " -f1-3 /proc/loadavg) on $(nproc) cores"
 for out in chart.svg chart.pdf chart.png; do
-  printf '%-22s %s\n' "$out" "$(best_of "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/$out")"
+  printf '%-22s %s\n' "$out" "$(ms "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/$out")"
 done
 printf '%-22s %s\n' "chart.pdf --true-scale" \
-  "$(best_of "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/true.pdf" --true-scale)"
+  "$(ms "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/true.pdf" --true-scale)"
 printf '%-22s %s\n' "pictures.png" \
-  "$(best_of "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/pictures.png" --style pictures)"
+  "$(ms "$RUNS" "$TOOL" package chart "$WORK/de105.vkt" -o "$WORK/pictures.png" --style pictures)"

@@ -65,41 +65,27 @@ write("regex-general.txt", [
 ])
 PY
 
-# best_of N CMD...: the shortest wall-clock time of N runs and the shortest
-# CPU time (user + system) of the same runs, in seconds. The output goes to a
-# pipe that is read (GNU grep stops at the first match when it writes to /dev/null).
-best_of() {
-  local n=$1; shift
-  python3 - "$n" "$@" <<'PY'
-import resource, subprocess, sys, time
-n = int(sys.argv[1]); cmd = sys.argv[2:]
-wall = cpu = None
-for _ in range(n):
-    r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    d = time.perf_counter() - t
-    r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    c = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
-    wall = d if wall is None else min(wall, d)
-    cpu = c if cpu is None else min(cpu, c)
-print(f"{wall:.3f} s wall, {cpu:.3f} s CPU")
-PY
+source "$HERE/best_of.sh"
+# seconds N CMD...: "W s wall, C s CPU", best of N runs.
+seconds() {
+  local wall cpu
+  read -r wall cpu < <(best_of "$@")
+  printf '%.3f s wall, %.3f s CPU' "$wall" "$cpu"
 }
 
 echo "dictionary: $(wc -l < "$DICT") lines, $(wc -c < "$DICT") bytes; best of $RUNS runs; load: $(cut -d" " -f1-3 /proc/loadavg) on $(nproc) cores"
 for mode in finger letters head tail; do
   picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode" --view wordlist | grep -c . || true)
   printf '%-8s 100 strings: %s  (%s words picked)\n' "$mode" \
-    "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode")" "$picked"
+    "$(seconds "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$mode.txt" --mode "$mode")" "$picked"
 done
 for set in regex regex-general; do
   picked=$("$TOOL" course --dictionary "$DICT" --strings "$WORK/$set.txt" --mode regex --view wordlist | grep -c . || true)
   printf '%-14s 20 patterns: %s  (%s words picked)\n' "$set" \
-    "$(best_of "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$set.txt" --mode regex)" "$picked"
+    "$(seconds "$RUNS" "$TOOL" course --dictionary "$DICT" --strings "$WORK/$set.txt" --mode regex)" "$picked"
 done
 
 GREP_ARGS=()
 while IFS= read -r p; do GREP_ARGS+=(-e "${p%$'\r'}"); done < "$WORK/regex.txt"
 printf '%-8s  20 patterns: %s  (grep -c -E, one run over the same file: %s lines)\n' grep \
-  "$(best_of "$RUNS" grep -c -E "${GREP_ARGS[@]}" "$DICT")" "$(grep -c -E "${GREP_ARGS[@]}" "$DICT" || true)"
+  "$(seconds "$RUNS" grep -c -E "${GREP_ARGS[@]}" "$DICT")" "$(grep -c -E "${GREP_ARGS[@]}" "$DICT" || true)"

@@ -40,26 +40,7 @@ PLAN=("$TOOL" course plan --keyboard "$KEYBOARD" --dictionary "$DICT" --levels p
       -o "$STRINGS" --json)
 COURSE=("$TOOL" course --dictionary "$DICT" --strings "$STRINGS" --mode finger --case-sensitive)
 
-# best_of N CMD...: the shortest wall-clock time of N runs, in seconds, with
-# the shortest CPU time (user + system) of the same runs.
-best_of() {
-  local n=$1; shift
-  python3 - "$n" "$@" <<'PY'
-import resource, subprocess, sys, time
-n = int(sys.argv[1]); cmd = sys.argv[2:]
-wall = cpu = None
-for _ in range(n):
-    r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True)
-    d = time.perf_counter() - t
-    r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    c = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
-    wall = d if wall is None else min(wall, d)
-    cpu = c if cpu is None else min(cpu, c)
-print(f"{wall:.3f} {cpu:.3f}")
-PY
-}
+source "$HERE/best_of.sh"
 
 "${PLAN[@]}" > "$WORK/plan.json" 2>/dev/null
 lessons=$(grep -c '"new"' "$WORK/plan.json")
