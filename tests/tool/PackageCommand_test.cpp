@@ -7,6 +7,7 @@
 #include "model/MainData.h"
 #include "model/ZipArchive.h"
 #include "ProgramRun.h"
+#include "common/TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -25,18 +25,6 @@ using namespace kf;
 using namespace kf::sample;
 
 namespace {
-
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 // Runs "keyfolio-tool package ..." in a temporary folder.
 class PackageCommandTest : public testing::Test {
@@ -79,7 +67,7 @@ TEST_F(PackageToolTest, DumpBuildDumpAndInfo)
     ASSERT_EQ(build.status, 0) << build.err;
     const Result dump2 = tool({"dump", QString::fromStdString(path("b.vkt"))});
     ASSERT_EQ(dump2.status, 0) << dump2.err;
-    EXPECT_EQ(dump2.out, readAll(path("a.json")));
+    EXPECT_EQ(dump2.out, readFileBytes(path("a.json")));
 
     kf::ZipArchive a, b;
     a.open(path("a.vkt"));
@@ -97,8 +85,8 @@ TEST_F(PackageToolTest, DumpBuildDumpAndInfo)
 
 TEST_F(PackageToolTest, ErrorsExitOneAndWriteNothing)
 {
-    writeAll(path("text.vkt"), "hello");
-    writeAll(path("bad.json"), "{\"keys\": 1}");
+    writeFileBytes(path("text.vkt"), "hello");
+    writeFileBytes(path("bad.json"), "{\"keys\": 1}");
     const std::vector<std::pair<QStringList, std::string>> cases = {
         {{"info", QString::fromStdString(path("text.vkt"))}, "not a ZIP archive"},
         {{"dump", QString::fromStdString(path("missing.vkt")), "-o", QString::fromStdString(path("out.json"))},

@@ -9,6 +9,7 @@
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 #include "ProgramRun.h"
+#include "common/TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +18,12 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <fstream>
 #include <string>
 
 using namespace kf;
 using namespace kf::sample;
 
 namespace {
-
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 class StatsCommandTest : public testing::Test {
 protected:
@@ -59,8 +47,8 @@ protected:
         SetKeyField(b, "B", "Finger", TValue(int32_t(0)));
         ASSERT_TRUE(b.SavePackage(spath("b.vkt"))) << b.PackageError();
         layoutB = TKeyLayout::FromDataMod(b);
-        writeAll(spath("text.txt"), "Aab ba\xC3\xA1 b\xC3\x9F\r\nzz \xE2\x82\xAC\n");
-        writeAll(spath("more.txt"), "ab ab\n");
+        writeFileBytes(spath("text.txt"), "Aab ba\xC3\xA1 b\xC3\x9F\r\nzz \xE2\x82\xAC\n");
+        writeFileBytes(spath("more.txt"), "ab ab\n");
     }
 
     TTextTally tally(const std::vector<std::string> &files) const
@@ -89,7 +77,7 @@ TEST_F(StatsCommandTest, JsonIsTheCoresFiguresOverTheSameFiles)
     const Result vs = tool({"package", "stats", path("a.vkt"), path("text.txt"), path("more.txt"), "--vs",
                             path("b.vkt"), "-o", path("out.json")});
     ASSERT_EQ(vs.status, 0) << vs.err;
-    EXPECT_EQ(readAll(spath("out.json")),
+    EXPECT_EQ(readFileBytes(spath("out.json")),
               KeyStrokesToJson(ComputeKeyStrokes(layoutA, t), ComputeKeyStrokes(layoutB, t), cp));
 }
 
@@ -98,7 +86,7 @@ TEST_F(StatsCommandTest, CsvAndTableShowBothPackagesWithTheDifference)
     const Result r =
         tool({"package", "stats", path("a.vkt"), path("more.txt"), "--compare", path("b.vkt"), "-o", path("out.csv")});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string csv = readAll(spath("out.csv"));
+    const std::string csv = readFileBytes(spath("out.csv"));
     EXPECT_EQ(csv.rfind("Figure,A,B,Difference\r\n", 0), 0u) << csv;
     // ab ab LF: the a and b keys are on fingers 0 and 1 in a, both on 0 in b;
     // no Enter key.
@@ -111,8 +99,8 @@ TEST_F(StatsCommandTest, CsvAndTableShowBothPackagesWithTheDifference)
 
 TEST_F(StatsCommandTest, BadInputExitsWithTheReasonAndWritesNothing)
 {
-    writeAll(spath("bad.txt"), "ab\xC3(");
-    writeAll(spath("empty.txt"), "");
+    writeFileBytes(spath("bad.txt"), "ab\xC3(");
+    writeFileBytes(spath("empty.txt"), "");
     const struct {
         QStringList args;
         int status;
