@@ -10,7 +10,7 @@
 
 #include "common/CodePage.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 
 #include <benchmark/benchmark.h>

@@ -19,10 +19,10 @@
 #include "table/DataBinding.h"
 #include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

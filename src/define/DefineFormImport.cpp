@@ -9,9 +9,9 @@
 #include "define/ImportReportDialog.h"
 #include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 #include "ui/CodePageChoice.h"
 
 #include <QLabel>

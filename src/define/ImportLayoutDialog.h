@@ -5,8 +5,8 @@
 // window that opened it (ImportRequested), which closes it once the import
 // is done.
 
-#include "model/LayoutImport.h"
-#include "model/XkbLayouts.h"
+#include "exchange/LayoutImport.h"
+#include "exchange/XkbLayouts.h"
 
 #include <QDialog>
 

@@ -6,7 +6,7 @@
 // title line. It writes nothing itself: OK asks the window that opened it
 // (ExportRequested), which asks for the file through the dialog service.
 
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 
 #include <QDialog>
 

@@ -14,7 +14,7 @@
 #include "keyboard/ChartExportDialog.h"
 #include "keyboard/KbStatsForm.h"
 #include "model/KeyLayout.h"
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 #include "model/RtfWriter.h"
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"

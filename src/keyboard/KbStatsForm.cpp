@@ -1,5 +1,5 @@
 #include "keyboard/KbStatsForm.h"
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 
 #include "common/CodePage.h"
 #include "common/Dialogs.h"

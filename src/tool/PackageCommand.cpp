@@ -9,13 +9,13 @@
 #include "common/LibraryErrors.h"
 #include "common/TextFile.h"
 #include "model/DefinitionCheck.h"
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 #include "model/KeyStrokeStats.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 #include "model/PackageJson.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>

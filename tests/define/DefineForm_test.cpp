@@ -22,7 +22,7 @@
 #include "keyboard/KbDragForm.h"
 #include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 

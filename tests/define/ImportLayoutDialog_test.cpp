@@ -4,7 +4,7 @@
 
 #include "common/CodePage.h"
 #include "define/ImportLayoutDialog.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include <QAccessible>
 #include <QApplication>

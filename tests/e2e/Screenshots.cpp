@@ -19,7 +19,7 @@
 #include "define/ImportReportDialog.h"
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbDemoForm.h"
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 #include "keyboard/KbDragForm.h"
 #include "keyboard/KbStatsForm.h"
 #include "model/KeyStrokeStats.h"

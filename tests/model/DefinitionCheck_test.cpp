@@ -6,7 +6,7 @@
 #include "common/CodePage.h"
 #include "model/GlyphCodec.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 
 #include "common/CodePage.h"
 #include "model/KeyCodes.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 #include "SmallKeyboards.h"

@@ -6,7 +6,7 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "model/GlyphCodec.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 #include "SmallKeyboards.h"
 

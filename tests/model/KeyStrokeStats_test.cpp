@@ -4,7 +4,7 @@
 #include "common/Errors.h"
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 #include "SmallKeyboards.h"

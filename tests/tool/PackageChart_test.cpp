@@ -8,7 +8,7 @@
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 #include "ProgramRun.h"
 
 #include <gtest/gtest.h>

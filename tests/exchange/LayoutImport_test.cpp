@@ -3,13 +3,13 @@
 // the definition alone. The compose table is always named (en_US.UTF-8), so
 // the machine's locale plays no part.
 
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "model/KbState.h"
 #include "model/MainData.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include <gtest/gtest.h>
 

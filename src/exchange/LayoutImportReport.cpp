@@ -1,4 +1,4 @@
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 
 #include <QString>
 

@@ -2,14 +2,14 @@
 // PDF's text layer and page, the PNG's size, finger and heat colours, and the
 // bad input that is refused or drawn with a warning.
 
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Errors.h"
 #include "model/KeyCodes.h"
 #include "model/KeyPictures.h"
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 
 #include <gtest/gtest.h>

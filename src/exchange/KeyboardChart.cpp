@@ -1,4 +1,4 @@
-#include "model/KeyboardChart.h"
+#include "exchange/KeyboardChart.h"
 
 #include "common/CodePage.h"
 #include "common/ColorValue.h"

@@ -1,12 +1,12 @@
-#include "model/LayoutImport.h"
-#include "model/LayoutImportParts.h"
+#include "exchange/LayoutImport.h"
+#include "exchange/LayoutImportParts.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 #include "common/Translation.h"
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon.h>

@@ -1,4 +1,4 @@
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 

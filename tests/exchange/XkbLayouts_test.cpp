@@ -1,7 +1,7 @@
 // The list of system keyboard layouts: reading the rules XML, the layout ids
 // the import and the command line take, and the system's own list.
 
-#include "model/XkbLayouts.h"
+#include "exchange/XkbLayouts.h"
 
 #include "common/Errors.h"
 #include "common/TextFile.h"

@@ -1,4 +1,4 @@
-#include "model/LayoutImportParts.h"
+#include "exchange/LayoutImportParts.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 

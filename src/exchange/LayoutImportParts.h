@@ -3,7 +3,7 @@
 // the main block's keys, the libxkbcommon handles, and the system's compose
 // table. Only the import's own files include this.
 
-#include "model/LayoutImport.h"
+#include "exchange/LayoutImport.h"
 
 #include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon.h>

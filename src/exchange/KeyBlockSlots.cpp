@@ -1,4 +1,4 @@
-#include "model/LayoutImportParts.h"
+#include "exchange/LayoutImportParts.h"
 #include "model/KeyCodes.h"
 
 namespace kf {
