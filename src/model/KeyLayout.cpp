@@ -8,6 +8,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace kf {
@@ -95,33 +96,111 @@ TKeyLayout TKeyLayout::FromDataMod(const TDataMod &dm)
 
 void TKeyLayout::findRows()
 {
-    std::vector<int> order;
-    for (size_t i = 0; i < Keys.size(); ++i)
+    std::vector<int> sized;
+    for (size_t i = 0; i < Keys.size(); ++i) {
+        Keys[i].Row = -1;
         if (Keys[i].Width > 0 && Keys[i].Height > 0)
-            order.push_back(int(i));
-    // Twice the centre, to stay in integers.
-    const auto centre2 = [&](int k) { return 2 * Keys[size_t(k)].Y + Keys[size_t(k)].Height; };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return centre2(a) < centre2(b); });
-
-    // A key opens a new row when its centre lies below the bottom of the
-    // row's first key (the row's keys are taken top first, so the first is
-    // the highest).
-    Rows.clear();
-    int rowBottom2 = 0;
-    for (int k : order) {
-        if (Rows.empty() || centre2(k) >= rowBottom2) {
-            Rows.emplace_back();
-            const TLayoutKey &first = Keys[size_t(k)];
-            rowBottom2 = 2 * (first.Y + first.Height);
-        }
-        Rows.back().push_back(k);
+            sized.push_back(int(i));
     }
-    for (size_t r = 0; r < Rows.size(); ++r) {
-        std::stable_sort(Rows[r].begin(), Rows[r].end(),
-                         [&](int a, int b) { return Keys[size_t(a)].X < Keys[size_t(b)].X; });
+    const auto cx = [&](int k) { return Keys[size_t(k)].X + Keys[size_t(k)].Width / 2.0; };
+    const auto cy = [&](int k) { return Keys[size_t(k)].Y + Keys[size_t(k)].Height / 2.0; };
+    // The height at which a key meets another: its centre's, or for a key
+    // half as high again as the other or more (the ISO Enter) the centre of
+    // its lowest part of the other's height, so it belongs to the row of its
+    // lower part.
+    const auto heightOf = [&](int k, int other) {
+        const TLayoutKey &key = Keys[size_t(k)];
+        const int h = Keys[size_t(other)].Height;
+        return 2 * key.Height >= 3 * h ? key.Y + key.Height - h / 2.0 : cy(k);
+    };
+
+    // A row is a chain of keys, each linked to its neighbour on the right, so
+    // a row may slope, bend or break into halves as long as each key lies
+    // where its neighbour's row leads. A key's possible right neighbours: the
+    // keys whose centre lies beyond its right edge and within a key's height
+    // of the line its row follows there, except one that lies beyond another
+    // possible neighbour at least as close to that line (a row is not jumped
+    // over). The line: level at first; then, once, level or the slope either
+    // key has to its left (else right) neighbour, whichever is closest, so a
+    // wide key of a sloping row (Space) finds its neighbour by its row, not
+    // by its centre's height alone, and the halves of a split board meet.
+    std::vector<int> rightOf(Keys.size(), -1), leftOf(Keys.size(), -1);
+    std::vector<double> slope(Keys.size(), 0.0);
+    struct Link {
+        double rise; // the vertical distance from the row's line
+        double run;  // the horizontal distance of the centres
+        int left, right;
+    };
+    std::vector<Link> links, beside;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1)
+            for (int k : sized) {
+                const int l = leftOf[size_t(k)] >= 0 ? leftOf[size_t(k)] : k;
+                const int r = leftOf[size_t(k)] >= 0 ? k : rightOf[size_t(k)];
+                slope[size_t(k)] = r >= 0 && l != r ? (cy(r) - cy(l)) / (cx(r) - cx(l)) : 0.0;
+            }
+        links.clear();
+        for (int a : sized) {
+            const TLayoutKey &ka = Keys[size_t(a)];
+            const double edge = ka.X + ka.Width;
+            beside.clear();
+            for (int b : sized) {
+                const double run = cx(b) - cx(a), ya = heightOf(a, b), yb = heightOf(b, a);
+                const double rise = std::min({std::abs(yb - ya), std::abs(yb - (ya + slope[size_t(a)] * run)),
+                                              std::abs(ya - (yb - slope[size_t(b)] * run))});
+                if (b != a && cx(b) > edge && rise < (ka.Height + Keys[size_t(b)].Height) / 2.0)
+                    beside.push_back({rise, run, a, b});
+            }
+            for (const Link &l : beside)
+                if (std::none_of(beside.begin(), beside.end(),
+                                 [&](const Link &c) { return c.run < l.run && c.rise <= l.rise; }))
+                    links.push_back(l);
+        }
+        // The nearest links first, a rise weighing three times a run (a key
+        // beyond a gap of two keys is nearer than one half a row up); of
+        // equally near ones the one from the lower key. A key takes one
+        // neighbour on each side.
+        const auto cost = [](const Link &l) { return l.run + 3 * l.rise; };
+        std::stable_sort(links.begin(), links.end(), [&](const Link &x, const Link &y) {
+            if (cost(x) != cost(y))
+                return cost(x) < cost(y);
+            return cy(x.left) > cy(y.left);
+        });
+        std::fill(rightOf.begin(), rightOf.end(), -1);
+        std::fill(leftOf.begin(), leftOf.end(), -1);
+        for (const Link &l : links)
+            if (rightOf[size_t(l.left)] < 0 && leftOf[size_t(l.right)] < 0) {
+                rightOf[size_t(l.left)] = l.right;
+                leftOf[size_t(l.right)] = l.left;
+            }
+    }
+
+    // Every chain from its left end; the rows from the top by their keys'
+    // mean centre.
+    Rows.clear();
+    std::vector<double> meanY;
+    for (int k : sized) {
+        if (leftOf[size_t(k)] >= 0)
+            continue;
+        Rows.emplace_back();
+        double sum = 0;
+        for (int at = k; at >= 0; at = rightOf[size_t(at)]) {
+            Rows.back().push_back(at);
+            sum += cy(at);
+        }
+        meanY.push_back(sum / double(Rows.back().size()));
+    }
+    std::vector<size_t> order(Rows.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return meanY[x] < meanY[y]; });
+    std::vector<std::vector<int>> rows;
+    rows.reserve(Rows.size());
+    for (size_t i : order)
+        rows.push_back(std::move(Rows[i]));
+    Rows = std::move(rows);
+    for (size_t r = 0; r < Rows.size(); ++r)
         for (int k : Rows[r])
             Keys[size_t(k)].Row = int(r);
-    }
 }
 
 int TKeyLayout::KeyByValue(int32_t value) const

@@ -59,10 +59,11 @@ public:
     std::vector<TLayoutChar> Chars;
     std::array<int32_t, 10> FingerColors{}; // colour values by finger (0: unset)
 
-    // Rows of keys from the top: each a list of key indices ordered left to
-    // right. A key belongs to the row whose keys its vertical centre lies
-    // within, so rows need not be straight (a key a few pixels lower stays in
-    // its row). Keys without a positive width and height are in no row.
+    // Rows of keys from the top (by their keys' mean centre): each a list of
+    // key indices ordered left to right. A row is found from all its keys'
+    // centres, as a chain of neighbours each level with the next, so a row may
+    // be crooked, slope, curve or be split into two halves. Keys without a
+    // positive width and height are in no row.
     std::vector<std::vector<int>> Rows;
 
     // The index of the first key whose KeyValue is value; -1: none.
