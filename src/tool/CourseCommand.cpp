@@ -40,7 +40,17 @@ const char *const kUsage =
     "      (the partial result is still written). Both files are read as\n"
     "      --input-encoding says (default auto); dictionary words with a character\n"
     "      the code page lacks are left out and counted on stderr, such a string\n"
-    "      is an error.";
+    "      is an error.\n"
+    "  course plan --keyboard FILE.vkt --dictionary FILE [--order keyboard|frequency|mixed]\n"
+    "         [--letters-only | --all-characters] [--per-lesson N]\n"
+    "         [--levels plain,shift,altgr,dead] [--home-row N] [--min-words N]\n"
+    "         [--min N] [--max N] [--input-encoding ...] [-o STRINGS] [--json]\n"
+    "      Plans the strings of lessons that bring in the keyboard's characters a\n"
+    "      few at a time. Order: keyboard, frequency, or mixed (the home row, then\n"
+    "      by frequency; the default when the number row types letters, else\n"
+    "      keyboard). --letters-only (the default) brings in letters only and plans\n"
+    "      each entry without the punctuation around it; --all-characters every\n"
+    "      character of the chosen levels.";
 
 int usageError(const std::string &why)
 {
@@ -58,6 +68,10 @@ int runPlan(const std::vector<std::string> &args)
         const std::string &a = args[i];
         if (a == "--json") {
             json = true;
+            continue;
+        }
+        if (a == "--letters-only" || a == "--all-characters") {
+            options.LettersOnly = a == "--letters-only";
             continue;
         }
         if (a != "--keyboard" && a != "--dictionary" && a != "--order" && a != "--per-lesson" && a != "--levels" &&
@@ -90,6 +104,8 @@ int runPlan(const std::vector<std::string> &args)
                 options.Order = TPlanOrder::Keyboard;
             else if (v == "frequency")
                 options.Order = TPlanOrder::Frequency;
+            else if (v == "mixed")
+                options.Order = TPlanOrder::Mixed;
             else
                 return usageError("unknown order \"" + v + "\"");
         } else if (a == "--levels") {
@@ -132,8 +148,8 @@ int runPlan(const std::vector<std::string> &args)
     if (!dm.LoadPackage(keyboardPath))
         throw EInOutError(keyboardPath + ": " + dm.PackageError());
     DecodedLines dictionary = ReadDecodedLines(dictionaryPath, encoding);
-    TCoursePlan plan(TKeyLayout::FromDataMod(dm), CodePage::current(),
-                     TPlanDictionary::FromLines(std::move(dictionary.lines), dictionary.unmappable.size()), options);
+    TCoursePlan plan(TKeyLayout::FromDataMod(dm), CodePage::current(), TPlanDictionary::FromDecoded(std::move(dictionary)),
+                     options);
     plan.Make();
     if (!outPath.empty())
         writeTextLines(outPath, plan.Strings());

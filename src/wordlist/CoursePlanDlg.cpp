@@ -89,12 +89,15 @@ TCoursePlanDlg::TCoursePlanDlg(QWidget *parent, TPlanDictionary dictionary, cons
     auto *orderLb = new QLabel(QStringLiteral("&Order:"), this);
     OrderEd = new QComboBox(this);
     OrderEd->setObjectName(QStringLiteral("OrderEd"));
-    OrderEd->addItem(QStringLiteral("Keyboard"));
-    OrderEd->addItem(QStringLiteral("Frequency"));
+    // In the order of TPlanOrder.
+    for (const TPlanOrder order : {TPlanOrder::Keyboard, TPlanOrder::Frequency, TPlanOrder::Mixed})
+        OrderEd->addItem(QString::fromLatin1(TCoursePlan::OrderCaption(order)));
     OrderEd->setToolTip(QStringLiteral("Keyboard: the home row first, finger pair by finger pair; "
-                                       "Frequency: the characters most words use first"));
+                                       "Frequency: the characters most words use first; "
+                                       "Home row, then frequency: the home row as in keyboard order, then the "
+                                       "others by frequency (chosen for a keyboard whose number row types letters)"));
     orderLb->setBuddy(OrderEd);
-    auto *perLb = new QLabel(QStringLiteral("&New a lesson:"), this);
+    auto *perLb = new QLabel(QStringLiteral("&New characters a lesson:"), this);
     PerLessonEd = spin(this, "PerLessonEd", 1, TPlanOptions::kMaxPerLesson, 2, QStringLiteral("New characters a lesson"));
     perLb->setBuddy(PerLessonEd);
     auto *homeLb = new QLabel(QStringLiteral("&Home row:"), this);
@@ -117,10 +120,17 @@ TCoursePlanDlg::TCoursePlanDlg(QWidget *parent, TPlanDictionary dictionary, cons
     AltGrEd->setObjectName(QStringLiteral("AltGrEd"));
     DeadEd = new QCheckBox(QStringLiteral("&Dead keys"), this);
     DeadEd->setObjectName(QStringLiteral("DeadEd"));
+    LettersEd = new QCheckBox(QStringLiteral("&Letters only"), this);
+    LettersEd->setObjectName(QStringLiteral("LettersEd"));
+    LettersEd->setChecked(true);
+    LettersEd->setToolTip(QStringLiteral("Bring in the code page's letters only (the other characters are left "
+                                         "out and listed), and plan each dictionary entry without the punctuation "
+                                         "around it"));
     grid->addWidget(levelsLb, 1, 0, 1, 2);
     grid->addWidget(ShiftEd, 1, 2);
     grid->addWidget(AltGrEd, 1, 3);
     grid->addWidget(DeadEd, 1, 4, 1, 2);
+    grid->addWidget(LettersEd, 1, 6);
 
     auto *minWordsLb = new QLabel(QStringLiteral("&Warn under:"), this);
     MinWordsEd = spin(this, "MinWordsEd", 0, 1000000, 15, QStringLiteral("Fewest words a lesson should have"));
@@ -177,6 +187,17 @@ TCoursePlanDlg::TCoursePlanDlg(QWidget *parent, TPlanDictionary dictionary, cons
     editRow->addWidget(LeftOutLb, 1);
     top->addLayout(editRow);
 
+    auto *dictionaryRow = new QHBoxLayout;
+    auto *dictionaryCaption = new QLabel(QStringLiteral("Dictionary:"), this);
+    DictionaryLb = new QLabel(this);
+    DictionaryLb->setObjectName(QStringLiteral("DictionaryLb"));
+    DictionaryLb->setWordWrap(true);
+    SetupValueLabel(DictionaryLb, QStringLiteral("The dictionary's words planned, and its lines left out"));
+    dictionaryCaption->setBuddy(DictionaryLb);
+    dictionaryRow->addWidget(dictionaryCaption);
+    dictionaryRow->addWidget(DictionaryLb, 1);
+    top->addLayout(dictionaryRow);
+
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
     UseBn = button(this, "UseBn", QStringLiteral("&Use this plan"),
@@ -195,6 +216,8 @@ TCoursePlanDlg::TCoursePlanDlg(QWidget *parent, TPlanDictionary dictionary, cons
     connect(KeyboardBn, &QPushButton::clicked, this, ReportErrors(this, [this] { KeyboardBnClick(); }));
     connect(UseBn, &QPushButton::clicked, this, ReportErrors(this, [this] { UseBnClick(); }));
     connect(CancelBn, &QPushButton::clicked, this, &QDialog::reject);
+    // Until the author picks an order, each plan takes the keyboard's own.
+    connect(OrderEd, qOverload<int>(&QComboBox::activated), this, [this] { m_orderChosen = true; });
     // A New cell typed in: the characters move, and the lessons are counted anew.
     // The table is filled anew once the edit is over, not inside the item's signal.
     connect(LessonGrid, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
@@ -213,7 +236,9 @@ TCoursePlanDlg::~TCoursePlanDlg() = default;
 TPlanOptions TCoursePlanDlg::options() const
 {
     TPlanOptions o;
-    o.Order = OrderEd->currentIndex() == 1 ? TPlanOrder::Frequency : TPlanOrder::Keyboard;
+    if (m_orderChosen)
+        o.Order = TPlanOrder(OrderEd->currentIndex());
+    o.LettersOnly = LettersEd->isChecked();
     o.PerLesson = PerLessonEd->Value();
     o.Shift = ShiftEd->isChecked();
     o.AltGr = AltGrEd->isChecked();
@@ -234,10 +259,19 @@ void TCoursePlanDlg::PlanBnClick()
     // A plan that fails shows nothing half-made.
     m_plan.reset();
     showPlan();
-    BusyCursor busy;
-    auto plan = std::make_unique<TCoursePlan>(*m_keyboard, CodePage::current(), m_dictionary, options());
-    plan->Make();
+    std::unique_ptr<TCoursePlan> plan;
+    try {
+        BusyCursor busy;
+        plan = std::make_unique<TCoursePlan>(*m_keyboard, CodePage::current(), m_dictionary, options());
+        plan->Make();
+    } catch (const EConvertError &e) {
+        // What the keyboard or the dictionary lacks is told in words, not as
+        // a failure of the program.
+        Dialogs().warning(ApplicationTitle(), QString::fromStdString(e.what()));
+        return;
+    }
     m_plan = std::move(plan);
+    OrderEd->setCurrentIndex(int(*m_plan->Options().Order));
     showPlan();
 }
 
@@ -363,6 +397,7 @@ void TCoursePlanDlg::showPlan()
             reasons << QString::fromStdString(o.Char + ": " + o.Reason);
         LeftOutLb->setToolTip(reasons.join(QLatin1Char('\n')));
     }
+    DictionaryLb->setText(m_plan ? QString::fromStdString(m_plan->DictionaryText()) : QString());
     UseBn->setEnabled(rows > 0);
     MergeBn->setEnabled(rows > 1);
     RecomputeBn->setEnabled(rows > 0);

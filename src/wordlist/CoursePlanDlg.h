@@ -46,6 +46,7 @@ public:
     QCheckBox *ShiftEd;
     QCheckBox *AltGrEd;
     QCheckBox *DeadEd;
+    QCheckBox *LettersEd; // "Letters only"
     TSpinEdit *HomeRowEd; // 1-based; 0: the keyboard's home row
     TSpinEdit *MinWordsEd;
     TSpinEdit *MinLenEd;
@@ -55,6 +56,7 @@ public:
     QPushButton *MergeBn;
     QPushButton *RecomputeBn;
     QLabel *LeftOutLb;
+    QLabel *DictionaryLb; // the entries planned and the lines left out
     QPushButton *UseBn;
     QPushButton *CancelBn;
 
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<TKeyLayout> m_keyboard;
     std::unique_ptr<TCoursePlan> m_plan;
     bool m_filling = false;
+    bool m_orderChosen = false; // the author picked an order
 };
 
 } // namespace kf

@@ -540,7 +540,7 @@ TPlanDictionary TTcgFm::planDictionary() const
         return d;
     }
     DecodedLines lines = ReadDecodedLines(LocalPath(LbDic->text()), Encoding1->encoding());
-    return TPlanDictionary::FromLines(std::move(lines.lines), lines.unmappable.size());
+    return TPlanDictionary::FromDecoded(std::move(lines));
 }
 
 const TKeyLayout *TTcgFm::keyboard() const

@@ -7,6 +7,11 @@
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
 
+#include <QChar>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -36,6 +41,18 @@ std::string number(uint64_t n)
     return std::to_string(n);
 }
 
+// A count in JSON: exact as an integer up to 2^53, beyond as a double.
+QJsonValue jsonCount(uint64_t n)
+{
+    return n <= (uint64_t(1) << 53) ? QJsonValue(qint64(n)) : QJsonValue(double(n));
+}
+
+// "1 word" / "2 words": the text for one and the text for more.
+std::string counted(uint64_t n, const char *one, const char *more)
+{
+    return TranslateWith(n == 1 ? one : more, {number(n)});
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- dictionary
@@ -63,6 +80,7 @@ TPlanDictionary TPlanDictionary::FromLines(std::vector<std::string> lines, size_
 {
     TPlanDictionary d;
     d.Unmappable = unmappable;
+    d.UnmappableOccurrences = unmappable;
     d.Counts.reserve(lines.size());
     bool anyCounted = false;
     for (std::string &line : lines) {
@@ -76,6 +94,20 @@ TPlanDictionary TPlanDictionary::FromLines(std::vector<std::string> lines, size_
     }
     d.Words = std::move(lines);
     d.HasCounts = anyCounted;
+    return d;
+}
+
+TPlanDictionary TPlanDictionary::FromDecoded(DecodedLines decoded)
+{
+    TPlanDictionary d = FromLines(std::move(decoded.lines), decoded.unmappable.size());
+    // A left-out line counts its occurrences: its count when it has one.
+    d.UnmappableOccurrences = 0;
+    for (const DecodedLines::Unmappable &u : decoded.unmappable) {
+        std::string_view word;
+        uint64_t count = 1;
+        SplitCounted(u.utf8, word, count);
+        d.UnmappableOccurrences += count;
+    }
     return d;
 }
 
@@ -113,15 +145,41 @@ TCoursePlan::TCoursePlan(const TKeyLayout &layout, const CodePage &codePage, TPl
     if (m_dictionary.Counts.size() != m_dictionary.Words.size())
         m_dictionary.Counts.assign(m_dictionary.Words.size(), 1);
 
-    size_t words = 0;
-    for (const std::string &w : m_dictionary.Words)
-        words += w.empty() ? 0 : 1;
+    bool anyCharKey = false;
+    for (const TLayoutChar &c : layout.Chars)
+        if (c.Key >= 0 && c.Code > ' ' && KeyTypes::IsCharType(layout.Keys[size_t(c.Key)].Type))
+            anyCharKey = true;
+    if (!anyCharKey)
+        throw EConvertError(TranslateWith(
+            "The keyboard has no character keys: no key of type Alpha or Num types a character of the "
+            "character table, so there is nothing to bring in.",
+            {}));
+
+    for (int c = 1; c < 256; ++c) {
+        if (!m_codePage.defined(uint8_t(c)))
+            continue;
+        const char32_t u = m_codePage.toUnicode(uint8_t(c));
+        if (u >= 0x10000)
+            continue;
+        const QChar q{char16_t(u)};
+        m_letter[size_t(c)] = q.isLetter();
+        m_letterOrDigit[size_t(c)] = q.isLetterOrNumber();
+    }
+
+    // The keyboard's errors first; its order weighs characters by the words.
+    gatherEntries();
+    readKeyboard(layout);
+    const uint64_t words = m_use.Entries;
     if (words == 0) {
         if (m_dictionary.Unmappable > 0)
             throw EConvertError(TranslateWith(
                 "The dictionary holds no word in the code page %1: every one of its %2 words holds a character "
                 "the code page lacks. It is in another code page or encoding.",
                 {m_codePage.name(), number(m_dictionary.Unmappable)}));
+        if (m_use.NoLetter > 0)
+            throw EConvertError(TranslateWith(
+                "The dictionary holds no word with a letter (%1), and the plan brings in letters only.",
+                {DroppedText()}));
         throw EConvertError(TranslateWith("The dictionary is empty: it holds no word to plan lessons with.", {}));
     }
     if (m_dictionary.Unmappable > words)
@@ -129,9 +187,6 @@ TCoursePlan::TCoursePlan(const TKeyLayout &layout, const CodePage &codePage, TPl
             "The dictionary is not in the code page %1: %2 of its %3 words hold a character the code page lacks. "
             "Choose the code page of its language, or the encoding it is written in.",
             {m_codePage.name(), number(m_dictionary.Unmappable), number(words + m_dictionary.Unmappable)}));
-
-    readKeyboard(layout);
-    gatherEntries();
 }
 
 TCoursePlan::~TCoursePlan() = default;
@@ -151,16 +206,6 @@ std::string TCoursePlan::Utf8(std::string_view bytes) const
 
 void TCoursePlan::readKeyboard(const TKeyLayout &layout)
 {
-    bool anyCharKey = false;
-    for (const TLayoutChar &c : layout.Chars)
-        if (c.Key >= 0 && c.Code > ' ' && KeyTypes::IsCharType(layout.Keys[size_t(c.Key)].Type))
-            anyCharKey = true;
-    if (!anyCharKey)
-        throw EConvertError(TranslateWith(
-            "The keyboard has no character keys: no key of type Alpha or Num types a character of the "
-            "character table, so there is nothing to bring in.",
-            {}));
-
     const int rowCount = int(layout.Rows.size());
     if (m_options.HomeRow >= 0) {
         if (m_options.HomeRow >= rowCount)
@@ -228,6 +273,8 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
         if (m_homeRow + d < rowCount)
             rowOrder.push_back(m_homeRow + d);
     }
+    // Whether a key types characters at all (not a modifier or dead key).
+    const auto typing = [&](int key) { return KeyTypes::IsCharType(layout.Keys[size_t(key)].Type); };
     std::vector<int> keyOrder;
     for (int r : rowOrder) {
         const std::vector<int> &row = layout.Rows[size_t(r)];
@@ -235,21 +282,36 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
         std::array<std::vector<int>, Fingers::kCount> byFinger;
         for (int k : row)
             byFinger[size_t(layout.Keys[size_t(k)].Finger)].push_back(k);
+        // Each finger's own column first: an index finger's outer key, a
+        // little finger's inner key (not the key left of Z on an ISO board),
+        // another finger's key nearest its home key; then its other keys,
+        // the more frequent character first, of equal ones the nearer.
         for (int f = 0; f < Fingers::kCount; ++f) {
+            if (f == Fingers::LThumb || f == Fingers::RThumb)
+                continue;
             std::vector<int> &keys = byFinger[size_t(f)];
-            // An index finger's own column is its outer one, its inner keys
-            // lie towards the other hand: outer first.
-            if (f == Fingers::LIndex)
-                continue; // left to right, as the row is
-            if (f == Fingers::RIndex) {
-                std::reverse(keys.begin(), keys.end());
+            std::stable_partition(keys.begin(), keys.end(), typing);
+            const auto typingEnd = std::find_if_not(keys.begin(), keys.end(), typing);
+            const int typingKeys = int(typingEnd - keys.begin());
+            if (typingKeys < 2)
                 continue;
+            int own = 0; // index into keys
+            if (f == Fingers::LLittle || f == Fingers::RIndex) {
+                own = typingKeys - 1;
+            } else if (f != Fingers::RLittle && f != Fingers::LIndex && homeKey[size_t(f)] >= 0) {
+                const int x = centreX(layout.Keys[size_t(homeKey[size_t(f)])]);
+                for (int i = 1; i < typingKeys; ++i)
+                    if (std::abs(centreX(layout.Keys[size_t(keys[size_t(i)])]) - x) <
+                        std::abs(centreX(layout.Keys[size_t(keys[size_t(own)])]) - x))
+                        own = i;
             }
-            if (homeKey[size_t(f)] < 0)
-                continue;
-            const int x = centreX(layout.Keys[size_t(homeKey[size_t(f)])]);
-            std::stable_sort(keys.begin(), keys.end(), [&](int a, int b) {
-                return std::abs(centreX(layout.Keys[size_t(a)]) - x) < std::abs(centreX(layout.Keys[size_t(b)]) - x);
+            std::rotate(keys.begin(), keys.begin() + own, keys.begin() + own + 1);
+            const int ownX = centreX(layout.Keys[size_t(keys.front())]);
+            const auto weight = [&](int k) { return m_charWeight[fold(layout.CharAt(k, TKeyLevel::Plain))]; };
+            std::stable_sort(keys.begin() + 1, keys.begin() + typingKeys, [&](int a, int b) {
+                if (weight(a) != weight(b))
+                    return weight(a) > weight(b);
+                return std::abs(centreX(layout.Keys[size_t(a)]) - ownX) < std::abs(centreX(layout.Keys[size_t(b)]) - ownX);
             });
         }
         // First each finger's nearest key, pair by pair from the index
@@ -269,7 +331,7 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
     }
 
     for (int k : home)
-        if (const uint8_t c = layout.CharAt(k, TKeyLevel::Plain); c > ' ')
+        if (const uint8_t c = layout.CharAt(k, TKeyLevel::Plain); c > ' ' && typing(k))
             m_homeChars += char(c);
 
     std::array<bool, 256> seen{};
@@ -283,11 +345,13 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
         if (code <= ' ' || seen[fold(code)])
             return;
         seen[fold(code)] = true;
+        if (!planned(code)) {
+            m_nonLetters.push_back({Utf8(std::string(1, char(code))), TranslateWith("not a letter", {})});
+            return;
+        }
         m_candidates += char(code);
         m_candidateLevel.push_back(level);
     };
-    // Whether a key types characters at all (not a modifier or dead key).
-    const auto typing = [&](int key) { return KeyTypes::IsCharType(layout.Keys[size_t(key)].Type); };
     for (int k : keyOrder)
         if (typing(k))
             for (const TLayoutChar &c : layout.Chars)
@@ -322,6 +386,14 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
                     take(k, c.Code, kLevelDead, "dead key");
     for (const uint8_t c : m_candidates)
         m_keyboardChars[c] = true;
+
+    // The number row: two rows above the home row.
+    if (m_homeRow >= 2)
+        for (int k : layout.Rows[size_t(m_homeRow) - 2])
+            if (typing(k) && m_letter[layout.CharAt(k, TKeyLevel::Plain)])
+                m_numberRowLetters = true;
+    if (!m_options.Order)
+        m_options.Order = m_numberRowLetters ? TPlanOrder::Mixed : TPlanOrder::Keyboard;
 }
 
 void TCoursePlan::gatherEntries()
@@ -329,6 +401,7 @@ void TCoursePlan::gatherEntries()
     // The words folded into one arena and made distinct through an
     // open-addressing table of entry numbers (a million words: no node per word).
     m_charWeight.assign(256, 0);
+    m_weight = 0;
     const size_t n = m_dictionary.Words.size();
     size_t bytes = 0;
     for (const std::string &w : m_dictionary.Words)
@@ -348,14 +421,34 @@ void TCoursePlan::gatherEntries()
     // First every word folded into the arena with its hash; then the table,
     // each bucket fetched ahead of its probe (the table is far larger than
     // the caches).
+    // A blank line is no word; with letters only, an entry is planned
+    // without the characters around it that are neither letters nor digits,
+    // and one without a letter is no word.
     std::vector<uint64_t> hashes(n);
     std::vector<size_t> offsets(n);
+    std::vector<uint32_t> lengths(n, 0);
+    m_use = TPlanDictionaryUse();
     m_arena.resize(bytes);
     char *const arena = m_arena.data();
     size_t at = 0;
     for (size_t i = 0; i < n; ++i) {
-        const std::string &w = m_dictionary.Words[i];
+        std::string_view w = m_dictionary.Words[i];
         offsets[i] = at;
+        if (std::all_of(w.begin(), w.end(), [](char c) { return c == ' ' || c == '\t'; })) {
+            ++m_use.Blank;
+            continue;
+        }
+        if (m_options.LettersOnly) {
+            while (!w.empty() && !m_letterOrDigit[uint8_t(w.front())])
+                w.remove_prefix(1);
+            while (!w.empty() && !m_letterOrDigit[uint8_t(w.back())])
+                w.remove_suffix(1);
+            if (std::none_of(w.begin(), w.end(), [&](char c) { return m_letter[uint8_t(c)]; })) {
+                ++m_use.NoLetter;
+                continue;
+            }
+        }
+        lengths[i] = uint32_t(w.size());
         uint64_t hash = 1469598103934665603ull;
         for (const char ch : w) {
             const uint8_t c = folding[uint8_t(ch)];
@@ -369,12 +462,12 @@ void TCoursePlan::gatherEntries()
     for (size_t i = 0; i < n; ++i) {
         if (i + kAhead < n)
             __builtin_prefetch(&buckets[home(hashes[i + kAhead])]);
-        const size_t length = m_dictionary.Words[i].size();
-        const uint64_t count = m_dictionary.Counts[i];
-        m_entries += 1;
-        m_weight += count;
+        const size_t length = lengths[i];
         if (length == 0)
             continue;
+        const uint64_t count = m_dictionary.Counts[i];
+        m_use.Entries += 1;
+        m_weight += count;
         const uint64_t hash = hashes[i];
         const std::string_view folded(arena + offsets[i], length);
         const uint64_t tag = (hash >> 32) << 32;
@@ -401,6 +494,11 @@ void TCoursePlan::gatherEntries()
     for (const Entry &e : m_distinct)
         for (size_t k = 0; k < e.length; ++k)
             m_charWeight[uint8_t(m_arena[e.offset + k])] += e.weight;
+    // Coverage is a share of every occurrence the dictionary holds, those of
+    // the lines not in the code page included.
+    m_use.NotInCodePage = m_dictionary.Unmappable;
+    m_weight += m_dictionary.UnmappableOccurrences;
+    m_use.Occurrences = m_weight;
 }
 
 void TCoursePlan::Make()
@@ -448,7 +546,23 @@ void TCoursePlan::Make()
     }
 
     std::string order = kept;
-    if (m_options.Order == TPlanOrder::Frequency) {
+    if (m_options.Order == TPlanOrder::Mixed) {
+        // The home row's characters in keyboard order (the candidates'
+        // order), then the others by frequency within each level.
+        std::vector<size_t> home, rest;
+        for (size_t i = 0; i < kept.size(); ++i)
+            (keptLevel[i] == kLevelPlain && m_homeChars.find(kept[i]) != std::string::npos ? home : rest).push_back(i);
+        std::stable_sort(rest.begin(), rest.end(), [&](size_t a, size_t b) {
+            if (keptLevel[a] != keptLevel[b])
+                return keptLevel[a] < keptLevel[b];
+            return m_charWeight[fold(uint8_t(kept[a]))] > m_charWeight[fold(uint8_t(kept[b]))];
+        });
+        order.clear();
+        for (size_t i : home)
+            order += kept[i];
+        for (size_t i : rest)
+            order += kept[i];
+    } else if (m_options.Order == TPlanOrder::Frequency) {
         // Most frequent first within each level; the first lesson takes the
         // most frequent home-row characters, so it has words from the start.
         std::vector<size_t> idx(kept.size());
@@ -521,6 +635,11 @@ void TCoursePlan::SetLessons(const std::vector<std::string> &newChars)
             const uint8_t c = uint8_t(ch);
             if (c <= ' ')
                 continue;
+            if (!planned(c))
+                throw EConvertError(TranslateWith(
+                    "\"%1\" is no letter: the plan brings in letters only (untick \"Letters only\" for every "
+                    "character).",
+                    {Utf8(std::string(1, ch))}));
             if (!m_keyboardChars[c])
                 throw EConvertError(TranslateWith("\"%1\" is no character of the keyboard's chosen levels.",
                                                   {Utf8(std::string(1, ch))}));
@@ -659,12 +778,15 @@ void TCoursePlan::Recount()
         };
         const uint8_t mine = uint8_t(best >> 8), later = uint8_t(best & 0xFF);
         const int laterLesson = lessonOf[later];
-        l.Warnings.push_back(TranslateWith("take \"%1\" together with \"%2\" (lesson %3): %4 more words here",
+        l.Warnings.push_back(TranslateWith(bestGain == 1
+                                               ? "take \"%1\" together with \"%2\" (lesson %3): %4 more word here"
+                                               : "take \"%1\" together with \"%2\" (lesson %3): %4 more words here",
                                            {Utf8(shown(mine, k)), Utf8(shown(later, size_t(laterLesson))),
                                             number(uint64_t(laterLesson) + 1), number(bestGain)}));
     }
 
     m_leftOut = m_unheld;
+    m_leftOut.insert(m_leftOut.end(), m_nonLetters.begin(), m_nonLetters.end());
     for (const char c : m_candidates) {
         if (lessonOf[fold(uint8_t(c))] >= 0)
             continue;
@@ -754,47 +876,106 @@ std::string TCoursePlan::TableText() const
         for (const TPlanLeftOut &o : m_leftOut)
             text += "        " + o.Char + ": " + o.Reason + "\n";
     }
+    text += TranslateWith("Order: %1", {OrderCaption(*m_options.Order)});
+    if (m_options.Order == TPlanOrder::Mixed && m_numberRowLetters)
+        text += TranslateWith(" (the number row types letters)", {});
+    text += m_options.LettersOnly ? TranslateWith("; letters only", {}) : TranslateWith("; every character", {});
+    text += "\n";
+    text += TranslateWith("Dictionary: %1", {DictionaryText()}) + "\n";
     return text;
+}
+
+std::string TCoursePlan::DictionaryText() const
+{
+    std::string text = counted(m_use.Entries, "%1 entry", "%1 entries") + ", " +
+                       counted(m_use.Occurrences, "%1 word occurrence", "%1 word occurrences");
+    if (const std::string dropped = DroppedText(); !dropped.empty())
+        text += "; " + dropped;
+    return text;
+}
+
+std::string TCoursePlan::DroppedText() const
+{
+    if (m_use.Dropped() == 0)
+        return {};
+    std::string kinds;
+    const auto add = [&](uint64_t n, const std::string &what) {
+        if (n == 0)
+            return;
+        if (!kinds.empty())
+            kinds += ", ";
+        kinds += what;
+    };
+    add(m_use.Blank, TranslateWith("%1 blank", {number(m_use.Blank)}));
+    add(m_use.NoLetter, TranslateWith("%1 without a letter", {number(m_use.NoLetter)}));
+    add(m_use.NotInCodePage, TranslateWith("%1 with a character the code page %2 lacks",
+                                           {number(m_use.NotInCodePage), m_codePage.name()}));
+    return TranslateWith(m_use.Dropped() == 1 ? "%1 dictionary line left out: %2"
+                                              : "%1 dictionary lines left out: %2",
+                         {number(m_use.Dropped()), kinds});
+}
+
+const char *TCoursePlan::OrderCaption(TPlanOrder order)
+{
+    switch (order) {
+    case TPlanOrder::Frequency:
+        return "Frequency";
+    case TPlanOrder::Mixed:
+        return "Home row, then frequency";
+    case TPlanOrder::Keyboard:
+        break;
+    }
+    return "Keyboard";
+}
+
+const char *TCoursePlan::OrderName(TPlanOrder order)
+{
+    switch (order) {
+    case TPlanOrder::Frequency:
+        return "frequency";
+    case TPlanOrder::Mixed:
+        return "mixed";
+    case TPlanOrder::Keyboard:
+        break;
+    }
+    return "keyboard";
 }
 
 std::string TCoursePlan::Json() const
 {
-    // Written by hand so the keys keep the order the format lists them in.
-    const auto quoted = [](const std::string &utf8) {
-        std::string out = "\"";
-        for (const char ch : utf8) {
-            const uint8_t c = uint8_t(ch);
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += ch;
-            } else if (c < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                out += esc;
-            } else {
-                out += ch;
-            }
-        }
-        return out + "\"";
-    };
-    std::string out = "{\"lessons\": [";
-    char coverage[32];
-    for (size_t k = 0; k < m_lessons.size(); ++k) {
-        const TPlanLesson &l = m_lessons[k];
-        std::snprintf(coverage, sizeof coverage, "%.6f", l.Coverage);
-        out += k ? ",\n  " : "\n  ";
-        out += "{\"new\": " + quoted(Utf8(l.New)) + ", \"string\": " + quoted(Utf8(l.String)) +
-               ", \"words\": " + number(l.Words) + ", \"distinct\": " + number(l.Distinct) +
-               ", \"coverage\": " + coverage + ", \"warnings\": [";
-        for (size_t w = 0; w < l.Warnings.size(); ++w)
-            out += (w ? ", " : "") + quoted(l.Warnings[w]);
-        out += "]}";
+    QJsonArray lessons;
+    for (const TPlanLesson &l : m_lessons) {
+        QJsonArray warnings;
+        for (const std::string &w : l.Warnings)
+            warnings.append(QString::fromStdString(w));
+        lessons.append(QJsonObject{
+            {QStringLiteral("coverage"), l.Coverage},
+            {QStringLiteral("distinct"), jsonCount(l.Distinct)},
+            {QStringLiteral("new"), QString::fromStdString(Utf8(l.New))},
+            {QStringLiteral("string"), QString::fromStdString(Utf8(l.String))},
+            {QStringLiteral("warnings"), warnings},
+            {QStringLiteral("words"), jsonCount(l.Words)},
+        });
     }
-    out += "\n],\n\"left_out\": [";
-    for (size_t i = 0; i < m_leftOut.size(); ++i)
-        out += (i ? ", " : "") + quoted(m_leftOut[i].Char);
-    out += "]}\n";
-    return out;
+    QJsonArray leftOut;
+    for (const TPlanLeftOut &o : m_leftOut)
+        leftOut.append(QString::fromStdString(o.Char));
+    const QJsonObject dictionary{
+        {QStringLiteral("blank_lines"), jsonCount(m_use.Blank)},
+        {QStringLiteral("entries"), jsonCount(m_use.Entries)},
+        {QStringLiteral("no_letter_lines"), jsonCount(m_use.NoLetter)},
+        {QStringLiteral("not_in_code_page_lines"), jsonCount(m_use.NotInCodePage)},
+        {QStringLiteral("occurrences"), jsonCount(m_use.Occurrences)},
+    };
+    const QJsonObject root{
+        {QStringLiteral("dictionary"), dictionary},
+        {QStringLiteral("left_out"), leftOut},
+        {QStringLiteral("lessons"), lessons},
+        {QStringLiteral("letters_only"), m_options.LettersOnly},
+        {QStringLiteral("order"), QString::fromLatin1(OrderName(*m_options.Order))},
+    };
+    // The keys come in the order of their names, as the format lists them.
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
 }
 
 } // namespace kf

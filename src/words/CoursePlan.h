@@ -1,14 +1,17 @@
 #pragma once
 // The course plan: lessons that bring in the characters of a keyboard a few
 // at a time, in the order of the keyboard (home row first, finger pair by
-// finger pair) or of the characters' share of a dictionary, each lesson's
-// string holding every character brought in so far. The course engine in
+// finger pair), of the characters' share of a dictionary, or the home row
+// first and then the rest by their share, each lesson's string holding every
+// character brought in so far (letters only, unless all characters are
+// asked for). The course engine in
 // "Finger placement" mode then puts each dictionary word into the first
 // lesson whose string holds all its characters; the plan counts those words
 // beforehand, so the author sees which lessons get too few of them.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +20,7 @@ namespace kf {
 
 class CodePage;
 class TKeyLayout;
+struct DecodedLines;
 
 // A dictionary as the plan reads it: its entries in file order, each with its
 // count ("word TAB count" lines as the dictionary generator writes them with
@@ -26,12 +30,18 @@ struct TPlanDictionary {
     std::vector<uint64_t> Counts;
     bool HasCounts = false;
     // Lines the reader left out because they hold a character the code page
-    // lacks (told to the plan, which names another code page when most were).
+    // lacks (told to the plan, which names another code page when most were,
+    // and counts their word occurrences in what coverage is a share of).
     size_t Unmappable = 0;
+    uint64_t UnmappableOccurrences = 0;
 
     // Reads the lines of a dictionary file: a line "word TAB digits" is a
-    // counted word, any other line a word of its own.
+    // counted word, any other line a word of its own. The unmappable lines
+    // count one occurrence each.
     static TPlanDictionary FromLines(std::vector<std::string> lines, size_t unmappable = 0);
+    // The lines of a dictionary file as read in the code page, with the
+    // counts of the lines it left out.
+    static TPlanDictionary FromDecoded(DecodedLines decoded);
     // The word of a "word TAB count" line and its count; false (and the line
     // as it is, count 1) for any other line.
     static bool SplitCounted(std::string_view line, std::string_view &word, uint64_t &count);
@@ -39,10 +49,21 @@ struct TPlanDictionary {
     static std::vector<std::string> WordsOf(std::vector<std::string> lines);
 };
 
-enum class TPlanOrder { Keyboard, Frequency };
+// Keyboard: the home row first, finger pair by finger pair, then the rows
+// above and below; Frequency: the characters most occurrences use first;
+// Mixed ("Home row, then frequency"): the home row's characters as in
+// keyboard order, then every other character by frequency.
+enum class TPlanOrder { Keyboard, Frequency, Mixed };
 
 struct TPlanOptions {
-    TPlanOrder Order = TPlanOrder::Keyboard;
+    // None: Mixed when the keyboard's number row types letters (a language's
+    // own letters there would else come last), else Keyboard.
+    std::optional<TPlanOrder> Order;
+    // Only the code page's letters are brought in; the other characters are
+    // left out and listed, and an entry is planned without the characters
+    // around it that are neither letters nor digits (a quoted "dvorak" as
+    // dvorak).
+    bool LettersOnly = true;
     int PerLesson = 2;   // new characters per lesson, 1..4
     bool Shift = false;  // capitals and shifted signs
     bool AltGr = false;  // the AltGr levels
@@ -70,11 +91,23 @@ struct TPlanLeftOut {
     std::string Reason;
 };
 
+// What the plan made of the dictionary's lines.
+struct TPlanDictionaryUse {
+    uint64_t Entries = 0;       // entries planned: lines holding a word
+    uint64_t Occurrences = 0;   // their counts and those of the lines not in the code
+                                // page: the whole coverage is a share of
+    uint64_t Blank = 0;         // blank lines, no word
+    uint64_t NoLetter = 0;      // entries without a letter (letters only)
+    uint64_t NotInCodePage = 0; // lines holding a character the code page lacks
+    uint64_t Dropped() const { return Blank + NoLetter + NotInCodePage; }
+};
+
 class TCoursePlan {
 public:
-    // Reads the keyboard and the dictionary (copied). Throws EConvertError
-    // naming what is missing: no character keys, no row that can be the home
-    // row, an empty dictionary, one in another code page.
+    // Reads the keyboard and the dictionary (copied), and settles the order
+    // when none was chosen. Throws EConvertError naming what is missing: no
+    // character keys, no row that can be the home row, an empty dictionary,
+    // one in another code page.
     TCoursePlan(const TKeyLayout &layout, const CodePage &codePage, TPlanDictionary dictionary,
                 const TPlanOptions &options);
     ~TCoursePlan();
@@ -92,8 +125,23 @@ public:
     // Whether the lessons tell capitals from small letters (the Shift level
     // was chosen); the course must then be generated case-sensitive.
     bool CaseSensitive() const { return m_caseSensitive; }
-    // Entries and word occurrences of the whole dictionary.
-    uint64_t DictionaryEntries() const { return m_entries; }
+    // Entries planned (lines holding a word).
+    uint64_t DictionaryEntries() const { return m_use.Entries; }
+    // The dictionary's lines: planned, and left out by kind.
+    const TPlanDictionaryUse &DictionaryUse() const { return m_use; }
+    // The lines left out in words ("2 dictionary lines left out: 1 blank,
+    // 1 with a character the code page CP1252 lacks"), UTF-8; empty: none.
+    std::string DroppedText() const;
+    // The entries and occurrences planned, and DroppedText ("12 entries, 116
+    // word occurrences; 1 dictionary line left out: 1 blank"), UTF-8.
+    std::string DictionaryText() const;
+    // Whether the keyboard's number row (two rows above the home row) types a
+    // letter without Shift.
+    bool NumberRowTypesLetters() const { return m_numberRowLetters; }
+    // The order's name for the user ("Home row, then frequency"), and as the
+    // command line and the JSON name it ("mixed").
+    static const char *OrderCaption(TPlanOrder order);
+    static const char *OrderName(TPlanOrder order);
     const TPlanDictionary &Dictionary() const { return m_dictionary; }
     // The characters the plan may bring in, in the planned order.
     const std::string &Candidates() const { return m_candidates; }
@@ -128,6 +176,7 @@ private:
     void readKeyboard(const TKeyLayout &layout);
     void gatherEntries();
     uint8_t fold(uint8_t c) const;
+    bool planned(uint8_t c) const { return !m_options.LettersOnly || m_letter[c]; }
 
     const CodePage &m_codePage;
     TPlanDictionary m_dictionary;
@@ -139,9 +188,13 @@ private:
     std::vector<int> m_candidateLevel;
     std::array<bool, 256> m_keyboardChars{}; // the candidates
     std::vector<TPlanLeftOut> m_unheld;      // characters the code page cannot hold
+    std::vector<TPlanLeftOut> m_nonLetters;  // characters left out as no letters
+    std::array<bool, 256> m_letter{};        // the code page's letters
+    std::array<bool, 256> m_letterOrDigit{};
+    bool m_numberRowLetters = false;
+    TPlanDictionaryUse m_use;
     std::vector<Entry> m_distinct; // the dictionary's words, folded, once each
     std::string m_arena;           // their bytes, one after another
-    uint64_t m_entries = 0;
     uint64_t m_weight = 0;
     std::vector<uint64_t> m_charWeight; // by folded byte
     std::vector<TPlanLesson> m_lessons;

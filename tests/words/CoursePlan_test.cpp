@@ -84,20 +84,33 @@ bool HasWarning(const TPlanLesson &l, const std::string &part)
 
 TEST(CoursePlanTest, KeyboardOrderBringsInTheHomeKeysPairByPairThenInnerKeysThenRowAboveAndBelow)
 {
-    for (const bool crooked : {false, true}) {
-        SCOPED_TRACE(crooked ? "crooked rows" : "straight rows");
-        const TKeyLayout layout = GridKeyboard(kUsRows, crooked);
+    const struct {
+        bool crooked, lettersOnly;
+        const char *candidates;
+    } cases[] = {
+        {false, true, "fjdkslaghrueiwoqptyvmcxzbn"},
+        {true, true, "fjdkslaghrueiwoqptyvmcxzbn"},
+        {false, false, "fjdksla;ghrueiwoqptyvmc,x.z/bn"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.crooked ? "crooked rows" : "straight rows") +
+                     (c.lettersOnly ? ", letters only" : ", every character"));
+        const TKeyLayout layout = GridKeyboard(kUsRows, c.crooked);
+        TPlanOptions o;
+        o.LettersOnly = c.lettersOnly;
         // Every letter used once, so none is left out.
-        TCoursePlan plan(layout, cp1252(), Words({"qwertyuiop", "asdfghjkl", "zxcvbnm"}), {});
+        TCoursePlan plan(layout, cp1252(), Words({"qwertyuiop", "asdfghjkl", "zxcvbnm"}), o);
         plan.Make();
         EXPECT_EQ(plan.HomeRow(), 1);
-        EXPECT_EQ(plan.Candidates(), "fjdksla;ghrueiwoqptyvmc,x.z/bn");
+        EXPECT_EQ(plan.Options().Order, TPlanOrder::Keyboard); // no number row
+        EXPECT_EQ(plan.Candidates(), c.candidates);
         const std::vector<std::string> expected = {"fj", "dk", "sl", "ag", "hr", "ue", "iw", "oq",
                                                    "pt", "yv", "mc", "xz", "bn"};
         EXPECT_EQ(News(plan), expected);
         EXPECT_EQ(plan.Lessons()[2].String, "fjdksl");
-        ASSERT_EQ(plan.LeftOut().size(), 4u); // ; , . / are in no word
+        ASSERT_EQ(plan.LeftOut().size(), 4u); // ; , . / are no letters, or in no word
         EXPECT_EQ(plan.LeftOut()[0].Char, ";");
+        EXPECT_EQ(plan.LeftOut()[0].Reason, c.lettersOnly ? "not a letter" : "no word of the dictionary uses it");
     }
 }
 
@@ -205,7 +218,7 @@ TEST(CoursePlanTest, ImportedLayoutsPlanTheirNationalLetters)
         const char *word;     // a word of it, in the code page
     } cases[] = {
         {"de", "CP1252", "fjdksla\xf6gh\xe4", "\xc3\xb6", "sch\xf6n"},
-        {"lt", "CP1257", "fjdksla;gh", "\xc4\x85", "\xe0s"},
+        {"lt", "CP1257", "fjdkslagh", "\xc4\x85", "\xe0s"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.layout);
