@@ -9,6 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 namespace {
@@ -203,12 +206,18 @@ struct PlanFiles {
     std::string strings = dir.filePath("strings.txt").toStdString();
 };
 
+// The --json output.
+QJsonObject PlanJson(const std::string &json)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+}
+
 // The "words" figure of each lesson in the --json output, in order.
 std::vector<int> LessonWords(const std::string &json)
 {
     std::vector<int> words;
-    for (size_t at = json.find("\"words\": "); at != std::string::npos; at = json.find("\"words\": ", at + 1))
-        words.push_back(std::atoi(json.c_str() + at + 9));
+    for (const QJsonValue &l : PlanJson(json).value(QStringLiteral("lessons")).toArray())
+        words.push_back(l.toObject().value(QStringLiteral("words")).toInt());
     return words;
 }
 
@@ -233,13 +242,19 @@ TEST(CourseCommand, PlanThenCourseGivesEachLessonThePlannedWords)
                                  "-o", QString::fromStdString(f.strings), "--json"},
                                 QStringLiteral("CP1252"));
     ASSERT_EQ(plan.status, 0) << plan.err;
-    EXPECT_EQ(plan.out.rfind("{\"lessons\": [", 0), 0u) << plan.out;
-    EXPECT_NE(plan.out.find("\"left_out\": [\";\""), std::string::npos) << plan.out;
+    const QJsonObject root = PlanJson(plan.out);
+    ASSERT_FALSE(root.isEmpty()) << plan.out;
+    EXPECT_EQ(root.value(QStringLiteral("left_out")).toArray().first().toString(), QStringLiteral(";"));
     // fjd types "jj" only, 1 of the 116 occurrences; dad needs the a of lesson 3.
-    EXPECT_NE(plan.out.find("{\"new\": \"fjd\", \"string\": \"fjd\", \"words\": 1, \"distinct\": 1, "
-                            "\"coverage\": 0.008621, \"warnings\": [\"too few words: 1, fewer than 2\""),
-              std::string::npos)
-        << plan.out;
+    const QJsonObject first = root.value(QStringLiteral("lessons")).toArray().first().toObject();
+    EXPECT_EQ(first.value(QStringLiteral("new")).toString(), QStringLiteral("fjd"));
+    EXPECT_EQ(first.value(QStringLiteral("string")).toString(), QStringLiteral("fjd"));
+    EXPECT_EQ(first.value(QStringLiteral("words")).toInt(), 1);
+    EXPECT_EQ(first.value(QStringLiteral("distinct")).toInt(), 1);
+    EXPECT_NEAR(first.value(QStringLiteral("coverage")).toDouble(), 1.0 / 116, 1e-12);
+    EXPECT_EQ(first.value(QStringLiteral("warnings")).toArray().first().toString(),
+              QStringLiteral("too few words: 1, fewer than 2"));
+    EXPECT_EQ(root.value(QStringLiteral("order")).toString(), QStringLiteral("keyboard"));
     const std::vector<std::string> strings = kf::readTextLines(f.strings);
     ASSERT_FALSE(strings.empty());
     EXPECT_EQ(strings[0], "fjd");
@@ -267,6 +282,53 @@ TEST(CourseCommand, PlanTableWarnsAndListsWhatIsLeftOut)
     EXPECT_NE(r.out.find("fewer than 15"), std::string::npos) << r.out;
 }
 
+// The order and "letters only" on the command line, and what the plan did
+// with the dictionary's lines.
+TEST(CourseCommand, PlanTakesTheOrderAndLettersOnlyAndTellsTheLinesLeftOut)
+{
+    PlanFiles f;
+    // Quotes around a word, a dash alone, a blank line.
+    kf::writeTextLines(f.dictionary, {"\x84jak\x93\t3", "dad\t9", "\x96", "", "sea\t40", "lad\t2"});
+    const struct {
+        const char *name;
+        QStringList args;
+        const char *order, *firstString;
+        bool lettersOnly;
+        int dropped;
+    } cases[] = {
+        {"default", {}, "keyboard", "jd", true, 2},
+        {"mixed", {"--order", "mixed"}, "mixed", "jd", true, 2},
+        {"frequency, every character", {"--order", "frequency", "--all-characters"}, "frequency", "as", false, 1},
+        {"letters only again", {"--all-characters", "--letters-only"}, "keyboard", "jd", true, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList args{"plan", "--keyboard", kSampleKeyboard, "--dictionary", QString::fromStdString(f.dictionary),
+                         "--json"};
+        const ToolRun r = course(args + c.args, QStringLiteral("CP1252"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QJsonObject root = PlanJson(r.out);
+        EXPECT_EQ(root.value(QStringLiteral("order")).toString(), QString::fromLatin1(c.order));
+        EXPECT_EQ(root.value(QStringLiteral("letters_only")).toBool(), c.lettersOnly);
+        EXPECT_EQ(root.value(QStringLiteral("lessons")).toArray().first().toObject().value(QStringLiteral("string")).toString(),
+                  QString::fromLatin1(c.firstString));
+        const QJsonObject dictionary = root.value(QStringLiteral("dictionary")).toObject();
+        EXPECT_EQ(dictionary.value(QStringLiteral("blank_lines")).toInt() +
+                      dictionary.value(QStringLiteral("no_letter_lines")).toInt(),
+                  c.dropped);
+    }
+    // The table says it in words.
+    const ToolRun table = course({"plan", "--keyboard", kSampleKeyboard, "--dictionary",
+                                  QString::fromStdString(f.dictionary)},
+                                 QStringLiteral("CP1252"));
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("Order: Keyboard; letters only\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("Dictionary: 4 entries, 54 word occurrences; 2 dictionary lines left out: 1 blank, 1 "
+                             "without a letter\n"),
+              std::string::npos)
+        << table.out;
+}
+
 TEST(CourseCommand, PlanBadInputNamesWhatIsMissingAndWritesNothing)
 {
     PlanFiles f;
@@ -287,6 +349,7 @@ TEST(CourseCommand, PlanBadInputNamesWhatIsMissingAndWritesNothing)
         {"no keyboard", {"dad"}, {"--keyboard", f.dir.filePath("none.vkt")}, 1, "none.vkt"},
         {"no such home row", {"dad"}, {"--home-row", "9"}, 1, "no row 9"},
         {"bad order", {"dad"}, {"--order", "random"}, 2, "unknown order"},
+        {"no letter", {"1990", "\xad"}, {}, 1, "no word with a letter (2 dictionary lines left out: 2 without a letter)"},
         {"bad level", {"dad"}, {"--levels", "plain,caps"}, 2, "unknown level \"caps\""},
         {"too many a lesson", {"dad"}, {"--per-lesson", "5"}, 1, "from 1 to 4"},
     };

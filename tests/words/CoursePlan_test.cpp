@@ -1,6 +1,7 @@
 #include "words/CoursePlan.h"
 
 #include "common/CodePage.h"
+#include "common/CodePageDecoder.h"
 #include "common/Errors.h"
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
@@ -16,6 +17,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <QChar>
+
+#include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -184,6 +189,12 @@ TEST(CoursePlanTest, WarnsOfTooFewWordsAnUnusedCharacterAndSuggestsQWithU)
     EXPECT_TRUE(HasWarning(l[0], "take \"f\" together with \"a\""));
     EXPECT_TRUE(l[1].Warnings.empty()); // a lesson with enough words suggests nothing
 
+    // One word more is said so.
+    TCoursePlan one(layout, cp1252(), Words({"fa"}), o);
+    one.SetLessons({"f", "a"});
+    EXPECT_TRUE(HasWarning(one.Lessons()[0], "take \"f\" together with \"a\" (lesson 2): 1 more word here"))
+        << one.TableText();
+
     plan.MergeWithNext(5);
     EXPECT_EQ(plan.Lessons()[5].New, "qu");
     EXPECT_EQ(plan.Lessons()[5].Words, 4u);
@@ -342,6 +353,185 @@ TEST(CoursePlanTest, JsonHasTheLessonsAndTheLeftOutCharactersInUtf8)
     const QJsonArray leftOut = root.value(QStringLiteral("left_out")).toArray();
     ASSERT_EQ(leftOut.size(), 1);
     EXPECT_EQ(leftOut[0].toString(), QString::fromUtf8("\xc3\x9f")); // sharp s: no word uses it
+    const QJsonObject dictionary = root.value(QStringLiteral("dictionary")).toObject();
+    EXPECT_EQ(dictionary.value(QStringLiteral("entries")).toInt(), 3);
+    EXPECT_EQ(dictionary.value(QStringLiteral("occurrences")).toInt(), 4);
+    EXPECT_EQ(root.value(QStringLiteral("order")).toString(), QStringLiteral("keyboard"));
+    EXPECT_TRUE(root.value(QStringLiteral("letters_only")).toBool());
+
+    // The keys come in the order the format lists them: by name.
+    const std::string json = plan.Json();
+    std::vector<size_t> at;
+    for (const char *key : {"\"dictionary\"", "\"left_out\"", "\"lessons\"", "\"coverage\"", "\"distinct\"",
+                            "\"new\"", "\"string\"", "\"warnings\"", "\"words\"", "\"letters_only\"", "\"order\""}) {
+        at.push_back(json.find(key));
+        EXPECT_NE(at.back(), std::string::npos) << key;
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << json;
+}
+
+// A finger's keys of a row: its own column first (the little finger's inner
+// key, not the key left of Z on an ISO board, though both lie as near its
+// home key), then the more frequent character.
+TEST(CoursePlanTest, AFingersOwnColumnComesFirstThenTheMoreFrequentCharacter)
+{
+    TDataMod dm;
+    int32_t value = 1;
+    const auto key = [&](const char *ch, int32_t finger, int x, int y) {
+        sample::AddKey(dm, ch, value, KeyTypes::Alpha, TValue(0), finger, x, y, 40, 40);
+        sample::AddChar(dm, ch, uint8_t(ch[0]), TValue(value), false, false, 0);
+        ++value;
+    };
+    key("q", Fingers::LLittle, 30, 0);
+    key("w", Fingers::LRing, 70, 0);
+    key("e", Fingers::LMiddle, 110, 0);
+    key("r", Fingers::LIndex, 150, 0);
+    key("p", Fingers::RLittle, 230, 0);
+    key("\xfc", Fingers::RLittle, 270, 0); // u umlaut
+    key("\xf5", Fingers::RLittle, 310, 0); // o tilde
+    key("a", Fingers::LLittle, 40, 40);
+    key("s", Fingers::LRing, 80, 40);
+    key("d", Fingers::LMiddle, 120, 40);
+    key("f", Fingers::LIndex, 160, 40);
+    key("\xdf", Fingers::LLittle, 20, 80); // sharp s, left of z
+    key("z", Fingers::LLittle, 60, 80);
+    key("x", Fingers::LRing, 100, 80);
+    key("c", Fingers::LMiddle, 140, 80);
+    key("v", Fingers::LIndex, 180, 80);
+    const TKeyLayout layout = TKeyLayout::FromDataMod(dm);
+    // Sharp s more frequent than z, o tilde more than u umlaut.
+    TCoursePlan plan(layout, cp1252(), Words({"\xdf\xdf\t10", "za", "\xf5\xf5\t9", "\xfc"}), {});
+    EXPECT_EQ(plan.Candidates(), "fdsarewqp\xf5\xfcvcxz\xdf");
+}
+
+// What coverage is a share of: every word occurrence the dictionary holds,
+// a blank line none, a line not in the code page its count; and every line
+// left out is counted by kind.
+TEST(CoursePlanTest, CoverageIsAShareOfWhatTheDictionaryHoldsAndDroppedLinesAreCounted)
+{
+    const TKeyLayout layout = GridKeyboard(kUsRows);
+    const struct {
+        const char *name;
+        std::vector<std::string> lines;
+        std::vector<DecodedLines::Unmappable> unmappable;
+        bool lettersOnly;
+        double coverage;
+        uint64_t entries, occurrences, blank, noLetter, notInCodePage;
+        const char *dropped;
+    } cases[] = {
+        {"blank line", {"dad\t3", "", "sad\t1"}, {}, true, 1.0, 2, 4, 1, 0, 0,
+         "1 dictionary line left out: 1 blank"},
+        {"not in the code page", {"dad\t3", "sad\t1"}, {{3, "\xc5\xbc" "al\t4"}, {4, "\xc5\x82za"}}, true,
+         4.0 / 9.0, 2, 9, 0, 0, 2, "2 dictionary lines left out: 2 with a character the code page CP1252 lacks"},
+        // Quotes and a dash around a word, a dash alone, a number.
+        {"punctuation", {"\x84" "dad\x93\t3", "\x96\t2", "(1990)", "sad", " "}, {}, true, 1.0, 2, 4, 1, 2, 0,
+         "3 dictionary lines left out: 1 blank, 2 without a letter"},
+        {"every character", {"\x84" "dad\x93\t3", "\x96\t2", "sad"}, {}, false, 1.0 / 6.0, 3, 6, 0, 0, 0, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodedLines decoded;
+        decoded.lines = c.lines;
+        decoded.unmappable = c.unmappable;
+        TPlanOptions o;
+        o.LettersOnly = c.lettersOnly;
+        TCoursePlan plan(layout, cp1252(), TPlanDictionary::FromDecoded(decoded), o);
+        plan.Make();
+        ASSERT_FALSE(plan.Lessons().empty());
+        EXPECT_NEAR(plan.Lessons().back().Coverage, c.coverage, 1e-9);
+        const TPlanDictionaryUse &use = plan.DictionaryUse();
+        EXPECT_EQ(use.Entries, c.entries);
+        EXPECT_EQ(use.Occurrences, c.occurrences);
+        EXPECT_EQ(use.Blank, c.blank);
+        EXPECT_EQ(use.NoLetter, c.noLetter);
+        EXPECT_EQ(use.NotInCodePage, c.notInCodePage);
+        EXPECT_EQ(plan.DroppedText(), c.dropped);
+        if (*c.dropped)
+            EXPECT_NE(plan.TableText().find(c.dropped), std::string::npos) << plan.TableText();
+    }
+}
+
+// Letters only: the keyboard's other characters are left out and listed, an
+// entry is planned without the punctuation around it, and the lesson strings
+// hold letters only.
+TEST(CoursePlanTest, LettersOnlyLeavesOutTheSignsOfAPolishKeyboardAndPlansQuotedWords)
+{
+    TDataMod dm;
+    LayoutImportOptions io;
+    io.layout = "pl";
+    io.codePage = "CP1250";
+    io.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, io);
+    const CodePage cp("CP1250");
+    const TKeyLayout layout = TKeyLayout::FromDataMod(dm);
+    // "zazolc gesla jazn" with their marks, one word in quotes, signs inside words.
+    const std::vector<std::string> words = {"za\xbf\xf3\xb3\xe6", "g\xea\x9cl\xb9", "ja\x9f\xf1",
+                                            "\x84" "dom\x93", "a\x80" "b", "x\xa9y", "c\x96" "d"};
+    for (const bool lettersOnly : {true, false}) {
+        SCOPED_TRACE(lettersOnly ? "letters only" : "every character");
+        TPlanOptions o;
+        o.AltGr = true;
+        o.LettersOnly = lettersOnly;
+        TCoursePlan plan(layout, cp, Words(words), o);
+        plan.Make();
+        bool allLetters = true;
+        uint64_t planned = 0;
+        for (const TPlanLesson &l : plan.Lessons()) {
+            planned += l.Words;
+            for (const char c : l.String)
+                allLetters = allLetters && QChar(char16_t(cp.toUnicode(uint8_t(c)))).isLetter();
+        }
+        EXPECT_EQ(allLetters, lettersOnly) << plan.TableText();
+        bool euroListed = false;
+        for (const TPlanLeftOut &l : plan.LeftOut())
+            euroListed = euroListed || (l.Char == "\xe2\x82\xac" && l.Reason == "not a letter");
+        EXPECT_EQ(euroListed, lettersOnly) << plan.TableText();
+        // Letters only: the quoted dom is planned as dom, the words with a
+        // sign inside are not typeable. Every character: the signs come in,
+        // the quoted dom needs a closing quote no key types.
+        EXPECT_EQ(planned, lettersOnly ? 4u : 6u) << plan.TableText();
+    }
+}
+
+// Home row, then frequency: the default where the number row types letters
+// (Lithuanian), so the language's own letters come by their share, not last.
+TEST(CoursePlanTest, MixedOrderIsTheDefaultWhenTheNumberRowTypesLetters)
+{
+    TDataMod dm;
+    LayoutImportOptions io;
+    io.layout = "lt";
+    io.codePage = "CP1257";
+    io.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, io);
+    const CodePage cp("CP1257");
+    const TKeyLayout lt = TKeyLayout::FromDataMod(dm);
+    // e dot (0xEB) the most frequent letter, then s caron (0xF0), then r.
+    const TPlanDictionary lithuanian =
+        Words({"fjdkslagh", "\xf0\xeb\t50", "\xebra\t20", "uosis\t3"});
+    const struct {
+        const char *name;
+        const TKeyLayout &layout;
+        TPlanDictionary dictionary;
+        std::optional<TPlanOrder> order;
+        TPlanOrder used;
+        std::vector<std::string> first;
+    } cases[] = {
+        {"lt, default", lt, lithuanian, {}, TPlanOrder::Mixed, {"fj", "dk", "sl", "ag", "h\xeb", "\xf0r", "ui"}},
+        {"lt, keyboard", lt, lithuanian, TPlanOrder::Keyboard, TPlanOrder::Keyboard, {"fj", "dk", "sl", "ag", "hr", "ui", "o\xeb"}},
+        {"us grid, mixed", GridKeyboard(kUsRows), Words({"fad\t5", "sea\t9", "zzz\t100"}), TPlanOrder::Mixed,
+         TPlanOrder::Mixed, {"fd", "sa", "ze"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TPlanOptions o;
+        o.Order = c.order;
+        TCoursePlan plan(c.layout, cp, c.dictionary, o);
+        plan.Make();
+        EXPECT_EQ(plan.Options().Order, c.used);
+        std::vector<std::string> first = News(plan);
+        first.resize(std::min(first.size(), c.first.size()));
+        EXPECT_EQ(first, c.first) << plan.TableText();
+    }
 }
 
 TEST(CoursePlanTest, CountedLinesAreSplitOnlyWhenTheyEndInACount)
