@@ -13,6 +13,7 @@
 #include "common/ErrorReport.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
+#include "exchange/LayoutImport.h"
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
 #include "wordlist/CoursePlanDlg.h"
@@ -23,6 +24,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -51,6 +53,8 @@ private slots:
     void withoutADefinitionAPackageIsReadBesideTheProgramsOwn();
     void drillMenuAddsAFingersHandsOrRowsCharacters_data();
     void drillMenuAddsAFingersHandsOrRowsCharacters();
+    void lettersOnlyAndTheOrderAreChosenInTheWindow();
+    void aKeyboardWithoutCharacterKeysIsToldInWords();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -343,6 +347,81 @@ void CoursePlanDlgTest::drillMenuAddsAFingersHandsOrRowsCharacters()
     form()->DrillMenu->hide();
     form()->AddDrillLine(kind, which);
     QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), QStringLiteral("fjdkslgh\n") + line);
+}
+
+void CoursePlanDlgTest::lettersOnlyAndTheOrderAreChosenInTheWindow()
+{
+    // A Lithuanian definition: its letters on the number row.
+    setenv("KEYFOLIO_CODEPAGE", "CP1257", 1);
+    CodePage::reload();
+    LayoutImportOptions io;
+    io.layout = "lt";
+    io.codePage = "CP1257";
+    io.composeLocale = "en_US.UTF-8";
+    ImportLayout(*m_dm, io);
+    // "„ąžuolas“" in quotes; e dot the most frequent letter.
+    TCoursePlanDlg *dlg = openPlan("fjdkslagh\r\n\xeb\xeb\t50\r\n\x84\xe0\xfeuolas\x93\r\nuosis\t3\r\n");
+    QVERIFY(dlg && dlg->Plan());
+    const auto labelOf = [dlg](QWidget *buddy) {
+        for (QLabel *l : dlg->findChildren<QLabel *>())
+            if (l->buddy() == buddy)
+                return l->text();
+        return QString();
+    };
+    QCOMPARE(labelOf(dlg->PerLessonEd), QStringLiteral("&New characters a lesson:"));
+    // The keyboard's own order, and letters only, as the window shows them.
+    QCOMPARE(dlg->OrderEd->currentText(), QStringLiteral("Home row, then frequency"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(dlg->OrderEd)->text(QAccessible::Value),
+             QStringLiteral("Home row, then frequency"));
+    QVERIFY(dlg->LettersEd->isChecked());
+    QCOMPARE(cell(dlg, 4, TCoursePlanDlg::NewCol), QString::fromUtf8("h \xc4\x97"));
+    const QString leftOut = QAccessible::queryAccessibleInterface(dlg->LeftOutLb)->text(QAccessible::Name);
+    QVERIFY2(leftOut.contains(QString::fromUtf8("\xe2\x80\x9e")), qPrintable(leftOut)); // the quote: no letter
+    for (int r = 0; r < dlg->LessonGrid->rowCount(); ++r)
+        for (const QChar c : cell(dlg, r, TCoursePlanDlg::StringCol))
+            QVERIFY2(c.isLetter(), qPrintable(cell(dlg, r, TCoursePlanDlg::StringCol)));
+    // The quoted word is planned as its letters.
+    QVERIFY(QAccessible::queryAccessibleInterface(dlg->DictionaryLb)
+                ->text(QAccessible::Name)
+                .startsWith(QStringLiteral("4 entries, 55 word occurrences")));
+
+    // Every character, and the order the author picks by keyboard, stay.
+    dlg->LettersEd->setFocus();
+    QTest::keyClick(dlg->LettersEd, Qt::Key_Space);
+    QVERIFY(!dlg->LettersEd->isChecked());
+    dlg->OrderEd->setFocus();
+    QTest::keyClick(dlg->OrderEd, Qt::Key_Home);
+    QCOMPARE(dlg->OrderEd->currentText(), QStringLiteral("Keyboard"));
+    click(dlg->PlanBn);
+    QVERIFY(dlg->Plan());
+    QVERIFY(!dlg->Plan()->Options().LettersOnly);
+    QCOMPARE(*dlg->Plan()->Options().Order, TPlanOrder::Keyboard);
+    QCOMPARE(dlg->OrderEd->currentText(), QStringLiteral("Keyboard"));
+    QVERIFY(!QAccessible::queryAccessibleInterface(dlg->LeftOutLb)
+                 ->text(QAccessible::Name)
+                 .contains(QString::fromUtf8("\xe2\x80\x9e")));
+}
+
+void CoursePlanDlgTest::aKeyboardWithoutCharacterKeysIsToldInWords()
+{
+    const QString keyless = m_dir->filePath(QStringLiteral("keyless.vkt"));
+    {
+        TDataMod *const programs = DataMod;
+        TDataMod empty;
+        QVERIFY(empty.SavePackage(LocalPath(keyless)));
+        DataMod = programs;
+    }
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    dialogs().clear();
+    dialogs().answerFile(keyless);
+    click(dlg->KeyboardBn);
+    QVERIFY(!dlg->Plan());
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0); // no error report
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Warning), 1);
+    const QString said = dialogs().last(ScriptedDialogs::Kind::Warning).text;
+    QVERIFY2(said.startsWith(QStringLiteral("The keyboard has no character keys")), qPrintable(said));
+    QVERIFY(!said.contains(QStringLiteral("AppException")));
 }
 
 int main(int argc, char **argv)
