@@ -64,7 +64,7 @@ int main(int argc, char **argv)
     QElapsedTimer read;
     read.start();
     DecodedLines lines = ReadDecodedLines(argv[2], InputEncoding::Auto);
-    TPlanDictionary dictionary = TPlanDictionary::FromLines(std::move(lines.lines), lines.unmappable.size());
+    TPlanDictionary dictionary = TPlanDictionary::FromDecoded(std::move(lines));
     const double readMs = double(read.nsecsElapsed()) / 1e6;
 
     TCoursePlanDlg dlg(nullptr, std::move(dictionary), &layout, QStringLiteral("bench"), 0, 50);
