@@ -278,7 +278,7 @@ void TCoursePlan::readKeyboard(const TKeyLayout &layout)
     std::vector<int> keyOrder;
     for (int r : rowOrder) {
         const std::vector<int> &row = layout.Rows[size_t(r)];
-        // Each finger's keys of the row, nearest its home key's column first.
+        // Each finger's keys of the row, left to right.
         std::array<std::vector<int>, Fingers::kCount> byFinger;
         for (int k : row)
             byFinger[size_t(layout.Keys[size_t(k)].Finger)].push_back(k);
