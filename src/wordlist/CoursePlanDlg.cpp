@@ -35,6 +35,11 @@ TKeyLayout TCoursePlanDlg::ReadKeyboardPackage(const std::string &path)
     TDataMod dm;
     if (!dm.LoadPackage(path))
         throw EInOutError(path + ": " + dm.PackageError());
+    // The lessons are bytes of the session's code page, as the dictionary is.
+    const std::string session = CodePage::current().name();
+    if (!dm.PackageCodePage.empty() && dm.PackageCodePage != session)
+        throw EConvertError(path + " is written in code page " + dm.PackageCodePage + ", the session in " + session
+                            + ": choose " + dm.PackageCodePage + " in the Code page menu to plan from it.");
     return TKeyLayout::FromDataMod(dm);
 }
 

@@ -44,7 +44,9 @@ public:
     const QString &KeyboardFile() const { return m_keyboardFile; }
     void SetKeyboardFile(const QString &path) { m_keyboardFile = path; }
     // A keyboard package read into a data module of its own; the program's
-    // data module stays the one the windows show. Throws EInOutError.
+    // data module stays the one the windows show. Throws EInOutError, and
+    // EConvertError for a package that names another code page than the
+    // session's.
     static TKeyLayout ReadKeyboardPackage(const std::string &path);
 
     QLabel *KeyboardLb;

@@ -60,6 +60,7 @@ private slots:
     void mergeRightAfterAnEditKeepsTheEdit();
     void planFollowsTheDefinitionOpenNow_data();
     void planFollowsTheDefinitionOpenNow();
+    void packageOfAnotherCodePageIsRefused();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -488,6 +489,28 @@ void CoursePlanDlgTest::planFollowsTheDefinitionOpenNow()
     QCOMPARE(QAccessible::queryAccessibleInterface(form()->PlanStateLb)->text(QAccessible::Name),
              QStringLiteral("Planned from the keyboard definition."));
     CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+}
+
+// A package that names another code page than the session's holds bytes
+// the dictionary does not share: the plan window says so and plans nothing.
+void CoursePlanDlgTest::packageOfAnotherCodePageIsRefused()
+{
+    const QString package = m_dir->filePath(QStringLiteral("baltic.vkt"));
+    CodePageChoice::instance().choose(QStringLiteral("CP1257"));
+    QVERIFY(m_dm->SavePackage(LocalPath(package)));
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    m_dm = std::make_unique<TDataMod>(); // no definition: the window asks for a package
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    dialogs().clear();
+    dialogs().answerFile(package);
+    click(dlg->KeyboardBn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QVERIFY2(dialogs().last(ScriptedDialogs::Kind::Message)
+                 .text.contains(QStringLiteral("is written in code page CP1257, the session in CP1252")),
+             qPrintable(dialogs().last(ScriptedDialogs::Kind::Message).text));
+    QVERIFY(!dlg->Plan());
+    QVERIFY(dlg->KeyboardFile().isEmpty());
 }
 
 int main(int argc, char **argv)
