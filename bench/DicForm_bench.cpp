@@ -84,6 +84,6 @@ int main(int argc, char **argv)
         dialogs.answerFile(out);
         form->A_SaveWordlist->trigger();
     });
-    dialogs.answerYes(); // the closing question
+    // The list is saved: closing asks nothing.
     return 0;
 }

@@ -43,9 +43,12 @@ TChildForm *TWinFormFactory::GetForm(const QMetaObject &cls,
     if (!form) {
         // An error while the controls are built ends the request; nothing is left.
         std::unique_ptr<TChildForm> made = make();
-        const Qt::WindowFlags flags = Qt::SubWindow | Qt::WindowTitleHint
-                                      | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                                      | Qt::WindowCloseButtonHint;
+        Qt::WindowFlags flags = Qt::SubWindow | Qt::WindowTitleHint
+                                | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                | Qt::WindowCloseButtonHint;
+        // A window that may grow may be maximised too.
+        if (made->maximumSize() != made->minimumSize())
+            flags |= Qt::WindowMaximizeButtonHint;
         QMdiSubWindow *sub = m_area->addSubWindow(made.get(), flags);
         form = made.release(); // the frame window owns it now
         if (m_recent)

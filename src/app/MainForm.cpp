@@ -301,9 +301,26 @@ bool TMainFm::ConfirmDefinitionSaved()
     return false;
 }
 
+bool TMainFm::ConfirmWorkSaved()
+{
+    if (!ConfirmDefinitionSaved())
+        return false;
+    for (QMdiSubWindow *sub : m_area->subWindowList()) {
+        auto *form = qobject_cast<TChildForm *>(sub->widget());
+        if (!form || sub->isHidden() || form->UnsavedWork().isEmpty())
+            continue;
+        if (sub->isMinimized())
+            sub->showNormal();
+        m_area->setActiveSubWindow(sub);
+        if (!form->AskToKeepWork())
+            return false;
+    }
+    return true;
+}
+
 void TMainFm::closeEvent(QCloseEvent *event)
 {
-    if (!ConfirmDefinitionSaved()) {
+    if (!ConfirmWorkSaved()) {
         event->ignore();
         return;
     }

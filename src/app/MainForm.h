@@ -70,6 +70,10 @@ public:
     // save. True when the caller may go on: nothing to save, saved, or
     // discarded.
     bool ConfirmDefinitionSaved();
+    // Before the program closes: the definition's question, then each tool
+    // window's about its own unsaved work (ui/ChildForm.h), the window
+    // asking shown on top. True when the caller may go on.
+    bool ConfirmWorkSaved();
 
     // The start page's ways to begin: the definition window and its import
     // dialog, or its load dialog.

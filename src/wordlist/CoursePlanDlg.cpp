@@ -20,13 +20,12 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 namespace kf {
 
-namespace {
-
-// A package read into a data module of its own; the program's data module
-// stays the one the windows show.
-TKeyLayout ReadKeyboardPackage(const std::string &path)
+TKeyLayout TCoursePlanDlg::ReadKeyboardPackage(const std::string &path)
 {
     TDataMod *const programs = DataMod;
     struct Restore {
@@ -36,8 +35,15 @@ TKeyLayout ReadKeyboardPackage(const std::string &path)
     TDataMod dm;
     if (!dm.LoadPackage(path))
         throw EInOutError(path + ": " + dm.PackageError());
+    // The lessons are bytes of the session's code page, as the dictionary is.
+    const std::string session = CodePage::current().name();
+    if (!dm.PackageCodePage.empty() && dm.PackageCodePage != session)
+        throw EConvertError(path + " is written in code page " + dm.PackageCodePage + ", the session in " + session
+                            + ": choose " + dm.PackageCodePage + " in the Code page menu to plan from it.");
     return TKeyLayout::FromDataMod(dm);
 }
+
+namespace {
 
 TSpinEdit *spin(QWidget *parent, const char *name, int min, int max, int value, const QString &accessible)
 {
@@ -220,10 +226,17 @@ TCoursePlanDlg::TCoursePlanDlg(QWidget *parent, TPlanDictionary dictionary, cons
     connect(OrderEd, qOverload<int>(&QComboBox::activated), this, [this] { m_orderChosen = true; });
     // A New cell typed in: the characters move, and the lessons are counted anew.
     // The table is filled anew once the edit is over, not inside the item's signal.
+    // A command that comes first ("Merge with next" clicked straight after
+    // the edit) takes the edit in before it acts.
     connect(LessonGrid, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (m_filling || item->column() != NewCol)
             return;
-        QMetaObject::invokeMethod(this, ReportErrors(this, [this] { RecomputeBnClick(); }), Qt::QueuedConnection);
+        m_editedRows.push_back(item->row());
+        QMetaObject::invokeMethod(this, ReportErrors(this, [this] {
+                                      if (!m_editedRows.empty())
+                                          RecomputeBnClick();
+                                  }),
+                                  Qt::QueuedConnection);
     });
 
     showPlan();
@@ -279,6 +292,8 @@ void TCoursePlanDlg::MergeBnClick()
 {
     if (!m_plan)
         return;
+    if (!m_editedRows.empty())
+        RecomputeBnClick();
     const int row = LessonGrid->currentRow();
     if (row < 0 || row + 1 >= LessonGrid->rowCount()) {
         Dialogs().message(ApplicationTitle(), QStringLiteral("Choose a lesson that has a next one to merge with."));
@@ -293,6 +308,7 @@ void TCoursePlanDlg::RecomputeBnClick()
 {
     if (!m_plan)
         return;
+    const std::vector<int> edited = std::exchange(m_editedRows, {});
     // Read the New cells first: a character the keyboard lacks keeps the plan as it was.
     const CodePage &cp = CodePage::current();
     std::vector<std::string> news;
@@ -305,6 +321,15 @@ void TCoursePlanDlg::RecomputeBnClick()
             throw EConvertError(lacking.toStdString());
         }
         news.push_back(cp.encode(text));
+    }
+    // A character typed into a lesson leaves the lesson that had it.
+    for (const int r : edited) {
+        if (r < 0 || r >= int(news.size()))
+            continue;
+        for (const char c : news[size_t(r)])
+            for (size_t k = 0; k < news.size(); ++k)
+                if (int(k) != r)
+                    news[k].erase(std::remove(news[k].begin(), news[k].end(), c), news[k].end());
     }
     const int row = LessonGrid->currentRow();
     const TPlanOptions o = options();
@@ -333,6 +358,7 @@ void TCoursePlanDlg::OpenKeyboard(const QString &path)
     OpenDialog1.fileName = path;
     auto layout = std::make_unique<TKeyLayout>(ReadKeyboardPackage(LocalPath(path)));
     m_keyboard = std::move(layout);
+    m_keyboardFile = path;
     KeyboardLb->setText(QFileInfo(path).fileName());
     PlanBnClick();
 }

@@ -11,6 +11,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -38,6 +39,15 @@ public:
     // last planning failed).
     const TCoursePlan *Plan() const { return m_plan.get(); }
     const TKeyLayout *Keyboard() const { return m_keyboard.get(); }
+    // The package file the keyboard was read from; empty when it is the
+    // definition open in the program.
+    const QString &KeyboardFile() const { return m_keyboardFile; }
+    void SetKeyboardFile(const QString &path) { m_keyboardFile = path; }
+    // A keyboard package read into a data module of its own; the program's
+    // data module stays the one the windows show. Throws EInOutError, and
+    // EConvertError for a package that names another code page than the
+    // session's.
+    static TKeyLayout ReadKeyboardPackage(const std::string &path);
 
     QLabel *KeyboardLb;
     QPushButton *KeyboardBn;
@@ -66,7 +76,9 @@ public:
     void PlanBnClick();
     // Merges the current lesson with the next one.
     void MergeBnClick();
-    // Takes the table's "New" cells and the limits, and counts anew.
+    // Takes the table's "New" cells and the limits, and counts anew. A
+    // character typed into a lesson's cell moves there from the lesson that
+    // brought it in, earlier or later.
     void RecomputeBnClick();
     // Loads a keyboard package to plan from ("Keyboard...").
     void KeyboardBnClick();
@@ -83,6 +95,10 @@ private:
     std::unique_ptr<TCoursePlan> m_plan;
     bool m_filling = false;
     bool m_orderChosen = false; // the author picked an order
+    QString m_keyboardFile;
+    // Lessons whose New cell was typed in since the table was last read, in
+    // the order of the edits (the last edit of a character wins).
+    std::vector<int> m_editedRows;
 };
 
 } // namespace kf

@@ -1,5 +1,6 @@
 #include "wordlist/DicForm.h"
 
+#include "ui/Anchors.h"
 #include "ui/BusyCursor.h"
 #include "ui/CodePageChoice.h"
 #include "ui/InputEncodingMenu.h"
@@ -102,7 +103,8 @@ TDicFm::TDicFm(QWidget *parent)
     layout->setMenuBar(MainMenu1);
     layout->addWidget(ClientArea);
     // The menu bar sits on top of the 548 x 438 client area.
-    setClientSize(kClientWidth, kClientHeight + menuBarHeight());
+    // It may be made larger: the grid grows, the states below it follow.
+    setInitialClientSize(kClientWidth, kClientHeight + menuBarHeight());
 
     OpenDialog1.title = QStringLiteral("Select multiple files to scan");
     OpenDialog1.filter = kOpenTextFilter;
@@ -114,10 +116,17 @@ TDicFm::TDicFm(QWidget *parent)
     showOrderAndFilter();
     showCodePage();
     connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { showCodePage(); });
+    // A word changed or deleted in the grid is a change of the list.
+    TRecordTable &list = DicBuilder->WordListDS();
+    list.AfterPost = [this](TRecordTable &) { m_unsaved = true; };
+    list.AfterDelete = [this](TRecordTable &) { m_unsaved = true; };
 }
 
 TDicFm::~TDicFm()
 {
+    TRecordTable &list = DicBuilder->WordListDS();
+    list.AfterPost = nullptr;
+    list.AfterDelete = nullptr;
     // The grid lets go of the binding point before the table goes.
     delete WordGrid;
     WordGrid = nullptr;
@@ -145,6 +154,10 @@ void TDicFm::buildMenu()
                                 QStringLiteral("Scan multiple files to create a wordlist"));
     A_SaveWordlist = makeAction("A_SaveWordlist", QStringLiteral("&Save wordlist"),
                                 QKeySequence(Qt::CTRL | Qt::Key_S), QString());
+    A_SaveWithCounts = makeAction(
+        "A_SaveWithCounts", QStringLiteral("Save with &counts..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+        QStringLiteral("Save the listed words with their counts, \"word TAB count\" a line, for the course "
+                       "plan's coverage and frequency order"));
     Exit1 = new QAction(QStringLiteral("&Exit"), this);
     Exit1->setObjectName(QStringLiteral("Exit1"));
     A_KickoutDigits = makeAction("A_KickoutDigits", QStringLiteral("Delete words with &digits"), QKeySequence(),
@@ -176,6 +189,7 @@ void TDicFm::buildMenu()
     };
     onTriggered(A_MakeWordList, [this] { A_MakeWordListExecute(); });
     onTriggered(A_SaveWordlist, [this] { A_SaveWordlistExecute(); });
+    onTriggered(A_SaveWithCounts, [this] { A_SaveWithCountsExecute(); });
     onTriggered(Exit1, [this] { Exit1Click(); });
     onTriggered(A_KickoutDigits, [this] { A_KickoutDigitsExecute(); });
     onTriggered(A_DeleteSelected, [this] { A_DeleteSelectedExecute(); });
@@ -195,6 +209,7 @@ void TDicFm::buildMenu()
     Actions1->setObjectName(QStringLiteral("Actions1"));
     Actions1->addAction(A_MakeWordList);
     Actions1->addAction(A_SaveWordlist);
+    Actions1->addAction(A_SaveWithCounts);
     Actions1->addAction(A_ShowUnmappable);
     Actions1->addSeparator();
     Actions1->addAction(Exit1);
@@ -242,7 +257,7 @@ void TDicFm::buildControls()
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
     const int height = kClientHeight;
-    ClientArea->setFixedSize(kClientWidth, height);
+    ClientArea->setMinimumSize(kClientWidth, height);
     QWidget *p = ClientArea;
 
     const int x = 6, w = 190;
@@ -273,11 +288,18 @@ void TDicFm::buildControls()
     Label6 = makeLabel(p, "Label6", QStringLiteral("Additional word delimiters: "), QRect(x, 110, w, 18));
     Edit1 = new QLineEdit(QString::fromLatin1(TDicBuilder::kDefaultAdditionalDelimiters), p);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(x, 128, w, 26);
+    Edit1->setGeometry(x, 128, w - 84, 26);
     Edit1->setFont(courier);
     Edit1->setPalette(delimiterColours);
     Edit1->setAccessibleName(QStringLiteral("Additional word delimiters"));
     Label6->setBuddy(Edit1);
+    QuotesBn = new QPushButton(QStringLiteral("+ &Quotes, \u2013"), p);
+    QuotesBn->setObjectName(QStringLiteral("QuotesBn"));
+    QuotesBn->setGeometry(x + w - 80, 128, 80, 26);
+    QuotesBn->setAccessibleName(QStringLiteral("Add quotation marks and dashes"));
+    QuotesBn->setToolTip(QStringLiteral("Add the quotation marks and dashes of the code page to the additional "
+                                        "word delimiters, so that words are counted without them"));
+    connect(QuotesBn, &QPushButton::clicked, this, ReportErrors(this, [this] { QuotesBnClick(); }));
 
     CaseEd = new QCheckBox(QStringLiteral("Case sensiti&ve"), p);
     CaseEd->setObjectName(QStringLiteral("CaseEd"));
@@ -343,7 +365,18 @@ void TDicFm::buildControls()
     setTabOrder(SortAlbn, Button1);
     setTabOrder(Button1, Deletebn);
     setTabOrder(Deletebn, Edit1);
-    setTabOrder(Edit1, CaseEd);
+    setTabOrder(Edit1, QuotesBn);
+    setTabOrder(QuotesBn, CaseEd);
+
+    // The grid grows with the window; the states below it keep their place
+    // under it, the values among them widen.
+    auto *anchors = new TAnchors(p, QSize(kClientWidth, height));
+    anchors->Add(WordGrid, TAnchors::Left | TAnchors::Top | TAnchors::Right | TAnchors::Bottom);
+    for (QWidget *caption : {static_cast<QWidget *>(Label9), static_cast<QWidget *>(OrderLb),
+                             static_cast<QWidget *>(Label10), static_cast<QWidget *>(Label11)})
+        anchors->Add(caption, TAnchors::Left | TAnchors::Bottom);
+    for (QWidget *value : {static_cast<QWidget *>(CodePageLb), static_cast<QWidget *>(FilterLb)})
+        anchors->Add(value, TAnchors::Left | TAnchors::Right | TAnchors::Bottom);
     setTabOrder(CaseEd, WordGrid);
 }
 
@@ -353,9 +386,62 @@ QString TDicFm::ReadyQuestion(int files)
                       : QStringLiteral("Ready to process %1 files?").arg(files);
 }
 
-QString TDicFm::CloseQuestion()
+QStringList TDicFm::UnsavedWork() const
 {
-    return QStringLiteral("If you close this window without saving, the result will be lost. Continue to close?");
+    const TRecordTable &list = DicBuilder->WordListDS();
+    // A word being edited in the grid counts as changed.
+    const bool editing = list.State() == TDataSetState::Edit || list.State() == TDataSetState::Insert;
+    if (!(m_unsaved || editing) || (list.RecordCount() == 0 && !list.Filtered()))
+        return {};
+    const int n = list.RecordCount();
+    return {n == 1 ? QStringLiteral("the word list (1 word listed)")
+                   : QStringLiteral("the word list (%1 words listed)").arg(n)};
+}
+
+bool TDicFm::SaveWork()
+{
+    bool saved = false;
+    RunReportingErrors(this, [this, &saved] { saved = A_SaveWordlistExecute(); });
+    return saved;
+}
+
+QString TDicFm::QuotesAndDashes()
+{
+    const CodePage &cp = CodePage::current();
+    QString found;
+    for (int b = 0x80; b < 0x100; ++b) {
+        if (!cp.defined(uint8_t(b)))
+            continue;
+        const QChar c(cp.toUnicode(uint8_t(b)));
+        switch (c.category()) {
+        case QChar::Punctuation_InitialQuote:
+        case QChar::Punctuation_FinalQuote:
+            found += c;
+            break;
+        case QChar::Punctuation_Dash:
+            // Hyphens join the parts of a word; dashes stand between words.
+            if (c != QChar(0x2010) && c != QChar(0x2011) && c != QChar(0x05BE))
+                found += c;
+            break;
+        case QChar::Punctuation_Open:
+            // The low quotation marks open a quotation too.
+            if (c == QChar(0x201A) || c == QChar(0x201E))
+                found += c;
+            break;
+        default:
+            break;
+        }
+    }
+    return found;
+}
+
+void TDicFm::QuotesBnClick()
+{
+    QString text = Edit1->text();
+    for (const QChar c : QuotesAndDashes())
+        if (!text.contains(c))
+            text += c;
+    Edit1->setText(text);
 }
 
 void TDicFm::showEvent(QShowEvent *event)
@@ -378,7 +464,7 @@ void TDicFm::showEvent(QShowEvent *event)
 
 void TDicFm::closeEvent(QCloseEvent *event)
 {
-    if (!Dialogs().confirm(CloseQuestion())) {
+    if (!AskToKeepWork()) {
         event->ignore();
         return;
     }
@@ -480,9 +566,12 @@ void TDicFm::A_MakeWordListExecute()
         WordGrid->Model()->SetTextCodePage(std::make_shared<CodePage>(codePage.toStdString()));
         ListCodePage = codePage;
     }
+    const uint32_t scannedBefore = DicBuilder->WordsScanned();
     try {
         showCounters(DicBuilder->MakeWordList(paths, CaseEd->isChecked(), additional));
+        m_unsaved = m_unsaved || DicBuilder->WordsScanned() != scannedBefore;
     } catch (...) {
+        m_unsaved = m_unsaved || DicBuilder->WordsScanned() != scannedBefore;
         // The words counted before the failure stay; so must the counters
         // that describe them. A list the failed scan left empty holds no
         // words of any code page.
@@ -509,15 +598,32 @@ void TDicFm::refreshUnmappable()
         A_ShowUnmappableExecute();
 }
 
-void TDicFm::A_SaveWordlistExecute()
+bool TDicFm::A_SaveWordlistExecute()
 {
-    const QString path = Dialogs().saveFile(SaveDialog1);
+    return saveList(false);
+}
+
+bool TDicFm::A_SaveWithCountsExecute()
+{
+    return saveList(true);
+}
+
+bool TDicFm::saveList(bool withCounts)
+{
+    FileRequest request = SaveDialog1;
+    request.title = withCounts ? QStringLiteral("Save the word list with counts") : QString();
+    const QString path = Dialogs().saveFile(request);
     if (path.isEmpty())
-        return;
+        return false;
     SaveDialog1.fileName = path;
     BusyCursor busy;
-    DicBuilder->SaveWordlist(LocalPath(path));
+    if (withCounts)
+        DicBuilder->SaveFrequencyList(LocalPath(path));
+    else
+        DicBuilder->SaveWordlist(LocalPath(path));
+    m_unsaved = false;
     emit FileUsed(RecentKind::Dictionary, path);
+    return true;
 }
 
 void TDicFm::Exit1Click()
@@ -536,7 +642,9 @@ void TDicFm::A_KickoutDigitsExecute()
     WordGrid->clearSelection();
     {
         BusyCursor busy;
+        const int before = DicBuilder->WordCount();
         DicBuilder->KickoutDigits();
+        m_unsaved = m_unsaved || DicBuilder->WordCount() != before;
     }
     showWordCount();
 }
@@ -549,7 +657,9 @@ void TDicFm::A_DeleteSelectedExecute()
     WordGrid->clearSelection();
     {
         BusyCursor busy;
+        const int before = DicBuilder->WordCount();
         DicBuilder->DeleteSelected(selected);
+        m_unsaved = m_unsaved || DicBuilder->WordCount() != before;
     }
     showWordCount();
 }
@@ -560,6 +670,7 @@ void TDicFm::A_ClearWordlistExecute()
         return;
     WordGrid->clearSelection();
     DicBuilder->ClearWordlist();
+    m_unsaved = false;
     TotalLb->setText(QStringLiteral("0"));
     CountLb->setText(QStringLiteral("0"));
     UnmappableLb->setText(QStringLiteral("0"));

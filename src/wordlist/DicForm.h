@@ -34,8 +34,16 @@ public:
 
     TDicBuilder &Builder() const { return *DicBuilder; }
 
-    // The closing question, asked by "&Exit" and the close box.
-    static QString CloseQuestion();
+    // The word list not saved since it last changed (a scan, an edit or a
+    // deletion), while it lists words; asked about by "&Exit", the close box
+    // and the main window's closing.
+    QStringList UnsavedWork() const override;
+    bool CanSaveWork() const override { return true; }
+    bool SaveWork() override;
+    // The quotation marks and dashes of the code page in force (its bytes
+    // above 127 that are such punctuation), as "Quotes, dashes" adds them to
+    // the additional delimiters.
+    static QString QuotesAndDashes();
     // The question asked before a scan of that many files.
     static QString ReadyQuestion(int files);
 
@@ -49,6 +57,7 @@ public:
     InputEncodingMenu *Encoding1; // how the scanned files are read
     QAction *A_MakeWordList;
     QAction *A_SaveWordlist;
+    QAction *A_SaveWithCounts; // "word TAB count" lines
     QAction *Exit1;
     QAction *A_KickoutDigits;
     QAction *A_DeleteSelected;
@@ -68,6 +77,7 @@ public:
     QLabel *Label5;
     QLabel *Label6;
     QLineEdit *Edit1;
+    QPushButton *QuotesBn; // adds the code page's quotation marks and dashes to Edit1
     QCheckBox *CaseEd;
     QPushButton *MakeListBn;
     QPushButton *SortFreBn;
@@ -96,7 +106,10 @@ public:
     FileRequest SaveDialog1;
 
     void A_MakeWordListExecute();
-    void A_SaveWordlistExecute();
+    // Both saves: true when the file was written, false when cancelled.
+    bool A_SaveWordlistExecute();
+    bool A_SaveWithCountsExecute();
+    void QuotesBnClick();
     void Exit1Click();
     void A_KickoutDigitsExecute();
     void A_DeleteSelectedExecute();
@@ -131,10 +144,14 @@ private:
     void showCodePage();
     void refreshUnmappable();
 
+    bool saveList(bool withCounts);
+
     std::unique_ptr<TDicBuilder> DicBuilder;
     std::unique_ptr<TDataSource> WordListSource;
     // The code page the listed words are in (that of their first scan).
     QString ListCodePage;
+    // The list changed since it was last saved (or cleared).
+    bool m_unsaved = false;
 };
 
 } // namespace kf

@@ -1,6 +1,7 @@
 #include "wordlist/TcgForm.h"
 
 #include "common/ErrorReport.h"
+#include "ui/Anchors.h"
 #include "ui/BusyCursor.h"
 #include "ui/CodePageChoice.h"
 #include "ui/InputEncodingMenu.h"
@@ -12,6 +13,7 @@
 #include "common/TextFile.h"
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
+#include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "wordlist/CoursePlanDlg.h"
 #include "wordlist/DicForm.h"
@@ -22,6 +24,7 @@
 #include "table/RecordTable.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenu>
 
 #include <QCheckBox>
@@ -43,6 +46,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
 
 namespace kf {
 
@@ -83,6 +87,20 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
     return l;
 }
 
+// Whether two readings of a keyboard have the same keys, characters and
+// fingers (the colours aside).
+bool sameKeys(const TKeyLayout &a, const TKeyLayout &b)
+{
+    const auto key = [](const TLayoutKey &k) {
+        return std::tie(k.Value, k.Name, k.Type, k.Type2, k.Finger, k.X, k.Y, k.Width, k.Height);
+    };
+    const auto character = [](const TLayoutChar &c) { return std::tie(c.Code, c.KeyNo, c.Shift, c.AltGr, c.Accent); };
+    return std::equal(a.Keys.begin(), a.Keys.end(), b.Keys.begin(), b.Keys.end(),
+                      [&](const TLayoutKey &x, const TLayoutKey &y) { return key(x) == key(y); })
+           && std::equal(a.Chars.begin(), a.Chars.end(), b.Chars.begin(), b.Chars.end(),
+                         [&](const TLayoutChar &x, const TLayoutChar &y) { return character(x) == character(y); });
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- TTcgFm
@@ -91,7 +109,9 @@ TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgCl
 {
     setObjectName(QStringLiteral("TcgFm"));
     setWindowTitle(QStringLiteral("Typing Course Generator"));
-    setClientSize(492, 386);
+    // It may be made larger: the text boxes grow, the buttons keep to the
+    // right and the bottom.
+    setInitialClientSize(492, 386);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -149,6 +169,38 @@ TTcgFm::TTcgFm(QWidget *parent) : TChildForm(parent), tcg(std::make_unique<tcgCl
     SaveDialog1.defaultExt = QStringLiteral("txt");
     SaveDialog1.overwritePrompt = true;
 
+    auto *anchors = new TAnchors(this, QSize(492, 386));
+    const int all = TAnchors::Left | TAnchors::Top | TAnchors::Right | TAnchors::Bottom;
+    const int right = TAnchors::Right | TAnchors::Top, bottom = TAnchors::Left | TAnchors::Bottom;
+    const int corner = TAnchors::Right | TAnchors::Bottom, wide = TAnchors::Left | TAnchors::Right | TAnchors::Top;
+    anchors->Add(PageControl1, all);
+    anchors->Add(CloseBn, corner);
+    for (QWidget *w : std::initializer_list<QWidget *>{EncodingBn, codePageCaption, CodePageLb, LeftOutCaption, LeftOutLb})
+        anchors->Add(w, bottom);
+    // Step 1
+    anchors->Add(LbDic, wide);
+    anchors->Add(Next1Bn, corner);
+    // Step 2
+    anchors->Add(TwdMemo, all);
+    anchors->Add(LoadTWDBn, bottom);
+    anchors->Add(DrillBn, bottom);
+    for (QWidget *w : std::initializer_list<QWidget *>{PlanStateLb, GroupBox1, CaseEd, FingerPBox, SpellingBox,
+                                                       GamePBox, EndPbox, RegxBox})
+        anchors->Add(w, right);
+    anchors->Add(PlanBn, corner);
+    anchors->Add(Next2Bn, corner);
+    // Result
+    anchors->Add(ResultMemo, all);
+    for (QWidget *w : std::initializer_list<QWidget *>{Button4, Button5, HeadingEd, Button6, Button1, CopyBn,
+                                                       SeleteAllBn, ResultCodePageCaption, ResultCodePageLb})
+        anchors->Add(w, right);
+    anchors->Add(Button2, corner);
+
+    // The note on the plan's keyboard follows what the keyboard now is.
+    connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { showPlanState(); });
+    if (DataMod)
+        connect(&DataMod->History(), &TDefinitionHistory::Changed, this, [this] { showPlanState(); });
+
     showPage(Step1Page);
 }
 
@@ -204,6 +256,10 @@ void TTcgFm::buildStep2()
     DrillBn = makeButton(p, "DrillBn", QStringLiteral("&Drill"),
                          QStringLiteral("Add a line with the characters of a finger, a hand or a row of the keyboard"),
                          QRect(90, 281, 75, 25));
+    PlanStateLb = makeLabel(p, "PlanStateLb", QString(), QRect(240, 2, 232, 34));
+    PlanStateLb->setWordWrap(true);
+    PlanStateLb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    SetupValueLabel(PlanStateLb, QStringLiteral("The plan of the strings"));
     DrillMenu = new QMenu(DrillBn);
     DrillMenu->setObjectName(QStringLiteral("DrillMenu"));
     DrillBn->setMenu(DrillMenu);
@@ -313,6 +369,8 @@ TTcgFm::Page TTcgFm::CurrentPage() const
 
 void TTcgFm::showPage(Page page)
 {
+    if (page == Step2Page)
+        showPlanState();
     // Only the current step shows its tab, so the pages act as a wizard.
     PageControl1->setTabVisible(page, true);
     PageControl1->setCurrentIndex(page);
@@ -406,24 +464,93 @@ void TTcgFm::LoadTWDBnClick()
     const QString path = Dialogs().openFile(OpenDialog1);
     if (path.isEmpty())
         return;
+    if (!askBeforeReplacing(true, QFileInfo(path).fileName()))
+        return;
     loadStrings(path);
 }
 
-void TTcgFm::OpenDictionary(const QString &path)
+bool TTcgFm::OpenDictionary(const QString &path)
 {
+    if (!askBeforeReplacing(false, QFileInfo(path).fileName()))
+        return false;
     putResultAway();
     listWords.reset();
     rememberOpened(path);
     LbDic->setText(path);
     showPage(Step1Page);
+    return true;
 }
 
-void TTcgFm::OpenStrings(const QString &path)
+bool TTcgFm::OpenStrings(const QString &path)
 {
+    if (!askBeforeReplacing(true, QFileInfo(path).fileName()))
+        return false;
     loadStrings(path);
     putResultAway();
     // The strings are picked against a dictionary: without one, step 1 asks for it first.
     showPage(LbDic->text().isEmpty() ? Step1Page : Step2Page);
+    return true;
+}
+
+bool TTcgFm::resultEdited() const
+{
+    return !ResultMemo->document()->isEmpty() && ResultMemo->document()->isModified();
+}
+
+QStringList TTcgFm::workLostBy(bool withStrings) const
+{
+    QStringList lost;
+    if (withStrings && TwdMemo->document()->isModified() && !MemoText(TwdMemo).trimmed().isEmpty())
+        lost << (usedPlanKeyboard ? QStringLiteral("the strings of step 2, put in by a plan (no file holds them)")
+                                  : QStringLiteral("the strings of step 2, typed (no file holds them)"));
+    // The result goes when a file is opened on the result page, and with the window.
+    if (resultEdited() && (withStrings || CurrentPage() == ResultPage))
+        lost << QStringLiteral("the result, edited by hand and not saved");
+    return lost;
+}
+
+QStringList TTcgFm::UnsavedWork() const
+{
+    QStringList lost = workLostBy(true);
+    if (resultEdited() && !lost.contains(QStringLiteral("the result, edited by hand and not saved")))
+        lost << QStringLiteral("the result, edited by hand and not saved");
+    return lost;
+}
+
+bool TTcgFm::CanSaveWork() const
+{
+    return resultEdited();
+}
+
+bool TTcgFm::SaveWork()
+{
+    bool saved = false;
+    RunReportingErrors(this, [this, &saved] { saved = Button1Click(); });
+    return saved;
+}
+
+bool TTcgFm::askBeforeReplacing(bool withStrings, const QString &what)
+{
+    const QStringList lost = workLostBy(withStrings);
+    if (lost.isEmpty())
+        return true;
+    QString question = QStringLiteral("Opening \"%1\" replaces work of the course window that is not saved:").arg(what);
+    for (const QString &line : lost)
+        question += QStringLiteral("\n  \u2022 ") + line;
+    if (!resultEdited() || !lost.contains(QStringLiteral("the result, edited by hand and not saved")))
+        return Dialogs().okCancel(question + QStringLiteral("\n\nIt cannot be saved and will be lost. Open anyway?"));
+    switch (Dialogs().saveDiscardCancel(question + QStringLiteral("\n\nSave the result first?"))) {
+    case SaveAnswer::Save: {
+        bool saved = false;
+        RunReportingErrors(this, [this, &saved] { saved = Button1Click(); });
+        return saved;
+    }
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void TTcgFm::putResultAway()
@@ -451,6 +578,10 @@ void TTcgFm::loadStrings(const QString &path)
     if (!lines.empty() && lines.back().empty())
         box += QLatin1Char('\n');
     TwdMemo->setPlainText(box);
+    // What a file holds is no work to lose; nor is it a plan's any more.
+    TwdMemo->document()->setModified(false);
+    usedPlanKeyboard.reset();
+    showPlanState();
     emit FileUsed(RecentKind::Strings, path);
 }
 
@@ -545,12 +676,57 @@ TPlanDictionary TTcgFm::planDictionary() const
 
 const TKeyLayout *TTcgFm::keyboard() const
 {
-    if (planKeyboard)
+    if (!planPackage.isEmpty()) {
+        // Read again when the session has changed its code page since.
+        const QString codePage = CodePageChoice::instance().current();
+        if (!planKeyboard || planKeyboardCodePage != codePage) {
+            planKeyboard = std::make_unique<TKeyLayout>(TCoursePlanDlg::ReadKeyboardPackage(LocalPath(planPackage)));
+            planKeyboardCodePage = codePage;
+        }
         return planKeyboard.get();
+    }
     if (!DataMod)
         return nullptr;
     definitionKeyboard = std::make_unique<TKeyLayout>(TKeyLayout::FromDataMod(*DataMod));
     return definitionKeyboard->Keys.empty() ? nullptr : definitionKeyboard.get();
+}
+
+bool TTcgFm::planKeyboardChanged() const
+{
+    if (!usedPlanKeyboard)
+        return false;
+    if (usedPlanCodePage != CodePageChoice::instance().current())
+        return true;
+    const TKeyLayout *now = nullptr;
+    try {
+        now = keyboard();
+    } catch (const std::exception &) {
+        return true; // the package cannot be read any more
+    }
+    return !now || !sameKeys(*now, *usedPlanKeyboard);
+}
+
+void TTcgFm::showPlanState()
+{
+    if (!usedPlanKeyboard) {
+        PlanStateLb->clear();
+        PlanStateLb->setToolTip(QString());
+        return;
+    }
+    QPalette pal = PlanStateLb->palette();
+    if (planKeyboardChanged()) {
+        PlanStateLb->setText(QStringLiteral("The keyboard has changed since this plan was made: plan again."));
+        PlanStateLb->setToolTip(
+            QStringLiteral("The strings were planned from %1 as it was then (code page %2); its keys, characters "
+                           "or code page are not the same now")
+                .arg(usedPlanKeyboardName, usedPlanCodePage));
+        pal.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    } else {
+        PlanStateLb->setText(QStringLiteral("Planned from %1.").arg(usedPlanKeyboardName));
+        PlanStateLb->setToolTip(QString());
+        pal.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+    }
+    PlanStateLb->setPalette(pal);
 }
 
 void TTcgFm::PlanBnClick()
@@ -570,9 +746,11 @@ void TTcgFm::PlanBnClick()
         dictionary = planDictionary();
     }
     const TKeyLayout *kb = keyboard();
-    const QString name = planKeyboard ? QStringLiteral("the keyboard planned with last")
-                                      : QStringLiteral("the keyboard definition open in the program");
+    const QString name = planPackage.isEmpty() ? QStringLiteral("the keyboard definition open in the program")
+                                               : QFileInfo(planPackage).fileName();
     planDlg = new TCoursePlanDlg(this, std::move(dictionary), kb, name, MinEd->Value(), MaxEd->Value());
+    if (!planPackage.isEmpty())
+        planDlg->SetKeyboardFile(planPackage);
     planDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(planDlg, &QDialog::accepted, this, ReportErrors(this, [this] {
                 if (planDlg)
@@ -596,12 +774,20 @@ void TTcgFm::UsePlan(const TCoursePlanDlg &dialog)
     for (const std::string &s : plan->Strings())
         lines << cp.decode(s);
     TwdMemo->setPlainText(lines.join(QLatin1Char('\n')));
+    // No file holds what the plan put in.
+    TwdMemo->document()->setModified(true);
     FingerPBox->setChecked(true);
     MinEd->SetValue(plan->Options().MinLength);
     MaxEd->SetValue(plan->Options().MaxLength);
     CaseEd->setChecked(plan->CaseSensitive());
-    if (dialog.Keyboard())
-        planKeyboard = std::make_unique<TKeyLayout>(*dialog.Keyboard());
+    // A package chosen for the plan stays the keyboard to plan and drill
+    // from until "&Reset"; else the definition open at the time is read.
+    planPackage = dialog.KeyboardFile();
+    planKeyboard.reset();
+    usedPlanKeyboard = dialog.Keyboard() ? std::make_unique<TKeyLayout>(*dialog.Keyboard()) : nullptr;
+    usedPlanCodePage = CodePageChoice::instance().current();
+    usedPlanKeyboardName = planPackage.isEmpty() ? QStringLiteral("the keyboard definition")
+                                                 : QFileInfo(planPackage).fileName();
     showPage(Step2Page);
 }
 
@@ -693,7 +879,7 @@ void TTcgFm::Button6Click()
     renderResult(tcgClass::WordListView, false);
 }
 
-void TTcgFm::Button1Click()
+bool TTcgFm::Button1Click()
 {
     // The result is written in the code page it was generated in; what the
     // user typed that it lacks would turn into "?".
@@ -708,20 +894,25 @@ void TTcgFm::Button1Click()
                                          "characters as \"?\". Save it anyway?")
                               .arg(QString::fromStdString(codePage.name()));
             if (!Dialogs().confirm(question))
-                return;
+                return false;
         }
     }
     const QString path = Dialogs().saveFile(SaveDialog1);
     if (path.isEmpty())
-        return;
+        return false;
     SaveDialog1.fileName = path;
     if (!edited) {
         // The result text byte for byte, as rendered.
         writeFileBytes(LocalPath(path), resultBytes);
-        return;
+        return true;
     }
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    writeFileBytes(LocalPath(path), codePage.encode(text));
+    std::string bytes = codePage.encode(text);
+    writeFileBytes(LocalPath(path), bytes);
+    // The edited text is saved: it is the result now, and nothing is lost with the window.
+    resultBytes = std::move(bytes);
+    ResultMemo->document()->setModified(false);
+    return true;
 }
 
 void TTcgFm::CopyBnClick()
@@ -738,6 +929,9 @@ void TTcgFm::Button2Click()
 {
     clearResult();
     showLeftOut(0);
+    // A new start plans from the keyboard definition open now.
+    planPackage.clear();
+    planKeyboard.reset();
     showPage(Step1Page);
 }
 
@@ -746,6 +940,15 @@ void TTcgFm::showLeftOut(size_t count)
     LeftOutLb->setText(QString::number(count));
     LeftOutCaption->setVisible(count > 0);
     LeftOutLb->setVisible(count > 0);
+}
+
+void TTcgFm::closeEvent(QCloseEvent *event)
+{
+    if (!AskToKeepWork()) {
+        event->ignore();
+        return;
+    }
+    TChildForm::closeEvent(event);
 }
 
 void TTcgFm::CloseBnClick()

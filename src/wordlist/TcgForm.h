@@ -102,23 +102,38 @@ public:
     FileRequest OpenDialog1;
     FileRequest SaveDialog1;
 
+    // What closing the window would lose: the result edited by hand and
+    // not saved since (Save writes it, as "&Save ..." does), and strings in
+    // step 2 that no file holds (typed, or put in by a plan).
+    QStringList UnsavedWork() const override;
+    bool CanSaveWork() const override;
+    bool SaveWork() override;
+
+    // Step 2's note on the plan its strings came from: the keyboard planned
+    // from, and whether that keyboard has changed since.
+    QLabel *PlanStateLb;
+
     // The text of a plain-text box as the user sees it, lines joined by "\n"
     // (non-breaking spaces kept).
     static QString MemoText(const QPlainTextEdit *memo);
 
     // Step 1 with this dictionary chosen, as "Load dictionary..." chooses it
-    // (a result shown is put away, as "&Reset" does).
-    void OpenDictionary(const QString &path);
+    // (a result shown is put away, as "&Reset" does, after asking when it
+    // was edited and not saved). False when the user cancelled.
+    bool OpenDictionary(const QString &path);
     // Loads the strings file into step 2's box, as "&Load..." does, and shows
-    // step 2, or step 1 while no dictionary is chosen. Throws when the file
-    // cannot be read; the strings then stay as they were.
-    void OpenStrings(const QString &path);
+    // step 2, or step 1 while no dictionary is chosen. Asks first when the
+    // strings or an edited result would be lost. Throws when the file cannot
+    // be read; the strings then stay as they were. False when the user
+    // cancelled.
+    bool OpenStrings(const QString &path);
 
     // The words the dictionary window lists, with their counts, become the
     // dictionary (step 1); a message when no dictionary window lists words.
     void DicListBnClick();
-    // Opens the course plan window over the chosen dictionary and the open
-    // keyboard definition; "Use this plan" fills step 2.
+    // Opens the course plan window over the chosen dictionary and the
+    // keyboard definition open now, or the package chosen in the plan window
+    // for the plan last used (until "&Reset"); "Use this plan" fills step 2.
     void PlanBnClick();
     TCoursePlanDlg *PlanDialog() const;
     // Step 2 takes a plan: its strings in the box, "Finger placement", the
@@ -135,11 +150,15 @@ public:
     void Button5Click();
     void HeadingEdClick();
     void Button6Click();
-    void Button1Click();
+    // "&Save ...": true when the result was written.
+    bool Button1Click();
     void CopyBnClick();
     void SeleteAllBnClick();
     void Button2Click();
     void CloseBnClick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildStep1();
@@ -163,8 +182,21 @@ private:
     // The dictionary to plan from: the dictionary window's list when taken,
     // else the file read.
     TPlanDictionary planDictionary() const;
-    // The keyboard: the one the plan window used last, else the open definition.
+    // The keyboard to plan and drill from: the package chosen in the plan
+    // window for the plan used last (read in the code page in force), else
+    // the definition open now; null when it has no keys.
     const TKeyLayout *keyboard() const;
+    // Whether the keyboard of the plan in step 2 differs from what
+    // keyboard() reads now (an edit, another definition, another code page).
+    bool planKeyboardChanged() const;
+    void showPlanState();
+    // Before the strings (withStrings) or an edited result are replaced:
+    // asks about what would be lost. True when the caller may go on.
+    bool askBeforeReplacing(bool withStrings, const QString &what);
+    // The work of the window that replacing the strings (withStrings) or
+    // putting the result away would lose.
+    QStringList workLostBy(bool withStrings) const;
+    bool resultEdited() const;
     void fillDrillMenu();
     // The strings box's line with the cursor, in the code page.
     std::string currentLine() const;
@@ -173,8 +205,17 @@ private:
     // The dictionary window's list, when step 1 took it (else null).
     std::unique_ptr<std::vector<std::string>> listWords;
     std::vector<uint64_t> listCounts;
-    std::unique_ptr<TKeyLayout> planKeyboard; // the plan window's last keyboard
+    // The package chosen in the plan window for the plan used last (empty:
+    // the definition), and its keys as read in the code page planKeyboardCodePage.
+    QString planPackage;
+    mutable std::unique_ptr<TKeyLayout> planKeyboard;
+    mutable QString planKeyboardCodePage;
     mutable std::unique_ptr<TKeyLayout> definitionKeyboard;
+    // The keyboard the strings in step 2 were planned from, and the code
+    // page then (null: the strings came from no plan).
+    std::unique_ptr<TKeyLayout> usedPlanKeyboard;
+    QString usedPlanCodePage;
+    QString usedPlanKeyboardName;
     QPointer<TCoursePlanDlg> planDlg; // while open (owned by Qt)
     // The bytes of the result text shown in ResultMemo, in the code page of
     // the generation (the engine's), whatever the session chooses later. The

@@ -39,6 +39,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -134,6 +135,8 @@ private slots:
     void undoingAnImportTakesBackItsCodePage();
     void closingAsksAboutUnsavedDefinition_data();
     void closingAsksAboutUnsavedDefinition();
+    void closingAsksAboutEveryWindowsWork_data();
+    void closingAsksAboutEveryWindowsWork();
     void refusedPostOfKeyRowWithoutNameIsReported_data();
     void refusedPostOfKeyRowWithoutNameIsReported();
     void codePageChosenInTheMenu_data();
@@ -791,6 +794,118 @@ void MainFormTest::closingAsksAboutUnsavedDefinition()
         // Saved from a window opened for it, with the typed author.
         QCOMPARE(saved.Author, std::string(typed ? "Jo Doe" : "Jo"));
         QCOMPARE(windows().size(), 1);
+    }
+}
+
+// File > Close asks each window with work no file holds, in turn, naming
+// what would be lost: Save / Discard / Cancel where the window can save it,
+// OK / Cancel where it cannot; a window with nothing unsaved asks nothing.
+void MainFormTest::closingAsksAboutEveryWindowsWork_data()
+{
+    QTest::addColumn<QString>("work");     // "list": a scan in the dictionary window; "strings": typed in the
+                                           // course window; "result": its result edited
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("asked"); // the windows asked, in order, and how
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("both windows open, nothing unsaved") << "" << QStringList{} << QStringList{} << true;
+    QTest::newRow("word list: Cancel") << "list" << QStringList{"cancel"}
+                                       << QStringList{"Make Dictionary: Save/Discard/Cancel"} << false;
+    QTest::newRow("word list: Save") << "list" << QStringList{"save"}
+                                     << QStringList{"Make Dictionary: Save/Discard/Cancel"} << true;
+    QTest::newRow("typed strings: OK") << "strings" << QStringList{"ok"}
+                                       << QStringList{"Typing Course Generator: OK/Cancel"} << true;
+    QTest::newRow("word list and typed strings: Discard, Cancel")
+        << "list strings" << QStringList{"discard", "cancel"}
+        << QStringList{"Make Dictionary: Save/Discard/Cancel", "Typing Course Generator: OK/Cancel"} << false;
+    QTest::newRow("word list and edited result: Discard, Save")
+        << "list strings result" << QStringList{"discard", "save"}
+        << QStringList{"Make Dictionary: Save/Discard/Cancel", "Typing Course Generator: Save/Discard/Cancel"}
+        << true;
+}
+
+void MainFormTest::closingAsksAboutEveryWindowsWork()
+{
+    QFETCH(QString, work);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(bool, closes);
+    QTemporaryDir dir;
+    const auto write = [&](const char *name, const char *bytes) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("text.txt", "fad dad sad\r\n");
+    write("dictionary.txt", "fad\r\ndad\r\nsad\r\n");
+
+    m_main->A_Dictionary->trigger();
+    auto *dic = m_main->Factory().FindForm<TDicFm>();
+    QVERIFY(dic);
+    if (work.contains(QLatin1String("list"))) {
+        dialogs().answerFile(dir.filePath(QStringLiteral("text.txt")));
+        dialogs().answerYes();
+        dic->WordGrid->setFocus();
+        QTest::keySequence(dic->WordGrid, QKeySequence(Qt::CTRL | Qt::Key_W));
+        QCOMPARE(dic->Builder().WordCount(), 3);
+    }
+    m_main->A_TCG->trigger();
+    auto *tcg = m_main->Factory().FindForm<TTcgFm>();
+    QVERIFY(tcg);
+    if (work.contains(QLatin1String("strings"))) {
+        dialogs().answerFile(dir.filePath(QStringLiteral("dictionary.txt")));
+        QTest::mouseClick(tcg->LoadDicBn, Qt::LeftButton);
+        QTest::mouseClick(tcg->Next1Bn, Qt::LeftButton);
+        tcg->TwdMemo->setFocus();
+        QTest::keyClicks(tcg->TwdMemo, QStringLiteral("fads"));
+    }
+    if (work.contains(QLatin1String("result"))) {
+        QTest::mouseClick(tcg->Next2Bn, Qt::LeftButton);
+        QCOMPARE(tcg->CurrentPage(), TTcgFm::ResultPage);
+        tcg->ResultMemo->setFocus();
+        QTest::keyClicks(tcg->ResultMemo, QStringLiteral("mine "));
+    }
+    QCOMPARE(dialogs().pendingAnswers(), 0);
+    dialogs().clear();
+    const QString listFile = dir.filePath(QStringLiteral("list.txt"));
+    const QString resultFile = dir.filePath(QStringLiteral("result.txt"));
+    for (int i = 0; i < answers.size(); ++i) {
+        const QString &a = answers[i];
+        if (a == QLatin1String("cancel"))
+            dialogs().answerCancel();
+        else if (a == QLatin1String("ok"))
+            dialogs().answerYes();
+        else if (a == QLatin1String("discard"))
+            dialogs().answerDiscard();
+        else {
+            dialogs().answerSave();
+            dialogs().answerFile(asked[i].startsWith(QLatin1String("Make")) ? listFile : resultFile);
+        }
+    }
+    QPointer<TDicFm> dicGuard(dic);
+    m_main->A_Close->trigger();
+
+    QStringList seen;
+    for (const ScriptedDialogs::Asked &q : dialogs().asked()) {
+        if (q.kind != ScriptedDialogs::Kind::SaveDiscard && q.kind != ScriptedDialogs::Kind::OkCancel)
+            continue;
+        const QString window = q.text.section(QStringLiteral(" holds work"), 0, 0);
+        seen << window + (q.kind == ScriptedDialogs::Kind::SaveDiscard ? QStringLiteral(": Save/Discard/Cancel")
+                                                                        : QStringLiteral(": OK/Cancel"));
+        // Each question names what would be lost.
+        if (window == QLatin1String("Make Dictionary"))
+            QVERIFY(q.text.contains(QStringLiteral("the word list (3 words listed)")));
+        else
+            QVERIFY(q.text.contains(QStringLiteral("the strings of step 2, typed")));
+        QCOMPARE(q.text.contains(QStringLiteral("the result, edited by hand")), window != QLatin1String("Make Dictionary") && work.contains(QLatin1String("result")));
+    }
+    QCOMPARE(seen, asked);
+    QCOMPARE(m_main->isVisible(), !closes);
+    QCOMPARE(QFile::exists(listFile), answers.contains(QStringLiteral("save")) && asked.first().startsWith(QLatin1String("Make")) && answers.first() == QLatin1String("save"));
+    QCOMPARE(QFile::exists(resultFile), work.contains(QLatin1String("result")) && answers.last() == QLatin1String("save"));
+    // Cancel keeps every window and its work.
+    if (!closes) {
+        QVERIFY(!dicGuard.isNull());
+        QVERIFY(m_main->Factory().FindForm<TTcgFm>());
     }
 }
 

@@ -16,6 +16,9 @@
 #include "exchange/LayoutImport.h"
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
+#include "table/FieldValue.h"
+#include "table/RecordTable.h"
+#include "ui/CodePageChoice.h"
 #include "wordlist/CoursePlanDlg.h"
 #include "wordlist/DicForm.h"
 #include "wordlist/TcgForm.h"
@@ -55,6 +58,13 @@ private slots:
     void drillMenuAddsAFingersHandsOrRowsCharacters();
     void lettersOnlyAndTheOrderAreChosenInTheWindow();
     void aKeyboardWithoutCharacterKeysIsToldInWords();
+    void typedCharacterMovesToThatLesson_data();
+    void typedCharacterMovesToThatLesson();
+    void mergeRightAfterAnEditKeepsTheEdit_data();
+    void mergeRightAfterAnEditKeepsTheEdit();
+    void planFollowsTheDefinitionOpenNow_data();
+    void planFollowsTheDefinitionOpenNow();
+    void packageOfAnotherCodePageIsRefused();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -64,6 +74,10 @@ private:
     TCoursePlanDlg *openPlan(const std::string &dictionary);
     // A cell of the lesson table as assistive technology reads it.
     static QString cell(TCoursePlanDlg *dlg, int row, int column);
+    // The New cells of the first rows.
+    static QStringList newCells(TCoursePlanDlg *dlg, int rows);
+    // Types a lesson's New cell anew with keys; the editor stays open.
+    static void typeNewCell(TCoursePlanDlg *dlg, int row, const QString &text);
 
     std::unique_ptr<TDataMod> m_dm;
     std::unique_ptr<TMainFm> m_main;
@@ -127,6 +141,25 @@ QString CoursePlanDlgTest::cell(TCoursePlanDlg *dlg, int row, int column)
         return QStringLiteral("(no table)");
     QAccessibleInterface *c = table->tableInterface()->cellAt(row, column);
     return c ? c->text(QAccessible::Name) : QStringLiteral("(no cell)");
+}
+
+QStringList CoursePlanDlgTest::newCells(TCoursePlanDlg *dlg, int rows)
+{
+    QStringList cells;
+    for (int r = 0; r < rows && r < dlg->LessonGrid->rowCount(); ++r)
+        cells << cell(dlg, r, TCoursePlanDlg::NewCol);
+    return cells;
+}
+
+void CoursePlanDlgTest::typeNewCell(TCoursePlanDlg *dlg, int row, const QString &text)
+{
+    dlg->LessonGrid->setFocus();
+    dlg->LessonGrid->setCurrentCell(row, TCoursePlanDlg::NewCol);
+    // The first key opens the cell's editor with itself, the others go to it.
+    QTest::keyClicks(dlg->LessonGrid, text.left(1));
+    QWidget *editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != dlg->LessonGrid);
+    QTest::keyClicks(editor, text.mid(1));
 }
 
 void CoursePlanDlgTest::planTableIsReadableAndUseThisPlanFillsStepTwo()
@@ -422,6 +455,141 @@ void CoursePlanDlgTest::aKeyboardWithoutCharacterKeysIsToldInWords()
     const QString said = dialogs().last(ScriptedDialogs::Kind::Warning).text;
     QVERIFY2(said.startsWith(QStringLiteral("The keyboard has no character keys")), qPrintable(said));
     QVERIFY(!said.contains(QStringLiteral("AppException")));
+}
+
+// Typing a character into a lesson's New cell moves it there from the lesson
+// that brought it in, whether that lesson comes before or after.
+void CoursePlanDlgTest::typedCharacterMovesToThatLesson_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("cells"); // the first four New cells afterwards
+    QTest::newRow("f to a later lesson") << 2 << "slf" << QStringList{"j", "d k", "s l f", "a g"};
+    QTest::newRow("a to an earlier lesson") << 0 << "fja" << QStringList{"f j a", "d k", "s l", "g"};
+}
+
+void CoursePlanDlgTest::typedCharacterMovesToThatLesson()
+{
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, cells);
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    QCOMPARE(newCells(dlg, 4), (QStringList{"f j", "d k", "s l", "a g"}));
+    typeNewCell(dlg, row, typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(newCells(dlg, 4), cells);
+    // The plan itself holds the move, not only the table.
+    QCOMPARE(QString::fromStdString(dlg->Plan()->Lessons()[size_t(row)].New), typed);
+}
+
+// "Merge with next" clicked while the New cell's editor is still open: the
+// edit is taken in first, then the lessons merge.
+void CoursePlanDlgTest::mergeRightAfterAnEditKeepsTheEdit_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("cells"); // the first three New cells afterwards
+    QTest::newRow("f moved later, then merged") << 1 << "dkf" << QStringList{"j", "d k f s l", "a g"};
+    QTest::newRow("a moved earlier, then merged") << 0 << "fja" << QStringList{"f j a d k", "s l", "g"};
+}
+
+void CoursePlanDlgTest::mergeRightAfterAnEditKeepsTheEdit()
+{
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, cells);
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    typeNewCell(dlg, row, typed);
+    // The click takes the focus from the editor (which commits it) and merges.
+    click(dlg->MergeBn);
+    QCOMPARE(newCells(dlg, 3), cells);
+    // The recount queued by the edit changes nothing afterwards.
+    QCoreApplication::processEvents();
+    QCOMPARE(newCells(dlg, 3), cells);
+    QCOMPARE(dlg->LessonGrid->currentRow(), row);
+}
+
+// The plan reads the keyboard definition open when it is made, not the one
+// of the last plan used; step 2 says when the keyboard of its plan changed.
+void CoursePlanDlgTest::planFollowsTheDefinitionOpenNow_data()
+{
+    QTest::addColumn<bool>("codePage"); // the change: the code page, else a key's character
+    QTest::addColumn<QString>("firstLesson");
+    QTest::addColumn<QString>("homeRowDrill");
+    QTest::newRow("a key types another character") << false << "j d" << "asdvghjkl;'";
+    QTest::newRow("another code page") << true << "f j" << "asdfghjkl;'";
+}
+
+void CoursePlanDlgTest::planFollowsTheDefinitionOpenNow()
+{
+    QFETCH(bool, codePage);
+    QFETCH(QString, firstLesson);
+    QFETCH(QString, homeRowDrill);
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg && dlg->Plan());
+    QVERIFY(dlg->KeyboardFile().isEmpty());
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    QCOMPARE(QAccessible::queryAccessibleInterface(form()->PlanStateLb)->text(QAccessible::Name),
+             QStringLiteral("Planned from the keyboard definition."));
+
+    if (codePage) {
+        CodePageChoice::instance().choose(QStringLiteral("CP1250"));
+    } else {
+        // The f key types v from now on.
+        QVERIFY(m_dm->Ctbl.Locate("Code", {TValue(int32_t('f'))}));
+        m_dm->Ctbl.Edit();
+        m_dm->Ctbl.FieldByName("Code").SetAsInteger('v');
+        m_dm->Ctbl.Post();
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(form()->PlanStateLb)->text(QAccessible::Name),
+             QStringLiteral("The keyboard has changed since this plan was made: plan again."));
+    // The drill menu reads the keyboard as it is now.
+    form()->TwdMemo->clear();
+    form()->AddDrillLine(2, 2);
+    QCOMPARE(TTcgFm::MemoText(form()->TwdMemo), homeRowDrill);
+
+    // A new start plans from the definition as it is now.
+    form()->TwdMemo->setPlainText(QStringLiteral("fj"));
+    click(form()->Next2Bn);
+    QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+    click(form()->Button2);
+    click(form()->Next1Bn);
+    click(form()->PlanBn);
+    dlg = form()->PlanDialog();
+    QVERIFY(dlg && dlg->Plan());
+    QCOMPARE(QAccessible::queryAccessibleInterface(dlg->KeyboardLb)->text(QAccessible::Name),
+             QStringLiteral("the keyboard definition open in the program"));
+    QCOMPARE(cell(dlg, 0, TCoursePlanDlg::NewCol), firstLesson);
+    click(dlg->UseBn);
+    QTRY_VERIFY(!form()->PlanDialog());
+    QCOMPARE(QAccessible::queryAccessibleInterface(form()->PlanStateLb)->text(QAccessible::Name),
+             QStringLiteral("Planned from the keyboard definition."));
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+}
+
+// A package that names another code page than the session's holds bytes
+// the dictionary does not share: the plan window says so and plans nothing.
+void CoursePlanDlgTest::packageOfAnotherCodePageIsRefused()
+{
+    const QString package = m_dir->filePath(QStringLiteral("baltic.vkt"));
+    CodePageChoice::instance().choose(QStringLiteral("CP1257"));
+    QVERIFY(m_dm->SavePackage(LocalPath(package)));
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    m_dm = std::make_unique<TDataMod>(); // no definition: the window asks for a package
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    dialogs().clear();
+    dialogs().answerFile(package);
+    click(dlg->KeyboardBn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
+    QVERIFY2(dialogs().last(ScriptedDialogs::Kind::Message)
+                 .text.contains(QStringLiteral("is written in code page CP1257, the session in CP1252")),
+             qPrintable(dialogs().last(ScriptedDialogs::Kind::Message).text));
+    QVERIFY(!dlg->Plan());
+    QVERIFY(dlg->KeyboardFile().isEmpty());
 }
 
 int main(int argc, char **argv)

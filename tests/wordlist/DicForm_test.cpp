@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <functional>
@@ -77,7 +78,12 @@ private slots:
     void failedSaveKeepsTheOldFileAndReports();
     void closingAsks_data();
     void closingAsks();
-    void closingTheMainWindowAsksNothing();
+    void closingTheMainWindowAsksAboutTheList_data();
+    void closingTheMainWindowAsksAboutTheList();
+    void saveWithCountsWritesWordTabCount();
+    void quotesAndDashesOfTheCodePageAreAddedWithOneClick_data();
+    void quotesAndDashesOfTheCodePageAreAddedWithOneClick();
+    void gridGrowsWithTheWindow();
 
     void autoReadsUtf8AsItsCodePageVersion_data();
     void autoReadsUtf8AsItsCodePageVersion();
@@ -203,7 +209,9 @@ void DicFormTest::opensEmptyWithItsControls()
 {
     TDicFm *f = form();
     QCOMPARE(f->windowTitle(), QStringLiteral("Make Dictionary"));
-    QCOMPARE(f->minimumSize(), f->maximumSize());
+    // It opens at its least size and may grow.
+    QCOMPARE(f->size(), f->minimumSize());
+    QVERIFY(f->maximumSize().width() > f->minimumSize().width());
     QCOMPARE(f->Edit1->text(), QStringLiteral("?!|<>"));
     QVERIFY(!f->CaseEd->isChecked());
     QCOMPARE(f->CaseEd->text(), QStringLiteral("Case sensiti&ve"));
@@ -231,16 +239,17 @@ void DicFormTest::opensEmptyWithItsControls()
     QVERIFY(!table().Filtered());
     QVERIFY(!table().LogChanges());
 
-    // Focus order: the five buttons, the delimiters, the check box, the grid.
+    // Focus order: the five buttons, the delimiters and their button, the
+    // check box, the grid.
     QWidget *w = f->MakeListBn;
     QStringList order;
-    for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
+    for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
         while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible())
             w = w->nextInFocusChain();
         order << w->objectName();
     }
-    QCOMPARE(order, (QStringList{"MakeListBn", "SortFreBn", "SortAlbn", "Button1", "Deletebn", "Edit1", "CaseEd",
-                                 "WordGrid"}));
+    QCOMPARE(order, (QStringList{"MakeListBn", "SortFreBn", "SortAlbn", "Button1", "Deletebn", "Edit1", "QuotesBn",
+                                 "CaseEd", "WordGrid"}));
 }
 
 void DicFormTest::clientAreaBelowTheMenuBarIs548By438()
@@ -255,7 +264,7 @@ void DicFormTest::clientAreaBelowTheMenuBarIs548By438()
     // The client area starts right below the menu bar and fills the rest.
     QCOMPARE(client->geometry(), QRect(0, menu.height(), 548, 438));
     QCOMPARE(f->size(), QSize(548, menu.height() + 438));
-    QCOMPARE(f->minimumSize(), f->maximumSize());
+    QCOMPARE(f->minimumSize(), f->size());
     // Every control lies inside the client area.
     for (const QWidget *w : client->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         QVERIFY2(QRect(QPoint(0, 0), client->size()).contains(w->geometry()), qPrintable(w->objectName()));
@@ -278,8 +287,8 @@ void DicFormTest::menusHoldTheirItemsAndShortcuts()
         seen << menu->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     QCOMPARE(seen, (QStringList{
-                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, Words &not in the code page ..., "
-                       "-, &Exit",
+                       "&Actions: Make &wordlist ... Ctrl+W, &Save wordlist Ctrl+S, Save with &counts... Ctrl+Shift+S, "
+                       "Words &not in the code page ..., -, &Exit",
                        "&Delete: Delete words with &digits, Delete &selected, &Clear wordlist",
                        "&Sort: Sort by &frequency F5, Sort by &alpha F6, Sort by &length F7",
                        "&Filter: List &all F9, Filter words with min and max &lengths F11, "
@@ -754,57 +763,204 @@ void DicFormTest::failedSaveKeepsTheOldFileAndReports()
 void DicFormTest::closingAsks_data()
 {
     QTest::addColumn<bool>("viaExit");
-    QTest::addColumn<bool>("scanFirst");
-    QTest::newRow("Exit, nothing scanned") << true << false;
-    QTest::newRow("close box, nothing scanned") << false << false;
-    QTest::newRow("Exit, after a scan") << true << true;
-    QTest::newRow("close box, after a scan") << false << true;
+    QTest::addColumn<QString>("work"); // what was done before closing
+    QTest::addColumn<QString>("answer"); // to the question, when one is asked
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Exit, nothing scanned") << true << "" << "" << false << true;
+    QTest::newRow("close box, nothing scanned") << false << "" << "" << false << true;
+    QTest::newRow("close box, scanned and saved") << false << "scan save" << "" << false << true;
+    QTest::newRow("Exit, scanned and saved with counts") << true << "scan counts" << "" << false << true;
+    QTest::newRow("close box, scanned and cleared") << false << "scan clear" << "" << false << true;
+    QTest::newRow("Exit, scanned, Cancel") << true << "scan" << "cancel" << true << false;
+    QTest::newRow("close box, scanned, Discard") << false << "scan" << "discard" << true << true;
+    QTest::newRow("Exit, scanned, Save") << true << "scan" << "save" << true << true;
+    QTest::newRow("close box, scanned, Save cancelled") << false << "scan" << "save cancelled" << true << false;
+    QTest::newRow("close box, a word deleted after the save") << false << "scan save delete" << "cancel" << true
+                                                              << false;
+    QTest::newRow("Exit, a word edited after the save") << true << "scan save edit" << "cancel" << true << false;
 }
 
 void DicFormTest::closingAsks()
 {
     QFETCH(bool, viaExit);
-    QFETCH(bool, scanFirst);
-    if (scanFirst)
-        scan({writeFile(QStringLiteral("a.txt"), "one two\r\n")});
+    QFETCH(QString, work);
+    QFETCH(QString, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, closes);
+    const QStringList steps = work.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString saved = m_dir->filePath(QStringLiteral("saved.txt"));
+    for (const QString &step : steps) {
+        if (step == QLatin1String("scan")) {
+            scan({writeFile(QStringLiteral("a.txt"), "one two\r\n")});
+        } else if (step == QLatin1String("save")) {
+            dialogs().answerFile(saved);
+            press(QKeySequence(Qt::CTRL | Qt::Key_S));
+        } else if (step == QLatin1String("counts")) {
+            dialogs().answerFile(saved);
+            press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        } else if (step == QLatin1String("clear")) {
+            dialogs().answerYes();
+            form()->A_ClearWordlist->trigger();
+        } else if (step == QLatin1String("delete")) {
+            clickCell(0, 0, Qt::ControlModifier);
+            dialogs().answerYes();
+            click(form()->Deletebn);
+        } else if (step == QLatin1String("edit")) {
+            clickCell(0, 0);
+            QTest::keyClicks(form()->WordGrid, QStringLiteral("won"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+    }
+    QVERIFY(dialogs().pendingAnswers() == 0);
+    dialogs().clear();
     const int rows = int(listed().size());
     QPointer<TDicFm> guard(form());
     QMdiSubWindow *frame = TWinFormFactory::FrameOf(form());
     QVERIFY(frame);
-    auto closeIt = [&] {
-        if (viaExit)
-            form()->Exit1->trigger();
-        else
-            frame->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    };
+    const QString out = m_dir->filePath(QStringLiteral("on-closing.txt"));
+    if (answer == QLatin1String("cancel"))
+        dialogs().answerCancel();
+    else if (answer == QLatin1String("discard"))
+        dialogs().answerDiscard();
+    else if (answer == QLatin1String("save")) {
+        dialogs().answerSave();
+        dialogs().answerFile(out);
+    } else if (answer == QLatin1String("save cancelled")) {
+        dialogs().answerSave();
+        dialogs().answerCancel();
+    }
+    if (viaExit)
+        form()->Exit1->trigger();
+    else
+        frame->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    dialogs().answerNo();
-    closeIt();
-    QCOMPARE(dialogs().last(Kind::Confirm).text,
-             QStringLiteral("If you close this window without saving, the result will be lost. Continue to close?"));
-    QVERIFY(!guard.isNull());
-    QVERIFY(frame->isVisible());
-    QCOMPARE(int(listed().size()), rows);
-    QCOMPARE(m_main->Factory().FindForm<TDicFm>(), form());
-
-    dialogs().answerYes();
-    closeIt();
-    QVERIFY(guard.isNull());
-    QVERIFY(!m_main->Factory().FindForm<TDicFm>());
-    m_form = nullptr;
+    QCOMPARE(dialogs().count(Kind::SaveDiscard), asked ? 1 : 0);
+    QCOMPARE(dialogs().count(Kind::Confirm), 0);
+    if (asked)
+        QCOMPARE(dialogs().last(Kind::SaveDiscard).text,
+                 QStringLiteral("Make Dictionary holds work that is not saved:\n  \u2022 the word list (%1 "
+                                "listed)\n\nSave it before the window closes?")
+                     .arg(rows == 1 ? QStringLiteral("1 word") : QStringLiteral("%1 words").arg(rows)));
+    QCOMPARE(guard.isNull(), closes);
+    if (answer == QLatin1String("save"))
+        QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("one\r\ntwo\r\n"));
+    if (closes) {
+        QVERIFY(!m_main->Factory().FindForm<TDicFm>());
+        m_form = nullptr;
+    } else {
+        QVERIFY(frame->isVisible());
+        QCOMPARE(int(listed().size()), rows);
+    }
 }
 
-void DicFormTest::closingTheMainWindowAsksNothing()
+// The main window's closing asks about the dictionary window's list as the
+// window's own closing does, and stays open on Cancel.
+void DicFormTest::closingTheMainWindowAsksAboutTheList_data()
 {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Cancel") << "cancel" << false;
+    QTest::newRow("Discard") << "discard" << true;
+    QTest::newRow("Save") << "save" << true;
+}
+
+void DicFormTest::closingTheMainWindowAsksAboutTheList()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, closes);
     scan({writeFile(QStringLiteral("a.txt"), "one two\r\n")});
     dialogs().clear();
-    QPointer<TDicFm> guard(form());
-    QVERIFY(m_main->close());
-    m_main.reset();
-    QVERIFY(guard.isNull());
-    QVERIFY(dialogs().asked().empty());
-    m_form = nullptr;
+    const QString out = m_dir->filePath(QStringLiteral("on-closing.txt"));
+    if (answer == QLatin1String("cancel"))
+        dialogs().answerCancel();
+    else if (answer == QLatin1String("discard"))
+        dialogs().answerDiscard();
+    else {
+        dialogs().answerSave();
+        dialogs().answerFile(out);
+    }
+    // File > Close, as the user chooses it.
+    m_main->A_Close->trigger();
+    QCOMPARE(dialogs().count(Kind::SaveDiscard), 1);
+    QVERIFY(dialogs().last(Kind::SaveDiscard).text.contains(QStringLiteral("the word list (2 words listed)")));
+    QCOMPARE(m_main->isVisible(), !closes);
+    QCOMPARE(QFile::exists(out), answer == QLatin1String("save"));
+    if (!closes) {
+        QCOMPARE(int(listed().size()), 2);
+        // Saved since: nothing more to ask.
+        dialogs().clear();
+        dialogs().answerFile(out);
+        press(QKeySequence(Qt::CTRL | Qt::Key_S));
+        m_main->A_Close->trigger();
+        QVERIFY(!m_main->isVisible());
+        QCOMPARE(dialogs().count(Kind::SaveDiscard), 0);
+    }
+}
+
+// "Save with counts..." writes "word TAB count" lines in the listed order,
+// as "keyfolio-tool dict --counts" does, and the course window reads them.
+void DicFormTest::saveWithCountsWritesWordTabCount()
+{
+    scan({writeFile(QStringLiteral("a.txt"), "b a c a b a\r\n")});
+    press(QKeySequence(Qt::Key_F5));
+    const QString out = m_dir->filePath(QStringLiteral("counts.txt"));
+    dialogs().answerFile(out);
+    form()->Actions1->popup(form()->mapToGlobal(QPoint(0, 0)));
+    QTRY_VERIFY(form()->Actions1->isVisible());
+    form()->Actions1->setActiveAction(form()->A_SaveWithCounts);
+    QTest::keyClick(form()->Actions1, Qt::Key_Return);
+    QCOMPARE(dialogs().count(Kind::SaveFile), 1);
+    QCOMPARE(readFileBytes(kf::LocalPath(out)), std::string("a\t3\r\nb\t2\r\nc\t1\r\n"));
+    QVERIFY(form()->UnsavedWork().isEmpty());
+    QCOMPARE(m_main->RecentFiles().Files(RecentKind::Dictionary), QStringList{out});
+}
+
+void DicFormTest::quotesAndDashesOfTheCodePageAreAddedWithOneClick_data()
+{
+    QTest::addColumn<QString>("codePage");
+    QTest::addColumn<QString>("added");
+    QTest::newRow("CP1252") << "CP1252"
+                            << QStringLiteral("\u201a\u201e\u2039\u2018\u2019\u201c\u201d\u2013\u2014\u203a\u00ab\u00bb");
+    // The Greek code page has the horizontal bar too.
+    QTest::newRow("CP1253") << "CP1253"
+                            << QStringLiteral("\u201a\u201e\u2039\u2018\u2019\u201c\u201d\u2013\u2014\u203a\u00ab\u2015\u00bb");
+    // The Hebrew hyphen (maqaf) joins words: it is left out.
+    QTest::newRow("CP1255") << "CP1255"
+                            << QStringLiteral("\u201a\u201e\u2039\u2018\u2019\u201c\u201d\u2013\u2014\u203a\u00ab\u00bb");
+}
+
+void DicFormTest::quotesAndDashesOfTheCodePageAreAddedWithOneClick()
+{
+    QFETCH(QString, codePage);
+    QFETCH(QString, added);
+    CodePageChoice::instance().choose(codePage);
+    const auto restore = qScopeGuard([] { CodePageChoice::instance().choose(QStringLiteral("CP1252")); });
+    QCOMPARE(form()->QuotesBn->accessibleName(), QStringLiteral("Add quotation marks and dashes"));
+    click(form()->QuotesBn);
+    QCOMPARE(form()->Edit1->text(), QStringLiteral("?!|<>") + added);
+    // A second click adds nothing twice.
+    click(form()->QuotesBn);
+    QCOMPARE(form()->Edit1->text(), QStringLiteral("?!|<>") + added);
+    // Words come without the quotation marks around them.
+    const std::string text = CodePage::current().encode(QStringLiteral("\u201edvorak\u201c \u2013 qwerty\r\n"));
+    scan({writeFile(QStringLiteral("quoted.txt"), text)});
+    QCOMPARE(listed(), (QStringList{"dvorak", "qwerty"}));
+}
+
+// Made larger, the window gives the room to the grid; the states below it
+// stay under it.
+void DicFormTest::gridGrowsWithTheWindow()
+{
+    QMdiSubWindow *frame = TWinFormFactory::FrameOf(form());
+    const QSize grid = form()->WordGrid->size();
+    const int gap = form()->ClientArea->height() - form()->FilterLb->geometry().bottom();
+    frame->resize(frame->size() + QSize(300, 200));
+    QTRY_COMPARE(form()->WordGrid->size(), grid + QSize(300, 200));
+    QCOMPARE(form()->ClientArea->height() - form()->FilterLb->geometry().bottom(), gap);
+    QVERIFY(form()->FilterLb->geometry().top() > form()->WordGrid->geometry().bottom());
+    QCOMPARE(form()->FilterLb->geometry().right(), form()->WordGrid->geometry().right());
 }
 
 void DicFormTest::autoReadsUtf8AsItsCodePageVersion_data()

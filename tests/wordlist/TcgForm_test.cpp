@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -79,6 +80,13 @@ private slots:
     void malformedFilesAreOneErrorAndKeepWhatWasThere();
     void stringsNotInTheCodePageAreRefused();
     void resultKeepsTheCodePageOfItsGeneration();
+    void openingARecentFileAsksBeforeReplacingWork_data();
+    void openingARecentFileAsksBeforeReplacingWork();
+    void closingAsksAboutTheResultAndTheStrings_data();
+    void closingAsksAboutTheResultAndTheStrings();
+    void textBoxesGrowWithTheWindow_data();
+    void textBoxesGrowWithTheWindow();
+    void countedDictionaryGivesTheSameCourseAsPlainWords();
 
 private:
     ScriptedDialogs &dialogs() { return *m_dialogs; }
@@ -172,7 +180,9 @@ void TcgFormTest::opensOnStepOneWithItsControls()
     TTcgFm *f = form();
     QCOMPARE(f->windowTitle(), QStringLiteral("Typing Course Generator"));
     QCOMPARE(f->size(), QSize(492, 386));
-    QCOMPARE(f->minimumSize(), f->maximumSize());
+    // That is its least size; it may grow.
+    QCOMPARE(f->minimumSize(), QSize(492, 386));
+    QVERIFY(f->maximumSize().height() > 386);
     QVERIFY(onlyTabShown(TTcgFm::Step1Page));
     QCOMPARE(f->PageControl1->tabText(0), QStringLiteral("Step 1"));
     QCOMPARE(f->PageControl1->tabText(1), QStringLiteral("Step 2"));
@@ -585,7 +595,9 @@ void TcgFormTest::loadStringsReplacesTheBoxAndAFailureKeepsIt()
 
     const QString strings = writeFile(QStringLiteral("strings.txt"), "asdf\r\njkl;\r\n\xE9t\xE9\r\n");
     dialogs().answerFile(strings);
+    dialogs().answerYes(); // the typed strings may go
     click(form()->LoadTWDBn);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::OkCancel), 1);
     QCOMPARE(text(form()->TwdMemo), QStringLiteral("asdf\njkl;\n") + QChar(0xE9) + QLatin1Char('t') + QChar(0xE9));
     // The open dialog is shared and remembers the file chosen last.
     QCOMPARE(dialogs().last(ScriptedDialogs::Kind::OpenFiles).request.fileName, dic);
@@ -824,6 +836,7 @@ void TcgFormTest::malformedFilesAreOneErrorAndKeepWhatWasThere()
     form()->Encoding1->action(InputEncoding::Utf8)->trigger();
     const QString bad = writeFile(QStringLiteral("bad.txt"), "asdf\r\n\xE9t\xE9\r\n");
     dialogs().answerFile(bad);
+    dialogs().answerYes(); // the typed strings may go
     click(form()->LoadTWDBn);
     QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 1);
     QString report = dialogs().last(ScriptedDialogs::Kind::Message).text;
@@ -932,6 +945,226 @@ void TcgFormTest::resultKeepsTheCodePageOfItsGeneration()
     typeStrings(form()->TwdMemo, QStringLiteral("dl"));
     click(form()->Next2Bn);
     QCOMPARE(name(form()->ResultCodePageLb), QStringLiteral("CP1252"));
+}
+
+// Opening a recent dictionary or strings file asks before it replaces work
+// no file holds: strings typed into step 2 (or put there by a plan), a
+// result edited by hand.
+void TcgFormTest::openingARecentFileAsksBeforeReplacingWork_data()
+{
+    QTest::addColumn<bool>("strings");  // open a strings file, else a dictionary
+    QTest::addColumn<QString>("work");   // "typed", "edited result", "loaded"
+    QTest::addColumn<QString>("answer"); // "" when nothing is asked
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("strings over typed strings, Cancel") << true << "typed" << "cancel" << false;
+    QTest::newRow("strings over typed strings, OK") << true << "typed" << "ok" << true;
+    QTest::newRow("strings over strings of a file") << true << "loaded" << "" << true;
+    QTest::newRow("dictionary over typed strings") << false << "typed" << "" << true;
+    QTest::newRow("dictionary over an edited result, Cancel") << false << "edited result" << "cancel" << false;
+    QTest::newRow("dictionary over an edited result, Discard") << false << "edited result" << "discard" << true;
+    QTest::newRow("dictionary over an edited result, Save") << false << "edited result" << "save" << true;
+    QTest::newRow("strings over an edited result, Save cancelled") << true << "edited result" << "save cancelled"
+                                                                   << false;
+}
+
+void TcgFormTest::openingARecentFileAsksBeforeReplacingWork()
+{
+    QFETCH(bool, strings);
+    QFETCH(QString, work);
+    QFETCH(QString, answer);
+    QFETCH(bool, replaced);
+    const QString dictionary = writeFile(QStringLiteral("first.txt"), "fad\r\ndad\r\n");
+    dialogs().answerFile(dictionary);
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    if (work == QLatin1String("loaded")) {
+        dialogs().answerFile(writeFile(QStringLiteral("loaded.txt"), "ad\r\n"));
+        click(form()->LoadTWDBn);
+    } else {
+        typeStrings(form()->TwdMemo, QStringLiteral("fad"));
+    }
+    if (work == QLatin1String("edited result")) {
+        click(form()->Next2Bn);
+        QCOMPARE(form()->CurrentPage(), TTcgFm::ResultPage);
+        form()->ResultMemo->setFocus();
+        form()->ResultMemo->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form()->ResultMemo, QStringLiteral(" mine"));
+    }
+    QCOMPARE(dialogs().pendingAnswers(), 0);
+    dialogs().clear();
+    const QString boxBefore = text(form()->TwdMemo), resultBefore = text(form()->ResultMemo);
+    const QString saved = path(QStringLiteral("saved.txt"));
+    if (answer == QLatin1String("cancel"))
+        dialogs().answerCancel();
+    else if (answer == QLatin1String("ok"))
+        dialogs().answerYes();
+    else if (answer == QLatin1String("discard"))
+        dialogs().answerDiscard();
+    else if (answer == QLatin1String("save")) {
+        dialogs().answerSave();
+        dialogs().answerFile(saved);
+    } else if (answer == QLatin1String("save cancelled")) {
+        dialogs().answerSave();
+        dialogs().answerCancel();
+    }
+    const QString file = strings ? writeFile(QStringLiteral("strings.txt"), "sa\r\n")
+                                 : writeFile(QStringLiteral("second.txt"), "sad\r\n");
+    m_main->OpenRecent(strings ? RecentKind::Strings : RecentKind::Dictionary, file);
+
+    const bool editedResult = work == QLatin1String("edited result");
+    const bool asked = !answer.isEmpty();
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::SaveDiscard), asked && editedResult ? 1 : 0);
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::OkCancel), asked && !editedResult ? 1 : 0);
+    if (asked) {
+        const QString question = dialogs().asked().front().text;
+        QVERIFY2(question.startsWith(QStringLiteral("Opening \"%1\" replaces work of the course window")
+                                         .arg(QFileInfo(file).fileName())),
+                 qPrintable(question));
+        QCOMPARE(question.contains(QStringLiteral("the result, edited by hand")), editedResult);
+        QCOMPARE(question.contains(QStringLiteral("the strings of step 2, typed")), strings);
+    }
+    if (strings)
+        QCOMPARE(text(form()->TwdMemo), replaced ? QStringLiteral("sa") : boxBefore);
+    else
+        QCOMPARE(form()->LbDic->text(), replaced ? file : dictionary);
+    if (editedResult) {
+        QCOMPARE(text(form()->ResultMemo), replaced ? QString() : resultBefore);
+        QCOMPARE(form()->CurrentPage(), replaced ? (strings ? TTcgFm::Step2Page : TTcgFm::Step1Page)
+                                                 : TTcgFm::ResultPage);
+    }
+    if (answer == QLatin1String("save"))
+        QCOMPARE(QString::fromStdString(readFileBytes(kf::LocalPath(saved))),
+                 QString(resultBefore).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+}
+
+// The window's own closing asks about what it would lose: Save writes an
+// edited result; strings no file holds can only be given up.
+void TcgFormTest::closingAsksAboutTheResultAndTheStrings_data()
+{
+    QTest::addColumn<QString>("work");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("question"); // the list of what would be lost
+    QTest::addColumn<bool>("closes");
+    const QString typed = QStringLiteral("\n  \u2022 the strings of step 2, typed (no file holds them)");
+    const QString edited = QStringLiteral("\n  \u2022 the result, edited by hand and not saved");
+    QTest::newRow("strings of a file, result as made") << "loaded generated" << "" << "" << true;
+    QTest::newRow("typed strings, Cancel") << "typed" << "cancel" << typed << false;
+    QTest::newRow("typed strings, OK") << "typed" << "ok" << typed << true;
+    QTest::newRow("typed strings and an edited result, Cancel") << "typed edited" << "cancel" << typed + edited
+                                                                << false;
+    QTest::newRow("edited result, Save") << "loaded edited" << "save" << edited << true;
+    QTest::newRow("edited result saved before") << "loaded edited saved" << "" << "" << true;
+}
+
+void TcgFormTest::closingAsksAboutTheResultAndTheStrings()
+{
+    QFETCH(QString, work);
+    QFETCH(QString, answer);
+    QFETCH(QString, question);
+    QFETCH(bool, closes);
+    dialogs().answerFile(writeFile(QStringLiteral("dictionary.txt"), "fad\r\ndad\r\n"));
+    click(form()->LoadDicBn);
+    click(form()->Next1Bn);
+    if (work.contains(QLatin1String("loaded"))) {
+        dialogs().answerFile(writeFile(QStringLiteral("loaded.txt"), "fad\r\n"));
+        click(form()->LoadTWDBn);
+    } else {
+        typeStrings(form()->TwdMemo, QStringLiteral("fad"));
+    }
+    if (work.contains(QLatin1String("generated")) || work.contains(QLatin1String("edited")))
+        click(form()->Next2Bn);
+    if (work.contains(QLatin1String("edited"))) {
+        form()->ResultMemo->setFocus();
+        QTest::keyClicks(form()->ResultMemo, QStringLiteral("my "));
+    }
+    if (work.contains(QLatin1String("saved"))) {
+        dialogs().answerFile(path(QStringLiteral("before.txt")));
+        click(form()->Button1);
+    }
+    QCOMPARE(dialogs().pendingAnswers(), 0);
+    dialogs().clear();
+    const QString saved = path(QStringLiteral("saved.txt"));
+    if (answer == QLatin1String("cancel"))
+        dialogs().answerCancel();
+    else if (answer == QLatin1String("ok"))
+        dialogs().answerYes();
+    else if (answer == QLatin1String("save")) {
+        dialogs().answerSave();
+        dialogs().answerFile(saved);
+    }
+    const QString result = text(form()->ResultMemo);
+    QPointer<TTcgFm> guard(form());
+    click(form()->CloseBn);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    QCOMPARE(int(dialogs().asked().size()), answer.isEmpty() ? 0 : answer == QLatin1String("save") ? 2 : 1);
+    if (!answer.isEmpty()) {
+        const bool canSave = question.contains(QStringLiteral("the result"));
+        QCOMPARE(dialogs().asked().front().kind,
+                 canSave ? ScriptedDialogs::Kind::SaveDiscard : ScriptedDialogs::Kind::OkCancel);
+        QCOMPARE(dialogs().asked().front().text,
+                 QStringLiteral("Typing Course Generator holds work that is not saved:") + question
+                     + (canSave ? QStringLiteral("\n\nSave it before the window closes?")
+                                : QStringLiteral("\n\nIt cannot be saved and will be lost. Close anyway?")));
+    }
+    QCOMPARE(guard.isNull(), closes);
+    if (answer == QLatin1String("save"))
+        QCOMPARE(QString::fromStdString(readFileBytes(kf::LocalPath(saved))),
+                 QString(result).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+    if (closes)
+        m_form = nullptr;
+}
+
+// Made as large as 1000 x 780, the window gives the room to its text boxes
+// and the field of the dictionary's name; the buttons keep to the right and
+// the bottom.
+void TcgFormTest::textBoxesGrowWithTheWindow_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("corner"); // a button that keeps to the bottom right
+    QTest::newRow("step 1: the dictionary's name") << int(TTcgFm::Step1Page) << "LbDic" << "Next1Bn";
+    QTest::newRow("step 2: the strings") << int(TTcgFm::Step2Page) << "TwdMemo" << "Next2Bn";
+    QTest::newRow("result") << int(TTcgFm::ResultPage) << "ResultMemo" << "Button2";
+}
+
+void TcgFormTest::textBoxesGrowWithTheWindow()
+{
+    QFETCH(int, page);
+    QFETCH(QString, box);
+    QFETCH(QString, corner);
+    if (page != TTcgFm::Step1Page)
+        generate("fad\r\n", QStringLiteral("fad"));
+    if (page == TTcgFm::Step2Page) {
+        click(form()->Button2);
+        click(form()->Next1Bn);
+    }
+    QCOMPARE(int(form()->CurrentPage()), page);
+    auto *b = form()->findChild<QWidget *>(box);
+    auto *c = form()->findChild<QWidget *>(corner);
+    QVERIFY(b && c);
+    const QSize small = b->size();
+    const QRect closeBn = form()->CloseBn->geometry();
+    const QPoint cornerGap = QPoint(form()->width(), form()->height()) - c->mapTo(form(), c->rect().bottomRight());
+    QMdiSubWindow *frame = TWinFormFactory::FrameOf(form());
+    frame->resize(1000, 780);
+    const QSize grown = form()->size() - QSize(492, 386);
+    QVERIFY(grown.width() > 400 && grown.height() > 300);
+    QTRY_COMPARE(b->size(), small + (box == QLatin1String("LbDic") ? QSize(grown.width(), 0) : grown));
+    QCOMPARE(QPoint(form()->width(), form()->height()) - c->mapTo(form(), c->rect().bottomRight()), cornerGap);
+    QCOMPARE(form()->CloseBn->geometry(), closeBn.translated(grown.width(), grown.height()));
+}
+
+// A dictionary saved with counts ("word TAB count") gives the course the
+// same words as the plain list.
+void TcgFormTest::countedDictionaryGivesTheSameCourseAsPlainWords()
+{
+    generate("fad\r\nsad\r\nad\r\n", QStringLiteral("ad\nfsad"));
+    const QString plain = text(form()->ResultMemo);
+    click(form()->Button2);
+    generate("fad\t9\r\nsad\t4\r\nad\t1\r\n", QStringLiteral("ad\nfsad"));
+    QCOMPARE(text(form()->ResultMemo), plain);
+    QVERIFY(plain.contains(QStringLiteral("fad sad")));
 }
 
 int main(int argc, char **argv)
