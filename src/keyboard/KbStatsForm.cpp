@@ -9,6 +9,8 @@
 #include "common/TextFile.h"
 #include "common/Translation.h"
 #include "keyboard/StatsPicture.h"
+#include "model/KeyStrokeFormats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 #include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"

@@ -16,7 +16,9 @@
 #include "keyboard/StatsPicture.h"
 #include "ui/InputEncodingMenu.h"
 #include "model/KeyLayout.h"
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 

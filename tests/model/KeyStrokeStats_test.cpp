@@ -1,4 +1,6 @@
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
