@@ -134,6 +134,37 @@ TEST_F(StatsCommandTest, BadInputExitsWithTheReasonAndWritesNothing)
     EXPECT_NE(empty.err.find("no characters"), std::string::npos) << empty.err;
 }
 
+TEST_F(StatsCommandTest, AKeyboardThatTypesNothingIsAnErrorInWords)
+{
+    TDataMod keyless;
+    ASSERT_TRUE(keyless.SavePackage(spath("keyless.vkt"))) << keyless.PackageError();
+    const struct {
+        QStringList args;
+        std::string reason;
+    } cases[] = {
+        {{"package", "stats", path("keyless.vkt"), path("more.txt"), "-o", path("out.csv")},
+         "keyless.vkt: The keyboard has no keys"},
+        {{"package", "stats", path("a.vkt"), path("more.txt"), "--vs", path("keyless.vkt"), "-o", path("out.csv")},
+         "keyless.vkt: The keyboard has no keys"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Result r = tool(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_FALSE(QFile::exists(path("out.csv")));
+    }
+}
+
+TEST_F(StatsCommandTest, ABinaryFileIsNamedInAWarning)
+{
+    writeFileBytes(spath("program"), std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 11));
+    const Result r = tool({"package", "stats", path("a.vkt"), path("more.txt"), path("program"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(spath("program") + " looks like a binary file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("more.txt looks like"), std::string::npos) << r.err;
+}
+
 TEST_F(StatsCommandTest, HelpListsTheSubcommand)
 {
     const Result r = tool({"--help"});
