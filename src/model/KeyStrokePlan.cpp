@@ -27,8 +27,10 @@ public:
     }
 
     // The presses of a key at a level; false when a modifier is missing.
-    bool press(int key, bool shift, bool altGr, bool modifier, std::vector<TKeyPress> &out) const
+    bool press(int key, TKeyLevel level, bool modifier, std::vector<TKeyPress> &out) const
     {
+        const bool shift = level == TKeyLevel::Shift || level == TKeyLevel::ShiftAltGr;
+        const bool altGr = level == TKeyLevel::AltGr || level == TKeyLevel::ShiftAltGr;
         if (shift) {
             const int s = shiftFor(key);
             if (s < 0)
@@ -54,11 +56,11 @@ public:
             std::vector<TKeyPress> presses;
             bool ok = false;
             if (key.Type == code)
-                ok = press(int(k), false, false, true, presses);
+                ok = press(int(k), TKeyLevel::Plain, true, presses);
             else if (KeyTypes::IsAccent(key.Type) && key.Type2 == code)
-                ok = press(int(k), true, false, true, presses);
+                ok = press(int(k), TKeyLevel::Shift, true, presses);
             else if (KeyTypes::IsCharType(key.Type) && key.Type2 == code)
-                ok = press(int(k), false, true, true, presses);
+                ok = press(int(k), TKeyLevel::AltGr, true, presses);
             if (ok && (!found || presses.size() < best.size())) {
                 best = std::move(presses);
                 found = true;
@@ -75,7 +77,7 @@ public:
             return false;
         if (c.Accent != 0 && !accent(c.Accent, out))
             return false;
-        return press(c.Key, c.Shift, c.AltGr, false, out);
+        return press(c.Key, LevelOf(c.Shift, c.AltGr), false, out);
     }
 
 private:
