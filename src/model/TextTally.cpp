@@ -7,34 +7,36 @@
 
 namespace kf {
 
-namespace {
-
-constexpr size_t kBefore = size_t(TTextTally::kNone) + 1; // symbols a space run may follow
-
-} // namespace
-
-TTextTally::TTextTally()
-    : m_chars(kSymbols, 0), m_pairs(size_t(kNone + 1) * kSymbols, 0), m_spaces(kBefore, 0),
-      m_afterSpace(kBefore * kSymbols, 0)
-{
-}
+TTextTally::TTextTally() : m_chars(kSymbols, 0), m_pairs(size_t(kStates) * kSymbols, 0) {}
 
 void TTextTally::add(int symbol, uint64_t times)
 {
     m_chars[size_t(symbol)] += times;
-    m_pairs[size_t(m_last) * kSymbols + size_t(symbol)] += times;
-    if (symbol == ' ') {
-        m_spaces[size_t(m_lastNonSpace)] += times;
-    } else {
-        if (m_last == ' ')
-            m_afterSpace[size_t(m_lastNonSpace) * kSymbols + size_t(symbol)] += times;
-        m_lastNonSpace = symbol;
-    }
+    m_pairs[size_t(m_state) * kSymbols + size_t(symbol)] += times;
     if (m_empty) {
         m_empty = false;
         m_first = symbol;
     }
-    m_last = symbol;
+    m_state = nextState(m_state, symbol);
+}
+
+uint64_t TTextTally::PairCount(int first, int second) const
+{
+    if (first != ' ')
+        return pairsFrom(first, second);
+    uint64_t n = 0;
+    for (int before = 0; before < kSpaceStates; ++before)
+        n += pairsFrom(spaceState(before), second);
+    return n;
+}
+
+uint64_t TTextTally::SpacesAfter(int before) const
+{
+    if (before == ' ')
+        return 0;
+    // The first space of each run follows before itself; the others follow
+    // a space of the run.
+    return pairsFrom(before, ' ') + pairsFrom(spaceState(before), ' ');
 }
 
 void TTextTally::AddText(std::string_view bytes, const std::vector<UnmappedChar> &unmapped)
@@ -45,8 +47,6 @@ void TTextTally::AddText(std::string_view bytes, const std::vector<UnmappedChar>
     size_t pos = 0, u = 0;
     uint64_t *chars = m_chars.data();
     uint64_t *pairs = m_pairs.data();
-    uint64_t *spaces = m_spaces.data();
-    uint64_t *afterSpace = m_afterSpace.data();
     while (pos < n) {
         const size_t stop = u < unmapped.size() ? std::min(unmapped[u].at, n) : n;
         // The first character of a text sets m_first; the rest run fast.
@@ -56,20 +56,11 @@ void TTextTally::AddText(std::string_view bytes, const std::vector<UnmappedChar>
             add(b == '\r' ? kLineBreak : b, 1);
             ++pos;
         }
-        int last = m_last;
-        int lastNonSpace = m_lastNonSpace;
+        int state = m_state;
         bool cr = m_pendingCr;
         for (; pos < stop; ++pos) {
             int s = p[pos];
-            if (s <= ' ') {
-                if (s == ' ') {
-                    ++chars[' '];
-                    ++pairs[size_t(last) * kSymbols + ' '];
-                    ++spaces[lastNonSpace];
-                    last = ' ';
-                    cr = false;
-                    continue;
-                }
+            if (s <= '\r') {
                 if (s == '\r') {
                     s = kLineBreak;
                     cr = true;
@@ -85,14 +76,14 @@ void TTextTally::AddText(std::string_view bytes, const std::vector<UnmappedChar>
                 cr = false;
             }
             ++chars[s];
-            ++pairs[size_t(last) * kSymbols + size_t(s)];
-            if (last == ' ')
-                ++afterSpace[size_t(lastNonSpace) * kSymbols + size_t(s)];
-            last = s;
-            lastNonSpace = s;
+            ++pairs[size_t(state) * kSymbols + size_t(s)];
+            // nextState without a branch: a space comes too irregularly to
+            // be predicted.
+            const int spaced = state + (kSpaceStates & -int(state < kSpaceStates));
+            const int isSpace = -int(s == ' ');
+            state = (spaced & isSpace) | (s & ~isSpace);
         }
-        m_last = last;
-        m_lastNonSpace = lastNonSpace;
+        m_state = state;
         m_pendingCr = cr;
         if (stop < n) {
             add(kNotInCodePage, 1);
@@ -145,8 +136,7 @@ void TTextTally::AddWordRepeated(std::string_view bytes, const std::vector<Unmap
 
 void TTextTally::EndText()
 {
-    m_last = kNone;
-    m_lastNonSpace = kNone;
+    m_state = kNone;
     m_pendingCr = false;
 }
 
@@ -159,34 +149,27 @@ void TTextTally::Append(const TTextTally &later)
     m_held += later.m_held;
     for (size_t i = 0; i < m_chars.size(); ++i)
         m_chars[i] += later.m_chars[i];
-    for (size_t i = 0; i < m_pairs.size(); ++i)
-        m_pairs[i] += later.m_pairs[i];
+    // What the later part counted from the start of its text follows where
+    // this part ended: its first symbol follows this part's state, and its
+    // leading spaces (and what follows them) the last symbol of this part
+    // that is not a space.
+    const auto row = [&](int state) {
+        if (state == kNone)
+            return m_state;
+        if (state == spaceState(kNone))
+            return spaceState(m_state);
+        return state;
+    };
+    for (int state = 0; state < kStates; ++state)
+        for (size_t s = 0; s < size_t(kSymbols); ++s)
+            m_pairs[size_t(row(state)) * kSymbols + s] += later.m_pairs[size_t(state) * kSymbols + s];
     for (const auto &[ch, n] : later.m_notInCodePage)
         m_notInCodePage[ch] += n;
-    // The spaces the later part begins with follow this part's last
-    // character that is not a space; the rest follow their own.
-    const size_t none = size_t(kNone), before = size_t(m_lastNonSpace);
-    for (size_t p = 0; p < kBefore; ++p)
-        m_spaces[p == none ? before : p] += later.m_spaces[p];
-    for (size_t p = 0; p < kBefore; ++p)
-        for (size_t s = 0; s < size_t(kSymbols); ++s)
-            m_afterSpace[(p == none ? before : p) * kSymbols + s] += later.m_afterSpace[p * kSymbols + s];
-    // The later part's first character had no character before it there.
-    if (m_last != kNone) {
-        --m_pairs[size_t(kNone) * kSymbols + size_t(later.m_first)];
-        ++m_pairs[size_t(m_last) * kSymbols + size_t(later.m_first)];
-        if (m_last == ' ' && later.m_first != ' ') {
-            // A run of spaces across the cut: the character after it follows them.
-            m_afterSpace[before * kSymbols + size_t(later.m_first)] += 1;
-        }
-    }
     if (m_empty) {
         m_empty = false;
         m_first = later.m_first;
     }
-    m_last = later.m_last;
-    if (later.m_lastNonSpace != kNone)
-        m_lastNonSpace = later.m_lastNonSpace;
+    m_state = row(later.m_state);
     m_pendingCr = later.m_pendingCr;
 }
 
@@ -200,9 +183,8 @@ uint64_t TTextTally::Characters() const
 
 bool TTextTally::operator==(const TTextTally &other) const
 {
-    return m_chars == other.m_chars && m_pairs == other.m_pairs && m_spaces == other.m_spaces &&
-           m_afterSpace == other.m_afterSpace && m_notInCodePage == other.m_notInCodePage &&
-           m_first == other.m_first && m_last == other.m_last && m_empty == other.m_empty;
+    return m_chars == other.m_chars && m_pairs == other.m_pairs && m_notInCodePage == other.m_notInCodePage &&
+           m_first == other.m_first && m_state == other.m_state && m_empty == other.m_empty;
 }
 
 } // namespace kf

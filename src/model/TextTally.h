@@ -6,7 +6,6 @@
 #include "common/CodePageDecoder.h"
 
 #include <cstdint>
-#include <map>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -47,14 +46,15 @@ public:
 
     uint64_t Characters() const;
     uint64_t Count(int symbol) const { return m_chars[size_t(symbol)]; }
-    uint64_t PairCount(int first, int second) const { return m_pairs[size_t(first) * kSymbols + size_t(second)]; }
+    // Pairs of consecutive symbols (first kNone: the symbol began a text).
+    uint64_t PairCount(int first, int second) const;
     const std::unordered_map<char32_t, uint64_t> &NotInCodePage() const { return m_notInCodePage; }
-    // The spaces whose last character before them that is not a space is
-    // `before` (kNone: none in the text), and of those the last spaces of
-    // their runs followed by `next`: which thumb presses the space bar
-    // depends on that character.
-    uint64_t SpacesAfter(int before) const { return m_spaces[size_t(before)]; }
-    uint64_t AfterSpaces(int before, int next) const { return m_afterSpace[size_t(before) * kSymbols + size_t(next)]; }
+    // The spaces whose last symbol before them that is not a space is
+    // `before` (kNone: none in the text), and the symbols that follow a
+    // space whose last symbol before it that is not a space is `before`:
+    // which thumb presses the space bar depends on that symbol.
+    uint64_t SpacesAfter(int before) const;
+    uint64_t AfterSpaces(int before, int next) const { return pairsFrom(spaceState(before), next); }
 
     bool operator==(const TTextTally &other) const;
 
@@ -64,17 +64,23 @@ public:
     static constexpr uint64_t kMaxCharacters = uint64_t(1) << 58;
 
 private:
+    // What a pair starts from: the symbol before (0..kNone), or, after a
+    // space, the last symbol before it that is not a space (kSpaceStates + that
+    // symbol). One count per pair keeps the space bar's thumb at no cost.
+    static constexpr int kSpaceStates = kNone + 1;
+    static constexpr int kStates = 2 * kSpaceStates;
+    static constexpr int spaceState(int state) { return state < kSpaceStates ? kSpaceStates + state : state; }
+    static constexpr int nextState(int state, int symbol) { return symbol == ' ' ? spaceState(state) : symbol; }
+    uint64_t pairsFrom(int state, int second) const { return m_pairs[size_t(state) * kSymbols + size_t(second)]; }
+
     void add(int symbol, uint64_t times);
 
     std::vector<uint64_t> m_chars;  // by symbol
-    std::vector<uint64_t> m_pairs;  // (kNone + 1) x kSymbols: [first][second]
-    std::vector<uint64_t> m_spaces;     // by the last symbol before them that is not a space
-    std::vector<uint64_t> m_afterSpace; // (kNone + 1) x kSymbols: [that symbol][the symbol after the run]
+    std::vector<uint64_t> m_pairs;  // kStates x kSymbols: [state][second]
     std::unordered_map<char32_t, uint64_t> m_notInCodePage;
     uint64_t m_held = 0;     // see Held
-    int m_lastNonSpace = kNone;
     int m_first = kNone;     // the first symbol counted (kNone: none yet)
-    int m_last = kNone;      // the symbol a pair with the next one starts from
+    int m_state = kNone;     // the state a pair with the next symbol starts from
     bool m_pendingCr = false;
     bool m_empty = true;
 };
