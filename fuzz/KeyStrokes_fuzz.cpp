@@ -8,7 +8,9 @@
 #include "common/Errors.h"
 #include "model/KeyCodes.h"
 #include "model/KeyLayout.h"
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 
 #include <cstdint>
 #include <cstdio>

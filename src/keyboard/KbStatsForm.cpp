@@ -9,6 +9,8 @@
 #include "common/TextFile.h"
 #include "common/Translation.h"
 #include "keyboard/StatsPicture.h"
+#include "model/KeyStrokeFormats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 #include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"
@@ -271,16 +273,21 @@ void TKbStatsFm::CountClick()
     if (UseWordListCheck->isChecked() && m_wordListSource)
         words = m_wordListSource();
 
+    // The figures of the count before go: nothing on screen or in an
+    // export may pass for this count's until it is done.
+    clearFigures();
     m_progress = 0;
     m_cancel = false;
     m_done = false;
     m_failure = nullptr;
     m_tally = std::make_unique<TTextTally>();
+    m_readWarnings.clear();
     TTextReadOptions options;
     options.encoding = EncodingMenu->encoding();
     options.wordCounts = CountsCheck->isChecked();
     options.progress = &m_progress;
     options.cancel = &m_cancel;
+    options.warnings = &m_readWarnings;
     // The code page in force, as the reading starts.
     const CodePage &codePage = CodePage::current();
     TTextTally *tally = m_tally.get();
@@ -341,11 +348,18 @@ void TKbStatsFm::finishCount()
             throw; // reported by the handler
         }
     }
-    m_figuresA = ComputeKeyStrokes(*m_countA, *m_tally);
+    TKeyStrokeFigures a = ComputeKeyStrokes(*m_countA, *m_tally);
+    std::optional<TKeyStrokeFigures> b;
     if (m_countB)
-        m_figuresB = ComputeKeyStrokes(*m_countB, *m_tally);
-    else
-        m_figuresB.reset();
+        b = ComputeKeyStrokes(*m_countB, *m_tally);
+    // A keyboard that types nothing has no figures to show: say why.
+    for (const auto &[figures, name] : {std::pair{&a, TranslateQ("This keyboard")}, std::pair{b ? &*b : nullptr, m_nameB}})
+        if (figures && figures->TypesNothing) {
+            SummaryLabel->setText(name + QStringLiteral(": ") + QString::fromStdString(figures->Warnings.front()));
+            return;
+        }
+    m_figuresA = std::move(a);
+    m_figuresB = std::move(b);
     std::map<int32_t, double> use;
     const std::vector<double> shares = m_figuresA->KeyUse();
     for (size_t k = 0; k < shares.size(); ++k)
@@ -360,7 +374,7 @@ void TKbStatsFm::showFigures()
     const CodePage &codePage = CodePage::current();
     const TKeyStrokeFigures &a = *m_figuresA;
     const TKeyStrokeFigures *b = m_figuresB ? &*m_figuresB : nullptr;
-    const std::vector<TKeyStrokeLine> lines = KeyStrokeLines(a, b, codePage);
+    const std::vector<TKeyStrokeLine> lines = KeyStrokeLines(a, b, codePage, TShareStyle::Percent);
     QStringList headers{TranslateQ("Figure"), b ? TranslateQ("This keyboard") : TranslateQ("Value")};
     if (b)
         headers << m_nameB << TranslateQ("Difference");
@@ -387,9 +401,21 @@ void TKbStatsFm::showFigures()
                           .arg(a.Keystrokes);
     if (a.Characters == 0)
         summary = TranslateQ("The texts hold no characters.");
+    for (const std::string &w : m_readWarnings)
+        summary += QStringLiteral(" ") + QString::fromStdString(w);
     for (const std::string &w : a.Warnings)
         summary += QStringLiteral(" ") + QString::fromStdString(w);
     SummaryLabel->setText(summary);
+}
+
+void TKbStatsFm::clearFigures()
+{
+    m_figuresA.reset();
+    m_figuresB.reset();
+    FiguresTable->setRowCount(0);
+    Picture->Clear();
+    SetLastKeyUse({});
+    updateControls();
 }
 
 void TKbStatsFm::exportFigures(const char *title, const char *filter, const char *extension,

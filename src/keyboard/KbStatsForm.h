@@ -8,6 +8,7 @@
 
 #include "model/KeyLayout.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTally.h"
 #include "ui/ChildForm.h"
 
 #include <atomic>
@@ -103,6 +104,8 @@ private:
     void pollCount();
     void finishCount();
     void showFigures();
+    // Forgets the figures shown (a count starts).
+    void clearFigures();
     void updateControls();
     void stopWorker();
     // Asks where to write the figures and writes text() there, in one step.
@@ -121,6 +124,7 @@ private:
     std::atomic<bool> m_done{false};
     uint64_t m_total = 0;
     std::unique_ptr<TTextTally> m_tally;
+    std::vector<std::string> m_readWarnings; // about the files read (written by the count)
     std::exception_ptr m_failure;
     std::optional<TKeyLayout> m_countA, m_countB;
     QTimer *m_poll;

@@ -16,7 +16,7 @@ namespace {
 
 QString percent(double share)
 {
-    return QStringLiteral("%1%").arg(share * 100.0, 0, 'f', 1);
+    return QStringLiteral("%1 %").arg(share * 100.0, 0, 'f', 1);
 }
 
 QColor fingerColor(const TKeyLayout &layout, int finger)
@@ -26,6 +26,11 @@ QColor fingerColor(const TKeyLayout &layout, int finger)
 }
 
 } // namespace
+
+QString TStatsPicture::scaleText(const TKeyStrokeFigures &a)
+{
+    return TranslateQ("Keys by use: from no presses to %1 presses of the busiest key").arg(a.MostKeyPresses());
+}
 
 TStatsPicture::TStatsPicture(QWidget *parent) : QWidget(parent)
 {
@@ -55,6 +60,7 @@ void TStatsPicture::SetFigures(const TKeyLayout &layout, const TKeyStrokeFigures
     parts << TranslateQ("Right hand") + QStringLiteral(" ") + percent(a.HandShare(1));
     for (size_t r = 0; r < a.Rows.size(); ++r)
         parts << QString::fromStdString(a.Rows[r].Name) + QStringLiteral(" ") + percent(a.RowShare(r));
+    parts << scaleText(a);
     setAccessibleDescription(parts.join(QStringLiteral("; ")));
     update();
 }
@@ -85,7 +91,7 @@ void TStatsPicture::paintEvent(QPaintEvent *)
     // Fingers: the upper left part.
     const QRect fingers(margin, margin + line, w / 2 - 2 * margin, h / 2 - 2 * margin - 2 * line);
     p.setPen(palette().text().color());
-    p.drawText(margin, margin + fm.ascent(), TranslateQ("Fingers"));
+    p.drawText(margin, margin + fm.ascent(), TranslateQ("Fingers (%)"));
     double most = 0.0;
     for (int f = 0; f < Fingers::kCount; ++f) {
         most = std::max(most, a.FingerShare(f));
@@ -96,7 +102,7 @@ void TStatsPicture::paintEvent(QPaintEvent *)
     for (int f = 0; f < Fingers::kCount; ++f) {
         const int x = fingers.left() + f * slot;
         const auto bar = [&](double share, int bx, int bw, Qt::BrushStyle style) {
-            const int bh = most > 0 ? int(share / most * (fingers.height() - line)) : 0;
+            const int bh = most > 0 ? int(share / most * (fingers.height() - 2 * line)) : 0;
             const QRect r(bx, fingers.bottom() - line - bh, bw, bh);
             p.fillRect(r, QBrush(fingerColor(*m_layout, f), style));
             p.setPen(palette().text().color());
@@ -108,6 +114,25 @@ void TStatsPicture::paintEvent(QPaintEvent *)
         } else {
             bar(a.FingerShare(f), x + 2, slot - 4, Qt::SolidPattern);
         }
+        // The bar's value above it (both keyboards' with a second one),
+        // in a smaller type when the slot is narrow.
+        QFont small = font();
+        small.setPointSizeF(std::max(6.0, font().pointSizeF() * 0.8));
+        p.save();
+        p.setFont(small);
+        p.setPen(palette().text().color());
+        const auto value = [&](double share, int bx, int bw) {
+            const int bh = most > 0 ? int(share / most * (fingers.height() - 2 * line)) : 0;
+            const QRect r(bx - 4, fingers.bottom() - line - bh - line, bw + 8, line);
+            p.drawText(r, Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("%1").arg(share * 100.0, 0, 'f', 1));
+        };
+        if (m_b) {
+            value(a.FingerShare(f), x + 2, slot / 2 - 2);
+            value(m_b->FingerShare(f), x + slot / 2, slot / 2 - 2);
+        } else {
+            value(a.FingerShare(f), x + 2, slot - 4);
+        }
+        p.restore();
         p.drawText(QRect(x, fingers.bottom() - line, slot, line), Qt::AlignCenter,
                    QString::fromLatin1(Fingers::kNames[f].name).mid(1, 2));
     }
@@ -154,9 +179,26 @@ void TStatsPicture::paintEvent(QPaintEvent *)
     }
 
     // The keyboard coloured by use: the lower half.
-    const QRect area(margin, h / 2 + line, w - 2 * margin, h / 2 - line - margin);
+    const QRect area(margin, h / 2 + line, w - 2 * margin, h / 2 - 2 * line - margin);
     p.setPen(palette().text().color());
     p.drawText(margin, h / 2 + fm.ascent(), TranslateQ("Keys by use"));
+    // The scale: the colours from no presses to the busiest key's.
+    {
+        const QString none = QStringLiteral("0");
+        const QString busiest = TranslateQ("%1 presses").arg(a.MostKeyPresses());
+        const int scaleY = h - margin - line + 2;
+        const int scaleLeft = margin + fm.horizontalAdvance(none) + 6;
+        const int right = w - margin - fm.horizontalAdvance(busiest) - 6;
+        p.drawText(margin, scaleY + fm.ascent() - 2, none);
+        p.drawText(right + 6, scaleY + fm.ascent() - 2, busiest);
+        const int steps = std::max(1, (right - scaleLeft) / 4);
+        for (int i = 0; i < steps; ++i) {
+            const int x0 = scaleLeft + (right - scaleLeft) * i / steps, x1 = scaleLeft + (right - scaleLeft) * (i + 1) / steps;
+            p.fillRect(QRect(x0, scaleY, x1 - x0, line - 4), KeyUseColor(double(i) / std::max(1, steps - 1)));
+        }
+        p.setPen(QColor(0x606060));
+        p.drawRect(QRect(scaleLeft, scaleY, right - scaleLeft, line - 4));
+    }
     int maxX = 1, maxY = 1;
     for (const TLayoutKey &k : m_layout->Keys) {
         maxX = std::max(maxX, k.X + k.Width);
@@ -171,10 +213,11 @@ void TStatsPicture::paintEvent(QPaintEvent *)
             continue;
         const QRectF r(area.left() + key.X * scale, area.top() + key.Y * scale, key.Width * scale - 1,
                        key.Height * scale - 1);
-        p.fillRect(r, KeyUseColor(k < use.size() ? use[k] : 0.0));
+        const QColor face = KeyUseColor(k < use.size() ? use[k] : 0.0);
+        p.fillRect(r, face);
         p.setPen(QColor(0x606060));
         p.drawRect(r);
-        p.setPen(Qt::black);
+        p.setPen(face.lightness() < 128 ? Qt::white : Qt::black); // the legend stands out on its face
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, codePage.decode(key.Name));
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The keystroke figures drawn to be read at a glance: a bar per finger in
-// the finger colours (the second keyboard's bar beside it, hatched), the two
-// hands, the rows, and the keyboard with each key coloured by its use.
+// the finger colours with its share in per cent above it (the second
+// keyboard's bar beside it, hatched), the two hands, the rows, and the
+// keyboard with each key coloured by its use under a scale of those colours.
 // Assistive technology reads the same figures as the widget's description.
 
 #include "model/KeyLayout.h"
@@ -28,6 +29,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // What the scale of the keys' colours spans, in words.
+    static QString scaleText(const TKeyStrokeFigures &a);
+
     std::optional<TKeyLayout> m_layout;
     std::optional<TKeyStrokeFigures> m_a, m_b;
 };

@@ -3,6 +3,7 @@
 // the same digit purge, filter and order as the dictionary window offers.
 
 #include "tool/ToolCommand.h"
+#include "common/TextSource.h"
 #include "common/CodePage.h"
 #include "common/CodePageDecoder.h"
 #include "common/Errors.h"
@@ -153,6 +154,8 @@ int runDict(const std::vector<std::string> &args)
     builder.SetInputEncoding(o.encoding);
     // A file that cannot be read ends the command before anything is written.
     const uint32_t ms = builder.MakeWordList(o.files, o.caseSensitive, o.delimiters);
+    for (const std::string &file : builder.LastScanBinaryFiles())
+        std::cerr << LooksBinaryMessage(file) << "\n";
     if (o.noDigits)
         builder.KickoutDigits();
     if (o.lengthRange)

@@ -9,7 +9,9 @@
 #include "common/Errors.h"
 #include "common/TextFile.h"
 #include "model/KeyLayout.h"
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 
 #include <algorithm>
@@ -179,16 +181,25 @@ int PackageStats(const std::vector<std::string> &args)
     const CodePage &codePage = CodePage::current(); // the package's, from here on
 
     TTextTally tally;
+    std::vector<std::string> readWarnings;
     TTextReadOptions read;
     read.encoding = o.encoding;
     read.wordCounts = o.counts;
+    read.warnings = &readWarnings;
     for (const std::string &text : o.texts)
         ReadTextFile(text, codePage, read, tally);
+    for (const std::string &w : readWarnings)
+        std::cerr << w << "\n";
 
     const TKeyStrokeFigures fa = ComputeKeyStrokes(a, tally);
     std::optional<TKeyStrokeFigures> fb;
     if (b)
         fb = ComputeKeyStrokes(*b, tally);
+    // A keyboard without character keys has no figures worth writing.
+    if (fa.TypesNothing)
+        throw EConvertError(o.package + ": " + fa.Warnings.front());
+    if (fb && fb->TypesNothing)
+        throw EConvertError(o.other + ": " + fb->Warnings.front());
     const bool json = o.json || endsWith(o.output, ".json");
     std::string out;
     if (json)

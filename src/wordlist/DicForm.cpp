@@ -6,6 +6,7 @@
 #include "ui/InputEncodingMenu.h"
 #include "ui/ValueLabel.h"
 #include "words/DicBuilder.h"
+#include "common/TextSource.h"
 #include "common/CodePage.h"
 #include "common/ErrorReport.h"
 #include "common/Errors.h"
@@ -589,6 +590,11 @@ void TDicFm::A_MakeWordListExecute()
     showOrderAndFilter();
     showCodePage();
     refreshUnmappable();
+    QStringList binary;
+    for (const std::string &file : DicBuilder->LastScanBinaryFiles())
+        binary << QString::fromStdString(LooksBinaryMessage(file));
+    if (!binary.isEmpty())
+        Dialogs().warning(ApplicationTitle(), binary.join(QLatin1Char('\n')));
 }
 
 void TDicFm::refreshUnmappable()

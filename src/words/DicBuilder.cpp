@@ -91,9 +91,9 @@ public:
     }
 
     // Reads the files in order (see FileWordScan); the encoding of each
-    // file read goes to encodings.
+    // file read goes to encodings, the files that look binary to binary.
     void readFiles(const std::vector<std::string> &paths, const WordScanSettings &settings,
-                   std::vector<InputEncoding> &encodings)
+                   std::vector<InputEncoding> &encodings, std::vector<std::string> &binary)
     {
         FileWordScan files(settings, m_counter);
         try {
@@ -102,10 +102,12 @@ public:
         } catch (...) {
             m_scanned += files.wordsScanned();
             m_unmappable.merge(files.unmappable());
+            binary = files.binaryFiles();
             throw;
         }
         m_scanned += files.wordsScanned();
         m_unmappable.merge(files.unmappable());
+        binary = files.binaryFiles();
     }
 
     const UnmappableTally &unmappable() const { return m_unmappable; }
@@ -203,6 +205,7 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
     settings.threads = m_tuning.threads;
     settings.splitBelowNewWordShare = m_tuning.splitBelowNewWordShare;
     m_lastEncodings.clear();
+    m_lastBinaryFiles.clear();
 
     std::exception_ptr failure;
     {
@@ -219,7 +222,7 @@ uint32_t TDicBuilder::MakeWordList(const std::vector<std::string> &paths, bool c
 
         Scan scan(m_table, m_wordField, m_countField, m_lenField);
         try {
-            scan.readFiles(paths, settings, m_lastEncodings);
+            scan.readFiles(paths, settings, m_lastEncodings, m_lastBinaryFiles);
         } catch (...) {
             // What was counted before the failure stays.
             failure = std::current_exception();

@@ -55,6 +55,9 @@ public:
     // The encoding each file of the last scan was read in, in order (as far
     // as the scan got).
     const std::vector<InputEncoding> &LastScanEncodings() const { return m_lastEncodings; }
+    // The files of the last scan that look like binary files (a NUL byte
+    // among their first bytes ends their text there), in order.
+    const std::vector<std::string> &LastScanBinaryFiles() const { return m_lastBinaryFiles; }
 
     // How scans read (for tests and benchmarks): block size, and from what
     // size a file is split across two threads (threads 1: never), which
@@ -119,6 +122,7 @@ private:
     InputEncoding m_encoding = InputEncoding::Auto;
     ScanTuning m_tuning;
     std::vector<InputEncoding> m_lastEncodings;
+    std::vector<std::string> m_lastBinaryFiles;
     std::unique_ptr<UnmappableTally> m_unmappable;
     int m_wordField = 0;
     int m_countField = 1;

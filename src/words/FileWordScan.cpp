@@ -1,5 +1,6 @@
 #include "words/FileWordScan.h"
-#include "words/EncodingDecision.h"
+#include "words/Utf8OnTrust.h"
+#include "common/TextSource.h"
 #include "common/CodePage.h"
 #include "common/Errors.h"
 #include "common/LibraryErrors.h"
@@ -21,7 +22,7 @@ namespace kf {
 
 namespace {
 
-constexpr uint64_t kToEnd = ~uint64_t(0);
+constexpr uint64_t kToEnd = TextSource::kToEnd;
 
 bool hasNonAscii(const char *p, size_t n)
 {
@@ -82,152 +83,6 @@ std::vector<std::pair<std::string, uint32_t>> UnmappableTally::top(size_t limit)
     return all;
 }
 
-// Where a file's bytes come from: the file itself, read at any offset, or,
-// for what cannot be read at an offset (a pipe), its bytes read whole.
-class FileWordScan::Source {
-public:
-    explicit Source(const std::string &path) : m_path(path)
-    {
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0)
-            RaiseCannotOpenFile(path, SystemErrorText(errno));
-        struct stat st {};
-        if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(m_fd);
-            RaiseCannotOpenFile(path, IsFolderText());
-        }
-        if (S_ISREG(st.st_mode)) {
-            m_size = uint64_t(st.st_size);
-            return;
-        }
-        // Read it whole, within the limit every text file has.
-        char buf[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(m_fd, buf, sizeof buf);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                fail();
-            if (got == 0)
-                break;
-            if (m_bytes.size() + size_t(got) > kMaxTextFileBytes)
-                RaiseCannotOpenFile(path, FileTooLargeText());
-            m_bytes.append(buf, size_t(got));
-        }
-        m_size = m_bytes.size();
-        m_inMemory = true;
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    ~Source()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Source(const Source &) = delete;
-    Source &operator=(const Source &) = delete;
-
-    // The size known when opened (a file may still hold more).
-    uint64_t size() const { return m_size; }
-
-    // Reads up to n bytes at off; fewer only at the end of the file.
-    size_t readAt(uint64_t off, char *buf, size_t n) const
-    {
-        if (m_inMemory) {
-            if (off >= m_bytes.size())
-                return 0;
-            const size_t take = std::min<uint64_t>(n, m_bytes.size() - off);
-            std::memcpy(buf, m_bytes.data() + off, take);
-            return take;
-        }
-        size_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::pread(m_fd, buf + done, n - done, off_t(off + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                fail();
-            if (got == 0)
-                break;
-            done += size_t(got);
-        }
-        return done;
-    }
-
-    [[noreturn]] void fail() const
-    {
-        RaiseCannotReadFile(m_path, SystemErrorText(errno));
-    }
-
-private:
-    std::string m_path;
-    int m_fd = -1;
-    uint64_t m_size = 0;
-    bool m_inMemory = false;
-    std::string m_bytes;
-};
-
-namespace {
-
-// Checks [from, to) (to kToEnd: to the end of the file).
-Utf8Validator validateUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize,
-                           uint64_t to = kToEnd)
-{
-    Utf8Validator check;
-    std::unique_ptr<char[]> buf(new char[blockSize]);
-    for (uint64_t off = from; off < to;) {
-        const size_t got = source.readAt(off, buf.get(), size_t(std::min<uint64_t>(blockSize, to - off)));
-        if (got == 0 || !check.feed(std::string_view(buf.get(), got)) || check.ended())
-            break;
-        off += got;
-    }
-    check.finish();
-    return check;
-}
-
-// Whether the text from `from` on is valid UTF-8 holding a multi-byte
-// sequence. A large text is checked in two halves at once, cut where a
-// sequence begins: each half must be valid on its own.
-bool isUtf8(const FileWordScan::Source &source, uint64_t from, size_t blockSize, int threads)
-{
-    const uint64_t size = source.size();
-    if (threads < 2 || std::thread::hardware_concurrency() < 2 || size < from + (uint64_t(4) << 20)) {
-        const Utf8Validator check = validateUtf8(source, from, blockSize);
-        return check.valid() && check.sawMultiByte();
-    }
-    uint64_t cut = from + (size - from) / 2;
-    char probe[4] = {};
-    const size_t got = source.readAt(cut, probe, sizeof probe);
-    for (size_t i = 0; i < got && (uint8_t(probe[i]) & 0xC0) == 0x80; ++i)
-        ++cut; // a malformed run longer than 3 fails in one half anyway
-    Utf8Validator second;
-    std::exception_ptr failure;
-    std::thread other([&]() {
-        try {
-            second = validateUtf8(source, cut, blockSize);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    Utf8Validator first;
-    try {
-        first = validateUtf8(source, from, blockSize, cut);
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (!first.valid())
-        return false;
-    if (first.ended()) // a NUL ended the text: what follows does not count
-        return first.sawMultiByte();
-    if (failure)
-        std::rethrow_exception(failure);
-    return second.valid() && (first.sawMultiByte() || second.sawMultiByte());
-}
-
-} // namespace
-
 // Scans one stretch of a file into a counter: reads it in blocks, turns them
 // into code-page bytes when the file is UTF-8 or UTF-16, takes out the words
 // holding characters the code page lacks, and splits the rest.
@@ -253,7 +108,7 @@ public:
     // Scans [from, to) (to kToEnd: to the end of the file) into counter, or
     // apart while the file is speculative UTF-8. Returns true when a NUL
     // ended the text. Consecutive stretches of one file may follow.
-    bool run(const Source &source, EncodingDecision &decision, uint64_t from, uint64_t to, WordCounter &counter,
+    bool run(const TextSource &source, EncodingDecision &decision, uint64_t from, uint64_t to, WordCounter &counter,
              const std::string &path)
     {
         m_scanned = 0;
@@ -363,7 +218,7 @@ public:
     // The file is the code page after all (found by another worker once
     // this one was done): counts its stretch from where it began to trust
     // UTF-8 again, up to `to`. Returns true when a NUL ended the text.
-    bool redoAsCodePage(const Source &source, EncodingDecision &decision, uint64_t to, WordCounter &counter,
+    bool redoAsCodePage(const TextSource &source, EncodingDecision &decision, uint64_t to, WordCounter &counter,
                         const std::string &path)
     {
         const uint64_t from = m_trust.rollBack(m_splitter);
@@ -502,12 +357,11 @@ public:
         : m_scan(scan), m_path(path), m_codePage(CodePage::current()), m_source(path),
           m_probe(m_codePage, InputEncoding::Utf8)
     {
-        char head[4] = {};
-        const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, m_source.readAt(0, head, sizeof head)));
-        m_encoding = scan.m_settings.encoding;
-        if (m_encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
-            m_encoding = bom.encoding;
-        m_bodyStart = bom.encoding == m_encoding ? bom.length : 0;
+        m_source.ask(scan.m_settings.encoding);
+        m_encoding = m_source.encoding();
+        m_bodyStart = m_source.bodyStart();
+        if (m_source.looksBinary())
+            m_scan.m_binaryFiles.push_back(path);
     }
 
     InputEncoding scan()
@@ -551,72 +405,19 @@ public:
     }
 
 private:
-    // The encoding in force before a byte is counted: Auto without a mark
-    // stays undecided (or, when ASCII is not the same in the code page, is
-    // decided by checking the whole file); UTF-8 and UTF-16 are checked
-    // whole, so a malformed file adds nothing.
-    int firstDecision()
+    // The encoding in force before a byte is counted; UTF-8 and UTF-16 are
+    // checked whole, so a malformed file adds nothing.
+    int firstDecision() const
     {
-        const size_t blockSize = m_scan.m_settings.blockSize;
-        if (m_encoding == InputEncoding::Auto) {
-            if (m_probe.asciiSame())
-                return EncodingDecision::kUndecided;
-            return int(isUtf8(m_source, 0, blockSize, m_scan.m_settings.threads) ? InputEncoding::Utf8
-                                                                                              : InputEncoding::CodePage);
-        }
-        if (m_encoding == InputEncoding::Utf8) {
-            const Utf8Validator check = validateUtf8(m_source, m_bodyStart, blockSize);
-            if (!check.valid()) // the offset in the file, the mark's bytes included
-                throw EConvertError(MalformedTextMessage(m_path, m_encoding, m_bodyStart + check.errorOffset()));
-        } else if (m_encoding != InputEncoding::CodePage) {
-            CodePageDecoder check(m_codePage, m_encoding);
-            check.setBaseOffset(m_bodyStart);
-            std::unique_ptr<char[]> buf(new char[blockSize]);
-            std::string out;
-            std::vector<UnmappedChar> unmapped;
-            CodePageDecoder::Status status = CodePageDecoder::Ok;
-            for (uint64_t off = m_bodyStart; status == CodePageDecoder::Ok;) {
-                const size_t got = m_source.readAt(off, buf.get(), blockSize);
-                if (got == 0) {
-                    status = check.finish();
-                    break;
-                }
-                out.clear();
-                unmapped.clear();
-                status = check.decode(std::string_view(buf.get(), got), out, unmapped);
-                off += got;
-            }
-            if (status == CodePageDecoder::Malformed)
-                throw EConvertError(MalformedTextMessage(m_path, m_encoding, check.errorOffset()));
-        }
-        return int(m_encoding);
+        return m_source.firstDecision(m_codePage, m_scan.m_settings.blockSize, m_scan.m_settings.threads, true);
     }
 
-    // Where a large file can be cut: at an ASCII delimiter (a character of
-    // its own in every encoding read here) at or after a place; 0 for none
-    // within a mebibyte.
+    // Where a large file can be cut: at an ASCII delimiter at or after a
+    // place; 0 for none within a mebibyte.
     uint64_t cutAfter(uint64_t at) const
     {
-        const bool utf16 = m_encoding == InputEncoding::Utf16LE || m_encoding == InputEncoding::Utf16BE;
-        const bool bigEndian = m_encoding == InputEncoding::Utf16BE;
-        if (utf16)
-            at -= (at - m_bodyStart) % 2;
-        const size_t window = 1 << 16;
-        std::unique_ptr<char[]> buf(new char[window]);
-        for (uint64_t off = at; off < at + (uint64_t(1) << 20);) {
-            const size_t got = m_source.readAt(off, buf.get(), window);
-            if (got < 2)
-                break;
-            const size_t step = utf16 ? 2 : 1;
-            for (size_t i = 0; i + step <= got; i += step) {
-                const uint8_t lo = uint8_t(buf[i + (bigEndian ? 1 : 0)]);
-                const uint8_t hi = utf16 ? uint8_t(buf[i + (bigEndian ? 0 : 1)]) : 0;
-                if (hi == 0 && lo < 0x80 && m_scan.m_settings.delimiters.contains(lo))
-                    return off + i;
-            }
-            off += got - got % 2;
-        }
-        return 0;
+        const DelimiterSet &delimiters = m_scan.m_settings.delimiters;
+        return m_source.cutAt(at, [&delimiters](uint8_t c) { return delimiters.contains(c); });
     }
 
     // Runs the first worker over [from, to) into the scan's counter; true
@@ -678,16 +479,13 @@ private:
             secondScanned += second.scanned();
             secondTally.merge(second.tally());
         };
-        std::thread other(
-            [&] { runSecond([&] { second.run(m_source, secondDecision, cut, kToEnd, secondCounter, m_path); }); });
-        std::exception_ptr firstFailure;
         bool ended = false;
-        try {
-            ended = runFirst(decision, from, cut);
-        } catch (...) {
-            firstFailure = std::current_exception();
-        }
-        other.join();
+        std::exception_ptr firstFailure =
+            RunTwoParts([&] { ended = runFirst(decision, from, cut); },
+                        [&] {
+                            runSecond([&] { second.run(m_source, secondDecision, cut, kToEnd, secondCounter, m_path); });
+                        })
+                .first;
         if (!firstFailure && !ended)
             decision.follow(secondDecision);
         if (!firstFailure && decision.current() == int(InputEncoding::CodePage)) {
@@ -731,7 +529,7 @@ private:
     FileWordScan &m_scan;
     const std::string &m_path;
     const CodePage &m_codePage;
-    const Source m_source;
+    TextSource m_source;
     const CodePageDecoder m_probe; // tells whether ASCII reads the same in the code page
     InputEncoding m_encoding;
     uint64_t m_bodyStart = 0;      // past the byte-order mark of the encoding read

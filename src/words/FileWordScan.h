@@ -5,7 +5,9 @@
 // character the code page lacks is not counted as a word: it is tallied
 // apart, by its text in UTF-8. A large file is split at a word boundary into
 // two halves that are scanned at the same time and merged: the result is
-// that of one pass from the first byte to the last.
+// that of one pass from the first byte to the last. The file itself, its
+// encoding and the two parts are common/TextSource's, which every reader of
+// texts shares.
 
 #include "common/CodePageDecoder.h"
 #include "words/WordCounter.h"
@@ -72,9 +74,11 @@ public:
 
     uint32_t wordsScanned() const { return m_scanned; }
     const UnmappableTally &unmappable() const { return m_unmappable; }
+    // The files scanned that look binary (a NUL byte among their first
+    // bytes ends their text there), in the order scanned.
+    const std::vector<std::string> &binaryFiles() const { return m_binaryFiles; }
 
     class Worker;
-    class Source;
     class FileRun;
 
 private:
@@ -82,6 +86,7 @@ private:
     WordCounter &m_counter;
     uint32_t m_scanned = 0;
     UnmappableTally m_unmappable;
+    std::vector<std::string> m_binaryFiles;
     std::unique_ptr<Worker> m_first, m_second;
     std::unique_ptr<WordCounter> m_secondCounter;
 };

@@ -16,7 +16,9 @@
 #include "keyboard/StatsPicture.h"
 #include "ui/InputEncodingMenu.h"
 #include "model/KeyLayout.h"
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 
@@ -26,6 +28,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -164,7 +167,7 @@ private slots:
         QCOMPARE(form->FiguresTable->columnCount(), 4);
         const int ring = rowOf(QStringLiteral("L Ring"));
         QVERIFY(ring >= 0);
-        QCOMPARE(cell(ring, 2), QStringLiteral("0.0000"));
+        QCOMPARE(cell(ring, 2), QStringLiteral("0.0 %"));
         QVERIFY(cell(ring, 3).startsWith(QLatin1Char('-')));
 
         QVERIFY(dm->SavePackage(file("a.vkt").toStdString()));
@@ -208,6 +211,86 @@ private slots:
         QVERIFY(form->CountButton->isEnabled());
     }
 
+    // A count that is cancelled or fails leaves no figures of the count
+    // before it: not in the table, the pictures or an export.
+    void aCancelledOrFailedCountClearsThePreviousFigures_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("failed") << false;
+    }
+    void aCancelledOrFailedCountClearsThePreviousFigures()
+    {
+        QFETCH(bool, cancel);
+        addTexts({file("text.txt")});
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QVERIFY(form->FiguresTable->rowCount() > 0);
+        QVERIFY(form->ExportCsvButton->isEnabled());
+
+        form->TextList->setCurrentRow(0);
+        press(form->RemoveTextButton);
+        if (cancel) {
+            writeFileBytes(file("long.txt").toStdString(), std::string(size_t(48) << 20, 'a'));
+            addTexts({file("long.txt")});
+            press(form->CountButton);
+            QVERIFY(form->Counting());
+            press(form->CancelButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!form->Counting(), 20000);
+        } else {
+            addTexts({file("missing.txt")});
+            countAndWait();
+        }
+        QVERIFY(!form->FiguresA());
+        QCOMPARE(form->FiguresTable->rowCount(), 0);
+        QVERIFY(form->Picture->accessibleDescription().isEmpty());
+        QVERIFY(!form->ExportCsvButton->isEnabled());
+        QVERIFY(!form->ExportJsonButton->isEnabled());
+        QVERIFY(LastKeyUse().empty());
+    }
+
+    void sharesReadAsPercentagesAndThePicturesCarryTheirValues()
+    {
+        writeFileBytes(file("fjf.txt").toStdString(), "aab");
+        addTexts({file("fjf.txt")});
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        const int keystrokes = int(form->FiguresA()->Keystrokes);
+        QVERIFY(keystrokes > 0);
+        // Every share of the table is a percentage with one decimal.
+        const QRegularExpression percent(QStringLiteral("^\\d+\\.\\d %$"));
+        for (const char *what : {"L Little", "Left hand", "Same-finger pairs", "Hand alternation"}) {
+            const QString value = cell(rowOf(QString::fromLatin1(what)), 1);
+            QVERIFY2(percent.match(value).hasMatch(), qPrintable(QString::fromLatin1(what) + QStringLiteral(": ") + value));
+        }
+        // The picture's scale: from no presses to the busiest key's.
+        QVERIFY2(form->Picture->accessibleDescription().contains(
+                     QStringLiteral("to %1 presses of the busiest key").arg(form->FiguresA()->MostKeyPresses())),
+                 qPrintable(form->Picture->accessibleDescription()));
+    }
+
+    void aKeyboardWithoutKeysSaysSo()
+    {
+        dm = std::make_unique<TDataMod>(); // no keys
+        DataMod = dm.get();
+        addTexts({file("text.txt")});
+        countAndWait();
+        QVERIFY(!form->FiguresA());
+        QCOMPARE(form->FiguresTable->rowCount(), 0);
+        QVERIFY2(form->SummaryLabel->text().contains(QStringLiteral("The keyboard has no keys")),
+                 qPrintable(form->SummaryLabel->text()));
+    }
+
+    void aBinaryFileIsNamedInTheSummary()
+    {
+        writeFileBytes(file("program").toStdString(), std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 11));
+        addTexts({file("text.txt"), file("program")});
+        countAndWait();
+        QVERIFY(form->FiguresA());
+        QVERIFY2(form->SummaryLabel->text().contains(file("program") + QStringLiteral(" looks like a binary file")),
+                 qPrintable(form->SummaryLabel->text()));
+    }
+
     void anEmptyTextGivesZeros()
     {
         writeFileBytes(file("empty.txt").toStdString(), "");
@@ -215,7 +298,7 @@ private slots:
         countAndWait();
         QVERIFY(form->FiguresA());
         QCOMPARE(form->FiguresA()->Keystrokes, uint64_t(0));
-        QCOMPARE(cell(rowOf(QStringLiteral("L Little")), 1), QStringLiteral("0.0000"));
+        QCOMPARE(cell(rowOf(QStringLiteral("L Little")), 1), QStringLiteral("0.0 %"));
         QCOMPARE(form->SummaryLabel->text(), QStringLiteral("The texts hold no characters."));
     }
 

@@ -1,4 +1,6 @@
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 
 #include "common/CodePage.h"
 #include "common/Errors.h"
@@ -268,6 +270,174 @@ TEST(KeyStrokeStatsTest, JsonHoldsTheDocumentedFields)
     EXPECT_TRUE(both.contains("b"));
 }
 
+// The space bar is pressed by the thumb of the other hand than the last
+// keystroke before it that is not a space; by the right thumb at the start
+// of a text and after a character that is not typed. On the hand-made
+// keyboard a is the left index's, b the right index's, z is not typed, and
+// the space key names the left thumb.
+struct SpaceCase {
+    const char *name;
+    std::string text;
+    uint64_t left, right; // presses of the space bar by each thumb
+};
+
+class SpaceBarTest : public ::testing::TestWithParam<SpaceCase> {};
+
+TEST_P(SpaceBarTest, TheThumbOfTheOtherHandPressesIt)
+{
+    const SpaceCase &c = GetParam();
+    const TKeyLayout layout = HandKeyboard(true);
+    for (const bool split : {false, true}) {
+        SCOPED_TRACE(split ? "read in two parts" : "read whole");
+        TTextTally tally;
+        if (split) {
+            // The tally of a text read in two parts at once, put together.
+            const size_t half = c.text.size() / 2;
+            TTextTally later;
+            tally.AddText(c.text.substr(0, half));
+            later.AddText(c.text.substr(half));
+            tally.Append(later);
+        } else {
+            tally.AddText(c.text);
+        }
+        const TKeyStrokeFigures f = ComputeKeyStrokes(layout, tally);
+        EXPECT_EQ(f.Fingers[Fingers::LThumb], c.left);
+        EXPECT_EQ(f.Fingers[Fingers::RThumb], c.right);
+        EXPECT_EQ(f.Keys[size_t(KeyNamed(layout, "space"))], c.left + c.right);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SpaceBarTest,
+    ::testing::Values(SpaceCase{"afterTheLeftHand", "a b", 0, 1}, SpaceCase{"afterTheRightHand", "b a", 1, 0},
+                      SpaceCase{"atTheStart", " a", 0, 1}, SpaceCase{"afterAnUntypedCharacter", "bz a", 0, 1},
+                      SpaceCase{"aRunOfSpacesFollowsTheLastOtherKeystroke", "b   a  b", 3, 2},
+                      SpaceCase{"aCapitalEndsWithItsLetterNotItsShift", "A b", 0, 1},
+                      SpaceCase{"everyRepetition", "a b a b a b ", 3, 3}),
+    [](const ::testing::TestParamInfo<SpaceCase> &p) { return std::string(p.param.name); });
+
+TEST(KeyStrokeStatsTest, ASpaceAfterTheRightHandAlternatesIntoTheLeftHand)
+{
+    // b (right) space (left thumb) a (left): one alternation, then none.
+    const TKeyStrokeFigures f = Figures(HandKeyboard(true), "b a");
+    EXPECT_EQ(f.Pairs, 2u);
+    EXPECT_EQ(f.AlternatingPairs, 1u);
+    EXPECT_EQ(f.Hands[0], 2u); // the left thumb and a
+    // a (left) space (right thumb) a (left): both pairs alternate.
+    EXPECT_EQ(Figures(HandKeyboard(true), "a a").AlternatingPairs, 2u);
+}
+
+TEST(KeyStrokeStatsTest, AComparisonCountsEveryPairEitherKeyboardLists)
+{
+    // fr three times, ju once: with a top list of one, A lists fr only, but
+    // its count of ju is 1, not 0.
+    TTextTally tally;
+    tally.AddText("frfrfr ju");
+    const TKeyStrokeFigures a = ComputeKeyStrokes(UsLayout(), tally, 1);
+    const TKeyStrokeFigures b = ComputeKeyStrokes(UsLayout(), tally);
+    ASSERT_EQ(a.SameFingerTop.size(), 1u);
+    bool found = false;
+    for (const TKeyStrokeLine &l : KeyStrokeLines(a, &b, Cp1252())) {
+        if (l.What != "Same finger: ju")
+            continue;
+        found = true;
+        EXPECT_EQ(l.A, "1");
+        EXPECT_EQ(l.B, "1");
+        EXPECT_EQ(l.Difference, "0");
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(KeyStrokeStatsTest, AComparisonMatchesRowsByNumber)
+{
+    // A's home row is its second, B's its first: one line per row number.
+    TKeyStrokeFigures a, b;
+    a.Keystrokes = b.Keystrokes = 10;
+    a.Rows = {{"Row 1", 4, false, 1}, {"Row 2 (home)", 6, true, 2}};
+    b.Rows = {{"Row 1 (home)", 7, true, 1}, {"Row 2", 3, false, 2}};
+    std::vector<TKeyStrokeLine> rows;
+    for (const TKeyStrokeLine &l : KeyStrokeLines(a, &b, Cp1252()))
+        if (l.What.rfind("Row ", 0) == 0)
+            rows.push_back(l);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].What, "Row 1 (home in B)");
+    EXPECT_EQ(rows[0].A, "0.4000");
+    EXPECT_EQ(rows[0].B, "0.7000");
+    EXPECT_EQ(rows[1].What, "Row 2 (home in A)");
+    EXPECT_EQ(rows[1].Difference, "-0.3000");
+}
+
+TEST(KeyStrokeStatsTest, UndefinedBytesAreKeptApartAndShownByTheirValue)
+{
+    // 0x81 and 0x8D are undefined in CP1252.
+    const TKeyStrokeFigures f = Figures(UsLayout(), "\x81\x81\x8D");
+    EXPECT_EQ(f.NotTypeable, 3u);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(KeyStrokesToJson(f, Cp1252()))).object();
+    const QJsonObject notTypeable = o.value("not_typeable").toObject();
+    EXPECT_EQ(notTypeable.size(), 2);
+    EXPECT_EQ(notTypeable.value("0x81").toInt(), 2);
+    EXPECT_EQ(notTypeable.value("0x8D").toInt(), 1);
+    int lines = 0;
+    for (const TKeyStrokeLine &l : KeyStrokeLines(f, nullptr, Cp1252()))
+        if (l.What == "Not typeable: 0x81" || l.What == "Not typeable: 0x8D")
+            ++lines;
+    EXPECT_EQ(lines, 2);
+}
+
+struct PrintableCase {
+    const char *name;
+    std::string bytes;
+    std::string shown; // UTF-8
+};
+
+class PrintableCharsTest : public ::testing::TestWithParam<PrintableCase> {};
+
+TEST_P(PrintableCharsTest, ShowsEachCharacterReadably)
+{
+    EXPECT_EQ(PrintableChars(GetParam().bytes, Cp1252()), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, PrintableCharsTest,
+    ::testing::Values(PrintableCase{"lineBreak", "a\n", "a\u21B5"}, PrintableCase{"backslash", "\\n", "\\n"},
+                      PrintableCase{"tab", "\t", "\u21E5"}, PrintableCase{"space", " ", "\u2423"},
+                      PrintableCase{"control", "\x01", "^A"}, PrintableCase{"undefined", "\x90", "0x90"},
+                      PrintableCase{"accented", "\xE9", "\u00E9"}),
+    [](const ::testing::TestParamInfo<PrintableCase> &p) { return std::string(p.param.name); });
+
+TEST(KeyStrokeStatsTest, SharesReadAsPercentagesForPeopleAndFractionsInFiles)
+{
+    // f, j, f: the left index has two thirds.
+    const TKeyStrokeFigures f = Figures(UsLayout(), "fjf");
+    const auto valueOf = [&](TShareStyle style, const char *what) {
+        for (const TKeyStrokeLine &l : KeyStrokeLines(f, &f, Cp1252(), style))
+            if (l.What == what)
+                return l.A + "|" + l.Difference;
+        return std::string("missing");
+    };
+    EXPECT_EQ(valueOf(TShareStyle::Percent, "L Index"), "66.7 %|+0.0 %");
+    EXPECT_EQ(valueOf(TShareStyle::Fraction, "L Index"), "0.6667|+0.0000");
+    EXPECT_NE(KeyStrokesToCsv(f, nullptr, Cp1252()).find("\r\nL Index,0.6667\r\n"), std::string::npos);
+}
+
+TEST(KeyStrokeStatsTest, AKeyboardThatTypesNothingSaysWhy)
+{
+    TDataMod keyless;
+    const TKeyStrokeFigures none = Figures(TKeyLayout::FromDataMod(keyless), "abc");
+    EXPECT_TRUE(none.TypesNothing);
+    ASSERT_FALSE(none.Warnings.empty());
+    EXPECT_NE(none.Warnings[0].find("no keys"), std::string::npos) << none.Warnings[0];
+
+    TDataMod shiftOnly;
+    sample::AddKey(shiftOnly, "LShift", 1, KeyTypes::LShift, TValue(), Fingers::LLittle, 0, 0);
+    const TKeyStrokeFigures noChars = Figures(TKeyLayout::FromDataMod(shiftOnly), "abc");
+    EXPECT_TRUE(noChars.TypesNothing);
+    ASSERT_FALSE(noChars.Warnings.empty());
+    EXPECT_NE(noChars.Warnings[0].find("no character keys"), std::string::npos) << noChars.Warnings[0];
+
+    EXPECT_FALSE(Figures(UsLayout(), "abc").TypesNothing);
+}
+
 // ---------------------------------------------------------------------------
 // Reading files
 
@@ -408,6 +578,57 @@ TEST_F(TextFiles, ACancelledCountStops)
     o.cancel = &cancel;
     TTextTally tally;
     EXPECT_THROW(ReadTextFile(path, Cp1252(), o, tally), ECancelled);
+}
+
+// A count too large for the sums is refused with its line named.
+struct HugeCountCase {
+    const char *name;
+    std::string text;
+    std::string line; // "line N"
+};
+
+class HugeCountTest : public TextFiles, public ::testing::WithParamInterface<HugeCountCase> {};
+
+TEST_P(HugeCountTest, IsRefusedWithTheLineNamed)
+{
+    const std::string path = write("counts.txt", GetParam().text);
+    try {
+        Read(path, InputEncoding::Auto, 1, true);
+        FAIL() << "no error";
+    } catch (const EConvertError &e) {
+        EXPECT_NE(std::string(e.what()).find("counts.txt"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(GetParam().line + ":"), std::string::npos) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, HugeCountTest,
+    ::testing::Values(HugeCountCase{"beyond64Bits", "ab\t99999999999999999999\n", "line 1"},
+                      HugeCountCase{"theLargest64BitNumber", "x\t1\r\nab\t18446744073709551615\n", "line 2"},
+                      HugeCountCase{"aSumThatWouldWrap", "ab\t50000000000000000\nab\t50000000000000000\n",
+                                    "line 2"}),
+    [](const ::testing::TestParamInfo<HugeCountCase> &p) { return std::string(p.param.name); });
+
+TEST_F(TextFiles, ALargeCountWithinTheLimitIsCounted)
+{
+    const TTextTally t = Read(write("counts.txt", "ab\t1000000000000\n"), InputEncoding::Auto, 1, true);
+    EXPECT_EQ(t.Count('a'), 1000000000000u);
+    EXPECT_EQ(ComputeKeyStrokes(UsLayout(), t).Keystrokes, 3000000000000u);
+}
+
+TEST_F(TextFiles, AFileWithNulBytesNearItsStartIsNamedAsBinary)
+{
+    const std::string binary = write("program", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0abc", 15));
+    const std::string text = write("text.txt", "abc");
+    std::vector<std::string> warnings;
+    TTextReadOptions o;
+    o.warnings = &warnings;
+    TTextTally tally;
+    ReadTextFile(text, Cp1252(), o, tally);
+    EXPECT_TRUE(warnings.empty());
+    ReadTextFile(binary, Cp1252(), o, tally);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("program looks like a binary file"), std::string::npos) << warnings[0];
 }
 
 } // namespace

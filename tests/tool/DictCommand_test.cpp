@@ -231,3 +231,12 @@ TEST_F(DictCommand, MalformedUtf8IsAnErrorAndWritesNothing)
     // Asked to read it as the code page, it is bytes like any other.
     EXPECT_EQ(dict({"--input-encoding", "codepage", "-o", path("keep.dic"), bad}).status, 0);
 }
+
+TEST_F(DictCommand, ABinaryFileIsNamedInAWarning)
+{
+    const QString program = write("program", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 11));
+    const ToolRun r = dict({"-o", path("out.txt"), m_a, program});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(program.toStdString() + " looks like a binary file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("a.txt looks like"), std::string::npos) << r.err;
+}

@@ -5,7 +5,9 @@
 #include "SmallKeyboards.h"
 #include "common/CodePage.h"
 #include "model/KeyLayout.h"
+#include "model/KeyStrokeFormats.h"
 #include "model/KeyStrokeStats.h"
+#include "model/TextTallyReader.h"
 #include "model/MainData.h"
 #include "table/FieldValue.h"
 #include "ProgramRun.h"
@@ -90,7 +92,7 @@ TEST_F(StatsCommandTest, CsvAndTableShowBothPackagesWithTheDifference)
     EXPECT_EQ(csv.rfind("Figure,A,B,Difference\r\n", 0), 0u) << csv;
     // ab ab LF: the a and b keys are on fingers 0 and 1 in a, both on 0 in b;
     // no Enter key.
-    EXPECT_NE(csv.find("\r\nNot typeable: \\n,1,1,0\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\nNot typeable: \u21B5,1,1,0\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\r\nL Ring,0.4000,0.0000,-0.4000\r\n"), std::string::npos) << csv;
     const Result table = tool({"package", "stats", path("a.vkt"), path("more.txt")});
     ASSERT_EQ(table.status, 0) << table.err;
@@ -130,6 +132,37 @@ TEST_F(StatsCommandTest, BadInputExitsWithTheReasonAndWritesNothing)
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(empty.out)).object().value("keystrokes").toInt(-1),
               0);
     EXPECT_NE(empty.err.find("no characters"), std::string::npos) << empty.err;
+}
+
+TEST_F(StatsCommandTest, AKeyboardThatTypesNothingIsAnErrorInWords)
+{
+    TDataMod keyless;
+    ASSERT_TRUE(keyless.SavePackage(spath("keyless.vkt"))) << keyless.PackageError();
+    const struct {
+        QStringList args;
+        std::string reason;
+    } cases[] = {
+        {{"package", "stats", path("keyless.vkt"), path("more.txt"), "-o", path("out.csv")},
+         "keyless.vkt: The keyboard has no keys"},
+        {{"package", "stats", path("a.vkt"), path("more.txt"), "--vs", path("keyless.vkt"), "-o", path("out.csv")},
+         "keyless.vkt: The keyboard has no keys"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Result r = tool(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_FALSE(QFile::exists(path("out.csv")));
+    }
+}
+
+TEST_F(StatsCommandTest, ABinaryFileIsNamedInAWarning)
+{
+    writeFileBytes(spath("program"), std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 11));
+    const Result r = tool({"package", "stats", path("a.vkt"), path("more.txt"), path("program"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(spath("program") + " looks like a binary file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("more.txt looks like"), std::string::npos) << r.err;
 }
 
 TEST_F(StatsCommandTest, HelpListsTheSubcommand)

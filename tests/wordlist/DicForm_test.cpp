@@ -58,6 +58,7 @@ private slots:
     void shortcutsActWithoutOpeningAMenu_data();
     void shortcutsActWithoutOpeningAMenu();
     void scanAsksThenCountsAndShowsTheCounters();
+    void aBinaryFileIsNamedInAWarning();
     void countersAreReadAsTheyShow();
     void countersStandOnTheLineOfTheirCaption_data();
     void countersStandOnTheLineOfTheirCaption();
@@ -384,6 +385,19 @@ void DicFormTest::scanAsksThenCountsAndShowsTheCounters()
     QCOMPARE(form()->CountLb->text(), QStringLiteral("11"));
     QVERIFY(table().Locate("Word", {TValue(std::string("cat"))}));
     QCOMPARE(table().FieldByName("Count").AsInteger(), 3);
+}
+
+void DicFormTest::aBinaryFileIsNamedInAWarning()
+{
+    const QString text = writeFile(QStringLiteral("text.txt"), "The cat saw the CAT.\r\n");
+    const QString program = writeFile(QStringLiteral("program"), std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 11));
+    scan({text});
+    QCOMPARE(dialogs().count(Kind::Warning), 0);
+    scan({text, program});
+    QCOMPARE(dialogs().count(Kind::Warning), 1);
+    const QString warning = dialogs().last(Kind::Warning).text;
+    QVERIFY2(warning.contains(program + QStringLiteral(" looks like a binary file")), qPrintable(warning));
+    QVERIFY2(!warning.contains(text), qPrintable(warning));
 }
 
 void DicFormTest::countersAreReadAsTheyShow()

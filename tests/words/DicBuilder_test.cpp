@@ -287,6 +287,21 @@ TEST(DicBuilder, EmptyFileAddsNothing)
     EXPECT_EQ(b.WordsScanned(), 0u);
 }
 
+// A file with a NUL byte among its first bytes is named as binary (its text
+// ends there); text files, UTF-16 ones included, are not.
+TEST(DicBuilder, AFileThatLooksBinaryIsNamed)
+{
+    TempFiles files;
+    TDicBuilder b;
+    const std::string program = files.write("program", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0abc", 14));
+    const std::string text = files.write("text.txt", "abc def");
+    const std::string utf16 = files.write("utf16.txt", std::string("\xFF\xFE" "a\0b\0", 6));
+    b.MakeWordList({text, program, utf16}, false, "");
+    EXPECT_EQ(b.LastScanBinaryFiles(), std::vector<std::string>{program});
+    b.MakeWordList({text}, false, "");
+    EXPECT_TRUE(b.LastScanBinaryFiles().empty());
+}
+
 TEST(DicBuilder, OrdersAndTheCurrentRow)
 {
     using Words = std::vector<std::string>;
