@@ -40,7 +40,15 @@ const char *const kUsage =
     "      (the partial result is still written). Both files are read as\n"
     "      --input-encoding says (default auto); dictionary words with a character\n"
     "      the code page lacks are left out and counted on stderr, such a string\n"
-    "      is an error.";
+    "      is an error.\n"
+    "  course plan --keyboard FILE.vkt --dictionary FILE [--order keyboard|frequency]\n"
+    "         [--per-lesson N] [--levels plain,shift,altgr,dead] [--home-row N]\n"
+    "         [--min-words N] [--min N] [--max N]\n"
+    "         [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be] [-o STRINGS] [--json]\n"
+    "      Plans the strings from the keyboard: lessons that bring in its characters\n"
+    "      a few at a time, each string holding every character so far; prints per\n"
+    "      lesson the new characters, the string, the words it gets and the coverage\n"
+    "      (JSON with --json); -o writes the strings file.";
 
 int usageError(const std::string &why)
 {

@@ -63,6 +63,8 @@ void buildClean(TDataMod &dm)
     addChar(dm, "b", 98, int32_t(2));
     addChar(dm, "c", 99, int32_t(3));
     addChar(dm, "A", 65, int32_t(1), true);
+    addChar(dm, "B", 66, int32_t(2), true);
+    addChar(dm, "C", 67, int32_t(3), true);
     dm.bkcolor = 0x303030;
 }
 
@@ -196,7 +198,7 @@ void CheckFormTest::checkListsTheFindings()
     QCOMPARE(overlap.mid(0, 4), (QStringList{"Error", "Keys", "\"C\" (row 3)", "X"}));
     QVERIFY2(overlap[4].contains(QStringLiteral("overlaps key \"B\"")), qPrintable(overlap[4]));
     const QStringList missing = accessibleRow(list, 1);
-    QCOMPARE(missing.mid(0, 4), (QStringList{"Error", "Characters", "\"x\" (row 5)", "KeyNo"}));
+    QCOMPARE(missing.mid(0, 4), (QStringList{"Error", "Characters", "\"x\" (row 7)", "KeyNo"}));
     QVERIFY2(missing[4].contains(QStringLiteral("KeyNo 9 names no key")), qPrintable(missing[4]));
 
     QVERIFY2(check->SummaryLb->text().startsWith(QStringLiteral("2 errors, 0 warnings.")),
