@@ -255,7 +255,10 @@ LayoutComparison CompareWithLayout(TDataMod &dm, const CodePage &cp, const Layou
                 continue;
             LayoutDifference d{slot.xkb, kLevelNames[s], text(want), text(got), std::string()};
             const bool altGr = s & 2;
-            if (want.kind == Typed::Kind::DeadKey && got.kind == Typed::Kind::Nothing
+            if (!holdable && !altGr && (s & 1) && KeyTypes::IsAccent(k.type) && got.kind == Typed::Kind::DeadKey
+                && got.accent == k.type)
+                d.why = "not in the code page: the dead key keeps its accent under Shift";
+            else if (want.kind == Typed::Kind::DeadKey && got.kind == Typed::Kind::Nothing
                      && !def.accentsWithRows.count(want.accent))
                 d.why = "the code page holds no character after this dead key";
             else if (altGr && KeyTypes::IsAccent(k.type))
