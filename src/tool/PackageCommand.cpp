@@ -50,8 +50,8 @@ const char *kUsage =
     "                                    an imported package held against the layout's keymap,\n"
     "                                    key by key and level by level: one difference a line\n"
     "                                    (--all: the explained ones too) or JSON; the package's\n"
-    "                                    characters read in --code-page (default: the one in\n"
-    "                                    force); exit 4 when a difference is unexplained\n"
+    "                                    characters read in its own code page (or --code-page);\n"
+    "                                    exit 4 when a difference is unexplained\n"
     "  package chart FILE -o OUT.svg|OUT.pdf|OUT.png [--style legends|pictures]\n"
     "                [--colours finger|plain|use] [--text FILE]... [--input-encoding ENC]\n"
     "                [--scale N] [--transparent] [--title TEXT]\n"
@@ -234,8 +234,6 @@ int import(const std::vector<std::string> &args)
 
     TDataMod dm;
     const LayoutImportReport report = ImportLayout(dm, options);
-    // The package is written in the code page it was imported in.
-    CodePage::choose(report.codePage);
     // A new definition has no finger colours yet: the pictures get light ones.
     if (dm.FingerColor == std::array<int32_t, kFingerCount>{})
         dm.FingerColor = DefaultFingerColors();
@@ -464,10 +462,12 @@ int compare(const std::vector<std::string> &args)
     for (char &c : codePage)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
+    // The package's characters in its own code page, unless --code-page
+    // says otherwise.
     const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
-    const CodePage &cp = given ? *given : CodePage::current();
     TDataMod dm;
     load(dm, file);
+    const CodePage &cp = given ? *given : CodePage::current();
     const LayoutComparison result = CompareWithLayout(dm, cp, options);
     const size_t unexplained = result.Unexplained();
     std::string out;
