@@ -36,6 +36,8 @@ QString rowText(const TCheckFinding &f)
 {
     if (f.Table == TCheckTable::Settings)
         return utf8(f.RowLabel);
+    if (f.RecordNo == 0)
+        return QStringLiteral("(the whole table)");
     return QStringLiteral("\"%1\" (row %2)").arg(utf8(f.RowLabel)).arg(f.RecordNo);
 }
 
@@ -174,6 +176,10 @@ void TCheckFm::GoToFinding(int index, TDefineFm &define)
     const bool keys = f.Table == TCheckTable::Keys;
     TRecordTable &table = keys ? DataMod->MainTbl : DataMod->Ctbl;
     TDBGrid *grid = keys ? define.DBGrid : define.CharGrid;
+    if (f.RecordNo == 0) { // about the whole table: its grid
+        grid->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     if (!table.BookmarkValid(f.Row)) {
         Dialogs().information(QStringLiteral("The row of this finding is gone (deleted, or the definition was "
                                              "loaded again). Press Check again."));

@@ -129,9 +129,7 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
         std::vector<std::string> names = CodePage::desktopCodePages();
         if (std::find(names.begin(), names.end(), inForce) == names.end())
             names.insert(names.begin(), inForce);
-        m_offered = names;
-        m_offered.erase(std::find(m_offered.begin(), m_offered.end(), inForce));
-        m_offered.insert(m_offered.begin(), inForce);
+        m_offered = ImportCodePages();
         for (const std::string &name : names) {
             const QString n = QString::fromStdString(name);
             if (name == inForce) {
@@ -276,11 +274,8 @@ void TImportLayoutDlg::ProposeCodePage()
             options.layout = layout->name;
             options.variant = layout->variant;
             options.block = KeyBlock(BlockCombo->currentData().toInt());
-            std::string language;
-            for (const std::string &code : layout->languages)
-                if (language.empty())
-                    language = CodePage::codePageForLanguage(code);
-            proposal = QString::fromStdString(kf::ProposeCodePage(options, m_offered, language));
+            proposal = QString::fromStdString(
+                kf::ProposeCodePage(options, m_offered, LanguageCodePage(layout->languages)));
         } catch (const Exception &) {
             // A layout the system cannot read: the import tells why.
         }

@@ -212,6 +212,8 @@ TKeyboardChart::TKeyLegends TKeyboardChart::Legends(int key) const
         if (KeyTypes::IsAccent(k.Type2) && k.Type2 != k.Type) {
             legends.Shift = AccentMark(k.Type2);
             legends.ShiftDead = true;
+        } else if (KeyTypes::IsCharType(k.Type2)) {
+            legends.Shift = at(TKeyLevel::Shift); // a character under Shift
         }
         return legends;
     }

@@ -120,6 +120,71 @@ const SpecialKey *specialOf(xkb_keysym_t sym)
     return nullptr;
 }
 
+} // namespace
+
+namespace xkbimport {
+
+Keymap OpenKeymap(const std::string &layoutName, const std::string &variantName)
+{
+    Keymap km;
+    // The system's keyboard data only, where the layouts are listed from: a
+    // user's own (~/.xkb, $XDG_CONFIG_HOME/xkb, $XKB_CONFIG_EXTRA_PATH) would
+    // make an import differ from machine to machine.
+    km.ctx.reset(xkb_context_new(xkb_context_flags(XKB_CONTEXT_NO_ENVIRONMENT_NAMES | XKB_CONTEXT_NO_DEFAULT_INCLUDES)));
+    if (!km.ctx)
+        throw EInOutError("cannot start libxkbcommon");
+    if (!xkb_context_include_path_append(km.ctx.get(), XkbConfigRoot().c_str()))
+        throw EInOutError("no keyboard data in " + XkbConfigRoot());
+    xkb_context_set_log_level(km.ctx.get(), XKB_LOG_LEVEL_CRITICAL);
+    const std::string id = variantName.empty() ? layoutName : layoutName + "(" + variantName + ")";
+    std::string layout, variant;
+    if (!ParseLayoutId(id, layout, variant))
+        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
+    const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
+    km.keymap.reset(xkb_keymap_new_from_names(km.ctx.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!km.keymap)
+        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
+
+    // Shift, AltGr (the level-three modifier that the AltGr key sets, when
+    // the key to the right of the space bar is one) and Caps Lock.
+    const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(km.keymap.get(), XKB_MOD_NAME_SHIFT);
+    km.shift = shiftIndex == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t(1) << shiftIndex;
+    const xkb_mod_index_t lockIndex = xkb_keymap_mod_get_index(km.keymap.get(), XKB_MOD_NAME_CAPS);
+    km.lock = lockIndex == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t(1) << lockIndex;
+    const xkb_keycode_t ralt = xkb_keymap_key_by_name(km.keymap.get(), "RALT");
+    if (ralt != XKB_KEYCODE_INVALID) {
+        const xkb_keysym_t *syms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(km.keymap.get(), ralt, 0, 0, &syms) == 1
+            && syms[0] == XKB_KEY_ISO_Level3_Shift) {
+            XkbPtr<xkb_state> probe(xkb_state_new(km.keymap.get()));
+            xkb_state_update_key(probe.get(), ralt, XKB_KEY_DOWN);
+            km.altGr = xkb_state_serialize_mods(probe.get(), XKB_STATE_MODS_EFFECTIVE);
+        }
+    }
+    return km;
+}
+
+XkbPtr<xkb_state> Keymap::State(bool withShift, bool withAltGr, bool withCapsLock) const
+{
+    XkbPtr<xkb_state> state(xkb_state_new(keymap.get()));
+    const xkb_mod_mask_t mods = (withShift ? shift : 0) | (withAltGr ? altGr : 0);
+    // Caps Lock is a locked modifier.
+    xkb_state_update_mask(state.get(), mods, 0, withCapsLock ? lock : 0, 0, 0, 0);
+    return state;
+}
+
+int32_t AccentOfDeadSym(xkb_keysym_t sym)
+{
+    for (const AccentInfo &a : kAccents)
+        if (a.deadSym == sym)
+            return a.code;
+    return 0;
+}
+
+} // namespace xkbimport
+
+namespace {
+
 // ---- the import ---------------------------------------------------------------------
 
 // What a key gives in one of the four states.
@@ -176,6 +241,9 @@ struct KeyRow {
     int32_t x, y, w, h;
     std::string hint;
     std::array<Level, 4> levels;
+    // What the key types in each state with Caps Lock as well (0: no
+    // character), as the keymap capitalises it.
+    std::array<char32_t, 4> capsLock{};
     std::string nameUtf8;
     const char *xkb = ""; // the XKB key name
 };
@@ -204,7 +272,7 @@ public:
 private:
     void note(LayoutImportNote::Kind kind, const std::string &key, const std::string &level, const QString &text)
     {
-        m_report.notes.push_back({kind, key, level, text, std::string(), {}});
+        m_report.notes.push_back({kind, key, level, text, std::string(), {}, QString()});
     }
     // A level the definition cannot type: told as what it is.
     void noteLost(const KeyRow &k, int state)
@@ -222,6 +290,7 @@ private:
     void readKey(const KeySlot &slot);
     void leaveOutKeysTypingNothing();
     void compose();
+    void noteCapsLockOnly();
 
     const LayoutImportOptions &m_options;
     const CodePage &m_cp;
@@ -230,51 +299,20 @@ private:
     XkbPtr<xkb_context> m_ctx;
     XkbPtr<xkb_keymap> m_keymap;
     std::array<XkbPtr<xkb_state>, 4> m_states;
+    std::array<XkbPtr<xkb_state>, 4> m_capsStates; // the four states with Caps Lock engaged
     bool m_hasAltGr = false;
 };
 
 void Importer::openKeymap()
 {
-    // The system's keyboard data only, where the layouts are listed from: a
-    // user's own (~/.xkb, $XDG_CONFIG_HOME/xkb, $XKB_CONFIG_EXTRA_PATH) would
-    // make an import differ from machine to machine.
-    m_ctx.reset(xkb_context_new(xkb_context_flags(XKB_CONTEXT_NO_ENVIRONMENT_NAMES | XKB_CONTEXT_NO_DEFAULT_INCLUDES)));
-    if (!m_ctx)
-        throw EInOutError("cannot start libxkbcommon");
-    if (!xkb_context_include_path_append(m_ctx.get(), XkbConfigRoot().c_str()))
-        throw EInOutError("no keyboard data in " + XkbConfigRoot());
-    xkb_context_set_log_level(m_ctx.get(), XKB_LOG_LEVEL_CRITICAL);
-    const std::string id = m_options.variant.empty() ? m_options.layout
-                                                     : m_options.layout + "(" + m_options.variant + ")";
-    std::string layout, variant;
-    if (!ParseLayoutId(id, layout, variant))
-        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
-    const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
-    m_keymap.reset(xkb_keymap_new_from_names(m_ctx.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    if (!m_keymap)
-        throw EConvertError(LibraryText("Keyboard layout '%s' does not exist", id));
-
-    // The four states: plain, Shift, AltGr (the level-three modifier that the
-    // AltGr key sets) and both.
-    const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(m_keymap.get(), XKB_MOD_NAME_SHIFT);
-    const xkb_mod_mask_t shiftMask = shiftIndex == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t(1) << shiftIndex;
-    xkb_mod_mask_t altGrMask = 0;
-    const xkb_keycode_t ralt = xkb_keymap_key_by_name(m_keymap.get(), "RALT");
-    if (ralt != XKB_KEYCODE_INVALID) {
-        const xkb_keysym_t *syms = nullptr;
-        if (xkb_keymap_key_get_syms_by_level(m_keymap.get(), ralt, 0, 0, &syms) == 1
-            && syms[0] == XKB_KEY_ISO_Level3_Shift) {
-            XkbPtr<xkb_state> probe(xkb_state_new(m_keymap.get()));
-            xkb_state_update_key(probe.get(), ralt, XKB_KEY_DOWN);
-            altGrMask = xkb_state_serialize_mods(probe.get(), XKB_STATE_MODS_EFFECTIVE);
-        }
-    }
-    m_hasAltGr = altGrMask != 0;
+    Keymap km = OpenKeymap(m_options.layout, m_options.variant);
+    m_hasAltGr = km.altGr != 0;
     for (int s = 0; s < 4; ++s) {
-        m_states[size_t(s)].reset(xkb_state_new(m_keymap.get()));
-        const xkb_mod_mask_t mods = (stateShift(s) ? shiftMask : 0) | (stateAltGr(s) ? altGrMask : 0);
-        xkb_state_update_mask(m_states[size_t(s)].get(), mods, 0, 0, 0, 0, 0);
+        m_states[size_t(s)] = km.State(stateShift(s), stateAltGr(s), false);
+        m_capsStates[size_t(s)] = km.State(stateShift(s), stateAltGr(s), true);
     }
+    m_ctx = std::move(km.ctx);
+    m_keymap = std::move(km.keymap);
 }
 
 Level Importer::levelOf(xkb_keycode_t kc, xkb_state *state)
@@ -320,8 +358,14 @@ void Importer::readKey(const KeySlot &slot)
         return;
     KeyRow k;
     k.xkb = slot.xkb;
-    for (int s = 0; s < 4; ++s)
+    for (int s = 0; s < 4; ++s) {
         k.levels[size_t(s)] = levelOf(kc, m_states[size_t(s)].get());
+        // One keysym, capitalised by the keymap's rules for Caps Lock.
+        const xkb_keysym_t capsSym = xkb_state_key_get_one_sym(m_capsStates[size_t(s)].get(), kc);
+        const uint32_t c = xkb_keysym_to_utf32(capsSym);
+        if (!isDeadSym(capsSym) && c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0))
+            k.capsLock[size_t(s)] = c;
+    }
     // A level is reached when its state leads to a level of its own: AltGr on
     // a key without a third level types the plain characters, which the
     // definition does not repeat.
@@ -394,17 +438,25 @@ void Importer::readKey(const KeySlot &slot)
     const size_t firstChar = chars.size();
     if (plain.accent) {
         // A dead key: KeyType2 is its accent under Shift (the same accent
-        // when Shift gives no other one); its other levels cannot be typed.
+        // when Shift gives no other one), or, when Shift types a character
+        // (the degree sign on the German circumflex key), a character key's
+        // type and that character's row; its AltGr levels cannot be typed.
         k.type = plain.accent->code;
         if (shifted.accent) {
             k.type2 = shifted.accent->code;
+        } else if (shifted.ch) {
+            k.type2 = kNum;
+            if (addChar(k, kStateRow[Shifted], kStateLevel[Shifted], shifted.ch, true, false, 0))
+                hintAdd(QStringLiteral("Shift: ") + charText(shifted.ch));
+            else
+                k.type2 = k.type; // the code page cannot hold it: told as such
         } else {
             k.type2 = k.type;
             if (shifted.sym != plain.sym)
                 noteLost(k, Shifted);
         }
         hintAdd(QStringLiteral("dead ") + QString::fromLatin1(plain.accent->word));
-        if (k.type2 != k.type)
+        if (k.type2 != k.type && KeyTypes::IsAccent(k.type2))
             hintAdd(QStringLiteral("Shift: dead ") + QString::fromLatin1(shifted.accent->word));
         for (int s : {AltGrState, ShiftAltGr})
             if (k.levels[size_t(s)].reached)
@@ -538,7 +590,7 @@ void Importer::leaveOutKeysTypingNothing()
 
     for (const auto &[i, why] : out) {
         const KeyRow &k = keys[i];
-        LayoutImportNote n{why.kind, k.xkb, kStateLevel[Plain], QString(), std::string(), {}};
+        LayoutImportNote n{why.kind, k.xkb, kStateLevel[Plain], QString(), std::string(), {}, QString()};
         if (why.kind == LayoutImportNote::Kind::SharedPlainCharacter) {
             n.text = m_cp.decode(std::string(1, char(plainByte[i])));
             n.keptBy = keys[why.keptBy].nameUtf8;
@@ -641,6 +693,38 @@ void Importer::compose()
     }
 }
 
+// A character the layout types with Caps Lock and the definition nowhere:
+// the definition's Caps Lock only swaps a letter key's plain and Shift
+// characters, so a capital whose key has another letter on Shift (Polish
+// QWERTZ: ż and ń on one key, Ż with Caps Lock) has no row. Each is told
+// once, on the first key that types it.
+void Importer::noteCapsLockOnly()
+{
+    std::array<bool, 256> typed{};
+    for (const CharRow &c : chars)
+        typed[size_t(uint8_t(c.code))] = true;
+    static const char *const capsLevel[] = {"Caps Lock", "Caps Lock+Shift", "Caps Lock+AltGr",
+                                            "Caps Lock+Shift+AltGr"};
+    for (const KeyRow &k : keys) {
+        if (!isCharacterKey(k) && !KeyTypes::IsAccent(k.type))
+            continue;
+        for (int s = 0; s < 4; ++s) {
+            const char32_t c = k.capsLock[size_t(s)];
+            const Level &l = k.levels[size_t(s)];
+            // AltGr on a key without levels of its own types the plain ones.
+            if (c == 0 || !l.reached || c == l.ch)
+                continue;
+            uint8_t byte = 0;
+            if (!m_cp.fromUnicode(c, byte) || typed[byte])
+                continue;
+            typed[byte] = true;
+            LayoutImportNote n{LayoutImportNote::Kind::CapsLockOnly, k.nameUtf8, capsLevel[s], charText(c),
+                               std::string(), {}, l.ch ? charText(l.ch) : QString()};
+            m_report.notes.push_back(std::move(n));
+        }
+    }
+}
+
 void Importer::Run()
 {
     openKeymap();
@@ -670,6 +754,7 @@ void Importer::Run()
                                            "without Shift, so there is nothing to import",
                                            m_report.layoutId, m_cp.name()));
     compose();
+    noteCapsLockOnly();
 }
 
 } // namespace
@@ -827,6 +912,37 @@ std::string ProposeCodePage(const LayoutImportOptions &options, const std::vecto
             best = std::move(fit);
     }
     return best ? best->codePage : std::string();
+}
+
+std::vector<std::string> ImportCodePages()
+{
+    const std::string inForce = CodePage::current().name();
+    std::vector<std::string> pages{inForce};
+    for (const std::string &name : CodePage::desktopCodePages())
+        if (name != inForce)
+            pages.push_back(name);
+    return pages;
+}
+
+std::string LanguageCodePage(const std::vector<std::string> &languages)
+{
+    for (const std::string &code : languages)
+        if (std::string page = CodePage::codePageForLanguage(code); !page.empty())
+            return page;
+    return std::string();
+}
+
+std::string ProposeCodePageForLayout(const LayoutImportOptions &options)
+{
+    std::string language;
+    try {
+        const std::vector<XkbLayout> layouts = ListXkbLayouts();
+        if (const XkbLayout *l = FindXkbLayout(layouts, options.layout, options.variant))
+            language = LanguageCodePage(l->languages);
+    } catch (const Exception &) {
+        // Without the list the letters alone decide.
+    }
+    return ProposeCodePage(options, ImportCodePages(), language);
 }
 
 } // namespace kf

@@ -14,6 +14,7 @@
 
 namespace kf {
 
+class CodePage;
 class TDataMod;
 
 // The key block: ISO has the extra key left of Z and the tall Enter key, ANSI
@@ -45,16 +46,22 @@ struct LayoutImportNote {
                           // without Shift, AltGr or dead key
         SharedPlainCharacter, // a character key left out: another key types its plain
                               // character, also with no modifier
+        CapsLockOnly,     // a character the layout types only with Caps Lock (the capital of a
+                          // letter whose key has another letter on Shift): the definition's
+                          // Caps Lock only swaps a letter key's plain and Shift characters
     };
     Kind kind;
     std::string key;   // the key's Name (UTF-8), or the XKB key name of a left-out key
-    std::string level; // "plain", "Shift", "AltGr", "Shift+AltGr", "level 5", "acute + Shift", ...
+    std::string level; // "plain", "Shift", "AltGr", "Shift+AltGr", "level 5", "acute + Shift",
+                       // "Caps Lock", "Caps Lock+Shift", ...
     QString text;      // the character(s), or a keysym name for a dead key or a non-character
     // A left-out character key: the Name of the key that keeps its plain
     // character (SharedPlainCharacter), and what the key would have typed
     // besides ("Shift", "|"), a dead key as its keysym name.
     std::string keptBy;
     std::vector<std::pair<std::string, QString>> alsoLost;
+    // CapsLockOnly: what the key types in the same state without Caps Lock.
+    QString withoutCapsLock;
 
     // One line for the user: "Shift+AltGr on \"A\": \"Æ\" (U+00C6) is not in CP1252".
     std::string Describe() const;
@@ -99,6 +106,41 @@ struct LayoutImportReport {
 // space bar types) and EInOutError when the XKB data cannot be read.
 LayoutImportReport ImportLayout(TDataMod &dm, const LayoutImportOptions &options);
 
+// One key and level of the main block where a definition types other than
+// the keymap of the layout.
+struct LayoutDifference {
+    std::string key;    // the XKB key name ("TLDE")
+    std::string level;  // "plain", "Shift", "AltGr", "Shift+AltGr"; empty for a key the
+                        // definition does not have
+    QString layout;     // what the keymap types: the character, a dead key's keysym name;
+                        // empty for nothing
+    QString definition; // what the definition types, the same way
+    // Why the definition cannot type what the keymap does ("a dead key has
+    // no AltGr level in a definition", a key left out by the import's rule);
+    // empty when nothing explains the difference.
+    std::string why;
+
+    // "TLDE Shift: the layout types \"°\", the definition \"dead_circumflex\" (unexplained)"
+    std::string Describe() const;
+};
+
+struct LayoutComparison {
+    int keys = 0;   // keys of the block the keymap has
+    int levels = 0; // their levels compared: plain and Shift, AltGr and Shift+AltGr
+                    // where the key has levels of its own for them
+    std::vector<LayoutDifference> differences;
+    size_t Unexplained() const;
+};
+
+// Holds a definition against the keymap of a layout, key by key (by the
+// place the import gives each key of the block) and level by level: what the
+// keyboard logic types on each key in each state against what the keymap
+// types. A character the code page cannot hold, and a dead key other than
+// the eight accents, are rightly missing and no difference; composed
+// characters and Caps Lock are not compared. The definition's characters are
+// read in cp. Throws as ImportLayout for a layout that does not exist.
+LayoutComparison CompareWithLayout(TDataMod &dm, const CodePage &cp, const LayoutImportOptions &options);
+
 // The locale name under which the system lists the compose table of a
 // locale as the environment spells it: "en_US.UTF-8" for "en_US.utf8",
 // "C.UTF-8" for "C.utf8" (the codeset spelled as the X locale files do, then
@@ -130,6 +172,23 @@ CodePageFit FitOfCodePage(const LayoutImportOptions &options, const std::string 
 // keys type without AltGr, it goes first. Empty for no code page.
 std::string ProposeCodePage(const LayoutImportOptions &options, const std::vector<std::string> &codePages,
                             const std::string &languageCodePage = std::string());
+
+// The code pages an import offers, as the import dialog lists them for a
+// proposal: the one in force first, then the others a desktop picks
+// (CodePage::desktopCodePages), in number order.
+std::vector<std::string> ImportCodePages();
+
+// The code page of a layout's language: that of the first of its ISO 639
+// codes that has one of its own (CodePage::codePageForLanguage); empty for
+// none.
+std::string LanguageCodePage(const std::vector<std::string> &languages);
+
+// The code page the import proposes for a layout, in the window and on the
+// command line alike: ProposeCodePage over ImportCodePages(), with the
+// language of the layout as the system's layout list gives it (none when the
+// list cannot be read or lacks the layout). Empty when no code page holds
+// anything of it. Throws as ImportLayout for a layout that does not exist.
+std::string ProposeCodePageForLayout(const LayoutImportOptions &options);
 
 // "iso" / "ansi" (any case) as a key block; false for anything else.
 bool ParseKeyBlock(const std::string &text, KeyBlock &block);

@@ -8,6 +8,7 @@
 #include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,26 @@ struct XkbFree {
 };
 template <class T>
 using XkbPtr = std::unique_ptr<T, XkbFree>;
+
+// ---- the keymap -------------------------------------------------------------------
+
+// The keymap of a layout from the system's keyboard data (never a user's
+// own), with the modifier masks of Shift, AltGr (0: the layout has no AltGr
+// key) and Caps Lock.
+struct Keymap {
+    XkbPtr<xkb_context> ctx;
+    XkbPtr<xkb_keymap> keymap;
+    xkb_mod_mask_t shift = 0, altGr = 0, lock = 0;
+    // A state with these modifiers in effect (Caps Lock locked).
+    XkbPtr<xkb_state> State(bool withShift, bool withAltGr, bool withCapsLock) const;
+};
+// Throws EConvertError ("Keyboard layout 'xx' does not exist") and
+// EInOutError when the keyboard data cannot be read.
+Keymap OpenKeymap(const std::string &layout, const std::string &variant);
+
+// The accent code (2001 .. 2008) a dead keysym starts in a definition; 0 for
+// any other keysym.
+int32_t AccentOfDeadSym(xkb_keysym_t sym);
 
 // ---- the compose table -----------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ const char *kindHeading(LayoutImportNote::Kind kind)
         return "Character keys with nothing the code page holds on the plain level (left out):";
     case LayoutImportNote::Kind::SharedPlainCharacter:
         return "Character keys whose plain character another key types (left out):";
+    case LayoutImportNote::Kind::CapsLockOnly:
+        return "Characters the layout types only with Caps Lock, where Caps Lock does more than swap a "
+               "letter key's plain and Shift characters (left out):";
     }
     return "";
 }
@@ -66,6 +70,9 @@ std::string LayoutImportNote::Describe() const
         return level + " on \"" + key + "\": " + quotedText(text);
     case Kind::LeftOutKey:
         return key + (t.empty() ? std::string() : " (" + t + ")");
+    case Kind::CapsLockOnly:
+        return level + " on \"" + key + "\": " + quotedText(text) + ", which no key types without Caps Lock"
+            + (withoutCapsLock.isEmpty() ? std::string() : "; without Caps Lock the key types " + quotedText(withoutCapsLock));
     case Kind::NoPlainCharacter:
     case Kind::SharedPlainCharacter: {
         std::string line = key + ": " + level + " " + quotedText(text);
@@ -93,7 +100,8 @@ std::vector<std::string> LayoutImportReport::Lines() const
                     + " with a dead key" + (composeLocale.empty() ? std::string() : ", compose table " + composeLocale)
                     + ")");
     for (const auto kind : {LayoutImportNote::Kind::UnheldCharacter, LayoutImportNote::Kind::NoPlainCharacter,
-                            LayoutImportNote::Kind::SharedPlainCharacter, LayoutImportNote::Kind::OtherDeadKey,
+                            LayoutImportNote::Kind::SharedPlainCharacter, LayoutImportNote::Kind::CapsLockOnly,
+                            LayoutImportNote::Kind::OtherDeadKey,
                             LayoutImportNote::Kind::LeftOutLevel, LayoutImportNote::Kind::UnreachableLevel,
                             LayoutImportNote::Kind::LeftOutKey}) {
         const size_t n = Count(kind);

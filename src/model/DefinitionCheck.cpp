@@ -6,6 +6,7 @@
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
 
+#include <QChar>
 #include <QImage>
 
 #include <algorithm>
@@ -93,6 +94,7 @@ public:
         readKeys();
         readChars();
         readTwins();
+        checkKeyTable();
         checkKeys();
         checkOverlaps();
         checkCharacters();
@@ -115,6 +117,11 @@ private:
     {
         m_findings.push_back(
             {severity, TCheckTable::Characters, kind, c.bm, c.recNo, c.label, field, std::move(message)});
+    }
+    void addTable(TCheckKind kind, std::string message)
+    {
+        m_findings.push_back({TCheckSeverity::Error, TCheckTable::Keys, kind, TBookmark{}, 0, std::string(),
+                              std::string(), std::move(message)});
     }
     void addSetting(TCheckKind kind, const std::string &setting, std::string message)
     {
@@ -256,6 +263,22 @@ private:
 
     // ---- keys -----------------------------------------------------------------
 
+    // The key table as a whole: a keyboard without keys, or without a key
+    // that types a character in any state, gives the learner nothing to type.
+    void checkKeyTable()
+    {
+        if (m_keys.empty()) {
+            addTable(TCheckKind::NoKeys, text("The keyboard has no keys: there is nothing to type on"));
+            return;
+        }
+        const bool typing = std::any_of(m_keys.begin(), m_keys.end(), [](const KeyRow &k) {
+            return std::any_of(k.codes.begin(), k.codes.end(), [](int32_t code) { return IsCharType(code); });
+        });
+        if (!typing)
+            addTable(TCheckKind::NoCharacterKeys,
+                     text("The keyboard has no character keys (KeyType 1 to 3): no key types a character"));
+    }
+
     void checkKeys()
     {
         std::unordered_map<std::string, size_t> firstByName;
@@ -336,11 +359,13 @@ private:
             else
                 add(TCheckSeverity::Error, TCheckKind::KeyTypeInert, k, "KeyType2",
                     text("With KeyType2 %1 the key does nothing (only a dead-key code 2001 to 2008 on a "
-                         "character key or a dead key gives a key a second role)",
+                         "character key or a dead key, or a character key's type 1 to 3 on a dead key, gives a "
+                         "key a second role)",
                          {num(t2)}));
             return;
         }
-        if (t2 != 0 && !IsAccent(t2))
+        // A dead key may carry a character key's type for its Shift state.
+        if (t2 != 0 && !IsAccent(t2) && !(IsAccent(t) && IsCharType(t2)))
             add(TCheckSeverity::Error, TCheckKind::KeyTypeUnknown, k, "KeyType2",
                 text("KeyType2 %1 is not a dead-key code (2001 to 2008): that role of the key does nothing",
                      {num(t2)}));
@@ -480,6 +505,35 @@ private:
                 }
             }
         }
+        checkCapitals(typed);
+    }
+
+    // A small letter a key types (without dead key) with no way to type its
+    // capital: the code page holds the capital, no reachable row types it
+    // (a layout that gives the capital only with Caps Lock, where Shift types
+    // another letter). Told once, on the first row that types the small
+    // letter.
+    void checkCapitals(const std::vector<bool> &typed)
+    {
+        std::array<bool, 256> typedByte{};
+        for (size_t i = 0; i < m_chars.size(); ++i)
+            if (typed[i] && !m_chars[i].code.null)
+                typedByte[size_t(TDataMod::CodeByte(m_chars[i].code.v))] = true;
+        std::array<bool, 256> told{};
+        for (size_t i = 0; i < m_chars.size(); ++i) {
+            if (!typed[i] || m_chars[i].code.null || m_chars[i].accent.v != 0)
+                continue;
+            const uint8_t small = uint8_t(TDataMod::CodeByte(m_chars[i].code.v));
+            const uint8_t capital = m_cp.upper(small);
+            if (capital == small || told[small] || typedByte[capital] || !m_cp.defined(capital)
+                || m_cp.lower(capital) != small || !QChar::isLower(char32_t(m_cp.toUnicode(small))))
+                continue;
+            told[small] = true;
+            const QString capitalText(QChar(m_cp.toUnicode(capital)));
+            add(TCheckSeverity::Warning, TCheckKind::CharCapitalMissing, m_chars[i], "Code",
+                text("No key types the capital %1 (Code %2) of this letter: a learner cannot type it",
+                     {capitalText.toUtf8().toStdString(), num(capital)}));
+        }
     }
 
     static bool isPlain(const CharRow &c) { return !c.shift.v && !c.altGr.v && c.accent.v == 0; }
@@ -609,6 +663,8 @@ const char *KindId(TCheckKind kind)
     case TCheckKind::KeyFingerMissing: return "key-finger-missing";
     case TCheckKind::KeyNoPlainChar: return "key-no-plain-char";
     case TCheckKind::DeadKeyNoAccentRows: return "dead-key-no-accent-rows";
+    case TCheckKind::NoKeys: return "no-keys";
+    case TCheckKind::NoCharacterKeys: return "no-character-keys";
     case TCheckKind::CharKeyMissing: return "char-key-missing";
     case TCheckKind::CharStateEmpty: return "char-state-empty";
     case TCheckKind::CharStateDuplicate: return "char-state-duplicate";
@@ -616,6 +672,7 @@ const char *KindId(TCheckKind kind)
     case TCheckKind::CharCodeShared: return "char-code-shared";
     case TCheckKind::CharAccentNotStarted: return "char-accent-not-started";
     case TCheckKind::CharAltGrWithoutKey: return "char-altgr-without-key";
+    case TCheckKind::CharCapitalMissing: return "char-capital-missing";
     case TCheckKind::FingerLengthOutOfRange: return "finger-length-out-of-range";
     case TCheckKind::BackgroundIsKeyFace: return "background-is-key-face";
     }

@@ -57,6 +57,8 @@ enum class TCheckKind : uint8_t {
     KeyFingerMissing,        // error: a character key without a finger (or with no finger 0..9)
     KeyNoPlainChar,          // error: a character key (types 1..3) types nothing unshifted
     DeadKeyNoAccentRows,     // error: a dead key starts an accent no character has
+    NoKeys,                  // error: the key table is empty (a finding about the whole table)
+    NoCharacterKeys,         // error: no key types a character (a finding about the whole table)
     // characters
     CharKeyMissing,          // error: KeyNo names no key
     CharStateEmpty,          // error: Shift, AltGr or Accent empty on a linked row
@@ -66,6 +68,8 @@ enum class TCheckKind : uint8_t {
                              // dead key (unless the keys are twins, see below)
     CharAccentNotStarted,    // error: no dead key of the keyboard starts the Accent
     CharAltGrWithoutKey,     // error: an AltGr character on a keyboard without AltGr
+    CharCapitalMissing,      // warning: a small letter is typed, but its capital, which the code
+                             // page holds, by no key (told on the first row of the small letter)
     // settings
     FingerLengthOutOfRange,  // warning: a finger length outside 0..100
     BackgroundIsKeyFace,     // warning: the background colour is a key's face colour
@@ -81,11 +85,12 @@ struct TCheckFinding {
     // stale when the row is deleted or the table reloaded (BookmarkValid).
     TBookmark Row;
     // The row's 1-based place in the table's stored order (the order of a
-    // package dump); 0 for Settings.
+    // package dump); 0 for Settings and for a finding about a whole table
+    // (NoKeys, NoCharacterKeys), whose Row is null too.
     int RecordNo = 0;
     // UTF-8: the key's Name (or "row N" when it has none), the character's
     // Name (or "Code N", else "row N"), or the setting's name ("LIndex",
-    // "bkcolor").
+    // "bkcolor"); empty for a finding about a whole table.
     std::string RowLabel;
     // The field the finding is about ("KeyValue", "Width", "Accent", ...).
     std::string Field;

@@ -83,15 +83,17 @@ constexpr bool IsKnownKeyType(int32_t type)
 }
 
 // The code a key with types (type, type2) yields in a modifier state: a
-// character key may carry a dead key on AltGr, a dead key may carry its
-// shifted accent; any other pairing yields nothing (0).
+// character key may carry a dead key on AltGr; a dead key may carry its
+// shifted accent, or a character key's type (Alpha, Num, Space) for a
+// character it types with Shift (the degree sign on the German circumflex
+// key); any other pairing yields nothing (0).
 constexpr int32_t EffectiveCode(int32_t type, int32_t type2, bool shift, bool altGr)
 {
     if (type < FirstAccent && type2 == 0)
         return type;
     if (type < Backspace && type2 >= FirstAccent)
         return altGr ? type2 : type;
-    if (type >= FirstAccent && type2 >= FirstAccent)
+    if (type >= FirstAccent && (type2 >= FirstAccent || IsCharType(type2)))
         return shift ? type2 : type;
     return None;
 }

@@ -335,7 +335,12 @@ KeyPicturesResult DrawKeyPictures(TDataMod &dm, const KeyFaces &faces, const Cod
         } else if (KeyTypes::IsAccent(type)) {
             caption.plain = AccentMark(type);
             caption.plainMark = true;
-            if (type2 != type) {
+            if (KeyTypes::IsCharType(type2)) {
+                // A character under Shift.
+                const auto it = keyChars.find(intAt(i, fValue));
+                if (it != keyChars.end())
+                    caption.shifted = charOf(it->second, 1);
+            } else if (type2 != type) {
                 caption.shifted = AccentMark(type2);
                 caption.shiftedMark = true;
             }

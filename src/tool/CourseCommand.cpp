@@ -43,14 +43,16 @@ const char *const kUsage =
     "      is an error.\n"
     "  course plan --keyboard FILE.vkt --dictionary FILE [--order keyboard|frequency|mixed]\n"
     "         [--letters-only | --all-characters] [--per-lesson N]\n"
-    "         [--levels plain,shift,altgr,dead] [--home-row N] [--min-words N]\n"
-    "         [--min N] [--max N] [--input-encoding ...] [-o STRINGS] [--json]\n"
-    "      Plans the strings of lessons that bring in the keyboard's characters a\n"
-    "      few at a time. Order: keyboard, frequency, or mixed (the home row, then\n"
-    "      by frequency; the default when the number row types letters, else\n"
-    "      keyboard). --letters-only (the default) brings in letters only and plans\n"
-    "      each entry without the punctuation around it; --all-characters every\n"
-    "      character of the chosen levels.";
+    "         [--levels plain,shift,altgr,dead] [--home-row N] [--min-words N] [--min N] [--max N]\n"
+    "         [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be] [-o STRINGS] [--json]\n"
+    "      Plans the strings from the keyboard: lessons that bring in its characters\n"
+    "      a few at a time, each string holding every character so far; prints per\n"
+    "      lesson the new characters, the string, the words it gets and the coverage\n"
+    "      (JSON with --json); -o writes the strings file. Order: keyboard, frequency,\n"
+    "      or mixed (the home row, then by frequency; the default when the number row\n"
+    "      types letters, else keyboard). --letters-only (the default) brings in\n"
+    "      letters only and plans each entry without the punctuation around it;\n"
+    "      --all-characters every character of the chosen levels.";
 
 int usageError(const std::string &why)
 {

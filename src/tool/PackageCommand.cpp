@@ -42,9 +42,18 @@ const char *kUsage =
     "  package import LAYOUT[(VARIANT)] [--block iso|ansi] [--code-page CPnnnn]\n"
     "                 [--compose-locale LOCALE] -o FILE\n"
     "                                    a package from a system layout, key pictures drawn;\n"
-    "                                    what it could not take is reported on stderr\n"
+    "                                    what it could not take is reported on stderr;\n"
+    "                                    without --code-page, the code page that holds most of\n"
+    "                                    the layout's letters (as the import window proposes)\n"
     "  package check FILE [--json]       what would go wrong in the tutor, one finding a line\n"
     "                                    (or JSON); exit 4 when there are errors\n"
+    "  package compare FILE LAYOUT[(VARIANT)] [--block iso|ansi] [--code-page CPnnnn] [--all]\n"
+    "                  [--json]\n"
+    "                                    an imported package held against the layout's keymap,\n"
+    "                                    key by key and level by level: one difference a line\n"
+    "                                    (--all: the explained ones too) or JSON; the package's\n"
+    "                                    characters read in its own code page (or --code-page);\n"
+    "                                    exit 4 when a difference is unexplained\n"
     "  package chart FILE -o OUT.svg|OUT.pdf|OUT.png [--style legends|pictures]\n"
     "                [--colours finger|plain|use] [--text FILE]... [--input-encoding ENC]\n"
     "                [--scale N] [--transparent] [--title TEXT]\n"
@@ -216,6 +225,14 @@ int import(const std::vector<std::string> &args)
     for (char &c : options.codePage)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
+    // No code page named: the one the import window would propose, not the
+    // session's, which may hold none of the layout's letters.
+    if (options.codePage.empty()) {
+        options.codePage = ProposeCodePageForLayout(options);
+        if (!options.codePage.empty())
+            std::cerr << "Code page " << options.codePage << ", proposed for " << id
+                      << " (it holds most of its letters; --code-page names another)\n";
+    }
 
     TDataMod dm;
     const LayoutImportReport report = ImportLayout(dm, options);
@@ -356,7 +373,8 @@ std::string findingLine(const TCheckFinding &f)
     std::string line = std::string(SeverityId(f.Severity)) + ": " + TableId(f.Table);
     if (f.RecordNo > 0)
         line += " row " + std::to_string(f.RecordNo);
-    line += " \"" + f.RowLabel + "\"";
+    if (!f.RowLabel.empty()) // empty: the finding is about the whole table
+        line += " \"" + f.RowLabel + "\"";
     if (!f.Field.empty() && f.Field != f.RowLabel)
         line += " (" + f.Field + ")";
     return line + ": " + f.Message + "\n";
@@ -410,6 +428,82 @@ int check(const std::string &path, bool json)
     return errors > 0 ? kExitFindings : kExitOk;
 }
 
+int compare(const std::vector<std::string> &args)
+{
+    LayoutImportOptions options;
+    std::string file, id, codePage;
+    bool all = false, json = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--all") {
+            all = true;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--block" || a == "--code-page") {
+            if (i + 1 >= args.size())
+                return usage(a + " needs a value");
+            const std::string &v = args[++i];
+            if (a == "--code-page")
+                codePage = v;
+            else if (!ParseKeyBlock(v, options.block))
+                return usage("--block takes iso or ansi, not \"" + v + "\"");
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("unknown option " + a);
+        } else if (file.empty()) {
+            file = a;
+        } else if (id.empty()) {
+            id = a;
+        } else {
+            return usage("compare takes a package and a layout");
+        }
+    }
+    if (id.empty())
+        return usage("compare needs a package and a layout, e.g. de.vkt de");
+    if (!ParseLayoutId(id, options.layout, options.variant))
+        throw EConvertError("Keyboard layout '" + id + "' does not exist");
+    for (char &c : codePage)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    // The package's characters in its own code page, unless --code-page
+    // says otherwise.
+    const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
+    TDataMod dm;
+    load(dm, file);
+    const CodePage &cp = given ? *given : CodePage::current();
+    const LayoutComparison result = CompareWithLayout(dm, cp, options);
+    const size_t unexplained = result.Unexplained();
+    std::string out;
+    if (json) {
+        QJsonArray list;
+        for (const LayoutDifference &d : result.differences) {
+            QJsonObject o;
+            o.insert("key", QString::fromStdString(d.key));
+            o.insert("level", QString::fromStdString(d.level));
+            o.insert("layout", d.layout);
+            o.insert("definition", d.definition);
+            o.insert("why", QString::fromStdString(d.why));
+            list.append(o);
+        }
+        QJsonObject root;
+        root.insert("file", PathName(file));
+        root.insert("layout", QString::fromStdString(id));
+        root.insert("keys", result.keys);
+        root.insert("levels", result.levels);
+        root.insert("unexplained", int(unexplained));
+        root.insert("differences", list);
+        out = QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    } else {
+        for (const LayoutDifference &d : result.differences)
+            if (all || d.why.empty())
+                out += d.Describe() + "\n";
+        out += std::to_string(result.keys) + " keys, " + std::to_string(result.levels) + " levels compared: "
+            + std::to_string(unexplained) + " unexplained difference" + (unexplained == 1 ? "" : "s") + ", "
+            + std::to_string(result.differences.size() - unexplained) + " explained\n";
+    }
+    std::cout << out << std::flush;
+    return unexplained > 0 ? kExitFindings : kExitOk;
+}
+
 int run(const std::vector<std::string> &args)
 {
     if (args.empty())
@@ -421,6 +515,8 @@ int run(const std::vector<std::string> &args)
         return import(args);
     if (sub == "chart")
         return chart(args);
+    if (sub == "compare")
+        return compare(args);
     if (sub == "stats")
         return PackageStats(args);
     std::vector<std::string> files;

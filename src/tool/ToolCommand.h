@@ -27,6 +27,15 @@ struct RegisteredCommand {
 
 const std::vector<RegisteredCommand> &Commands();
 
+// The usage of a command or of one of its subcommands, for --help: the
+// entries of usage (an entry is a line that starts "  COMMAND" and the more
+// deeply indented lines after it) whose first line starts "  COMMAND SUB";
+// the whole usage when sub is empty or names no entry of its own.
+std::string UsageOf(const std::string &usage, const std::string &command, const std::string &sub);
+
+// Whether args ask for help: "--help" or "-h" before a "--".
+bool AsksForHelp(const std::vector<std::string> &args);
+
 // Exit statuses shared by the commands.
 constexpr int kExitOk = 0;
 constexpr int kExitError = 1;   // an unreadable file, a bad argument, a failed write

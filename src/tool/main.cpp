@@ -36,6 +36,52 @@ const std::vector<RegisteredCommand> &Commands()
     return registry();
 }
 
+std::string UsageOf(const std::string &usage, const std::string &command, const std::string &sub)
+{
+    const std::string head = "  " + command;
+    std::string entries, entry;
+    bool keep = false;
+    auto flush = [&] {
+        if (keep)
+            entries += entry;
+        entry.clear();
+    };
+    size_t start = 0;
+    while (start < usage.size()) {
+        size_t end = usage.find('\n', start);
+        end = end == std::string::npos ? usage.size() : end + 1;
+        const std::string line = usage.substr(start, end - start);
+        start = end;
+        if (line.compare(0, head.size(), head) == 0 && (line.size() == head.size() || line[head.size()] == ' '
+                                                         || line[head.size()] == '\n')) {
+            flush();
+            const std::string rest = line.substr(head.size());
+            const size_t word = rest.find_first_not_of(' ');
+            keep = !sub.empty() && word != std::string::npos && rest.compare(word, sub.size(), sub) == 0
+                && (word + sub.size() == rest.size() || rest[word + sub.size()] == ' '
+                    || rest[word + sub.size()] == '\n');
+        }
+        entry += line;
+    }
+    flush();
+    if (entries.empty())
+        return usage;
+    if (entries.back() == '\n')
+        entries.pop_back();
+    return entries;
+}
+
+bool AsksForHelp(const std::vector<std::string> &args)
+{
+    for (const std::string &a : args) {
+        if (a == "--")
+            return false;
+        if (a == "--help" || a == "-h")
+            return true;
+    }
+    return false;
+}
+
 } // namespace kf::tool
 
 int main(int argc, char **argv)
@@ -57,6 +103,13 @@ int main(int argc, char **argv)
     for (const auto &c : Commands()) {
         if (c.name == first) {
             std::vector<std::string> args(argv + 2, argv + argc);
+            // "--help" anywhere: the usage of the command, or of the
+            // subcommand named first.
+            if (AsksForHelp(args)) {
+                const std::string sub = !args.empty() && args[0].rfind('-', 0) != 0 ? args[0] : std::string();
+                std::cout << "Usage:\n" << UsageOf(c.usage, c.name, sub) << "\n";
+                return kExitOk;
+            }
             try {
                 return c.run(args);
             } catch (const kf::Exception &e) {

@@ -63,6 +63,8 @@ void buildClean(TDataMod &dm)
     addChar(dm, "b", 98, int32_t(2));
     addChar(dm, "c", 99, int32_t(3));
     addChar(dm, "A", 65, int32_t(1), true);
+    addChar(dm, "B", 66, int32_t(2), true);
+    addChar(dm, "C", 67, int32_t(3), true);
     dm.bkcolor = 0x303030;
 }
 
@@ -110,6 +112,7 @@ private slots:
     void pendingEditIsPostedBeforeChecking();
     void refusedPostStopsTheCheck();
     void rowGoneSinceTheCheckIsTold();
+    void keylessDefinitionIsAFindingAboutTheTable();
     void closedDefinitionWindowOpensAgainForARow();
     void menuItemOpensIt();
     void screenshot();
@@ -196,7 +199,7 @@ void CheckFormTest::checkListsTheFindings()
     QCOMPARE(overlap.mid(0, 4), (QStringList{"Error", "Keys", "\"C\" (row 3)", "X"}));
     QVERIFY2(overlap[4].contains(QStringLiteral("overlaps key \"B\"")), qPrintable(overlap[4]));
     const QStringList missing = accessibleRow(list, 1);
-    QCOMPARE(missing.mid(0, 4), (QStringList{"Error", "Characters", "\"x\" (row 5)", "KeyNo"}));
+    QCOMPARE(missing.mid(0, 4), (QStringList{"Error", "Characters", "\"x\" (row 7)", "KeyNo"}));
     QVERIFY2(missing[4].contains(QStringLiteral("KeyNo 9 names no key")), qPrintable(missing[4]));
 
     QVERIFY2(check->SummaryLb->text().startsWith(QStringLiteral("2 errors, 0 warnings.")),
@@ -300,6 +303,7 @@ void CheckFormTest::listStaysFixedUntilCheckAgain()
     // The character's key comes into being: the finding is mended, but the
     // list shows the definition as it was checked.
     addKey(*m_dm, "Nine", 9, 1, 100, 0);
+    addChar(*m_dm, "X", 88, int32_t(9), true);
     m_dm->MainTbl.Edit();
     m_dm->MainTbl.FieldByName("Name").SetAsString("renamed");
     m_dm->MainTbl.Post();
@@ -377,6 +381,22 @@ void CheckFormTest::rowGoneSinceTheCheckIsTold()
     QVERIFY(m_dialogs->last(Kind::Information).text.contains(QStringLiteral("Check again")));
     QCOMPARE(m_dm->Ctbl.GetBookmark(), current);
     QCOMPARE(check->FindingsList->rowCount(), 2); // still as checked
+}
+
+// A definition without keys: one error about the whole key table, in
+// words; activating it leads to the key grid and asks nothing.
+void CheckFormTest::keylessDefinitionIsAFindingAboutTheTable()
+{
+    TDefineFm *define = openDefine();
+    TCheckFm *check = pressCheck(define);
+    QVERIFY(check);
+    QCOMPARE(check->FindingsList->rowCount(), 1);
+    const QStringList line = accessibleRow(check->FindingsList, 0);
+    QCOMPARE(line.mid(0, 4), (QStringList{"Error", "Keys", "(the whole table)", ""}));
+    QVERIFY2(line[4].startsWith(QStringLiteral("The keyboard has no keys")), qPrintable(line[4]));
+    activate(check, 0);
+    QCOMPARE(m_dialogs->count(Kind::Information), 0);
+    QTRY_VERIFY(define->DBGrid->hasFocus());
 }
 
 void CheckFormTest::closedDefinitionWindowOpensAgainForARow()

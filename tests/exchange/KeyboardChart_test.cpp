@@ -154,6 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A dead key: its accents, marked.
         LegendsCase{"deadKey", KeyTypes::Circumflex, KeyTypes::FirstAccent, "", "dead", "^", "`", "", "", "",
                     true},
+        // A dead key with a character under Shift: the accent and the character.
+        LegendsCase{"deadKeyWithCharacterUnderShift", KeyTypes::Circumflex, KeyTypes::Num, " \xB0", "dead", "^",
+                    "\xB0", "", "", "", true},
         // A character key with a dead key on AltGr.
         LegendsCase{"deadOnAltGr", KeyTypes::Alpha, KeyTypes::Acute, "'\"", "quote", "'", "\"", "\xB4", "", "",
                     true},

@@ -145,6 +145,9 @@ const RowCase kRowCases[] = {
     {"lt_A_ogonek", "lt", "CP1257", "\xC4\x84 shifted", "\xC4\x84", "\xC4\x84", true, false, 0, 50, 8},
     {"lt_digit_on_AltGr", "lt", "CP1257", "\xC4\x84 AltGr", "1", "\xC4\x84", false, true, 0, 50, 8},
     {"lt_z_caron", "lt", "CP1257", "\xC5\xBD normal", "\xC5\xBE", "\xC5\xBD", false, false, 0, 512, 8},
+    // A dead key keeps the character its Shift level types.
+    {"de_degree_on_dead_circumflex", "de", "CP1252", "Circumflex shifted", "\xC2\xB0", "Circumflex", true, false, 0,
+     8, 8},
 };
 
 void PrintTo(const RowCase &c, std::ostream *os)
@@ -207,7 +210,7 @@ TEST(LayoutImport, DeadKeysAndTheirSecondRole)
         int type;
         int type2;
     } const expected[] = {
-        {"Circumflex", 2003, 2003}, // ° under Shift cannot be typed by a dead key: the accent stays
+        {"Circumflex", 2003, 2},    // ° under Shift: a character key's type in KeyType2
         {"Acute", 2002, 2001},      // grave under Shift
         {"\xDC", 1, 2005},          // Ü: dead diaeresis under AltGr
         {"\xC4", 1, 2003},          // Ä: dead circumflex under AltGr
@@ -377,6 +380,8 @@ const TypingCase kTypingCases[] = {
     {"de_caps_lock_on_umlaut", "de", {"Caps Lock", "\xD6", "Caps Lock", "\xD6"}, "\xC3\x96\xC3\xB6"},
     {"de_altgr_q", "de", {"AltGr", "Q", "Q"}, "@q"},
     {"de_space_after_dead_acute", "de", {"Acute", "Space"}, "'"},
+    {"de_degree_with_shift_on_dead_circumflex", "de", {"L Shift", "Circumflex"}, "\xC2\xB0"},
+    {"de_dead_circumflex_still_dead_without_shift", "de", {"Circumflex", "E"}, "\xC3\xAA"},
     {"fr_dead_circumflex_then_e", "fr", {"Circumflex", "E"}, "\xC3\xAA"},
     {"fr_dead_diaeresis_under_shift", "fr", {"L Shift", "Circumflex", "R Shift", "I"}, "\xC3\xAF"},
     {"fr_number_row", "fr", {"\xC9", "L Shift", "\xC9"}, "\xC3\xA9" "2"},
@@ -450,7 +455,8 @@ TEST(LayoutImportReport, NamesWhatWasLeftOut)
     using K = LayoutImportNote::Kind;
     EXPECT_TRUE(HasNote(de, K::OtherDeadKey, "Acute", "Shift+AltGr", "dead_ogonek"));
     EXPECT_TRUE(HasNote(de, K::OtherDeadKey, "\xC3\x96", "AltGr", "dead_doubleacute"));
-    EXPECT_TRUE(HasNote(de, K::UnreachableLevel, "Circumflex", "Shift", QString::fromUtf8("°")));
+    // The dead circumflex keeps ° under Shift: nothing to tell.
+    EXPECT_FALSE(HasNote(de, K::UnreachableLevel, "Circumflex", "Shift", QString::fromUtf8("°")));
     EXPECT_TRUE(HasNote(de, K::UnheldCharacter, "L", "AltGr", QString::fromUtf8("ł")));
     EXPECT_TRUE(HasNote(de, K::UnheldCharacter, "C", "acute + plain", QString::fromUtf8("ć")));
     EXPECT_TRUE(HasNote(de, K::LeftOutKey, "TAB", "", "Tab"));
@@ -924,6 +930,26 @@ const ProposalCase kProposals[] = {
 INSTANTIATE_TEST_SUITE_P(Layouts, CodePageProposal, ::testing::ValuesIn(kProposals),
                          [](const ::testing::TestParamInfo<ProposalCase> &i) { return std::string(i.param.label); });
 
+// The window and the command line propose through one routine: the code
+// page in force offered first, the language from the system's layout list.
+TEST(CodePageProposal, ForALayoutAsTheSystemListsIt)
+{
+    const std::vector<std::string> offered = ImportCodePages();
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered.front(), CodePage::current().name());
+    std::vector<std::string> sorted = offered;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    for (const std::string &page : CodePage::desktopCodePages())
+        EXPECT_NE(std::find(offered.begin(), offered.end(), page), offered.end()) << page;
+
+    EXPECT_EQ(LanguageCodePage({"eng", "lit"}), "CP1257");
+    EXPECT_EQ(LanguageCodePage({"deu"}), "");
+    EXPECT_EQ(ProposeCodePageForLayout(Options("lt", "", "")), "CP1257");
+    EXPECT_EQ(ProposeCodePageForLayout(Options("ee", "", "")), "CP1257"); // the language breaks the tie
+    EXPECT_EQ(ProposeCodePageForLayout(Options("pl", "qwertz", "")), "CP1250");
+}
+
 TEST(CodePageProposal, UnknownLayoutIsAnError)
 {
     EXPECT_THROW(ProposeCodePage(Options("no-such-layout"), {"CP1252"}), EConvertError);
@@ -1010,3 +1036,143 @@ TEST(LayoutImport, KeyBlockNames)
 }
 
 } // namespace
+
+// ---- characters typed only with Caps Lock --------------------------------------------
+
+struct CapsLockCase {
+    const char *label;
+    const char *layout, *variant, *codePage;
+    const char *key;     // the key's Name (UTF-8)
+    const char *level;   // "Caps Lock", "Caps Lock+Shift"
+    const char *text;    // what Caps Lock types (UTF-8)
+    const char *without; // what the key types in that state without Caps Lock (UTF-8)
+};
+
+void PrintTo(const CapsLockCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class CapsLockOnly : public ::testing::TestWithParam<CapsLockCase> {};
+
+// Polish QWERTZ has ż and ń on one key, so Shift cannot give Ż: the keymap
+// types it with Caps Lock only, which the definition cannot express. Each
+// such capital is told, with what the key types instead.
+TEST_P(CapsLockOnly, IsToldWithWhatTheKeyTypesInstead)
+{
+    const CapsLockCase &c = GetParam();
+    TDataMod dm;
+    const LayoutImportReport r = ImportLayout(dm, Options(c.layout, c.variant, c.codePage));
+    const auto note = std::find_if(r.notes.begin(), r.notes.end(), [&c](const LayoutImportNote &n) {
+        return n.kind == LayoutImportNote::Kind::CapsLockOnly && n.text == QString::fromUtf8(c.text);
+    });
+    ASSERT_NE(note, r.notes.end()) << c.text;
+    EXPECT_EQ(note->key, c.key);
+    EXPECT_EQ(note->level, c.level);
+    EXPECT_EQ(note->withoutCapsLock, QString::fromUtf8(c.without));
+    // No row holds it: that is why it is told.
+    const CodePage cp(c.codePage);
+    uint8_t byte = 0;
+    ASSERT_TRUE(cp.fromUnicode(QString::fromUtf8(c.text).toStdU32String()[0], byte));
+    for (const CharInfo &ch : Chars(dm))
+        EXPECT_NE(ch.code, int32_t(byte)) << ch.name;
+    const std::vector<std::string> lines = r.Lines();
+    const std::string line = std::string("  ") + c.level + " on \"" + c.key + "\": \"" + c.text + "\"";
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&line](const std::string &l) { return l.rfind(line, 0) == 0; }))
+        << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, CapsLockOnly,
+    ::testing::Values(
+        CapsLockCase{"pl_qwertz_Z_dot", "pl", "qwertz", "CP1250", "\xC5\xBB", "Caps Lock", "\xC5\xBB", "\xC5\xBC"},
+        CapsLockCase{"pl_qwertz_A_ogonek", "pl", "qwertz", "CP1250", "\xC4\x84", "Caps Lock", "\xC4\x84", "\xC4\x85"},
+        CapsLockCase{"pl_qwertz_E_ogonek", "pl", "qwertz", "CP1250", "\xC4\x84", "Caps Lock+Shift", "\xC4\x98",
+                     "\xC4\x99"}),
+    [](const ::testing::TestParamInfo<CapsLockCase> &i) { return std::string(i.param.label); });
+
+TEST(CapsLockOnly, LayoutsWhoseCapitalsAreOnShiftTellNone)
+{
+    for (const auto &[layout, codePage] :
+         std::vector<std::pair<const char *, const char *>>{{"us", "CP1252"}, {"de", "CP1252"}, {"pl", "CP1250"},
+                                                             {"lt", "CP1257"}, {"ru", "CP1251"}}) {
+        TDataMod dm;
+        const LayoutImportReport r = ImportLayout(dm, Options(layout, "", codePage));
+        EXPECT_EQ(r.Count(LayoutImportNote::Kind::CapsLockOnly), 0u) << layout;
+    }
+    // Polish QWERTZ types Ś, Ó, Ń, Ć and Ź with Caps Lock too, but also
+    // through its dead acute: they have rows, so nothing is told of them.
+    TDataMod dm;
+    const LayoutImportReport r = ImportLayout(dm, Options("pl", "qwertz", "CP1250"));
+    EXPECT_EQ(r.Count(LayoutImportNote::Kind::CapsLockOnly), 3u);
+    for (const char *capital : {"\xC5\x9A", "\xC3\x93", "\xC5\x83", "\xC4\x86", "\xC5\xB9"})
+        EXPECT_FALSE(std::any_of(r.notes.begin(), r.notes.end(), [capital](const LayoutImportNote &n) {
+            return n.kind == LayoutImportNote::Kind::CapsLockOnly && n.text == QString::fromUtf8(capital);
+        })) << capital;
+}
+
+// ---- the import held against the keymap ---------------------------------------------
+
+struct CompareCase {
+    const char *layout, *variant, *codePage;
+};
+
+void PrintTo(const CompareCase &c, std::ostream *os)
+{
+    *os << c.layout << "(" << c.variant << ") " << c.codePage;
+}
+
+class ImportAgainstKeymap : public ::testing::TestWithParam<CompareCase> {};
+
+// Every key and level of an import types what the keymap types, or the
+// difference is one the definition cannot avoid.
+TEST_P(ImportAgainstKeymap, EveryKeyAndLevelTypesWhatTheKeymapTypes)
+{
+    const CompareCase &c = GetParam();
+    for (const KeyBlock block : {KeyBlock::Iso, KeyBlock::Ansi}) {
+        TDataMod dm;
+        const LayoutImportOptions options = Options(c.layout, c.variant, c.codePage, block);
+        ImportLayout(dm, options);
+        const LayoutComparison result = CompareWithLayout(dm, CodePage(c.codePage), options);
+        EXPECT_GE(result.keys, 55);
+        EXPECT_GE(result.levels, 40);
+        std::string unexplained;
+        for (const LayoutDifference &d : result.differences)
+            if (d.why.empty())
+                unexplained += d.Describe() + "\n";
+        EXPECT_EQ(result.Unexplained(), 0u) << KeyBlockName(block) << "\n" << unexplained;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ImportAgainstKeymap,
+                         ::testing::Values(CompareCase{"de", "", "CP1252"}, CompareCase{"fr", "", "CP1252"},
+                                           CompareCase{"lt", "", "CP1257"}, CompareCase{"pl", "", "CP1250"},
+                                           CompareCase{"pl", "qwertz", "CP1250"}, CompareCase{"ru", "", "CP1251"},
+                                           CompareCase{"us", "", "CP1252"}, CompareCase{"ru", "", "CP1252"},
+                                           // ° is not in CP874: the dead key keeps its accent under Shift.
+                                           CompareCase{"de", "", "CP874"}));
+
+// A definition that lost what the keymap types is caught: the German
+// circumflex key made a dead key under Shift again, and a letter's row gone.
+TEST(ImportAgainstKeymap, FindsWhatTheDefinitionDoesNotType)
+{
+    TDataMod dm;
+    const LayoutImportOptions options = Options("de");
+    ImportLayout(dm, options);
+    ASSERT_TRUE(dm.MainTbl.Locate("Name", {TValue(std::string("Circumflex"))}));
+    dm.MainTbl.Edit();
+    dm.MainTbl.FieldByName("KeyType2").SetValue(TValue(int32_t(2003)));
+    dm.MainTbl.Post();
+    ASSERT_TRUE(dm.Ctbl.Locate("Name", {TValue(std::string("Q shifted"))}));
+    dm.Ctbl.Delete();
+
+    const LayoutComparison result = CompareWithLayout(dm, CodePage("CP1252"), options);
+    std::vector<std::string> unexplained;
+    for (const LayoutDifference &d : result.differences)
+        if (d.why.empty())
+            unexplained.push_back(d.Describe());
+    EXPECT_EQ(unexplained,
+              (std::vector<std::string>{
+                  "TLDE Shift: the layout types \"\xC2\xB0\", the definition \"dead_circumflex\" (unexplained)",
+                  "AD01 Shift: the layout types \"Q\", the definition nothing (unexplained)"}));
+}

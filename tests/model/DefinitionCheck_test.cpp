@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 
@@ -190,8 +191,8 @@ const FindingCase kFindingCases[] = {
              DeleteChar(dm, c);
      },
      K::CharKeyMissing, E, Chars, "sharp s", "KeyNo"},
-    {"ShiftEmpty", [](TDataMod &dm) { SetCharField(dm, "B", "Shift", TValue()); },
-     K::CharStateEmpty, E, Chars, "B", "Shift"},
+    {"ShiftEmpty", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Shift", TValue()); },
+     K::CharStateEmpty, E, Chars, "sharp s", "Shift"},
     {"AccentEmpty", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Accent", TValue()); },
      K::CharStateEmpty, E, Chars, "sharp s", "Accent"},
     {"SameStateHigherCode", [](TDataMod &dm) { AddChar(dm, "c", 99, TValue(int32_t(2)), false, false, 0); },
@@ -203,7 +204,7 @@ const FindingCase kFindingCases[] = {
      K::CharStateDuplicate, W, Chars, "b again", "Code"},
     {"CodeAbove255", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue(int32_t(0x1A7))); },
      K::CharCodeOutOfRange, E, Chars, "section", "Code"},
-    {"CodeNegative", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(-1))); },
+    {"CodeNegative", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(-33))); },
      K::CharCodeOutOfRange, E, Chars, "sharp s", "Code"},
     {"CodeEmpty", [](TDataMod &dm) { SetCharField(dm, "section", "Code", TValue()); },
      K::CharCodeOutOfRange, E, Chars, "section", "Code"},
@@ -225,6 +226,11 @@ const FindingCase kFindingCases[] = {
      K::CharAccentNotStarted, E, Chars, "odd", "Accent"},
     {"AltGrWithoutAltGrKey", [](TDataMod &dm) { DeleteKey(dm, "AltGr"); },
      K::CharAltGrWithoutKey, E, Chars, "sharp s", "AltGr"},
+    // A small letter whose capital no key types (a layout that gives it only
+    // with Caps Lock): told on the small letter's row.
+    {"CapitalTypedByNoKey", [](TDataMod &dm) { DeleteChar(dm, "B"); },
+     K::CharCapitalMissing, W, Chars, "b", "Code"},
+
     // ---- settings
     {"FingerLengthAbove100", [](TDataMod &dm) { dm.FingerLength[3] = 101; },
      K::FingerLengthOutOfRange, W, Settings, "LIndex", "LIndex"},
@@ -264,8 +270,10 @@ const CleanCase kCleanCases[] = {
     // under a modifier: real layouts do that (the extra key's "<" and
     // Shift+comma; "|" on AltGr of two keys).
     {"SameCodeAltGrAndPlain", [](TDataMod &dm) { SetCharField(dm, "sharp s", "Code", TValue(int32_t(97))); }},
-    {"SameCodeShiftedAndPlain", [](TDataMod &dm) { SetCharField(dm, "B", "Code", TValue(int32_t(97))); }},
-    {"SameCodeShiftedOnTwoKeys", [](TDataMod &dm) { SetCharField(dm, "B", "Code", TValue(int32_t(65))); }},
+    {"SameCodeShiftedAndPlain",
+     [](TDataMod &dm) { AddChar(dm, "a on shifted space", 97, TValue(int32_t(4)), true, false, 0); }},
+    {"SameCodeShiftedOnTwoKeys",
+     [](TDataMod &dm) { AddChar(dm, "A on shifted space", 65, TValue(int32_t(4)), true, false, 0); }},
     {"SameCodeAltGrOnTwoKeys",
      [](TDataMod &dm) { AddChar(dm, "sharp s on A", 223, TValue(int32_t(1)), false, true, 0); }},
     // Twin keys: one key present twice, same name, types and characters (the
@@ -316,6 +324,20 @@ const CleanCase kCleanCases[] = {
     {"BackgroundDiffersFromFace", [](TDataMod &dm) { dm.bkcolor = int32_t(kSmallFace + 1); }},
     // A non-character key needs no finger.
     {"ModifierWithoutFinger", [](TDataMod &dm) { SetKeyField(dm, "Shift", "Finger", TValue()); }},
+    // A dead key that types a character under Shift (the German degree sign
+    // on the circumflex key): a character key's type in KeyType2.
+    {"DeadKeyWithCharacterUnderShift",
+     [](TDataMod &dm) {
+         SetKeyField(dm, "Acute", "KeyType2", TValue(int32_t(2)));
+         AddChar(dm, "degree", 176, TValue(int32_t(3)), true, false, 0);
+     }},
+    // A capital typed after a dead key only is typed all the same; a letter
+    // without a capital of its own in the code page (sharp s) needs none.
+    {"CapitalThroughDeadKey",
+     [](TDataMod &dm) {
+         DeleteChar(dm, "B");
+         AddChar(dm, "B acute", 66, TValue(int32_t(2)), true, false, 2002);
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sound, CheckCleanTest, testing::ValuesIn(kCleanCases),
@@ -411,11 +433,60 @@ TEST(DefinitionCheck, OverlapsAreToldOncePerPair)
     EXPECT_NE(findings[2].Message.find("\"D\""), std::string::npos);
 }
 
-TEST(DefinitionCheck, EmptyDefinitionHasOnlyNothingToSay)
+// ---- findings about the whole key table ---------------------------------------------
+
+struct TableCase {
+    const char *name;
+    std::function<void(TDataMod &)> build;
+    TCheckKind kind;
+    const char *words; // in the message
+};
+
+void PrintTo(const TableCase &c, std::ostream *os) { *os << c.name; }
+
+class CheckTableTest : public testing::TestWithParam<TableCase> {};
+
+// A keyboard without keys, or without a key that types a character, is an
+// error told in words, about the whole table: no row, no label, no field.
+TEST_P(CheckTableTest, IsAnErrorAboutTheWholeTable)
 {
-    TDataMod dm; // no keys, no characters, zero finger lengths, black background
-    EXPECT_TRUE(CheckDefinition(dm, cp1252()).empty());
+    const TableCase &c = GetParam();
+    TDataMod dm;
+    c.build(dm);
+    const auto findings = CheckDefinition(dm, cp1252());
+    ASSERT_FALSE(findings.empty());
+    const TCheckFinding &f = findings[0];
+    EXPECT_EQ(KindId(f.Kind), std::string(KindId(c.kind))) << describe(findings);
+    EXPECT_EQ(f.Severity, E);
+    EXPECT_EQ(f.Table, Keys);
+    EXPECT_TRUE(f.Row.IsNull());
+    EXPECT_EQ(f.RecordNo, 0);
+    EXPECT_EQ(f.RowLabel, "");
+    EXPECT_EQ(f.Field, "");
+    EXPECT_NE(f.Message.find(c.words), std::string::npos) << f.Message;
 }
+
+const TableCase kTableCases[] = {
+    // No keys, no characters, zero finger lengths, black background.
+    {"EmptyDefinition", [](TDataMod &) {}, K::NoKeys, "The keyboard has no keys"},
+    {"CharactersWithoutKeys", [](TDataMod &dm) { AddChar(dm, "a", 97, TValue(), false, false, 0); }, K::NoKeys,
+     "The keyboard has no keys"},
+    {"ModifiersOnly",
+     [](TDataMod &dm) {
+         AddKey(dm, "Shift", 1, 1002, TValue(), 0, 0, 0);
+         AddKey(dm, "AltGr", 2, 1000, TValue(), 5, 22, 0);
+     },
+     K::NoCharacterKeys, "The keyboard has no character keys"},
+    {"DeadKeysOnly",
+     [](TDataMod &dm) {
+         AddKey(dm, "Acute", 1, 2002, TValue(int32_t(2002)), 2, 0, 0);
+         AddChar(dm, "a acute", 225, TValue(int32_t(1)), false, false, 2002);
+     },
+     K::NoCharacterKeys, "The keyboard has no character keys"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Tables, CheckTableTest, testing::ValuesIn(kTableCases),
+                         [](const testing::TestParamInfo<TableCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 // ---- the sample keyboard -------------------------------------------------------
 
@@ -458,7 +529,9 @@ class ImportedLayoutCheck : public testing::TestWithParam<LayoutCase> {};
 // A layout imported as the command line and the window import it (drawn key
 // pictures, light finger colours) checks clean: characters that two keys type
 // in different states, and the ISO extra key that repeats another key, are
-// how real layouts are.
+// how real layouts are. Only a capital the layout types with Caps Lock alone
+// (French Ç, the Czech number row's capitals) is a warning, and the import
+// report names each such capital.
 TEST_P(ImportedLayoutCheck, ChecksClean)
 {
     static int argc = 1;
@@ -480,7 +553,15 @@ TEST_P(ImportedLayoutCheck, ChecksClean)
     const CodePage cp(c.codePage);
     DrawKeyPictures(dm, KeyFaces{}, cp);
     const auto findings = CheckDefinition(dm, cp);
-    EXPECT_TRUE(findings.empty()) << report.layoutId << "\n" << describe(findings);
+    for (const TCheckFinding &f : findings) {
+        ASSERT_EQ(f.Kind, K::CharCapitalMissing) << report.layoutId << "\n" << describe(findings);
+        const size_t at = f.Message.find("capital ");
+        ASSERT_NE(at, std::string::npos) << f.Message;
+        const QString capital = QString::fromUtf8(f.Message.substr(at + 8)).left(1);
+        EXPECT_TRUE(std::any_of(report.notes.begin(), report.notes.end(), [&capital](const LayoutImportNote &n) {
+            return n.kind == LayoutImportNote::Kind::CapsLockOnly && n.text == capital;
+        })) << report.layoutId << ": " << f.Message;
+    }
 }
 
 const LayoutCase kLayoutCases[] = {
@@ -586,3 +667,33 @@ TEST(DefinitionCheck, MessagesGoThroughTheCatalogue)
 }
 
 } // namespace
+
+// Polish QWERTZ types Ż, Ą and Ę only with Caps Lock (Shift on their keys
+// types another letter; the other capitals come through the dead acute), which
+// a definition cannot express: each small letter whose capital no key types is
+// a warning, and nothing else is.
+TEST(DefinitionCheck, CapitalsTypedOnlyWithCapsLockAreFindings)
+{
+    TDataMod dm;
+    LayoutImportOptions options;
+    options.layout = "pl";
+    options.variant = "qwertz";
+    options.codePage = "CP1250";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, options);
+    const CodePage cp("CP1250");
+    const auto findings = CheckDefinition(dm, cp);
+    QString capitals;
+    for (const TCheckFinding &f : findings) {
+        if (f.Kind == K::KeyPictureMissing)
+            continue; // no pictures drawn here
+        EXPECT_EQ(f.Kind, K::CharCapitalMissing) << describe(findings);
+        const size_t at = f.Message.find("capital ");
+        ASSERT_NE(at, std::string::npos) << f.Message;
+        capitals += QString::fromUtf8(f.Message.substr(at + 8)).left(1);
+    }
+    std::sort(capitals.begin(), capitals.end());
+    QString expected = QString::fromUtf8("ŻĄĘ");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(capitals, expected) << describe(findings);
+}

@@ -32,8 +32,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A dead key with its shifted accent.
         TCodeCase{2001, 2002, false, false, 2001}, TCodeCase{2001, 2002, true, false, 2002},
         TCodeCase{2008, 2005, false, true, 2008},
+        // A dead key with a character under Shift: the character key's type.
+        TCodeCase{2003, 2, true, false, 2}, TCodeCase{2003, 2, false, false, 2003},
+        TCodeCase{2001, 1, true, true, 1}, TCodeCase{2002, 3, false, true, 2002},
         // Pairings that do nothing.
-        TCodeCase{8, 2001, false, true, 0}, TCodeCase{2001, 1, true, false, 0}, TCodeCase{1000, 2004, false, true, 0}));
+        TCodeCase{8, 2001, false, true, 0}, TCodeCase{2001, 5, true, false, 0}, TCodeCase{2001, 8, true, false, 0},
+        TCodeCase{1000, 2004, false, true, 0}));
 
 TEST(KeyCodesTest, NamesEveryAccentInCodeOrder)
 {

@@ -237,6 +237,37 @@ TEST_F(PackageCheckToolTest, ExitStatusFollowsTheErrors)
     EXPECT_EQ(e.err, "");
 }
 
+// A package without keys, or without a key that types a character, is no
+// longer "No findings.": the check says what is wrong, in words.
+TEST_F(PackageCheckToolTest, KeylessPackagesAreErrors)
+{
+    const struct {
+        const char *file;
+        std::function<void(TDataMod &)> mutate;
+        const char *line;
+    } cases[] = {
+        {"nokeys.vkt",
+         [](TDataMod &dm) {
+             dm.Ctbl.EmptyDataSet();
+             dm.MainTbl.EmptyDataSet();
+         },
+         "error: keys: The keyboard has no keys: there is nothing to type on\n"},
+        {"nocharacterkeys.vkt",
+         [](TDataMod &dm) {
+             dm.Ctbl.EmptyDataSet();
+             for (const char *key : {"A", "B", "Acute", "Space"})
+                 DeleteKey(dm, key);
+         },
+         "error: keys: The keyboard has no character keys (KeyType 1 to 3): no key types a character\n"},
+    };
+    for (const auto &c : cases) {
+        const Result r = tool({"check", save(c.file, c.mutate)});
+        EXPECT_EQ(r.status, 4) << c.file << ": " << r.err;
+        EXPECT_EQ(r.out.rfind(c.line, 0), 0u) << c.file << ": " << r.out;
+        EXPECT_EQ(r.out.find("No findings."), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(PackageCheckToolTest, JsonListsEveryFinding)
 {
     const QString file = save("errors.vkt", [](TDataMod &dm) {

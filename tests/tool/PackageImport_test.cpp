@@ -112,3 +112,49 @@ TEST_F(PackageImport, LayoutsListsEveryLayoutAndVariant)
     EXPECT_NE(r.out.find("\nlt\tLithuanian\n"), std::string::npos);
     EXPECT_GT(std::count(r.out.begin(), r.out.end(), '\n'), 200);
 }
+
+// Without --code-page the import takes the code page the import window would
+// propose for the layout, not the session's, and says so on stderr.
+TEST_F(PackageImport, WithoutCodePageTakesTheProposedOne)
+{
+    const struct {
+        const char *layout, *session, *proposed;
+    } cases[] = {
+        {"lt", "CP1252", "CP1257"},
+        {"pl", "CP1252", "CP1250"},
+        {"ru", "CP1252", "CP1251"},
+        {"gr", "CP1250", "CP1253"},
+    };
+    for (const auto &c : cases) {
+        const QString out = path(QString::fromLatin1(c.layout) + ".vkt");
+        const ToolRun r = kf::test::RunProgram(
+            kTool, {"package", "import", c.layout, "--compose-locale", "en_US.UTF-8", "-o", out},
+            QString::fromLatin1(c.session));
+        ASSERT_EQ(r.status, 0) << c.layout << ": " << r.err;
+        EXPECT_EQ(r.err.rfind(std::string("Code page ") + c.proposed + ", proposed for " + c.layout + " (", 0), 0u)
+            << c.layout << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string("key block, code page ") + c.proposed + ": "), std::string::npos)
+            << c.layout << ": " << r.err;
+        // Nothing the keys type without Shift or AltGr is lost.
+        EXPECT_EQ(r.err.find("\n  plain on "), std::string::npos) << c.layout << ": " << r.err;
+    }
+}
+
+// package compare holds the written package against the layout's keymap.
+TEST_F(PackageImport, CompareFindsNoUnexplainedDifference)
+{
+    const ToolRun i = package({"import", "de", "--code-page", "CP1252", "--compose-locale", "en_US.UTF-8", "-o",
+                               path("de.vkt")});
+    ASSERT_EQ(i.status, 0) << i.err;
+    const ToolRun c = kf::test::RunProgram(kTool, {"package", "compare", path("de.vkt"), "de", "--json"},
+                                           QStringLiteral("CP1252"));
+    ASSERT_EQ(c.status, 0) << c.err << c.out;
+    EXPECT_NE(c.out.find("\"unexplained\": 0"), std::string::npos) << c.out;
+    // Against another layout the keys differ, and the exit status says so.
+    const ToolRun other = kf::test::RunProgram(kTool, {"package", "compare", path("de.vkt"), "us"},
+                                               QStringLiteral("CP1252"));
+    EXPECT_EQ(other.status, 4) << other.err;
+    EXPECT_NE(other.out.find("AD06 plain: the layout types \"y\", the definition \"z\" (unexplained)\n"),
+              std::string::npos)
+        << other.out;
+}
