@@ -1,0 +1,73 @@
+#include "exchange/ExchangeFormat.h"
+
+#include "common/Errors.h"
+#include "common/ReplacingFile.h"
+#include "common/Translation.h"
+#include "exchange/KeyboardView.h"
+#include "exchange/KeyboardFormats.h"
+
+namespace kf {
+
+std::string TExchangeFormat::WriteKeyboard(const TKeyboardView &, const TExportOptions &,
+                                           std::vector<std::string> &) const
+{
+    throw EConvertError(LibraryText("The format %s carries no keyboard", Name()));
+}
+
+void TExchangeFormat::CheckKeyboard(const TKeyboardView &, const std::string &) const {}
+
+std::vector<std::string> TExchangeFormat::ReadKeyboard(TDataMod &, const std::string &, const CodePage &) const
+{
+    throw EConvertError(LibraryText("Keyfolio does not read the format %s", Name()));
+}
+
+const std::vector<const TExchangeFormat *> &ExchangeFormats()
+{
+    // The list every menu and the command line read; a new format adds its
+    // line here.
+    static const std::vector<const TExchangeFormat *> formats = {
+        &XkbSymbolsFormat(),
+    };
+    return formats;
+}
+
+const TExchangeFormat *FindExchangeFormat(std::string_view name)
+{
+    for (const TExchangeFormat *f : ExchangeFormats())
+        if (name == f->Name())
+            return f;
+    return nullptr;
+}
+
+std::string ExchangeFormatNames(TExchangeFormat::Content content)
+{
+    std::string out;
+    for (const TExchangeFormat *f : ExchangeFormats())
+        if (f->Carries() == content) {
+            if (!out.empty())
+                out += '|';
+            out += f->Name();
+        }
+    return out;
+}
+
+std::string KeyboardFileBytes(const TDataMod &dm, const CodePage &cp, const TExchangeFormat &format,
+                              const TExportOptions &options, std::vector<std::string> &warnings)
+{
+    const TKeyboardView view = TKeyboardView::FromDataMod(dm, cp);
+    warnings = view.Warnings;
+    std::string bytes = format.WriteKeyboard(view, options, warnings);
+    format.CheckKeyboard(view, bytes);
+    return bytes;
+}
+
+std::vector<std::string> ExportKeyboard(const TDataMod &dm, const CodePage &cp, const TExchangeFormat &format,
+                                        const TExportOptions &options, const std::string &path)
+{
+    std::vector<std::string> warnings;
+    const std::string bytes = KeyboardFileBytes(dm, cp, format, options, warnings);
+    ReplacingFile::writeWhole(path, bytes);
+    return warnings;
+}
+
+} // namespace kf
