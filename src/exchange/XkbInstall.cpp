@@ -40,8 +40,8 @@ std::string localPath(const QString &path)
 }
 
 // The entry of a layout, written into an open layoutList.
-void writeEntry(QXmlStreamWriter &w, const std::string &name, const std::string &description,
-                const std::vector<std::string> &languages, const QString &indent)
+void writeEntryWith(QXmlStreamWriter &w, const std::string &name, const std::string &shortDescription,
+                    const std::string &description, const std::vector<std::string> &languages, const QString &indent)
 {
     const QString in1 = QStringLiteral("\n") + indent, in2 = in1 + QStringLiteral("  "),
                   in3 = in2 + QStringLiteral("  "), in4 = in3 + QStringLiteral("  ");
@@ -52,7 +52,7 @@ void writeEntry(QXmlStreamWriter &w, const std::string &name, const std::string 
     w.writeCharacters(in3);
     w.writeTextElement(QStringLiteral("name"), QString::fromStdString(name));
     w.writeCharacters(in3);
-    const std::string shortName = languages.empty() ? name.substr(0, 2) : languages.front().substr(0, 2);
+    const std::string shortName = shortDescription.empty() ? name.substr(0, 2) : shortDescription;
     w.writeTextElement(QStringLiteral("shortDescription"), QString::fromStdString(shortName));
     w.writeCharacters(in3);
     w.writeTextElement(QStringLiteral("description"), QString::fromStdString(description));
@@ -70,6 +70,18 @@ void writeEntry(QXmlStreamWriter &w, const std::string &name, const std::string 
     w.writeEndElement(); // configItem
     w.writeCharacters(in1);
     w.writeEndElement(); // layout
+}
+
+void writeEntry(QXmlStreamWriter &w, const std::string &name, const std::string &description,
+                const std::vector<std::string> &languages, const QString &indent)
+{
+    // The short description: the language's two-letter code, else the name's start.
+    std::string shortDescription;
+    if (!languages.empty()) {
+        const QLocale::Language language = QLocale::codeToLanguage(QString::fromStdString(languages.front()));
+        shortDescription = QLocale::languageToCode(language, QLocale::ISO639Part1).toStdString();
+    }
+    writeEntryWith(w, name, shortDescription, description, languages, indent);
 }
 
 std::vector<std::string> languagesOf(const std::string &tag)
@@ -144,7 +156,7 @@ std::string updateRegistry(const std::string &xml, const std::string &name, cons
     // The layout entries of the name, the end of the layout list and of the
     // root element.
     std::vector<std::pair<size_t, size_t>> drop;
-    long listEnd = -1, rootEnd = -1;
+    long listEnd = -1, rootEnd = -1, rootStart = -1;
     std::vector<QString> path;
     size_t layoutStart = 0;
     bool layoutMatches = false;
@@ -152,6 +164,8 @@ std::string updateRegistry(const std::string &xml, const std::string &name, cons
     for (size_t i = 0; i < tokens.size(); ++i) {
         const XmlToken &t = tokens[i];
         if (t.type == QXmlStreamReader::StartElement) {
+            if (path.empty() && rootStart < 0)
+                rootStart = long(i);
             path.push_back(t.name);
             if (path.size() == 3 && t.name == QLatin1String("layout") && path[1] == QLatin1String("layoutList")) {
                 layoutStart = i;
@@ -183,6 +197,10 @@ std::string updateRegistry(const std::string &xml, const std::string &name, cons
                 path.pop_back();
         }
     }
+    // A new entry goes before the blank that closes the list.
+    if (listEnd > 0 && tokens[size_t(listEnd - 1)].type == QXmlStreamReader::Characters
+        && tokens[size_t(listEnd - 1)].text.trimmed().isEmpty())
+        --listEnd;
     if (!tokens.empty() && rootEnd < 0)
         throw EConvertError(LibraryText("The layout registry is not XML: it has no root element"));
 
@@ -227,17 +245,18 @@ std::string updateRegistry(const std::string &xml, const std::string &name, cons
             w.writeEndElement();
             w.writeCharacters(QStringLiteral("\n"));
         }
-        const bool lineFollows = i + 1 < tokens.size() && tokens[i + 1].type == QXmlStreamReader::Characters;
+        // Before the root element each part of the prolog stands on a line
+        // of its own.
+        if (t.type == QXmlStreamReader::Characters && rootStart >= 0 && long(i) < rootStart)
+            continue;
         switch (t.type) {
         case QXmlStreamReader::StartDocument:
             w.writeStartDocument(QStringLiteral("1.0"));
-            if (!lineFollows)
-                w.writeCharacters(QStringLiteral("\n"));
+            w.writeCharacters(QStringLiteral("\n"));
             break;
         case QXmlStreamReader::DTD:
-            w.writeDTD(t.text);
-            if (!lineFollows)
-                w.writeCharacters(QStringLiteral("\n"));
+            w.writeDTD(t.text.trimmed());
+            w.writeCharacters(QStringLiteral("\n"));
             break;
         case QXmlStreamReader::StartElement:
             w.writeStartElement(t.name);

@@ -137,13 +137,13 @@ int PackageExport(const std::vector<std::string> &args)
     const std::string names = ExchangeFormatNames(TExchangeFormat::Content::Keyboard);
     if (formatName.empty())
         return usage("export needs --format " + names);
+    if (!compose.empty() && formatName != "xkb")
+        return usage("--compose is for --format xkb");
     const TExchangeFormat *format = FindExchangeFormat(formatName);
     if (!format || format->Carries() != TExchangeFormat::Content::Keyboard)
         return usage("--format takes " + names + ", not \"" + formatName + "\"");
     if (out.empty())
         return usage("export needs -o OUT");
-    if (!compose.empty() && formatName != "xkb")
-        return usage("--compose is for --format xkb");
 
     TDataMod dm;
     loadPackage(dm, p.files[0]);
