@@ -27,6 +27,7 @@ const std::vector<const TExchangeFormat *> &ExchangeFormats()
     // line here.
     static const std::vector<const TExchangeFormat *> formats = {
         &XkbSymbolsFormat(),
+        &KleFormat(),
     };
     return formats;
 }

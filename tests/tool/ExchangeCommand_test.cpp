@@ -3,6 +3,8 @@
 // from there, and the refusals that leave every file as it was.
 
 #include "common/TextFile.h"
+#include "model/GlyphCodec.h"
+#include "model/MainData.h"
 #include "ProgramRun.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +166,30 @@ TEST_F(ExchangeCommand, InstallStartsARegistryAndRefusesOneThatIsNotXml)
     EXPECT_NE(r.err.find("not XML"), std::string::npos) << r.err;
     EXPECT_EQ(kf::readFileBytes(rules), "not <xml");
     EXPECT_FALSE(QFile::exists(path("config/xkb/symbols/mine")));
+}
+
+TEST_F(ExchangeCommand, ImportKleWritesAPackageWithPicturesAndRefusesRotatedKeys)
+{
+    import("us", "CP1252", "us.vkt");
+    ToolRun r = package({"export", path("us.vkt"), "--format", "kle", "-o", path("us.json")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = package({"import-kle", path("us.json"), "--code-page", "cp1252", "-o", path("kle.vkt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    kf::TDataMod before, after;
+    ASSERT_TRUE(before.LoadPackage(file("us.vkt")));
+    ASSERT_TRUE(after.LoadPackage(file("kle.vkt"))) << after.PackageError();
+    EXPECT_EQ(after.MainTbl.RecordCount(), before.MainTbl.RecordCount());
+    EXPECT_EQ(after.Author, "English (US)");
+    for (after.MainTbl.First(); !after.MainTbl.Eof(); after.MainTbl.Next())
+        EXPECT_FALSE(kf::GlyphToImage(after.MainTbl.FieldByName("Glyph").AsString()).isNull())
+            << after.MainTbl.FieldByName("Name").AsString();
+
+    kf::writeFileBytes(file("rotated.json"), "[[\"a\"],[{\"r\":10,\"rx\":2,\"ry\":1},\"b\"]]");
+    r = package({"import-kle", path("rotated.json"), "-o", path("kle.vkt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("rotated.json: row 2, key 1 is rotated"), std::string::npos) << r.err;
+    ASSERT_TRUE(after.LoadPackage(file("kle.vkt")));
+    EXPECT_EQ(after.MainTbl.RecordCount(), before.MainTbl.RecordCount());
 }
 
 } // namespace
