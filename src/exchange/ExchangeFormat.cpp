@@ -27,6 +27,7 @@ const std::vector<const TExchangeFormat *> &ExchangeFormats()
     // line here.
     static const std::vector<const TExchangeFormat *> formats = {
         &XkbSymbolsFormat(),
+        &KlcFormat(),
         &KleFormat(),
     };
     return formats;
