@@ -29,6 +29,7 @@ const std::vector<const TExchangeFormat *> &ExchangeFormats()
         &XkbSymbolsFormat(),
         &KlcFormat(),
         &KleFormat(),
+        &KTouchKeyboardFormat(),
     };
     return formats;
 }
