@@ -82,11 +82,10 @@ std::string value(const Parsed &p, const std::string &option)
     return it == p.values.end() ? std::string() : it->second;
 }
 
-// The package, its characters in the code page the session reads packages in.
+// The package, its characters in its own code page (which is then in force).
 void loadPackage(TDataMod &dm, const std::string &path)
 {
-    if (!dm.LoadPackage(path))
-        throw EInOutError(path + ": " + dm.PackageError());
+    LoadPackageInItsCodePage(dm, path);
 }
 
 void printWarnings(const std::vector<std::string> &warnings)
@@ -207,13 +206,15 @@ int PackageImportKle(const std::vector<std::string> &args)
     for (char &c : codePage)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
-    std::unique_ptr<CodePage> named;
     if (!codePage.empty()) {
-        named = std::make_unique<CodePage>(codePage);
-        if (named->number() == 0)
+        // Only an 8-bit code page holds a character in a byte; the package
+        // names the code page it is written in.
+        if (CodePage(codePage).number() == 0)
             throw EConvertError("Unknown code page " + codePage + " (a CPnnnn name is expected)");
+        if (codePage != CodePage::current().name())
+            CodePage::choose(codePage);
     }
-    const CodePage &cp = named ? *named : CodePage::current();
+    const CodePage &cp = CodePage::current();
     const std::string bytes = readFileBytes(p.files[0], uint64_t(8) << 20);
     TDataMod dm;
     std::vector<std::string> warnings;

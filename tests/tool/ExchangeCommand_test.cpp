@@ -69,6 +69,17 @@ TEST_F(ExchangeCommand, ExportWritesTheProvedSymbolsFile)
     EXPECT_NE(text.find("include \"level3(ralt_switch)\""), std::string::npos) << text;
 }
 
+TEST_F(ExchangeCommand, ExportReadsThePackageInItsOwnCodePage)
+{
+    import("pl", "CP1250", "pl.vkt");
+    // The session's code page is another one.
+    const ToolRun r = package({"export", path("pl.vkt"), "--format", "xkb", "-o", path("pl.xkb")}, "CP1252");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const std::string text = kf::readFileBytes(file("pl.xkb"));
+    EXPECT_NE(text.find("key <AC01> { [ a, A, aogonek, Aogonek ] };"), std::string::npos) << text;
+}
+
 TEST_F(ExchangeCommand, ExportRefusals)
 {
     import("us", "CP1252", "us.vkt");
