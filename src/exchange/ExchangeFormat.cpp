@@ -6,6 +6,8 @@
 #include "exchange/KeyboardView.h"
 #include "exchange/KeyboardFormats.h"
 
+#include <QStringList>
+
 namespace kf {
 
 std::string TExchangeFormat::WriteKeyboard(const TKeyboardView &, const TExportOptions &,
@@ -52,6 +54,51 @@ std::string ExchangeFormatNames(TExchangeFormat::Content content)
             out += f->Name();
         }
     return out;
+}
+
+namespace {
+
+// The pattern of a filter "XKB symbols (*)": "*".
+QString patternOf(const TExchangeFormat &f)
+{
+    const QString filter = f.Filter();
+    const int open = filter.lastIndexOf(QLatin1Char('(')), close = filter.lastIndexOf(QLatin1Char(')'));
+    return open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : QStringLiteral("*");
+}
+
+bool offered(const TExchangeFormat &f, TExchangeFormat::Content content, bool readable)
+{
+    return f.Carries() == content && (!readable || f.CanRead());
+}
+
+} // namespace
+
+QString ExchangeFormatFilter(TExchangeFormat::Content content, bool readable)
+{
+    QStringList parts;
+    for (const TExchangeFormat *f : ExchangeFormats())
+        if (offered(*f, content, readable))
+            parts << f->Filter() + QLatin1Char('|') + patternOf(*f);
+    return parts.join(QLatin1Char('|'));
+}
+
+const TExchangeFormat *ExchangeFormatOfPath(const QString &path, TExchangeFormat::Content content, bool readable)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const TExchangeFormat *any = nullptr;
+    for (const TExchangeFormat *f : ExchangeFormats()) {
+        if (!offered(*f, content, readable))
+            continue;
+        const QString pattern = patternOf(*f);
+        if (pattern == QLatin1String("*")) {
+            if (!any)
+                any = f;
+        } else if (pattern.startsWith(QLatin1String("*."))
+                   && name.endsWith(pattern.mid(1), Qt::CaseInsensitive)) {
+            return f;
+        }
+    }
+    return any;
 }
 
 std::string KeyboardFileBytes(const TDataMod &dm, const CodePage &cp, const TExchangeFormat &format,

@@ -63,6 +63,13 @@ const std::vector<const TExchangeFormat *> &ExchangeFormats();
 const TExchangeFormat *FindExchangeFormat(std::string_view name);
 // "xkb|klc|kle|ktouch": the names of the formats carrying content.
 std::string ExchangeFormatNames(TExchangeFormat::Content content);
+// The file-dialog filter of the formats carrying content, as pairs
+// "Title (pattern)|pattern" joined by "|"; readable: only those that read.
+QString ExchangeFormatFilter(TExchangeFormat::Content content, bool readable = false);
+// The format a file name chosen in that dialog is for: the one whose pattern
+// its extension matches, else the one whose pattern is "*"; nullptr for none.
+const TExchangeFormat *ExchangeFormatOfPath(const QString &path, TExchangeFormat::Content content,
+                                            bool readable = false);
 
 // Exports dm's keyboard, its characters read in code page cp: builds the
 // view, writes, proves the bytes, and writes them beside path and renames
