@@ -126,6 +126,11 @@ public:
     // shown. On No, Cancel or failure the dialog stays open and nothing has
     // changed.
     void ImportLayoutFrom(TImportLayoutDlg &dialog);
+    // The import of a keyboard-layout-editor file the dialog asks for: the
+    // file is asked for, then as ImportLayoutFrom (questions, one undo step,
+    // the code page chosen in the dialog, pictures when asked for); what the
+    // file held that the definition could not take is told.
+    void ImportKleFrom(TImportLayoutDlg &dialog);
 
     // The open import dialog, the report of the last import; nullptr when none.
     TImportLayoutDlg *ImportDialog() const;

@@ -22,7 +22,9 @@
 #include "keyboard/KbDragForm.h"
 #include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
+#include "exchange/ExchangeFormat.h"
 #include "exchange/LayoutImport.h"
+#include "common/TextFile.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
@@ -227,6 +229,7 @@ private slots:
     void exportKeyboardInTheFormatOfTheFileName_data();
     void exportKeyboardInTheFormatOfTheFileName();
     void installOnThisDesktop();
+    void importKeyboardLayoutEditorFile();
     void importReplacesDefinition_data();
     void importReplacesDefinition();
     void importAnsweredNoKeepsDefinition();
@@ -1532,6 +1535,40 @@ void DefineFormTest::installOnThisDesktop()
     QVERIFY(QFile::exists(m_dir->filePath("config/xkb/symbols/german")));
     QVERIFY(QFile::exists(m_dir->filePath("config/xkb/rules/evdev.xml")));
     QVERIFY(m_dialogs->last(Kind::Information).text.contains(QStringLiteral("keyboard settings")));
+}
+
+void DefineFormTest::importKeyboardLayoutEditorFile()
+{
+    // A file written from the US layout.
+    TDataMod source;
+    LayoutImportOptions options;
+    options.layout = "us";
+    options.codePage = "CP1252";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(source, options);
+    std::vector<std::string> warnings;
+    const QString file = m_dir->filePath("us.json");
+    writeFileBytes(path(file), KeyboardFileBytes(source, CodePage("CP1252"), *FindExchangeFormat("kle"),
+                                                 TExportOptions{}, warnings));
+    // The window's definition is the data module's.
+    DataMod = m_dm.get();
+
+    TDefineFm *form = open();
+    TImportLayoutDlg *dialog = openImport(form);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->KleBn->text(), QStringLiteral("From a &keyboard-layout-editor file..."));
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(dialog->KleBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->last(Kind::OpenFiles).request.filter,
+             QStringLiteral("keyboard-layout-editor JSON (*.json)|*.json"));
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    QCOMPARE(m_dm->MainTbl.RecordCount(), source.MainTbl.RecordCount());
+    QCOMPARE(m_dm->Author, std::string("English (US)"));
+    QVERIFY(form->ImportReport());
+    QTRY_VERIFY(!form->ImportDialog());
+    // Every key has its picture.
+    for (m_dm->MainTbl.First(); !m_dm->MainTbl.Eof(); m_dm->MainTbl.Next())
+        QVERIFY(!GlyphToImage(m_dm->MainTbl.FieldByName("Glyph").AsString()).isNull());
 }
 
 void DefineFormTest::importReplacesDefinition_data()
