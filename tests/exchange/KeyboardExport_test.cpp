@@ -272,4 +272,47 @@ TEST(XkbExport, CompositionsBeyondTheSystemTableGoToTheXComposeFile)
     EXPECT_EQ(warnings[1], "  dead_acute + s: \xC3\x9F");
 }
 
+// ---- the proof before the file is written -------------------------------------
+
+struct ProofCase {
+    const char *label;
+    const char *from;    // a part of the written file
+    const char *to;      // what it is changed to
+    const char *message; // a part of the error
+};
+
+class XkbProof : public ::testing::TestWithParam<ProofCase> {};
+
+TEST_P(XkbProof, AFileThatDoesNotTypeTheKeyboardIsRefused)
+{
+    const ProofCase &c = GetParam();
+    const CodePage cp("CP1252");
+    TDataMod dm;
+    ImportLayout(dm, Options("us", "CP1252"));
+    const TKeyboardView view = TKeyboardView::FromDataMod(dm, cp);
+    std::string text = xkbOf(dm, cp);
+    XkbSymbolsFormat().CheckKeyboard(view, text); // the file as written passes
+    const size_t at = text.find(c.from);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, std::string(c.from).size(), c.to);
+    try {
+        XkbSymbolsFormat().CheckKeyboard(view, text);
+        FAIL() << "passed";
+    } catch (const EConvertError &e) {
+        EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+}
+
+const ProofCase kProofCases[] = {
+    {"other_character", "key <AD01> { [ q, Q ] };", "key <AD01> { [ w, Q ] };",
+     "plain on \"Q\" <AD01> gives \"w\" (w), the keyboard types \"q\" (q)"},
+    {"missing_shift", "key <AC01> { [ a, A ] };", "key <AC01> { [ a, VoidSymbol ] };",
+     "Shift on \"A\" <AC01> gives nothing"},
+    {"key_left_out", "    key <AB01> { [ z, Z ] };\n", "", "plain on \"Z\" <AB01> gives nothing"},
+    {"not_xkb", "xkb_symbols \"basic\" {", "xkb_symbols \"basic\" { key <AD01> {", "libxkbcommon refuses"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Changes, XkbProof, ::testing::ValuesIn(kProofCases),
+                         [](const ::testing::TestParamInfo<ProofCase> &i) { return std::string(i.param.label); });
+
 } // namespace
