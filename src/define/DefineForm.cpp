@@ -30,6 +30,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -201,6 +202,15 @@ void TDefineFm::buildControls()
     ImportBn->setToolTip(QStringLiteral("Replace the definition with a keyboard layout of the system"));
     DrawKeysBn = makeButton(this, "DrawKeysBn", QStringLiteral("Dra&w key pictures"), {332, 32, 130, 25});
     DrawKeysBn->setToolTip(QStringLiteral("Draw the picture of every key from its characters"));
+    ExportBn = makeButton(this, "ExportBn", QStringLiteral("E&xport"), {252, 40, 75, 25});
+    ExportBn->setToolTip(QStringLiteral("Hand the keyboard to other programs or install it on this desktop"));
+    auto *exportMenu = new QMenu(ExportBn);
+    exportMenu->setObjectName(QStringLiteral("ExportMenu"));
+    ExportKeyboardAction = exportMenu->addAction(QStringLiteral("&Export keyboard as..."));
+    ExportKeyboardAction->setObjectName(QStringLiteral("ExportKeyboardAction"));
+    InstallAction = exportMenu->addAction(QStringLiteral("&Install on this desktop..."));
+    InstallAction->setObjectName(QStringLiteral("InstallAction"));
+    ExportBn->setMenu(exportMenu);
     CheckBn = makeButton(this, "CheckBn", QStringLiteral("Chec&k"), {362, 76, 75, 25});
     CheckBn->setToolTip(QStringLiteral("Find what would go wrong in the tutor"));
 
@@ -287,6 +297,8 @@ void TDefineFm::buildControls()
     connect(ImportBn, &QPushButton::clicked, this, ReportErrors(this, [this] { ImportBnClick(); }));
     connect(DrawKeysBn, &QPushButton::clicked, this, ReportErrors(this, [this] { DrawKeysBnClick(); }));
     connect(CheckBn, &QPushButton::clicked, this, ReportErrors(this, [this] { CheckBnClick(); }));
+    connect(ExportKeyboardAction, &QAction::triggered, this, ReportErrors(this, [this] { ExportKeyboardClick(); }));
+    connect(InstallAction, &QAction::triggered, this, ReportErrors(this, [this] { InstallClick(); }));
     connect(&CodePageChoice::instance(), &CodePageChoice::changed, this, [this] { CodePageChanged(); });
 }
 

@@ -16,6 +16,7 @@
 
 #include <QPointer>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -54,6 +55,9 @@ public:
     QPushButton *ColorBn;
     QPushButton *ImportBn;   // "Import layout..."
     QPushButton *DrawKeysBn; // "Draw key pictures"
+    QPushButton *ExportBn;   // "Export": its menu exports the keyboard or installs it
+    QAction *ExportKeyboardAction; // "Export keyboard as..."
+    QAction *InstallAction;        // "Install on this desktop..."
     QPushButton *CheckBn;
     QLineEdit *AuthorEd;
     QPlainTextEdit *InfoEd;
@@ -107,6 +111,14 @@ public:
     void ImportBnClick();
     // Draws the picture of every key, in the finger colours or in one colour.
     void DrawKeysBnClick();
+    // Asks for a file and writes the keyboard in the format its name is for
+    // (XKB symbols, Windows keyboard source, keyboard-layout-editor JSON,
+    // KTouch keyboard), its characters read in the session's code page; what
+    // was left out is told afterwards.
+    void ExportKeyboardClick();
+    // Asks for a layout name and installs the keyboard as an XKB layout of
+    // this desktop user, then tells where and how to choose it.
+    void InstallClick();
     // The import the dialog asks for: after a Yes to "Confirm" (asked only
     // when the definition is not empty) and the question about unsaved
     // changes, the layout replaces the definition as
@@ -114,6 +126,11 @@ public:
     // shown. On No, Cancel or failure the dialog stays open and nothing has
     // changed.
     void ImportLayoutFrom(TImportLayoutDlg &dialog);
+    // The import of a keyboard-layout-editor file the dialog asks for: the
+    // file is asked for, then as ImportLayoutFrom (questions, one undo step,
+    // the code page chosen in the dialog, pictures when asked for); what the
+    // file held that the definition could not take is told.
+    void ImportKleFrom(TImportLayoutDlg &dialog);
 
     // The open import dialog, the report of the last import; nullptr when none.
     TImportLayoutDlg *ImportDialog() const;

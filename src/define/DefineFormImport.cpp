@@ -12,8 +12,13 @@
 #include "exchange/LayoutImport.h"
 #include "model/MainData.h"
 #include "exchange/XkbLayouts.h"
+#include "exchange/ExchangeFormat.h"
+#include "common/Errors.h"
+#include "common/TextFile.h"
 #include "ui/CodePageChoice.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <algorithm>
 
@@ -44,6 +49,8 @@ void TDefineFm::ImportBnClick()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &TImportLayoutDlg::ImportRequested, this,
             ReportErrors(this, [this, dialog] { ImportLayoutFrom(*dialog); }));
+    connect(dialog, &TImportLayoutDlg::KleImportRequested, this,
+            ReportErrors(this, [this, dialog] { ImportKleFrom(*dialog); }));
     m_importDlg = dialog;
     dialog->open(); // modal to the main window; the answer comes by the signal
 }
@@ -100,6 +107,64 @@ void TDefineFm::ImportLayoutFrom(TImportLayoutDlg &dialog)
         lines << QStringLiteral("Key pictures drawn in the finger colours: %1.").arg(drawn.drawn);
         m_importReport->ShowReport(id, lines);
     }
+}
+
+void TDefineFm::ImportKleFrom(TImportLayoutDlg &dialog)
+{
+    if (!DataMod)
+        return;
+    const TExchangeFormat *kle = FindExchangeFormat("kle");
+    if (!kle)
+        return;
+    FileRequest request;
+    request.title = TranslateQ("Import a keyboard-layout-editor file");
+    request.filter = ExchangeFormatFilter(TExchangeFormat::Content::Keyboard, true);
+    const QStringList files = Dialogs().openFiles(request);
+    if (files.isEmpty())
+        return;
+    const QString path = files.front();
+    const QString question =
+        TranslateQ("Replace the whole keyboard definition (every key and character) with the keys of %1?").arg(path);
+    if ((!DefinitionEmpty() && !Dialogs().confirm(question)) || !AskToSaveChanges())
+        return;
+    const std::string bytes = readFileBytes(QFile::encodeName(path).toStdString(), uint64_t(8) << 20);
+    const std::string codePage = dialog.Options().codePage;
+    const CodePage named(codePage.empty() ? CodePage::current().name() : codePage);
+    const bool drawPictures = dialog.DrawPictures();
+    TDefinitionHistory::Step step(DataMod->History(), TranslateQ("import of %1").arg(QFileInfo(path).fileName()));
+    std::vector<std::string> warnings;
+    try {
+        warnings = kle->ReadKeyboard(*DataMod, bytes, named);
+    } catch (const EConvertError &e) {
+        throw EConvertError(path.toStdString() + ": " + e.what());
+    }
+    DataMod->TypedAuthor.reset();
+    DataMod->TypedInfo.reset();
+    dialog.accept();
+    const QString codePageBefore = CodePageChoice::instance().current();
+    CodePageChoice::instance().choose(QString::fromStdString(named.name()));
+    ShowSettings();
+    FileNameLb->clear();
+
+    QStringList lines;
+    lines << TranslateQ("%1: %2 keys, code page %3.")
+                 .arg(path)
+                 .arg(DataMod->MainTbl.RecordCount())
+                 .arg(QString::fromStdString(named.name()));
+    for (const std::string &w : warnings)
+        lines << QString::fromStdString(w);
+    if (CodePageChoice::instance().current() != codePageBefore)
+        lines << TranslateQ("The session's code page is now %1 (it was %2): the definition's characters are bytes "
+                            "of %1.")
+                     .arg(CodePageChoice::instance().current(), codePageBefore);
+    if (drawPictures) {
+        SetFingerColorsIfUnset();
+        const KeyPicturesResult drawn = DrawKeyPictures(*DataMod, KeyFaces{});
+        lines << QStringLiteral("Key pictures drawn in the finger colours: %1.").arg(drawn.drawn);
+    }
+    if (!m_importReport)
+        m_importReport = new TImportReportDlg(this);
+    m_importReport->ShowReport(QFileInfo(path).fileName(), lines);
 }
 
 bool TDefineFm::DefinitionEmpty() const

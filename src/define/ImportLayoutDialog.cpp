@@ -157,6 +157,10 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     OkBn->setDefault(true);
     CancelBn = ButtonBox->button(QDialogButtonBox::Cancel);
     CancelBn->setObjectName(QStringLiteral("CancelBn"));
+    KleBn = ButtonBox->addButton(QStringLiteral("From a &keyboard-layout-editor file..."), QDialogButtonBox::ActionRole);
+    KleBn->setObjectName(QStringLiteral("KleBn"));
+    KleBn->setToolTip(QStringLiteral("Import the keys of a keyboard-layout-editor file (JSON) instead of a system layout"));
+    KleBn->setAutoDefault(false);
 
     auto *top = new QHBoxLayout;
     top->addWidget(filterLb);
@@ -179,6 +183,7 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     setTabOrder(CodePageCombo, PicturesCheckbox);
     setTabOrder(PicturesCheckbox, OkBn);
     setTabOrder(OkBn, CancelBn);
+    setTabOrder(CancelBn, KleBn);
 
     connect(FilterEd, &QLineEdit::textChanged, this, [this] { FilterChanged(); });
     connect(LayoutList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -188,6 +193,7 @@ TImportLayoutDlg::TImportLayoutDlg(std::vector<XkbLayout> layouts, QWidget *pare
     connect(LayoutList, &QTreeView::doubleClicked, this, [this] { RequestImport(); });
     connect(ButtonBox, &QDialogButtonBox::accepted, this, [this] { RequestImport(); });
     connect(ButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(KleBn, &QPushButton::clicked, this, [this] { emit KleImportRequested(); });
 
     resize(620, 480);
     FilterChanged();

@@ -44,6 +44,7 @@ public:
     QDialogButtonBox *ButtonBox;
     QPushButton *OkBn;
     QPushButton *CancelBn;
+    QPushButton *KleBn;       // the second source: a keyboard-layout-editor file
 
     // The layout of the list's current row; nullptr when none is shown.
     const XkbLayout *CurrentLayout() const;
@@ -68,6 +69,9 @@ public:
 signals:
     // OK (or Enter, or a double click on a layout) with a layout current.
     void ImportRequested();
+    // "From a keyboard-layout-editor file...": the keyboard is to come from
+    // such a file, its characters in the code page chosen.
+    void KleImportRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

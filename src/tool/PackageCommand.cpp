@@ -1,6 +1,7 @@
 // keyfolio-tool package: look into, dump and build keyboard packages (.vkt).
 
 #include "tool/ToolCommand.h"
+#include "tool/ExchangeCommand.h"
 #include "tool/StatsCommand.h"
 #include "common/CodePage.h"
 #include "common/CodePageDecoder.h"
@@ -519,6 +520,14 @@ int run(const std::vector<std::string> &args)
         return compare(args);
     if (sub == "stats")
         return PackageStats(args);
+    if (sub == "export")
+        return PackageExport(args);
+    if (sub == "install")
+        return PackageInstall(args);
+    if (sub == "uninstall")
+        return PackageUninstall(args);
+    if (sub == "import-kle")
+        return PackageImportKle(args);
     std::vector<std::string> files;
     std::string out;
     bool json = false;
@@ -557,7 +566,8 @@ int run(const std::vector<std::string> &args)
     return usage("unknown subcommand \"" + sub + "\"");
 }
 
-const ToolCommand registration("package", (std::string(kUsage) + "\n" + kStatsUsage).c_str(), run);
+const ToolCommand registration("package",
+                               (std::string(kUsage) + "\n" + kStatsUsage + "\n" + kExchangeUsage).c_str(), run);
 
 } // namespace
 

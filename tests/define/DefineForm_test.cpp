@@ -22,7 +22,9 @@
 #include "keyboard/KbDragForm.h"
 #include "model/DefinitionHistory.h"
 #include "model/KeyPictures.h"
+#include "exchange/ExchangeFormat.h"
 #include "exchange/LayoutImport.h"
+#include "common/TextFile.h"
 #include "model/GlyphCodec.h"
 #include "model/MainData.h"
 
@@ -38,6 +40,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -223,6 +226,10 @@ private slots:
     void saveTakesPendingPicture();
 
     void importAndDrawButtonsFitTheWindow();
+    void exportKeyboardInTheFormatOfTheFileName_data();
+    void exportKeyboardInTheFormatOfTheFileName();
+    void installOnThisDesktop();
+    void importKeyboardLayoutEditorFile();
     void importReplacesDefinition_data();
     void importReplacesDefinition();
     void importAnsweredNoKeepsDefinition();
@@ -1455,6 +1462,113 @@ void DefineFormTest::importAndDrawButtonsFitTheWindow()
     QVERIFY(form->ImportBn->hasFocus());
     QTest::keyClick(form->ImportBn, Qt::Key_Tab);
     QVERIFY(form->DrawKeysBn->hasFocus());
+}
+
+void DefineFormTest::exportKeyboardInTheFormatOfTheFileName_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("xkb") << "mine" << "XKB symbols" << QByteArray("// \"English (US)\"");
+    QTest::newRow("klc") << "mine.klc" << "Windows keyboard source" << QByteArray("\xFF\xFEK\0B\0D\0");
+    QTest::newRow("kle") << "mine.json" << "keyboard-layout-editor JSON" << QByteArray("[\n    {\n");
+    QTest::newRow("ktouch") << "mine.xml" << "KTouch keyboard layout" << QByteArray("<?xml");
+}
+
+void DefineFormTest::exportKeyboardInTheFormatOfTheFileName()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, format);
+    QFETCH(QByteArray, start);
+    LayoutImportOptions options;
+    options.layout = "us";
+    options.codePage = "CP1252";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(*m_dm, options);
+    TDefineFm *form = open();
+    // The button's menu holds both entries, and a screen reader reads them.
+    QCOMPARE(form->ExportBn->geometry(), QRect(252, 40, 75, 25));
+    QVERIFY(form->ExportBn->menu());
+    QCOMPARE(form->ExportBn->menu()->actions(), (QList<QAction *>{form->ExportKeyboardAction, form->InstallAction}));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form->ExportBn)->text(QAccessible::Name), QStringLiteral("Export"));
+
+    const QString path = m_dir->filePath(file);
+    m_dialogs->answerFile(path);
+    form->ExportKeyboardAction->trigger();
+    const ScriptedDialogs::Asked &asked = m_dialogs->last(Kind::SaveFile);
+    QCOMPARE(asked.request.filter,
+             QStringLiteral("XKB symbols (*)|*|Windows keyboard source (*.klc)|*.klc|keyboard-layout-editor JSON "
+                            "(*.json)|*.json|KTouch keyboard layout (*.xml)|*.xml"));
+    QVERIFY(m_dialogs->last(Kind::Information).text.contains(format));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY2(written.readAll().startsWith(start), qPrintable(file));
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+}
+
+void DefineFormTest::installOnThisDesktop()
+{
+    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&configBefore] {
+        if (configBefore.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", configBefore);
+    });
+    qputenv("XDG_CONFIG_HOME", m_dir->filePath("config").toLocal8Bit());
+    LayoutImportOptions options;
+    options.layout = "de";
+    options.codePage = "CP1252";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(*m_dm, options);
+    TDefineFm *form = open();
+    // A name the registry refuses is told, and nothing is written.
+    m_dialogs->answerText(QStringLiteral("Mein Deutsch"));
+    form->InstallAction->trigger();
+    QCOMPARE(m_dialogs->last(Kind::Input).text, QStringLiteral("Name of the layout (lower-case letters, digits, _ and -):"));
+    QCOMPARE(m_dialogs->count(Kind::Message), 1);
+    QVERIFY(m_dialogs->last(Kind::Message).text.contains(QStringLiteral("\"Mein Deutsch\" cannot name a layout")));
+    QVERIFY(!QDir(m_dir->filePath("config")).exists());
+
+    m_dialogs->answerText(QStringLiteral("german"));
+    form->InstallAction->trigger();
+    QVERIFY(QFile::exists(m_dir->filePath("config/xkb/symbols/german")));
+    QVERIFY(QFile::exists(m_dir->filePath("config/xkb/rules/evdev.xml")));
+    QVERIFY(m_dialogs->last(Kind::Information).text.contains(QStringLiteral("keyboard settings")));
+}
+
+void DefineFormTest::importKeyboardLayoutEditorFile()
+{
+    // A file written from the US layout.
+    TDataMod source;
+    LayoutImportOptions options;
+    options.layout = "us";
+    options.codePage = "CP1252";
+    options.composeLocale = "en_US.UTF-8";
+    ImportLayout(source, options);
+    std::vector<std::string> warnings;
+    const QString file = m_dir->filePath("us.json");
+    writeFileBytes(path(file), KeyboardFileBytes(source, CodePage("CP1252"), *FindExchangeFormat("kle"),
+                                                 TExportOptions{}, warnings));
+    // The window's definition is the data module's.
+    DataMod = m_dm.get();
+
+    TDefineFm *form = open();
+    TImportLayoutDlg *dialog = openImport(form);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->KleBn->text(), QStringLiteral("From a &keyboard-layout-editor file..."));
+    m_dialogs->answerFile(file);
+    QTest::mouseClick(dialog->KleBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->last(Kind::OpenFiles).request.filter,
+             QStringLiteral("keyboard-layout-editor JSON (*.json)|*.json"));
+    QCOMPARE(m_dialogs->count(Kind::Message), 0);
+    QCOMPARE(m_dm->MainTbl.RecordCount(), source.MainTbl.RecordCount());
+    QCOMPARE(m_dm->Author, std::string("English (US)"));
+    QVERIFY(form->ImportReport());
+    QTRY_VERIFY(!form->ImportDialog());
+    // Every key has its picture.
+    for (m_dm->MainTbl.First(); !m_dm->MainTbl.Eof(); m_dm->MainTbl.Next())
+        QVERIFY(!GlyphToImage(m_dm->MainTbl.FieldByName("Glyph").AsString()).isNull());
 }
 
 void DefineFormTest::importReplacesDefinition_data()
