@@ -14,6 +14,7 @@
 #include <QJsonParseError>
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 namespace kf {
@@ -362,7 +363,9 @@ void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
     std::vector<int> lessonOfWord(words.size(), -1);
     std::vector<size_t> perLesson(lessons + 1, 0);
     for (size_t i = 0; i < words.size(); ++i) {
+        // A word holds a letter or a digit ("-" alone is none).
         int top = -1;
+        bool alnum = false;
         for (const char ch : words[i]) {
             const int l = m_lessonOf[uint8_t(ch)];
             if (l < 0) {
@@ -370,7 +373,10 @@ void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
                 break;
             }
             top = std::max(top, l);
+            alnum |= m_class[uint8_t(ch)] == kAlnum;
         }
+        if (!alnum)
+            top = -1;
         lessonOfWord[i] = top;
         if (top >= 0)
             ++perLesson[size_t(top) + 1];
@@ -386,7 +392,10 @@ void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
     uint64_t sum = 0;
     for (size_t r = 0; r < m_wordOrder.size(); ++r) {
         const size_t i = m_wordOrder[r];
-        sum += std::max<uint64_t>(1, i < m_dictionary.Counts.size() ? m_dictionary.Counts[i] : 1);
+        // The square root of the count: the most frequent short words come
+        // most often without filling the lines.
+        const uint64_t count = i < m_dictionary.Counts.size() ? m_dictionary.Counts[i] : 1;
+        sum += std::max<uint64_t>(1, uint64_t(std::sqrt(double(count)) * 16.0));
         m_wordSum[r] = sum;
     }
 
@@ -429,20 +438,32 @@ std::vector<std::string> TLessonTexts::drillLines(const std::string &news, const
                 fill.add(one + one);
             }
         }
-        // Each paired with the characters learned last, or with the other
-        // new ones in a first lesson.
+        // Each paired with the small letters (or digits) learned last, or
+        // with the other new characters in a first lesson: a letter before
+        // and after it, a capital before a small letter, a mark after one.
         std::string partners;
-        for (size_t i = known.size(); i-- > 0 && partners.size() < kPartners;)
-            partners += known[i];
+        for (size_t i = known.size(); i-- > 0 && partners.size() < kPartners;) {
+            const uint8_t c = uint8_t(known[i]);
+            if (m_class[c] == kAlnum && m_codePage.upper(c) != c)
+                partners += char(c);
+            else if (m_class[c] == kAlnum && m_codePage.lower(c) == c && m_codePage.upper(c) == c)
+                partners += char(c); // a digit, or a letter without case
+        }
         const std::string &with = partners.empty() ? news : partners;
         LineFiller fill(lines, TLessonLineKind::Drill, size_t(width));
-        for (const char ch : news)
+        for (const char ch : news) {
+            const uint8_t c = uint8_t(ch);
+            const bool mark = m_class[c] != kAlnum;
+            const bool capital = !mark && m_codePage.lower(c) != c;
             for (const char p : with) {
                 if (p == ch)
                     continue;
-                fill.add(std::string{ch, p});
-                fill.add(std::string{p, ch});
+                if (!mark)
+                    fill.add(std::string{ch, p});
+                if (!capital)
+                    fill.add(std::string{p, ch});
             }
+        }
     }
     std::vector<std::string> out;
     for (TLessonLine &l : lines)

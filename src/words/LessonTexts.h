@@ -2,7 +2,9 @@
 // Lesson texts: what a learner types in each lesson of a course plan. Each
 // lesson gets drill lines (its new characters alone, doubled and paired with
 // the known ones), word lines (dictionary words typeable with the lesson's
-// characters, drawn by their counts, many holding a new character) and,
+// characters, drawn more often the more often they occur (by the square root
+// of their counts, so that a few short words do not fill the lines), half of
+// them holding a new character while the dictionary has such words) and,
 // when the author's own texts are given, sentence lines (sentences of those
 // texts typeable with the lesson's characters, each used once in the whole
 // course, kept as written with their blanks made single).
@@ -10,8 +12,8 @@
 // The lessons are those of the letters' plan followed, when the plan lacks
 // them (it holds no capital; it holds no full stop), by a lesson for the
 // capitals of its letters and one for the punctuation marks the texts use
-// most that the keyboard types. Before
-// those lessons a sentence qualifies only without capitals and punctuation;
+// most that the keyboard types. Before those lessons a sentence qualifies
+// only without capitals and punctuation;
 // a sentence whose closing mark is not learned yet comes without it.
 //
 // The texts are read and cut once; the lessons of another length, width or
