@@ -21,6 +21,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
+#include <thread>
 #include <iostream>
 #include <memory>
 
@@ -186,9 +188,37 @@ int RunCourseLessons(const std::vector<std::string> &args)
         throw EInOutError(keyboardPath + ": " + dm.PackageError());
     const CodePage &codePage = CodePage::current();
     const TKeyLayout layout = TKeyLayout::FromDataMod(dm);
+    // The texts are read and cut on a thread of their own while the
+    // dictionary is read and the plan made.
+    TLessonTexts texts(codePage, layout);
+    std::vector<std::string> textWarnings;
+    std::exception_ptr textFailure;
+    std::thread reader([&] {
+        try {
+            for (const std::string &path : textPaths) {
+                try {
+                    texts.AddText(FileWordScan::readText(path, encoding, 1));
+                } catch (const Exception &e) {
+                    textWarnings.push_back(std::string(e.what()) + "; the lessons are made without its sentences");
+                    texts.AddText({});
+                }
+            }
+        } catch (...) {
+            textFailure = std::current_exception();
+        }
+    });
+    // Joined before anything thrown here leaves.
+    struct Join {
+        std::thread &t;
+        ~Join()
+        {
+            if (t.joinable())
+                t.join();
+        }
+    } join{reader};
+
     DecodedLines lines = ReadDecodedLines(dictionaryPath, encoding);
     TPlanDictionary dictionary = TPlanDictionary::FromLines(std::move(lines.lines), lines.unmappable.size());
-
     // The plan: saved, or made from the options as course plan makes it.
     std::vector<std::string> news;
     std::unique_ptr<TCoursePlan> plan;
@@ -203,17 +233,12 @@ int RunCourseLessons(const std::vector<std::string> &args)
         words = &plan->Dictionary();
     }
 
-    TLessonTexts texts(codePage, layout, *words);
-    for (const std::string &path : textPaths) {
-        try {
-            texts.AddText(FileWordScan::readText(path, encoding));
-        } catch (const Exception &e) {
-            std::cerr << "keyfolio-tool course lessons: " << e.what()
-                      << "; the lessons are made without its sentences\n";
-            texts.AddText({});
-        }
-    }
-    texts.SetPlan(news);
+    reader.join();
+    if (textFailure)
+        std::rethrow_exception(textFailure);
+    for (const std::string &w : textWarnings)
+        std::cerr << "keyfolio-tool course lessons: " << w << "\n";
+    texts.SetPlan(news, *words);
 
     TLessonCourse course;
     course.Lessons = texts.Make(options);

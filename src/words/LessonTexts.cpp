@@ -122,8 +122,7 @@ void TLessonOptions::Check() const
                                           {number(kMinWidth), number(kMaxWidth), std::to_string(Width)}));
 }
 
-TLessonTexts::TLessonTexts(const CodePage &codePage, const TKeyLayout &layout, const TPlanDictionary &dictionary)
-    : m_codePage(codePage), m_dictionary(dictionary)
+TLessonTexts::TLessonTexts(const CodePage &codePage, const TKeyLayout &layout) : m_codePage(codePage)
 {
     for (const TLayoutChar &c : layout.Chars)
         if (c.Code > ' ' && c.Accent == 0 && c.Key >= 0 &&
@@ -152,114 +151,100 @@ std::string TLessonTexts::Utf8(std::string_view bytes) const
     return out;
 }
 
-void TLessonTexts::AddText(const DecodedText &text)
+void TLessonTexts::AddText(DecodedText text)
 {
     m_hasTexts = true;
     const size_t base = m_corpus.size();
-    m_corpus += text.bytes;
-    m_corpus += "\n\n"; // a text ends its last sentence
-    for (const char c : text.bytes)
-        ++m_uses[uint8_t(c)];
-    cut(text, base);
+    if (m_corpus.empty())
+        m_corpus = std::move(text.bytes);
+    else
+        m_corpus += text.bytes;
+    // How often each byte stands in the texts, in four tables at once.
+    std::array<std::array<uint64_t, 256>, 4> uses{};
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(m_corpus.data()) + base;
+    const size_t n = m_corpus.size() - base;
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++uses[0][p[i]];
+        ++uses[1][p[i + 1]];
+        ++uses[2][p[i + 2]];
+        ++uses[3][p[i + 3]];
+    }
+    for (; i < n; ++i)
+        ++uses[0][p[i]];
+    for (size_t b = 0; b < 256; ++b)
+        m_uses[b] += uses[0][b] + uses[1][b] + uses[2][b] + uses[3][b];
+    cut(text.unmapped, base);
 }
 
-// Cuts the text at base into sentences: at '.', '!' and '?' (not between
-// letters or digits: "3.14") with the marks and closing quotes after them,
-// and at empty lines. Sentences of 3 to 20 words are kept, each text once.
-void TLessonTexts::cut(const DecodedText &text, size_t base)
+// Cuts the text from base on into sentences: at '.', '!' and '?' (not
+// between letters or digits: "3.14") with the marks and closing quotes after
+// them, at empty lines and at the text's end. Sentences of 3 to 20 words
+// without a character the code page lacks are kept.
+void TLessonTexts::cut(const std::vector<UnmappedChar> &unmapped, size_t base)
 {
-    const std::string &s = m_corpus;
-    const size_t n = s.size();
+    const uint8_t *const s = reinterpret_cast<const uint8_t *>(m_corpus.data());
+    const size_t n = m_corpus.size();
     const uint8_t *const cls = m_class.data();
-    // The normalised text's hash, and its comparison with another sentence.
-    const auto forEachNormal = [&](size_t from, size_t to, auto &&take) {
-        bool blank = false, any = false;
-        for (size_t i = from; i < to; ++i) {
-            const uint8_t c = uint8_t(s[i]);
-            if (cls[c] == kBlank) {
-                blank = any;
-                continue;
-            }
-            if (blank)
-                take(uint8_t(' '));
-            take(c);
-            blank = false;
-            any = true;
-        }
-    };
-    const auto hashOf = [&](size_t from, size_t to) {
-        uint64_t h = 1469598103934665603ull;
-        forEachNormal(from, to, [&](uint8_t c) { h = (h ^ c) * 1099511628211ull; });
-        return h;
-    };
-    std::unordered_map<uint64_t, uint32_t> seen;
-    seen.reserve(m_sentences.size() + 4096);
-    for (uint32_t i = 0; i < m_sentences.size(); ++i) {
-        const Sentence_ &e = m_sentences[i];
-        seen.emplace(hashOf(e.Start, e.Start + e.Full), i);
-    }
-    const auto same = [&](const Sentence_ &e, size_t from, size_t to) {
-        std::string a, b;
-        forEachNormal(e.Start, e.Start + e.Full, [&](uint8_t c) { a += char(c); });
-        forEachNormal(from, to, [&](uint8_t c) { b += char(c); });
-        return a == b;
-    };
-
     size_t nextUnmapped = 0;
     size_t start = std::string::npos;
     int words = 0, newlines = 0;
-    bool inToken = false, tokenAlnum = false;
+    bool tokenAlnum = false;
     size_t lastEnd = 0;
     const auto finish = [&](size_t bodyEnd, size_t fullEnd) {
-        if (inToken && tokenAlnum)
+        if (tokenAlnum)
             ++words;
-        inToken = tokenAlnum = false;
+        tokenAlnum = false;
         const size_t from = start;
         const int count = words;
         start = std::string::npos;
         words = 0;
         if (from == std::string::npos || count < kMinSentenceWords || count > kMaxSentenceWords)
             return;
-        while (nextUnmapped < text.unmapped.size() && base + text.unmapped[nextUnmapped].at < from)
+        while (nextUnmapped < unmapped.size() && base + unmapped[nextUnmapped].at < from)
             ++nextUnmapped;
-        if (nextUnmapped < text.unmapped.size() && base + text.unmapped[nextUnmapped].at < fullEnd)
+        if (nextUnmapped < unmapped.size() && base + unmapped[nextUnmapped].at < fullEnd)
             return; // a character the code page lacks
-        const uint64_t h = hashOf(from, fullEnd);
-        const auto it = seen.find(h);
-        if (it != seen.end() && same(m_sentences[it->second], from, fullEnd))
-            return;
         m_sentences.push_back({from, uint32_t(bodyEnd - from), uint32_t(fullEnd - from)});
-        if (it == seen.end())
-            seen.emplace(h, uint32_t(m_sentences.size() - 1));
     };
-    for (size_t i = base; i < n; ++i) {
-        const uint8_t b = uint8_t(s[i]);
-        const uint8_t c = cls[b];
+    for (size_t i = base; i < n;) {
+        const uint8_t c = cls[s[i]];
+        if (c == kAlnum) {
+            // The letters and digits of a word at once.
+            if (start == std::string::npos)
+                start = i;
+            tokenAlnum = true;
+            newlines = 0;
+            while (++i < n && cls[s[i]] == kAlnum) {
+            }
+            lastEnd = i;
+            continue;
+        }
         if (c == kBlank) {
-            if (inToken && tokenAlnum)
+            if (tokenAlnum)
                 ++words;
-            inToken = tokenAlnum = false;
-            if (b == '\n' && ++newlines >= 2 && start != std::string::npos)
+            tokenAlnum = false;
+            if (s[i] == '\n' && ++newlines >= 2 && start != std::string::npos)
                 finish(lastEnd, lastEnd);
+            ++i;
             continue;
         }
         newlines = 0;
         if (start == std::string::npos)
             start = i;
-        inToken = true;
         lastEnd = i + 1;
-        if (c == kAlnum) {
-            tokenAlnum = true;
-        } else if (c == kStop) {
-            if (i + 1 < n && cls[uint8_t(s[i + 1])] == kAlnum)
-                continue; // "3.14", "e.g"
+        if (c == kStop && !(i + 1 < n && cls[s[i + 1]] == kAlnum)) { // not "3.14", "e.g"
             size_t j = i;
-            while (j < n && cls[uint8_t(s[j])] != kBlank && cls[uint8_t(s[j])] != kAlnum)
+            while (j < n && cls[s[j]] != kBlank && cls[s[j]] != kAlnum)
                 ++j;
             finish(i, j);
-            i = j - 1;
+            i = j;
+            continue;
         }
+        ++i;
     }
+    if (start != std::string::npos)
+        finish(lastEnd, lastEnd);
 }
 
 std::string TLessonTexts::Sentence(int index, bool withClose) const
@@ -297,8 +282,9 @@ int TLessonTexts::lessonOfRange(size_t from, size_t to) const
     return top;
 }
 
-void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
+void TLessonTexts::SetPlan(const std::vector<std::string> &newChars, const TPlanDictionary &dictionary)
 {
+    m_dictionary = &dictionary;
     m_news.clear();
     std::array<bool, 256> in{};
     std::string all;
@@ -359,7 +345,7 @@ void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
             m_lessonOf[uint8_t(c)] = int(k);
 
     // The words, ordered by their lesson (a counting sort).
-    const std::vector<std::string> &words = m_dictionary.Words;
+    const std::vector<std::string> &words = m_dictionary->Words;
     std::vector<int> lessonOfWord(words.size(), -1);
     std::vector<size_t> perLesson(lessons + 1, 0);
     for (size_t i = 0; i < words.size(); ++i) {
@@ -394,18 +380,28 @@ void TLessonTexts::SetPlan(const std::vector<std::string> &newChars)
         const size_t i = m_wordOrder[r];
         // The square root of the count: the most frequent short words come
         // most often without filling the lines.
-        const uint64_t count = i < m_dictionary.Counts.size() ? m_dictionary.Counts[i] : 1;
+        const uint64_t count = i < m_dictionary->Counts.size() ? m_dictionary->Counts[i] : 1;
         sum += std::max<uint64_t>(1, uint64_t(std::sqrt(double(count)) * 16.0));
         m_wordSum[r] = sum;
     }
 
+    // The sentences by lesson, each text once (a text may repeat a
+    // sentence; only those that can be typed are compared).
     m_byBody.assign(lessons, {});
     m_byFull.assign(lessons, {});
+    std::unordered_map<uint64_t, uint32_t> seen;
     for (uint32_t i = 0; i < m_sentences.size(); ++i) {
         const Sentence_ &e = m_sentences[i];
         const int body = lessonOfRange(e.Start, e.Start + e.Body);
         if (body < 0)
             continue;
+        const std::string text = Sentence(int(i));
+        const uint64_t h = std::hash<std::string>()(text);
+        const auto it = seen.find(h);
+        if (it != seen.end() && Sentence(int(it->second)) == text)
+            continue;
+        if (it == seen.end())
+            seen.emplace(h, i);
         m_byBody[size_t(body)].push_back(i);
         const int full = lessonOfRange(e.Start + e.Body, e.Start + e.Full);
         if (full > body)
@@ -474,10 +470,12 @@ std::vector<std::string> TLessonTexts::drillLines(const std::string &news, const
 std::vector<TLessonText> TLessonTexts::Make(const TLessonOptions &options) const
 {
     options.Check();
+    if (!m_dictionary)
+        return {};
     SplitMix rng(options.Seed);
     const size_t width = size_t(options.Width);
     const size_t length = size_t(options.Length);
-    const std::vector<std::string> &words = m_dictionary.Words;
+    const std::vector<std::string> &words = m_dictionary->Words;
     std::vector<bool> used(m_sentences.size(), false);
     std::vector<uint32_t> older; // sentences of earlier lessons
     std::vector<TLessonText> out;

@@ -67,9 +67,8 @@ struct TLessonOptions {
 class TLessonTexts {
 public:
     // The code page of the keyboard, the dictionary and the texts; the
-    // keyboard tells which capitals and marks it types. The dictionary is
-    // read where it is: it must outlive these texts.
-    TLessonTexts(const CodePage &codePage, const TKeyLayout &layout, const TPlanDictionary &dictionary);
+    // keyboard tells which capitals and marks it types.
+    TLessonTexts(const CodePage &codePage, const TKeyLayout &layout);
     ~TLessonTexts();
     TLessonTexts(const TLessonTexts &) = delete;
     TLessonTexts &operator=(const TLessonTexts &) = delete;
@@ -78,21 +77,24 @@ public:
     // holding one of the `unmapped` characters is left out). A text that
     // could not be read is added empty: the lessons then say they have no
     // sentence. Call before SetPlan.
-    void AddText(const DecodedText &text);
-    // Whether texts were given, and the sentences cut from them.
+    void AddText(DecodedText text);
+    // Whether texts were given, and the sentences cut from them (a sentence
+    // the texts repeat is used once).
     bool HasTexts() const { return m_hasTexts; }
     size_t SentenceCount() const { return m_sentences.size(); }
     // A sentence as a lesson writes it, with its closing marks or without.
     std::string Sentence(int index, bool withClose = true) const;
 
     // Takes the letters' plan (the new characters of each lesson), adds the
-    // capitals and punctuation lessons it lacks, and indexes the words and
-    // sentences by the lesson in which they become typeable.
-    void SetPlan(const std::vector<std::string> &newChars);
+    // capitals and punctuation lessons it lacks, and indexes the words of the
+    // dictionary and the sentences by the lesson in which they become
+    // typeable. The dictionary is read where it is: it must stay until the
+    // next SetPlan or the end of these texts.
+    void SetPlan(const std::vector<std::string> &newChars, const TPlanDictionary &dictionary);
     // The lessons' new characters, the added lessons included.
     const std::vector<std::string> &LessonNews() const { return m_news; }
 
-    // Makes the lessons' texts (options checked first).
+    // Makes the lessons' texts (options checked first); none before SetPlan.
     std::vector<TLessonText> Make(const TLessonOptions &options) const;
 
     // A code-page text in UTF-8.
@@ -106,12 +108,12 @@ private:
         uint32_t Body = 0;
         uint32_t Full = 0;
     };
-    void cut(const DecodedText &text, size_t base);
+    void cut(const std::vector<UnmappedChar> &unmapped, size_t base);
     int lessonOfRange(size_t from, size_t to) const;
     std::vector<std::string> drillLines(const std::string &news, const std::string &known, int width) const;
 
     const CodePage &m_codePage;
-    const TPlanDictionary &m_dictionary;
+    const TPlanDictionary *m_dictionary = nullptr;
     std::array<bool, 256> m_typed{};   // the keyboard types the byte (no dead key)
     std::array<uint8_t, 256> m_class{}; // blank, letter or digit, closing mark, other
     bool m_hasTexts = false;
