@@ -14,6 +14,7 @@
 #include "model/KeyLayout.h"
 #include "model/MainData.h"
 #include "wordlist/CoursePlanDlg.h"
+#include "wordlist/LessonTextsDlg.h"
 #include "wordlist/DicForm.h"
 #include "words/CoursePlan.h"
 #include "words/DicBuilder.h"
@@ -250,6 +251,12 @@ void TTcgFm::buildStep2()
                         QStringLiteral("Plan lessons that bring in the keyboard's keys a few at a time"),
                         QRect(248, 281, 136, 25));
     connect(PlanBn, &QPushButton::clicked, this, ReportErrors(this, [this] { PlanBnClick(); }));
+    LessonsBn = makeButton(p, "LessonsBn", QStringLiteral("Lesson &texts..."),
+                           QStringLiteral("Drills, words and sentences for each lesson of the plan, for this and "
+                                          "other typing tutors"),
+                           QRect(248, 253, 136, 25));
+    LessonsBn->setEnabled(false);
+    connect(LessonsBn, &QPushButton::clicked, this, ReportErrors(this, [this] { LessonsBnClick(); }));
 
     Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
                          QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
@@ -602,7 +609,38 @@ void TTcgFm::UsePlan(const TCoursePlanDlg &dialog)
     CaseEd->setChecked(plan->CaseSensitive());
     if (dialog.Keyboard())
         planKeyboard = std::make_unique<TKeyLayout>(*dialog.Keyboard());
+    planNews.clear();
+    for (const TPlanLesson &l : plan->Lessons())
+        planNews.push_back(l.New);
+    LessonsBn->setEnabled(true);
     showPage(Step2Page);
+}
+
+void TTcgFm::LessonsBnClick()
+{
+    if (lessonsDlg) {
+        lessonsDlg->raise();
+        lessonsDlg->activateWindow();
+        return;
+    }
+    const TKeyLayout *kb = keyboard();
+    if (planNews.empty() || !kb) {
+        Dialogs().message(ApplicationTitle(), QStringLiteral("Plan the lessons from a keyboard and use the plan first."));
+        return;
+    }
+    TPlanDictionary dictionary;
+    {
+        BusyCursor busy;
+        dictionary = planDictionary();
+    }
+    lessonsDlg = new TLessonTextsDlg(this, *kb, std::move(dictionary), planNews, Encoding1->encoding());
+    lessonsDlg->setAttribute(Qt::WA_DeleteOnClose);
+    lessonsDlg->show();
+}
+
+TLessonTextsDlg *TTcgFm::LessonsDialog() const
+{
+    return lessonsDlg.data();
 }
 
 void TTcgFm::fillDrillMenu()
