@@ -184,8 +184,7 @@ int RunCourseLessons(const std::vector<std::string> &args)
 
     ConsoleDialogs::install();
     TDataMod dm;
-    if (!dm.LoadPackage(keyboardPath))
-        throw EInOutError(keyboardPath + ": " + dm.PackageError());
+    LoadPackageInItsCodePage(dm, keyboardPath);
     const CodePage &codePage = CodePage::current();
     const TKeyLayout layout = TKeyLayout::FromDataMod(dm);
     // The texts are read and cut on a thread of their own while the
