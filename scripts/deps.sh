@@ -14,7 +14,7 @@ PACKAGES=(
   appstream desktop-file-utils
   # the chart's SVG and PDF drawn as pictures and their text read back by the tests
   librsvg2-bin poppler-utils
-  # the lesson courses written for the other tutor checked against its schema
+  # the KTouch files the exports write, validated against KTouch's schema by the tests
   libxml2-utils
   # CPack's DEB generator: file, and dpkg-shlibdeps for the shared-library dependencies
   file dpkg-dev
