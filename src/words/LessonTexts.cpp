@@ -552,11 +552,18 @@ std::vector<TLessonText> TLessonTexts::Make(const TLessonOptions &options) const
         older.insert(older.end(), m_byBody[k].begin(), m_byBody[k].end());
 
         // Words, drawn by their counts; every other one holding a new
-        // character while the dictionary has such words.
+        // character while the dictionary has such words. A lesson of
+        // capitals whose dictionary has no word with them writes every other
+        // word with its capital, as a sentence would begin it.
+        bool capitalised = false;
         if (wordsOk) {
             const size_t target = left > sentenceChars ? left - sentenceChars : 0;
+            const bool capitalise = groupEnd == groupBegin &&
+                                    std::any_of(t.New.begin(), t.New.end(), [&](char c) {
+                                        return m_class[uint8_t(c)] == kAlnum && m_codePage.lower(uint8_t(c)) != uint8_t(c);
+                                    });
             LineFiller fill(t.Lines, TLessonLineKind::Words, width);
-            const std::string *previous = nullptr;
+            std::string previous;
             size_t chars = 0, drawn = 0, withNew = 0;
             const auto draw = [&](size_t lo, size_t hi) {
                 const uint64_t base = lo ? m_wordSum[lo - 1] : 0;
@@ -566,28 +573,36 @@ std::vector<TLessonText> TLessonTexts::Make(const TLessonOptions &options) const
                               m_wordSum.begin());
             };
             while (chars < target) {
-                const bool wantNew = groupEnd > groupBegin && withNew * 2 < drawn + 1;
-                size_t r = groupEnd;
-                for (int attempt = 0; attempt < 32 && r == groupEnd; ++attempt) {
-                    const size_t at = draw(wantNew && attempt < 16 ? groupBegin : 0, groupEnd);
-                    const std::string &w = words[m_wordOrder[at]];
-                    if (w.size() <= width && (!previous || w != *previous))
-                        r = at;
+                const bool wantNew = withNew * 2 < drawn + 1;
+                const bool fromGroup = wantNew && groupEnd > groupBegin;
+                std::string word;
+                for (int attempt = 0; attempt < 32 && word.empty(); ++attempt) {
+                    const size_t at = draw(fromGroup && attempt < 16 ? groupBegin : 0, groupEnd);
+                    std::string w = words[m_wordOrder[at]];
+                    if (capitalise && wantNew) {
+                        const uint8_t up = m_codePage.upper(uint8_t(w[0]));
+                        if (up != uint8_t(w[0]) && t.New.find(char(up)) != std::string::npos)
+                            w[0] = char(up);
+                    }
+                    if (w.size() <= width && w != previous)
+                        word = std::move(w);
                 }
-                if (r == groupEnd)
+                if (word.empty())
                     break; // only one word, or none that fits a line
-                previous = &words[m_wordOrder[r]];
-                fill.add(*previous);
-                chars += previous->size() + 1;
+                const bool holdsNew = word.find_first_of(t.New) != std::string::npos;
+                capitalised |= capitalise && holdsNew;
+                fill.add(word);
+                chars += word.size() + 1;
                 ++drawn;
-                withNew += r >= groupBegin ? 1 : 0;
+                withNew += holdsNew ? 1 : 0;
+                previous = std::move(word);
             }
         } else {
             t.Warnings.push_back(TranslateWith(
                 "too few words: the dictionary has %1 typeable with these characters; drill lines only",
                 {number(groupEnd)}));
         }
-        if (wordsOk && groupEnd == groupBegin)
+        if (wordsOk && groupEnd == groupBegin && !capitalised)
             t.Warnings.push_back(TranslateWith("no word of the dictionary holds a new character of this lesson", {}));
         if (m_hasTexts && sentenceLines.empty())
             t.Warnings.push_back(TranslateWith("no sentence of the texts is typeable with these characters", {}));
