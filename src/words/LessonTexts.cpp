@@ -451,12 +451,18 @@ std::vector<std::string> TLessonTexts::drillLines(const std::string &news, const
             const uint8_t c = uint8_t(ch);
             const bool mark = m_class[c] != kAlnum;
             const bool capital = !mark && m_codePage.lower(c) != c;
+            // An opening mark comes before a letter, a closing one after it;
+            // an initial quote is opening in some languages, closing in others.
+            const QChar::Category category = QChar(m_codePage.toUnicode(c)).category();
+            const bool before = !mark || category == QChar::Punctuation_Open ||
+                                category == QChar::Punctuation_InitialQuote;
+            const bool after = !capital && category != QChar::Punctuation_Open;
             for (const char p : with) {
                 if (p == ch)
                     continue;
-                if (!mark)
+                if (before)
                     fill.add(std::string{ch, p});
-                if (!capital)
+                if (after)
                     fill.add(std::string{p, ch});
             }
         }

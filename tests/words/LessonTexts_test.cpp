@@ -47,7 +47,8 @@ int32_t fingerOfColumn(size_t c)
 TKeyLayout UsKeyboard()
 {
     const std::vector<std::string> rows = {"1234567890-", "qwertyuiop", "asdfghjkl;'", "zxcvbnm,./"};
-    const std::map<char, char> shifted = {{'1', '!'}, {';', ':'}, {'\'', '"'}, {'/', '?'}, {'-', '_'}};
+    const std::map<char, char> shifted = {{'1', '!'}, {'9', '('}, {'0', ')'}, {';', ':'},
+                                          {'\'', '"'}, {'/', '?'}, {'-', '_'}};
     TDataMod dm;
     int32_t value = 1;
     for (size_t r = 0; r < rows.size(); ++r)
@@ -408,6 +409,31 @@ TEST(LessonTextsTest, TooFewWordsGiveDrillLinesAndAWarningNoSentenceAWarning)
     EXPECT_GT(drills[0].Count(TLessonLineKind::Drill), 0u);
     EXPECT_TRUE(warned(drills[0], "too few words"));
     EXPECT_FALSE(warned(drills[0], "no sentence")); // no texts were given
+}
+
+TEST(LessonTextsTest, DrillsPairLettersBothWaysCapitalsBeforeAndMarksOnTheirSide)
+{
+    Course course(false);
+    course.texts->SetPlan({"fj", "dk", "(.)", "FD"}, course.dictionary);
+    const std::vector<TLessonText> lessons = course.texts->Make({});
+    ASSERT_EQ(lessons.size(), 4u);
+    const auto tokens = [&](size_t k) {
+        std::set<std::string> all;
+        for (const TLessonLine &line : lessons[k].Lines)
+            if (line.Kind == TLessonLineKind::Drill)
+                for (const std::string &t : Split(line.Text))
+                    all.insert(t);
+        return all;
+    };
+    const std::set<std::string> letters = tokens(1), marks = tokens(2), capitals = tokens(3);
+    for (const char *t : {"d", "dd", "dj", "jd", "df", "fd", "kj", "jk"})
+        EXPECT_TRUE(letters.count(t)) << t;
+    for (const char *t : {"(k", "k)", "k.", "(d", "d)", "d."})
+        EXPECT_TRUE(marks.count(t)) << t;
+    for (const char *t : {"k(", ")k", ".k"})
+        EXPECT_FALSE(marks.count(t)) << t;
+    EXPECT_TRUE(capitals.count("Fk"));
+    EXPECT_FALSE(capitals.count("kF"));
 }
 
 TEST(LessonTextsTest, ALengthOrWidthOutOfRangeIsRefused)
