@@ -9,6 +9,7 @@
 #include "common/CodePage.h"
 #include "model/KeyLayout.h"
 #include "model/MainData.h"
+#include "tool/LessonsCommand.h"
 #include "tool/ToolCommand.h"
 #include "words/CoursePlan.h"
 #include "words/tcg.h"
@@ -167,6 +168,8 @@ int runCourse(const std::vector<std::string> &args)
 {
     if (!args.empty() && args[0] == "plan")
         return runPlan(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "lessons")
+        return RunCourseLessons(std::vector<std::string>(args.begin() + 1, args.end()));
 
     static const std::map<std::string, int> modes = {
         {"finger", tcgClass::FingerPlacement}, {"letters", tcgClass::LetterStrings},

@@ -16,6 +16,7 @@
 #include "model/DefinitionHistory.h"
 #include "model/MainData.h"
 #include "wordlist/CoursePlanDlg.h"
+#include "wordlist/LessonTextsDlg.h"
 #include "wordlist/DicForm.h"
 #include "words/CoursePlan.h"
 #include "words/DicBuilder.h"
@@ -306,6 +307,12 @@ void TTcgFm::buildStep2()
                         QStringLiteral("Plan lessons that bring in the keyboard's keys a few at a time"),
                         QRect(248, 281, 136, 25));
     connect(PlanBn, &QPushButton::clicked, this, ReportErrors(this, [this] { PlanBnClick(); }));
+    LessonsBn = makeButton(p, "LessonsBn", QStringLiteral("Lesson &texts..."),
+                           QStringLiteral("Drills, words and sentences for each lesson of the plan, for this and "
+                                          "other typing tutors"),
+                           QRect(248, 253, 136, 25));
+    LessonsBn->setEnabled(false);
+    connect(LessonsBn, &QPushButton::clicked, this, ReportErrors(this, [this] { LessonsBnClick(); }));
 
     Next2Bn = makeButton(p, "Next2Bn", QStringLiteral("&Generate"),
                          QStringLiteral("Pick up groups of words from the dictionary"), QRect(392, 281, 75, 25));
@@ -581,6 +588,8 @@ void TTcgFm::loadStrings(const QString &path)
     // What a file holds is no work to lose; nor is it a plan's any more.
     TwdMemo->document()->setModified(false);
     usedPlanKeyboard.reset();
+    planNews.clear();
+    LessonsBn->setEnabled(false);
     showPlanState();
     emit FileUsed(RecentKind::Strings, path);
 }
@@ -788,7 +797,38 @@ void TTcgFm::UsePlan(const TCoursePlanDlg &dialog)
     usedPlanCodePage = CodePageChoice::instance().current();
     usedPlanKeyboardName = planPackage.isEmpty() ? QStringLiteral("the keyboard definition")
                                                  : QFileInfo(planPackage).fileName();
+    planNews.clear();
+    for (const TPlanLesson &l : plan->Lessons())
+        planNews.push_back(l.New);
+    LessonsBn->setEnabled(true);
     showPage(Step2Page);
+}
+
+void TTcgFm::LessonsBnClick()
+{
+    if (lessonsDlg) {
+        lessonsDlg->raise();
+        lessonsDlg->activateWindow();
+        return;
+    }
+    const TKeyLayout *kb = keyboard();
+    if (planNews.empty() || !kb) {
+        Dialogs().message(ApplicationTitle(), QStringLiteral("Plan the lessons from a keyboard and use the plan first."));
+        return;
+    }
+    TPlanDictionary dictionary;
+    {
+        BusyCursor busy;
+        dictionary = planDictionary();
+    }
+    lessonsDlg = new TLessonTextsDlg(this, *kb, std::move(dictionary), planNews, Encoding1->encoding());
+    lessonsDlg->setAttribute(Qt::WA_DeleteOnClose);
+    lessonsDlg->show();
+}
+
+TLessonTextsDlg *TTcgFm::LessonsDialog() const
+{
+    return lessonsDlg.data();
 }
 
 void TTcgFm::fillDrillMenu()
@@ -932,6 +972,9 @@ void TTcgFm::Button2Click()
     // A new start plans from the keyboard definition open now.
     planPackage.clear();
     planKeyboard.reset();
+    // The lesson texts belong to the plan used: a new start has none.
+    planNews.clear();
+    LessonsBn->setEnabled(false);
     showPage(Step1Page);
 }
 

@@ -29,6 +29,7 @@ namespace kf {
 class tcgClass;
 class InputEncodingMenu;
 class TCoursePlanDlg;
+class TLessonTextsDlg;
 class TKeyLayout;
 struct TPlanDictionary;
 
@@ -71,6 +72,7 @@ public:
     QPushButton *DrillBn; // adds a line of drill characters (its menu)
     QMenu *DrillMenu;
     QPushButton *PlanBn;  // "Plan from keyboard..."
+    QPushButton *LessonsBn; // "Lesson texts..." (once a plan is used)
     QGroupBox *GroupBox1;
     QLabel *Label2;
     TSpinEdit *MinEd;
@@ -136,6 +138,9 @@ public:
     // for the plan last used (until "&Reset"); "Use this plan" fills step 2.
     void PlanBnClick();
     TCoursePlanDlg *PlanDialog() const;
+    // Opens the lesson texts window over the plan last used.
+    void LessonsBnClick();
+    TLessonTextsDlg *LessonsDialog() const;
     // Step 2 takes a plan: its strings in the box, "Finger placement", the
     // word length and the case rule.
     void UsePlan(const TCoursePlanDlg &dialog);
@@ -217,6 +222,8 @@ private:
     QString usedPlanCodePage;
     QString usedPlanKeyboardName;
     QPointer<TCoursePlanDlg> planDlg; // while open (owned by Qt)
+    QPointer<TLessonTextsDlg> lessonsDlg; // while open (owned by Qt)
+    std::vector<std::string> planNews; // the new characters of the lessons of the plan used
     // The bytes of the result text shown in ResultMemo, in the code page of
     // the generation (the engine's), whatever the session chooses later. The
     // box cannot show every byte as it is (a lone CR becomes a line break

@@ -535,6 +535,41 @@ private:
     uint64_t m_bodyStart = 0;      // past the byte-order mark of the encoding read
 };
 
+DecodedText FileWordScan::readText(const std::string &path, InputEncoding encoding, int threads)
+{
+    constexpr size_t kBlock = size_t(1) << 20;
+    const CodePage &codePage = CodePage::current();
+    const Source source(path);
+    char head[4] = {};
+    const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, source.readAt(0, head, sizeof head)));
+    if (encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
+        encoding = bom.encoding;
+    const uint64_t bodyStart = bom.encoding == encoding ? bom.length : 0;
+    if (encoding == InputEncoding::Auto)
+        encoding = isUtf8(source, bodyStart, kBlock, threads) ? InputEncoding::Utf8 : InputEncoding::CodePage;
+    if (source.size() > kMaxTextFileBytes)
+        RaiseCannotOpenFile(path, FileTooLargeText());
+
+    std::string raw(size_t(source.size() - std::min(source.size(), bodyStart)), '\0');
+    raw.resize(source.readAt(bodyStart, raw.data(), raw.size()));
+    DecodedText text;
+    text.encoding = encoding;
+    if (encoding == InputEncoding::CodePage) {
+        raw.resize(std::min(raw.find('\0'), raw.size())); // a NUL ends the text
+        text.bytes = std::move(raw);
+        return text;
+    }
+    CodePageDecoder decoder(codePage, encoding);
+    decoder.setBaseOffset(bodyStart);
+    text.bytes.reserve(raw.size());
+    CodePageDecoder::Status status = decoder.decode(raw, text.bytes, text.unmapped);
+    if (status == CodePageDecoder::Ok)
+        status = decoder.finish();
+    if (status == CodePageDecoder::Malformed)
+        throw EConvertError(MalformedTextMessage(path, encoding, decoder.errorOffset()));
+    return text;
+}
+
 InputEncoding FileWordScan::scanFile(const std::string &path)
 {
     FileRun run(*this, path);

@@ -72,6 +72,12 @@ public:
     // it is counted.
     InputEncoding scanFile(const std::string &path);
 
+    // Reads a whole text file into the code page as the scan reads it: a
+    // byte-order mark, else Auto's test for UTF-8 (on two threads for a large
+    // file), decides the encoding; characters the code page lacks are listed
+    // in `unmapped`. Raises the errors scanFile raises.
+    static DecodedText readText(const std::string &path, InputEncoding encoding, int threads = 2);
+
     uint32_t wordsScanned() const { return m_scanned; }
     const UnmappableTally &unmappable() const { return m_unmappable; }
     // The files scanned that look binary (a NUL byte among their first
