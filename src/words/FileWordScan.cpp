@@ -539,14 +539,12 @@ DecodedText FileWordScan::readText(const std::string &path, InputEncoding encodi
 {
     constexpr size_t kBlock = size_t(1) << 20;
     const CodePage &codePage = CodePage::current();
-    const Source source(path);
-    char head[4] = {};
-    const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, source.readAt(0, head, sizeof head)));
-    if (encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
-        encoding = bom.encoding;
-    const uint64_t bodyStart = bom.encoding == encoding ? bom.length : 0;
+    TextSource source(path);
+    source.ask(encoding);
+    encoding = source.encoding();
+    const uint64_t bodyStart = source.bodyStart();
     if (encoding == InputEncoding::Auto)
-        encoding = isUtf8(source, bodyStart, kBlock, threads) ? InputEncoding::Utf8 : InputEncoding::CodePage;
+        encoding = IsUtf8Text(source, bodyStart, kBlock, threads) ? InputEncoding::Utf8 : InputEncoding::CodePage;
     if (source.size() > kMaxTextFileBytes)
         RaiseCannotOpenFile(path, FileTooLargeText());
 
