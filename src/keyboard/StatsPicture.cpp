@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Translation.h"
+#include "exchange/KeyboardChart.h"
 #include "keyboard/KbStatsForm.h"
 #include "model/KeyCodes.h"
 
@@ -171,10 +172,12 @@ void TStatsPicture::paintEvent(QPaintEvent *)
             continue;
         const QRectF r(area.left() + key.X * scale, area.top() + key.Y * scale, key.Width * scale - 1,
                        key.Height * scale - 1);
-        p.fillRect(r, KeyUseColor(k < use.size() ? use[k] : 0.0));
+        const QColor face = KeyUseColor(k < use.size() ? use[k] : 0.0);
+        p.fillRect(r, face);
         p.setPen(QColor(0x606060));
         p.drawRect(r);
-        p.setPen(Qt::black);
+        // The key's name in black or white, whichever reads on its colour.
+        p.setPen(TKeyboardChart::LegendColour(face));
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, codePage.decode(key.Name));
     }
 }

@@ -13,6 +13,13 @@ void TChildForm::setClientSize(int w, int h)
     setFixedSize(w, h);
 }
 
+void TChildForm::setGrowableClientSize(int w, int h)
+{
+    setMinimumSize(w, h);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(w, h);
+}
+
 void TChildForm::showEvent(QShowEvent *event)
 {
     if (!m_captionsFitted) {

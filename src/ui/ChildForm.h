@@ -24,6 +24,9 @@ signals:
 protected:
     // The window is not resizable; its client area is w x h pixels.
     void setClientSize(int w, int h);
+    // The window opens with a client area of w x h pixels and may be made
+    // larger, never smaller; its resizeEvent lets the controls grow.
+    void setGrowableClientSize(int w, int h);
     // The first time the window shows, captions too wide for their place in
     // the desktop's font are given a smaller one (ui/FitCaptions.h).
     void showEvent(QShowEvent *event) override;
