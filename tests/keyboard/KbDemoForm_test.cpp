@@ -320,6 +320,10 @@ private slots:
         QCOMPARE(form->Button5->pos(), QPoint(504, 364 + dh));
         QCOMPARE(form->CharGrid->geometry(), QRect(2, 392 + dh, 685 + dw, 130));
         QVERIFY(form->rect().contains(form->CharGrid->geometry()));
+        if (const QByteArray shots = qgetenv("KEYFOLIO_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QTest::mouseClick(form->Button2, Qt::LeftButton);
+            QVERIFY(form->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/layout-window-large.png")));
+        }
         // Back to the first size: every control where it was.
         form->resize(691, 525);
         QTRY_COMPARE(form->size(), QSize(691, 525));
