@@ -11,6 +11,7 @@
 #include "dbctrls/TableModel.h"
 #include "model/KeyImage.h"
 #include "model/MainData.h"
+#include "ui/CodePageChoice.h"
 
 
 #include <QFileInfo>
@@ -66,9 +67,19 @@ bool TDefineFm::LoadPackageFile(const QString &path)
                                    QString::fromLocal8Bit(DataMod->PackageError().c_str())));
         return false;
     }
+    // The package's characters are bytes of the code page it names: the
+    // session reads and writes in it from now on.
+    const QString codePageBefore = CodePageChoice::instance().current();
+    const QString packageCodePage = QString::fromStdString(DataMod->PackageCodePage);
+    if (!packageCodePage.isEmpty() && packageCodePage != codePageBefore)
+        CodePageChoice::instance().choose(packageCodePage);
     ShowSettings();
     FileNameLb->setText(QFileInfo(path).fileName());
     emit FileUsed(RecentKind::Package, path);
+    if (CodePageChoice::instance().current() != codePageBefore)
+        Dialogs().information(TranslateQ("The package is written in code page %1: the session's code page is now %1 "
+                                         "(it was %2).")
+                                  .arg(CodePageChoice::instance().current(), codePageBefore));
     return true;
 }
 

@@ -140,7 +140,13 @@ PackageSettings TDataMod::Settings() const
     s.lengths = FingerLength;
     s.xValues = FingerX;
     s.colors = FingerColor;
+    s.codePage = PackageCodePage;
     return s;
+}
+
+CodePage TDataMod::ReadingCodePage() const
+{
+    return PackageCodePage.empty() ? CodePage::current() : CodePage(PackageCodePage);
 }
 
 void TDataMod::SetSettings(const PackageSettings &s)
@@ -151,12 +157,14 @@ void TDataMod::SetSettings(const PackageSettings &s)
     FingerLength = s.lengths;
     FingerX = s.xValues;
     FingerColor = s.colors;
+    PackageCodePage = s.codePage;
 }
 
 PackageSettings TDataMod::SettingsToSave() const
 {
     PackageSettings s = Settings();
     const CodePage &cp = CodePage::current();
+    s.codePage = cp.name();
     // A text typed back to what the package holds keeps its bytes, also
     // those the code page leaves undefined.
     if (TypedAuthor)
@@ -300,6 +308,7 @@ bool TDataMod::SavePackage(const std::string &path)
         // no step of the history.
         Author = saved.Author;
         misc = saved.misc;
+        PackageCodePage = saved.codePage;
         TypedAuthor.reset();
         TypedInfo.reset();
         m_history->SetSaved();

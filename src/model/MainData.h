@@ -4,6 +4,7 @@
 // keyboard settings and the ZIP container that reads and writes keyboard
 // packages (.vkt). Every window edits these in place.
 
+#include "common/CodePage.h"
 #include "table/DataSource.h"
 #include "model/Readme.h"
 #include "table/RecordTable.h"
@@ -61,6 +62,13 @@ public:
     std::array<int32_t, kFingerCount> FingerLength{};
     std::array<int32_t, kFingerCount> FingerX{};     // carried from load to save only
     std::array<int32_t, kFingerCount> FingerColor{};
+    // The code page the package last loaded names ("CP1257"); empty when it
+    // names none and was read in the session's code page. A save names the
+    // code page in force (which a load in the program switches to this one).
+    std::string PackageCodePage;
+    // The code page the definition's bytes are read in: the package's own,
+    // else the one in force.
+    CodePage ReadingCodePage() const;
 
     PackageSettings Settings() const;
     void SetSettings(const PackageSettings &settings);
@@ -73,7 +81,8 @@ public:
     std::optional<QString> TypedAuthor;
     std::optional<QString> TypedInfo;
     // The settings a save writes: the typed texts in the code page in force
-    // (the info's lines ended by CR LF), the rest as held.
+    // (the info's lines ended by CR LF), that code page's name, the rest as
+    // held.
     PackageSettings SettingsToSave() const;
     // Whether the definition has changes not saved: steps of the history
     // since it was loaded or saved, a changed row in edit, or a typed text.

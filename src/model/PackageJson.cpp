@@ -12,6 +12,7 @@
 #include <QJsonParseError>
 
 #include <algorithm>
+#include <optional>
 #include <climits>
 #include <cmath>
 
@@ -139,6 +140,9 @@ void appendTable(std::string &out, const char *key, TRecordTable &table, const C
     }
     out += first ? "]\n  }" : "\n    ]\n  }";
 }
+
+// The setting naming the code page of the texts; optional on reading.
+const char *const kCodePageKey = "codePage";
 
 std::vector<std::string> settingKeys()
 {
@@ -472,6 +476,18 @@ ParsedTable parseTable(const QJsonObject &root, const char *key, const CodePage 
     return out;
 }
 
+// The code page the JSON's settings name (an older JSON names none: empty).
+std::string parseCodePage(const QJsonObject &root)
+{
+    const QJsonValue settings = root.value("settings");
+    if (!settings.isObject() || !settings.toObject().contains(kCodePageKey))
+        return std::string();
+    const QJsonValue value = settings.toObject().value(kCodePageKey);
+    if (!value.isString())
+        fail("settings.codePage", "not a text");
+    return checkedCodePageName(value.toString().toStdString(), "settings.codePage");
+}
+
 PackageSettings parseSettings(const QJsonObject &root, const CodePage &cp)
 {
     const QJsonValue value = root.value("settings");
@@ -480,7 +496,7 @@ PackageSettings parseSettings(const QJsonObject &root, const CodePage &cp)
     const QJsonObject obj = value.toObject();
     const std::vector<std::string> keys = settingKeys();
     for (auto it = obj.begin(); it != obj.end(); ++it)
-        if (std::find(keys.begin(), keys.end(), it.key().toStdString()) == keys.end())
+        if (std::find(keys.begin(), keys.end(), it.key().toStdString()) == keys.end() && it.key() != kCodePageKey)
             fail("settings", "unknown setting \"" + it.key().toStdString() + "\"");
     for (const std::string &k : keys)
         if (!obj.contains(QString::fromStdString(k)))
@@ -535,6 +551,12 @@ std::string PackageToJson(TDataMod &dm, const CodePage &cp)
         else
             out += std::to_string(numbers[i - 3]);
     }
+    // The code page the texts were read in: a build from this JSON writes
+    // its bytes in it again.
+    out += ",\n    ";
+    appendAsciiString(out, kCodePageKey);
+    out += ": ";
+    appendAsciiString(out, cp.name());
     out += "\n  }\n}\n";
     return out;
 }
@@ -554,11 +576,16 @@ void PackageFromJson(TDataMod &dm, std::string_view json, const CodePage &cp, co
         if (it.key() != "keys" && it.key() != "chars" && it.key() != "settings")
             throw EConvertError("JSON: unknown entry \"" + it.key().toStdString() + "\"");
 
-    const ParsedTable keys = parseTable(root, "keys", cp, &TDataMod::CheckKeyFields, TDataMod::KeyFieldDefs(),
+    // Texts are written in the code page the JSON names, else in the one given.
+    const std::string named = parseCodePage(root);
+    const std::optional<CodePage> own = named.empty() ? std::nullopt : std::optional<CodePage>(CodePage(named));
+    const CodePage &textCp = own ? *own : cp;
+    const ParsedTable keys = parseTable(root, "keys", textCp, &TDataMod::CheckKeyFields, TDataMod::KeyFieldDefs(),
                                        limits);
-    const ParsedTable chars = parseTable(root, "chars", cp, &TDataMod::CheckCharFields,
+    const ParsedTable chars = parseTable(root, "chars", textCp, &TDataMod::CheckCharFields,
                                         TDataMod::CharFieldDefs(), limits);
-    const PackageSettings settings = parseSettings(root, cp);
+    PackageSettings settings = parseSettings(root, textCp);
+    settings.codePage = named;
 
     // Build the tables apart first, so a refusal leaves dm as it was.
     TRecordTable keyTable, charTable;

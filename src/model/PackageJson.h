@@ -13,8 +13,11 @@
 //              {"Name": "A", "KeyValue": 30, ..., "Glyph": "AQAAAQ...", "Hint": null},
 //              ...]},
 //   "chars": {...},
-//   "settings": {"bkcolor": 0, "Author": "", "misc": "", "LLittle": 0, ..., "RLittleColor": 0}
+//   "settings": {"bkcolor": 0, "Author": "", "misc": "", "LLittle": 0, ..., "RLittleColor": 0,
+//                "codePage": "CP1257"}
 // }
+// "codePage" names the code page the texts are in; on reading it may be
+// missing (the texts are then put into the code page given).
 
 #include "model/ZipArchive.h"
 
@@ -45,7 +48,9 @@ struct JsonLimits {
 // The definition held by dm as JSON text (UTF-8, ending with a line break).
 std::string PackageToJson(TDataMod &dm, const CodePage &codePage);
 
-// Replaces dm's tables and settings with the definition in json. Everything
+// Replaces dm's tables and settings with the definition in json, its texts
+// turned into the code page the JSON names (which becomes the definition's
+// PackageCodePage), else into codePage. Everything
 // is checked first (structure, field list, value types, texts that fit their
 // field and the code page); on error dm is unchanged and EConvertError tells
 // where. The known fields of both tables keep their widths and required flags

@@ -1,10 +1,12 @@
 #include "model/Readme.h"
 #include "common/AsciiText.h"
+#include "common/CodePage.h"
 #include "common/HexDigits.h"
 #include "common/IntegerText.h"
 #include "common/Errors.h"
 #include "common/TextFile.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace kf {
@@ -73,6 +75,8 @@ std::string writeReadme(const PackageSettings &s)
         lines.push_back(writtenName(f) + "x=" + std::to_string(s.xValues[size_t(f)]));
     for (int f : kWrittenOrder)
         lines.push_back(std::string(kFingerKeys[size_t(f)]) + "Color=" + std::to_string(s.colors[size_t(f)]));
+    if (!s.codePage.empty())
+        lines.push_back("codepage=" + oneLine(s.codePage));
     return joinLinesCrLf(lines);
 }
 
@@ -151,7 +155,45 @@ PackageSettings readReadme(std::string_view bytes)
         s.xValues[f] = lenientInteger(lines, name + "x");
         s.colors[f] = lenientInteger(lines, name + "Color");
     }
+    if (readmeValue(lines, "codepage", text))
+        s.codePage = checkedCodePageName(text, "readme");
     return s;
+}
+
+std::string checkedCodePageName(std::string_view name, std::string_view where)
+{
+    size_t b = 0, e = name.size();
+    while (b < e && isBlank(name[b]))
+        ++b;
+    while (e > b && isBlank(name[e - 1]))
+        --e;
+    const std::string_view trimmed = name.substr(b, e - b);
+    if (trimmed.empty())
+        return std::string();
+    // Code pages are named by letters, digits, '-' and '_': anything else is
+    // no code page (and never reaches iconv).
+    bool plain = trimmed.size() <= 32;
+    for (const char c : trimmed)
+        plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
+    if (plain) {
+        std::string upper(trimmed);
+        for (char &c : upper)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        try {
+            const CodePage cp(upper);
+            // An 8-bit code page gives characters to bytes above 127; a
+            // multi-byte encoding such as UTF-8 gives none.
+            for (int b = 0x80; b < 0x100; ++b)
+                if (cp.defined(uint8_t(b)))
+                    return cp.name();
+        } catch (const Exception &) {
+        }
+    }
+    std::string shown(trimmed.substr(0, 32));
+    for (char &c : shown)
+        if (c < 0x20 || c > 0x7E)
+            c = '?';
+    throw EConvertError(std::string(where) + ": the code page \"" + shown + "\" is not known");
 }
 
 } // namespace kf

@@ -129,8 +129,7 @@ int runPlan(const std::vector<std::string> &args)
 
     ConsoleDialogs::install();
     TDataMod dm;
-    if (!dm.LoadPackage(keyboardPath))
-        throw EInOutError(keyboardPath + ": " + dm.PackageError());
+    LoadPackageInItsCodePage(dm, keyboardPath);
     DecodedLines dictionary = ReadDecodedLines(dictionaryPath, encoding);
     TCoursePlan plan(TKeyLayout::FromDataMod(dm), CodePage::current(),
                      TPlanDictionary::FromLines(std::move(dictionary.lines), dictionary.unmappable.size()), options);

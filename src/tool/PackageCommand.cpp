@@ -64,8 +64,7 @@ int usage(const std::string &why)
 
 void load(TDataMod &dm, const std::string &path)
 {
-    if (!dm.LoadPackage(path))
-        throw EInOutError(path + ": " + dm.PackageError());
+    LoadPackageInItsCodePage(dm, path);
 }
 
 const char *methodName(uint16_t method)
@@ -96,8 +95,13 @@ int info(const std::string &path)
         out << "  " << std::left << std::setw(int(width)) << m.name << std::right << std::setw(10) << m.size << " bytes  "
             << std::left << std::setw(8) << methodName(m.method) << std::right << std::setw(10) << m.compressedSize
             << " compressed\n";
-    out << "Keys: " << dm.MainTbl.RecordCount() << "\nCharacters: " << dm.Ctbl.RecordCount() << "\nSettings:\n";
+    out << "Keys: " << dm.MainTbl.RecordCount() << "\nCharacters: " << dm.Ctbl.RecordCount() << "\n";
     const CodePage &cp = CodePage::current();
+    if (dm.PackageCodePage.empty())
+        out << "Code page: " << cp.name() << " (the session's: the package names none)\n";
+    else
+        out << "Code page: " << cp.name() << " (named by the package)\n";
+    out << "Settings:\n";
     out << "  bkcolor=" << dm.bkcolor << "\n  Author=" << cp.decode(dm.Author).toStdString()
         << "\n  misc=" << cp.decode(dm.misc).toStdString() << "\n";
     const char *suffixes[] = {"", "x", "Color"};
@@ -133,6 +137,9 @@ int build(const std::string &jsonPath, const std::string &outPath)
     } catch (const Exception &e) {
         throw EConvertError(jsonPath + ": " + e.what());
     }
+    // The package names the code page its texts were put into.
+    if (!dm.PackageCodePage.empty() && dm.PackageCodePage != CodePage::current().name())
+        CodePage::choose(dm.PackageCodePage);
     if (!dm.SavePackage(outPath))
         throw EFCreateError(outPath + ": " + dm.PackageError());
     return kExitOk;
@@ -215,6 +222,9 @@ int import(const std::vector<std::string> &args)
         dm.FingerColor = DefaultFingerColors();
     needFonts();
     DrawKeyPictures(dm, KeyFaces{}, CodePage(report.codePage));
+    // The package names the code page its characters were written in.
+    if (report.codePage != CodePage::current().name())
+        CodePage::choose(report.codePage);
     if (!dm.SavePackage(out))
         throw EFCreateError(out + ": " + dm.PackageError());
     std::ostringstream err;
@@ -313,11 +323,12 @@ int chart(const std::vector<std::string> &args)
     if (byUse != !texts.empty())
         return usage(byUse ? "--colours use needs the texts to count (--text FILE)" : "--text is for --colours use");
 
-    // The definition's characters are bytes of its code page.
+    // The definition's characters are bytes of its code page: the one the
+    // package names, unless --code-page says otherwise.
     const std::unique_ptr<CodePage> given = codePage.empty() ? nullptr : std::make_unique<CodePage>(codePage);
-    const CodePage &cp = given ? *given : CodePage::current();
     TDataMod dm;
     load(dm, file);
+    const CodePage &cp = given ? *given : CodePage::current();
     needFonts();
     const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, cp);
     if (byUse) {

@@ -90,11 +90,20 @@ StatsOptions parse(const std::vector<std::string> &args)
     return o;
 }
 
-TKeyLayout loadLayout(const std::string &path)
+// The texts are counted once, in one code page: the first package's (it
+// becomes the one in force). A second package must be in the same one.
+TKeyLayout loadLayout(const std::string &path, bool first)
 {
     TDataMod dm;
-    if (!dm.LoadPackage(path))
-        throw EInOutError(path + ": " + dm.PackageError());
+    if (first) {
+        LoadPackageInItsCodePage(dm, path);
+    } else {
+        if (!dm.LoadPackage(path))
+            throw EInOutError(path + ": " + dm.PackageError());
+        if (!dm.PackageCodePage.empty() && dm.PackageCodePage != CodePage::current().name())
+            throw EConvertError(path + ": the package is in code page " + dm.PackageCodePage + ", the first one in "
+                                + CodePage::current().name() + ": packages are compared in one code page");
+    }
     return TKeyLayout::FromDataMod(dm);
 }
 
@@ -163,11 +172,11 @@ int PackageStats(const std::vector<std::string> &args)
         std::cerr << "keyfolio-tool package: " << e.message << "\nUsage:\n" << kStatsUsage << "\n";
         return kExitUsage;
     }
-    const CodePage &codePage = CodePage::current();
-    const TKeyLayout a = loadLayout(o.package);
+    const TKeyLayout a = loadLayout(o.package, true);
     std::optional<TKeyLayout> b;
     if (!o.other.empty())
-        b = loadLayout(o.other);
+        b = loadLayout(o.other, false);
+    const CodePage &codePage = CodePage::current(); // the package's, from here on
 
     TTextTally tally;
     TTextReadOptions read;

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace kf {
+class TDataMod;
+}
+
 namespace kf::tool {
 
 using CommandFn = std::function<int(const std::vector<std::string> &args)>;
@@ -28,5 +32,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;   // an unreadable file, a bad argument, a failed write
 constexpr int kExitUsage = 2;   // wrong command line
 constexpr int kExitFindings = 4; // a check found errors (warnings alone exit 0)
+
+// Loads the package at path into dm and makes the code page it names the one
+// in force for the rest of the command, so that its bytes are read as they
+// were written. A package that names none is read in the code page in force.
+// Throws EInOutError "PATH: why" when the package cannot be read.
+void LoadPackageInItsCodePage(TDataMod &dm, const std::string &path);
 
 } // namespace kf::tool

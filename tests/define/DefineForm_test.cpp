@@ -188,6 +188,7 @@ private slots:
     void codeListsInOrder();
     void cancelledDialogsChangeNothing();
     void loadFillsEditsLabelAndBackground();
+    void loadSwitchesToThePackagesCodePage();
     void fileNameIsReadAsShown_data();
     void fileNameIsReadAsShown();
     void anotherCodePageRereadsUneditedTexts();
@@ -668,6 +669,46 @@ void DefineFormTest::loadFillsEditsLabelAndBackground()
     QCOMPARE(form->CharGrid->model()->rowCount(), 2);
     QCOMPARE(form->KeyImage->Picture().size(), QSize(30, 20));
     QCOMPARE(form->DemoEd->text(), QStringLiteral("a")); // first by Code
+}
+
+// A package names the code page it was saved in: loading it in a session of
+// another code page switches the session and says so; a package that names
+// none, or the same one, leaves the session as it is and says nothing.
+void DefineFormTest::loadSwitchesToThePackagesCodePage()
+{
+    CodePageChoice::instance().choose(QStringLiteral("CP1257"));
+    addKey(*m_dm, "A", 1);
+    m_dm->Author = "\xC0\xCB"; // "ĄĖ" in CP1257
+    const QString lt = savePackage("lt.vkt");
+    PackageSettings none = m_dm->Settings();
+    none.codePage.clear();
+    ZipArchive zip;
+    zip.open(path(lt));
+    const std::string keys = zip.read("key.cds"), chars = zip.read("char.cds");
+    zip.close();
+    const QString old = m_dir->filePath(QStringLiteral("old.vkt"));
+    ZipArchive::writeFile(path(old), {{"key.cds", keys}, {"char.cds", chars}, {"readme", writeReadme(none)}}, 0);
+
+    CodePageChoice::instance().choose(QStringLiteral("CP1252"));
+    m_dm = std::make_unique<TDataMod>();
+    TDefineFm *form = open();
+    m_dialogs->answerFile(old);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    QCOMPARE(CodePageChoice::instance().current(), QStringLiteral("CP1252"));
+    QCOMPARE(m_dialogs->count(Kind::Information), 0);
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("\u00C0\u00CB"));
+
+    m_dialogs->answerFile(lt);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    QCOMPARE(CodePageChoice::instance().current(), QStringLiteral("CP1257"));
+    QCOMPARE(form->AuthorEd->text(), QStringLiteral("\u0104\u0116"));
+    QCOMPARE(m_dialogs->count(Kind::Information), 1);
+    QVERIFY2(m_dialogs->last(Kind::Information).text.contains(QStringLiteral("code page is now CP1257 (it was CP1252)")),
+             qPrintable(m_dialogs->last(Kind::Information).text));
+
+    m_dialogs->answerFile(lt);
+    QTest::mouseClick(form->LoadBn, Qt::LeftButton);
+    QCOMPARE(m_dialogs->count(Kind::Information), 1);
 }
 
 void DefineFormTest::fileNameIsReadAsShown_data()

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+using kf::CodePage;
 using kf::PackageSettings;
 using kf::TDataMod;
 using kf::TFieldDef;
@@ -243,7 +244,9 @@ TEST_F(MainDataTest, SaveAndLoadGiveBackEveryRowAndSetting)
     ASSERT_TRUE(loaded.LoadPackage(path("full.vkt"))) << loaded.PackageError();
     EXPECT_EQ(describe(rows(loaded.MainTbl)), describe(rows(source.MainTbl)));
     EXPECT_EQ(describe(rows(loaded.Ctbl)), describe(rows(source.Ctbl)));
-    EXPECT_EQ(loaded.Settings(), someSettings()); // x values untouched
+    PackageSettings expected = someSettings(); // x values untouched
+    expected.codePage = CodePage::current().name(); // a save names the code page in force
+    EXPECT_EQ(loaded.Settings(), expected);
 
     // Saving the loaded definition gives the same three members, byte for byte.
     ASSERT_TRUE(loaded.SavePackage(path("again.vkt"))) << loaded.PackageError();
@@ -270,6 +273,55 @@ TEST_F(MainDataTest, SaveAndLoadGiveBackEveryRowAndSetting)
     ASSERT_TRUE(emptied.LoadPackage(path("again.vkt")));
     EXPECT_EQ(emptied.MainTbl.RecordCount(), 0);
     EXPECT_EQ(emptied.Ctbl.RecordCount(), 6);
+}
+
+// A package saved in one session's code page is read in it in another
+// session; a package that names none is read in the session's.
+TEST_F(MainDataTest, PackageNamesItsCodePage)
+{
+    struct SessionCodePage {
+        ~SessionCodePage() { CodePage::reload(); }
+    } restore;
+    CodePage::choose("CP1257");
+    TDataMod source;
+    fill(source);
+    ASSERT_TRUE(source.SavePackage(path("lt.vkt"))) << source.PackageError();
+    EXPECT_EQ(source.PackageCodePage, "CP1257");
+
+    CodePage::choose("CP1252");
+    TDataMod loaded;
+    ASSERT_TRUE(loaded.LoadPackage(path("lt.vkt"))) << loaded.PackageError();
+    EXPECT_EQ(loaded.PackageCodePage, "CP1257");
+    EXPECT_EQ(loaded.ReadingCodePage().name(), "CP1257");
+    EXPECT_EQ(loaded.ReadingCodePage().toUnicode(0xC0), u'\u0104'); // Ą, not À
+
+    // Saved again in this session, the package names CP1252 from now on.
+    ASSERT_TRUE(loaded.SavePackage(path("again.vkt")));
+    TDataMod again;
+    ASSERT_TRUE(again.LoadPackage(path("again.vkt")));
+    EXPECT_EQ(again.PackageCodePage, "CP1252");
+
+    // No codepage line: read in the session's code page.
+    ZipArchive zip;
+    zip.open(path("lt.vkt"));
+    const std::string keys = zip.read("key.cds"), chars = zip.read("char.cds");
+    zip.close();
+    writeAll(path("old.vkt"), ZipArchive::build({{"key.cds", keys}, {"char.cds", chars},
+                                                 {"readme", kf::writeReadme(someSettings())}}, 0));
+    TDataMod old;
+    ASSERT_TRUE(old.LoadPackage(path("old.vkt"))) << old.PackageError();
+    EXPECT_EQ(old.PackageCodePage, "");
+    EXPECT_EQ(old.ReadingCodePage().name(), "CP1252");
+
+    // A code page this system does not know: the load fails and changes nothing.
+    PackageSettings unknown = someSettings();
+    unknown.codePage = "CP77777";
+    writeAll(path("unknown.vkt"), ZipArchive::build({{"key.cds", keys}, {"char.cds", chars},
+                                                     {"readme", kf::writeReadme(unknown)}}, 0));
+    EXPECT_FALSE(old.LoadPackage(path("unknown.vkt")));
+    EXPECT_NE(old.PackageError().find("CP77777"), std::string::npos) << old.PackageError();
+    EXPECT_EQ(old.PackageCodePage, "");
+    EXPECT_EQ(old.MainTbl.RecordCount(), source.MainTbl.RecordCount());
 }
 
 TEST_F(MainDataTest, LoadReclonesCursorsAndKeepsKeyOrder)
@@ -555,7 +607,9 @@ TEST_F(MainDataTest, EmptyTablesSaveHeaderAndColumnsOnly)
     ASSERT_TRUE(back.LoadPackage(path("empty.vkt")));
     EXPECT_EQ(back.MainTbl.RecordCount(), 0);
     EXPECT_EQ(back.Ctbl.RecordCount(), 0);
-    EXPECT_EQ(back.Settings(), PackageSettings{});
+    PackageSettings named;
+    named.codePage = CodePage::current().name();
+    EXPECT_EQ(back.Settings(), named);
 }
 
 TEST_F(MainDataTest, SavePostsPendingEditAndRefusalWritesNothing)
@@ -607,7 +661,8 @@ TEST_F(MainDataTest, IndependentReaderTestsOurPackage)
         "    print(i.filename)\n"
         "print(z.read('readme').decode('latin-1').count('\\r\\n'))\n",
         {QString::fromStdString(path("p.vkt"))});
-    EXPECT_EQ(listing, "key.cds\nchar.cds\nreadme\n33\n");
+    // The 33 lines the tutor reads and the code page's.
+    EXPECT_EQ(listing, "key.cds\nchar.cds\nreadme\n34\n");
 
     QProcess unzip;
     unzip.start("unzip", {"-t", dir.path() + "/p.vkt"});

@@ -32,7 +32,9 @@ TEST(PackageJsonTest, DumpBuildDumpIsIdentical)
     EXPECT_EQ(kf::PackageToJson(built, cp1252()), json);
     EXPECT_EQ(built.MainTbl.SaveToBytes(), dm.MainTbl.SaveToBytes());
     EXPECT_EQ(built.Ctbl.SaveToBytes(), dm.Ctbl.SaveToBytes());
-    EXPECT_EQ(built.Settings(), dm.Settings());
+    kf::PackageSettings named = dm.Settings();
+    named.codePage = "CP1252"; // the JSON names the code page its texts were read in
+    EXPECT_EQ(built.Settings(), named);
     EXPECT_EQ(built.MainTbl.IndexFieldNames(), "Name");
     EXPECT_EQ(built.Ctbl.IndexFieldNames(), "Code");
 
@@ -70,13 +72,34 @@ TEST(PackageJsonTest, UndefinedBytesSurviveDumpAndBuild)
     kf::PackageFromJson(built, json, cp1252());
     EXPECT_EQ(built.MainTbl.SaveToBytes(), dm.MainTbl.SaveToBytes());
     EXPECT_EQ(built.Ctbl.SaveToBytes(), dm.Ctbl.SaveToBytes());
-    EXPECT_EQ(built.Settings(), dm.Settings());
+    settings.codePage = "CP1252";
+    EXPECT_EQ(built.Settings(), settings);
 
     // U+F741 would stand for 0x41, which CP1252 defines ('A'): not a character of the code page.
     std::string bad = json;
     bad.replace(bad.find("\"A\xEF\x9E\x90\""), 6, "\"A\xEF\x9D\x81\"");
     TDataMod refused;
     EXPECT_THROW(kf::PackageFromJson(refused, bad, cp1252()), kf::EConvertError);
+}
+
+// A JSON names the code page of its texts: they are written in it, whatever
+// code page the reader was given, and the definition names it.
+TEST(PackageJsonTest, TextsGoIntoTheCodePageTheJsonNames)
+{
+    TDataMod source;
+    FillEdgeValues(source);
+    std::string json = kf::PackageToJson(source, cp1252());
+    const size_t at = json.find("\"codePage\": \"CP1252\"");
+    ASSERT_NE(at, std::string::npos);
+    json.replace(at, 20, "\"codePage\": \"cp1257\"");
+    const size_t author = json.find("\"Author\": \"");
+    ASSERT_NE(author, std::string::npos);
+    json.insert(author + 11, "\xC4\x84"); // Ą: 0xC0 in CP1257, not in CP1252
+
+    TDataMod built;
+    kf::PackageFromJson(built, json, cp1252());
+    EXPECT_EQ(built.PackageCodePage, "CP1257");
+    EXPECT_EQ(built.Author.substr(0, 1), "\xC0");
 }
 
 TEST(PackageJsonTest, RefusesBadInputAndChangesNothing)
@@ -114,6 +137,13 @@ TEST(PackageJsonTest, RefusesBadInputAndChangesNothing)
         {replaced("\"RLittleColor\": 10066329", "\"RLittleColour\": 10066329"),
          "settings: unknown setting \"RLittleColour\""},
         {replaced("\"misc\": \"two\\r\\nlines\",", ""), "settings: \"misc\" is missing"},
+        {replaced("\"codePage\": \"CP1252\"", "\"codePage\": 1252"), "settings.codePage: not a text"},
+        {replaced("\"codePage\": \"CP1252\"", "\"codePage\": \"UTF-8\""),
+         "settings.codePage: the code page \"UTF-8\" is not known"},
+        // The texts are put into the code page the JSON names.
+        {replaced("{\"Name\": \"Q\"", "{\"Name\": \"\xC3\xA9\"")
+             .replace(good.find("\"codePage\": \"CP1252\"") + 1, 20, "\"codePage\": \"CP1251\""),
+         "keys.rows[0].Name: Not in the code page CP1251: \xC3\xA9"},
     };
     TDataMod dm;
     FillEdgeValues(dm);
@@ -173,7 +203,7 @@ TEST(PackageJsonTest, RefusesAbsurdSizesNamingWhere)
          "chars.rows: more than 65536 entries"},
         {"nesting", deep, {}, deepWhere + ": nested more than 32 deep"},
         {"entries of an object", good, limited([](auto &l) { l.members = 10; }), "keys.rows[0]: more than 10 entries"},
-        {"values", good, limited([](auto &l) { l.values = 149; }), "JSON: more than 149 values"},
+        {"values", good, limited([](auto &l) { l.values = 150; }), "JSON: more than 150 values"},
         {"text", good, limited([](auto &l) { l.textChars = 100; }),
          "keys.rows[0].Glyph: a text of more than 100 characters"},
         {"a name", replaced("\"Hint\": \"quote", "\"" + std::string(401, 'H') + "\": \"quote"),
@@ -201,8 +231,8 @@ TEST(PackageJsonTest, RefusesAbsurdSizesNamingWhere)
     kf::PackageFromJson(built, replaced("\"Glyph\": null", "\"Glyph\": \"" + std::string(86, 'A') + "==\""),
                         cp1252(), limited([](auto &l) {
                             l.pictureBytes = 320;
-                            l.values = 150; // every value of the document
-                            l.members = 33; // the settings
+                            l.values = 151; // every value of the document
+                            l.members = 34; // the settings, the code page last
                         }));
     EXPECT_EQ(built.MainTbl.RecordCount(), 2);
 }

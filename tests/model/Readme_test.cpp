@@ -160,3 +160,47 @@ TEST(ReadmeTest, IntegerForms)
         }
     }
 }
+
+// The package names its code page on a line after the 33 the tutor reads;
+// a readme without it (an older package) names none.
+TEST(ReadmeTest, CodePageLineFollowsTheTutorsLines)
+{
+    PackageSettings s = distinctSettings();
+    s.codePage = "CP1257";
+    const std::vector<std::string> lines = kf::splitLines(kf::writeReadme(s));
+    ASSERT_EQ(lines.size(), 34u);
+    EXPECT_EQ(lines[33], "codepage=CP1257");
+    EXPECT_EQ(kf::readReadme(kf::writeReadme(s)), s);
+
+    s.codePage.clear();
+    EXPECT_EQ(kf::splitLines(kf::writeReadme(s)).size(), 33u);
+}
+
+TEST(ReadmeTest, CodePageIsCheckedOnReading)
+{
+    const struct {
+        const char *line;
+        const char *read; // nullptr: refused
+    } cases[] = {
+        {"codepage=CP1250\r\n", "CP1250"},
+        {"CodePage= cp1251 \r\n", "CP1251"}, // names match without regard to case, blanks trimmed
+        {"codepage=\r\n", ""},
+        {"", ""},
+        {"codepage=CP99999\r\n", nullptr},
+        {"codepage=UTF-8\r\n", nullptr}, // no 8-bit code page
+        {"codepage=CP1252;rm\r\n", nullptr},
+    };
+    for (const auto &c : cases) {
+        const std::string text = std::string("bkcolor=1\r\n") + c.line;
+        if (c.read) {
+            EXPECT_EQ(kf::readReadme(text).codePage, c.read) << c.line;
+        } else {
+            try {
+                kf::readReadme(text);
+                ADD_FAILURE() << "accepted " << c.line;
+            } catch (const kf::EConvertError &e) {
+                EXPECT_NE(std::string(e.what()).find("is not known"), std::string::npos) << e.what();
+            }
+        }
+    }
+}

@@ -4,7 +4,9 @@
 // follow the findings.
 
 #include "SmallKeyboards.h"
+#include "common/CodePage.h"
 #include "model/MainData.h"
+#include "model/Readme.h"
 #include "model/ZipArchive.h"
 #include "ProgramRun.h"
 #include "common/TextFile.h"
@@ -107,6 +109,97 @@ TEST_F(PackageToolTest, ErrorsExitOneAndWriteNothing)
     }
     EXPECT_EQ(tool({"frobnicate", "x"}).status, 2);
     EXPECT_EQ(tool({"build", QString::fromStdString(path("bad.json"))}).status, 2);
+}
+
+// A package made in CP1257 and read in a CP1252 session: every command reads
+// its bytes in CP1257; a JSON names its code page for build; a package that
+// names none is read in the session's, and info says which.
+TEST_F(PackageToolTest, EveryCommandReadsThePackageInItsCodePage)
+{
+    struct SessionCodePage {
+        ~SessionCodePage() { CodePage::reload(); }
+    } restore;
+    CodePage::choose("CP1257");
+    const QString lt = save("lt.vkt", [](TDataMod &dm) { dm.Author = "\xC0\xCB"; }); // "ĄĖ" in CP1257
+    CodePage::reload();
+
+    const Result info = tool({"info", lt});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Code page: CP1257 (named by the package)\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Author=\u0104\u0116\n"), std::string::npos) << info.out;
+
+    const Result dump = tool({"dump", lt, "-o", QString::fromStdString(path("lt.json"))});
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    const std::string json = readFileBytes(path("lt.json"));
+    EXPECT_NE(json.find("\"Author\": \"\u0104\u0116\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"codePage\": \"CP1257\""), std::string::npos);
+
+    // Built back in the CP1252 session: the same bytes, the same code page.
+    const Result build = tool({"build", QString::fromStdString(path("lt.json")), "-o", QString::fromStdString(path("b.vkt"))});
+    ASSERT_EQ(build.status, 0) << build.err;
+    TDataMod back;
+    ASSERT_TRUE(back.LoadPackage(path("b.vkt"))) << back.PackageError();
+    EXPECT_EQ(back.PackageCodePage, "CP1257");
+    EXPECT_EQ(back.Author, "\xC0\xCB");
+
+    // A JSON without the setting is built in the session's code page.
+    std::string older = json;
+    older.erase(older.find(",\n    \"codePage\""), std::string(",\n    \"codePage\": \"CP1257\"").size());
+    older.replace(older.find("\u0104\u0116"), std::string("\u0104\u0116").size(), "\u00C0");
+    writeFileBytes(path("older.json"), older);
+    ASSERT_EQ(tool({"build", QString::fromStdString(path("older.json")), "-o", QString::fromStdString(path("c.vkt"))}).status, 0);
+    TDataMod c;
+    ASSERT_TRUE(c.LoadPackage(path("c.vkt")));
+    EXPECT_EQ(c.PackageCodePage, "CP1252");
+    EXPECT_EQ(c.Author, "\xC0");
+
+    // A package that names no code page.
+    ZipArchive zip;
+    zip.open(lt.toStdString());
+    const std::string keys = zip.read("key.cds"), chars = zip.read("char.cds");
+    zip.close();
+    PackageSettings settings = back.Settings();
+    settings.codePage.clear();
+    writeFileBytes(path("old.vkt"), ZipArchive::build({{"key.cds", keys}, {"char.cds", chars},
+                                                       {"readme", writeReadme(settings)}}, 0));
+    const Result oldInfo = tool({"info", QString::fromStdString(path("old.vkt"))});
+    ASSERT_EQ(oldInfo.status, 0) << oldInfo.err;
+    EXPECT_NE(oldInfo.out.find("Code page: CP1252 (the session's: the package names none)\n"), std::string::npos)
+        << oldInfo.out;
+    EXPECT_NE(oldInfo.out.find("Author=\u00C0\u00CB\n"), std::string::npos) << oldInfo.out;
+}
+
+// The statistics and the course plan of a CP1257 package in a CP1252
+// session: Lithuanian text and words are typed, none is left out.
+TEST_F(PackageToolTest, StatisticsAndPlanReadThePackageInItsCodePage)
+{
+    const Result import = tool({"import", "lt", "--code-page", "CP1257", "--compose-locale", "en_US.UTF-8", "-o",
+                                QString::fromStdString(path("lt.vkt"))});
+    ASSERT_EQ(import.status, 0) << import.err;
+    writeFileBytes(path("t.txt"), "\u0160uo \u0117jo \u012F \u017E\u0105s\u0173 \u016Bk\u012F, \u010Dia.\n");
+    const Result stats = kf::test::RunProgram(kf::test::ToolProgram(),
+                                              {"package", "stats", QString::fromStdString(path("lt.vkt")),
+                                               QString::fromStdString(path("t.txt"))},
+                                              QStringLiteral("CP1252"));
+    ASSERT_EQ(stats.status, 0) << stats.err;
+    EXPECT_NE(stats.out.find("Not typeable               0\n"), std::string::npos) << stats.out;
+    EXPECT_NE(stats.out.find("Not in the code page       0\n"), std::string::npos) << stats.out;
+
+    writeFileBytes(path("d.txt"), "\u0161uo\t5\n\u017E\u0105sis\t3\n\u0117jo\t2\n\u016Bkis\t1\n");
+    const Result plan = kf::test::RunProgram(kf::test::ToolProgram(),
+                                             {"course", "plan", "--keyboard", QString::fromStdString(path("lt.vkt")),
+                                              "--dictionary", QString::fromStdString(path("d.txt")), "--json"},
+                                             QStringLiteral("CP1252"));
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(plan.out)).object();
+    QString planned;
+    for (const QJsonValue &lesson : json.value("lessons").toArray())
+        planned += lesson.toObject().value("new").toString();
+    for (const QString &letter : {QStringLiteral("\u0161"), QStringLiteral("\u017E"), QStringLiteral("\u0105"),
+                                  QStringLiteral("\u0117"), QStringLiteral("\u016B")})
+        EXPECT_TRUE(planned.contains(letter)) << letter.toStdString() << " not planned: " << plan.out;
+    for (const QJsonValue &left : json.value("left_out").toArray())
+        EXPECT_FALSE(left.toVariant().toString().contains(QStringLiteral("\u00EB"))) << plan.out; // ë: CP1252's reading
 }
 
 // ---- check ------------------------------------------------------------------------
