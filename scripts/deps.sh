@@ -18,6 +18,8 @@ PACKAGES=(
   libxml2-utils
   # CPack's DEB generator: file, and dpkg-shlibdeps for the shared-library dependencies
   file dpkg-dev
+  # the start page read over the accessibility bus: a session bus, its registry, Python's bindings
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 # KEYFOLIO_PRINT_PACKAGES=1: print the list, one package a line, and do nothing else.

@@ -193,7 +193,8 @@ TMainFm::TMainFm(QWidget *parent) : QMainWindow(parent)
 TMainFm::~TMainFm()
 {
     m_area->viewport()->removeEventFilter(this);
-    m_startPage = nullptr; // goes with the frame
+    m_area->removeEventFilter(this);
+    m_startPage = nullptr; // goes with the window
     // The tool windows go with the frame, without their closing steps.
     delete m_area;
     m_area = nullptr;
@@ -330,10 +331,15 @@ void TMainFm::closeEvent(QCloseEvent *event)
 void TMainFm::buildStartPage()
 {
     QWidget *viewport = m_area->viewport();
-    m_startPage = new TStartPage(*m_recent, viewport);
-    m_startPage->setGeometry(viewport->rect());
-    // The frame's windows are watched as they come and go.
+    // The page lies over the frame's client area as a child of the main
+    // window: assistive technology sees a frame's windows only, so a page
+    // inside the frame would be out of its reach.
+    m_startPage = new TStartPage(*m_recent, this);
+    placeStartPage();
+    // The frame's windows are watched as they come and go, its client area
+    // as it moves and changes size.
     viewport->installEventFilter(this);
+    m_area->installEventFilter(this);
 
     const auto onClicked = [this](QCommandLinkButton *button, auto handler) {
         connect(button, &QCommandLinkButton::clicked, this, ReportErrors(this, std::move(handler)));
@@ -355,7 +361,8 @@ bool TMainFm::eventFilter(QObject *watched, QEvent *event)
         if (watched == viewport) {
             switch (event->type()) {
             case QEvent::Resize:
-                m_startPage->setGeometry(viewport->rect());
+            case QEvent::Move:
+                placeStartPage();
                 break;
             case QEvent::ChildAdded:
                 // A window still being made: its showing and hiding are watched.
@@ -368,6 +375,8 @@ bool TMainFm::eventFilter(QObject *watched, QEvent *event)
             default:
                 break;
             }
+        } else if (watched == m_area && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+            placeStartPage();
         } else if ((event->type() == QEvent::Show || event->type() == QEvent::Hide)
                    && qobject_cast<QMdiSubWindow *>(watched)) {
             UpdateStartPage();
@@ -395,9 +404,19 @@ void TMainFm::UpdateStartPage()
         return;
     m_startPage->setVisible(!toolOpen);
     if (!toolOpen) {
-        m_startPage->lower();
+        placeStartPage();
+        m_startPage->raise();
         m_startPage->setFocus();
     }
+}
+
+void TMainFm::placeStartPage()
+{
+    if (!m_startPage || !m_area)
+        return;
+    const QWidget *viewport = m_area->viewport();
+    m_startPage->setGeometry(QRect(viewport->mapTo(this, QPoint(0, 0)), viewport->size()));
+    m_startPage->raise();
 }
 
 void TMainFm::FillRecentMenu()

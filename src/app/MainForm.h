@@ -101,12 +101,14 @@ private:
     void FillRecentMenu();
     // The start page shows while no tool window is open.
     void UpdateStartPage();
+    // The start page over the frame's client area, on top.
+    void placeStartPage();
 
     QPointer<TDefinitionHistory> m_history; // the history followed, not owned
 
     std::unique_ptr<TRecentFiles> m_recent; // made before the factory, which reports to it
     QMdiArea *m_area;
-    TStartPage *m_startPage = nullptr; // on the frame's viewport
+    TStartPage *m_startPage = nullptr; // over the frame's client area
     std::unique_ptr<TWinFormFactory> FormFactory;
 };
 

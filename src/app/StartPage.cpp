@@ -93,9 +93,29 @@ QLabel *heading(const QString &text, QWidget *parent, qreal scale = 1.15)
     return l;
 }
 
+// A way to begin: a command link whose focus shows as a ring around it
+// (the style draws none on a flat command link).
+class StartButton : public QCommandLinkButton {
+public:
+    using QCommandLinkButton::QCommandLinkButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QCommandLinkButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+};
+
 QCommandLinkButton *action(const char *name, const QString &caption, const QString &line, QWidget *parent)
 {
-    auto *b = new QCommandLinkButton(caption, line, parent);
+    auto *b = new StartButton(caption, line, parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setAccessibleName(caption);
     b->setAccessibleDescription(line);

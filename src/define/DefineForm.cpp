@@ -158,7 +158,7 @@ TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make
 {
     setObjectName(QStringLiteral("DefineFm"));
     setWindowTitle(QStringLiteral("Keyboard definition"));
-    setClientSize(792, 490);
+    setInitialClientSize(792, 490);
     buildControls();
     buildGrids();
     if (DataMod) {
@@ -177,6 +177,17 @@ TDefineFm::TDefineFm(QWidget *parent) : TChildForm(parent), m_charLink(std::make
 }
 
 TDefineFm::~TDefineFm() = default;
+
+void TDefineFm::resizeEvent(QResizeEvent *event)
+{
+    TChildForm::resizeEvent(event);
+    if (!Panel1)
+        return; // the controls are still being made
+    const int dw = std::max(0, width() - 792), dh = std::max(0, height() - 490);
+    AuthorEd->setGeometry(512, 4, 273 + dw, 21);
+    InfoEd->setGeometry(512, 28, 273 + dw, 67);
+    Panel1->setGeometry(0, 133, 792 + dw, 357 + dh);
+}
 
 void TDefineFm::buildControls()
 {

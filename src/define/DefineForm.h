@@ -70,7 +70,7 @@ public:
     QLineEdit *DemoEd;
     TDBNavigator *DBNavigator2;
     QToolButton *Clear2Bn;
-    QWidget *Panel1;
+    QWidget *Panel1 = nullptr;
     TDBGrid *DBGrid;
     QSplitter *Splitter1;
     TDBGrid *CharGrid;
@@ -149,6 +149,9 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The grids grow with the window in both directions, the author and
+    // info boxes in width.
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     class CharLink;

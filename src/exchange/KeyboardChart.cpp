@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace kf {
 
@@ -57,63 +58,114 @@ QFont legendFont(int pixelSize, bool bold = false)
     return font;
 }
 
-// The largest size from maxSize down to minSize at which text fits into
-// cell; 0: none fits.
-int fittedSize(const QString &text, const QSizeF &cell, int maxSize, int minSize, bool bold)
+// A legend to draw: a text fitted into a cell of the key, aligned in it.
+struct TLegend {
+    QRectF cell;      // the text's size is fitted to it and the text aligned in it
+    QRectF room;      // where its ink must stay; empty: the cell
+    int maxSize = 12;
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop;
+    bool bold = false;
+    int minSize = kSmallestLegend;
+    // An accent mark: its ink (a spacing accent is a small glyph, high or
+    // low in its line) is fitted to the cell and centred on it.
+    bool mark = false;
+};
+
+// Whether text at size fits: its advance and its ink in the cell's width,
+// its line (a mark: its ink) in the cell's height, its ink in the room's.
+bool fits(const QString &text, const TLegend &l, const QRectF &room, int size)
 {
-    for (int size = maxSize; size >= minSize; --size) {
-        const QFontMetricsF fm(legendFont(size, bold));
-        if (fm.horizontalAdvance(text) <= cell.width() && fm.ascent() * 0.92 <= cell.height())
-            return size;
-    }
-    return 0;
+    const QFontMetricsF fm(legendFont(size, l.bold));
+    const QRectF ink = fm.tightBoundingRect(text);
+    if (ink.width() > l.cell.width() || ink.height() > room.height())
+        return false;
+    if (l.mark)
+        return ink.height() <= l.cell.height();
+    return fm.horizontalAdvance(text) <= l.cell.width() && fm.ascent() * 0.92 <= l.cell.height();
 }
 
-// Draws text in cell at the largest size from maxSize down to minSize that
-// fits; a text too long even at minSize is cut, ending in "…".
-void drawLegend(QPainter &p, const QString &text, const QRectF &cell, int maxSize, Qt::Alignment align,
-                bool bold = false, int minSize = kSmallestLegend)
+// Draws a legend at the largest size from its maxSize down to its minSize
+// that fits; a text too long even at minSize is cut, ending in "…". Letters
+// stand on a common line (capitals fill the cell's height at the top,
+// descenders may reach below it at the bottom); whatever the alignment, the
+// ink stays in the room: an ogonek or a cedilla is lifted, never cut off or
+// drawn over what lies below.
+void drawLegend(QPainter &p, const QString &text, TLegend l)
 {
+    const QRectF &cell = l.cell;
+    const QRectF room = l.room.isEmpty() ? cell : l.room;
     if (text.trimmed().isEmpty() || cell.width() <= 0 || cell.height() <= 0)
         return;
-    minSize = std::min(minSize, maxSize);
+    const int minSize = std::min(l.minSize, l.maxSize);
     QString shown = text;
-    int size = fittedSize(shown, cell.size(), maxSize, minSize, bold);
+    int size = 0;
+    for (int s = l.maxSize; s >= minSize && size == 0; --s)
+        if (fits(shown, l, room, s))
+            size = s;
     if (size == 0) {
         size = minSize;
-        shown = QFontMetricsF(legendFont(size, bold)).elidedText(text, Qt::ElideRight, cell.width());
+        shown = QFontMetricsF(legendFont(size, l.bold)).elidedText(text, Qt::ElideRight, cell.width());
         if (shown.isEmpty())
             shown = text.left(1);
     }
-    const QFont font = legendFont(size, bold);
+    const QFont font = legendFont(size, l.bold);
     const QFontMetricsF fm(font);
-    double x = cell.left();
-    const double w = fm.horizontalAdvance(shown);
-    if (align & Qt::AlignRight)
-        x = cell.right() - w;
-    else if (align & Qt::AlignHCenter)
-        x = cell.left() + (cell.width() - w) / 2;
-    // Capitals fill the cell's height; descenders may reach below it.
+    const QRectF ink = fm.tightBoundingRect(shown);
+    const double w = l.mark ? ink.width() : fm.horizontalAdvance(shown);
+    const double left = l.mark ? ink.left() : 0; // the ink's start, from the pen's
+    double x = cell.left() - left;
+    if (l.align & Qt::AlignRight)
+        x = cell.right() - w - left;
+    else if (l.align & Qt::AlignHCenter)
+        x = cell.left() + (cell.width() - w) / 2 - left;
     const double capital = fm.capHeight() > 0 ? fm.capHeight() : fm.ascent() * 0.72;
     double y;
-    if (align & Qt::AlignTop)
+    if (l.mark)
+        y = cell.center().y() - ink.center().y();
+    else if (l.align & Qt::AlignTop)
         y = cell.top() + capital;
-    else if (align & Qt::AlignBottom)
+    else if (l.align & Qt::AlignBottom)
         y = cell.bottom() - std::min(fm.descent(), std::max(0.0, cell.height() - capital) / 2);
     else
         y = cell.center().y() + capital / 2;
+    // The ink inside the room: first up from below, then down from above.
+    const QRectF drawn = ink.translated(x, y);
+    if (drawn.bottom() > room.bottom())
+        y -= drawn.bottom() - room.bottom();
+    if (ink.top() + y < room.top())
+        y = room.top() - ink.top();
+    if (drawn.right() > room.right())
+        x -= drawn.right() - room.right();
+    if (ink.left() + x < room.left())
+        x = room.left() - ink.left();
     p.setFont(font);
     p.drawText(QPointF(x, y), shown);
 }
 
-QColor textOn(const QColor &face)
+// A legend of text fitted to cell and aligned in it, its ink kept in it.
+void drawLegend(QPainter &p, const QString &text, const QRectF &cell, int maxSize, Qt::Alignment align,
+                bool bold = false, int minSize = kSmallestLegend)
 {
-    return qGray(face.rgb()) < 128 ? QColor(Qt::white) : QColor(Qt::black);
+    TLegend l;
+    l.cell = cell;
+    l.maxSize = maxSize;
+    l.align = align;
+    l.bold = bold;
+    l.minSize = minSize;
+    drawLegend(p, text, l);
 }
 
+// The AltGr legends: a red that reads on the face, light on dark faces.
 QColor thirdOn(const QColor &face)
 {
-    return qGray(face.rgb()) < 128 ? QColor(255, 190, 190) : QColor(0x90, 0, 0);
+    return TKeyboardChart::LegendColour(face) == QColor(Qt::white) ? QColor(255, 190, 190) : QColor(0x90, 0, 0);
+}
+
+// A colour's relative luminance, 0 (black) to 1 (white).
+double luminance(const QColor &c)
+{
+    auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
 }
 
 QString quoted(const QString &name)
@@ -273,6 +325,18 @@ QColor TKeyboardChart::HeatColour(double share)
                   int(std::lround(a.blue() + (b.blue() - a.blue()) * t)));
 }
 
+double TKeyboardChart::Contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor TKeyboardChart::LegendColour(const QColor &face)
+{
+    const QColor black(Qt::black), white(Qt::white);
+    return Contrast(face, white) > Contrast(face, black) ? white : black;
+}
+
 QColor TKeyboardChart::KeyFace(int key, const TChartOptions &options) const
 {
     if (!options.Heat.empty() && size_t(key) < options.Heat.size())
@@ -284,7 +348,7 @@ QColor TKeyboardChart::KeyFace(int key, const TChartOptions &options) const
 
 QString TKeyboardChart::title(const TChartOptions &options) const
 {
-    return (options.Title.isEmpty() ? m_defaultTitle : options.Title).simplified();
+    return options.Title.value_or(m_defaultTitle).simplified();
 }
 
 TKeyboardChart::TGeometry TKeyboardChart::geometry(const TChartOptions &options) const
@@ -352,17 +416,22 @@ void TKeyboardChart::paintKey(QPainter &p, int key, const QRectF &r, const TChar
     p.setPen(QPen(face.darker(165), 1));
     p.setBrush(face);
     p.drawRoundedRect(cap, radius, radius);
+    // The legends stay inside the key, above the finger band if it has one.
+    QRectF area = cap.adjusted(3, 2.5, -3, -2.5);
     if (!options.Heat.empty() && options.FingerColours) {
         // The finger's colour as a band at the key's foot.
         const double band = std::min(4.0, cap.height() / 6);
+        const QRectF bandRect(cap.left() + radius, cap.bottom() - band - 1, cap.width() - 2 * radius, band);
         p.setPen(Qt::NoPen);
         p.setBrush(FingerColour(m_layout.Keys[size_t(key)].Finger));
-        p.drawRect(QRectF(cap.left() + radius, cap.bottom() - band - 1, cap.width() - 2 * radius, band));
+        p.drawRect(bandRect);
+        area.setBottom(std::min(area.bottom(), bandRect.top() - 1));
     }
+    if (area.height() <= 0)
+        return;
 
     const TKeyLegends legends = Legends(key);
-    const QRectF area = cap.adjusted(3, 2.5, -3, -2.5);
-    const QColor text = textOn(face), third = thirdOn(face);
+    const QColor text = LegendColour(face), third = thirdOn(face);
     const double side = std::min(r.width(), r.height());
     const int big = int(std::clamp(side * 0.34, 6.0, 20.0));
     const int small = std::max(kSmallestLegend, big * 4 / 5);
@@ -378,21 +447,26 @@ void TKeyboardChart::paintKey(QPainter &p, int key, const QRectF &r, const TChar
     const QRectF lowerLeft(area.left(), midY + 1, midX - area.left(), area.bottom() - midY - 1);
     const QRectF upperRight(midX, area.top(), area.right() - midX, midY - area.top() - 1);
     const QRectF lowerRight(midX, midY + 1, area.right() - midX, area.bottom() - midY - 1);
-    // A dead key's accent is drawn large: spacing accents are small glyphs.
+    // A dead key's accent is drawn large (spacing accents are small glyphs),
+    // its ink centred on its cell: a circumflex sits high in its line, a
+    // cedilla below it.
     const int mark = std::max(big, int(side * 0.6));
     auto place = [&](const QString &s, bool dead, const QRectF &cell, int size, Qt::Alignment align) {
-        if (!dead) {
-            drawLegend(p, s, cell, size, align);
-            return;
-        }
-        // The mark's ink sits high in its line: it is centred on the cell.
-        const QRectF tall(cell.left(), cell.top() - cell.height() * 0.1, cell.width(), cell.height() * 1.6);
-        drawLegend(p, s, tall, mark, (align & Qt::AlignHorizontal_Mask) | Qt::AlignTop);
+        TLegend l;
+        l.cell = cell;
+        l.maxSize = dead ? mark : size;
+        l.align = align;
+        l.mark = dead;
+        drawLegend(p, s, l);
     };
     if (legends.Plain.isEmpty() && !legends.Shift.isEmpty() && !legends.ShiftDead) {
-        // A letter: its capital alone, large.
-        drawLegend(p, legends.Shift, QRectF(area.left(), area.top(), midX - area.left(), area.height() * 0.62),
-                   big + 3, Qt::AlignLeft | Qt::AlignTop);
+        // A letter: its capital alone, large; an ogonek or a cedilla below it
+        // may reach into the empty lower half.
+        TLegend l;
+        l.cell = QRectF(area.left(), area.top(), midX - area.left(), area.height() * 0.62);
+        l.room = QRectF(area.left(), area.top(), midX - area.left(), area.height());
+        l.maxSize = big + 3;
+        drawLegend(p, legends.Shift, l);
     } else {
         place(legends.Shift, legends.ShiftDead, upperLeft, big, Qt::AlignLeft | Qt::AlignTop);
         place(legends.Plain, legends.PlainDead, lowerLeft, big, Qt::AlignLeft | Qt::AlignBottom);
@@ -586,6 +660,8 @@ QByteArray TKeyboardChart::Svg(const TChartOptions &options) const
     {
         QPainter p(&svg);
         Paint(p, options);
+        if (!p.end())
+            throw EChartError(TranslateQ("The SVG drawing could not be made.").toStdString());
     }
     return bytes;
 }
@@ -623,6 +699,8 @@ QByteArray TKeyboardChart::Pdf(const TChartOptions &options) const
         } else {
             PaintFitted(p, target, options);
         }
+        if (!p.end())
+            throw EChartError(TranslateQ("The PDF page could not be made.").toStdString());
     }
     return bytes;
 }
@@ -630,10 +708,16 @@ QByteArray TKeyboardChart::Pdf(const TChartOptions &options) const
 QImage TKeyboardChart::Image(const TChartOptions &options) const
 {
     const QSizeF size = Size(options) * options.Scale;
+    const int width = int(std::ceil(size.width())), height = int(std::ceil(size.height()));
     // Without a transparent background the picture has no alpha channel: a
     // smaller file, written faster.
-    QImage image(int(std::ceil(size.width())), int(std::ceil(size.height())),
-                 options.Transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage image(width, height, options.Transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        throw EChartError(TranslateQ("There is not enough memory for a picture of %1 x %2 pixels; choose a "
+                                     "smaller scale.")
+                              .arg(width)
+                              .arg(height)
+                              .toStdString());
     image.fill(options.Transparent ? QColor(Qt::transparent) : QColor(Qt::white));
     const int dotsPerMeter = int(std::lround(96 / 0.0254 * options.Scale));
     image.setDotsPerMeterX(dotsPerMeter);
@@ -648,12 +732,18 @@ QImage TKeyboardChart::Image(const TChartOptions &options) const
 
 QByteArray TKeyboardChart::Png(const TChartOptions &options) const
 {
+    const QImage image = Image(options);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     // Compression a little below zlib's default: much faster to write, a few
     // per cent larger.
-    Image(options).save(&buffer, "PNG", 60);
+    if (!image.save(&buffer, "PNG", 60) || bytes.isEmpty())
+        throw EChartError(TranslateQ("The PNG picture of %1 x %2 pixels could not be written; choose a smaller "
+                                     "scale.")
+                              .arg(image.width())
+                              .arg(image.height())
+                              .toStdString());
     return bytes;
 }
 
@@ -673,7 +763,12 @@ QByteArray TKeyboardChart::Render(TChartFormat format, const TChartOptions &opti
 
 void TKeyboardChart::Export(const std::string &path, TChartFormat format, const TChartOptions &options) const
 {
-    const QByteArray bytes = Render(format, options);
+    QByteArray bytes;
+    try {
+        bytes = Render(format, options);
+    } catch (const std::bad_alloc &) {
+        throw EChartError(TranslateQ("There is not enough memory to draw the chart.").toStdString());
+    }
     ReplacingFile::writeWhole(path, std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 

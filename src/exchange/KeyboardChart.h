@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,9 @@ enum class TChartPaper { A4, Letter };
 struct TChartOptions {
     TChartStyle Style = TChartStyle::Legends;
     bool FingerColours = true; // false: every key plain, no finger legend
-    // The title line; empty: the definition's own (author and info).
-    QString Title;
+    // The title line; none given: the definition's own (author and info);
+    // empty: no title line.
+    std::optional<QString> Title;
     // Colours by use: a share 0..1 per key of the layout (in its key order);
     // empty: none.
     std::vector<double> Heat;
@@ -87,6 +89,11 @@ public:
     QColor KeyFace(int key, const TChartOptions &options) const;
     // The colour of a share of use 0..1, from pale to dark.
     static QColor HeatColour(double share);
+    // The colour of text on a face: black or white, whichever contrasts more.
+    static QColor LegendColour(const QColor &face);
+    // The contrast ratio of two colours, 1 (none) to 21 (black on white), as
+    // the web's accessibility guidelines measure it.
+    static double Contrast(const QColor &a, const QColor &b);
     // A finger's colour on the chart.
     QColor FingerColour(int finger) const;
 
@@ -110,13 +117,18 @@ public:
 
     QByteArray Svg(const TChartOptions &options) const;
     QByteArray Pdf(const TChartOptions &options) const;
+    // The picture of the chart; throws EChartError when there is not
+    // enough memory for it.
     QImage Image(const TChartOptions &options) const;
+    // The PNG file's bytes; throws EChartError when the picture cannot be
+    // made or written.
     QByteArray Png(const TChartOptions &options) const;
     // Check, then the bytes of the format.
     QByteArray Render(TChartFormat format, const TChartOptions &options) const;
     // Writes the chart to path (local 8-bit name): beside it first, renamed
-    // over it when complete, so a failure leaves no partial file. Throws
-    // EChartError or EFCreateError.
+    // over it when complete, so a failure (of the drawing too, e.g. for want
+    // of memory) leaves the old file as it was. Throws EChartError or
+    // EFCreateError.
     void Export(const std::string &path, TChartFormat format, const TChartOptions &options) const;
 
     // The format a file name ends in (.svg, .pdf, .png, any case); false: none.

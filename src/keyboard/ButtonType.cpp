@@ -1,5 +1,7 @@
 #include "keyboard/ButtonType.h"
 
+#include "exchange/KeyboardChart.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMouseEvent>
@@ -99,6 +101,26 @@ QImage transparentCopy(const QImage &picture)
     return img;
 }
 
+// The mean colour of a picture's opaque pixels, its ink; invalid: none.
+QColor inkOf(const QImage &picture)
+{
+    double r = 0, g = 0, b = 0;
+    long n = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(line[x]) == 255) {
+                r += qRed(line[x]);
+                g += qGreen(line[x]);
+                b += qBlue(line[x]);
+                ++n;
+            }
+    }
+    if (n == 0)
+        return QColor();
+    return QColor(int(r / double(n) + 0.5), int(g / double(n) + 0.5), int(b / double(n) + 0.5));
+}
+
 } // namespace
 
 ButtonType::ButtonType(QWidget *parent) : QAbstractButton(parent)
@@ -127,6 +149,8 @@ void ButtonType::setGlyph(const QImage &picture)
 {
     m_glyph = picture;
     m_drawn = transparentCopy(picture);
+    m_ink = inkOf(m_drawn);
+    m_drawnNegative = QImage();
     update();
 }
 
@@ -220,7 +244,7 @@ void ButtonType::paintEvent(QPaintEvent *)
         QPoint at((width() - m_drawn.width()) / 2, (height() - m_drawn.height()) / 2);
         if (sunken)
             at += QPoint(1, 1);
-        p.drawImage(at, m_drawn);
+        p.drawImage(at, drawnOn(face));
     }
     qDrawShadePanel(&p, rect(), QPalette(face), sunken, 1);
     if (m_keyFocus) {
@@ -231,6 +255,23 @@ void ButtonType::paintEvent(QPaintEvent *)
         p.setPen(QPen(Qt::white, 1));
         p.drawRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5));
     }
+}
+
+const QImage &ButtonType::drawnOn(const QColor &face)
+{
+    // A picture drawn for its own face reads on it; on another (its key
+    // coloured by use) dark letters may meet a dark face: then they are
+    // drawn light, as their negative.
+    if (!m_ink.isValid() || TKeyboardChart::Contrast(m_ink, face) >= 3)
+        return m_drawn;
+    const QColor negative(255 - m_ink.red(), 255 - m_ink.green(), 255 - m_ink.blue());
+    if (TKeyboardChart::Contrast(negative, face) <= TKeyboardChart::Contrast(m_ink, face))
+        return m_drawn;
+    if (m_drawnNegative.isNull()) {
+        m_drawnNegative = m_drawn;
+        m_drawnNegative.invertPixels(QImage::InvertRgb);
+    }
+    return m_drawnNegative;
 }
 
 void ButtonType::mousePressEvent(QMouseEvent *event)

@@ -109,8 +109,14 @@ protected:
 private:
     void putPartnersUp();
 
+    // The picture to draw on face: m_drawn, or its negative when its ink
+    // would hardly read on the face (a key coloured dark by use).
+    const QImage &drawnOn(const QColor &face);
+
     QImage m_glyph;
     QImage m_drawn; // m_glyph with its transparent colour cleared, ready to draw
+    QColor m_ink;   // the mean colour of m_drawn's opaque pixels (invalid: none)
+    QImage m_drawnNegative; // made when first needed
     QColor m_faceColor;
     int m_tag = 0;
     int m_group = 0;

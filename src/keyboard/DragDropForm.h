@@ -76,8 +76,10 @@ private:
 
     QPointer<ButtonType> m_dragButton;
     // The key last dropped, whose place the status label shows as
-    // m_statusText until it shows something else.
-    QPointer<ButtonType> m_placedButton;
+    // m_statusText until it shows something else. Held as the widget it is
+    // to the event filter: a key being destroyed (ClearButtons) is a widget
+    // and no longer a ButtonType while it still sends its last events.
+    QPointer<QWidget> m_placedButton;
     QString m_statusText;
     QPoint m_hotSpot;
     QPixmap m_dragImage;

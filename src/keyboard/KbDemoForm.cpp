@@ -37,6 +37,7 @@
 #include <QTextEdit>
 
 #include <optional>
+#include <utility>
 
 namespace kf {
 
@@ -110,7 +111,7 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 {
     setObjectName(QStringLiteral("KbDemoFm"));
     setWindowTitle(QStringLiteral("Keyboard layout"));
-    setClientSize(691, 525);
+    setInitialClientSize(691, 525);
     // The window's own font is a small sans-serif (8 points) so the captions fit.
     QFont windowFont = font();
     windowFont.setPixelSize(11);
@@ -174,6 +175,21 @@ TKbDemoFm::TKbDemoFm(QWidget *parent) : TChildForm(parent)
 
     DragDropFrame = new TDragDropFm(this);
     DragDropFrame->move(4, 101);
+    // Until the keys are drawn the keyboard's place says how to draw them.
+    KeyboardHintLb = new QLabel(TranslateQ("Press \u201CRefresh buttons\u201D to draw the keys of the definition."),
+                                this);
+    KeyboardHintLb->setObjectName(QStringLiteral("KeyboardHintLb"));
+    KeyboardHintLb->setAlignment(Qt::AlignCenter);
+    KeyboardHintLb->setWordWrap(true);
+    KeyboardHintLb->setAttribute(Qt::WA_TransparentForMouseEvents);
+    {
+        QFont hintFont = KeyboardHintLb->font();
+        hintFont.setPixelSize(14);
+        KeyboardHintLb->setFont(hintFont);
+        QPalette muted = KeyboardHintLb->palette();
+        muted.setColor(QPalette::WindowText, muted.color(QPalette::PlaceholderText));
+        KeyboardHintLb->setPalette(muted);
+    }
 
     KeyGrid = makeCharGrid(this, QStringLiteral("KeyGrid"), 20, 20, 16);
     KeyGrid->setGeometry(662, 1, 24, 356);
@@ -274,6 +290,8 @@ void TKbDemoFm::CodePageChanged()
 TKbDemoFm::~TKbDemoFm()
 {
     DragDropFrame->DetachDragDrop();
+    // The preview prints on m_printer: it goes first.
+    delete m_printPreview.data();
 }
 
 TKbDragFm *TKbDemoFm::KbDragFrame() const
@@ -284,9 +302,40 @@ TKbDragFm *TKbDemoFm::KbDragFrame() const
 void TKbDemoFm::FormCreate()
 {
     DragDropFrame->AttachDragDrop();
-    // The window's outer width (the client width and the frame) less 42.
-    KbDragFrame()->resize(691 + 8 - 42, 260);
     KbDragFrame()->OnKeyClick = [this](ButtonType *sender) { KeyClicked(sender); };
+    placeControls();
+}
+
+void TKbDemoFm::resizeEvent(QResizeEvent *event)
+{
+    TChildForm::resizeEvent(event);
+    if (ChartBn) // the controls are made
+        placeControls();
+}
+
+void TKbDemoFm::placeControls()
+{
+    // What the window has beyond its first size goes to the demo text (in
+    // width) and the keyboard (in both); the controls below the keyboard
+    // move down with the window's foot, the key's characters with its right
+    // edge.
+    const int dw = std::max(0, width() - 691), dh = std::max(0, height() - 525);
+    DemoEd->setGeometry(4, 2, 653 + dw, 61);
+    KeyGrid->move(662 + dw, 1);
+    // The window's outer width (the client width and the frame) less 42.
+    KbDragFrame()->resize(691 + 8 - 42 + dw, 260 + dh);
+    KeyboardHintLb->setGeometry(QRect(DragDropFrame->pos(), KbDragFrame()->size()).adjusted(16, 0, -16, 0));
+    const std::pair<QWidget *, int> below[] = {{ChartBn, 364}, {ButtonDownCheckbox, 368}, {Button4, 364},
+                                               {Button5, 364}};
+    for (const auto &[control, top] : below)
+        control->move(control->x(), top + dh);
+    CharGrid->setGeometry(2, 392 + dh, 685 + dw, 130);
+}
+
+void TKbDemoFm::ShowKeyboardHint()
+{
+    KeyboardHintLb->setVisible(KbDragFrame()->Buttons().empty());
+    KeyboardHintLb->raise();
 }
 
 QString TKbDemoFm::CharGridCell(int c, int r) const
@@ -307,9 +356,22 @@ void TKbDemoFm::Button2Click()
 
 void TKbDemoFm::BuildKeyboard()
 {
+    // However the build ends, the hint shows while there are no keys.
+    struct HintAfter {
+        TKbDemoFm *form;
+        ~HintAfter() { form->ShowKeyboardHint(); }
+    } hintAfter{this};
     if (!DataMod || DataMod->MainTbl.RecordCount() == 0) {
+        // A definition that holds something but no key says so: loading
+        // another file is not what it needs.
+        const bool holdsSomething = DataMod
+                                    && (DataMod->Ctbl.RecordCount() > 0 || !DataMod->Author.empty()
+                                        || !DataMod->misc.empty() || DataMod->TypedAuthor || DataMod->TypedInfo);
         Dialogs().information(
-            QStringLiteral("You need to load the definition file in the Keyboard Definition window first."));
+            holdsSomething
+                ? TranslateQ("The keyboard has no keys, so there are no buttons to draw. Add keys in the Keyboard "
+                             "Definition window, or load a package or import a layout that has them.")
+                : QStringLiteral("You need to load the definition file in the Keyboard Definition window first."));
         return;
     }
     KbDragFrame()->SetTargetEdit(DemoEd);
@@ -515,7 +577,14 @@ void TKbDemoFm::ExportChartTo(TChartExportDlg &dialog)
     TChartFormat named;
     if (!TKeyboardChart::FormatOfPath(path, named) || named != format)
         path += QLatin1Char('.') + request.defaultExt;
-    chart->Export(LocalPath(path), format, options);
+    try {
+        chart->Export(LocalPath(path), format, options);
+    } catch (const EChartError &e) {
+        // Nothing was written (a file there is as it was); the dialog stays
+        // for another try, e.g. at a smaller scale.
+        Dialogs().warning(kChartCaption, QString::fromStdString(e.what()));
+        return;
+    }
     dialog.accept();
     const QStringList warnings = chart->Warnings(options, format);
     if (!warnings.isEmpty())
@@ -533,10 +602,15 @@ void TKbDemoFm::PrintChartClick()
     options.Heat = ChartHeat;
     if (!DefinitionChart(options, TChartFormat::Pdf, KbDragFrame()->A_ColourKeysByUse->isChecked()))
         return;
-    auto *preview = new QPrintPreviewDialog(this);
+    // The printer is landscape before the preview is made: the preview's
+    // orientation buttons show the page as the printer has it then.
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageOrientation(QPageLayout::Landscape);
+    }
+    auto *preview = new QPrintPreviewDialog(m_printer.get(), this);
     preview->setAttribute(Qt::WA_DeleteOnClose);
     preview->setWindowTitle(QStringLiteral("Print chart"));
-    preview->printer()->setPageOrientation(QPageLayout::Landscape);
     connect(preview, &QPrintPreviewDialog::paintRequested, this,
             ReportErrors(this, [this](QPrinter *printer) { PrintChart(*printer); }));
     m_printPreview = preview;

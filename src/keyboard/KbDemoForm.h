@@ -9,6 +9,7 @@
 
 #include <QPointer>
 
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -48,13 +49,15 @@ public:
     QLabel *Label2;
     TGridSpinEdit *GridYEd;
     TDragDropFm *DragDropFrame;
+    // Over the keyboard while it has no keys: says to press "Refresh buttons".
+    QLabel *KeyboardHintLb;
     QTableView *KeyGrid;
     QCheckBox *ButtonDownCheckbox;
     QPushButton *Button4; // "Add char to key"
     QPushButton *Button5; // "Break link between char and key"
     QTableView *CharGrid;
     // "Chart": the keyboard chart's menu.
-    QPushButton *ChartBn;
+    QPushButton *ChartBn = nullptr;
     QMenu *ChartMenu;
     QAction *A_ExportChart; // "Export chart..."
     QAction *A_PrintChart;  // "Print chart..."
@@ -91,7 +94,15 @@ public:
     QString CharGridCell(int c, int r) const;
     QString KeyGridCell(int r) const;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // The controls at their places for the window's size: the demo text and
+    // the keyboard grow with the window.
+    void placeControls();
+    // The hint shows while the keyboard has no keys.
+    void ShowKeyboardHint();
     // Another code page is in force: the label, the grids and the key names
     // read the same bytes in it.
     void CodePageChanged();
@@ -101,6 +112,7 @@ private:
     TCharCellModel *m_keyModel;
     QPointer<TChartExportDlg> m_chartDlg;
     QPointer<QPrintPreviewDialog> m_printPreview;
+    std::unique_ptr<QPrinter> m_printer; // the chart's printer, landscape at first
 };
 
 } // namespace kf

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Translation.h"
+#include "exchange/KeyboardChart.h"
 #include "keyboard/KbStatsForm.h"
 #include "model/KeyCodes.h"
 
@@ -217,7 +218,8 @@ void TStatsPicture::paintEvent(QPaintEvent *)
         p.fillRect(r, face);
         p.setPen(QColor(0x606060));
         p.drawRect(r);
-        p.setPen(face.lightness() < 128 ? Qt::white : Qt::black); // the legend stands out on its face
+        // The key's name in black or white, whichever reads on its colour.
+        p.setPen(TKeyboardChart::LegendColour(face));
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, codePage.decode(key.Name));
     }
 }

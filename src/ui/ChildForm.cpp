@@ -19,6 +19,7 @@ void TChildForm::setInitialClientSize(int w, int h)
 {
     m_initialSize = QSize(w, h);
     setMinimumSize(w, h);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     resize(w, h);
 }
 

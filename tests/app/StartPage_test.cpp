@@ -51,6 +51,7 @@ private slots:
     void emptyMainWindowShowsTheStartPage();
     void startPageComesBackWhenTheLastToolWindowCloses();
     void buttonsAreReachedByKeyboardAndNamed();
+    void theFocusedButtonShowsARing();
     void eachButtonOpensItsWindow_data();
     void eachButtonOpensItsWindow();
     void fileRecordedOnlyAfterASuccessfulLoadOrSave_data();
@@ -105,6 +106,30 @@ QAccessibleInterface *accessible(QWidget *w)
     return QAccessible::queryAccessibleInterface(w);
 }
 
+// Whether a walk down the accessible tree from node, as a screen reader
+// walks it, meets the widget.
+bool reachableFromTop(QAccessibleInterface *node, const QWidget *widget, int depth = 0)
+{
+    if (!node || depth > 30)
+        return false;
+    if (node->object() == widget)
+        return true;
+    for (int i = 0; i < node->childCount(); ++i)
+        if (reachableFromTop(node->child(i), widget, depth + 1))
+            return true;
+    return false;
+}
+
+// The pixels of an image in a colour.
+int pixelsOf(const QImage &image, const QColor &colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += QColor(image.pixel(x, y)) == colour;
+    return n;
+}
+
 } // namespace
 
 void StartPageTest::init()
@@ -153,9 +178,11 @@ void StartPageTest::emptyMainWindowShowsTheStartPage()
     QVERIFY(p);
     QVERIFY(p->isVisible());
     QVERIFY(windows().isEmpty());
-    // It fills the frame's client area.
-    QCOMPARE(p->parentWidget(), m_main->MdiArea()->viewport());
-    QCOMPARE(p->geometry(), m_main->MdiArea()->viewport()->rect());
+    // It covers the frame's client area, as a child of the main window
+    // (where assistive technology finds it).
+    QWidget *viewport = m_main->MdiArea()->viewport();
+    QCOMPARE(p->parentWidget(), m_main.get());
+    QCOMPARE(p->geometry(), QRect(viewport->mapTo(m_main.get(), QPoint(0, 0)), viewport->size()));
     QCOMPARE(p->TitleLb->text(), ApplicationTitle());
     QCOMPARE(p->VersionLb->text(), QStringLiteral("Version 2.3"));
     // Nothing recent yet: each kind says so.
@@ -223,10 +250,34 @@ void StartPageTest::buttonsAreReachedByKeyboardAndNamed()
         const QString line = a->text(QAccessible::Description);
         QVERIFY2(!line.isEmpty() && !line.contains(QLatin1Char('\n')), qPrintable(e.name));
         QCOMPARE(line, e.button->description());
+        // Assistive technology finds it from the top of the window down.
+        QVERIFY2(reachableFromTop(accessible(m_main.get()), e.button), qPrintable(e.name));
         // Large: taller than a plain push button.
         QVERIFY(e.button->height() > QPushButton(e.name).sizeHint().height());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
+}
+
+// The button with the focus has a ring around it in the highlight colour;
+// the others none.
+void StartPageTest::theFocusedButtonShowsARing()
+{
+    TStartPage *p = page();
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    const QColor ring = p->OpenPackageBn->palette().color(QPalette::Highlight);
+    p->ImportLayoutBn->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(p->ImportLayoutBn->hasFocus());
+    const QImage unfocused = p->OpenPackageBn->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QTest::keyClick(p->ImportLayoutBn, Qt::Key_Tab);
+    QTRY_VERIFY(p->OpenPackageBn->hasFocus());
+    const QImage focused = p->OpenPackageBn->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int around = focused.width() + focused.height(); // half the ring's length at least
+    QVERIFY2(pixelsOf(focused, ring) > around, qPrintable(QString::number(pixelsOf(focused, ring))));
+    QCOMPARE(pixelsOf(unfocused, ring), 0);
+    const QByteArray shots = qgetenv("KEYFOLIO_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        QVERIFY(m_main->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/start-page-focus.png")));
 }
 
 void StartPageTest::eachButtonOpensItsWindow_data()

@@ -29,6 +29,8 @@ import                imagemagick
 rsvg-convert          librsvg2-bin
 pdftoppm              poppler-utils
 pdftotext             poppler-utils
+Xvfb                  xvfb
+dbus-run-session      dbus-daemon
 "
 status=0
 while read -r prog pkg; do

@@ -186,6 +186,7 @@ private slots:
     void cleanup();
 
     void looksAsDesigned();
+    void gridsAndTextsGrowWithTheWindow();
     void openedAgainKeepsTypedTexts();
     void codeListsInOrder();
     void cancelledDialogsChangeNothing();
@@ -331,7 +332,7 @@ void DefineFormTest::looksAsDesigned()
     TDefineFm *form = open();
     QCOMPARE(form->windowTitle(), QStringLiteral("Keyboard definition"));
     QCOMPARE(form->size(), QSize(792, 490));
-    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QCOMPARE(form->minimumSize(), QSize(792, 490)); // larger, never smaller
 
     struct Place {
         QWidget *w;
@@ -416,6 +417,35 @@ void DefineFormTest::looksAsDesigned()
     QCOMPARE(form->DBGrid->Model()->KindOf(9), TColumnKind::Picture);
     QCOMPARE(form->CharGrid->Model()->KindOf(3), TColumnKind::Check);
     QCOMPARE(form->CharGrid->Model()->KindOf(4), TColumnKind::Check);
+}
+
+// Made larger by its frame, the window gives the room to the two grids (in
+// both directions) and to the author and info boxes (in width); everything
+// else stays where it was.
+void DefineFormTest::gridsAndTextsGrowWithTheWindow()
+{
+    addKey(*m_dm, "A", 1);
+    addChar(*m_dm, "a", 97);
+    m_area->resize(1300, 900);
+    TDefineFm *form = open();
+    QMdiSubWindow *frame = qobject_cast<QMdiSubWindow *>(form->parentWidget());
+    QVERIFY(frame);
+    const QSize first = form->size();
+    const int keysWidth = form->DBGrid->width(), charsWidth = form->CharGrid->width();
+    const int gridsHeight = form->DBGrid->height();
+    frame->resize(frame->size() + QSize(300, 250));
+    QTRY_COMPARE(form->size(), first + QSize(300, 250));
+    QCOMPARE(form->Panel1->geometry(), QRect(0, 133, 792 + 300, 357 + 250));
+    QCOMPARE(form->DBGrid->width() + form->CharGrid->width(), keysWidth + charsWidth + 300);
+    QCOMPARE(form->DBGrid->height(), gridsHeight + 250);
+    QCOMPARE(form->CharGrid->height(), gridsHeight + 250);
+    QCOMPARE(form->AuthorEd->geometry(), QRect(512, 4, 273 + 300, 21));
+    QCOMPARE(form->InfoEd->geometry(), QRect(512, 28, 273 + 300, 67));
+    QCOMPARE(form->DBNavigator2->geometry(), QRect(536, 108, 208, 25));
+    QCOMPARE(form->KeyImage->geometry(), QRect(4, 4, 157, 77));
+    // Smaller than at first it does not get.
+    frame->resize(200, 150);
+    QTRY_COMPARE(form->size(), QSize(792, 490));
 }
 
 void DefineFormTest::openedAgainKeepsTypedTexts()

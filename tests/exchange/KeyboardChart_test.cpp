@@ -4,6 +4,7 @@
 
 #include "exchange/KeyboardChart.h"
 
+#include "MemoryLimit.h"
 #include "common/CodePage.h"
 #include "common/ColorValue.h"
 #include "common/Errors.h"
@@ -23,6 +24,7 @@
 #include <QXmlStreamReader>
 
 #include <map>
+#include <optional>
 #include <set>
 
 using namespace kf;
@@ -531,6 +533,229 @@ TEST(KeyboardChartTest, ThePictureStyleDrawsTheKeysOwnPictures)
     const SvgContent svg = ReadSvg(chart.Svg(o));
     EXPECT_TRUE(svg.texts.count(QStringLiteral("B")));
     EXPECT_FALSE(svg.texts.count(QStringLiteral("A")));
+}
+
+} // namespace
+
+namespace {
+
+// ---- every mark inside its key ------------------------------------------------
+
+// The chart of one key alone: the key at the chart's margin, nothing drawn
+// beside it (no title, the heat legend well below it).
+TKeyLayout OneKey(const TKeyLayout &from, int key)
+{
+    TKeyLayout one;
+    one.FingerColors = from.FingerColors;
+    TLayoutKey k = from.Keys[size_t(key)];
+    k.X = 0;
+    k.Y = 0;
+    one.Keys.push_back(k);
+    for (TLayoutChar c : from.Chars)
+        if (c.Key == key) {
+            c.Key = 0;
+            one.Chars.push_back(c);
+        }
+    return one;
+}
+
+constexpr double kInkScale = 4;
+const QRgb kBand = qRgb(0, 255, 0);
+
+// What of a key alone, drawn coloured by use (its face dark, its legends
+// light) with the finger's colour as a band at its foot, lies where it must
+// not: ink outside the key, or over the band. Empty: nothing.
+std::string MisplacedInk(const TKeyLayout &layout, const CodePage &cp, double use)
+{
+    const TKeyboardChart chart(layout, cp);
+    TChartOptions o;
+    o.Scale = kInkScale;
+    o.Transparent = true;
+    o.Heat = {use};
+    const QImage image = chart.Image(o);
+    const TLayoutKey &k = layout.Keys[0];
+    const double margin = 20; // the chart's margin: the key's top left
+    const QRectF key(margin, margin, k.Width, k.Height);
+    const QRectF cap = key.adjusted(1.5, 1.5, -1.5, -1.5);
+    const double radius = std::min({4.0, cap.width() / 6, cap.height() / 6});
+    const double band = std::min(4.0, cap.height() / 6);
+    const QRectF bandRect(cap.left() + radius, cap.bottom() - band - 1, cap.width() - 2 * radius, band);
+    const QRectF bandInside = bandRect.adjusted(0.5, 0.5, -0.5, -0.5);
+    std::string found;
+    int outside = 0, overBand = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const double cy = (y + 0.5) / kInkScale;
+        if (cy > key.bottom() + 8)
+            break; // the heat legend starts 16 below the keys
+        for (int x = 0; x < image.width(); ++x) {
+            const QPointF at((x + 0.5) / kInkScale, cy);
+            const QRgb pixel = image.pixel(x, y);
+            if (!key.contains(at) && qAlpha(pixel) != 0)
+                ++outside;
+            else if (bandInside.contains(at) && pixel != kBand)
+                ++overBand;
+        }
+    }
+    if (outside > 0)
+        found += std::to_string(outside) + " pixels outside the key; ";
+    if (overBand > 0)
+        found += std::to_string(overBand) + " pixels over the finger band; ";
+    return found;
+}
+
+struct InkCase {
+    const char *name;
+    const char *codePage;
+    int32_t type, type2;
+    const char *levels; // plain, Shift, AltGr, Shift+AltGr; ' ' none
+    int width, height;
+};
+
+void PrintTo(const InkCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class KeyInkTest : public testing::TestWithParam<InkCase> {};
+
+TEST_P(KeyInkTest, EveryMarkIsInsideItsKeyAboveTheFingerBand)
+{
+    NeedApp();
+    const InkCase &c = GetParam();
+    const CodePage cp(c.codePage);
+    LayoutBuilder b;
+    b.layout.FingerColors.fill(int32_t(ColorToColorValue(QColor::fromRgb(kBand))));
+    const int k = b.key("K", c.type, c.type2, Fingers::LIndex, 0, 0, c.width, c.height);
+    b.chars(k, c.levels);
+    for (double use : {1.0, 0.0})
+        EXPECT_EQ(MisplacedInk(b.layout, cp, use), "") << "use " << use;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyInkTest,
+    testing::Values(
+        // Dead keys whose accent lies below the line.
+        InkCase{"deadCedilla", "CP1252", KeyTypes::LastAccent, 0, "", 40, 40},
+        InkCase{"deadCedillaSmall", "CP1252", KeyTypes::LastAccent, 0, "", 28, 28},
+        InkCase{"deadUmlautShiftCedilla", "CP1252", KeyTypes::Umlaut, KeyTypes::LastAccent, "", 40, 40},
+        InkCase{"deadCedillaOnAltGr", "CP1252", KeyTypes::Alpha, KeyTypes::LastAccent, "cC", 40, 40},
+        // Letters with an ogonek or a cedilla, at every level.
+        InkCase{"ogonekOnAltGr", "CP1250", KeyTypes::Alpha, 0, "aA\xB9\xA5", 40, 40},
+        InkCase{"ogonekOnAltGrE", "CP1250", KeyTypes::Alpha, 0, "eE\xEA\xCA", 40, 40},
+        InkCase{"ogonekCapital", "CP1257", KeyTypes::Alpha, 0, "\xE0\xC0", 40, 40},
+        InkCase{"ogonekBothCases", "CP1250", KeyTypes::Alpha, 0, "\xB9\xEA", 40, 40},
+        InkCase{"cedillaWide", "CP1252", KeyTypes::Alpha, 0, "\xE7\xC7\xB8", 60, 40},
+        InkCase{"cedillaFlat", "CP1252", KeyTypes::Alpha, 0, "\xE7\xC7\xB8", 40, 26}),
+    [](const testing::TestParamInfo<InkCase> &i) { return std::string(i.param.name); });
+
+// The same for every key of imported layouts: their dead keys and letters.
+class ImportedKeyInkTest : public testing::TestWithParam<ImportCase> {};
+
+TEST_P(ImportedKeyInkTest, EveryKeysMarksAreInsideItAboveTheFingerBand)
+{
+    NeedApp();
+    const CodePage cp(GetParam().codePage);
+    TDataMod dm;
+    LayoutImportOptions o;
+    o.layout = GetParam().layout;
+    o.codePage = GetParam().codePage;
+    o.composeLocale = "en_US.UTF-8";
+    ImportLayout(dm, o);
+    TKeyLayout layout = TKeyLayout::FromDataMod(dm);
+    layout.FingerColors.fill(int32_t(ColorToColorValue(QColor::fromRgb(kBand))));
+    ASSERT_GT(layout.Keys.size(), 40u);
+    for (size_t k = 0; k < layout.Keys.size(); ++k)
+        EXPECT_EQ(MisplacedInk(OneKey(layout, int(k)), cp, 1.0), "")
+            << "key " << cp.decode(layout.Keys[k].Name).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ImportedKeyInkTest,
+                         testing::Values(ImportCase{"pl", "CP1250"}, ImportCase{"lt", "CP1257"},
+                                         ImportCase{"ca", "CP1252"}),
+                         [](const testing::TestParamInfo<ImportCase> &i) { return std::string(i.param.layout); });
+
+// ---- legends that read on their key ---------------------------------------------
+
+TEST(KeyboardChartTest, LegendsReadOnEveryColourOfUse)
+{
+    // Black or white, whichever contrasts more, reads at 4.5 : 1 at least on
+    // every colour of the scale (the web's guideline for text).
+    for (int i = 0; i <= 100; ++i) {
+        const QColor face = TKeyboardChart::HeatColour(i / 100.0);
+        EXPECT_GE(TKeyboardChart::Contrast(face, TKeyboardChart::LegendColour(face)), 4.5) << "share " << i;
+    }
+    EXPECT_EQ(TKeyboardChart::LegendColour(TKeyboardChart::HeatColour(1)), QColor(Qt::white)); // dark red
+    EXPECT_EQ(TKeyboardChart::LegendColour(TKeyboardChart::HeatColour(0)), QColor(Qt::black));
+    EXPECT_NEAR(TKeyboardChart::Contrast(Qt::black, Qt::white), 21.0, 1e-9);
+}
+
+// ---- the title line ------------------------------------------------------------
+
+struct TitleCase {
+    const char *name;
+    std::optional<QString> title;
+    const char *shown; // nullptr: no title line
+};
+
+class ChartTitleTest : public testing::TestWithParam<TitleCase> {};
+
+TEST_P(ChartTitleTest, TheTitleLineIsTheOneAskedFor)
+{
+    NeedApp();
+    LayoutBuilder b;
+    const TKeyboardChart chart = SmallChart(b); // its own title: "Small"
+    TChartOptions o;
+    o.Title = GetParam().title;
+    TChartOptions untitled;
+    untitled.Title = QString();
+    const SvgContent svg = ReadSvg(chart.Render(TChartFormat::Svg, o));
+    if (GetParam().shown) {
+        EXPECT_TRUE(svg.texts.count(QString::fromUtf8(GetParam().shown)));
+        EXPECT_GT(chart.Size(o).height(), chart.Size(untitled).height());
+    } else {
+        EXPECT_FALSE(svg.texts.count(QStringLiteral("Small")));
+        EXPECT_EQ(chart.Size(o).height(), chart.Size(untitled).height());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, ChartTitleTest,
+                         testing::Values(TitleCase{"none", std::nullopt, "Small"},
+                                         TitleCase{"given", QStringLiteral("Wall chart"), "Wall chart"},
+                                         TitleCase{"empty", QString(), nullptr},
+                                         TitleCase{"blank", QStringLiteral("   "), nullptr}),
+                         [](const testing::TestParamInfo<TitleCase> &i) { return std::string(i.param.name); });
+
+// ---- a picture that cannot be made ------------------------------------------------
+
+TEST(KeyboardChartTest, APngThatCannotBeMadeForWantOfMemoryKeepsTheOldFile)
+{
+    if (!kf::test::AddressSpaceLimit::Works())
+        GTEST_SKIP() << "an address-space limit and AddressSanitizer do not go together";
+    NeedApp();
+    QTemporaryDir dir;
+    const std::string target = QFile::encodeName(dir.filePath(QStringLiteral("keep.png"))).toStdString();
+    LayoutBuilder b;
+    for (int i = 0; i < 30; ++i)
+        b.chars(b.key("K", KeyTypes::Alpha), "kK");
+    const TKeyboardChart chart(b.layout, Cp1252());
+    TChartOptions o;
+    chart.Export(target, TChartFormat::Png, o);
+    QFile file(QString::fromStdString(target));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray old = file.readAll();
+    file.close();
+    ASSERT_GT(old.size(), 1000);
+    o.Scale = TKeyboardChart::kMaxScale; // some 180 MB of picture
+    try {
+        const kf::test::AddressSpaceLimit limit(100 << 20);
+        chart.Export(target, TChartFormat::Png, o);
+        ADD_FAILURE() << "a picture made beyond the memory there is";
+    } catch (const EChartError &e) {
+        EXPECT_NE(std::string(e.what()).find("not enough memory"), std::string::npos) << e.what();
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.png")});
 }
 
 } // namespace

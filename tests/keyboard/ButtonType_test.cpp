@@ -298,6 +298,35 @@ private slots:
         QCOMPARE(shot.pixel(7 + 6, 7 + 6), ink);
     }
 
+    // A key coloured by use keeps its picture readable: dark letters on a
+    // face made dark are drawn light; on a light face, and on the picture's
+    // own face, as they are.
+    void darkLettersOnADarkFaceAreDrawnLight_data()
+    {
+        QTest::addColumn<QColor>("face");
+        QTest::addColumn<QColor>("ink");
+        QTest::addColumn<QColor>("drawn");
+        const QColor black(Qt::black), white(Qt::white), darkRed(128, 0, 38), paleYellow(255, 255, 204);
+        QTest::newRow("blackOnDarkRed") << darkRed << black << white;
+        QTest::newRow("blackOnPaleYellow") << paleYellow << black << black;
+        QTest::newRow("whiteOnDarkRed") << darkRed << white << white;
+        QTest::newRow("whiteOnPaleYellow") << paleYellow << white << black;
+    }
+
+    void darkLettersOnADarkFaceAreDrawnLight()
+    {
+        QFETCH(QColor, face);
+        QFETCH(QColor, ink);
+        QFETCH(QColor, drawn);
+        ButtonType *b = addButton(1, true, QRect(0, 0, 20, 20));
+        const QRgb key = qRgb(200, 200, 200); // the picture's own face: cleared
+        b->setGlyph(keyPicture(6, 6, key, ink.rgb()));
+        b->setFaceColor(face);
+        const QImage shot = b->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(7 + 2, 7 + 2)), drawn);
+        QCOMPARE(QColor(shot.pixel(4, 4)), face);
+    }
+
     void notFocusable()
     {
         ButtonType *b = addButton(1);

@@ -3,6 +3,7 @@
 // gives, a cancelled file choice, an empty definition, and "Print chart..."
 // with its preview and a printed page.
 
+#include "MemoryLimit.h"
 #include "SampleKeyboard.h"
 #include "app/Application.h"
 #include "common/ScriptedDialogs.h"
@@ -14,6 +15,7 @@
 #include "model/MainData.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -255,6 +257,82 @@ private slots:
         chooseFromChartMenu(1);
         QVERIFY(!form->PrintPreview());
         QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Warning), 2);
+    }
+
+    // The preview's orientation buttons show the page as it is: landscape.
+    void thePreviewShowsLandscapePressed()
+    {
+        open();
+        chooseFromChartMenu(1);
+        QPrintPreviewDialog *preview = form->PrintPreview();
+        QVERIFY(preview);
+        QTRY_VERIFY(preview->isVisible());
+        QAction *portrait = nullptr, *landscape = nullptr;
+        for (QAction *a : preview->findChildren<QAction *>()) {
+            const QString text = a->text().remove(QLatin1Char('&'));
+            if (text == QLatin1String("Portrait"))
+                portrait = a;
+            else if (text == QLatin1String("Landscape"))
+                landscape = a;
+        }
+        QVERIFY(portrait && landscape);
+        QVERIFY(landscape->isChecked());
+        QVERIFY(!portrait->isChecked());
+        QCOMPARE(preview->printer()->pageLayout().orientation(), QPageLayout::Landscape);
+        preview->close();
+        QTRY_VERIFY(!form->PrintPreview());
+    }
+
+    // A title line emptied in the dialog draws none (not the definition's).
+    void anEmptyTitleDrawsNoTitleLine()
+    {
+        open();
+        chooseFromChartMenu(0);
+        TChartExportDlg *dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        dialog->SetFormat(TChartFormat::Svg);
+        dialog->TitleEd->clear();
+        dialogs->answerFile(dir().filePath("untitled.svg"));
+        QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        QFile f(dir().filePath("untitled.svg"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray drawn = f.readAll();
+        QVERIFY(!drawn.contains(">Sample"));
+        QVERIFY(drawn.contains(">L Little</text>"));
+    }
+
+    // A PNG the memory cannot hold: the window says so, the file chosen
+    // keeps what it held, and the dialog stays for a smaller scale.
+    void aPngThatCannotBeMadeIsReportedAndKeepsTheFile()
+    {
+        if (!kf::test::AddressSpaceLimit::Works())
+            QSKIP("a memory limit and AddressSanitizer do not go together");
+        open();
+        const QString path = dir().filePath("keep.png");
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("the chart of yesterday");
+        }
+        chooseFromChartMenu(0);
+        TChartExportDlg *dialog = form->ChartDialog();
+        QVERIFY(dialog);
+        dialog->SetFormat(TChartFormat::Png);
+        dialog->ScaleEd->setValue(TKeyboardChart::kMaxScale);
+        dialogs->answerFile(path);
+        {
+            const kf::test::AddressSpaceLimit limit(100 << 20);
+            QTest::mouseClick(dialog->OkBn, Qt::LeftButton);
+        }
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Warning), 1);
+        const QString warning = dialogs->last(ScriptedDialogs::Kind::Warning).text;
+        QVERIFY2(warning.contains(QStringLiteral("not enough memory")), qPrintable(warning));
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 0);
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the chart of yesterday"));
+        QCOMPARE(QDir(dir().path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.png"});
+        QVERIFY(form->ChartDialog() && dialog->isVisible());
     }
 
     void screenshot()

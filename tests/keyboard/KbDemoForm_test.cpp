@@ -251,6 +251,87 @@ private slots:
         QVERIFY(form->KbDragFrame()->Buttons().empty());
     }
 
+    // "Refresh buttons" on a definition that holds something but no key
+    // says what is wrong; on an empty one, that a definition is to be loaded.
+    void refreshWithoutKeysSaysWhatIsWrong_data()
+    {
+        QTest::addColumn<bool>("characters");
+        QTest::addColumn<bool>("author");
+        QTest::addColumn<QString>("says");
+        const QString noKeys = QStringLiteral("The keyboard has no keys");
+        QTest::newRow("nothing") << false << false << QStringLiteral("You need to load the definition file");
+        QTest::newRow("characters") << true << false << noKeys;
+        QTest::newRow("authorOnly") << false << true << noKeys;
+    }
+
+    void refreshWithoutKeysSaysWhatIsWrong()
+    {
+        QFETCH(bool, characters);
+        QFETCH(bool, author);
+        QFETCH(QString, says);
+        open(characters);
+        dm->ClearKeyTable();
+        if (author)
+            dm->Author = "Keyless";
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Information), 1);
+        const QString text = dialogs->last(ScriptedDialogs::Kind::Information).text;
+        QVERIFY2(text.startsWith(says), qPrintable(text));
+        QVERIFY(form->KbDragFrame()->Buttons().empty());
+        QVERIFY(form->KeyboardHintLb->isVisible());
+    }
+
+    // Until "Refresh buttons" the empty keyboard says to press it, readable
+    // by assistive technology; the keys drawn, the line goes.
+    void theEmptyKeyboardSaysToRefresh()
+    {
+        open();
+        QVERIFY(form->KbDragFrame()->Buttons().empty());
+        QVERIFY(form->KeyboardHintLb->isVisible());
+        const QRect keyboard(form->DragDropFrame->pos(), form->KbDragFrame()->size());
+        QVERIFY(keyboard.contains(form->KeyboardHintLb->geometry().center()));
+        QAccessibleInterface *hint = QAccessible::queryAccessibleInterface(form->KeyboardHintLb);
+        QVERIFY(hint);
+        QVERIFY2(hint->text(QAccessible::Name).contains(QStringLiteral("Refresh buttons")),
+                 qPrintable(hint->text(QAccessible::Name)));
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(!form->KbDragFrame()->Buttons().empty());
+        QVERIFY(!form->KeyboardHintLb->isVisible());
+        // A click on the keys' place reaches the keys, not the line.
+        QVERIFY(form->KeyboardHintLb->testAttribute(Qt::WA_TransparentForMouseEvents));
+    }
+
+    // Made larger, the window gives the room to the keyboard and the demo
+    // text; the controls below the keyboard keep to the window's foot and
+    // the key's characters to its right edge. It is never smaller than at
+    // first.
+    void theKeyboardAndTextGrowWithTheWindow()
+    {
+        open();
+        QCOMPARE(form->minimumSize(), QSize(691, 525));
+        form->resize(1000, 780);
+        QTRY_COMPARE(form->size(), QSize(1000, 780));
+        const int dw = 1000 - 691, dh = 780 - 525;
+        QCOMPARE(form->DemoEd->geometry(), QRect(4, 2, 653 + dw, 61));
+        QCOMPARE(form->KbDragFrame()->size(), QSize(657 + dw, 260 + dh));
+        QCOMPARE(form->DragDropFrame->size(), QSize(657 + dw, 260 + dh));
+        QCOMPARE(form->KeyGrid->pos(), QPoint(662 + dw, 1));
+        QCOMPARE(form->ChartBn->pos(), QPoint(8, 364 + dh));
+        QCOMPARE(form->Button5->pos(), QPoint(504, 364 + dh));
+        QCOMPARE(form->CharGrid->geometry(), QRect(2, 392 + dh, 685 + dw, 130));
+        QVERIFY(form->rect().contains(form->CharGrid->geometry()));
+        if (const QByteArray shots = qgetenv("KEYFOLIO_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QTest::mouseClick(form->Button2, Qt::LeftButton);
+            QVERIFY(form->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/layout-window-large.png")));
+        }
+        // Back to the first size: every control where it was.
+        form->resize(691, 525);
+        QTRY_COMPARE(form->size(), QSize(691, 525));
+        QCOMPARE(form->DemoEd->geometry(), QRect(4, 2, 653, 61));
+        QCOMPARE(form->KbDragFrame()->size(), QSize(657, 260));
+        QCOMPARE(form->CharGrid->geometry(), QRect(2, 392, 685, 130));
+    }
+
     void snapping_data()
     {
         QTest::addColumn<int>("grid");

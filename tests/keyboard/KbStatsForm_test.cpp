@@ -10,6 +10,7 @@
 #include "common/CodePage.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TextFile.h"
+#include "exchange/KeyboardChart.h"
 #include "keyboard/ButtonType.h"
 #include "keyboard/KbForm.h"
 #include "keyboard/KbStatsForm.h"
@@ -343,6 +344,34 @@ private slots:
         countAndWait();
         QVERIFY(form->FiguresA());
         QCOMPARE(form->FiguresA()->Characters, uint64_t(characters));
+    }
+
+    // The keys-by-use picture writes a key's name in black or white,
+    // whichever reads on the key's colour: white on the dark red of the
+    // most used key.
+    void aKeysNameReadsOnItsColourOfUse()
+    {
+        const TKeyLayout layout = TKeyLayout::FromDataMod(*dm);
+        TTextTally tally;
+        tally.AddText("          ");
+        const TKeyStrokeFigures figures = ComputeKeyStrokes(layout, tally);
+        TStatsPicture picture;
+        picture.resize(640, 420);
+        picture.SetFigures(layout, figures, nullptr);
+        const QImage image = picture.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb busiest = KeyUseColor(1.0).rgb();
+        QRect face;
+        for (int y = image.height() / 2; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == busiest)
+                    face |= QRect(x, y, 1, 1);
+        QVERIFY2(face.width() > 20, "the space bar is drawn in the darkest colour");
+        int light = 0;
+        for (int y = face.top(); y <= face.bottom(); ++y)
+            for (int x = face.left(); x <= face.right(); ++x)
+                light += qGray(image.pixel(x, y)) > 180;
+        QVERIFY2(light > 10, "the name is written in a light colour");
+        QCOMPARE(TKeyboardChart::LegendColour(KeyUseColor(1.0)), QColor(Qt::white));
     }
 
     void theLayoutFrameColoursItsKeysByTheLastCount()

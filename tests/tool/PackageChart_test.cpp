@@ -3,6 +3,7 @@
 // the options, wrong command lines, warnings on stderr and failed exports that
 // leave no file.
 
+#include "MemoryLimit.h"
 #include "SmallKeyboards.h"
 #include "model/KeyCodes.h"
 #include "model/MainData.h"
@@ -237,6 +238,43 @@ TEST_F(PackageChart, KeysDrawnAsTheyAreAreNamedOnStderr)
     EXPECT_NE(r.err.find("\"Over\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"Flat\" (0 x 20)"), std::string::npos) << r.err;
     EXPECT_TRUE(QFile::exists(path("odd.svg")));
+}
+
+// A PNG too large for the memory the process may have (`ulimit -v`, a
+// small machine): the command says so and fails, and the chart written
+// before is still there, whole.
+TEST_F(PackageChart, APngThatCannotBeMadeKeepsTheOldFileAndFails)
+{
+    if (!kf::test::AddressSpaceLimit::Works())
+        GTEST_SKIP() << "a memory limit and AddressSanitizer do not go together";
+    ASSERT_EQ(chart({de(), "-o", path("keep.png")}).status, 0);
+    QFile file(path("keep.png"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray old = file.readAll();
+    file.close();
+    ASSERT_GT(old.size(), 10000);
+    const ToolRun r = Start("sh", {"-c", "ulimit -v 250000 && exec \"$0\" \"$@\"", kTool, "package", "chart", de(),
+                                   "-o", path("keep.png"), "--scale", "16"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("not enough memory"), std::string::npos) << r.err;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(entries(), QStringList{"keep.png"});
+}
+
+// --title "" draws no title line: the chart is as high as one without a
+// definition's title, and the SVG holds no title text.
+TEST_F(PackageChart, AnEmptyTitleDrawsNoTitleLine)
+{
+    ASSERT_EQ(chart({de(), "-o", path("titled.png"), "--scale", "1"}).status, 0);
+    ASSERT_EQ(chart({de(), "-o", path("untitled.png"), "--scale", "1", "--title", ""}).status, 0);
+    ASSERT_EQ(chart({de(), "-o", path("untitled.svg"), "--title", ""}).status, 0);
+    EXPECT_LT(QImage(path("untitled.png")).height(), QImage(path("titled.png")).height());
+    QFile svg(path("untitled.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    EXPECT_FALSE(text.contains(">German")) << "the definition's title drawn";
+    EXPECT_TRUE(text.contains(">Backspace</text>"));
 }
 
 } // namespace
