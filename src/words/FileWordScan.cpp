@@ -539,14 +539,14 @@ DecodedText FileWordScan::readText(const std::string &path, InputEncoding encodi
 {
     constexpr size_t kBlock = size_t(1) << 20;
     const CodePage &codePage = CodePage::current();
-    const Source source(path);
+    const TextSource source(path);
     char head[4] = {};
     const ByteOrderMark bom = DetectByteOrderMark(std::string_view(head, source.readAt(0, head, sizeof head)));
     if (encoding == InputEncoding::Auto && bom.encoding != InputEncoding::Auto)
         encoding = bom.encoding;
     const uint64_t bodyStart = bom.encoding == encoding ? bom.length : 0;
     if (encoding == InputEncoding::Auto)
-        encoding = isUtf8(source, bodyStart, kBlock, threads) ? InputEncoding::Utf8 : InputEncoding::CodePage;
+        encoding = IsUtf8Text(source, bodyStart, kBlock, threads) ? InputEncoding::Utf8 : InputEncoding::CodePage;
     if (source.size() > kMaxTextFileBytes)
         RaiseCannotOpenFile(path, FileTooLargeText());
 
