@@ -8,6 +8,7 @@
 #include "common/Errors.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
+#include "exchange/ExchangeFormat.h"
 #include "exchange/LessonFormats.h"
 #include "model/KeyLayout.h"
 #include "model/MainData.h"
@@ -174,9 +175,10 @@ int RunCourseLessons(const std::vector<std::string> &args)
     }
     if (keyboardPath.empty() || dictionaryPath.empty() || outPath.empty() || formatName.empty())
         return usageError("lessons needs --keyboard, --dictionary, --format and -o");
-    const TLessonFormat *format = FindLessonFormat(formatName);
+    const TExchangeFormat *format = FindExchangeFormat(formatName, TExchangeFormat::Content::Lessons);
     if (!format)
-        return usageError("unknown format \"" + formatName + "\" (" + LessonFormatNames() + ")");
+        return usageError("unknown format \"" + formatName + "\" (" +
+                          ExchangeFormatNames(TExchangeFormat::Content::Lessons) + ")");
     if (!planPath.empty() && planOptionsGiven)
         return usageError("--plan and the plan options exclude each other");
     if (formatName == "ktouch" && layoutName.empty())
@@ -248,7 +250,7 @@ int RunCourseLessons(const std::vector<std::string> &args)
     course.Title = title.empty() ? keyboardName + " lessons" : title;
     course.Description = "Drills, dictionary words and sentences for the keyboard " + keyboardName + ".";
     course.TextInCodePage = inCodePage;
-    const std::string bytes = format->Write(course);
+    const std::string bytes = format->WriteLessons(course);
     writeFileBytes(outPath, bytes);
 
     for (size_t k = 0; k < course.Lessons.size(); ++k)
