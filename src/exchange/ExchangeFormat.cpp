@@ -5,6 +5,7 @@
 #include "common/Translation.h"
 #include "exchange/KeyboardView.h"
 #include "exchange/KeyboardFormats.h"
+#include "exchange/LessonFormats.h"
 
 #include <QStringList>
 
@@ -14,6 +15,11 @@ std::string TExchangeFormat::WriteKeyboard(const TKeyboardView &, const TExportO
                                            std::vector<std::string> &) const
 {
     throw EConvertError(LibraryText("The format %s carries no keyboard", Name()));
+}
+
+std::string TExchangeFormat::WriteLessons(const TLessonCourse &) const
+{
+    throw EConvertError(LibraryText("The format %s carries no lessons", Name()));
 }
 
 void TExchangeFormat::CheckKeyboard(const TKeyboardView &, const std::string &) const {}
@@ -32,14 +38,18 @@ const std::vector<const TExchangeFormat *> &ExchangeFormats()
         &KlcFormat(),
         &KleFormat(),
         &KTouchKeyboardFormat(),
+        &LessonsJsonFormat(),
+        &LessonsTextFormat(),
+        &KTouchCourseFormat(),
+        &MonkeytypeTextFormat(),
     };
     return formats;
 }
 
-const TExchangeFormat *FindExchangeFormat(std::string_view name)
+const TExchangeFormat *FindExchangeFormat(std::string_view name, TExchangeFormat::Content content)
 {
     for (const TExchangeFormat *f : ExchangeFormats())
-        if (name == f->Name())
+        if (f->Carries() == content && name == f->Name())
             return f;
     return nullptr;
 }
@@ -56,15 +66,15 @@ std::string ExchangeFormatNames(TExchangeFormat::Content content)
     return out;
 }
 
-namespace {
-
 // The pattern of a filter "XKB symbols (*)": "*".
-QString patternOf(const TExchangeFormat &f)
+QString ExchangeFormatPattern(const TExchangeFormat &f)
 {
     const QString filter = f.Filter();
     const int open = filter.lastIndexOf(QLatin1Char('(')), close = filter.lastIndexOf(QLatin1Char(')'));
     return open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : QStringLiteral("*");
 }
+
+namespace {
 
 bool offered(const TExchangeFormat &f, TExchangeFormat::Content content, bool readable)
 {
@@ -78,7 +88,7 @@ QString ExchangeFormatFilter(TExchangeFormat::Content content, bool readable)
     QStringList parts;
     for (const TExchangeFormat *f : ExchangeFormats())
         if (offered(*f, content, readable))
-            parts << f->Filter() + QLatin1Char('|') + patternOf(*f);
+            parts << f->Filter() + QLatin1Char('|') + ExchangeFormatPattern(*f);
     return parts.join(QLatin1Char('|'));
 }
 
@@ -89,7 +99,7 @@ const TExchangeFormat *ExchangeFormatOfPath(const QString &path, TExchangeFormat
     for (const TExchangeFormat *f : ExchangeFormats()) {
         if (!offered(*f, content, readable))
             continue;
-        const QString pattern = patternOf(*f);
+        const QString pattern = ExchangeFormatPattern(*f);
         if (pattern == QLatin1String("*")) {
             if (!any)
                 any = f;

@@ -4,6 +4,11 @@
 // and, where the format comes back in, a reader), all in one list that the
 // command line's --format and the windows' file filters read.
 //
+// A lesson writer turns the lesson texts of a course (TLessonCourse) into the
+// bytes of a typing tutor's course; the same name may stand for a keyboard
+// format and a lesson format ("ktouch"), so a name is looked up with the
+// content it carries.
+//
 // A keyboard writer turns the shared view of the keyboard (TKeyboardView:
 // keys placed on the PC main block, four levels and dead keys in Unicode)
 // into bytes and does nothing else; ExportKeyboard around it builds the view,
@@ -20,6 +25,7 @@ namespace kf {
 class CodePage;
 class TDataMod;
 struct TKeyboardView;
+struct TLessonCourse;
 
 // What the user names on export; empty fields take the format's defaults.
 struct TExportOptions {
@@ -49,6 +55,11 @@ public:
     // the first difference. The default has nothing to prove.
     virtual void CheckKeyboard(const TKeyboardView &view, const std::string &bytes) const;
 
+    // The file for the lesson texts of a course. Throws EConvertError when
+    // the course cannot be put in the format (or the format carries no
+    // lessons).
+    virtual std::string WriteLessons(const TLessonCourse &course) const;
+
     // Whether the format comes back in, and the reader: the keyboard of the
     // bytes replaces dm's definition (nothing changes on failure); characters
     // are taken in code page cp. Returns warnings (UTF-8); throws
@@ -59,13 +70,16 @@ public:
 
 // Every format, in the order menus list them.
 const std::vector<const TExchangeFormat *> &ExchangeFormats();
-// The format of a name; nullptr when none has it.
-const TExchangeFormat *FindExchangeFormat(std::string_view name);
+// The format of a name carrying content; nullptr when none has it.
+const TExchangeFormat *FindExchangeFormat(std::string_view name,
+                                          TExchangeFormat::Content content = TExchangeFormat::Content::Keyboard);
 // "xkb|klc|kle|ktouch": the names of the formats carrying content.
 std::string ExchangeFormatNames(TExchangeFormat::Content content);
 // The file-dialog filter of the formats carrying content, as pairs
 // "Title (pattern)|pattern" joined by "|"; readable: only those that read.
 QString ExchangeFormatFilter(TExchangeFormat::Content content, bool readable = false);
+// The file pattern of a format's filter: "*.xml", or "*" for any name.
+QString ExchangeFormatPattern(const TExchangeFormat &format);
 // The format a file name chosen in that dialog is for: the one whose pattern
 // its extension matches, else the one whose pattern is "*"; nullptr for none.
 const TExchangeFormat *ExchangeFormatOfPath(const QString &path, TExchangeFormat::Content content,

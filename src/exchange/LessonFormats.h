@@ -1,14 +1,13 @@
 #pragma once
 // The lesson texts of a course written for a typing tutor: this program's
 // own JSON and plain text, a KTouch course and a Monkeytype custom text.
-// Each format is a name (what --format and the export's choice take), a
-// file-dialog filter and a writer that turns the course into bytes; one list
-// holds them all.
+// Each format is a unit of TExchangeFormat carrying Content::Lessons (its
+// name for --format, its file-dialog filter, WriteLessons), listed with the
+// keyboard formats in ExchangeFormats().
 
 #include "words/LessonTexts.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kf {
@@ -26,19 +25,13 @@ struct TLessonCourse {
     uint64_t Seed = 1;              // the seed the lessons were made with (names them in KTouch)
 };
 
-struct TLessonFormat {
-    const char *Name;   // "json", "text", "ktouch", "monkeytype"
-    const char *Filter; // "KTouch course (*.xml)"
-    const char *Suffix; // "xml"
-    // Throws EConvertError when the course cannot be put in the format.
-    std::string (*Write)(const TLessonCourse &course);
-};
+class TExchangeFormat;
 
-const std::vector<TLessonFormat> &LessonFormats();
-// nullptr for a name no format has.
-const TLessonFormat *FindLessonFormat(std::string_view name);
-// "json, text, ktouch, monkeytype".
-std::string LessonFormatNames();
+// The formats, one accessor each: "json", "text", "ktouch", "monkeytype".
+const TExchangeFormat &LessonsJsonFormat();
+const TExchangeFormat &LessonsTextFormat();
+const TExchangeFormat &KTouchCourseFormat();
+const TExchangeFormat &MonkeytypeTextFormat();
 
 // The writers.
 std::string KTouchCourse(const TLessonCourse &course);

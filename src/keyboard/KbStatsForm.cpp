@@ -239,6 +239,13 @@ void TKbStatsFm::CompareClick()
     TDataMod other;
     if (!other.LoadPackage(file.toStdString()))
         throw EInOutError(file.toStdString() + ": " + other.PackageError());
+    // Both keyboards count the same bytes of the texts: a package of another
+    // code page than the session's types other characters with them.
+    const std::string session = CodePage::current().name();
+    if (!other.PackageCodePage.empty() && other.PackageCodePage != session)
+        throw EConvertError(TranslateWith("%1 is written in code page %2, the session in %3: choose %2 in the Code "
+                                          "page menu to compare with it.",
+                                          {QFileInfo(file).fileName().toStdString(), other.PackageCodePage, session}));
     m_layoutB = TKeyLayout::FromDataMod(other);
     m_nameB = QFileInfo(file).fileName();
     CompareLabel->setText(m_nameB);

@@ -10,6 +10,7 @@
 #include "model/KeyLayout.h"
 #include "model/MainData.h"
 #include "tool/LessonsCommand.h"
+#include "tool/PlanArgs.h"
 #include "tool/ToolCommand.h"
 #include "words/CoursePlan.h"
 #include "words/tcg.h"
@@ -29,8 +30,8 @@ namespace {
 
 constexpr int kExitPatternError = 3;
 
-const char *const kUsage =
-    "  course --dictionary FILE --strings FILE --mode finger|letters|head|tail|regex\n"
+const std::string kUsage =
+    std::string("  course --dictionary FILE --strings FILE --mode finger|letters|head|tail|regex\n"
     "         [--min N] [--max N] [--case-sensitive]\n"
     "         [--view picked|default|length|no-headings|with-headings|wordlist]\n"
     "         [--no-headings] [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be]\n"
@@ -42,10 +43,8 @@ const char *const kUsage =
     "      --input-encoding says (default auto); dictionary words with a character\n"
     "      the code page lacks are left out and counted on stderr, such a string\n"
     "      is an error.\n"
-    "  course plan --keyboard FILE.vkt --dictionary FILE [--order keyboard|frequency|mixed]\n"
-    "         [--letters-only | --all-characters] [--per-lesson N]\n"
-    "         [--levels plain,shift,altgr,dead] [--home-row N] [--min-words N] [--min N] [--max N]\n"
-    "         [--input-encoding auto|codepage|utf-8|utf-16le|utf-16be] [-o STRINGS] [--json]\n"
+    "  course plan --keyboard FILE.vkt --dictionary FILE [-o STRINGS] [--json]\n") +
+    kPlanArgsUsage +
     "      Plans the strings from the keyboard: lessons that bring in its characters\n"
     "      a few at a time, each string holding every character so far; prints per\n"
     "      lesson the new characters, the string, the words it gets and the coverage\n"
@@ -64,84 +63,39 @@ int usageError(const std::string &why)
 int runPlan(const std::vector<std::string> &args)
 {
     std::string keyboardPath, dictionaryPath, outPath;
-    TPlanOptions options;
+    TPlanArgs planArgs;
+    const TPlanOptions &options = planArgs.Options;
+    const InputEncoding &encoding = planArgs.Encoding;
     bool json = false;
-    InputEncoding encoding = InputEncoding::Auto;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         if (a == "--json") {
             json = true;
             continue;
         }
-        if (a == "--letters-only" || a == "--all-characters") {
-            options.LettersOnly = a == "--letters-only";
+        std::string error;
+        switch (planArgs.Take(args, i, error)) {
+        case TPlanArgs::Result::Taken:
             continue;
+        case TPlanArgs::Result::Usage:
+            return usageError(error);
+        case TPlanArgs::Result::Refused:
+            std::cerr << "keyfolio-tool course plan: " << error << "\n";
+            return kExitError;
+        case TPlanArgs::Result::NotMine:
+            break;
         }
-        if (a != "--keyboard" && a != "--dictionary" && a != "--order" && a != "--per-lesson" && a != "--levels" &&
-            a != "--home-row" && a != "--min-words" && a != "--min" && a != "--max" && a != "--input-encoding" &&
-            a != "-o")
+        if (a != "--keyboard" && a != "--dictionary" && a != "-o")
             return usageError("unknown argument \"" + a + "\"");
         if (i + 1 >= args.size())
             return usageError(a + " needs a value");
-        const std::string v = args[++i];
-        const auto whole = [&](int32_t &out, int32_t min, int32_t max) {
-            if (!ParseIntegerText(v, out) || out < min || out > max) {
-                std::cerr << "keyfolio-tool course plan: " << a << " needs a whole number from " << min << " to "
-                          << max << ", not \"" << v << "\"\n";
-                return false;
-            }
-            return true;
-        };
-        int32_t n = 0;
-        if (a == "--keyboard") {
+        const std::string &v = args[++i];
+        if (a == "--keyboard")
             keyboardPath = v;
-        } else if (a == "--dictionary") {
+        else if (a == "--dictionary")
             dictionaryPath = v;
-        } else if (a == "-o") {
+        else
             outPath = v;
-        } else if (a == "--input-encoding") {
-            if (!ParseInputEncoding(v, encoding))
-                return usageError("unknown input encoding \"" + v + "\"");
-        } else if (a == "--order") {
-            if (v == "keyboard")
-                options.Order = TPlanOrder::Keyboard;
-            else if (v == "frequency")
-                options.Order = TPlanOrder::Frequency;
-            else if (v == "mixed")
-                options.Order = TPlanOrder::Mixed;
-            else
-                return usageError("unknown order \"" + v + "\"");
-        } else if (a == "--levels") {
-            options.Shift = options.AltGr = options.Dead = false;
-            size_t from = 0;
-            while (from <= v.size()) {
-                const size_t comma = std::min(v.find(',', from), v.size());
-                const std::string level = v.substr(from, comma - from);
-                if (level == "shift")
-                    options.Shift = true;
-                else if (level == "altgr")
-                    options.AltGr = true;
-                else if (level == "dead")
-                    options.Dead = true;
-                else if (level != "plain")
-                    return usageError("unknown level \"" + level + "\" (plain, shift, altgr, dead)");
-                from = comma + 1;
-            }
-        } else if (a == "--per-lesson") {
-            if (!whole(n, 1, TPlanOptions::kMaxPerLesson))
-                return kExitError;
-            options.PerLesson = n;
-        } else if (a == "--home-row") {
-            if (!whole(n, 1, 1000))
-                return kExitError;
-            options.HomeRow = n - 1;
-        } else if (a == "--min-words") {
-            if (!whole(n, 0, INT32_MAX))
-                return kExitError;
-            options.MinWords = n;
-        } else if (!whole(a == "--min" ? options.MinLength : options.MaxLength, 0, INT32_MAX)) {
-            return kExitError;
-        }
     }
     if (keyboardPath.empty() || dictionaryPath.empty())
         return usageError("plan needs --keyboard and --dictionary");
@@ -261,7 +215,7 @@ int runCourse(const std::vector<std::string> &args)
     return engine.LastError().empty() ? kExitOk : kExitPatternError;
 }
 
-const ToolCommand registerCourse("course", kUsage, runCourse);
+const ToolCommand registerCourse("course", kUsage.c_str(), runCourse);
 
 } // namespace
 

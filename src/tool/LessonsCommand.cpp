@@ -8,10 +8,12 @@
 #include "common/Errors.h"
 #include "common/IntegerText.h"
 #include "common/TextFile.h"
+#include "exchange/ExchangeFormat.h"
 #include "exchange/LessonFormats.h"
 #include "model/KeyLayout.h"
 #include "model/MainData.h"
 #include "tool/ConsoleDialogs.h"
+#include "tool/PlanArgs.h"
 #include "tool/ToolCommand.h"
 #include "words/CoursePlan.h"
 #include "words/FileWordScan.h"
@@ -28,13 +30,13 @@
 
 namespace kf::tool {
 
-const char *const kLessonsUsage =
-    "  course lessons --keyboard FILE.vkt --dictionary FILE [--text FILE]...\n"
-    "         [--plan PLAN.json | --order keyboard|frequency --per-lesson N\n"
-    "          --levels plain,shift,altgr,dead --home-row N]\n"
+const std::string kLessonsUsage =
+    std::string("  course lessons --keyboard FILE.vkt --dictionary FILE [--text FILE]...\n"
+                "         [--plan PLAN.json] or the plan options of course plan:\n") +
+    kPlanArgsUsage +
     "         [--length N] [--width N] [--seed N]\n"
     "         --format json|text|ktouch|monkeytype [--layout-name XKBNAME] [--title TEXT]\n"
-    "         [--output-encoding utf-8|codepage] [--input-encoding ...] -o OUT\n"
+    "         [--output-encoding utf-8|codepage] -o OUT\n"
     "      Writes the lesson texts of a course plan: per lesson drill lines, dictionary\n"
     "      words and sentences of the texts typeable with its characters, followed by\n"
     "      a lesson for the capitals and one for the texts' punctuation marks when\n"
@@ -49,75 +51,39 @@ int usageError(const std::string &why)
     return kExitUsage;
 }
 
-// The plan options course plan takes; false with a message for a bad value.
-bool planOption(const std::string &a, const std::string &v, TPlanOptions &options, std::string &error)
-{
-    int32_t n = 0;
-    const auto whole = [&](int32_t min, int32_t max) {
-        if (ParseIntegerText(v, n) && n >= min && n <= max)
-            return true;
-        error = a + " needs a whole number from " + std::to_string(min) + " to " + std::to_string(max) +
-                ", not \"" + v + "\"";
-        return false;
-    };
-    if (a == "--order") {
-        if (v == "keyboard")
-            options.Order = TPlanOrder::Keyboard;
-        else if (v == "frequency")
-            options.Order = TPlanOrder::Frequency;
-        else
-            error = "unknown order \"" + v + "\"";
-    } else if (a == "--levels") {
-        options.Shift = options.AltGr = options.Dead = false;
-        size_t from = 0;
-        while (from <= v.size()) {
-            const size_t comma = std::min(v.find(',', from), v.size());
-            const std::string level = v.substr(from, comma - from);
-            if (level == "shift")
-                options.Shift = true;
-            else if (level == "altgr")
-                options.AltGr = true;
-            else if (level == "dead")
-                options.Dead = true;
-            else if (level != "plain")
-                error = "unknown level \"" + level + "\" (plain, shift, altgr, dead)";
-            from = comma + 1;
-        }
-    } else if (a == "--per-lesson") {
-        if (whole(1, TPlanOptions::kMaxPerLesson))
-            options.PerLesson = n;
-    } else if (a == "--home-row") {
-        if (whole(1, 1000))
-            options.HomeRow = n - 1;
-    } else if (a == "--min-words") {
-        if (whole(0, INT32_MAX))
-            options.MinWords = n;
-    }
-    return error.empty();
-}
-
 } // namespace
 
 int RunCourseLessons(const std::vector<std::string> &args)
 {
     std::string keyboardPath, dictionaryPath, planPath, outPath, formatName, layoutName, title;
     std::vector<std::string> textPaths;
-    TPlanOptions planOptions;
-    bool planOptionsGiven = false, inCodePage = false;
+    TPlanArgs planArgs;
+    const TPlanOptions &planOptions = planArgs.Options;
+    const InputEncoding &encoding = planArgs.Encoding;
+    bool inCodePage = false;
     TLessonOptions options;
-    InputEncoding encoding = InputEncoding::Auto;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
-        static const char *const withValue[] = {
-            "--keyboard", "--dictionary", "--text",   "--plan",       "--order",         "--per-lesson",
-            "--levels",   "--home-row",   "--min-words", "--length",  "--width",         "--seed",
-            "--format",   "--layout-name", "--title", "--output-encoding", "--input-encoding", "-o"};
+        std::string error;
+        switch (planArgs.Take(args, i, error)) {
+        case TPlanArgs::Result::Taken:
+            continue;
+        case TPlanArgs::Result::Usage:
+            return usageError(error);
+        case TPlanArgs::Result::Refused:
+            std::cerr << "keyfolio-tool course lessons: " << error << "\n";
+            return kExitError;
+        case TPlanArgs::Result::NotMine:
+            break;
+        }
+        static const char *const withValue[] = {"--keyboard", "--dictionary", "--text",  "--plan",
+                                                "--length",   "--width",      "--seed",  "--format",
+                                                "--layout-name", "--title",   "--output-encoding", "-o"};
         if (std::find(std::begin(withValue), std::end(withValue), a) == std::end(withValue))
             return usageError("unknown argument \"" + a + "\"");
         if (i + 1 >= args.size())
             return usageError(a + " needs a value");
         const std::string &v = args[++i];
-        std::string error;
         int32_t n = 0;
         const auto whole = [&](int32_t min, int32_t max) {
             if (ParseIntegerText(v, n) && n >= min && n <= max)
@@ -142,9 +108,6 @@ int RunCourseLessons(const std::vector<std::string> &args)
             layoutName = v;
         } else if (a == "--title") {
             title = v;
-        } else if (a == "--input-encoding") {
-            if (!ParseInputEncoding(v, encoding))
-                return usageError("unknown input encoding \"" + v + "\"");
         } else if (a == "--output-encoding") {
             if (v == "codepage")
                 inCodePage = true;
@@ -164,20 +127,15 @@ int RunCourseLessons(const std::vector<std::string> &args)
             if (!whole(0, INT32_MAX))
                 return kExitError;
             options.Seed = uint64_t(n);
-        } else {
-            planOptionsGiven = true;
-            if (!planOption(a, v, planOptions, error)) {
-                std::cerr << "keyfolio-tool course lessons: " << error << "\n";
-                return kExitError;
-            }
         }
     }
     if (keyboardPath.empty() || dictionaryPath.empty() || outPath.empty() || formatName.empty())
         return usageError("lessons needs --keyboard, --dictionary, --format and -o");
-    const TLessonFormat *format = FindLessonFormat(formatName);
+    const TExchangeFormat *format = FindExchangeFormat(formatName, TExchangeFormat::Content::Lessons);
     if (!format)
-        return usageError("unknown format \"" + formatName + "\" (" + LessonFormatNames() + ")");
-    if (!planPath.empty() && planOptionsGiven)
+        return usageError("unknown format \"" + formatName + "\" (" +
+                          ExchangeFormatNames(TExchangeFormat::Content::Lessons) + ")");
+    if (!planPath.empty() && planArgs.PlanGiven)
         return usageError("--plan and the plan options exclude each other");
     if (formatName == "ktouch" && layoutName.empty())
         return usageError("the ktouch format needs --layout-name, the name of the system layout the keyboard is");
@@ -248,7 +206,7 @@ int RunCourseLessons(const std::vector<std::string> &args)
     course.Title = title.empty() ? keyboardName + " lessons" : title;
     course.Description = "Drills, dictionary words and sentences for the keyboard " + keyboardName + ".";
     course.TextInCodePage = inCodePage;
-    const std::string bytes = format->Write(course);
+    const std::string bytes = format->WriteLessons(course);
     writeFileBytes(outPath, bytes);
 
     for (size_t k = 0; k < course.Lessons.size(); ++k)
@@ -259,7 +217,7 @@ int RunCourseLessons(const std::vector<std::string> &args)
 
 namespace {
 // Listed by --help; `course lessons` reaches it through the course command.
-const ToolCommand registerLessons("course lessons", kLessonsUsage, RunCourseLessons);
+const ToolCommand registerLessons("course lessons", kLessonsUsage.c_str(), RunCourseLessons);
 } // namespace
 
 } // namespace kf::tool

@@ -5,6 +5,7 @@
 #include "common/Errors.h"
 #include "common/FilePath.h"
 #include "common/TextFile.h"
+#include "exchange/ExchangeFormat.h"
 #include "exchange/LessonFormats.h"
 #include "ui/BusyCursor.h"
 #include "ui/ValueLabel.h"
@@ -46,10 +47,20 @@ TSpinEdit *spin(QWidget *parent, const char *name, int min, int max, int value, 
     return s;
 }
 
-// The file-dialog filter of a format: "description|pattern".
-QString filterOf(const TLessonFormat &f)
+// The lesson formats, in the order the format box lists them.
+std::vector<const TExchangeFormat *> lessonFormats()
 {
-    return QString::fromLatin1(f.Filter) + QStringLiteral("|*.") + QString::fromLatin1(f.Suffix);
+    std::vector<const TExchangeFormat *> out;
+    for (const TExchangeFormat *f : ExchangeFormats())
+        if (f->Carries() == TExchangeFormat::Content::Lessons)
+            out.push_back(f);
+    return out;
+}
+
+// The file-dialog filter of a format: "description|pattern".
+QString filterOf(const TExchangeFormat &f)
+{
+    return f.Filter() + QLatin1Char('|') + ExchangeFormatPattern(f);
 }
 
 } // namespace
@@ -130,8 +141,8 @@ TLessonTextsDlg::TLessonTextsDlg(QWidget *parent, const TKeyLayout &keyboard, TP
     auto *formatLb = new QLabel(QStringLiteral("&Format:"), this);
     FormatEd = new QComboBox(this);
     FormatEd->setObjectName(QStringLiteral("FormatEd"));
-    for (const TLessonFormat &f : LessonFormats())
-        FormatEd->addItem(QString::fromLatin1(f.Filter), QString::fromLatin1(f.Name));
+    for (const TExchangeFormat *f : lessonFormats())
+        FormatEd->addItem(f->Filter(), QString::fromLatin1(f->Name()));
     formatLb->setBuddy(FormatEd);
     auto *titleLb = new QLabel(QStringLiteral("T&itle:"), this);
     TitleEd = new QLineEdit(QStringLiteral("Lessons"), this);
@@ -222,17 +233,24 @@ void TLessonTextsDlg::SeedBnClick()
     MakeBnClick();
 }
 
+const TExchangeFormat &TLessonTextsDlg::chosenFormat() const
+{
+    const QString name = FormatEd->currentData().toString();
+    const TExchangeFormat *format = FindExchangeFormat(name.toStdString(), TExchangeFormat::Content::Lessons);
+    return format ? *format : *lessonFormats().front();
+}
+
 void TLessonTextsDlg::ExportBnClick()
 {
-    const TLessonFormat &format = LessonFormats().at(size_t(std::max(0, FormatEd->currentIndex())));
-    if (QString::fromLatin1(format.Name) == QStringLiteral("ktouch") && LayoutNameEd->text().trimmed().isEmpty()) {
+    const TExchangeFormat &format = chosenFormat();
+    if (QString::fromLatin1(format.Name()) == QStringLiteral("ktouch") && LayoutNameEd->text().trimmed().isEmpty()) {
         Dialogs().message(ApplicationTitle(), QStringLiteral("A KTouch course names the system layout of its keyboard: "
                                                              "type its name (such as lt or pl) first."));
         LayoutNameEd->setFocus();
         return;
     }
     SaveDialog1.filter = filterOf(format);
-    SaveDialog1.defaultExt = QString::fromLatin1(format.Suffix);
+    SaveDialog1.defaultExt = ExchangeFormatPattern(format).mid(2);
     const QString path = Dialogs().saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
@@ -241,7 +259,7 @@ void TLessonTextsDlg::ExportBnClick()
 
 void TLessonTextsDlg::ExportTo(const QString &path)
 {
-    const TLessonFormat &format = LessonFormats().at(size_t(std::max(0, FormatEd->currentIndex())));
+    const TExchangeFormat &format = chosenFormat();
     TLessonCourse course;
     course.Lessons = m_lessons;
     course.Page = &CodePage::current();
@@ -249,7 +267,7 @@ void TLessonTextsDlg::ExportTo(const QString &path)
     course.Description = "Drills, dictionary words and sentences for the keyboard.";
     course.LayoutName = LayoutNameEd->text().trimmed().toStdString();
     course.Seed = uint64_t(SeedEd->Value());
-    writeFileBytes(LocalPath(path), format.Write(course));
+    writeFileBytes(LocalPath(path), format.WriteLessons(course));
     SaveDialog1.fileName = path;
 }
 

@@ -27,6 +27,8 @@ class QTextEdit;
 
 namespace kf {
 
+class TExchangeFormat;
+
 class TLessonTextsDlg : public QDialog {
     Q_OBJECT
 public:
@@ -72,6 +74,7 @@ public:
 
 private:
     void replan();
+    const TExchangeFormat &chosenFormat() const;
     void showLessons();
     void showLesson(int row);
 

@@ -694,10 +694,14 @@ const TKeyLayout *TTcgFm::keyboard() const
         }
         return planKeyboard.get();
     }
-    if (!DataMod)
+    // An empty definition is none: nothing loaded, typed or named.
+    if (!DataMod || (DataMod->MainTbl.RecordCount() == 0 && DataMod->Ctbl.RecordCount() == 0 &&
+                     DataMod->PackageCodePage.empty() && !DataMod->Unsaved()))
         return nullptr;
+    // A definition without (character) keys is still the keyboard: the plan
+    // says what it lacks.
     definitionKeyboard = std::make_unique<TKeyLayout>(TKeyLayout::FromDataMod(*DataMod));
-    return definitionKeyboard->Keys.empty() ? nullptr : definitionKeyboard.get();
+    return definitionKeyboard.get();
 }
 
 bool TTcgFm::planKeyboardChanged() const
@@ -835,7 +839,7 @@ void TTcgFm::fillDrillMenu()
 {
     DrillMenu->clear();
     const TKeyLayout *kb = keyboard();
-    if (!kb) {
+    if (!kb || kb->Keys.empty()) {
         DrillMenu->addAction(QStringLiteral("(no keyboard: open a definition, or plan from a package)"))
             ->setEnabled(false);
         return;

@@ -189,7 +189,8 @@ private:
     TPlanDictionary planDictionary() const;
     // The keyboard to plan and drill from: the package chosen in the plan
     // window for the plan used last (read in the code page in force), else
-    // the definition open now; null when it has no keys.
+    // the definition open now (with or without keys); null when no
+    // definition is open (both tables empty, nothing loaded or typed).
     const TKeyLayout *keyboard() const;
     // Whether the keyboard of the plan in step 2 differs from what
     // keyboard() reads now (an edit, another definition, another code page).

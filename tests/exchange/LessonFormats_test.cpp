@@ -1,5 +1,7 @@
 #include "exchange/LessonFormats.h"
 
+#include "exchange/ExchangeFormat.h"
+
 #include "common/CodePage.h"
 #include "common/Errors.h"
 
@@ -100,14 +102,38 @@ TEST(LessonFormatsTest, MonkeytypeSectionsAreTheLessonsAndAPipeIsRefused)
     EXPECT_THROW(MonkeytypeText(course), EConvertError);
 }
 
-TEST(LessonFormatsTest, OneListNamesEveryFormat)
+TEST(LessonFormatsTest, TheOneListOfFormatsHoldsTheLessonFormats)
 {
-    EXPECT_EQ(LessonFormatNames(), "json, text, ktouch, monkeytype");
-    for (const TLessonFormat &f : LessonFormats())
-        EXPECT_EQ(FindLessonFormat(f.Name), &f);
-    EXPECT_EQ(FindLessonFormat("docx"), nullptr);
+    using Content = TExchangeFormat::Content;
+    EXPECT_EQ(ExchangeFormatNames(Content::Lessons), "json|text|ktouch|monkeytype");
+    EXPECT_EQ(ExchangeFormatNames(Content::Keyboard), "xkb|klc|kle|ktouch");
+    for (const TExchangeFormat *f : ExchangeFormats())
+        EXPECT_EQ(FindExchangeFormat(f->Name(), f->Carries()), f) << f->Name();
+    EXPECT_EQ(FindExchangeFormat("docx", Content::Lessons), nullptr);
+    EXPECT_EQ(FindExchangeFormat("monkeytype"), nullptr); // a name is looked up with its content
+    // "ktouch" is a keyboard and a course.
+    ASSERT_NE(FindExchangeFormat("ktouch", Content::Lessons), FindExchangeFormat("ktouch", Content::Keyboard));
+    EXPECT_EQ(ExchangeFormatFilter(Content::Lessons),
+              "Lesson texts as JSON (*.json)|*.json|Lesson texts as text (*.txt)|*.txt|"
+              "KTouch course (*.xml)|*.xml|Monkeytype custom text (*.txt)|*.txt");
+    EXPECT_EQ(ExchangeFormatOfPath("/tmp/course.XML", Content::Lessons), FindExchangeFormat("ktouch", Content::Lessons));
+    EXPECT_EQ(ExchangeFormatOfPath("/tmp/course.json", Content::Keyboard), FindExchangeFormat("kle"));
+}
+
+// The bytes of every lesson format are those of its writer.
+TEST(LessonFormatsTest, EveryLessonFormatWritesItsWritersBytes)
+{
+    using Content = TExchangeFormat::Content;
     const TLessonCourse course = Course();
-    EXPECT_EQ(FindLessonFormat("text")->Write(course).rfind("Lesson 1: a s\n", 0), 0u);
+    EXPECT_EQ(FindExchangeFormat("json", Content::Lessons)->WriteLessons(course),
+              LessonTextsJson(course.Lessons, cp1257()));
+    EXPECT_EQ(FindExchangeFormat("text", Content::Lessons)->WriteLessons(course).rfind("Lesson 1: a s\n", 0), 0u);
+    EXPECT_EQ(FindExchangeFormat("text", Content::Lessons)->WriteLessons(course),
+              LessonTextsText(course.Lessons, cp1257(), true));
+    EXPECT_EQ(FindExchangeFormat("ktouch", Content::Lessons)->WriteLessons(course), KTouchCourse(course));
+    EXPECT_EQ(FindExchangeFormat("monkeytype", Content::Lessons)->WriteLessons(course), MonkeytypeText(course));
+    // A keyboard format carries no lessons.
+    EXPECT_THROW(FindExchangeFormat("kle")->WriteLessons(course), EConvertError);
 }
 
 } // namespace

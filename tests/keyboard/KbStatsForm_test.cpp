@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -182,6 +183,41 @@ private slots:
         countAndWait();
         QVERIFY(!form->FiguresB());
         QCOMPARE(form->FiguresTable->columnCount(), 2);
+    }
+
+    // A package of another code page than the session's is refused in words,
+    // and the comparison before stays as it was.
+    void aPackageOfAnotherCodePageIsRefused()
+    {
+        const std::string session = CodePage::current().name();
+        const auto restore = qScopeGuard([session] { CodePage::choose(session); });
+        TDataMod other;
+        sample::BuildSmallKeyboard(other);
+        sample::SetKeyField(other, "B", "Finger", TValue(int32_t(0)));
+        QVERIFY(other.SavePackage(file("b.vkt").toStdString()));
+        CodePage::choose(session == "CP1257" ? "CP1252" : "CP1257");
+        const std::string foreign = CodePage::current().name();
+        QVERIFY(other.SavePackage(file("baltic.vkt").toStdString()));
+        CodePage::choose(session);
+        DataMod = dm.get();
+
+        addTexts({file("text.txt")});
+        dialogs->answerFile(file("b.vkt"));
+        press(form->CompareButton);
+        QCOMPARE(form->CompareLabel->text(), QStringLiteral("b.vkt"));
+        dialogs->answerFile(file("baltic.vkt"));
+        press(form->CompareButton);
+        QCOMPARE(dialogs->count(ScriptedDialogs::Kind::Message), 1);
+        const QString said = dialogs->last(ScriptedDialogs::Kind::Message).text;
+        QVERIFY2(said.contains(QString::fromStdString("baltic.vkt is written in code page " + foreign +
+                                                      ", the session in " + session + ": choose " + foreign)),
+                 qPrintable(said));
+        QCOMPARE(form->CompareLabel->text(), QStringLiteral("b.vkt"));
+        QCOMPARE(DataMod, dm.get());
+        // The count compares with b.vkt still.
+        countAndWait();
+        QVERIFY(form->FiguresB());
+        QCOMPARE(cell(rowOf(QStringLiteral("L Ring")), 2), QStringLiteral("0.0 %"));
     }
 
     void aLongCountCanBeCancelled()

@@ -174,6 +174,37 @@ TEST_P(LessonsCommand, TheSameSeedGivesTheSameBytesAndASavedPlanTheSameLessons)
     EXPECT_EQ(readAll(out("p.txt")), readAll(out("a.txt")));
 }
 
+// Every plan option of course plan reaches the plan of course lessons: the
+// lessons are those of the plan course plan saves with the same options.
+TEST_P(LessonsCommand, ThePlanOptionsAreThoseOfCoursePlan)
+{
+    const Language &l = GetParam();
+    const QStringList cases[] = {
+        {"--order", "frequency", "--per-lesson", "1", "--min", "3", "--max", "8"},
+        {"--order", "mixed", "--all-characters", "--levels", l.levels, "--min-words", "40"},
+        {"--order", "keyboard", "--letters-only", "--home-row", "2", "--input-encoding", "auto", "--max", "5"},
+    };
+    int n = 0;
+    for (const QStringList &options : cases) {
+        const QString name = QString::number(++n);
+        const ToolRun plan = kf::test::RunProgram(kf::test::ToolProgram(),
+                                                  QStringList{"course", "plan", "--keyboard", file(l, "vkt"),
+                                                              "--dictionary", file(l, "dict"), "--json"} +
+                                                      options,
+                                                  l.codePage);
+        ASSERT_EQ(plan.status, 0) << options.join(' ').toStdString() << plan.err;
+        kf::writeFileBytes(out("plan" + name + ".json").toStdString(), plan.out);
+        const ToolRun direct = lessons(options + QStringList{"--format", "text", "-o", out("o" + name + ".txt")});
+        ASSERT_EQ(direct.status, 0) << options.join(' ').toStdString() << direct.err;
+        ASSERT_EQ(lessons({"--plan", out("plan" + name + ".json"), "--format", "text", "-o", out("p" + name + ".txt")})
+                      .status,
+                  0);
+        EXPECT_EQ(readAll(out("o" + name + ".txt")), readAll(out("p" + name + ".txt"))) << options.join(' ').toStdString();
+    }
+    // The options made other plans.
+    EXPECT_NE(readAll(out("o1.txt")), readAll(out("o2.txt")));
+}
+
 TEST_P(LessonsCommand, BadInputIsRefusedAndNothingHalfWritten)
 {
     const struct {
@@ -190,6 +221,10 @@ TEST_P(LessonsCommand, BadInputIsRefusedAndNothingHalfWritten)
         {"plan and options", {"--plan", out("none.json"), "--per-lesson", "2", "--format", "json", "-o", out("x")}, 2,
          "exclude each other"},
         {"unwritable", {"--format", "json", "-o", out("no/such/folder/x.json")}, 1, "x.json"},
+        {"bad order", {"--order", "random", "--format", "json", "-o", out("x")}, 2, "unknown order \"random\""},
+        {"bad maximum", {"--max", "long", "--format", "json", "-o", out("x")}, 1, "--max needs a whole number from 0"},
+        {"plan and lengths", {"--plan", out("none.json"), "--min", "2", "--format", "json", "-o", out("x")}, 2,
+         "exclude each other"},
     };
     for (const auto &c : cases) {
         const ToolRun r = lessons(c.args);

@@ -58,6 +58,8 @@ private slots:
     void drillMenuAddsAFingersHandsOrRowsCharacters();
     void lettersOnlyAndTheOrderAreChosenInTheWindow();
     void aKeyboardWithoutCharacterKeysIsToldInWords();
+    void anOpenDefinitionWithoutCharacterKeysIsToldInWords_data();
+    void anOpenDefinitionWithoutCharacterKeysIsToldInWords();
     void typedCharacterMovesToThatLesson_data();
     void typedCharacterMovesToThatLesson();
     void mergeRightAfterAnEditKeepsTheEdit_data();
@@ -455,6 +457,40 @@ void CoursePlanDlgTest::aKeyboardWithoutCharacterKeysIsToldInWords()
     const QString said = dialogs().last(ScriptedDialogs::Kind::Warning).text;
     QVERIFY2(said.startsWith(QStringLiteral("The keyboard has no character keys")), qPrintable(said));
     QVERIFY(!said.contains(QStringLiteral("AppException")));
+}
+
+// Planning from the definition open in the program when it has no keys, or
+// none that types a character: the plan window says what the keyboard lacks
+// instead of asking for a package.
+void CoursePlanDlgTest::anOpenDefinitionWithoutCharacterKeysIsToldInWords_data()
+{
+    QTest::addColumn<bool>("keysKept"); // the keys kept as Enter keys, else deleted
+    QTest::newRow("no keys") << false;
+    QTest::newRow("no character keys") << true;
+}
+
+void CoursePlanDlgTest::anOpenDefinitionWithoutCharacterKeysIsToldInWords()
+{
+    QFETCH(bool, keysKept);
+    TRecordTable &keys = m_dm->MainTbl;
+    if (keysKept) {
+        for (keys.First(); !keys.Eof(); keys.Next()) {
+            keys.Edit();
+            keys.FieldByName("KeyType").SetAsInteger(KeyTypes::Enter);
+            keys.Post();
+        }
+    } else {
+        m_dm->ClearKeyTable();
+    }
+    TCoursePlanDlg *dlg = openPlan(kDictionary);
+    QVERIFY(dlg);
+    QVERIFY(!dlg->Plan());
+    click(dlg->PlanBn);
+    QVERIFY(!dlg->Plan());
+    QCOMPARE(dialogs().count(ScriptedDialogs::Kind::Message), 0); // no "choose a package"
+    QVERIFY(dialogs().count(ScriptedDialogs::Kind::Warning) >= 1);
+    const QString said = dialogs().last(ScriptedDialogs::Kind::Warning).text;
+    QVERIFY2(said.startsWith(QStringLiteral("The keyboard has no character keys")), qPrintable(said));
 }
 
 // Typing a character into a lesson's New cell moves it there from the lesson
