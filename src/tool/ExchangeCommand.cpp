@@ -105,24 +105,6 @@ TExportOptions exportOptions(const Parsed &p)
     return o;
 }
 
-// Key pictures are drawn with fonts, which need the GUI application object.
-void needFonts()
-{
-    if (QCoreApplication::instance())
-        return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "keyfolio-tool";
-    static char *argv[] = {name, nullptr};
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext &, const QString &message) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                std::cerr << message.toStdString() << "\n";
-        });
-    static QGuiApplication app(argc, argv);
-    qInstallMessageHandler(previous);
-}
-
 } // namespace
 
 int PackageExport(const std::vector<std::string> &args)
@@ -228,7 +210,7 @@ int PackageImportKle(const std::vector<std::string> &args)
     }
     if (dm.FingerColor == std::array<int32_t, kFingerCount>{})
         dm.FingerColor = DefaultFingerColors();
-    needFonts();
+    NeedFonts();
     DrawKeyPictures(dm, KeyFaces{}, cp);
     if (!dm.SavePackage(out))
         throw EFCreateError(out + ": " + dm.PackageError());

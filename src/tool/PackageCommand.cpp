@@ -168,27 +168,6 @@ int layouts(const std::vector<std::string> &args)
     return kExitOk;
 }
 
-// Key pictures are drawn with fonts, which need the GUI application object;
-// no display is used.
-void needFonts()
-{
-    if (QCoreApplication::instance())
-        return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "keyfolio-tool";
-    static char *argv[] = {name, nullptr};
-    // The platform's start-up notes (no runtime folder, ...) are not the
-    // command's business.
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext &, const QString &message) {
-            if (type == QtCriticalMsg || type == QtFatalMsg)
-                std::cerr << message.toStdString() << "\n";
-        });
-    static QGuiApplication app(argc, argv);
-    qInstallMessageHandler(previous);
-}
-
 int import(const std::vector<std::string> &args)
 {
     LayoutImportOptions options;
@@ -240,7 +219,7 @@ int import(const std::vector<std::string> &args)
     // A new definition has no finger colours yet: the pictures get light ones.
     if (dm.FingerColor == std::array<int32_t, kFingerCount>{})
         dm.FingerColor = DefaultFingerColors();
-    needFonts();
+    NeedFonts();
     DrawKeyPictures(dm, KeyFaces{}, CodePage(report.codePage));
     // The package names the code page its characters were written in.
     if (report.codePage != CodePage::current().name())
@@ -349,7 +328,7 @@ int chart(const std::vector<std::string> &args)
     TDataMod dm;
     load(dm, file);
     const CodePage &cp = given ? *given : CodePage::current();
-    needFonts();
+    NeedFonts();
     const TKeyboardChart chart = TKeyboardChart::FromDataMod(dm, cp);
     if (byUse) {
         // The keys coloured by how often typing the texts presses them, as

@@ -48,4 +48,8 @@ constexpr int kExitFindings = 4; // a check found errors (warnings alone exit 0)
 // Throws EInOutError "PATH: why" when the package cannot be read.
 void LoadPackageInItsCodePage(TDataMod &dm, const std::string &path);
 
+// Key pictures and charts are drawn with fonts, which need the GUI
+// application object: made once, on the offscreen platform (no display).
+void NeedFonts();
+
 } // namespace kf::tool

@@ -1,6 +1,7 @@
 // The main window, its child-window factory, the About box, Help and the
 // application's error report, driven through the real actions.
 
+#include "SmallKeyboards.h"
 #include "common/CodePage.h"
 #include "common/ErrorReport.h"
 #include "app/Application.h"
@@ -255,6 +256,8 @@ void MainFormTest::menusHoldTheActionsInOrder()
 
 void MainFormTest::statisticsWindowCountsTheDictionaryWindowsWords()
 {
+    // A keyboard to count on: an empty definition is said to have no keys.
+    kf::sample::BuildSmallKeyboard(*DataMod);
     m_main->A_KeyboardStatistics->trigger();
     QCOMPARE(windows().size(), 1);
     auto *stats = qobject_cast<TKbStatsFm *>(windows().first()->widget());
