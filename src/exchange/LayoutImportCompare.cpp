@@ -268,6 +268,15 @@ LayoutComparison CompareWithLayout(TDataMod &dm, const CodePage &cp, const Layou
                 d.why = "a dead key on AltGr holds for Shift+AltGr as well in a definition";
             else if (!altGr && (s & 1) && KeyTypes::IsCharType(k.type) && want.kind == Typed::Kind::DeadKey)
                 d.why = "a character key carries a dead key on AltGr only in a definition";
+            else if (altGr && (s & 1) && KeyTypes::IsCharType(k.type) && want.kind == Typed::Kind::DeadKey
+                     && got.kind != Typed::Kind::Character)
+                d.why = "a character key's dead key on AltGr holds for both AltGr levels in a definition: "
+                        "Shift+AltGr cannot have one of its own";
+            else if (!altGr && (s & 1) && KeyTypes::IsAccent(k.type) && want.kind == Typed::Kind::DeadKey
+                     && got.kind == Typed::Kind::DeadKey && got.accent == k.type
+                     && !def.accentsWithRows.count(want.accent))
+                d.why = "the code page holds no character after the Shift accent: the dead key keeps its own "
+                        "accent under Shift";
             result.differences.push_back(std::move(d));
         }
     }

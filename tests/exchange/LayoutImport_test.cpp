@@ -1150,7 +1150,12 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ImportAgainstKeymap,
                                            CompareCase{"pl", "qwertz", "CP1250"}, CompareCase{"ru", "", "CP1251"},
                                            CompareCase{"us", "", "CP1252"}, CompareCase{"ru", "", "CP1252"},
                                            // ° is not in CP874: the dead key keeps its accent under Shift.
-                                           CompareCase{"de", "", "CP874"}));
+                                           CompareCase{"de", "", "CP874"},
+                                           // A dead ring on Shift+AltGr of a character key whose AltGr
+                                           // types a character: a definition has no place for it.
+                                           CompareCase{"hu", "", "CP1250"},
+                                           // The Shift accent (cedilla) has no character in CP874.
+                                           CompareCase{"de", "neo", "CP874"}));
 
 // A definition that lost what the keymap types is caught: the German
 // circumflex key made a dead key under Shift again, and a letter's row gone.
