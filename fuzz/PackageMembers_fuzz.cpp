@@ -3,6 +3,7 @@
 // readme. The input is "key.cds" bytes, the separator "\n@@\n", "char.cds"
 // bytes, the separator, then the readme.
 
+#include "common/CodePage.h"
 #include "model/MainData.h"
 #include "model/ZipArchive.h"
 
@@ -31,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     kf::TDataMod again;
     if (!again.LoadPackageBytes(dm.PackageBytes()))
         std::abort();
-    if (again.Settings() != dm.Settings() || again.MainTbl.RecordCount() != dm.MainTbl.RecordCount()
+    // A save names the code page in force, whatever the package named.
+    kf::PackageSettings saved = dm.Settings();
+    saved.codePage = kf::CodePage::current().name();
+    if (again.Settings() != saved || again.MainTbl.RecordCount() != dm.MainTbl.RecordCount()
         || again.Ctbl.RecordCount() != dm.Ctbl.RecordCount())
         std::abort();
     return 0;

@@ -208,7 +208,7 @@ TKeyboardView TKeyboardView::FromLayout(const TKeyLayout &layout, const CodePage
     for (size_t r = 0; r < 4; ++r) {
         const std::vector<int> &keys = block[r];
         size_t first = 0;
-        if (r == 0 && keys.size() < blockNames[0].size()) {
+        if (r == 0 && !keys.empty() && keys.size() < blockNames[0].size()) {
             // A short number row without the key left of 1: its first key
             // stands less than a unit left of the top letter row's first key.
             if (d.empty() || view.Keys[size_t(d.front())].X - view.Keys[size_t(keys.front())].X <= view.Unit)

@@ -128,6 +128,20 @@ const RoundTrip kRoundTrips[] = {
 INSTANTIATE_TEST_SUITE_P(Layouts, KleRoundTrip, ::testing::ValuesIn(kRoundTrips),
                          [](const ::testing::TestParamInfo<RoundTrip> &i) { return std::string(i.param.label); });
 
+// A board of three rows has no number row on the main block: its keys are
+// placed from the top letter row down, and nothing reads a row that is not
+// there (found by the fuzz target).
+TEST(KleRead, ABoardWithoutANumberRowIsRead)
+{
+    const std::string kle = R"([{"neme":"Small"},[{"x":0.5},"!\n1",{"w":1.5},"Backspace"],
+        [{"a":7},"Q",{"a":4},"W\nw",{"h":3,"w2":1.5,"h2":1,"x2":-0.25},"Enter"],
+        [{"y":0.25},"\n\u00e4",{"x":1,"w":2},""]])";
+    const CodePage cp("CP1252");
+    TDataMod dm;
+    KleFormat().ReadKeyboard(dm, kle, cp);
+    EXPECT_EQ(TKeyLayout::FromDataMod(dm).Keys.size(), 7u);
+}
+
 TEST(KleRead, KeysAtTheirPlacesWithTheirLegends)
 {
     // A short row with an offset and a wide key, a tall key reaching down,
